@@ -1,0 +1,67 @@
+#include "app/Presets.h"
+
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
+namespace {
+
+constexpr double kHalfSide = 25.0;
+
+// Indices 64-191 and 320-447 (45 to below 135 degrees and 225 to below 315)
+// hold the top and bottom edges; the rest are the sides.
+bool InTopOrBottom(int i) {
+    return (i >= 64 && i < 192) || (i >= 320 && i < 448);
+}
+
+void AppendPresetPoint(std::string& radii, double radiusMm) {
+    char group[16];
+    std::snprintf(group, sizeof group, "%4d", static_cast<int>(std::trunc(100.0 * radiusMm)));
+    radii += group;
+}
+
+// The square and the flower pot share one construction; they differ only in
+// where a point starts before its sector pins x or y to the edge.
+std::string EdgeShape(bool flowerPot) {
+    std::string radii;
+    radii.reserve(4 * PresetPointCount);
+    for (int i = 0; i < PresetPointCount; ++i) {
+        const double theta = i * std::numbers::pi / 256;
+        double x = flowerPot ? kHalfSide * std::cos(theta) : 0.0;
+        double y = flowerPot ? kHalfSide * std::sin(theta) : 0.0;
+        if (InTopOrBottom(i))
+            y = kHalfSide;
+        else
+            x = kHalfSide;
+        // The exact-zero test is what keeps the flower pot's arcs round: only
+        // point 0 of a side sector has y = 0 there.
+        if (y == 0.0)
+            y = std::fabs(std::tan(theta)) * x;
+        else
+            x = y / std::fabs(std::tan(theta));
+        AppendPresetPoint(radii, std::sqrt(x * x + y * y));
+    }
+    return radii;
+}
+
+}  // namespace
+
+std::string CircleRadii() {
+    std::string radii;
+    radii.reserve(4 * PresetPointCount);
+    for (int i = 0; i < PresetPointCount; ++i) AppendPresetPoint(radii, kHalfSide);
+    return radii;
+}
+
+std::string SquareRadii() {
+    return EdgeShape(false);
+}
+
+std::string DiamondRadii() {
+    const std::string square = SquareRadii();
+    return square.substr(256) + square.substr(0, 256);
+}
+
+std::string FlowerPotRadii() {
+    return EdgeShape(true);
+}

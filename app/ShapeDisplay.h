@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QLocale>
+#include <QSize>
+#include <QString>
+#include <string>
+
+// Everything the shape picture is drawn from. The drawing is a function of
+// this record alone, so it can be checked pixel by pixel without a window.
+struct TShapePicture {
+    std::string WorkingRadii;
+    std::string ReceivedRadii;
+    // The working shape's values as stored, for the value line.
+    double HBox = 0.0;
+    double VBox = 0.0;
+    double Circ = 0.0;
+    std::string Message;  // drawn in red at the top left when not empty
+    bool DetailedGrid = false;
+    bool ShowOrig = false;
+    // Centre of the received outline; a negative OverlayX places it at the
+    // picture centre, and the drawing writes that position back.
+    int OverlayX = -1;
+    int OverlayY = -1;
+};
+
+inline constexpr QSize ShapePictureSize{462, 406};
+
+namespace ShapeColours {
+inline const QColor Background{192, 192, 192};
+inline const QColor Message{255, 0, 0};
+inline const QColor Grid{128, 128, 128};
+inline const QColor Working{0, 0, 128};
+inline const QColor Received{0, 255, 255};
+inline const QColor ValueLine{0, 0, 255};
+inline const QColor Axes{0, 0, 0};
+}  // namespace ShapeColours
+
+// A picture of the given size filled with the background only.
+QImage BlankShapeImage(QSize size = ShapePictureSize);
+
+// Paints the picture into image, which must already be filled with the
+// background: message, grid, working shape, received outline, value line,
+// axes and ticks, in that order. A working shape of fewer than five points,
+// or one without extent (scale zero), leaves the background and the message.
+// A radius group that is not a number throws the conversion error; the image
+// then holds what was painted before it.
+void PaintShape(QImage& image, TShapePicture& picture);
+
+// BlankShapeImage plus PaintShape.
+QImage RenderShape(TShapePicture& picture, QSize size = ShapePictureSize);
+
+// "Box A: %.2f, Box B: %.2f, Circ: %.2f" with the locale's decimal separator.
+QString ValueLineText(double hbox, double vbox, double circ, const QLocale& locale = QLocale());

@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <cmath>
+#include <string>
+
+#include "app/Presets.h"
+#include "app/ShapeDisplay.h"
+#include "shape/TrceCalc.h"
+
+namespace {
+
+void EnsureGuiApp() {
+    if (QCoreApplication::instance() != nullptr) return;
+    static int argc = 1;
+    static char name[] = "test_app";
+    static char* argv[] = {name, nullptr};
+    new QGuiApplication(argc, argv);
+}
+
+std::string Repeat(const char* group, int times) {
+    std::string radii;
+    for (int i = 0; i < times; ++i) radii += group;
+    return radii;
+}
+
+TShapePicture Picture(const std::string& working, const std::string& received) {
+    TShapePicture picture;
+    picture.WorkingRadii = working;
+    picture.ReceivedRadii = received;
+    TTraceInfo info{working};
+    MeasureTrace(info);
+    picture.HBox = info.HBox;
+    picture.VBox = info.VBox;
+    picture.Circ = info.Circ;
+    return picture;
+}
+
+QColor At(const QImage& image, int x, int y) {
+    return image.pixelColor(x, y);
+}
+
+struct DisplayTest : ::testing::Test {
+    void SetUp() override { EnsureGuiApp(); }
+};
+
+const QColor kSilver(192, 192, 192);
+const QColor kNavy(0, 0, 128);
+const QColor kBlack(0, 0, 0);
+const QColor kGrey(128, 128, 128);
+const QColor kAqua(0, 255, 255);
+const QColor kRed(255, 0, 0);
+const QColor kBlue(0, 0, 255);
+
+// The standard picture is 462 x 406 with its centre at (236, 203); the 25 mm
+// circle gives 0.16010 mm per pixel, so 156 pixels of radius.
+TEST_F(DisplayTest, CircleOutlineLies156PixelsFromTheCentreInNavy) {
+    TShapePicture picture = Picture(CircleRadii(), CircleRadii());
+    const QImage image = RenderShape(picture);
+    ASSERT_EQ(image.size(), QSize(462, 406));
+    // Angles away from the axes and ticks: the outline pixel is navy, with
+    // silver a few pixels inside and outside.
+    for (int k = 1; k < 16; ++k) {
+        if (k % 4 == 0) continue;
+        const double a = k * std::numbers::pi / 8 + 0.2;
+        const auto px = [&](double r) {
+            return QPoint(236 + static_cast<int>(std::trunc(std::cos(a) * r)),
+                          203 - static_cast<int>(std::trunc(std::sin(a) * r)));
+        };
+        EXPECT_EQ(image.pixelColor(px(156)), kNavy) << k;
+        EXPECT_EQ(image.pixelColor(px(150)), kSilver) << k;
+        EXPECT_EQ(image.pixelColor(px(162)), kSilver) << k;
+    }
+    EXPECT_EQ(At(image, 346, 93), kNavy);  // 45 degrees: trunc(17.6777 / 0.16010) = 110
+    EXPECT_EQ(picture.OverlayX, 236);
+    EXPECT_EQ(picture.OverlayY, 203);
+}
+
+TEST_F(DisplayTest, AxesAndTicksStandWhereTheScalePutsThem) {
+    TShapePicture picture = Picture(CircleRadii(), CircleRadii());
+    const QImage image = RenderShape(picture);
+    // Horizontal axis spans +-249 pixels (clipped), the vertical one +-187.
+    EXPECT_EQ(At(image, 436, 203), kBlack);
+    EXPECT_EQ(At(image, 2, 203), kBlack);
+    EXPECT_EQ(At(image, 236, 300), kBlack);
+    EXPECT_EQ(At(image, 236, 18), kBlack);
+    EXPECT_EQ(At(image, 236, 12), kSilver);
+    EXPECT_EQ(At(image, 420, 195), kSilver);
+    // Long ticks (multiples of 10 mm) reach 20 pixels, short ones 10.
+    const struct {
+        int mm, px, half;
+    } ticks[] = {{5, 31, 10}, {10, 62, 20}, {15, 93, 10}, {20, 124, 20}, {30, 187, 20}};
+    for (const auto& t : ticks) {
+        for (const int x : {236 - t.px, 236 + t.px}) {
+            EXPECT_EQ(At(image, x, 203 - t.half + 1), kBlack) << t.mm;
+            EXPECT_EQ(At(image, x, 203 + t.half - 1), kBlack) << t.mm;
+            EXPECT_EQ(At(image, x, 203 - t.half - 3), kSilver) << t.mm;
+        }
+        for (const int y : {203 - t.px, 203 + t.px}) {
+            EXPECT_EQ(At(image, 236 + t.half - 1, y), kBlack) << t.mm;
+            EXPECT_EQ(At(image, 236 - t.half + 1, y), kBlack) << t.mm;
+            EXPECT_EQ(At(image, 236 + t.half + 3, y), kSilver) << t.mm;
+        }
+    }
+    // A 40 mm circle (0.2562 mm per pixel) shows the 35 mm ticks: 136 pixels
+    // out, 6 pixels long, on the horizontal axis only.
+    TShapePicture large = Picture(Repeat("4000", 512), "");
+    const QImage wide = RenderShape(large);
+    EXPECT_EQ(At(wide, 236 + 136, 203 - 5), kBlack);
+    EXPECT_EQ(At(wide, 236 + 136, 203 - 9), kSilver);
+    EXPECT_EQ(At(wide, 236 + 5, 203 - 136), kSilver);
+    EXPECT_EQ(At(wide, 236 + 5, 203 - 117), kBlack);  // 30 mm
+}
+
+TEST_F(DisplayTest, GridOnlyWithDetailedGrid) {
+    TShapePicture picture = Picture(CircleRadii(), CircleRadii());
+    // A vertical line at +15 mm, a horizontal one at +5 mm up, none at 1 mm steps.
+    const QPoint vertical(236 + 93, 203 - 50);
+    const QPoint horizontal(236 + 45, 203 - 31);
+    const QPoint between(236 + 77, 203 - 50);
+    EXPECT_EQ(RenderShape(picture).pixelColor(vertical), kSilver);
+    picture.DetailedGrid = true;
+    const QImage image = RenderShape(picture);
+    EXPECT_EQ(image.pixelColor(vertical), kGrey);
+    EXPECT_EQ(image.pixelColor(horizontal), kGrey);
+    EXPECT_EQ(image.pixelColor(between), kSilver);
+    // On a 40 mm circle (0.2562 mm per pixel) the whole grid fits: lines
+    // span 35 mm (136 pixels), the horizontal ones stop at 30 mm (117).
+    TShapePicture large = Picture(Repeat("4000", 512), "");
+    large.DetailedGrid = true;
+    const QImage wide = RenderShape(large);
+    EXPECT_EQ(At(wide, 236 + 58, 203 - 135), kGrey);
+    EXPECT_EQ(At(wide, 236 + 58, 203 - 139), kSilver);
+    EXPECT_EQ(At(wide, 236 + 130, 203 - 117), kGrey);
+    EXPECT_EQ(At(wide, 236 + 140, 203 - 117), kSilver);
+    EXPECT_EQ(At(wide, 236 + 25, 203 - 136), kSilver);
+    EXPECT_EQ(At(wide, 236 + 156, 203 - 60), kGrey);  // 40 mm vertical line
+}
+
+TEST_F(DisplayTest, ReceivedOutlineTakesTheWorkingScaleAroundTheOverlay) {
+    // Working 30 mm circle at 1024 points: 0.19212 mm per pixel, so the 25 mm
+    // received circle is 130 pixels, around the moved overlay position.
+    TShapePicture picture = Picture(Repeat("3000", 1024), CircleRadii());
+    picture.ShowOrig = true;
+    picture.OverlayX = 200;
+    picture.OverlayY = 180;
+    const QImage image = RenderShape(picture);
+    EXPECT_EQ(At(image, 200 + 92, 180 - 92), kAqua);  // 45 degrees
+    EXPECT_EQ(At(image, 200 - 92, 180 + 92), kAqua);  // 225 degrees
+    EXPECT_EQ(At(image, 346, 93), kNavy);             // working: 110 pixels at 45 degrees
+    EXPECT_EQ(picture.OverlayX, 200);
+
+    picture.ShowOrig = false;
+    EXPECT_EQ(RenderShape(picture).pixelColor(200 + 92, 180 - 92), kSilver);
+}
+
+TEST_F(DisplayTest, ShowOrigWithoutReceivedShapeStopsBeforeTheValueLineAndAxes) {
+    TShapePicture picture = Picture(CircleRadii(), "");
+    picture.ShowOrig = true;
+    const QImage image = RenderShape(picture);
+    EXPECT_EQ(At(image, 346, 93), kNavy);
+    EXPECT_EQ(At(image, 436, 203), kSilver);
+}
+
+int CountColour(const QImage& image, const QColor& colour, QRect* bounds = nullptr) {
+    int count = 0;
+    QRect box;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == colour) {
+                ++count;
+                box |= QRect(x, y, 1, 1);
+            }
+    if (bounds != nullptr) *bounds = box;
+    return count;
+}
+
+TEST_F(DisplayTest, MessageIsRedAtTheTopLeft) {
+    TShapePicture picture = Picture(CircleRadii(), CircleRadii());
+    picture.Message = "Box A Too small";
+    QRect bounds;
+    EXPECT_GT(CountColour(RenderShape(picture), kRed, &bounds), 50);
+    EXPECT_GE(bounds.left(), 5);
+    EXPECT_GE(bounds.top(), 5);
+    EXPECT_LT(bounds.bottom(), 30);
+    EXPECT_LT(bounds.left(), 12);
+}
+
+TEST_F(DisplayTest, ValueLineIsBlueAlongTheBottom) {
+    EXPECT_EQ(ValueLineText(50, 50, 157.0786, QLocale::c()),
+              "Box A: 50.00, Box B: 50.00, Circ: 157.08");
+    EXPECT_EQ(ValueLineText(1234.5, 0.004, 9.995, QLocale(QLocale::German)),
+              "Box A: 1234,50, Box B: 0,00, Circ: 9,99");
+    TShapePicture picture = Picture(CircleRadii(), CircleRadii());
+    QRect bounds;
+    EXPECT_GT(CountColour(RenderShape(picture), kBlue, &bounds), 100);
+    EXPECT_GE(bounds.left(), 3);
+    EXPECT_LT(bounds.left(), 10);
+    EXPECT_GT(bounds.top(), 380);
+    EXPECT_LE(bounds.bottom(), 405);
+}
+
+TEST_F(DisplayTest, TooFewPointsOrNoExtentDrawOnlyBackgroundAndMessage) {
+    for (const std::string& radii :
+         {std::string(), Repeat("2500", 4), Repeat("2500", 4) + "250", Repeat("0000", 64)}) {
+        TShapePicture picture = Picture(radii, CircleRadii());
+        picture.DetailedGrid = picture.ShowOrig = true;
+        const QImage image = RenderShape(picture);
+        EXPECT_EQ(CountColour(image, kSilver), 462 * 406) << radii;
+
+        picture.Message = "Timeout waiting for host";
+        const QImage withMessage = RenderShape(picture);
+        const int red = CountColour(withMessage, kRed);
+        EXPECT_GT(red, 0);
+        EXPECT_EQ(red + CountColour(withMessage, kSilver), 462 * 406);
+    }
+    // Five points are enough to draw.
+    TShapePicture five = Picture(Repeat("2500", 5), "");
+    EXPECT_GT(CountColour(RenderShape(five), kNavy), 0);
+}
+
+TEST_F(DisplayTest, RadiusZeroIsDrawnAtTheCentre) {
+    // Half the points at the centre: the outline runs through (236, 203),
+    // which the axes then cover; check the navy spoke along 45 degrees.
+    std::string radii = Repeat("2500", 64) + Repeat("0000", 448);
+    TShapePicture picture = Picture(radii, "");
+    const QImage image = RenderShape(picture);
+    EXPECT_GT(CountColour(image, kNavy), 0);
+}
+
+TEST_F(DisplayTest, ABadGroupFailsWithTheConversionMessage) {
+    TShapePicture picture = Picture(CircleRadii(), "25x0");
+    picture.ShowOrig = true;
+    QImage image = BlankShapeImage();
+    EXPECT_THROW(PaintShape(image, picture), EConvertError);
+    EXPECT_EQ(At(image, 346, 93), kNavy);  // what came before stays painted
+}
+
+}  // namespace
