@@ -1,0 +1,320 @@
+// Comms: the serial port component.
+//
+// A TComPort is created on its owner's thread (the window thread) and used only
+// there: properties, Open/Close, Write, Read, InputCount. While it is open an
+// event thread waits for device events and hands them to the owner's thread.
+// With smSynchronize (the default) and smWindow the handlers run on the owner's
+// thread, which must be running a Qt event loop; the event thread waits until
+// the handler has run. With smNone the handlers run on the event thread.
+//
+// Typical use:
+//     TComPort COMPort;
+//     COMPort.OnRxChar = [&](TComPort* Sender, int32_t InQue) {
+//         std::string Text;
+//         Sender->Read(Text, InQue, true);
+//     };
+//     COMPort.SetPort("COM1");
+//     COMPort.SetBaudRate(9600);
+//     COMPort.SetActive(true);            // throws EComPort with the operator's text
+//     COMPort.Write(Packet, true);
+//     COMPort.SetActive(false);           // also done by the destructor
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+class QObject;
+class TComPort;
+class TComThread;
+class TComDevice;
+class TComOperation;
+
+// Failures of the port itself; what() is the text shown to the operator.
+class EComPort : public std::runtime_error {
+public:
+    explicit EComPort(const std::string& Message) : std::runtime_error(Message) {}
+};
+
+// An operating-system failure reported the way the runtime reports one:
+// "System Error.  Code: %d.\r\n%s", or "A call to an OS function failed" for code 0.
+class EOSError : public std::runtime_error {
+public:
+    EOSError(int Code, const std::string& SystemText);
+    int ErrorCode() const { return FErrorCode; }
+
+private:
+    int FErrorCode;
+};
+
+enum TStopBits : uint8_t { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
+using TDataBits = uint8_t;  // 4..8
+enum TParityBits : uint8_t { prNone, prOdd, prEven, prMark, prSpace };
+enum TDtrFlowControl : uint8_t { dtrDisable, dtrEnable, dtrHandshake };
+enum TRtsFlowControl : uint8_t { rtsDisable, rtsEnable, rtsHandshake, rtsToggle };
+enum TEvent : uint8_t {
+    evRxChar,
+    evTxEmpty,
+    evRxFlag,
+    evRing,
+    evBreak,
+    evCTS,
+    evDSR,
+    evError,
+    evRLSD,
+    evRx80Full
+};
+enum TSyncMethod : uint8_t { smSynchronize, smWindow, smNone };
+
+// A set of TEvent (bit n = ordinal n).
+class TEvents {
+public:
+    constexpr TEvents() = default;
+    constexpr TEvents(std::initializer_list<TEvent> Events) {
+        for (TEvent E : Events) FBits = static_cast<uint16_t>(FBits | Bit(E));
+    }
+    static constexpr TEvents All() {
+        TEvents S;
+        S.FBits = 0x3FF;
+        return S;
+    }
+    constexpr bool Contains(TEvent E) const { return (FBits & Bit(E)) != 0; }
+    constexpr void Include(TEvent E) { FBits = static_cast<uint16_t>(FBits | Bit(E)); }
+    constexpr void Exclude(TEvent E) { FBits = static_cast<uint16_t>(FBits & ~Bit(E)); }
+    constexpr bool Empty() const { return FBits == 0; }
+    constexpr bool operator==(const TEvents&) const = default;
+
+private:
+    static constexpr uint16_t Bit(TEvent E) { return static_cast<uint16_t>(1u << E); }
+    uint16_t FBits = 0;
+};
+
+using TNotifyEvent = std::function<void(TComPort* Sender)>;
+using TRxCharEvent = std::function<void(TComPort* Sender, int32_t InQue)>;
+
+// Parity settings. Setters on a port's own object re-apply the line settings
+// at once while the port is open.
+class TParity {
+public:
+    explicit TParity(TComPort* ComPort = nullptr) : FComPort(ComPort) {}
+    TParity(const TParity&) = delete;
+    TParity& operator=(const TParity&) = delete;
+    // Copies the values only; this object stays with its own port.
+    void Assign(const TParity& Source);
+
+    TParityBits Bits() const { return FBits; }
+    void SetBits(TParityBits Value);
+    bool Check() const { return FCheck; }
+    void SetCheck(bool Value);
+    bool Replace() const { return FReplace; }
+    void SetReplace(bool Value);
+    char ReplaceChar() const { return FReplaceChar; }
+    void SetReplaceChar(char Value);
+    bool operator==(const TParity& Other) const;
+
+private:
+    void Changed();
+    TComPort* FComPort;
+    TParityBits FBits = prNone;
+    bool FCheck = false;
+    bool FReplace = false;
+    char FReplaceChar = 0;
+};
+
+// Handshake settings; same re-apply rule as TParity.
+class TFlowControl {
+public:
+    explicit TFlowControl(TComPort* ComPort = nullptr) : FComPort(ComPort) {}
+    TFlowControl(const TFlowControl&) = delete;
+    TFlowControl& operator=(const TFlowControl&) = delete;
+    void Assign(const TFlowControl& Source);
+
+    bool OutCtsFlow() const { return FOutCtsFlow; }
+    void SetOutCtsFlow(bool Value);
+    bool OutDsrFlow() const { return FOutDsrFlow; }
+    void SetOutDsrFlow(bool Value);
+    TDtrFlowControl ControlDtr() const { return FControlDtr; }
+    void SetControlDtr(TDtrFlowControl Value);
+    TRtsFlowControl ControlRts() const { return FControlRts; }
+    void SetControlRts(TRtsFlowControl Value);
+    bool XonXoffOut() const { return FXonXoffOut; }
+    void SetXonXoffOut(bool Value);
+    bool XonXoffIn() const { return FXonXoffIn; }
+    void SetXonXoffIn(bool Value);
+    bool operator==(const TFlowControl& Other) const;
+
+private:
+    void Changed();
+    TComPort* FComPort;
+    bool FOutCtsFlow = false;
+    bool FOutDsrFlow = false;
+    TDtrFlowControl FControlDtr = dtrDisable;
+    TRtsFlowControl FControlRts = rtsDisable;
+    bool FXonXoffOut = false;
+    bool FXonXoffIn = false;
+};
+
+// Device timeouts in milliseconds, in the order of the Win32 COMMTIMEOUTS
+// record; -1 stands for the all-ones value. Re-applied at once while open.
+class TComTimeouts {
+public:
+    explicit TComTimeouts(TComPort* ComPort = nullptr) : FComPort(ComPort) {}
+    TComTimeouts(const TComTimeouts&) = delete;
+    TComTimeouts& operator=(const TComTimeouts&) = delete;
+    void Assign(const TComTimeouts& Source);
+
+    int32_t ReadInterval() const { return FReadInterval; }
+    void SetReadInterval(int32_t Value);
+    int32_t ReadTotalMultiplier() const { return FReadTotalMultiplier; }
+    void SetReadTotalMultiplier(int32_t Value);
+    int32_t ReadTotalConstant() const { return FReadTotalConstant; }
+    void SetReadTotalConstant(int32_t Value);
+    int32_t WriteTotalMultiplier() const { return FWriteTotalMultiplier; }
+    void SetWriteTotalMultiplier(int32_t Value);
+    int32_t WriteTotalConstant() const { return FWriteTotalConstant; }
+    void SetWriteTotalConstant(int32_t Value);
+    bool operator==(const TComTimeouts& Other) const;
+
+private:
+    void Set(int32_t& Field, int32_t Value);
+    TComPort* FComPort;
+    int32_t FReadInterval = -1;
+    int32_t FReadTotalMultiplier = 0;
+    int32_t FReadTotalConstant = 0;
+    int32_t FWriteTotalMultiplier = 100;
+    int32_t FWriteTotalConstant = 1000;
+};
+
+// Makes the device object a port talks through; tests pass a fake one.
+using TComDeviceFactory = std::function<std::unique_ptr<TComDevice>()>;
+
+class TComPort {
+public:
+    explicit TComPort(TComDeviceFactory DeviceFactory = {});
+    ~TComPort();  // closes the port
+    TComPort(const TComPort&) = delete;
+    TComPort& operator=(const TComPort&) = delete;
+
+    // Properties. A setter given the current value does nothing; while the
+    // port is closed it only stores the value.
+    bool Active() const { return FActive; }
+    void SetActive(bool Value);
+    int32_t BaudRate() const { return FBaudRate; }
+    void SetBaudRate(int32_t Value);
+    const std::string& Port() const { return FPort; }
+    void SetPort(const std::string& Value);  // reopens on the new device while open
+    TParity& Parity() { return FParity; }
+    const TParity& Parity() const { return FParity; }
+    void SetParity(const TParity& Value);
+    TStopBits StopBits() const { return FStopBits; }
+    void SetStopBits(TStopBits Value);
+    TDataBits DataBits() const { return FDataBits; }
+    void SetDataBits(TDataBits Value);
+    bool DiscardNull() const { return FDiscardNull; }
+    void SetDiscardNull(bool Value);
+    char EventChar() const { return FEventChar; }
+    void SetEventChar(char Value);
+    TEvents Events() const { return FEvents; }
+    void SetEvents(TEvents Value);  // takes effect at the next open
+    int32_t WriteBufSize() const { return FWriteBufSize; }
+    void SetWriteBufSize(int32_t Value);
+    int32_t ReadBufSize() const { return FReadBufSize; }
+    void SetReadBufSize(int32_t Value);
+    TFlowControl& FlowControl() { return FFlowControl; }
+    const TFlowControl& FlowControl() const { return FFlowControl; }
+    void SetFlowControl(const TFlowControl& Value);
+    TComTimeouts& Timeouts() { return FTimeouts; }
+    const TComTimeouts& Timeouts() const { return FTimeouts; }
+    void SetTimeouts(const TComTimeouts& Value);
+    TSyncMethod SyncMethod() const { return FSyncMethod; }
+    void SetSyncMethod(TSyncMethod Value);  // EComPort while open
+
+    // Handlers. OnRxChar gets the input count taken at delivery, which may be 0.
+    TRxCharEvent OnRxChar;
+    TNotifyEvent OnTxEmpty, OnBreak, OnRing, OnCTS, OnDSR, OnRLSD, OnRxFlag, OnError;
+    TNotifyEvent OnOpen, OnClose;
+    TNotifyEvent OnRx80Full;
+
+    void Open();
+    void Close();
+    // Each is a no-op while the port is closed.
+    void ApplyBufferSizes();
+    void ApplyLineSettings();
+    void ApplyTimeouts();
+
+    // Sends Data; returns the byte count, or -1 when Wait is false and the
+    // write is still in progress (released by WaitForLastOperation or Close).
+    int32_t Write(const std::string& Data, bool Wait);
+    // Reads up to Count bytes into Data, which gets length Count first and keeps
+    // it; returns the byte count, or -1 as for Write.
+    int32_t Read(std::string& Data, int32_t Count, bool Wait);
+    // Finishes the most recent unfinished transfer; -2 when there is none.
+    int32_t WaitForLastOperation();
+    int32_t InputCount();
+    void AbortAllOperations();
+
+private:
+    friend class TComThread;
+    void DispatchEvents(uint32_t Mask);
+    void StopThread();
+    void ServiceDelivery();
+    std::string SystemText(int Code) const;
+
+    TComDeviceFactory FDeviceFactory;
+    std::unique_ptr<TComDevice> FDevice;  // the handle: open while FActive
+    bool FActive = false;
+    int32_t FBaudRate = 9600;
+    std::string FPort = "COM1";
+    TParity FParity{this};
+    TStopBits FStopBits = sbOneStopBit;
+    TDataBits FDataBits = 8;
+    bool FDiscardNull = false;
+    char FEventChar = 0;
+    TEvents FEvents = TEvents::All();
+    int32_t FWriteBufSize = 1024;
+    int32_t FReadBufSize = 1024;
+    TFlowControl FFlowControl{this};
+    TComTimeouts FTimeouts{this};
+    TSyncMethod FSyncMethod = smSynchronize;
+
+    std::unique_ptr<TComThread> FEventThread;
+    bool FThreadCreated = false;
+    bool FClosing = false;
+    std::vector<std::unique_ptr<TComOperation>> FPendingOps;  // back() is the most recent
+    std::unique_ptr<QObject> FOwnerContext;  // lives on the owner's thread; receives hand-offs
+
+    // Hand-off of one delivery from the event thread to the owner's thread.
+    struct TDelivery;
+    std::unique_ptr<TDelivery> FDelivery;
+};
+
+// --- Process-wide hooks -----------------------------------------------------
+
+// Reports an exception that an event handler raised during a delivery; the
+// event thread keeps running. Called on the thread that ran the handler (the
+// owner's thread, except with smNone). The default writes the message to
+// standard error. Returns the previous report; an empty one restores the default.
+using TComErrorReport = std::function<void(const std::string& Message)>;
+TComErrorReport SetComErrorReport(TComErrorReport Report);
+void ReportComError(const std::string& Message);
+
+// Maps a port name to the device path the POSIX device opens: "COMn" ->
+// /dev/ttyS(n-1), a name starting with '/' as it is, anything else -> /dev/ +
+// name. Tests redirect names to pseudo-terminals with SetComPathMapper (for
+// example "COM5" -> the slave of a pty pair); the mapper returns the path to
+// open. Returns the previous mapper; an empty one restores the default.
+using TComPathMapper = std::function<std::string(const std::string& Port)>;
+std::string DefaultComDevicePath(const std::string& Port);
+std::string ComDevicePath(const std::string& Port);
+TComPathMapper SetComPathMapper(TComPathMapper Mapper);
+
+// Names of the USB serial devices present (ttyUSB*, ttyACM*, without "/dev/",
+// in natural order): port names the port list and the host search add after
+// COM1..COM99. Tests replace the lister; an empty one restores the default.
+using TUsbSerialLister = std::function<std::vector<std::string>()>;
+std::vector<std::string> EnumerateUsbSerialDevices();
+TUsbSerialLister SetUsbSerialLister(TUsbSerialLister Lister);
