@@ -1,0 +1,93 @@
+#include "shape/Convert.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+EConvertError EConvertError::NotInteger(std::string_view text) {
+    return EConvertError("'" + std::string(text) + "' is not a valid integer value");
+}
+
+EConvertError EConvertError::NotFloat(std::string_view text) {
+    return EConvertError("'" + std::string(text) + "' is not a valid floating point value");
+}
+
+EZeroDivide::EZeroDivide() : std::runtime_error("Floating point division by zero") {}
+
+EInvalidOp::EInvalidOp() : std::runtime_error("Invalid floating point operation") {}
+
+namespace {
+
+// Millimetres with two decimals and a "." whatever the process locale: the
+// message must not depend on which thread or library called setlocale.
+std::string MillimetreText(double hundredths) {
+    if (std::isnan(hundredths)) return "nan";
+    if (std::isinf(hundredths)) return hundredths > 0 ? "inf" : "-inf";
+    char buf[64];
+    auto res =
+        std::to_chars(buf, buf + sizeof buf, hundredths / 100.0, std::chars_format::fixed, 2);
+    if (res.ec != std::errc()) return "?";
+    return std::string(buf, res.ptr);
+}
+
+}  // namespace
+
+ERadiusRange::ERadiusRange(double hundredths)
+    : std::runtime_error("Radius " + MillimetreText(hundredths) +
+                         " mm is out of range (0.00 to 99.99 mm)"),
+      FHundredths(hundredths) {}
+
+int StrToInt(std::string_view text) {
+    std::size_t pos = 0;
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) {
+        negative = text[pos] == '-';
+        ++pos;
+    }
+    if (pos == text.size()) throw EConvertError::NotInteger(text);
+    // Accumulate as a negative number so that INT32_MIN needs no special case.
+    std::int64_t value = 0;
+    for (; pos < text.size(); ++pos) {
+        const char c = text[pos];
+        if (c < '0' || c > '9') throw EConvertError::NotInteger(text);
+        value = value * 10 - (c - '0');
+        if (value < std::numeric_limits<std::int32_t>::min()) throw EConvertError::NotInteger(text);
+    }
+    if (!negative) {
+        value = -value;
+        if (value > std::numeric_limits<std::int32_t>::max()) throw EConvertError::NotInteger(text);
+    }
+    return static_cast<int>(value);
+}
+
+double RoundHalfEven(double value) {
+    if (!std::isfinite(value)) return value;
+    // value - trunc(value) is exact for every finite double, so a true half is never missed.
+    if (std::fabs(value - std::trunc(value)) == 0.5) return 2.0 * std::round(value / 2.0);
+    return std::round(value);
+}
+
+int RoundRadius(double hundredths) {
+    const double rounded = RoundHalfEven(hundredths);
+    // Written so that NaN fails the test as well.
+    if (!(rounded >= 0.0 && rounded <= MaxRadiusHundredths)) throw ERadiusRange(hundredths);
+    return static_cast<int>(rounded);
+}
+
+void AppendRadiusGroup(std::string& radii, int hundredths) {
+    if (hundredths < 0 || hundredths > MaxRadiusHundredths) throw ERadiusRange(hundredths);
+    const char group[4] = {
+        static_cast<char>('0' + hundredths / 1000),
+        static_cast<char>('0' + hundredths / 100 % 10),
+        static_cast<char>('0' + hundredths / 10 % 10),
+        static_cast<char>('0' + hundredths % 10),
+    };
+    radii.append(group, 4);
+}
+
+std::string FormatRadiusGroup(int hundredths) {
+    std::string group;
+    AppendRadiusGroup(group, hundredths);
+    return group;
+}
