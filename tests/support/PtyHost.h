@@ -1,0 +1,85 @@
+// Test helpers for playing the far end of a serial line in-process.
+//
+//     EnsureCoreApplication();                 // deliveries need a Qt event loop
+//     TPtyHost Host;                           // a pty pair; the test holds the master
+//     TComNameMap Names({{"COM5", Host.SlavePath()}});  // TComPort "COM5" opens the slave
+//     Port.SetPort("COM5"); Port.SetActive(true);
+//     Host.Write("\x1cREQ=INI\r");             // bytes the port will receive
+//     std::string Sent = Host.Read(10);        // bytes the port wrote, with a deadline
+//     ProcessEventsUntil([&] { return Done; });
+#pragma once
+
+#include <termios.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "serial/Comms.h"
+
+using namespace std::chrono_literals;
+
+// Creates a QCoreApplication on the calling thread unless one exists.
+void EnsureCoreApplication();
+
+// Runs the calling thread's Qt event loop until Condition holds or Timeout
+// passes; returns the final value of Condition.
+bool ProcessEventsUntil(const std::function<bool()>& Condition,
+                        std::chrono::milliseconds Timeout = 5s);
+
+// A pseudo-terminal pair: the slave is the "serial device" a port opens, the
+// master is the far end the test plays. The helper keeps its own slave
+// descriptor open (a device that stays plugged in) until CloseMaster.
+class TPtyHost {
+public:
+    TPtyHost();  // throws std::runtime_error when no pty can be had
+    ~TPtyHost();
+    TPtyHost(const TPtyHost&) = delete;
+    TPtyHost& operator=(const TPtyHost&) = delete;
+
+    const std::string& SlavePath() const { return FSlavePath; }
+    int MasterFd() const { return FMaster; }
+
+    // Sends all of Bytes to the port; throws if they cannot be written in time.
+    void Write(std::string_view Bytes, std::chrono::milliseconds Timeout = 5s);
+    // Returns once Count bytes from the port have arrived or Timeout has
+    // passed, with what arrived (possibly fewer).
+    std::string Read(size_t Count, std::chrono::milliseconds Timeout = 5s);
+    // Reads until Done(text so far) holds or Timeout passes.
+    std::string ReadUntil(const std::function<bool(const std::string&)>& Done,
+                          std::chrono::milliseconds Timeout = 5s);
+    // Whatever the port has sent that is waiting now, without blocking.
+    std::string ReadAvailable();
+
+    // The line settings the port gave the device (tcgetattr through the master).
+    termios LineSettings() const;
+
+    // Unplugs the device: closes the far end (and the helper's slave
+    // descriptor); a port on the slave sees a hang-up.
+    void CloseMaster();
+
+private:
+    int FMaster = -1;
+    int FSlave = -1;
+    std::string FSlavePath;
+};
+
+// While it exists, the given port names open the given paths (through
+// SetComPathMapper); other names map as usual. Restores the previous mapper.
+class TComNameMap {
+public:
+    explicit TComNameMap(std::map<std::string, std::string> Names);
+    ~TComNameMap();
+    TComNameMap(const TComNameMap&) = delete;
+    TComNameMap& operator=(const TComNameMap&) = delete;
+    void Add(const std::string& Port, const std::string& Path);
+
+private:
+    std::shared_ptr<std::map<std::string, std::string>> FNames;
+    TComPathMapper FPrevious;
+};
+
+// Baud rate of a termios record as a number (0 when unknown).
+int BaudRateOf(const termios& Settings);
