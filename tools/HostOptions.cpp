@@ -1,0 +1,178 @@
+#include "tools/HostOptions.h"
+
+#include <algorithm>
+#include <charconv>
+#include <functional>
+#include <map>
+
+const char* const HostUsage =
+    R"(Usage: trevalon-host --jobs DIR (--link PATH | --device PATH) [options]
+
+An OMA laboratory host for trying Trevalon without the production host. Jobs
+are files DIR/<tray>.oma of OMA records with a format 1 trace; a stored shape
+replaces the job's first trace, and the previous file is kept as <tray>.oma.bak.
+
+Line:
+  --link PATH          create a pseudo-terminal and make PATH a link to it
+  --device PATH        serve a serial device instead
+  --baud N             speed of --device (default 9600)
+  --pace BAUD          send as slowly as a line at BAUD (10 bits a byte)
+  --hear-bauds LIST    answer only while the client's line runs at one of
+                       these speeds, e.g. 38400,57600 (pseudo-terminals)
+Answers:
+  --def N              DEF label for the edger, digits (default 7)
+  --tracer-def LABEL   DEF label for the tracer, letters and digits (default 8)
+  --format F           preferred trace format 1 to 4
+  --points N           preferred number of trace points
+  --insist             answer the preference even when it was not offered
+Faults (KINDS: comma-separated init, edger, tracer, job, grant, verdict,
+error, or all):
+  --silent KINDS       do not answer at all
+  --drop-gs KINDS      leave out the packet's closing GS
+  --noise KINDS        send line noise between the ACK and the packet
+  --split KINDS        send the packet in pieces (--pieces N, default 3,
+                       --gap MS between them, default 200)
+  --hang-up KINDS      hang up halfway through the packet, then exit
+  --status KIND:CODE[:TEXT]   answer KIND with this STATUS instead (repeatable)
+  --refuse-store       answer every upload with STATUS=3 "Job locked"
+Running:
+  --exchanges N        exit after N client packets
+  --idle-exit MS       exit after MS milliseconds without traffic
+  --log FILE           log the exchanges to FILE instead of standard error
+  --help               this text
+SIGINT or SIGTERM ends the simulator and removes its link.
+)";
+
+namespace {
+
+unsigned ToNumber(const std::string& option, const std::string& text, unsigned low, unsigned high) {
+    unsigned value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high)
+        throw EUsage(option + " needs a number from " + std::to_string(low) + " to " +
+                     std::to_string(high) + ", not '" + text + "'");
+    return value;
+}
+
+std::vector<std::string> SplitList(const std::string& text, char separator) {
+    std::vector<std::string> items;
+    std::size_t start = 0;
+    while (true) {
+        auto end = text.find(separator, start);
+        items.push_back(text.substr(start, end - start));
+        if (end == std::string::npos) return items;
+        start = end + 1;
+    }
+}
+
+TReplyKind ToKind(const std::string& option, const std::string& name) {
+    auto kind = ReplyKindFromName(name);
+    if (!kind) throw EUsage(option + ": unknown reply kind '" + name + "'");
+    return *kind;
+}
+
+void SetKinds(const std::string& option, const std::string& text, THostFaults::TKinds& kinds) {
+    for (const auto& name : SplitList(text, ',')) {
+        if (name == "all")
+            kinds.fill(true);
+        else
+            kinds[static_cast<std::size_t>(ToKind(option, name))] = true;
+    }
+}
+
+bool AllOf(const std::string& text, int (*test)(int)) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [test](char c) {
+        return test(static_cast<unsigned char>(c)) != 0;
+    });
+}
+
+}  // namespace
+
+THostOptions ParseHostOptions(const std::vector<std::string>& args) {
+    THostOptions options;
+    auto& host = options.Host;
+    auto& faults = host.Faults;
+    using TTaking = std::function<void(const std::string&, const std::string&)>;
+    const std::map<std::string, TTaking> taking = {
+        {"--jobs", [&](auto&, auto& v) { options.JobsDir = v; }},
+        {"--link", [&](auto&, auto& v) { options.LinkPath = v; }},
+        {"--device", [&](auto&, auto& v) { options.DevicePath = v; }},
+        {"--baud", [&](auto& o, auto& v) { options.DeviceBaud = ToNumber(o, v, 50, 4000000); }},
+        {"--pace", [&](auto& o, auto& v) { options.PaceBaud = ToNumber(o, v, 50, 4000000); }},
+        {"--hear-bauds",
+         [&](auto& o, auto& v) {
+             for (const auto& baud : SplitList(v, ','))
+                 host.HearBauds.insert(ToNumber(o, baud, 50, 4000000));
+         }},
+        {"--def",
+         [&](auto& o, auto& v) {
+             // The edger reads its DEF as the first run of digits after "DEF=".
+             if (!AllOf(v, isdigit) || v.size() > 8) throw EUsage(o + " needs up to 8 digits");
+             host.EdgerDef = v;
+         }},
+        {"--tracer-def",
+         [&](auto& o, auto& v) {
+             if (!AllOf(v, isalnum) || v.size() > 20 || v == "INI" || v == "TRC")
+                 throw EUsage(o + " needs up to 20 letters and digits, neither INI nor TRC");
+             host.TracerDef = v;
+         }},
+        {"--format",
+         [&](auto& o, auto& v) { host.PreferFormat = static_cast<int>(ToNumber(o, v, 1, 4)); }},
+        {"--points",
+         [&](auto& o, auto& v) { host.PreferPoints = static_cast<int>(ToNumber(o, v, 1, 4096)); }},
+        {"--silent", [&](auto& o, auto& v) { SetKinds(o, v, faults.Silent); }},
+        {"--drop-gs", [&](auto& o, auto& v) { SetKinds(o, v, faults.DropGS); }},
+        {"--noise", [&](auto& o, auto& v) { SetKinds(o, v, faults.Noise); }},
+        {"--split", [&](auto& o, auto& v) { SetKinds(o, v, faults.Split); }},
+        {"--hang-up", [&](auto& o, auto& v) { SetKinds(o, v, faults.HangUp); }},
+        {"--pieces", [&](auto& o, auto& v) { faults.SplitPieces = ToNumber(o, v, 1, 1000); }},
+        {"--gap", [&](auto& o, auto& v) { faults.SplitGapMs = ToNumber(o, v, 0, 600000); }},
+        {"--status",
+         [&](auto& o, auto& v) {
+             auto parts = SplitList(v, ':');
+             if (parts.size() < 2) throw EUsage(o + " needs KIND:CODE[:TEXT]");
+             auto kind = ToKind(o, parts[0]);
+             TStatusFault status{static_cast<int>(ToNumber(o, parts[1], 0, 99999)), ""};
+             auto colon = v.find(':', v.find(':') + 1);
+             if (colon != std::string::npos) status.Text = v.substr(colon + 1);
+             faults.Status[static_cast<std::size_t>(kind)] = status;
+         }},
+        {"--exchanges",
+         [&](auto& o, auto& v) { options.MaxExchanges = ToNumber(o, v, 1, 1000000000); }},
+        {"--idle-exit",
+         [&](auto& o, auto& v) { options.IdleExitMs = ToNumber(o, v, 1, 86400000); }},
+        {"--log", [&](auto&, auto& v) { options.LogPath = v; }},
+    };
+    const std::map<std::string, std::function<void()>> flags = {
+        {"--insist", [&] { host.Insist = true; }},
+        {"--refuse-store", [&] { faults.RefuseStore = true; }},
+        {"--help", [&] { options.Help = true; }},
+    };
+
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::optional<std::string> value;
+        if (auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name.resize(eq);
+        }
+        if (auto flag = flags.find(name); flag != flags.end()) {
+            if (value) throw EUsage(name + " takes no value");
+            flag->second();
+        } else if (auto take = taking.find(name); take != taking.end()) {
+            if (!value) {
+                if (i + 1 >= args.size()) throw EUsage(name + " needs a value");
+                value = args[++i];
+            }
+            take->second(name, *value);
+        } else {
+            throw EUsage("unknown option '" + args[i] + "'");
+        }
+    }
+    if (options.Help) return options;
+    if (options.JobsDir.empty()) throw EUsage("--jobs is required");
+    if (options.LinkPath.empty() == options.DevicePath.empty())
+        throw EUsage("give either --link or --device");
+    if (host.EdgerDef == host.TracerDef) throw EUsage("--def and --tracer-def must differ");
+    return options;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+// Command line of trevalon-host, the lab host simulator.
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tools/HostSession.h"
+
+// A command line that cannot be followed; what() says why.
+class EUsage : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct THostOptions {
+    std::filesystem::path JobsDir;
+    std::string LinkPath;    // create a pseudo-terminal and link its device here
+    std::string DevicePath;  // or serve this serial device
+    unsigned DeviceBaud = 9600;
+    unsigned PaceBaud = 0;         // 0: send as fast as the line takes it
+    std::size_t MaxExchanges = 0;  // 0: no limit
+    unsigned IdleExitMs = 0;       // 0: never
+    std::string LogPath;           // empty: standard error
+    bool Help = false;
+    THostConfig Host;
+};
+
+// args without the program name. Throws EUsage.
+THostOptions ParseHostOptions(const std::vector<std::string>& args);
+
+extern const char* const HostUsage;

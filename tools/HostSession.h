@@ -1,0 +1,138 @@
+#pragma once
+
+// The protocol core of the lab host simulator: fed the bytes a client (an
+// edger or tracer, such as Trevalon) sends, it answers each complete packet
+// as a laboratory host would, and stores uploaded shapes in the job files.
+// No I/O of its own besides the job store, and no clock: pacing and gaps are
+// told to the caller, who owns the line.
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/JobFile.h"
+
+// Which answer a reply is, by the client's request it answers.
+enum class TReplyKind {
+    rkInit,     // REQ=INI (also the host search's probe)
+    rkEdger,    // the edger's device specification: DEF and TRCFMT
+    rkTracer,   // the tracer's device specification: STATUS, DEF, TRCFMT
+    rkJob,      // REQ=<def> with a job record: the job data
+    rkGrant,    // REQ=<tracer def> or REQ=TRC: permission to store
+    rkVerdict,  // ANS=<tracer def> or ANS=TRC with the trace: the verdict
+    rkError,    // a packet the host cannot read
+};
+inline constexpr std::size_t ReplyKindCount = 7;
+
+const char* ReplyKindName(TReplyKind kind);
+// "init", "edger", ... as above; nothing for an unknown name.
+std::optional<TReplyKind> ReplyKindFromName(std::string_view name);
+
+// STATUS codes the simulator answers with.
+inline constexpr int stOk = 0;
+inline constexpr int stNotFound = 1;
+inline constexpr int stBadRequest = 2;
+inline constexpr int stLocked = 3;
+inline constexpr int stBadTrace = 4;
+inline constexpr int stChecksum = 5;
+inline constexpr int stHostFault = 6;
+inline constexpr int stNoFormat = 7;
+
+// A packet longer than this without its GS is dropped and answered with an error.
+inline constexpr std::size_t MaxClientPacket = 256 * 1024;
+
+// Bytes of the noise fault: line rubbish a host's modem might emit, never a framing byte.
+inline constexpr char NoiseText[] = "\xFF\x00~noise!\r\n\x15";
+inline constexpr std::string_view NoiseBytes(NoiseText, sizeof NoiseText - 1);
+
+struct TStatusFault {
+    int Code = 0;
+    std::string Text;
+};
+
+// Faults for tests and demonstrations, each for a set of reply kinds.
+struct THostFaults {
+    using TKinds = std::array<bool, ReplyKindCount>;
+    TKinds Silent{};  // no ACK, no reply
+    TKinds DropGS{};  // the packet lacks its final GS
+    TKinds Noise{};   // NoiseBytes between the ACK and the FS
+    TKinds Split{};   // the packet in SplitPieces pieces, SplitGapMs apart
+    TKinds HangUp{};  // the first half of the packet, then the line is hung up
+    unsigned SplitPieces = 3;
+    unsigned SplitGapMs = 200;
+    std::array<std::optional<TStatusFault>, ReplyKindCount> Status{};  // replaces the answer
+    bool RefuseStore = false;  // every upload gets STATUS=3 "Job locked"
+};
+
+struct THostConfig {
+    std::string EdgerDef = "7";    // digits: the edger reads the first run of digits after DEF
+    std::string TracerDef = "8";   // letters and digits, alone on the DEF line
+    int PreferFormat = 0;          // 1 to 4; 0 for no preference
+    int PreferPoints = 0;          // 0 for no preference
+    bool Insist = false;           // answer the preference even when the client did not offer it
+    std::set<unsigned> HearBauds;  // answer only while the line runs at one of these (empty: any)
+    THostFaults Faults;
+};
+
+struct THostChunk {
+    unsigned GapMs = 0;  // silence before these bytes
+    std::string Bytes;
+};
+
+// The host's answer to one client packet.
+struct THostReply {
+    TReplyKind Kind = TReplyKind::rkError;
+    std::string Request;  // the client's packet, FS to GS
+    std::vector<THostChunk> Chunks;
+    bool HangUp = false;  // after the chunks the line is to be hung up
+    std::string Note;     // one line for the log: what was asked and what the host did
+
+    // All chunks, joined.
+    std::string Bytes() const;
+};
+
+class THostSession {
+public:
+    THostSession(THostConfig config, TJobStore& jobs);
+
+    // Takes bytes from the line; returns an answer for every packet their GS completed.
+    // lineBaud is the line's speed as the client set it (0 when unknown).
+    std::vector<THostReply> Feed(std::string_view bytes, unsigned lineBaud = 0);
+
+    // Complete client packets taken so far, answered or not.
+    std::size_t Exchanges() const { return FExchanges; }
+
+private:
+    struct TRequest;
+    struct TAnswer;
+    // A TRCFMT record a client offered (or the host granted): its value as written.
+    struct TOffer {
+        int Format = 0;
+        int Count = 0;
+        std::string Record;
+    };
+
+    THostReply Answer(const std::string& packet, unsigned lineBaud);
+    TAnswer Dispatch(const TRequest& request);
+    TAnswer AnswerSpec(const TRequest& request, TReplyKind kind, const std::string& header);
+    TAnswer AnswerJob(const TRequest& request, const std::string& header);
+    TAnswer AnswerGrant(const TRequest& request, const std::string& label,
+                        const std::string& header);
+    TAnswer AnswerUpload(const TRequest& request, const std::string& header);
+    // The offer the preference picks; nothing when no offer is usable.
+    std::optional<TOffer> Choose(const std::vector<TOffer>& offers) const;
+    THostReply Frame(TReplyKind kind, const std::string& body, std::string note) const;
+
+    THostConfig FConfig;
+    TJobStore& FJobs;
+    std::string FPacket;  // a packet being received, from its FS
+    bool FInPacket = false;
+    bool FOverflow = false;
+    std::size_t FExchanges = 0;
+    // The format and count granted to the tracer for its next upload.
+    std::optional<TOffer> FGrant;
+};

@@ -1,0 +1,44 @@
+// trevalon-host: an OMA laboratory host on a pseudo-terminal or serial device.
+
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tools/HostLine.h"
+#include "tools/HostOptions.h"
+#include "tools/HostSession.h"
+#include "tools/JobFile.h"
+
+int main(int argc, char** argv) {
+    THostOptions options;
+    try {
+        options = ParseHostOptions(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const EUsage& e) {
+        std::fprintf(stderr, "trevalon-host: %s\n\n%s", e.what(), HostUsage);
+        return 2;
+    }
+    if (options.Help) {
+        std::fputs(HostUsage, stdout);
+        return 0;
+    }
+    try {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(options.JobsDir, ec))
+            throw ELine("The job folder " + options.JobsDir.string() + " does not exist");
+        THostLog log(options.LogPath);
+        TJobFolder jobs(options.JobsDir);
+        THostSession session(options.Host, jobs);
+        auto line = options.LinkPath.empty()
+                        ? THostLine::OpenDevice(options.DevicePath, options.DeviceBaud)
+                        : THostLine::CreatePty(options.LinkPath);
+        log.Note("serving " + line->Name() +
+                 (options.LinkPath.empty() ? "" : " as " + options.LinkPath) + ", jobs in " +
+                 options.JobsDir.string());
+        return RunHost(options, *line, session, log);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "trevalon-host: %s\n", e.what());
+        return 1;
+    }
+}
