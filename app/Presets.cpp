@@ -1,8 +1,14 @@
 #include "app/Presets.h"
 
+#include <QAction>
+#include <QLineEdit>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
+
+#include "app/Unit1.h"
+#include "app/ValueEdit.h"
+#include "shape/TrceCalc.h"
 
 namespace {
 
@@ -64,4 +70,48 @@ std::string DiamondRadii() {
 
 std::string FlowerPotRadii() {
     return EdgeShape(true);
+}
+
+// --- The preset menu of the tray field -----------------------------------
+
+void TForm1::Circle1Click() {
+    LoadPreset(CircleRadii(), "CIRCLE");
+}
+
+void TForm1::Square1Click(QObject* Sender) {
+    if (Sender == Diamond1)
+        LoadPreset(DiamondRadii(), "DIAMOND");
+    else
+        LoadPreset(SquareRadii(), "SQUARE");
+}
+
+void TForm1::FlowerPotClick() {
+    LoadPreset(FlowerPotRadii(), "FLPOT");
+}
+
+void TForm1::LoadPreset(const std::string& Radii, const char* TrayText) {
+    FReceived.Radii = Radii;
+    // The tray field's own change handling enables Request Shape.
+    TrayEdit->setText(QString::fromLatin1(TrayText));
+    MeasureTrace(FReceived);
+    FWorking = FReceived;
+    // The DBL change runs exactly once, whether or not the edit held 15.00
+    // already: the edit's own change notice is held back while it is set.
+    FUpdating = true;
+    try {
+        DBLEdit->SetText(TValueEdit::FormatValue(15.0));
+    } catch (...) {
+        FUpdating = false;
+        throw;
+    }
+    FUpdating = false;
+    BoxValsEditChange(DBLEdit);
+    ShowValues();
+    EnableControls(true);
+    // A conversation still waiting for the host is abandoned; its timer
+    // stops at its next tick and a late reply is ignored.
+    FState = cvIdle;
+    FPointCount = "512";
+    FOverlayX = -1;
+    DrawShape();
 }

@@ -1,14 +1,18 @@
 #include "app/ShapeDisplay.h"
 
+#include <QCheckBox>
 #include <QFont>
 #include <QFontMetrics>
+#include <QLabel>
 #include <QPainter>
 #include <QPen>
+#include <QPixmap>
 #include <QPolygon>
 #include <cmath>
 #include <numbers>
 #include <string_view>
 
+#include "app/Unit1.h"
 #include "shape/Convert.h"
 #include "shape/TrceCalc.h"
 
@@ -143,4 +147,34 @@ QImage RenderShape(TShapePicture& picture, QSize size) {
     QImage image = BlankShapeImage(size);
     PaintShape(image, picture);
     return image;
+}
+
+void TForm1::DrawShape() {
+    TShapePicture Picture;
+    Picture.WorkingRadii = FWorking.Radii;
+    Picture.ReceivedRadii = FReceived.Radii;
+    Picture.HBox = FWorking.HBox;
+    Picture.VBox = FWorking.VBox;
+    Picture.Circ = FWorking.Circ;
+    Picture.Message = FEndMessage;
+    Picture.DetailedGrid = DetailedGridCheckBox->isChecked();
+    Picture.ShowOrig = ShowOrigCheckbox->isChecked();
+    Picture.OverlayX = FOverlayX;
+    Picture.OverlayY = FOverlayY;
+
+    const QSize Size = Image1->size().isEmpty() ? ShapePictureSize : Image1->size();
+    QImage Image = BlankShapeImage(Size);
+    // The picture is replaced in one step, also when the drawing fails part way.
+    const auto Show = [&] {
+        FOverlayX = Picture.OverlayX;
+        FOverlayY = Picture.OverlayY;
+        Image1->setPixmap(QPixmap::fromImage(Image));
+    };
+    try {
+        PaintShape(Image, Picture);
+    } catch (...) {
+        Show();
+        throw;
+    }
+    Show();
 }

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QImage>
 #include <cmath>
 #include <string>
@@ -16,7 +16,7 @@ void EnsureGuiApp() {
     static int argc = 1;
     static char name[] = "test_app";
     static char* argv[] = {name, nullptr};
-    new QGuiApplication(argc, argv);
+    new QApplication(argc, argv);
 }
 
 std::string Repeat(const char* group, int times) {
