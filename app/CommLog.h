@@ -1,0 +1,56 @@
+#pragma once
+
+// The communication log: every byte exchanged with the host, rendered with
+// RenderControlChars, one line per OMA record, with millisecond time stamps.
+// Pure: the caller supplies the time stamp; the window owns one TCommLog.
+
+#include <QTime>
+#include <cstddef>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TCommLog {
+public:
+    // Before a data entry is added the oldest lines are removed down to this.
+    static constexpr std::size_t MaxLines = 750;
+    enum TDirection { ldToHost, ldFromHost };
+
+    // Header line, one line per rendered line of Data, an empty line.
+    void AddData(TDirection Direction, std::string_view Data, std::string_view Stamp);
+    // Stamp + " ------------ " + Message + " ---------"; does not trim.
+    void AddEndLine(std::string_view Message, std::string_view Stamp);
+    // A line as it is; does not trim.
+    void AddLine(std::string Line) { FLines.push_back(std::move(Line)); }
+
+    const std::deque<std::string>& Lines() const { return FLines; }
+    std::size_t Count() const { return FLines.size(); }
+    void Clear() { FLines.clear(); }
+    // Every line followed by CR LF: the content of the log file.
+    std::string Text() const;
+
+private:
+    std::deque<std::string> FLines;
+};
+
+// "hh:nn:ss:zzz": 24-hour clock, two-digit minutes and seconds, three-digit
+// milliseconds, separated by colons.
+std::string FormatTimeStamp(const QTime& Time);
+
+// The version strings a program file carries, in this order, as name=value
+// lines; names whose value is empty are left out. Lines is emptied first and
+// stays empty for a file without version information. On this platform the
+// running program's own file carries the strings the build gave it; any other
+// file carries none.
+void ReadVersionInfo(const std::string& FileName, std::vector<std::string>& Lines);
+extern const char* const VersionInfoNames[13];
+// The value named Name among ReadVersionInfo's lines; empty when absent.
+std::string VersionValue(const std::vector<std::string>& Lines, std::string_view Name);
+
+// Creates a new, uniquely named empty file in Folder for the log. Returns its
+// name, or empty with the reason in Error.
+std::string CreateLogFile(const std::string& Folder, std::string& Error);
+// Replaces the content of FileName with Content. Returns false with the
+// reason in Error when the file cannot be opened or written.
+bool WriteLogFile(const std::string& FileName, std::string_view Content, std::string& Error);

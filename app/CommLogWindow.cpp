@@ -1,0 +1,69 @@
+// The main window's side of the communication log: entries, the end of a
+// conversation and the display of the log file.
+#include <QDesktopServices>
+#include <QDir>
+#include <QUrl>
+#include <cstdio>
+
+#include "app/CommLog.h"
+#include "app/StatusBar.h"
+#include "app/Unit1.h"
+
+void TForm1::LogToHost(const std::string& Data) {
+    FLog.AddData(TCommLog::ldToHost, Data, FormatTimeStamp(LocalTime()));
+}
+
+void TForm1::LogFromHost(const std::string& Data) {
+    FLog.AddData(TCommLog::ldFromHost, Data, FormatTimeStamp(LocalTime()));
+}
+
+void TForm1::EndConversation() {
+    FState = cvIdle;
+    ShowStatus(FEndMessage, 0);
+    FLog.AddEndLine(FEndMessage, FormatTimeStamp(LocalTime()));
+    ShowStatus(std::string(), 1);
+    EnableControls(true);
+    PostMessage(WM_REDRAWSHAPE);
+    ShowLog();
+}
+
+void TForm1::DisplayCommunicationLog1Click() {
+    FEndMessage = "Display Log";
+    PostMessage(WM_ENDCONVERSATION);
+}
+
+// Writes the whole log to its temporary file and opens it for the operator.
+// When the file cannot be made or written the log stays in memory, panel 0
+// says why, and the next display tries again.
+void TForm1::ShowLog() {
+    if (FClosed) return;  // the file would outlive the window
+    FLog.AddLine(std::string());
+    std::vector<std::string> Version;
+    ReadVersionInfo(FProgramFile, Version);
+    for (std::string& Line : Version) FLog.AddLine(std::move(Line));
+
+    std::string Error;
+    if (FLogFileName.empty()) {
+        const QString Folder = FHooks.TempPath.isEmpty() ? QDir::tempPath() : FHooks.TempPath;
+        FLogFileName = CreateLogFile(Folder.toStdString(), Error);
+        if (FLogFileName.empty()) {
+            ShowStatus("Cannot create the communication log file: " + Error, 0);
+            return;
+        }
+    }
+    if (!WriteLogFile(FLogFileName, FLog.Text(), Error)) {
+        ShowStatus("Cannot write the communication log file " + FLogFileName + ": " + Error, 0);
+        return;
+    }
+    const QString Name = QString::fromStdString(FLogFileName);
+    if (FHooks.OpenViewer)
+        FHooks.OpenViewer(Name);
+    else
+        QDesktopServices::openUrl(QUrl::fromLocalFile(Name));
+}
+
+void TForm1::DeleteLogFile() {
+    if (FLogFileName.empty()) return;
+    std::remove(FLogFileName.c_str());
+    FLogFileName.clear();
+}

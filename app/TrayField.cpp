@@ -1,0 +1,16 @@
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/Unit1.h"
+
+void TForm1::TrayEditChange() {
+    ReqButton->setEnabled(!TrayEdit->text().isEmpty());
+}
+
+bool TForm1::TrayEditKeyPress(QKeyEvent* Key) {
+    if (Key->key() != Qt::Key_Return && Key->key() != Qt::Key_Enter) return false;
+    // Enter requests the shape even while the button is disabled.
+    ReqButtonClick();
+    return true;
+}

@@ -1,0 +1,256 @@
+#pragma once
+
+// TForm1: the main window. Declared once here; its members are defined in one
+// file per concern:
+//   Unit1.cpp          controls, layout, wiring, window-message dispatch
+//   Conversation.cpp   conversation engine (sending, receiving, timeout, cancel)
+//   ConversationSteps.cpp  the step table indexed by FState
+//   CommLogWindow.cpp  communication log entries, end of a conversation, log display
+//   TrayField.cpp      the tray field's handlers
+//   Startup.cpp        FormCreate, ConfigurePort, SettingsButtonClick, FormClose
+//   editor files       see the editor block below
+
+#include <QEvent>
+#include <QString>
+#include <QTime>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "app/CommLog.h"
+#include "settings/SettingsList.h"
+#include "shape/TrceCalc.h"
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTimer;
+class QToolButton;
+class TComPort;
+class TReplyMatcher;
+class TSettingsForm;
+class TStatusBar;
+class TValueEdit;
+
+// Window messages, as custom event types numbered like the platform's
+// (WM_USER + n). "Posted" goes through the event queue; "sent" is handled at
+// once on the window thread (TForm1::SendMessage).
+inline constexpr int WM_USER = QEvent::User;
+inline constexpr QEvent::Type WM_APPLYSETTINGS = static_cast<QEvent::Type>(WM_USER + 1);
+inline constexpr QEvent::Type WM_ENDCONVERSATION = static_cast<QEvent::Type>(WM_USER + 2);
+inline constexpr QEvent::Type WM_REDRAWSHAPE = static_cast<QEvent::Type>(WM_USER + 3);
+inline constexpr QEvent::Type WM_HOSTREPLY = static_cast<QEvent::Type>(WM_USER + 4);
+
+// Conversation states held in FState.
+enum TConversationState : std::uint8_t {
+    cvIdle = 0,
+    cvAwaitInitAnswer = 1,
+    cvAwaitDefinition = 2,
+    cvAwaitJob = 3,
+    cvAwaitStoreInit = 4,
+    cvAwaitStoreGrant = 5,
+    cvAwaitStoreResult = 6,
+    cvAwaitStoreDefinition = 7,
+};
+inline constexpr int ConversationStateCount = 8;
+
+// The host has no such job: ends a conversation quietly (no log display).
+class EJobNotFound : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// What the window takes from its surroundings. Every empty member means the
+// real thing; tests replace what they need to drive.
+struct TFormHooks {
+    // The program file: the settings file, the help file and the version
+    // information are found from it. Empty: the running program.
+    std::string ProgramFile;
+    // Millisecond tick count (wraps at 2^32). Empty: a monotonic clock.
+    std::function<std::uint32_t()> TickCount;
+    // Local time of a log entry. Empty: the current local time.
+    std::function<QTime()> LocalTime;
+    // Opens the log file in the desktop's text viewer without waiting;
+    // returns whether it started. Empty: the desktop's default viewer.
+    std::function<bool(const QString& FileName)> OpenViewer;
+    // Folder for the temporary log file. Empty: the system's temp folder.
+    QString TempPath;
+    // Blocking pause of the window thread. Empty: a real sleep.
+    std::function<void(unsigned Milliseconds)> Sleep;
+    // Runs the settings dialog modally and returns its result
+    // (QDialog::Accepted or Rejected). Empty: QDialog::exec.
+    std::function<int(TSettingsForm& Dialog)> ShowSettingsModal;
+};
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(TFormHooks Hooks = {}, QWidget* Parent = nullptr);
+    ~TForm1() override;
+
+    // --- Controls (owned by the window) ----------------------------------
+    QFrame* Panel1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* TrayEdit = nullptr;
+    QMenu* TrayNoPopupMenu = nullptr;
+    QAction* Circle1 = nullptr;
+    QAction* Square1 = nullptr;
+    QAction* Diamond1 = nullptr;
+    QAction* FlowerPot1 = nullptr;
+    QPushButton* ReqButton = nullptr;
+    QPushButton* SaveButton = nullptr;
+    QCheckBox* ShowOrigCheckbox = nullptr;
+    QCheckBox* DetailedGridCheckBox = nullptr;
+    QToolButton* RotLeftButton = nullptr;
+    QToolButton* RotRightButton = nullptr;
+    QPushButton* ResetButton = nullptr;
+    QPushButton* HelpButton = nullptr;
+    QPushButton* SettingsButton = nullptr;
+    QFrame* Panel2 = nullptr;
+    TValueEdit* BoxAEdit = nullptr;
+    TValueEdit* BoxBEdit = nullptr;
+    TValueEdit* CircEdit = nullptr;
+    TValueEdit* DBLEdit = nullptr;
+    QLabel* BoxALabel = nullptr;  // "&A"
+    QLabel* BoxBLabel = nullptr;  // "&B"
+    QLabel* CircLabel = nullptr;  // "&Circ"
+    QLabel* DBLLabel = nullptr;   // "&DBL"
+    QLabel* ChgALabel = nullptr;
+    QLabel* ChgBLabel = nullptr;
+    QLabel* ChgCLabel = nullptr;
+    QLabel* DBLChgLabel = nullptr;
+    QCheckBox* LockBCheckbox = nullptr;
+    QLabel* Image1 = nullptr;  // the shape picture: a pixmap of 462 x 406
+    QMenu* ImagePopupMenu = nullptr;
+    QAction* DisplayCommunicationLog1 = nullptr;
+    TStatusBar* StatusBar1 = nullptr;
+    QTimer* TimeoutTimer = nullptr;  // 1000 ms, off at start
+    std::unique_ptr<TComPort> COMPort;
+
+    // --- Event handlers ---------------------------------------------------
+    void FormCreate();
+    void FormClose();
+    // Returns whether the key was consumed (the focused control must not see it).
+    bool FormKeyDown(QKeyEvent* Key);
+    void COMPortRxChar(std::int32_t Count);
+    void TimeoutTimerTimer();
+    void SettingsButtonClick();
+    void DisplayCommunicationLog1Click();
+    void ReqButtonClick();
+    void SaveButtonClick();
+    void TrayEditChange();
+    // Returns whether the key was swallowed.
+    bool TrayEditKeyPress(QKeyEvent* Key);
+
+    // --- Operations used by several parts ----------------------------------
+    // Writes Text to COMPort (waiting for the write), logs it as data to the
+    // host and, during a conversation, restarts the 15-second reply countdown.
+    void SendToHost(const std::string& Text);
+    // Sets a status bar panel and the bar's hint to Text.
+    void ShowStatus(const std::string& Text, int Panel);
+    void EnableControls(bool Enable);
+    void LogToHost(const std::string& Data);
+    void LogFromHost(const std::string& Data);
+
+    // Handles a window message at once, as the platform's SendMessage does.
+    void SendMessage(QEvent::Type Message);
+    // Queues a window message for the event loop.
+    void PostMessage(QEvent::Type Message);
+
+    // The file name the settings are kept in: the program file with ".dat".
+    std::string SettingsFileName() const;
+    // The program file (Hooks.ProgramFile or the running program).
+    const std::string& ProgramFileName() const { return FProgramFile; }
+
+protected:
+    bool event(QEvent* Event) override;
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+    void closeEvent(QCloseEvent* Event) override;
+
+private:
+    friend struct TForm1Probe;  // tests reach the fields through it
+
+    void CreateControls();
+    void ConnectControls();
+    void ConfigurePort();
+    void HostReply();
+    void ProcessReply();
+    void EndConversation();
+    // Ends the running conversation without showing the log.
+    void EndConversationQuietly(const std::string& Message);
+    void ShowLog();
+    void DeleteLogFile();
+    std::uint32_t TickCount() const;
+    QTime LocalTime() const;
+
+    TFormHooks FHooks;
+    std::string FProgramFile;
+
+    // --- Conversation engine ------------------------------------------------
+    std::string FRxBuffer;  // unprocessed reply bytes; starts with FS once anything survives
+    std::uint32_t FLastRxTick = 0;
+    std::uint8_t FState = cvIdle;
+    std::int32_t FCountdown = 0;
+    std::string FEndMessage;
+
+    // One step of a conversation: reads the reply in FRxBuffer with a fresh
+    // matcher and answers it; fails by throwing with the operator's text.
+    using TStep = void (TForm1::*)(TReplyMatcher& Matcher);
+    // Indexed by FState; a null entry (cvIdle) runs nothing.
+    static const TStep FSteps[ConversationStateCount];
+
+    // --- Shared state of the conversation steps ------------------------------
+    TTraceInfo FReceived;
+    TTraceInfo FWorking;
+    TNameValueList FRecords;
+    std::string FHostDef;
+    std::string FPointCount;
+    std::string FStoreInitReply;
+
+    // --- conversation steps: declared here, defined in Negotiation.cpp, Request.cpp, Store.cpp ---
+    // --- end conversation steps ---
+
+    // --- Communication log and settings --------------------------------------
+    TCommLog FLog;
+    std::string FLogFileName;
+    TNameValueList SettingsList;
+    bool FClosed = false;
+
+public:
+    // --- editor: declared here, defined in ShapeDisplay.cpp, Editing.cpp, Presets.cpp,
+    // EditorControls.cpp ---
+    void ShowValues();
+    void ClearImage();
+    void DrawShape();
+    static QString FormatChange(double Value);
+    void LockBCheckboxClick();
+    void HelpButtonClick();
+    void BoxValsEditChange(QObject* Sender);
+    void RotRightButtonClick(QObject* Sender);
+    void ResetButtonClick();
+    void ShowOrigCheckboxClick();
+    void DetailedGridCheckBoxClick();
+    void Circle1Click();
+    void Square1Click(QObject* Sender);
+    void FlowerPotClick();
+    // Ctrl+arrow keys of FormKeyDown; returns whether the key was consumed.
+    bool OverlayKeyDown(QKeyEvent* Key);
+
+private:
+    // Makes Radii (a preset) the received shape, shows TrayText in the tray
+    // field and sets the working shape to it at 1024 points with DBL 15.00.
+    void LoadPreset(const std::string& Radii, const char* TrayText);
+
+    bool FUpdating = false;
+    std::int32_t FOverlayX = -1;
+    std::int32_t FOverlayY = -1;
+    // --- end editor ---
+};

@@ -1,0 +1,63 @@
+#pragma once
+
+// TSettingsForm: the settings dialog. It shows and edits the main window's
+// settings list; OK writes the shown values into the list, Cancel leaves it
+// alone. Its own port ComPort1 builds the list of usable ports when the
+// dialog is created.
+
+#include <QDialog>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "settings/SettingsList.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTimer;
+class TComPort;
+
+// The names of the ports Port can open right now, in probing order: COM1 to
+// COM99, then the USB serial devices present. Port is left closed; a port
+// that cannot be opened (missing, or held by another program) is left out.
+std::vector<std::string> ListUsablePorts(TComPort& Port);
+
+class TSettingsForm : public QDialog {
+    Q_OBJECT
+public:
+    TSettingsForm(TNameValueList& Settings, QWidget* Parent = nullptr);
+    ~TSettingsForm() override;
+
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label6 = nullptr;
+    QComboBox* COMPortComboBox = nullptr;
+    QComboBox* BaudRateComboBox = nullptr;
+    QComboBox* ParityComboBox = nullptr;
+    QComboBox* DatabitsComboBox = nullptr;
+    QComboBox* StopBitsComboBox = nullptr;
+    QComboBox* TracerModeComboBox = nullptr;
+    QCheckBox* PauseCheckbox = nullptr;
+    QPushButton* BitBtn1 = nullptr;  // OK
+    QPushButton* BitBtn2 = nullptr;  // Cancel
+    QPushButton* BitBtn3 = nullptr;  // Discover Host
+    std::unique_ptr<TComPort> ComPort1;
+    QTimer* TimeoutTimer = nullptr;  // 3000 ms, off
+
+    void FormCreate();
+    void BitBtn1Click();
+    void BitBtn2Click();
+    void BitBtn3Click();
+    void ComPort1RxChar(std::int32_t InQue);
+    void TimeoutTimerTimer();
+
+private:
+    void CreateControls();
+    TNameValueList& FSettings;
+};
