@@ -6,6 +6,7 @@
 
 #include "serial/ComThread.h"
 #include "tests/serial/FakeComDevice.h"
+#include "tests/serial/Watchdog.h"
 #include "tests/support/PtyHost.h"
 
 namespace {
@@ -453,6 +454,7 @@ TEST_F(ComPortLogic, AThrowingHandlerIsReportedAndDeliveriesGoOn) {
 }
 
 TEST_F(ComPortLogic, CloseCarriesOutADeliveryAlreadyRequested) {
+    TWatchdog Watchdog(std::chrono::seconds(60));
     int Deliveries = 0;
     bool ActiveDuringDelivery = false;
     Port.OnRxChar = [&](TComPort* Sender, int32_t) {
@@ -476,6 +478,7 @@ TEST_F(ComPortLogic, CloseCarriesOutADeliveryAlreadyRequested) {
 }
 
 TEST_F(ComPortLogic, AHandlerMayCloseThePortItIsCalledFor) {
+    TWatchdog Watchdog(std::chrono::seconds(60));
     for (TSyncMethod Method : {smSynchronize, smWindow}) {
         Port.SetSyncMethod(Method);
         bool Called = false;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -107,6 +108,12 @@ std::string TPtyHost::ReadAvailable() {
         else if (!(N < 0 && errno == EINTR))
             return Text;
     }
+}
+
+size_t TPtyHost::SlaveInputCount() const {
+    int Waiting = 0;
+    if (FSlave < 0 || ::ioctl(FSlave, FIONREAD, &Waiting) != 0) return 0;
+    return static_cast<size_t>(Waiting);
 }
 
 termios TPtyHost::LineSettings() const {

@@ -53,6 +53,10 @@ public:
     // Whatever the port has sent that is waiting now, without blocking.
     std::string ReadAvailable();
 
+    // Bytes written by Write that wait in the device's input queue, not yet
+    // taken by any reader (the port moves them to its own queue at once).
+    size_t SlaveInputCount() const;
+
     // The line settings the port gave the device (tcgetattr through the master).
     termios LineSettings() const;
 
