@@ -1,0 +1,502 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <tuple>
+
+#include "ClientPackets.h"
+#include "oma/ReplyMatcher.h"
+#include "shape/TrceCalc.h"
+#include "tools/HostSession.h"
+
+using namespace client;
+
+namespace {
+
+const std::string Ack(1, ACK);
+
+std::string Expected(const std::string& body) {
+    return Ack + BuildPacket(body);
+}
+
+bool Matches(const std::string& pattern, const std::string& subject) {
+    TReplyMatcher m;
+    return m.Match(pattern, subject);
+}
+
+std::string Group(const std::string& pattern, const std::string& subject, int n) {
+    TReplyMatcher m;
+    return m.Match(pattern, subject) ? m.Group(n) : "<no match>";
+}
+
+// The first trace of a sample file, read the plain way: R lines after the first TRCFMT.
+std::string SampleTrace(const std::string& text, int& count) {
+    auto at = text.find("TRCFMT=");
+    count = std::stoi(text.substr(text.find(';', at) + 1));
+    std::string radii;
+    std::istringstream lines(text.substr(at));
+    std::string line;
+    std::getline(lines, line);
+    while (std::getline(lines, line) && line.rfind("R=", 0) == 0 &&
+           static_cast<int>(radii.size()) < count * 4)
+        radii += KeepDigits(line);
+    return radii;
+}
+
+std::string SampleTrace(const std::string& text) {
+    int count = 0;
+    return SampleTrace(text, count);
+}
+
+std::string Resampled(const std::string& radii, int count) {
+    TTraceCalc calc;
+    calc.LoadTrace(radii);
+    calc.Resample(static_cast<std::uint16_t>(count));
+    return calc.GetTrace();
+}
+
+class HostSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override { Jobs.Files["1234"] = Sample("R360_3.oma"); }
+
+    // One client packet in, the host's whole answer out.
+    std::string Exchange(THostSession& host, const std::string& body, unsigned baud = 0) {
+        auto replies = host.Feed(BuildPacket(body), baud);
+        EXPECT_EQ(replies.size(), 1u);
+        return replies.empty() ? std::string() : replies.front().Bytes();
+    }
+
+    TMemoryJobs Jobs;
+    THostConfig Config;
+};
+
+}  // namespace
+
+TEST_F(HostSessionTest, ClientPacketsAreTheProgramsOwn) {
+    // The packets the tests send are byte for byte those the program sends.
+    EXPECT_EQ(BuildPacket(InitBody()),
+              "\x1cREQ=INI\rOMAV=3.02\r\x1e"
+              "CRC=47292\r\x1d");
+    EXPECT_EQ(EdgerSpecBody().size(), 310u);
+    EXPECT_EQ(OmaCRC16(EdgerSpecBody() + RS), 19441);
+    EXPECT_EQ(OmaCRC16(JobRequestBody("7", "1234", 1, 400) + RS), 31386);
+    EXPECT_EQ(BuildPacket(ProbeBody()).size(), 21u);
+}
+
+TEST_F(HostSessionTest, AnswersInitializationAndHostSearchProbe) {
+    THostSession host(Config, Jobs);
+    const std::string answer =
+        "\x06\x1c"
+        "ANS=INI\rSTATUS=0\r\x1e"
+        "CRC=23424\r\x1d";
+    for (const auto& body : {InitBody(), ProbeBody()}) {
+        std::string reply = Exchange(host, body);
+        EXPECT_EQ(reply, answer);
+        EXPECT_TRUE(Matches(R"(ANS.*=.*INI.*STATUS.*=.*0\D)", reply));
+        EXPECT_TRUE(Matches(R"(STATUS\s*=\s*0\s*\D+)", reply));
+        EXPECT_TRUE(Matches(R"(ANS\s*=\s*INI)", reply));
+    }
+    EXPECT_EQ(host.Exchanges(), 2u);
+}
+
+struct TChoiceRow {
+    int Format;
+    int Points;
+    bool Insist;
+    const char* Granted;
+};
+
+class HostChoiceTest : public HostSessionTest, public ::testing::WithParamInterface<TChoiceRow> {};
+
+TEST_P(HostChoiceTest, EdgerGetsDefAndPreferredOffer) {
+    const auto& row = GetParam();
+    Config.PreferFormat = row.Format;
+    Config.PreferPoints = row.Points;
+    Config.Insist = row.Insist;
+    THostSession host(Config, Jobs);
+    Exchange(host, InitBody());
+    std::string reply = Exchange(host, EdgerSpecBody());
+    EXPECT_EQ(reply,
+              Expected("ANS=INI\rSTATUS=0\rDEF=7\rTRCFMT=" + std::string(row.Granted) + "\r"));
+    // Read as the program reads it.
+    EXPECT_EQ(Group(R"(DEF\s*=\D*(\d+)\D)", reply, 1), "7");
+    std::string granted = row.Granted;
+    EXPECT_EQ(Group(R"(TRCFMT\s*=\s*([1-4])\s*;\D*(\d+)\D*;)", reply, 1), granted.substr(0, 1));
+    EXPECT_EQ(Group(R"(TRCFMT\s*=\s*([1-4])\s*;\D*(\d+)\D*;)", reply, 2),
+              granted.substr(2, granted.find(';', 2) - 2));
+}
+
+INSTANTIATE_TEST_SUITE_P(Preferences, HostChoiceTest,
+                         ::testing::Values(TChoiceRow{0, 0, false, "4;512;E;B"},
+                                           TChoiceRow{2, 500, false, "2;500;E;B"},
+                                           TChoiceRow{1, 0, false, "1;512;E;B"},
+                                           TChoiceRow{0, 400, false, "4;400;E;B"},
+                                           TChoiceRow{3, 1000, false, "3;512;E;B"},
+                                           TChoiceRow{0, 1000, false, "4;512;E;B"},
+                                           TChoiceRow{1, 1000, true, "1;1000;E;B"},
+                                           TChoiceRow{0, 360, true, "4;360;E;B"}));
+
+TEST_F(HostSessionTest, TracerSpecificationGetsDefOnItsOwnLine) {
+    THostSession host(Config, Jobs);
+    std::string reply = Exchange(host, TracerSpecBody());
+    EXPECT_EQ(reply, Expected("ANS=INI\rSTATUS=0\rDEF=8\rTRCFMT=4;512;E;B\r"));
+    EXPECT_TRUE(Matches(R"(STATUS\s*=\s*0[\s\D])", reply));
+    EXPECT_EQ(Group(R"([\n\r]DEF\s*=.*?;?\s*([0-9A-Za-z]+)\s*[\r\n])", reply, 1), "8");
+    EXPECT_EQ(Group(R"(TRCFMT\s*=\s*([1-4])\s*;\s*(\d+)\s*;)", reply, 2), "512");
+}
+
+class HostJobTest : public HostSessionTest,
+                    public ::testing::WithParamInterface<std::tuple<const char*, int, int>> {};
+
+TEST_P(HostJobTest, ServesTheFirstTraceResampledAndEncoded) {
+    auto [name, format, count] = GetParam();
+    std::string sample = Sample(name);
+    Jobs.Files["77"] = sample;
+    THostSession host(Config, Jobs);
+    std::string reply = Exchange(host, JobRequestBody("7", "77", format, count));
+
+    ASSERT_EQ(reply.substr(0, 2), Ack + FS);
+    EXPECT_TRUE(Matches(R"(ANS\s*=\s*7\D)", reply));
+    EXPECT_EQ(JobStatus(reply).Code, "0");
+    int sampleCount = 0;
+    std::string expected = Resampled(SampleTrace(sample, sampleCount), count);
+    auto radii = JobTrace(reply, count);
+    ASSERT_TRUE(radii.has_value());
+    EXPECT_EQ(*radii, expected);
+    // Only the one trace travels, and the job's records come with it.
+    auto at = reply.find("TRCFMT=");
+    EXPECT_EQ(reply.find("TRCFMT=", at + 1), std::string::npos);
+    EXPECT_NE(reply.find("\rETYP="), std::string::npos);
+    EXPECT_EQ(reply.find("JOB=\"77\""), reply.rfind("JOB="));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SamplesFormatsCounts, HostJobTest,
+    ::testing::Combine(::testing::Values("R360_3.oma", "STHKFMT.oma", "R1000_1.oma"),
+                       ::testing::Values(1, 2, 3, 4), ::testing::Values(400, 500, 512)));
+
+TEST_F(HostSessionTest, ServedSamplesKeepTheirStatedMeasurements) {
+    struct {
+        const char* Name;
+        double HBox, VBox, Circ;
+    } rows[] = {{"R360_3.oma", 51.00, 44.01, 150.759}, {"STHKFMT.oma", 54.96, 39.01, 151.761}};
+    for (const auto& row : rows) {
+        Jobs.Files["5"] = Sample(row.Name);
+        THostSession host(Config, Jobs);
+        auto radii = JobTrace(Exchange(host, JobRequestBody("7", "5", 4, 512)), 512);
+        ASSERT_TRUE(radii);
+        TTraceInfo trace{*radii};
+        MeasureTrace(trace);
+        EXPECT_NEAR(trace.HBox, row.HBox, 0.1) << row.Name;
+        EXPECT_NEAR(trace.VBox, row.VBox, 0.1) << row.Name;
+        EXPECT_NEAR(trace.Circ, row.Circ, 0.3) << row.Name;
+    }
+}
+
+TEST_F(HostSessionTest, RefusesJobsItCannotServe) {
+    Jobs.Files["66"] = Sample("TRCFMT6.oma");
+    struct {
+        std::string Body, Answer, Code, Text;
+    } rows[] = {
+        {JobRequestBody("7", "9999", 1, 400), "ANS=7\rSTATUS=1;\"Tray 9999 not found\"\r", "1",
+         "Tray 9999 not found"},
+        {JobRequestBody("7", "", 1, 400), "ANS=7\rSTATUS=1;\"No tray number\"\r", "1",
+         "No tray number"},
+        {JobRequestBody("7", "../1234", 1, 400), "ANS=7\rSTATUS=2;\"Invalid tray number\"\r", "2",
+         "Invalid tray number"},
+        {JobRequestBody("7", "66", 1, 400), "ANS=7\rSTATUS=4;\"Job has no usable trace\"\r", "4",
+         "Job has no usable trace"},
+        {JobRequestBody("7", "1234", 5, 400), "ANS=7\rSTATUS=2;\"Unsupported trace format\"\r", "2",
+         "Unsupported trace format"},
+        {JobRequestBody("7", "1234", 1, 5000), "ANS=7\rSTATUS=2;\"Unsupported trace format\"\r",
+         "2", "Unsupported trace format"},
+    };
+    for (const auto& row : rows) {
+        THostSession host(Config, Jobs);
+        std::string reply = Exchange(host, row.Body);
+        EXPECT_EQ(reply, Expected(row.Answer)) << row.Body;
+        EXPECT_TRUE(Matches(R"(ANS\s*=\s*7\D)", reply));
+        EXPECT_EQ(JobStatus(reply).Code, row.Code);
+        EXPECT_EQ(JobStatus(reply).Text, row.Text);
+    }
+}
+
+TEST_F(HostSessionTest, AnswersRequestsItDoesNotKnowWithAStatus) {
+    struct {
+        std::string Body, Answer;
+    } rows[] = {
+        {"REQ=99\rJOB=\"1234\"\r", "ANS=99\rSTATUS=2;\"Unknown request\"\r"},
+        {"REQ=7\rJOB=\"1234\"\r", "ANS=7\rSTATUS=2;\"Job request without TRCFMT\"\r"},
+        {"ANS=INI\rDEV=XYZ\r", "ANS=INI\rSTATUS=2;\"Unknown device\"\r"},
+        {"ANS=55\rJOB=\"1234\"\r", "ANS=55\rSTATUS=2;\"Unknown answer\"\r"},
+        {"FOO=1\r", "ANS=ERR\rSTATUS=2;\"No REQ or ANS record\"\r"},
+        {"REQ=\x01\"\r", "ANS=ERR\rSTATUS=2;\"Unknown request\"\r"},
+        {"ANS=INI\rDEV=EDG\rTRCFMT=9;512;E;B\r", "ANS=INI\rSTATUS=7;\"No usable trace format\"\r"},
+    };
+    for (const auto& row : rows) {
+        THostSession host(Config, Jobs);
+        EXPECT_EQ(Exchange(host, row.Body), Expected(row.Answer)) << row.Body;
+    }
+}
+
+class HostStoreTest : public HostSessionTest,
+                      public ::testing::WithParamInterface<std::tuple<bool, int, int>> {
+protected:
+    void SetUp() override {
+        HostSessionTest::SetUp();
+        Folder =
+            std::filesystem::temp_directory_path() /
+            ("trevalon-host-store-" + std::to_string(::getpid()) + "-" + std::to_string(++Serial));
+        std::filesystem::create_directories(Folder);
+        std::ofstream(Folder / "1234.oma", std::ios::binary) << Sample("R360_3.oma");
+    }
+    void TearDown() override { std::filesystem::remove_all(Folder); }
+
+    std::filesystem::path Folder;
+    static inline int Serial = 0;
+};
+
+TEST_P(HostStoreTest, UploadReplacesTheFirstTraceAndKeepsABackup) {
+    auto [noInit, format, count] = GetParam();
+    Config.PreferFormat = format;
+    Config.PreferPoints = count;
+    TJobFolder jobs(Folder);
+    THostSession host(Config, jobs);
+    const std::string granted = std::to_string(format) + ";" + std::to_string(count) + ";E;B";
+    std::string original = Sample("R360_3.oma");
+
+    EXPECT_EQ(Exchange(host, InitBody()), Expected("ANS=INI\rSTATUS=0\r"));
+    std::string ans = noInit ? "TRC" : "8";
+    std::string grant;
+    if (noInit) {
+        grant = Exchange(host, NoInitStoreBody("1234"));
+    } else {
+        Exchange(host, TracerSpecBody());
+        grant = Exchange(host, StoreRequestBody("8", "1234"));
+    }
+    EXPECT_EQ(grant, Expected("ANS=" + ans + "\rSTATUS=0\rJOB=\"1234\"\rTRCFMT=" + granted + "\r"));
+    EXPECT_TRUE(Matches(R"(STATUS\s*=\s*0\s*\D+)", grant));
+
+    // The operator's edit: every radius 0.10 mm larger.
+    int sampleCount = 0;
+    std::string radii = Resampled(SampleTrace(original, sampleCount), count);
+    std::string edited;
+    for (std::size_t i = 0; i < radii.size(); i += 4)
+        AppendRadiusGroup(edited, std::stoi(radii.substr(i, 4)) + 10);
+    std::string records =
+        "OMAV=03.10\rHBOX=51.20;51.20\rVBOX=44.21;44.21\rCIRC=151.39;151.39\r"
+        "DBL=18.00\rFTYP=2\rNEWREC=1\r";
+    std::string verdict = Exchange(host, UploadBody(ans, "1234", format, edited, records));
+    EXPECT_EQ(verdict, Expected("ANS=" + ans + "\rSTATUS=0\rJOB=\"1234\"\r"));
+    EXPECT_EQ(VerdictStatus(verdict).Code, "0");
+
+    EXPECT_EQ(ReadFile(Folder / "1234.oma.bak"), original);
+    auto stored = TJobFile::Parse(ReadFile(Folder / "1234.oma"));
+    auto trace = stored.FirstTrace();
+    EXPECT_EQ(trace.Radii, edited);
+    EXPECT_EQ(trace.Fields[0], "1");
+    EXPECT_EQ(trace.Fields[1], std::to_string(count));
+    EXPECT_EQ(trace.Fields[3], "R");
+    std::map<std::string, std::string> values;
+    for (const auto& record : stored.Records()) values.emplace(record.Label, record.Value);
+    EXPECT_EQ(values["HBOX"], "51.20;51.20");
+    EXPECT_EQ(values["DBL"], "18.00");
+    EXPECT_EQ(values["NEWREC"], "1");
+    EXPECT_EQ(values["JOB"], "L424775600");  // the job's own records stay
+    // The left eye's trace is untouched.
+    std::string text = ReadFile(Folder / "1234.oma");
+    auto leftTrace = [](const std::string& file) {
+        auto at = file.find("TRCFMT=1;360;E;L;F");
+        return file.substr(at, file.find("UNI=", at) - at);
+    };
+    EXPECT_EQ(leftTrace(text), leftTrace(original));
+    EXPECT_FALSE(std::filesystem::exists(Folder / "1234.oma.new"));
+}
+
+INSTANTIATE_TEST_SUITE_P(ModesFormatsCounts, HostStoreTest,
+                         ::testing::Combine(::testing::Bool(), ::testing::Values(1, 2, 3, 4),
+                                            ::testing::Values(400, 512)));
+
+TEST_F(HostSessionTest, RejectsBadUploadsWithATextAndStoresNothing) {
+    std::string radii = Resampled(SampleTrace(Jobs.Files["1234"]), 400);
+    struct {
+        std::string Name;
+        bool Grant;  // No Init grant of 4;512 first
+        std::string Body;
+        std::string Code, Text;
+    } rows[] = {
+        {"count", false, "ANS=TRC\rJOB=\"1234\"\rTRCFMT=1;512;E;R;F\r" + EncodeTraceFmt1(radii),
+         "4", "Trace holds 400 points instead of 512"},
+        {"grant", true, UploadBody("TRC", "1234", 1, radii, ""), "4",
+         "Trace format differs from the grant 4;512;E;B"},
+        {"digits", false, "ANS=TRC\rJOB=\"1234\"\rTRCFMT=1;2;E;R;F\rR=25x0;2500\r", "4",
+         "Bad trace data: '25x0' is not a valid integer value"},
+        {"no data", false, "ANS=TRC\rJOB=\"1234\"\rTRCFMT=4;400;E;R;F\r", "4", "No trace data"},
+        {"format", false, "ANS=TRC\rJOB=\"1234\"\rTRCFMT=6;400;E;R;F\rR=00\r", "4",
+         "Missing or unsupported TRCFMT"},
+        {"tray", false, UploadBody("TRC", "4321", 1, radii, ""), "1", "Tray 4321 not found"},
+        {"range", false, "ANS=TRC\rJOB=\"1234\"\rTRCFMT=2;1;E;R;F\rR=\x10\x27\r", "4", ""},
+    };
+    for (const auto& row : rows) {
+        THostSession host(Config, Jobs);
+        if (row.Grant) Exchange(host, NoInitStoreBody("1234"));
+        std::string verdict = Exchange(host, row.Body);
+        auto status = VerdictStatus(verdict);
+        EXPECT_EQ(status.Code, row.Code) << row.Name;
+        if (!row.Text.empty()) {
+            EXPECT_EQ(status.Text, row.Text) << row.Name;
+        }
+        EXPECT_FALSE(status.Text.empty()) << row.Name;
+    }
+    EXPECT_EQ(Jobs.Saves, 0);
+}
+
+TEST_F(HostSessionTest, RefusedOrFailedStoresAnswerWithTheirText) {
+    std::string radii = Resampled(SampleTrace(Jobs.Files["1234"]), 400);
+    std::string upload = UploadBody("TRC", "1234", 1, radii, "HBOX=50.00;50.00\r");
+
+    Config.Faults.RefuseStore = true;
+    THostSession refusing(Config, Jobs);
+    std::string verdict = Exchange(refusing, upload);
+    EXPECT_EQ(verdict, Expected("ANS=TRC\rSTATUS=3;\"Job locked\"\r"));
+    EXPECT_EQ(VerdictStatus(verdict).Text, "Job locked");
+
+    Config.Faults.RefuseStore = false;
+    Jobs.FailSave = true;
+    THostSession failing(Config, Jobs);
+    EXPECT_EQ(Exchange(failing, upload), Expected("ANS=TRC\rSTATUS=6;\"Cannot store the job\"\r"));
+    EXPECT_EQ(Jobs.Saves, 0);
+    EXPECT_EQ(Jobs.Files["1234"], Sample("R360_3.oma"));
+}
+
+TEST_F(HostSessionTest, FaultsChangeOnlyTheBytesOfTheirKind) {
+    const std::string body = JobRequestBody("7", "1234", 1, 400);
+    THostSession plain(Config, Jobs);
+    const std::string packet = plain.Feed(BuildPacket(body)).front().Bytes().substr(1);
+    ASSERT_EQ(packet.back(), GS);
+
+    auto job = static_cast<std::size_t>(TReplyKind::rkJob);
+    auto run = [&](auto setFault) {
+        THostConfig config;
+        setFault(config.Faults);
+        THostSession host(config, Jobs);
+        EXPECT_EQ(Exchange(host, InitBody()), Expected("ANS=INI\rSTATUS=0\r"));
+        return host.Feed(BuildPacket(body)).front();
+    };
+
+    auto silent = run([&](THostFaults& f) { f.Silent[job] = true; });
+    EXPECT_TRUE(silent.Chunks.empty());
+
+    auto dropped = run([&](THostFaults& f) { f.DropGS[job] = true; });
+    EXPECT_EQ(dropped.Bytes(), Ack + packet.substr(0, packet.size() - 1));
+
+    auto noisy = run([&](THostFaults& f) { f.Noise[job] = true; });
+    EXPECT_EQ(noisy.Bytes(), Ack + std::string(NoiseBytes) + packet);
+    EXPECT_EQ(NoiseBytes.size(), 12u);
+    EXPECT_EQ(NoiseBytes.find_first_of("\x1c\x1d\x1e"), std::string_view::npos);
+
+    auto split = run([&](THostFaults& f) {
+        f.Split[job] = true;
+        f.SplitPieces = 4;
+        f.SplitGapMs = 50;
+    });
+    ASSERT_EQ(split.Chunks.size(), 5u);
+    EXPECT_EQ(split.Bytes(), Ack + packet);
+    for (std::size_t i = 0; i < split.Chunks.size(); ++i)
+        EXPECT_EQ(split.Chunks[i].GapMs, i < 2 ? 0u : 50u);
+
+    auto hungUp = run([&](THostFaults& f) { f.HangUp[job] = true; });
+    EXPECT_TRUE(hungUp.HangUp);
+    EXPECT_EQ(hungUp.Bytes(), Ack + packet.substr(0, packet.size() / 2));
+
+    auto status = run([&](THostFaults& f) { f.Status[job] = TStatusFault{2, "Job on hold"}; });
+    EXPECT_EQ(status.Bytes(), Expected("ANS=7\rSTATUS=2;\"Job on hold\"\r"));
+    EXPECT_EQ(JobStatus(status.Bytes()).Text, "Job on hold");
+}
+
+TEST_F(HostSessionTest, StatusFaultOnTheVerdictStoresNothing) {
+    Config.Faults.Status[static_cast<std::size_t>(TReplyKind::rkVerdict)] =
+        TStatusFault{9, "Disk \"full\"\r"};
+    THostSession host(Config, Jobs);
+    std::string radii = Resampled(SampleTrace(Jobs.Files["1234"]), 400);
+    std::string verdict = Exchange(host, UploadBody("TRC", "1234", 1, radii, ""));
+    EXPECT_EQ(verdict, Expected("ANS=TRC\rSTATUS=9;\"Disk full\"\r"));
+    EXPECT_EQ(Jobs.Saves, 0);
+}
+
+TEST_F(HostSessionTest, HearsOnlyAtItsBaudRates) {
+    Config.HearBauds = {38400, 57600};
+    THostSession host(Config, Jobs);
+    auto unheard = host.Feed(BuildPacket(ProbeBody()), 9600);
+    ASSERT_EQ(unheard.size(), 1u);
+    EXPECT_TRUE(unheard.front().Chunks.empty());
+    EXPECT_EQ(Exchange(host, ProbeBody(), 38400), Expected("ANS=INI\rSTATUS=0\r"));
+    EXPECT_EQ(Exchange(host, ProbeBody(), 0), Expected("ANS=INI\rSTATUS=0\r"));
+    EXPECT_EQ(host.Exchanges(), 3u);
+}
+
+TEST_F(HostSessionTest, ReadsPacketsHoweverTheyArrive) {
+    THostSession host(Config, Jobs);
+    const std::string init = BuildPacket(InitBody());
+    // Byte by byte, after the client's ACK and some noise.
+    std::size_t replies = host.Feed(std::string("\x06\x15junk\r\n")).size();
+    for (char c : init) replies += host.Feed(std::string_view(&c, 1)).size();
+    EXPECT_EQ(replies, 1u);
+    // Two in one read; a packet abandoned by a new FS is dropped.
+    auto two = host.Feed(init + "\x1cREQ=IN" + init);
+    ASSERT_EQ(two.size(), 2u);
+    EXPECT_EQ(two[1].Bytes(), Expected("ANS=INI\rSTATUS=0\r"));
+}
+
+TEST_F(HostSessionTest, BrokenPacketsGetAStatus) {
+    THostSession host(Config, Jobs);
+    std::string wrongCrc = BuildPacket(InitBody());
+    wrongCrc.replace(wrongCrc.find("47292"), 5, "47293");
+    EXPECT_EQ(host.Feed(wrongCrc).front().Bytes(),
+              Expected("ANS=INI\rSTATUS=5;\"Checksum error\"\r"));
+    EXPECT_EQ(host.Feed("\x1cREQ=INI\r\x1d").front().Bytes(),
+              Expected("ANS=INI\rSTATUS=5;\"No checksum\"\r"));
+    EXPECT_EQ(host.Feed("\x1c\x1d").front().Bytes(),
+              Expected("ANS=ERR\rSTATUS=5;\"No checksum\"\r"));
+
+    std::string flood(1, FS);
+    flood.append(MaxClientPacket + 1000, 'A');
+    flood += GS;
+    EXPECT_EQ(host.Feed(flood).front().Bytes(),
+              Expected("ANS=ERR\rSTATUS=2;\"Packet too long\"\r"));
+    EXPECT_EQ(Exchange(host, InitBody()), Expected("ANS=INI\rSTATUS=0\r"));
+}
+
+TEST_F(HostSessionTest, EveryPrefixAndBitFlipOfAnUploadIsAnsweredSafely) {
+    std::string radii = Resampled(SampleTrace(Jobs.Files["1234"]), 400);
+    for (int format : {1, 3, 4}) {
+        std::string body = UploadBody("TRC", "1234", format, radii, "HBOX=50.00;50.00\r");
+        for (std::size_t n = 0; n <= body.size(); n += (format == 1 ? 7 : 1)) {
+            THostSession host(Config, Jobs);
+            auto replies = host.Feed(BuildPacket(body.substr(0, n)));
+            ASSERT_EQ(replies.size(), 1u);
+            EXPECT_NE(replies.front().Bytes().find("STATUS="), std::string::npos);
+        }
+        for (std::size_t i = body.find("R="); i < body.size(); i += 3) {
+            std::string flipped = body;
+            flipped[i] = static_cast<char>(flipped[i] ^ 0x55);
+            THostSession host(Config, Jobs);
+            EXPECT_NE(host.Feed(BuildPacket(flipped)).front().Bytes().find("STATUS="),
+                      std::string::npos);
+        }
+    }
+}
+
+TEST_F(HostSessionTest, RandomLineRubbishNeverBreaksTheHost) {
+    std::mt19937 random(20240501);
+    std::uniform_int_distribution<int> byte(0, 255);
+    THostSession host(Config, Jobs);
+    for (int round = 0; round < 300; ++round) {
+        std::string rubbish(static_cast<std::size_t>(byte(random)) * 4, '\0');
+        for (auto& c : rubbish) c = static_cast<char>(byte(random) < 8 ? FS : byte(random));
+        for (const auto& reply : host.Feed(rubbish)) {
+            EXPECT_EQ(reply.Bytes().substr(0, 2), Ack + FS);
+            EXPECT_EQ(reply.Bytes().back(), GS);
+        }
+    }
+    EXPECT_EQ(Exchange(host, InitBody()), Expected("ANS=INI\rSTATUS=0\r"));
+}
