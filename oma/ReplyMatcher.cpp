@@ -122,7 +122,7 @@ bool TReplyMatcher::Match(std::string_view pattern, std::string_view subject) {
         throw std::runtime_error(std::string("Reply matching failed: ") +
                                  reinterpret_cast<const char*>(message));
     }
-    const std::uint32_t pairs = pcre2_get_ovector_count(data.get());
+    const std::size_t pairs = pcre2_get_ovector_count(data.get());
     const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data.get());
     FOffsets.assign(ovector, ovector + 2 * pairs);
     FSubject.assign(subject);
