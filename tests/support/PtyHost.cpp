@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QTimer>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -34,12 +35,13 @@ void EnsureCoreApplication() {
 
 bool ProcessEventsUntil(const std::function<bool()>& Condition, std::chrono::milliseconds Timeout) {
     const TClock::time_point Deadline = TClock::now() + Timeout;
+    // Wakes the blocked event loop now and then, so that conditions changed by
+    // other threads without an event are seen promptly (and without spinning).
+    QTimer Tick;
+    Tick.start(10);
     while (!Condition()) {
-        const int Left = MillisecondsLeft(Deadline);
-        if (Left == 0) return Condition();
-        // Sleeps until an event arrives, at most 10 ms, so that conditions
-        // changed by other threads are seen promptly.
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, std::min(Left, 10));
+        if (MillisecondsLeft(Deadline) == 0) return Condition();
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
