@@ -271,6 +271,8 @@ int RunHost(const THostOptions& options, THostLine& line, THostSession& session,
             }
             lastTraffic = TClock::now();
             if (reply.HangUp) {
+                // What was sent before the hang-up was on the wire: let the client have it.
+                line.Drain(std::chrono::seconds(2));
                 line.HangUp();
                 log.Note("hung up");
                 hungUp = true;

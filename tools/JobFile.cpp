@@ -171,14 +171,14 @@ TJobFile::TTrace TJobFile::FirstTrace() const {
 }
 
 void TJobFile::SetRecord(std::string_view label, std::string_view value) {
-    std::string line = std::string(label) + "=" + std::string(value);
     for (auto& existing : FLines) {
         auto record = SplitRecord(existing);
         if (record && SameLabel(record->Label, label)) {
-            existing = std::move(line);
+            existing = record->Label + "=" + std::string(value);
             return;
         }
     }
+    std::string line = std::string(label) + "=" + std::string(value);
     auto first = FirstTraceLine();
     if (first == std::string::npos)
         FLines.push_back(std::move(line));

@@ -45,8 +45,8 @@ public:
     // The first trace; throws EJobFile when there is none or it cannot be read.
     TTrace FirstTrace() const;
 
-    // Replaces the first record with this label (case-insensitively) in place; a new
-    // label goes before the first trace, or at the end.
+    // Replaces the value of the first record with this label (case-insensitively) in place;
+    // a new label goes before the first trace, or at the end.
     void SetRecord(std::string_view label, std::string_view value);
     // The first trace becomes format 1 with the points of radii; its other TRCFMT
     // fields (type, side, frame) stay.
