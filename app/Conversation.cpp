@@ -99,7 +99,7 @@ void TForm1::HostReply() {
 void TForm1::ProcessReply() {
     TReplyMatcher Matcher;  // a fresh matcher for every reply
     if (FState >= ConversationStateCount) return;
-    if (const TStep Step = FSteps[FState]) (this->*Step)(Matcher);
+    if (const TStepHandler& Step = FStepTable[FState]) Step(*this, Matcher);
 }
 
 void TForm1::EndConversationQuietly(const std::string& Message) {

@@ -68,6 +68,8 @@ TForm1::TForm1(TFormHooks Hooks, QWidget* Parent) : QWidget(Parent), FHooks(std:
     FProgramFile = FHooks.ProgramFile.empty()
                        ? QCoreApplication::applicationFilePath().toStdString()
                        : FHooks.ProgramFile;
+    for (int State = 0; State < ConversationStateCount; ++State)
+        if (FSteps[State] != nullptr) FStepTable[State] = FSteps[State];
     COMPort = std::make_unique<TComPort>();
     COMPort->OnRxChar = [this](TComPort*, std::int32_t InQue) { COMPortRxChar(InQue); };
     CreateControls();

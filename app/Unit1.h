@@ -14,6 +14,7 @@
 #include <QString>
 #include <QTime>
 #include <QWidget>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -204,8 +205,11 @@ private:
     // One step of a conversation: reads the reply in FRxBuffer with a fresh
     // matcher and answers it; fails by throwing with the operator's text.
     using TStep = void (TForm1::*)(TReplyMatcher& Matcher);
-    // Indexed by FState; a null entry (cvIdle) runs nothing.
+    // The steps by state (ConversationSteps.cpp); a null entry (cvIdle) runs nothing.
     static const TStep FSteps[ConversationStateCount];
+    // This window's copy of FSteps, which ProcessReply runs; tests replace entries.
+    using TStepHandler = std::function<void(TForm1& Form, TReplyMatcher& Matcher)>;
+    std::array<TStepHandler, ConversationStateCount> FStepTable;
 
     // --- Shared state of the conversation steps ------------------------------
     TTraceInfo FReceived;
@@ -245,6 +249,8 @@ public:
     bool OverlayKeyDown(QKeyEvent* Key);
 
 private:
+    friend struct TEditorProbe;  // editor tests reach the editor's state through it
+
     // Makes Radii (a preset) the received shape, shows TrayText in the tray
     // field and sets the working shape to it at 1024 points with DBL 15.00.
     void LoadPreset(const std::string& Radii, const char* TrayText);
