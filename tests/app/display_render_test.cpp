@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QImage>
 #include <cmath>
 #include <string>
@@ -8,15 +7,12 @@
 #include "app/Presets.h"
 #include "app/ShapeDisplay.h"
 #include "shape/TrceCalc.h"
+#include "tests/app/FormFixture.h"
 
 namespace {
 
 void EnsureGuiApp() {
-    if (QCoreApplication::instance() != nullptr) return;
-    static int argc = 1;
-    static char name[] = "test_app";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
+    EnsureApplication();
 }
 
 std::string Repeat(const char* group, int times) {
