@@ -111,10 +111,10 @@ struct THostSession::TRequest {
     }
     // The JOB record's tray number without its quotes.
     std::string Tray() const {
-        std::string_view tray = Trim(Value("JOB"));
+        std::string tray = Value("JOB");
         if (tray.size() >= 2 && tray.front() == '"' && tray.back() == '"')
             tray = tray.substr(1, tray.size() - 2);
-        return std::string(tray);
+        return tray;
     }
     std::vector<THostSession::TOffer> Offers() const {
         std::vector<TOffer> offers;
