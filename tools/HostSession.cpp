@@ -1,6 +1,7 @@
 #include "tools/HostSession.h"
 
 #include <algorithm>
+#include <charconv>
 #include <utility>
 
 #include "oma/OMAMach.h"
@@ -71,6 +72,19 @@ std::optional<std::pair<int, int>> ReadTrcFmt(std::string_view value) {
     } catch (const EConvertError&) {
         return std::nullopt;
     }
+}
+
+// Decimal digits (leading zeros allowed) holding exactly value.
+bool SameNumber(std::string_view digits, unsigned value) {
+    unsigned read = 0;
+    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), read);
+    return ec == std::errc() && end == digits.data() + digits.size() && read == value;
+}
+
+// A record that can travel in a reply: no control byte may break the packet's framing.
+bool Printable(std::string_view text) {
+    return std::none_of(text.begin(), text.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < ' ' || c == 0x7F; });
 }
 
 std::string TrayText(std::string_view tray) {
@@ -198,7 +212,7 @@ THostReply THostSession::Answer(const std::string& packet, unsigned lineBaud) {
         answer = {TReplyKind::rkError,
                   "ANS=" + label + "\r" + StatusRecord(stChecksum, "No checksum"),
                   "packet without a checksum record"};
-    } else if (crc.substr(4) != std::to_string(OmaCRC16(std::string_view(packet).substr(1, rs)))) {
+    } else if (!SameNumber(crc.substr(4), OmaCRC16(std::string_view(packet).substr(1, rs)))) {
         answer = {TReplyKind::rkError,
                   "ANS=" + label + "\r" + StatusRecord(stChecksum, "Checksum error"),
                   "checksum " + crc.substr(4) + " does not match the packet"};
@@ -337,8 +351,11 @@ THostSession::TAnswer THostSession::AnswerJob(const TRequest& request, const std
         auto job = TJobFile::Parse(*text);
         for (const auto& record : job.Records()) {
             static constexpr std::string_view Own[] = {"ANS", "REQ", "STATUS", "JOB", "CRC"};
-            if (std::find(std::begin(Own), std::end(Own), record.Label) != std::end(Own)) continue;
-            body += record.Label + "=" + std::string(Trim(record.Value)) + "\r";
+            std::string value(Trim(record.Value));
+            if (std::find(std::begin(Own), std::end(Own), record.Label) != std::end(Own) ||
+                !Printable(record.Label) || !Printable(value))
+                continue;
+            body += record.Label + "=" + value + "\r";
         }
         TTraceCalc calc;
         calc.LoadTrace(job.FirstTrace().Radii);

@@ -192,6 +192,13 @@ TEST_F(HostSessionTest, ServedSamplesKeepTheirStatedMeasurements) {
     }
 }
 
+TEST_F(HostSessionTest, JobRecordsThatWouldBreakTheFramingStayHome) {
+    Jobs.Files["9"] = "FOO=1\nB=x\x1dy\nC\x1cX=2\nD=3\nTRCFMT=1;1;E;R;F\nR=2500\n";
+    THostSession host(Config, Jobs);
+    EXPECT_EQ(Exchange(host, JobRequestBody("7", "9", 1, 1)),
+              Expected("ANS=7\rSTATUS=0\rJOB=\"9\"\rFOO=1\rD=3\rTRCFMT=1;1;E;R;F\rR=2500\r"));
+}
+
 TEST_F(HostSessionTest, RefusesJobsItCannotServe) {
     Jobs.Files["66"] = Sample("TRCFMT6.oma");
     struct {
@@ -453,6 +460,9 @@ TEST_F(HostSessionTest, BrokenPacketsGetAStatus) {
     wrongCrc.replace(wrongCrc.find("47292"), 5, "47293");
     EXPECT_EQ(host.Feed(wrongCrc).front().Bytes(),
               Expected("ANS=INI\rSTATUS=5;\"Checksum error\"\r"));
+    std::string padded = BuildPacket(InitBody());
+    padded.insert(padded.find("47292"), "00");
+    EXPECT_EQ(host.Feed(padded).front().Bytes(), Expected("ANS=INI\rSTATUS=0\r"));
     EXPECT_EQ(host.Feed("\x1cREQ=INI\r\x1d").front().Bytes(),
               Expected("ANS=INI\rSTATUS=5;\"No checksum\"\r"));
     EXPECT_EQ(host.Feed("\x1c\x1d").front().Bytes(),
