@@ -4,13 +4,15 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLine>
+#include <QList>
 #include <QPainter>
 #include <QPen>
 #include <QPixmap>
-#include <QPolygon>
 #include <cmath>
 #include <numbers>
 #include <string_view>
+#include <vector>
 
 #include "app/Unit1.h"
 #include "shape/Convert.h"
@@ -39,20 +41,77 @@ QPen ShapePen(const QColor& colour, int width) {
     return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
 }
 
-// The outline of a radius string around (x0, y0) at s mm per pixel, closed by
-// starting at the last point. Pixel offsets truncate toward zero.
-QPolygon OutlinePixels(std::string_view radii, int x0, int y0, double s) {
+// The outline of a radius string around (x0, y0) at s mm per pixel, as the
+// closed run of lines from the last point through points 0 to n - 1. Pixel
+// offsets truncate toward zero. A line that stays on one pixel is left out
+// (its neighbours' ends cover it), unless the whole outline is one pixel.
+QList<QLine> OutlineLines(std::string_view radii, int x0, int y0, double s) {
     const int n = static_cast<int>(radii.size() / 4);
     const double step = 2 * std::numbers::pi / n;
-    QPolygon outline(n + 1);
+    std::vector<QPoint> pixels(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
         const double r = StrToInt(radii.substr(4 * static_cast<size_t>(i), 4));
         const int x = static_cast<int>(std::trunc(std::cos(i * step) * r / 100 / s));
         const int y = static_cast<int>(std::trunc(std::sin(i * step) * r / 100 / s));
-        outline.setPoint(i + 1, x0 + x, y0 - y);
+        pixels[static_cast<size_t>(i)] = QPoint(x0 + x, y0 - y);
     }
-    outline.setPoint(0, outline.point(n));
-    return outline;
+    QList<QLine> lines;
+    lines.reserve(n);
+    QPoint from = pixels.back();
+    for (const QPoint& to : pixels) {
+        if (to != from) lines.append(QLine(from, to));
+        from = to;
+    }
+    if (lines.isEmpty()) lines.append(QLine(from, from));
+    return lines;
+}
+
+// Draws lines with a round pen 3 pixels wide: every pixel of the one-pixel
+// line (both ends included) becomes a 3 x 3 block, which is the set of pixel
+// centres within 1.5 pixels of it. Outlines have a thousand short lines, and
+// the general stroker needs far longer for them than a keystroke may take.
+void DrawOutline(QImage& image, const QList<QLine>& lines, const QColor& colour) {
+    const QRgb value = colour.rgb();
+    const int width = image.width();
+    const int height = image.height();
+    uchar* const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    const auto stamp = [&](int x, int y) {
+        for (int yy = std::max(y - 1, 0); yy <= std::min(y + 1, height - 1); ++yy) {
+            auto* row = reinterpret_cast<QRgb*>(bits + yy * stride);
+            for (int xx = std::max(x - 1, 0); xx <= std::min(x + 1, width - 1); ++xx)
+                row[xx] = value;
+        }
+    };
+    for (const QLine& line : lines) {
+        int x = line.x1();
+        int y = line.y1();
+        const int dx = std::abs(line.x2() - x);
+        const int dy = -std::abs(line.y2() - y);
+        const int sx = x < line.x2() ? 1 : -1;
+        const int sy = y < line.y2() ? 1 : -1;
+        int error = dx + dy;
+        for (;;) {
+            stamp(x, y);
+            if (x == line.x2() && y == line.y2()) break;
+            const int twice = 2 * error;
+            if (twice >= dy) {
+                error += dy;
+                x += sx;
+            }
+            if (twice <= dx) {
+                error += dx;
+                y += sy;
+            }
+        }
+    }
+}
+
+void BeginPainting(QPainter& painter, QImage& image) {
+    painter.begin(&image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setBackgroundMode(Qt::OpaqueMode);
+    painter.setBackground(ShapeColours::Background);
 }
 
 }  // namespace
@@ -71,10 +130,8 @@ QString ValueLineText(double hbox, double vbox, double circ, const QLocale& loca
 }
 
 void PaintShape(QImage& image, TShapePicture& picture) {
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setBackgroundMode(Qt::OpaqueMode);
-    painter.setBackground(ShapeColours::Background);
+    QPainter painter;
+    BeginPainting(painter, image);
 
     if (!picture.Message.empty()) {
         painter.setFont(PictureFont(true));
@@ -112,17 +169,18 @@ void PaintShape(QImage& image, TShapePicture& picture) {
         }
     }
 
-    painter.setPen(ShapePen(ShapeColours::Working, 3));
-    painter.drawPolyline(OutlinePixels(working, cx, cy, s));
-
+    // The outlines go straight into the pixels, with no painter on the image.
+    painter.end();
+    DrawOutline(image, OutlineLines(working, cx, cy, s), ShapeColours::Working);
     if (picture.ShowOrig) {
-        painter.setPen(ShapePen(ShapeColours::Received, 3));
         // The received outline takes the working shape's scale, so a change of
         // size shows against it; without one the drawing stops here.
         if (picture.ReceivedRadii.size() < 4) return;
-        painter.drawPolyline(
-            OutlinePixels(picture.ReceivedRadii, picture.OverlayX, picture.OverlayY, s));
+        DrawOutline(image,
+                    OutlineLines(picture.ReceivedRadii, picture.OverlayX, picture.OverlayY, s),
+                    ShapeColours::Received);
     }
+    BeginPainting(painter, image);
 
     painter.setFont(PictureFont(false));
     painter.setPen(ShapeColours::ValueLine);
