@@ -2,10 +2,12 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <QTimer>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
 
+#include "app/StatusBar.h"
 #include "app/Unit1.h"
 #include "app/ValueEdit.h"
 #include "shape/TrceCalc.h"
@@ -108,9 +110,14 @@ void TForm1::LoadPreset(const std::string& Radii, const char* TrayText) {
     BoxValsEditChange(DBLEdit);
     ShowValues();
     EnableControls(true);
-    // A conversation still waiting for the host is abandoned; its timer
-    // stops at its next tick and a late reply is ignored.
+    // A conversation still waiting for the host is abandoned and a late reply
+    // is ignored. Its timer is stopped now rather than at its next tick, which
+    // could otherwise still report a timeout for the abandoned exchange.
     FState = cvIdle;
+    if (TimeoutTimer->isActive()) {
+        TimeoutTimer->stop();
+        StatusBar1->SetPanelText(1, QString());
+    }
     FPointCount = "512";
     FOverlayX = -1;
     DrawShape();

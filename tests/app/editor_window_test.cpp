@@ -200,10 +200,21 @@ TEST_F(EditorWindow, APresetAbandonsARunningConversation) {
     EXPECT_TRUE(F().ReqButton->isEnabled());
     EXPECT_TRUE(F().SettingsButton->isEnabled());
     EXPECT_TRUE(F().SaveButton->isEnabled());
-    // The reply timer stops at its next tick.
-    F().TimeoutTimerTimer();
     EXPECT_FALSE(F().TimeoutTimer->isActive());
+    EXPECT_TRUE(Message().empty());
+}
+
+TEST_F(EditorWindow, AnAbandonedConversationReportsNoTimeout) {
+    // One second before the timeout: the preset must not let it fire.
+    P::State(F()) = cvAwaitInitAnswer;
+    P::Countdown(F()) = 1;
+    F().TimeoutTimer->start();
+    F().Circle1->trigger();
+    Settle();
+    EXPECT_FALSE(F().TimeoutTimer->isActive());
+    EXPECT_TRUE(Message().empty());
     EXPECT_TRUE(Viewed.empty());
+    EXPECT_EQ(Panel(1), "");
 }
 
 TEST_F(EditorWindow, BoxABelowTenIsRefusedUntilItIsValidAgain) {
@@ -342,6 +353,35 @@ TEST_F(EditorWindow, ResetRestoresTheReceivedShape) {
     for (QLabel* Label : {F().ChgALabel, F().ChgBLabel, F().ChgCLabel, F().DBLChgLabel})
         EXPECT_EQ(Label->text(), "0.00");
     EXPECT_EQ(F().DBLEdit->Text(), "0.00");
+}
+
+TEST_F(EditorWindow, WithoutAReceivedShapeEditsStartFromNothing) {
+    // The port settings were applied after a job was loaded: the received
+    // shape is gone, the working one is still there.
+    F().Square1->trigger();
+    Received().Radii.clear();
+    const TTraceInfo Before = Working();
+
+    Type(F().CircEdit, "100");
+    EXPECT_EQ(Message(), "Floating point division by zero");
+    EXPECT_EQ(Working().Radii, Before.Radii);
+
+    F().DBLEdit->SetText("16.00");
+    EXPECT_TRUE(Message().empty());
+    EXPECT_TRUE(Working().Radii.empty());
+    EXPECT_EQ(Working().DBL, 16.0);
+    EXPECT_EQ(Count(Picture(), kSilver, QRect(0, 0, 462, 406)), 462 * 406);
+}
+
+TEST(FormatChange, SignsOnlyPositiveChanges) {
+    QLocale::setDefault(QLocale::c());
+    EXPECT_EQ(TForm1::FormatChange(1.256), "+1.26");
+    EXPECT_EQ(TForm1::FormatChange(0.0), "0.00");
+    EXPECT_EQ(TForm1::FormatChange(-0.5), "-0.50");
+    EXPECT_EQ(TForm1::FormatChange(15.0), "+15.00");
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(TForm1::FormatChange(-1234.5), "-1234,50");
+    QLocale::setDefault(QLocale::c());
 }
 
 TEST_F(EditorWindow, LockBDecidesWhetherBoxACanBeEdited) {
