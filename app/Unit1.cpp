@@ -12,12 +12,12 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
-#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <chrono>
 
 #include "app/ErrorReport.h"
+#include "app/Glyphs.h"
 #include "app/StatusBar.h"
 #include "app/ValueEdit.h"
 #include "serial/Comms.h"
@@ -35,19 +35,16 @@ QFont PixelFont(const char* Family, int Pixels) {
     return Font;
 }
 
-QPushButton* GlyphButton(QWidget* Parent, const char* Caption, QStyle::StandardPixmap Glyph,
-                         QRect Geometry) {
-    auto* Button =
-        new QPushButton(Parent->style()->standardIcon(Glyph), QString::fromLatin1(Caption), Parent);
+QPushButton* GlyphButton(QWidget* Parent, const char* Caption, TGlyph Glyph, QRect Geometry) {
+    auto* Button = new QPushButton(GlyphIcon(Glyph), QString::fromLatin1(Caption), Parent);
     Button->setGeometry(Geometry);
     Button->setAutoDefault(false);
     return Button;
 }
 
-QToolButton* SmallGlyphButton(QWidget* Parent, QStyle::StandardPixmap Glyph, const char* Hint,
-                              QRect Geometry) {
+QToolButton* SmallGlyphButton(QWidget* Parent, TGlyph Glyph, const char* Hint, QRect Geometry) {
     auto* Button = new QToolButton(Parent);
-    Button->setIcon(Parent->style()->standardIcon(Glyph));
+    Button->setIcon(GlyphIcon(Glyph));
     Button->setToolTip(QString::fromLatin1(Hint));
     Button->setFocusPolicy(Qt::NoFocus);
     Button->setAutoRaise(true);
@@ -111,21 +108,19 @@ void TForm1::CreateControls() {
     Diamond1 = TrayNoPopupMenu->addAction(QStringLiteral("Diamond"));
     FlowerPot1 = TrayNoPopupMenu->addAction(QStringLiteral("Flower Pot"));
 
-    ReqButton = GlyphButton(Panel1, "&Request Shape", QStyle::SP_ArrowDown, {15, 57, 129, 30});
-    SaveButton = GlyphButton(Panel1, "&Save Shape", QStyle::SP_DialogSaveButton, {15, 89, 129, 30});
+    ReqButton = GlyphButton(Panel1, "&Request Shape", glRequest, {15, 57, 129, 30});
+    SaveButton = GlyphButton(Panel1, "&Save Shape", glSave, {15, 89, 129, 30});
     ShowOrigCheckbox = new QCheckBox(QStringLiteral("Show Orig Shape"), Panel1);
     ShowOrigCheckbox->setGeometry(16, 122, 130, 16);
     DetailedGridCheckBox = new QCheckBox(QStringLiteral("Detailed Grid"), Panel1);
     DetailedGridCheckBox->setGeometry(16, 138, 130, 16);
-    RotLeftButton = SmallGlyphButton(Panel1, QStyle::SP_ArrowLeft,
+    RotLeftButton = SmallGlyphButton(Panel1, glRotateLeft,
                                      "Rotate Shape One Data Point to the Left", {152, 128, 23, 22});
-    RotRightButton =
-        SmallGlyphButton(Panel1, QStyle::SP_ArrowRight, "Rotate Shape One Data Point to the Right",
-                         {176, 128, 23, 22});
-    ResetButton = GlyphButton(Panel1, "Reset", QStyle::SP_BrowserReload, {208, 17, 82, 30});
-    HelpButton = GlyphButton(Panel1, "Help", QStyle::SP_DialogHelpButton, {208, 89, 82, 30});
-    SettingsButton =
-        GlyphButton(Panel1, "Settings", QStyle::SP_FileDialogDetailedView, {208, 121, 82, 30});
+    RotRightButton = SmallGlyphButton(
+        Panel1, glRotateRight, "Rotate Shape One Data Point to the Right", {176, 128, 23, 22});
+    ResetButton = GlyphButton(Panel1, "Reset", glReset, {208, 17, 82, 30});
+    HelpButton = GlyphButton(Panel1, "Help", glHelp, {208, 89, 82, 30});
+    SettingsButton = GlyphButton(Panel1, "Settings", glSettings, {208, 121, 82, 30});
 
     // Aligned to the right of Panel1, inside its one-pixel bevel.
     Panel2 = new QFrame(Panel1);
