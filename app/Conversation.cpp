@@ -1,5 +1,7 @@
 #include "app/Conversation.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -54,8 +56,7 @@ void TForm1::COMPortRxChar(std::int32_t Count) {
     const std::uint32_t Now = TickCount();
     if (TicksApart(Now, FLastRxTick, RxStaleMs)) FRxBuffer.clear();
 
-    std::string Data;
-    if (Count > 0) COMPort->Read(Data, Count, true);
+    std::string Data = ReadWaiting(Count);
     FLastRxTick = Now;
 
     // Only new bytes can hold a GS not yet announced: an earlier one has
@@ -75,6 +76,24 @@ void TForm1::COMPortRxChar(std::int32_t Count) {
         FRxBuffer.clear();
         FRxBuffer.shrink_to_fit();
     }
+}
+
+// Reads Count bytes, then whatever else the port already holds: a byte that
+// came in while this handler ran must not wait for another receive event,
+// which a quiet host would never cause. A few rounds at most, so a flooding
+// device cannot keep the window thread here.
+std::string TForm1::ReadWaiting(std::int32_t Count) {
+    std::string Data;
+    for (int Round = 0; Round < 8 && Count > 0; ++Round) {
+        std::string Piece;
+        // Read leaves Piece at Count bytes whatever it got; keep what it got.
+        const std::int32_t Got = COMPort->Read(Piece, Count, true);
+        if (Got <= 0) break;
+        Piece.resize(static_cast<std::size_t>(Got));
+        Data += Piece;
+        Count = COMPort->InputCount();
+    }
+    return Data;
 }
 
 void TForm1::HostReply() {

@@ -182,6 +182,7 @@ private:
     void CreateControls();
     void ConnectControls();
     void ConfigurePort();
+    std::string ReadWaiting(std::int32_t Count);
     void HostReply();
     void ProcessReply();
     void EndConversation();
