@@ -4,8 +4,6 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 cmake -S "$root" -B "$root/build" -G Ninja
-cmake --build "$root/build" -j "$(nproc)"
-if [ -x "$root/build/app/trevalon" ]; then
-  exec "$root/build/app/trevalon" "$@"
-fi
-echo "Built the libraries; the window arrives with the app layer."
+cmake --build "$root/build" --target trevalon -j "$(nproc)"
+# The settings file lives beside the program: build/app/trevalon.dat.
+exec "$root/build/app/trevalon" "$@"
