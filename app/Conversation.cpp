@@ -1,6 +1,8 @@
 #include "app/Conversation.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -35,6 +37,13 @@ void TForm1::SendToHost(const std::string& Text) {
         // A running timer keeps its one-second rhythm.
         if (!TimeoutTimer->isActive()) TimeoutTimer->start();
     }
+}
+
+void TForm1::Pause(unsigned Milliseconds) {
+    if (FHooks.Sleep)
+        FHooks.Sleep(Milliseconds);
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(Milliseconds));
 }
 
 void TForm1::ShowStatus(const std::string& Text, int Panel) {

@@ -8,6 +8,7 @@
 //   CommLogWindow.cpp  communication log entries, end of a conversation, log display
 //   TrayField.cpp      the tray field's handlers
 //   Startup.cpp        FormCreate, ConfigurePort, SettingsButtonClick, FormClose
+//   ErrorReport.cpp    the application-wide error report
 //   editor files       see the editor block below
 
 #include <QEvent>
@@ -158,6 +159,8 @@ public:
     // Sets a status bar panel and the bar's hint to Text.
     void ShowStatus(const std::string& Text, int Panel);
     void EnableControls(bool Enable);
+    // Blocks the window thread for the pause after initialization.
+    void Pause(unsigned Milliseconds);
     void LogToHost(const std::string& Data);
     void LogFromHost(const std::string& Data);
 

@@ -300,3 +300,19 @@ TEST_F(ConversationTest, EnableControlsFollowsTheReceivedShape) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ConversationTest, WindowPreviewsEscapeBeforeTheFocusedControl) {
+    Form->show();
+    Form->activateWindow();
+    Form->TrayEdit->setFocus();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return QApplication::focusWidget() == Form->TrayEdit; }));
+    StartConversation();
+    PressKey(Form->TrayEdit, Qt::Key_Escape);
+    EXPECT_FALSE(Form->TimeoutTimer->isActive());
+    EXPECT_EQ(Viewed.size(), 1u);  // seen once, though the edit passes Escape on to its parents
+    EXPECT_EQ(TForm1Probe::State(*Form), cvIdle);
+}
+
+}  // namespace
