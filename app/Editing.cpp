@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QPushButton>
 #include <QToolButton>
+#include <algorithm>
+#include <optional>
 #include <stdexcept>
 
 #include "app/Unit1.h"
