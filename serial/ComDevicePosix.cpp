@@ -262,6 +262,17 @@ public:
                 // After a hang-up the device reports itself readable forever:
                 // from then on only the stop signal can end the wait.
                 WatchDevice = !FHungUp && FInput.size() < InputLimit();
+                // Bytes that a Read took from the kernel but left in our queue
+                // arrived after the last event: announce them, as the device
+                // would have, or a reply's tail could wait unannounced forever.
+                if (FUnannounced && !FInput.empty()) {
+                    FUnannounced = false;
+                    if (FEventMask & EV_RXCHAR) {
+                        Mask = EV_RXCHAR;
+                        return wrEvents;
+                    }
+                }
+                FUnannounced = false;
             }
             pollfd Fds[3] = {{StopFd, POLLIN, 0}, {FRoomFd, POLLIN, 0}, {FFd, POLLIN, 0}};
             const int Result = ::poll(Fds, WatchDevice ? 3 : 2, -1);
@@ -279,6 +290,7 @@ public:
                 const size_t Before = FInput.size();
                 bool SawEventChar = false;
                 const size_t Received = DrainLocked(SawEventChar);
+                FUnannounced = false;  // this event covers everything queued
                 if (Fds[2].revents & (POLLHUP | POLLERR | POLLNVAL)) FHungUp = true;
                 if (Received > 0) Events |= EV_RXCHAR;
                 if (SawEventChar) Events |= EV_RXFLAG;
@@ -353,12 +365,16 @@ public:
             {
                 std::lock_guard Lock(FMutex);
                 bool SawEventChar;
-                DrainLocked(SawEventChar);
+                const bool Drained = DrainLocked(SawEventChar) > 0;
                 const size_t Before = FInput.size();
                 const size_t Take = std::min(FInput.size(), static_cast<size_t>(Count - Got));
                 FInput.copy(Data + Got, Take);
                 FInput.erase(0, Take);
                 if (Take > 0 && Before >= InputLimit()) Signal(FRoomFd);
+                if (Drained && !FInput.empty()) {
+                    FUnannounced = true;  // the event thread reports them
+                    Signal(FRoomFd);
+                }
                 if (Take > 0 && IntervalLimited)
                     IntervalDeadline = TClock::now() + std::chrono::milliseconds(T.ReadInterval);
                 Got += static_cast<int32_t>(Take);
@@ -401,6 +417,7 @@ public:
         std::lock_guard Lock(FMutex);
         const bool WasFull = FInput.size() >= InputLimit();
         FInput.clear();
+        FUnannounced = false;
         if (WasFull) Signal(FRoomFd);
         if (::tcflush(FFd, TCIOFLUSH) != 0 && !FHungUp) return errno;
         return 0;
@@ -446,6 +463,7 @@ private:
     std::mutex FMutex;  // guards the members below
     std::string FInput;
     bool FHungUp = false;
+    bool FUnannounced = false;  // Read queued bytes no event has reported yet
     size_t FReadBufSize = 1024;
     bool FDiscardNull = false;
     char FEventChar = 0;

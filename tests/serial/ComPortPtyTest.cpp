@@ -90,6 +90,28 @@ TEST_F(ComPortPty, UnreadBytesAreReportedOncePerArrivalWithTheGrowingCount) {
     EXPECT_EQ(Port.InputCount(), 0);
 }
 
+TEST_F(ComPortPty, BytesLeftBehindByAShortReadAreAnnouncedAgain) {
+    // The handler reads only what was reported, but more has arrived by the
+    // time it reads; the rest must still reach a later event, even when the
+    // far end then falls silent (a host waiting for our ACK).
+    int Calls = 0;
+    std::string Text;
+    Port.OnRxChar = [&](TComPort* Sender, int32_t InQue) {
+        if (++Calls == 1) {
+            Host.Write("tail-of-reply\x1d");
+            ASSERT_TRUE(ProcessEventsUntil(
+                [&] { return Host.SlaveInputCount() == 0 || Sender->InputCount() > InQue; }));
+        }
+        std::string Part;
+        Sender->Read(Part, InQue, true);
+        Text += Part;
+    };
+    Port.SetActive(true);
+    Host.Write("head");
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Text == "headtail-of-reply\x1d"; }))
+        << "received only: " << Text;
+}
+
 TEST_F(ComPortPty, WrittenBytesArriveUntouched) {
     Port.SetActive(true);
     std::string All;
