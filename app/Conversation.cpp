@@ -87,21 +87,14 @@ void TForm1::COMPortRxChar(std::int32_t Count) {
     }
 }
 
-// Reads Count bytes, then whatever else the port already holds: a byte that
-// came in while this handler ran must not wait for another receive event,
-// which a quiet host would never cause. A few rounds at most, so a flooding
-// device cannot keep the window thread here.
+// Reads the Count bytes the receive event reported; bytes that arrive
+// meanwhile are announced by the port's next event.
 std::string TForm1::ReadWaiting(std::int32_t Count) {
     std::string Data;
-    for (int Round = 0; Round < 8 && Count > 0; ++Round) {
-        std::string Piece;
-        // Read leaves Piece at Count bytes whatever it got; keep what it got.
-        const std::int32_t Got = COMPort->Read(Piece, Count, true);
-        if (Got <= 0) break;
-        Piece.resize(static_cast<std::size_t>(Got));
-        Data += Piece;
-        Count = COMPort->InputCount();
-    }
+    if (Count <= 0) return Data;
+    // Read leaves Data at Count bytes whatever it got; keep what it got.
+    const std::int32_t Got = COMPort->Read(Data, Count, true);
+    Data.resize(static_cast<std::size_t>(std::max(Got, 0)));
     return Data;
 }
 
