@@ -66,6 +66,8 @@ public:
             lo = FPoints[FCursor - 1];
             hi = FPoints[FCursor];
         }
+        // Two entries at one angle (a sorted fold): either radius is on the outline.
+        if (hi.Angle == lo.Angle) return hi.R;
         return lo.R + (hi.R - lo.R) * (theta - lo.Angle) / (hi.Angle - lo.Angle);
     }
 
@@ -78,6 +80,15 @@ public:
         while (moves < n && FPoints[moves].Angle > FPoints[(moves + n - 1) % n].Angle) ++moves;
         std::rotate(FPoints.begin(), FPoints.begin() + static_cast<std::ptrdiff_t>(moves),
                     FPoints.end());
+        // Moving a shape whose radius steps sharply (a flower pot's corners) turns the angles
+        // beside a step back for a moment; the rotation then stops at that local drop and the
+        // interpolation would read across half the shape. Put such a table in angle order.
+        const auto byAngle = [](const TPolarPoint& a, const TPolarPoint& b) {
+            return a.Angle < b.Angle;
+        };
+        if (!std::is_sorted(FPoints.begin(), FPoints.end(), byAngle)) {
+            std::stable_sort(FPoints.begin(), FPoints.end(), byAngle);
+        }
         FCursor = 0;
         FLastTheta = 0;
     }

@@ -108,6 +108,34 @@ TEST(Outline, LockBPutsTheTopAtHalfTheTarget) {
     }
 }
 
+// Flat top and bottom 25 mm from the centre, 25 mm arcs left and right: the radius steps from
+// 25 to 35.36 mm at the sector corners. Moving such a shape up makes the angles of the points
+// beside a step run backwards for a moment, so the datum table is not one ascending run.
+TEST(Outline, LockBOnAShapeWithRadiusStepsStaysOnTheMovedOutline) {
+    const std::string pot = shapetest::RadiiOf(512, [](double t) {
+        const double s = std::fabs(std::sin(t));
+        return s > std::sin(Pi / 4) ? 25 / s : 25.0;
+    });
+    for (double grow : {2.0, 6.0, -4.0}) {
+        TTraceCalc calc;
+        calc.LoadTrace(pot);
+        calc.LockB = true;
+        const double target = calc.GetVBox() + grow;
+        calc.SetTargetVBox(target);
+        const std::string& result = calc.GetTrace();
+        double top = -1, bottom = 1, widest = 0;
+        for (int i = 0; i < RadiusCount(result); ++i) {
+            const TPoint p = shapetest::PointOf(result, i);
+            top = std::max(top, p.Y);
+            bottom = std::min(bottom, p.Y);
+            widest = std::max(widest, std::fabs(p.X));
+        }
+        EXPECT_NEAR(top, target / 2, 0.05) << grow;
+        EXPECT_NEAR(top - bottom, target, 0.1) << grow;
+        EXPECT_LT(widest, 25.1) << grow;  // no spike sideways either
+    }
+}
+
 // Rounding every radius to 0.01 mm makes the polygon zig-zag, and the zig-zag lengthens it by
 // roughly N^2 * var(dr) / (4 pi r): about 0.05 mm at 1024 points of 25 mm, a few thousandths at
 // 360. After ScaleToCirc the old zig-zag is scaled with the shape and a fresh one is added, so the
