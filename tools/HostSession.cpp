@@ -402,7 +402,7 @@ THostSession::TAnswer THostSession::AnswerGrant(const TRequest& request, const s
         return fail(stHostFault, "Cannot read job file", "store " + tray + ": " + e.what());
     }
     // "No Init" tracers offer their formats with the request; the others agreed on one in
-    // their device specification.
+    // their device description.
     if (label == "TRC") {
         FGrant = Choose(request.Offers());
         if (!FGrant)

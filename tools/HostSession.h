@@ -19,8 +19,8 @@
 // Which answer a reply is, by the client's request it answers.
 enum class TReplyKind {
     rkInit,     // REQ=INI (also the host search's probe)
-    rkEdger,    // the edger's device specification: DEF and TRCFMT
-    rkTracer,   // the tracer's device specification: STATUS, DEF, TRCFMT
+    rkEdger,    // the edger's device description: DEF and TRCFMT
+    rkTracer,   // the tracer's device description: STATUS, DEF, TRCFMT
     rkJob,      // REQ=<def> with a job record: the job data
     rkGrant,    // REQ=<tracer def> or REQ=TRC: permission to store
     rkVerdict,  // ANS=<tracer def> or ANS=TRC with the trace: the verdict

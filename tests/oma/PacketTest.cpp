@@ -67,9 +67,9 @@ TEST(BuildPacket, InitializationRequest) {
 }
 
 TEST(BuildPacket, ConversationBodies) {
-    const std::string spec = DeviceSpecificationBody();
-    EXPECT_EQ(spec.size(), 310u);
-    EXPECT_EQ(BuildPacket(spec), Framed(spec, "19441"));
+    const std::string body = DeviceSpecificationBody();
+    EXPECT_EQ(body.size(), 310u);
+    EXPECT_EQ(BuildPacket(body), Framed(body, "19441"));
     EXPECT_EQ(BuildPacket("REQ=7\rJOB=\"1234\"\rTRCFMT=1;400;E;R;F\r"),
               Framed("REQ=7\rJOB=\"1234\"\rTRCFMT=1;400;E;R;F\r", "31386"));
 }
