@@ -2,7 +2,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 
@@ -67,7 +69,12 @@ TSettingsForm::TSettingsForm(TNameValueList& Settings, QWidget* Parent)
     FormCreate();
 }
 
-TSettingsForm::~TSettingsForm() = default;
+TSettingsForm::~TSettingsForm() {
+    EndSearch();
+    // The members go after this body: no delivery may reach them while the port closes.
+    ComPort1->OnRxChar = nullptr;
+    CloseSearchPort();
+}
 
 void TSettingsForm::CreateControls() {
     setObjectName(QStringLiteral("SettingsForm"));
@@ -147,9 +154,183 @@ void TSettingsForm::BitBtn2Click() {
     reject();
 }
 
-// The host search arrives with its own window; until then the button does nothing.
-void TSettingsForm::BitBtn3Click() {}
+// --- Host search ------------------------------------------------------------
 
-void TSettingsForm::ComPort1RxChar(std::int32_t) {}
+void TSettingsForm::BitBtn3Click() {
+    if (FFindState != fsIdle) return;
+    const TMessageBoxInfo Confirm{
+        "This will attempt to find the host\ron all available serial ports at all\r"
+        "available baud rates.\r\rContinue?",
+        "Confirm...", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No};
+    if (ShowMessageBox(this, Confirm) != QMessageBox::Yes) return;
 
-void TSettingsForm::TimeoutTimerTimer() {}
+    // One search at a time: the button stays off until this one ends.
+    BitBtn3->setEnabled(false);
+    FCandidates = BuildCandidates(*ComPort1);
+    ComPort1->SetDataBits(8);
+    ComPort1->Parity().SetBits(prNone);
+    ComPort1->SetStopBits(sbOneStopBit);
+
+    ++FSearch;
+    FindPortForm = new TFindPortForm(this, FSearch);
+    FindPortForm->ProgressBar1->setRange(0, static_cast<int>(FCandidates.size()));
+    FindPortForm->ProgressBar1->setValue(0);
+    FindPortForm->show();
+    FFindState = fsStarting;
+    PostFindMessage(WM_FINDNEXT);
+}
+
+void TSettingsForm::PostFindMessage(QEvent::Type Message, int WParam) {
+    QCoreApplication::postEvent(this, new TFindMessage(Message, WParam, FSearch));
+}
+
+bool TSettingsForm::event(QEvent* Event) {
+    const QEvent::Type Type = Event->type();
+    const bool Find = Type == WM_FINDNEXT || Type == WM_FINDDONE || Type == WM_HOSTFOUND;
+    const auto* Message = Find ? dynamic_cast<const TFindMessage*>(Event) : nullptr;
+    if (Message == nullptr) return QDialog::event(Event);
+    // A message of an earlier search, or one that arrives after its search
+    // ended, finds nothing to act on: the progress window is gone.
+    if (Message->Search() != FSearch || FFindState == fsIdle || !FindPortForm) return true;
+    if (Type == WM_FINDNEXT)
+        WMFindNext();
+    else if (Type == WM_FINDDONE)
+        WMFindDone(Message->WParam());
+    else
+        WMHostFound();
+    return true;
+}
+
+void TSettingsForm::WMFindNext() {
+    // Only the message that follows the start or a timeout starts an attempt;
+    // once an answer was recognised, a timeout's late message is dropped.
+    if (FFindState != fsStarting && FFindState != fsTimedOut) return;
+    if (FCandidates.empty()) {
+        PostFindMessage(WM_FINDDONE, foNotFound);
+        return;
+    }
+    FFindState = fsOpening;
+    FindPortForm->ProgressBar1->setValue(FindPortForm->ProgressBar1->value() + 1);
+    FReplyBuffer.clear();
+    CloseSearchPort();
+
+    const TCandidate Candidate = SplitCandidate(FCandidates.front());
+    ComPort1->SetPort(Candidate.Port);
+    ComPort1->SetBaudRate(Candidate.BaudRate);
+    try {
+        ComPort1->SetActive(true);
+    } catch (const std::exception&) {
+        FFailedPort = Candidate.Port;
+        PostFindMessage(WM_FINDDONE, foNoAccess);
+        return;
+    }
+    FindPortForm->Label1->setText(Latin1("Trying " + Candidate.Port + " at " +
+                                         std::to_string(Candidate.BaudRate) + " baud..."));
+    FCandidates.erase(FCandidates.begin());
+
+    try {
+        ComPort1->Write(FindHostRequest(), false);
+    } catch (const std::exception& E) {
+        // Without a request there is nothing to wait for: the search waits
+        // for the operator's Cancel.
+        FFindState = fsStalled;
+        ReportComError(E.what());
+        return;
+    }
+    FFindState = fsWaiting;
+    TimeoutTimer->start();
+}
+
+void TSettingsForm::ComPort1RxChar(std::int32_t InQue) {
+    if (FFindState != fsWaiting && FFindState != fsTimedOut) return;
+    // The whole buffer is searched each time, so an answer split over several
+    // deliveries is found when its last part arrives.
+    FReplyBuffer += ReadWaiting(InQue);
+    if (!IsHostAnswer(FReplyBuffer)) return;
+    TimeoutTimer->stop();
+    FFindState = fsFound;
+    PostFindMessage(WM_HOSTFOUND);
+}
+
+// Reads Count bytes, then whatever else the port already holds, a few rounds
+// at most so that a flooding device cannot keep the window thread here.
+std::string TSettingsForm::ReadWaiting(std::int32_t Count) {
+    std::string Data;
+    for (int Round = 0; Round < 8 && Count > 0; ++Round) {
+        std::string Piece;
+        std::int32_t Got = ComPort1->Read(Piece, Count, false);
+        if (Got == -1) Got = ComPort1->WaitForLastOperation();
+        if (Got <= 0) break;
+        Piece.resize(static_cast<std::size_t>(Got));
+        Data += Piece;
+        Count = ComPort1->InputCount();
+    }
+    return Data;
+}
+
+void TSettingsForm::TimeoutTimerTimer() {
+    TimeoutTimer->stop();
+    if (FFindState != fsWaiting) return;
+    FFindState = fsTimedOut;
+    PostFindMessage(WM_FINDNEXT);
+}
+
+void TSettingsForm::WMHostFound() {
+    if (FFindState != fsFound) return;
+    CloseSearchPort();
+    const std::string Port = ComPort1->Port();
+    COMPortComboBox->setEditText(Latin1(Port));
+    BaudRateComboBox->setEditText(QString::number(ComPort1->BaudRate()));
+    SelectItem(ParityComboBox, "None");
+    SelectItem(DatabitsComboBox, "8");
+    SelectItem(StopBitsComboBox, "1");
+    // The untried candidates stay until the next search clears them.
+    EndSearch();
+    ShowMessageBox(this, {"Found host on " + Port, "Success!", QMessageBox::Information,
+                          QMessageBox::Ok, QMessageBox::Ok});
+}
+
+void TSettingsForm::WMFindDone(int Outcome) {
+    CloseSearchPort();
+    FCandidates.clear();
+    EndSearch();
+    TMessageBoxInfo Box;
+    switch (Outcome) {
+        case foCancelled:
+            Box = {"Cancelled finding the host", "Cancelled", QMessageBox::Information};
+            break;
+        case foNotFound:
+            Box = {"Did not find host", "Host Not Found", QMessageBox::Critical};
+            break;
+        default:
+            Box = {"Unable to access " + FFailedPort, "Problem...", QMessageBox::Critical};
+            break;
+    }
+    ShowMessageBox(this, Box);
+}
+
+// Back to idle: no timer, no progress window, the button usable again. The
+// caller closes the port first where the order matters to it.
+void TSettingsForm::EndSearch() {
+    if (FFindState == fsIdle) return;
+    FFindState = fsIdle;
+    TimeoutTimer->stop();
+    CloseSearchPort();
+    delete FindPortForm.data();
+    BitBtn3->setEnabled(true);
+}
+
+void TSettingsForm::CloseSearchPort() {
+    try {
+        ComPort1->SetActive(false);
+    } catch (const std::exception& E) {
+        ReportComError(E.what());
+    }
+}
+
+void TSettingsForm::done(int Result) {
+    // Silently: the operator closed the dialog, not the search.
+    FCandidates.clear();
+    EndSearch();
+    QDialog::done(Result);
+}

@@ -3,14 +3,16 @@
 // TSettingsForm: the settings dialog. It shows and edits the main window's
 // settings list; OK writes the shown values into the list, Cancel leaves it
 // alone. Its own port ComPort1 builds the list of usable ports when the
-// dialog is created.
+// dialog is created and serves the host search ("Discover Host").
 
 #include <QDialog>
+#include <QPointer>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "settings/FindPort.h"
 #include "settings/SettingsList.h"
 
 class QCheckBox;
@@ -57,7 +59,42 @@ public:
     void ComPort1RxChar(std::int32_t InQue);
     void TimeoutTimerTimer();
 
+    // The host search. FindPortForm exists only while a search runs.
+    QPointer<TFindPortForm> FindPortForm;
+    std::vector<std::string> FCandidates;  // "name|rate", next first
+    std::string FReplyBuffer;              // bytes of the current attempt
+
+    // Closing the dialog (OK, Cancel, title bar) ends a running search silently.
+    void done(int Result) override;
+
+protected:
+    bool event(QEvent* Event) override;
+
 private:
     void CreateControls();
     TNameValueList& FSettings;
+
+    // Where the search stands. Each handler acts only in the states it
+    // belongs to, so a late tick, message or answer cannot restart or end a
+    // search twice.
+    enum TFindState : std::uint8_t {
+        fsIdle,      // no search
+        fsStarting,  // the first WM_FINDNEXT is on its way
+        fsOpening,   // an attempt is being set up
+        fsWaiting,   // request sent, TimeoutTimer running
+        fsTimedOut,  // WM_FINDNEXT on its way; the port still on the last candidate
+        fsStalled,   // the request could not be sent; only Cancel ends the search
+        fsFound      // WM_HOSTFOUND on its way
+    };
+    TFindState FFindState = fsIdle;
+    unsigned FSearch = 0;     // number of the current (or last) search
+    std::string FFailedPort;  // the candidate port that could not be opened
+
+    void PostFindMessage(QEvent::Type Message, int WParam = 0);
+    void WMFindNext();
+    void WMFindDone(int Outcome);
+    void WMHostFound();
+    void EndSearch();
+    void CloseSearchPort();
+    std::string ReadWaiting(std::int32_t Count);
 };

@@ -1,0 +1,110 @@
+#pragma once
+
+// FindPort: the host search of the settings dialog. TFindPortForm is the small
+// progress window shown while a search runs; the functions below are the
+// search's pure parts (candidates, request, answer) and the message boxes it
+// reports through, which tests replace.
+
+#include <QDialog>
+#include <QEvent>
+#include <QMessageBox>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class TComPort;
+
+// Messages posted to the settings dialog during a search.
+inline constexpr QEvent::Type WM_FINDNEXT = static_cast<QEvent::Type>(QEvent::User + 1);
+inline constexpr QEvent::Type WM_FINDDONE = static_cast<QEvent::Type>(QEvent::User + 2);
+inline constexpr QEvent::Type WM_HOSTFOUND = static_cast<QEvent::Type>(QEvent::User + 3);
+
+// The first parameter of WM_FINDDONE.
+enum TFindOutcome : int { foCancelled = 0, foNotFound = 1, foNoAccess = 2 };
+
+// A search message. Search is the number of the search that posted it: a
+// message that outlives its search (or arrives during a later one) is dropped.
+class TFindMessage : public QEvent {
+public:
+    TFindMessage(QEvent::Type Message, int WParam, unsigned Search)
+        : QEvent(Message), FWParam(WParam), FSearch(Search) {}
+    int WParam() const { return FWParam; }
+    unsigned Search() const { return FSearch; }
+
+private:
+    int FWParam;
+    unsigned FSearch;
+};
+
+// The four line speeds each usable port is tried at, in order.
+inline constexpr std::int32_t FindBaudRates[] = {9600, 19200, 38400, 57600};
+
+// "name|rate" for every port Port can open now (COM1..COM99, then the USB
+// serial devices) and every rate of FindBaudRates. Port is left closed.
+std::vector<std::string> BuildCandidates(TComPort& Port);
+
+struct TCandidate {
+    std::string Port;
+    std::int32_t BaudRate = 0;
+};
+// The port name is the text before the first "|", the baud rate the decimal
+// number in the (up to nine) characters after it; 0 when they hold none.
+TCandidate SplitCandidate(std::string_view Candidate);
+
+// The initialization request the search sends: the packet whose body is the
+// one record "REQ=INI\r" (21 bytes, checksum 13402).
+const std::string& FindHostRequest();
+
+// Whether Reply holds the host's answer "ANS\s*=\s*INI" anywhere.
+bool IsHostAnswer(std::string_view Reply);
+
+// --- Message boxes ----------------------------------------------------------
+
+// A message box as the program asks for it. Text is single-byte; each CR
+// shows as a line break.
+struct TMessageBoxInfo {
+    std::string Text;
+    std::string Caption;
+    QMessageBox::Icon Icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons Buttons = QMessageBox::Ok;
+    QMessageBox::StandardButton DefaultButton = QMessageBox::NoButton;
+};
+
+// Shows Box modally over Owner and returns the button pressed, through the
+// current hook (a real message box by default).
+QMessageBox::StandardButton ShowMessageBox(QWidget* Owner, const TMessageBoxInfo& Box);
+
+// Replaces how message boxes are shown (tests answer them without a modal
+// loop); returns the previous hook. An empty one restores the real box.
+using TMessageBoxHook =
+    std::function<QMessageBox::StandardButton(QWidget* Owner, const TMessageBoxInfo& Box)>;
+TMessageBoxHook SetMessageBoxHook(TMessageBoxHook Hook);
+
+// --- The progress window ----------------------------------------------------
+
+// Stays above all other windows while a search runs. Cancel, the title bar's
+// close button and Escape all post WM_FINDDONE (cancelled) to the owner;
+// the window itself stays until the owner frees it.
+class TFindPortForm : public QDialog {
+    Q_OBJECT
+public:
+    TFindPortForm(QWidget* Owner, unsigned Search);
+
+    QLabel* Label1 = nullptr;              // the attempt in progress
+    QProgressBar* ProgressBar1 = nullptr;  // attempts started
+    QPushButton* Button1 = nullptr;        // Cancel
+
+    void FormCreate();
+    void Button1Click();
+    void reject() override;
+    unsigned Search() const { return FSearch; }
+
+private:
+    void CreateControls();
+    unsigned FSearch;
+};
