@@ -223,7 +223,37 @@ private:
     std::string FPointCount;
     std::string FStoreInitReply;
 
-    // --- conversation steps: declared here, defined in Negotiation.cpp, Request.cpp, Store.cpp ---
+    // --- conversation steps: declared here, defined in Negotiation.cpp, RequestJob.cpp,
+    // StoreJob.cpp ---
+    friend struct TConversationProbe;  // conversation tests reach the shared state through it
+
+    // Steps by state (the step table). Each reads the reply in FRxBuffer.
+    void InitAnswerStep(TReplyMatcher& Matcher);       // cvAwaitInitAnswer
+    void DefinitionStep(TReplyMatcher& Matcher);       // cvAwaitDefinition
+    void JobStep(TReplyMatcher& Matcher);              // cvAwaitJob
+    void StoreInitStep(TReplyMatcher& Matcher);        // cvAwaitStoreInit
+    void StoreGrantStep(TReplyMatcher& Matcher);       // cvAwaitStoreGrant
+    void StoreResultStep(TReplyMatcher& Matcher);      // cvAwaitStoreResult
+    void StoreDefinitionStep(TReplyMatcher& Matcher);  // cvAwaitStoreDefinition
+
+    // The tray field's text as the bytes that go on the line.
+    std::string TrayText() const;
+    // The tray field's text for a packet; throws with the operator's text when
+    // it would break the packet (a control character or a double quote).
+    std::string PacketTray() const;
+    // Sends the initialization request that opens a conversation in State;
+    // a failed send re-enables the controls and reaches the caller.
+    void StartConversation(TConversationState State);
+    // Blocks for the pause after initialization when PauseMode is "Y".
+    void PauseAfterInit();
+
+public:
+    // Fills HBox, VBox and Circ of Trace from its Radii.
+    void MeasureShape(TTraceInfo& Trace);
+    // The store conversation's start (Save Shape).
+    void StartStore();
+
+private:
     // --- end conversation steps ---
 
     // --- Communication log and settings --------------------------------------

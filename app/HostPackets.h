@@ -1,0 +1,59 @@
+#pragma once
+
+// The bodies of the packets the program sends in its host conversations, and
+// the number forms it writes and reads on the line. Pure functions: the
+// conversation steps gather their inputs from the window and call these.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// How the program names itself to the host.
+inline constexpr char VendorName[] = "VORMIK";
+inline constexpr char ModelName[] = "TORVIKAL";
+
+// "JOB=" + '"' + tray + '"' + CR; the tray goes in as typed.
+std::string JobRecord(std::string_view Tray);
+
+// The twelve TRCFMT records offered to the host: 512 before 500 before 400
+// points, and within each count format 4 before 3, 2 and 1.
+std::string TraceFormatOffers();
+
+// REQ=INI, OMAV=3.02.
+std::string InitRequestBody();
+// The edger's device specification: the answer to the host's initialization
+// in the request conversation.
+std::string EdgerSpecBody();
+// The tracer's device specification of the store conversation (no definition block).
+std::string TracerSpecBody();
+// The job request: REQ=<def>, the job record, TRCFMT=<format>;<count>;E;R;F.
+std::string JobRequestBody(std::string_view HostDef, std::string_view Tray, std::string_view Format,
+                           std::string_view Count);
+// The store request of tracer mode "No Init": REQ=TRC, the job record, the offers.
+std::string NoInitStoreBody(std::string_view Tray);
+// The store request after negotiation: REQ=<def> and the job record.
+std::string StoreRequestBody(std::string_view HostDef, std::string_view Tray);
+
+// The trace records of an upload: format "1" as R records of up to 15
+// radii; "2", "3" and "4" as one R record of the format's escaped payload.
+// Any other format throws std::invalid_argument.
+std::string TraceRecords(std::string_view Format, std::string_view Radii);
+
+// Value with two decimals and "." as the separator, whatever the locale:
+// OMA hosts read ".".
+std::string FormatWireNumber(double Value);
+// The value of a box record: the same number twice, "52.30;52.30".
+std::string FormatBoxValue(double Value);
+// A decimal number as a host writes it ("." as the separator, nothing else
+// around it); nothing when the text is not one finite number.
+std::optional<double> ReadWireNumber(std::string_view Text);
+
+// Text without the bytes of value 32 or less at either end (so also without
+// FS, RS and GS).
+std::string TrimControl(std::string_view Text);
+
+// A decimal point count as the host wrote it; counts too large for the
+// program read as a value above any table (saturated), and text that is not
+// digits reads as 0.
+std::int64_t PointCountValue(std::string_view Digits);
