@@ -118,6 +118,8 @@ void TSettingsForm::CreateControls() {
 
     TimeoutTimer = new QTimer(this);
     TimeoutTimer->setInterval(3000);
+    // A coarse timer may fire up to 5 % early: a host gets its full 3000 ms.
+    TimeoutTimer->setTimerType(Qt::PreciseTimer);
 
     connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
     connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });

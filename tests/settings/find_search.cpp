@@ -80,7 +80,9 @@ protected:
 
     TSettingsForm& OpenDialog() {
         Dialog = std::make_unique<TSettingsForm>(Settings);
-        Dialog->TimeoutTimer->setInterval(3600 * 1000);  // the test fires it
+        EXPECT_EQ(Dialog->TimeoutTimer->interval(), 3000);
+        EXPECT_EQ(Dialog->TimeoutTimer->timerType(), Qt::PreciseTimer);  // never early
+        Dialog->TimeoutTimer->setInterval(3600 * 1000);                  // the test fires it
         return *Dialog;
     }
 
@@ -433,6 +435,7 @@ TEST_F(FindHostTest, AnAnswerReadAfterTheTimeoutReportsThePortThatAnswered) {
 
     D.TimeoutTimerTimer();  // WM_FINDNEXT posted first
     D.ComPort1RxChar(D.ComPort1->InputCount());
+    EXPECT_EQ(D.FReplyBuffer, Answer);
     EXPECT_EQ(LastBox().Text, "Found host on COM1");
     EXPECT_EQ(D.BaudRateComboBox->currentText(), "9600");
     QCoreApplication::sendPostedEvents(&D);
