@@ -1,5 +1,7 @@
 #include "settings/Settings.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -254,19 +256,14 @@ void TSettingsForm::ComPort1RxChar(std::int32_t InQue) {
     PostFindMessage(WM_HOSTFOUND);
 }
 
-// Reads Count bytes, then whatever else the port already holds, a few rounds
-// at most so that a flooding device cannot keep the window thread here.
+// Reads the Count bytes the receive event reported; bytes that arrive
+// meanwhile are announced by the port's next event.
 std::string TSettingsForm::ReadWaiting(std::int32_t Count) {
     std::string Data;
-    for (int Round = 0; Round < 8 && Count > 0; ++Round) {
-        std::string Piece;
-        std::int32_t Got = ComPort1->Read(Piece, Count, false);
-        if (Got == -1) Got = ComPort1->WaitForLastOperation();
-        if (Got <= 0) break;
-        Piece.resize(static_cast<std::size_t>(Got));
-        Data += Piece;
-        Count = ComPort1->InputCount();
-    }
+    if (Count <= 0) return Data;
+    std::int32_t Got = ComPort1->Read(Data, Count, false);
+    if (Got == -1) Got = ComPort1->WaitForLastOperation();
+    Data.resize(static_cast<std::size_t>(std::max(Got, 0)));
     return Data;
 }
 
