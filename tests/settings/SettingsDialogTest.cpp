@@ -11,37 +11,13 @@
 
 #include "serial/Comms.h"
 #include "settings/Settings.h"
-#include "tests/support/PtyHost.h"
+#include "tests/settings/SettingsFixture.h"
 
 namespace {
 
-void EnsureApplication() {
-    if (QCoreApplication::instance() != nullptr) return;
-    static int Argc = 1;
-    static char Name[] = "test_settings";
-    static char* Argv[] = {Name, nullptr};
-    new QApplication(Argc, Argv);
-}
-
-// Every COM name opens a path that does not exist unless the test maps it.
-std::map<std::string, std::string> NoComPorts() {
-    std::map<std::string, std::string> Names;
-    for (int n = 1; n <= 99; ++n)
-        Names["COM" + std::to_string(n)] = "/nonexistent/tty" + std::to_string(n);
-    return Names;
-}
-
-class SettingsDialogTest : public ::testing::Test {
+class SettingsDialogTest : public ::testing::Test, protected TPortWorld {
 protected:
-    SettingsDialogTest() : Names(NoComPorts()) {
-        EnsureApplication();
-        PreviousLister = SetUsbSerialLister([] { return std::vector<std::string>{}; });
-    }
-    ~SettingsDialogTest() override { SetUsbSerialLister(PreviousLister); }
-
     TNameValueList Settings;
-    TComNameMap Names;
-    TUsbSerialLister PreviousLister;
 };
 
 QStringList Items(QComboBox* Box) {
@@ -131,9 +107,7 @@ TEST_F(SettingsDialogTest, PortListHoldsWhatCanBeOpenedNowInOrder) {
     Names.Add("COM9", Com9.SlavePath());
     Names.Add("ttyUSB0", Usb.SlavePath());
     Names.Add("ttyACM1", "/nonexistent/acm");
-    const TUsbSerialLister Lister = SetUsbSerialLister([] {
-        return std::vector<std::string>{"ttyUSB0", "ttyACM1"};
-    });
+    const TUsbSerialDevices Devices({"ttyUSB0", "ttyACM1"});
     TComPort Holder;  // another program's hold on COM7
     Holder.SetPort("COM7");
     Holder.SetActive(true);
@@ -146,7 +120,6 @@ TEST_F(SettingsDialogTest, PortListHoldsWhatCanBeOpenedNowInOrder) {
     TComPort Probe;
     EXPECT_EQ(ListUsablePorts(Probe),
               (std::vector<std::string>{"COM3", "COM7", "COM9", "ttyUSB0"}));
-    SetUsbSerialLister(Lister);
 }
 
 }  // namespace

@@ -13,17 +13,9 @@
 #include "oma/OMAMach.h"
 #include "serial/Comms.h"
 #include "settings/FindPort.h"
-#include "tests/support/PtyHost.h"
+#include "tests/settings/SettingsFixture.h"
 
 namespace {
-
-void EnsureApplication() {
-    if (QCoreApplication::instance() != nullptr) return;
-    static int Argc = 1;
-    static char Name[] = "test_settings";
-    static char* Argv[] = {Name, nullptr};
-    new QApplication(Argc, Argv);
-}
 
 TEST(FindHostRequest, IsTheFixedTwentyOneBytePacket) {
     const std::string Expected = std::string("\x1cREQ=INI\r\x1e") + "CRC=13402\r\x1d";
@@ -102,18 +94,13 @@ TEST(SplitCandidate, TakesPortBeforeTheBarAndUpToNineDigitsAfterIt) {
 
 TEST(BuildCandidates, FourRatesPerUsablePortComFirstThenUsb) {
     EnsureApplication();
-    std::map<std::string, std::string> Names;
-    for (int n = 1; n <= 99; ++n)
-        Names["COM" + std::to_string(n)] = "/nonexistent/tty" + std::to_string(n);
+    TComNameMap Names(NoComPorts());
     TPtyHost Com2, Com40, Usb;
-    Names["COM2"] = Com2.SlavePath();
-    Names["COM40"] = Com40.SlavePath();
-    Names["ttyUSB3"] = Usb.SlavePath();
-    Names["ttyACM0"] = "/nonexistent/acm0";
-    TComNameMap Map(Names);
-    const TUsbSerialLister Previous = SetUsbSerialLister([] {
-        return std::vector<std::string>{"ttyACM0", "ttyUSB3"};
-    });
+    Names.Add("COM2", Com2.SlavePath());
+    Names.Add("COM40", Com40.SlavePath());
+    Names.Add("ttyUSB3", Usb.SlavePath());
+    Names.Add("ttyACM0", "/nonexistent/acm0");
+    const TUsbSerialDevices Devices({"ttyACM0", "ttyUSB3"});
 
     TComPort Port;
     EXPECT_EQ(BuildCandidates(Port),
@@ -122,7 +109,6 @@ TEST(BuildCandidates, FourRatesPerUsablePortComFirstThenUsb) {
                                         "ttyUSB3|9600", "ttyUSB3|19200", "ttyUSB3|38400",
                                         "ttyUSB3|57600"}));
     EXPECT_FALSE(Port.Active());
-    SetUsbSerialLister(Previous);
 }
 
 // Collects the search messages the progress window posts to its owner.
@@ -193,7 +179,7 @@ TEST(TFindPortForm, EveryWayOfClosingPostsCancelToTheOwner) {
 TEST(ShowMessageBox, GoesThroughTheHookUntilItIsRestored) {
     EnsureApplication();
     std::vector<TMessageBoxInfo> Seen;
-    const TMessageBoxHook Previous = SetMessageBoxHook([&](QWidget*, const TMessageBoxInfo& Box) {
+    const TMessageBoxAnswers Answers([&](QWidget*, const TMessageBoxInfo& Box) {
         Seen.push_back(Box);
         return QMessageBox::No;
     });
@@ -203,7 +189,6 @@ TEST(ShowMessageBox, GoesThroughTheHookUntilItIsRestored) {
     ASSERT_EQ(Seen.size(), 1u);
     EXPECT_EQ(Seen[0].Text, "a\rb");
     EXPECT_EQ(Seen[0].Caption, "Cap");
-    SetMessageBoxHook(Previous);
 }
 
 }  // namespace

@@ -19,24 +19,9 @@
 #include "serial/Comms.h"
 #include "settings/FindPort.h"
 #include "settings/Settings.h"
-#include "tests/support/PtyHost.h"
+#include "tests/settings/SettingsFixture.h"
 
 namespace {
-
-void EnsureApplication() {
-    if (QCoreApplication::instance() != nullptr) return;
-    static int Argc = 1;
-    static char Name[] = "test_settings";
-    static char* Argv[] = {Name, nullptr};
-    new QApplication(Argc, Argv);
-}
-
-std::map<std::string, std::string> NoComPorts() {
-    std::map<std::string, std::string> Names;
-    for (int n = 1; n <= 99; ++n)
-        Names["COM" + std::to_string(n)] = "/nonexistent/tty" + std::to_string(n);
-    return Names;
-}
 
 // A device on a port: silent, or a host that answers the request with
 // Answer (one write per piece) at the speeds in Rates only.
@@ -53,23 +38,15 @@ const std::string KeptSettings =
     "Port=COM9\r\nBaudRate=115200\r\nParity=Even\r\nDataBits=7\r\nStopBits=2\r\n"
     "TracerMode=No Init\r\nPauseMode=Y\r\n";
 
-class FindHostTest : public ::testing::Test {
+class FindHostTest : public ::testing::Test, protected TPortWorld {
 protected:
-    FindHostTest() : Names(NoComPorts()) {
-        EnsureApplication();
-        PreviousLister = SetUsbSerialLister([] { return std::vector<std::string>{}; });
-        PreviousHook = SetMessageBoxHook([this](QWidget*, const TMessageBoxInfo& Box) {
-            Boxes.push_back(Box);
-            return Box.Icon == QMessageBox::Question ? ConfirmAnswer : QMessageBox::Ok;
-        });
+    FindHostTest() {
         PreviousErrors = SetComErrorReport([this](const std::string& M) { Errors.push_back(M); });
         Settings.SetText(KeptSettings);
     }
     ~FindHostTest() override {
         Dialog.reset();
         SetComErrorReport(PreviousErrors);
-        SetMessageBoxHook(PreviousHook);
-        SetUsbSerialLister(PreviousLister);
         EXPECT_TRUE(Errors.empty()) << Errors.front();
     }
 
@@ -163,14 +140,15 @@ protected:
     }
 
     TNameValueList Settings;
-    TComNameMap Names;
     std::map<std::string, TFakeHost*> Hosts;
-    std::unique_ptr<TSettingsForm> Dialog;
     std::vector<TMessageBoxInfo> Boxes;
     std::vector<std::string> Errors;
     QMessageBox::StandardButton ConfirmAnswer = QMessageBox::Yes;
-    TUsbSerialLister PreviousLister;
-    TMessageBoxHook PreviousHook;
+    TMessageBoxAnswers Answers{[this](QWidget*, const TMessageBoxInfo& Box) {
+        Boxes.push_back(Box);
+        return Box.Icon == QMessageBox::Question ? ConfirmAnswer : QMessageBox::Ok;
+    }};
+    std::unique_ptr<TSettingsForm> Dialog;
     TComErrorReport PreviousErrors;
 };
 
