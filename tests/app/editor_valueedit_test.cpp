@@ -6,32 +6,12 @@
 
 #include "app/ValueEdit.h"
 #include "tests/app/FormFixture.h"
+#include "tests/app/editor_Keys.h"
 
 namespace {
 
-// Key events as the window system delivers them: through the application,
-// so the window's key preview sees them first.
-void SendKey(QWidget* Target, int Key, Qt::KeyboardModifiers Modifiers, const QString& Text) {
-    QKeyEvent Press(QEvent::KeyPress, Key, Modifiers, Text);
-    QCoreApplication::sendEvent(Target, &Press);
-    QKeyEvent Release(QEvent::KeyRelease, Key, Modifiers, Text);
-    QCoreApplication::sendEvent(Target, &Release);
-}
-
-void KeyClick(QWidget* Target, Qt::Key Key, Qt::KeyboardModifiers Modifiers = Qt::NoModifier) {
-    SendKey(Target, Key, Modifiers, QString());
-}
-
-void KeyClicks(QWidget* Target, const QString& Text) {
-    for (const QChar C : Text) {
-        const int Key = C.isDigit()    ? Qt::Key_0 + (C.unicode() - u'0')
-                        : C == u'.'    ? Qt::Key_Period
-                        : C == u','    ? Qt::Key_Comma
-                        : C.isLetter() ? Qt::Key_A + (C.toUpper().unicode() - u'A')
-                                       : Qt::Key_unknown;
-        SendKey(Target, Key, Qt::NoModifier, QString(C));
-    }
-}
+using EditorKeys::KeyClick;
+using EditorKeys::KeyClicks;
 
 // Drives the edit through real key events; counts the change signals.
 struct EditFixture : ::testing::Test {

@@ -17,6 +17,7 @@
 #include "app/Presets.h"
 #include "app/ValueEdit.h"
 #include "tests/app/FormFixture.h"
+#include "tests/app/editor_Keys.h"
 
 struct TEditorProbe {
     static TTraceInfo& Working(TForm1& F) { return F.FWorking; }
@@ -32,29 +33,8 @@ struct TEditorProbe {
 
 namespace {
 
-// Key events as the window system delivers them: through the application,
-// so the window's key preview sees them first.
-void SendKey(QWidget* Target, int Key, Qt::KeyboardModifiers Modifiers, const QString& Text) {
-    QKeyEvent Press(QEvent::KeyPress, Key, Modifiers, Text);
-    QCoreApplication::sendEvent(Target, &Press);
-    QKeyEvent Release(QEvent::KeyRelease, Key, Modifiers, Text);
-    QCoreApplication::sendEvent(Target, &Release);
-}
-
-void KeyClick(QWidget* Target, Qt::Key Key, Qt::KeyboardModifiers Modifiers = Qt::NoModifier) {
-    SendKey(Target, Key, Modifiers, QString());
-}
-
-void KeyClicks(QWidget* Target, const QString& Text) {
-    for (const QChar C : Text) {
-        const int Key = C.isDigit()    ? Qt::Key_0 + (C.unicode() - u'0')
-                        : C == u'.'    ? Qt::Key_Period
-                        : C == u','    ? Qt::Key_Comma
-                        : C.isLetter() ? Qt::Key_A + (C.toUpper().unicode() - u'A')
-                                       : Qt::Key_unknown;
-        SendKey(Target, Key, Qt::NoModifier, QString(C));
-    }
-}
+using EditorKeys::KeyClick;
+using EditorKeys::KeyClicks;
 
 using P = TEditorProbe;
 
