@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 
 #include "serial/Comms.h"
@@ -325,6 +326,21 @@ void TSettingsForm::CloseSearchPort() {
     } catch (const std::exception& E) {
         ReportComError(E.what());
     }
+}
+
+void TSettingsForm::setVisible(bool Visible) {
+    // A window moved before it is shown keeps its place: Qt would otherwise
+    // centre a dialog over its owner.
+    if (Visible && !isVisible() && !testAttribute(Qt::WA_Moved)) {
+        create();  // the platform window knows the frame the window will get
+        if (const QScreen* Screen = screen()) {
+            const QRect Area = Screen->availableGeometry();
+            const QSize Outer = frameGeometry().size();
+            move(Area.x() + (Area.width() - Outer.width()) / 2,
+                 Area.y() + (Area.height() - Outer.height()) / 2);
+        }
+    }
+    QDialog::setVisible(Visible);
 }
 
 void TSettingsForm::done(int Result) {

@@ -66,6 +66,8 @@ public:
 
     // Closing the dialog (OK, Cancel, title bar) ends a running search silently.
     void done(int Result) override;
+    // The dialog opens centred on the screen, not over its owner.
+    void setVisible(bool Visible) override;
 
 protected:
     bool event(QEvent* Event) override;

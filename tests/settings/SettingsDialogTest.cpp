@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <memory>
 
@@ -52,6 +53,16 @@ TEST_F(SettingsDialogTest, ControlsAndCaptions) {
     EXPECT_EQ(Dialog.BitBtn3->text(), "Discover &Host");
     EXPECT_EQ(Dialog.TimeoutTimer->interval(), 3000);
     EXPECT_FALSE(Dialog.TimeoutTimer->isActive());
+}
+
+TEST_F(SettingsDialogTest, OpensCentredOnTheScreenNotOverItsOwner) {
+    QWidget Owner;
+    Owner.setGeometry(10, 10, 120, 90);
+    Owner.show();
+    TSettingsForm Dialog(Settings, &Owner);
+    Dialog.show();
+    const QRect Screen = Dialog.screen()->availableGeometry();
+    EXPECT_LE((Dialog.frameGeometry().center() - Screen.center()).manhattanLength(), 1);
 }
 
 TEST_F(SettingsDialogTest, ShowsTheDefaultsOfAFirstStart) {
