@@ -277,6 +277,9 @@ std::string TComPort::SystemText(int Code) const {
 // --- Open and close ---------------------------------------------------------
 
 void TComPort::Open() {
+    // A handler that Close carries out may ask for the port again; the
+    // closing device's event thread still runs and must not lose its device.
+    if (FClosing) throw EComPort("Unable to open " + FPort + ": the port is being closed");
     Close();
     std::unique_ptr<TComDevice> Device = FDeviceFactory ? FDeviceFactory() : NewPlatformComDevice();
     if (int Error = Device->Open(FPort))

@@ -239,6 +239,7 @@ public:
     TNotifyEvent OnOpen, OnClose;
     TNotifyEvent OnRx80Full;
 
+    // Open raises EComPort when called from a handler that Close is carrying out.
     void Open();
     void Close();
     // Each is a no-op while the port is closed.

@@ -493,4 +493,38 @@ TEST_F(ComPortLogic, AHandlerMayCloseThePortItIsCalledFor) {
     }
 }
 
+// A handler that Close runs for a delivery already requested may try to
+// reopen the port (here by changing Port); the closing port must refuse
+// rather than swap the device under its still running event thread.
+TEST_F(ComPortLogic, AHandlerRunDuringCloseCannotReopenThePort) {
+    TWatchdog Watchdog(std::chrono::seconds(60));
+    std::vector<std::string> Reports;
+    TComErrorReport Previous =
+        SetComErrorReport([&](const std::string& M) { Reports.push_back(M); });
+    int Deliveries = 0;
+    Port.OnRxChar = [&](TComPort* Sender, int32_t) {
+        ++Deliveries;
+        Sender->SetPort(Sender->Port() == "COM1" ? "COM2" : "COM1");
+    };
+    for (int Round = 0; Round < 20; ++Round) {
+        Port.SetActive(true);
+        State->Post(EV_RXCHAR);
+        // Without the event loop running, the delivery can only run in Close.
+        const auto Deadline = std::chrono::steady_clock::now() + 5s;
+        while (std::chrono::steady_clock::now() < Deadline) {
+            std::lock_guard Lock(State->Mutex);
+            if (State->Events.empty()) break;
+        }
+        Port.SetActive(false);
+        EXPECT_FALSE(Port.Active());
+    }
+    SetComErrorReport(Previous);
+    EXPECT_GE(Deliveries, 1);
+    EXPECT_EQ(Reports.size(), static_cast<size_t>(Deliveries));
+    for (const std::string& Report : Reports)
+        EXPECT_TRUE(Report == "Unable to open COM1: the port is being closed" ||
+                    Report == "Unable to open COM2: the port is being closed")
+            << Report;
+}
+
 }  // namespace
