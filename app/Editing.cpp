@@ -9,6 +9,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "app/ShapeDisplay.h"
 #include "app/Unit1.h"
 #include "app/ValueEdit.h"
 #include "shape/Convert.h"
@@ -30,6 +31,9 @@ double EditValue(const TValueEdit* Edit) {
 
 void TForm1::BoxValsEditChange(QObject* Sender) {
     if (FUpdating) return;
+    // The last picture left the vector unit in a state that slows the shape
+    // arithmetic below.
+    ClearUpperVectorState();
     try {
         std::string Start;
         {

@@ -14,6 +14,11 @@
 #include <string_view>
 #include <vector>
 
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define TREVALON_X86_VZEROUPPER 1
+#endif
+
 #include "app/Unit1.h"
 #include "shape/Convert.h"
 #include "shape/TrceCalc.h"
@@ -116,6 +121,31 @@ void BeginPainting(QPainter& painter, QImage& image) {
 
 }  // namespace
 
+#ifdef TREVALON_X86_VZEROUPPER
+namespace {
+// Compiled for AVX on its own and never inlined, so the rest of the program
+// keeps its baseline instruction set; nothing lives in vector registers across
+// a call, so clearing their upper halves here is safe.
+__attribute__((target("avx"), noinline)) void ZeroUpper() {
+    _mm256_zeroupper();
+}
+// Also true only when the system saves the AVX registers.
+bool HasAvx() {
+    static const bool Has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx") != 0;
+    }();
+    return Has;
+}
+}  // namespace
+#endif
+
+void ClearUpperVectorState() {
+#ifdef TREVALON_X86_VZEROUPPER
+    if (HasAvx()) ZeroUpper();
+#endif
+}
+
 QImage BlankShapeImage(QSize size) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(ShapeColours::Background);
@@ -171,6 +201,7 @@ void PaintShape(QImage& image, TShapePicture& picture) {
 
     // The outlines go straight into the pixels, with no painter on the image.
     painter.end();
+    ClearUpperVectorState();
     DrawOutline(image, OutlineLines(working, cx, cy, s), ShapeColours::Working);
     if (picture.ShowOrig) {
         // The received outline takes the working shape's scale, so a change of

@@ -51,5 +51,13 @@ void PaintShape(QImage& image, TShapePicture& picture);
 // BlankShapeImage plus PaintShape.
 QImage RenderShape(TShapePicture& picture, QSize size = ShapePictureSize);
 
+// Qt's AVX2 fill routines (behind QImage::fill and every solid span of a
+// QPainter) return with the upper halves of the vector registers still in
+// use. Until something clears them, every SSE instruction of plain floating
+// point code waits on those halves, which makes the shape arithmetic several
+// times slower. Call this after painting and before such arithmetic; it does
+// nothing on processors without AVX.
+void ClearUpperVectorState();
+
 // "Box A: %.2f, Box B: %.2f, Circ: %.2f" with the locale's decimal separator.
 QString ValueLineText(double hbox, double vbox, double circ, const QLocale& locale = QLocale());
