@@ -225,8 +225,6 @@ private:
 
     // --- conversation steps: declared here, defined in Negotiation.cpp, RequestJob.cpp,
     // StoreJob.cpp ---
-    friend struct TConversationProbe;  // conversation tests reach the shared state through it
-
     // Steps by state (the step table). Each reads the reply in FRxBuffer.
     void InitAnswerStep(TReplyMatcher& Matcher);       // cvAwaitInitAnswer
     void DefinitionStep(TReplyMatcher& Matcher);       // cvAwaitDefinition

@@ -3,35 +3,27 @@
 #include <QKeyEvent>
 #include <QTimer>
 
-#include "FormFixture.h"
 #include "app/Conversation.h"
-#include "oma/OMAMach.h"
+#include "conv_Fixture.h"
 
 namespace {
 
 const std::string Packet = std::string(1, FS) + "ANS=INI\rSTATUS=0\r" + RS + "CRC=1234\r" + GS;
 
-class ConversationTest : public FormFixture {
+class ConversationTest : public ConversationFixture {
 protected:
-    void SetUp() override {
-        FormFixture::SetUp();
-        WriteSettings("Port=COM5\r\nBaudRate=9600\r\nParity=None\r\nDataBits=8\r\nStopBits=1\r\n");
-        Create();
-        ASSERT_EQ(Panel(0), "Ready");
-    }
-
     // Starts a conversation as a starting command does: state, then the first send.
     void StartConversation() {
         TForm1Probe::State(*Form) = cvAwaitInitAnswer;
         Form->EnableControls(false);
-        Form->SendToHost(BuildPacket("REQ=INI\rOMAV=3.02\r"));
+        Form->SendToHost(BuildPacket(InitRequestBody()));
         Host.ReadUntil([](const std::string& S) { return S.find(GS) != std::string::npos; });
     }
 
     // Writes Bytes as the host and waits until the window has taken them.
-    void HostSends(const std::string& Bytes, const std::function<bool()>& Taken) {
+    void HostSends(const std::string& Bytes, const std::function<bool()>& Done) {
         Host.Write(Bytes);
-        ASSERT_TRUE(ProcessEventsUntil(Taken));
+        ASSERT_TRUE(ProcessEventsUntil(Done));
         Settle();
     }
 
@@ -193,7 +185,7 @@ TEST_F(ConversationTest, SendDuringConversationRestartsTheCountdown) {
     StartConversation();
     for (int i = 0; i < 10; ++i) Form->TimeoutTimerTimer();
     EXPECT_EQ(Panel(1), "5");
-    Form->SendToHost(std::string(1, ACK));
+    Form->SendToHost(Ack);
     EXPECT_EQ(TForm1Probe::Countdown(*Form), 15);
     for (int i = 0; i < 14; ++i) Form->TimeoutTimerTimer();
     EXPECT_TRUE(Viewed.empty());
@@ -202,9 +194,9 @@ TEST_F(ConversationTest, SendDuringConversationRestartsTheCountdown) {
 }
 
 TEST_F(ConversationTest, SendInIdleStartsNoCountdown) {
-    Form->SendToHost(std::string(1, ACK));
+    Form->SendToHost(Ack);
     EXPECT_FALSE(Form->TimeoutTimer->isActive());
-    EXPECT_EQ(Host.Read(1), std::string(1, ACK));
+    EXPECT_EQ(Host.Read(1), Ack);
 }
 
 TEST_F(ConversationTest, EscapeEndsARunningConversationWithTheMessageUnchanged) {
@@ -287,7 +279,7 @@ TEST_F(ConversationTest, EnableControlsFollowsTheReceivedShape) {
     EXPECT_FALSE(Form->SaveButton->isEnabled());
     EXPECT_FALSE(Form->ResetButton->isEnabled());
     EXPECT_FALSE(Form->ShowOrigCheckbox->isEnabled());
-    TForm1Probe::Received(*Form).Radii = std::string(4 * 8, '1');
+    Received().Radii = std::string(4 * 8, '1');
     Form->EnableControls(true);
     EXPECT_TRUE(Form->SaveButton->isEnabled());
     EXPECT_TRUE(Form->ResetButton->isEnabled());

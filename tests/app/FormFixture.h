@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,10 +49,20 @@ struct TForm1Probe {
     static std::string& LogFileName(TForm1& F) { return F.FLogFileName; }
     static TNameValueList& Settings(TForm1& F) { return F.SettingsList; }
     static TTraceInfo& Received(TForm1& F) { return F.FReceived; }
+    static TTraceInfo& Working(TForm1& F) { return F.FWorking; }
+    static TNameValueList& Records(TForm1& F) { return F.FRecords; }
+    static std::string& HostDef(TForm1& F) { return F.FHostDef; }
+    static std::string& PointCount(TForm1& F) { return F.FPointCount; }
+    static std::string& StoreInitReply(TForm1& F) { return F.FStoreInitReply; }
+    static std::function<void(unsigned)>& Sleep(TForm1& F) { return F.FHooks.Sleep; }
     static TForm1::TStepHandler& Step(TForm1& F, int State) {
         return F.FStepTable[static_cast<std::size_t>(State)];
     }
 };
+
+// A settings file whose port is the fixture's pseudo-terminal, at 9600 8N1.
+inline const std::string PortSettings =
+    "Port=COM5\r\nBaudRate=9600\r\nParity=None\r\nDataBits=8\r\nStopBits=1\r\n";
 
 // Presses Key on Widget as the keyboard would: through the application, so
 // the window's key preview sees it.
@@ -122,6 +133,9 @@ protected:
     }
 
     QString Panel(int n) const { return Form->StatusBar1->PanelText(n); }
+    TTraceInfo& Received() { return TForm1Probe::Received(*Form); }
+    TTraceInfo& Working() { return TForm1Probe::Working(*Form); }
+    TNameValueList& Records() { return TForm1Probe::Records(*Form); }
     QString Hint() const { return Form->StatusBar1->Hint(); }
 
     // Lines of the log that are data entries' headers from the host.

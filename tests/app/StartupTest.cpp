@@ -11,9 +11,6 @@
 
 namespace {
 
-const std::string GoodSettings =
-    "Port=COM5\r\nBaudRate=9600\r\nParity=None\r\nDataBits=8\r\nStopBits=1\r\n";
-
 class StartupTest : public FormFixture {
 protected:
     // The dialog is answered with OK after Prepare has set its controls.
@@ -69,7 +66,7 @@ TEST_F(StartupTest, VersionOfTheProgramFileInPanelTwo) {
 }
 
 TEST_F(StartupTest, GoodPortIsReady) {
-    WriteSettings(GoodSettings);
+    WriteSettings(PortSettings);
     Create();
     EXPECT_EQ(Panel(0), "Ready");
     EXPECT_TRUE(Form->COMPort->Active());
@@ -114,7 +111,7 @@ TEST_F(StartupTest, HeldPortShowsTheComponentsMessage) {
     TComPort Holder;
     Holder.SetPort("COM5");
     Holder.SetActive(true);
-    WriteSettings(GoodSettings);
+    WriteSettings(PortSettings);
     Create();
     EXPECT_EQ(Panel(0).left(18), "Unable to open COM");
     EXPECT_TRUE(Panel(0).startsWith("Unable to open COM5: ")) << Panel(0).toStdString();
@@ -137,9 +134,9 @@ TEST_F(StartupTest, MissingDataBitsInAnExistingFileReachesTheErrorReport) {
 }
 
 TEST_F(StartupTest, CancelReopensThePortWithTheSameSettings) {
-    WriteSettings(GoodSettings);
+    WriteSettings(PortSettings);
     Create();
-    TForm1Probe::Received(*Form).Radii = std::string(16, '1');
+    Received().Radii = std::string(16, '1');
     RunDialog = [this](TSettingsForm& Dialog) {
         ++DialogRuns;
         PortOpenDuringDialog = Form->COMPort->Active();
@@ -155,8 +152,8 @@ TEST_F(StartupTest, CancelReopensThePortWithTheSameSettings) {
     EXPECT_TRUE(ShownPorts.contains("COM5"));  // the window's own port, closed first
     EXPECT_EQ(Panel(0), "Ready");
     EXPECT_TRUE(Form->COMPort->Active());
-    EXPECT_TRUE(TForm1Probe::Received(*Form).Radii.empty());
-    EXPECT_EQ(ReadFileBytes(SettingsFile()), GoodSettings);
+    EXPECT_TRUE(Received().Radii.empty());
+    EXPECT_EQ(ReadFileBytes(SettingsFile()), PortSettings);
 }
 
 TEST_F(StartupTest, FirstStartThenOkWritesTheSixLines) {
@@ -249,7 +246,7 @@ TEST_F(StartupTest, UnwritableSettingsFileReachesTheErrorReportAndLeavesThePortC
 }
 
 TEST_F(StartupTest, CloseReleasesTheListsAndThePort) {
-    WriteSettings(GoodSettings);
+    WriteSettings(PortSettings);
     Create();
     Form->close();
     EXPECT_FALSE(Form->COMPort->Active());

@@ -12,16 +12,6 @@
 #include "oma/OmaTrace.h"
 #include "shape/TrceCalc.h"
 
-struct TConversationProbe {
-    static TTraceInfo& Received(TForm1& F) { return F.FReceived; }
-    static TTraceInfo& Working(TForm1& F) { return F.FWorking; }
-    static TNameValueList& Records(TForm1& F) { return F.FRecords; }
-    static std::string& HostDef(TForm1& F) { return F.FHostDef; }
-    static std::string& PointCount(TForm1& F) { return F.FPointCount; }
-    static std::string& StoreInitReply(TForm1& F) { return F.FStoreInitReply; }
-    static std::function<void(unsigned)>& Sleep(TForm1& F) { return F.FHooks.Sleep; }
-};
-
 inline const std::string Ack(1, ACK);
 
 // A radius string of Count points on an ellipse of half-axes A and B (mm).
@@ -40,10 +30,10 @@ class ConversationFixture : public FormFixture {
 protected:
     void SetUp() override {
         FormFixture::SetUp();
-        WriteSettings("Port=COM5\r\nBaudRate=9600\r\nParity=None\r\nDataBits=8\r\nStopBits=1\r\n");
+        WriteSettings(PortSettings);
         Create();
         ASSERT_EQ(Panel(0), "Ready");
-        TConversationProbe::Sleep(*Form) = [this](unsigned Ms) { Slept.push_back(Ms); };
+        TForm1Probe::Sleep(*Form) = [this](unsigned Ms) { Slept.push_back(Ms); };
     }
 
     // Everything the program sends until it has sent a packet's GS; empty
@@ -86,14 +76,13 @@ protected:
     }
 
     // A received shape of Radii with the job records Records, as after a request.
-    void HoldShape(const std::string& Radii, const std::vector<std::string>& Records = {},
+    void HoldShape(const std::string& Radii, const std::vector<std::string>& JobRecords = {},
                    const char* Tray = "1234") {
-        TTraceInfo& Received = TConversationProbe::Received(*Form);
-        Received.Radii = Radii;
-        Received.DBL = 18;
-        MeasureTrace(Received);
-        TConversationProbe::Working(*Form) = Received;
-        for (const std::string& Line : Records) TConversationProbe::Records(*Form).Add(Line);
+        Received().Radii = Radii;
+        Received().DBL = 18;
+        MeasureTrace(Received());
+        Working() = Received();
+        for (const std::string& Line : JobRecords) Records().Add(Line);
         SetTray(Tray);
         Form->ShowValues();
         Form->EnableControls(true);

@@ -84,8 +84,8 @@ TEST_F(NegotiationTest, RequestShapeOpensWithTheInitializationRequest) {
     EXPECT_EQ(Job, Ack + BuildPacket("REQ=7\rJOB=\"1234\"\rTRCFMT=4;512;E;R;F\r"));
     EXPECT_EQ(Panel(0), "Requesting job 1234");
     EXPECT_EQ(TForm1Probe::State(*Form), cvAwaitJob);
-    EXPECT_EQ(TConversationProbe::HostDef(*Form), "7");
-    EXPECT_EQ(TConversationProbe::PointCount(*Form), "512");
+    EXPECT_EQ(TForm1Probe::HostDef(*Form), "7");
+    EXPECT_EQ(TForm1Probe::PointCount(*Form), "512");
     EXPECT_TRUE(Slept.empty());
 }
 
@@ -152,7 +152,7 @@ TEST_F(NegotiationTest, DefinitionAnswers) {
         if (Row.Failure.empty()) {
             EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r" + Row.Records),
                       Ack + BuildPacket(JobRequestBody(Row.Def, "77", Row.Format, Row.Count)));
-            EXPECT_EQ(TConversationProbe::PointCount(*Form), Row.Count);
+            EXPECT_EQ(TForm1Probe::PointCount(*Form), Row.Count);
             Form->TimeoutTimer->stop();
             TForm1Probe::State(*Form) = cvIdle;
         } else {
@@ -161,14 +161,14 @@ TEST_F(NegotiationTest, DefinitionAnswers) {
             EXPECT_EQ(Panel(0), QString::fromStdString(Row.Failure));
         }
         if (!Row.Def.empty()) {
-            EXPECT_EQ(TConversationProbe::HostDef(*Form), Row.Def);
+            EXPECT_EQ(TForm1Probe::HostDef(*Form), Row.Def);
         }
     }
 }
 
 TEST_F(NegotiationTest, PauseModeYWaitsAfterTheAckBeforeTheRequest) {
     std::string SentBeforePause;
-    TConversationProbe::Sleep(*Form) = [&](unsigned Ms) {
+    TForm1Probe::Sleep(*Form) = [&](unsigned Ms) {
         Slept.push_back(Ms);
         SentBeforePause = Host.ReadAvailable();
     };
@@ -211,22 +211,22 @@ TEST_F(NegotiationTest, StoreOpeningWithPresetInitNegotiatesFirst) {
     EXPECT_EQ(Slept, std::vector<unsigned>{4000});
     EXPECT_EQ(Panel(0), "Requesting to store job 1234");
     EXPECT_EQ(TForm1Probe::State(*Form), cvAwaitStoreGrant);
-    EXPECT_EQ(TConversationProbe::HostDef(*Form), "ABC");
-    EXPECT_EQ(TConversationProbe::StoreInitReply(*Form), BuildPacket(Reply));
+    EXPECT_EQ(TForm1Probe::HostDef(*Form), "ABC");
+    EXPECT_EQ(TForm1Probe::StoreInitReply(*Form), BuildPacket(Reply));
 }
 
 TEST_F(NegotiationTest, StoreOpeningWithNoInitAsksForTheJobDirectly) {
     HoldShape(EllipseRadii(400));
     SetSetting("TracerMode", "No Init");
     SetSetting("PauseMode", "Y");
-    TConversationProbe::HostDef(*Form) = "7";  // from an earlier request
+    TForm1Probe::HostDef(*Form) = "7";  // from an earlier request
     Form->SaveButton->click();
     ASSERT_FALSE(ProgramSends().empty());
     EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r"),
               Ack + BuildPacket("REQ=TRC\rJOB=\"1234\"\r" + TraceFormatOffers()));
     EXPECT_EQ(Panel(0), "Requesting to store job 1234");
     EXPECT_EQ(TForm1Probe::State(*Form), cvAwaitStoreGrant);
-    EXPECT_EQ(TConversationProbe::HostDef(*Form), "");
+    EXPECT_EQ(TForm1Probe::HostDef(*Form), "");
     EXPECT_TRUE(Slept.empty());
 }
 
@@ -266,7 +266,7 @@ TEST_F(NegotiationTest, StoreInitAndDefinitionChecks) {
                 const std::string Packet = BuildPacket(Row.Definition);
                 Def = ChecksumOf(Packet);
             }
-            EXPECT_EQ(TConversationProbe::HostDef(*Form), Def);
+            EXPECT_EQ(TForm1Probe::HostDef(*Form), Def);
             EXPECT_EQ(Request, Ack + BuildPacket(StoreRequestBody(Def, "1234")));
             Form->TimeoutTimer->stop();
             TForm1Probe::State(*Form) = cvIdle;

@@ -14,9 +14,6 @@ protected:
         AnswerLast(Ack + BuildPacket(Body));
     }
 
-    TTraceInfo& Received() { return TConversationProbe::Received(*Form); }
-    TTraceInfo& Working() { return TConversationProbe::Working(*Form); }
-    TNameValueList& Records() { return TConversationProbe::Records(*Form); }
     static std::string Head() { return "ANS=7\rSTATUS=0\rJOB=\"1234\"\r"; }
 };
 
@@ -196,7 +193,7 @@ TEST_F(RequestTest, BinaryTraceWithEqualsAndSpacesAddsNoRecords) {
 
 TEST_F(RequestTest, RequestShapeEmptiesTheShapesFirst) {
     HoldShape(EllipseRadii(512), {"FTYP=1"});
-    TConversationProbe::Received(*Form).HBox = 50;
+    Received().HBox = 50;
     TForm1Probe::EndMessage(*Form) = "Earlier failure";
     SetTray("42");
     Form->ReqButton->click();

@@ -20,9 +20,6 @@ protected:
         return Answer(Grant);
     }
 
-    TTraceInfo& Working() { return TConversationProbe::Working(*Form); }
-    TTraceInfo& Received() { return TConversationProbe::Received(*Form); }
-
     // The job records of a typical job data, as the request left them.
     const std::vector<std::string> JobRecords = {"ANS=7",
                                                  "STATUS=0",

@@ -117,9 +117,6 @@ protected:
         Settle();
     }
 
-    TTraceInfo& Received() { return TConversationProbe::Received(*Form); }
-    TTraceInfo& Working() { return TConversationProbe::Working(*Form); }
-
     std::filesystem::path Jobs;
     std::filesystem::path Link;
     pid_t Pid = -1;
