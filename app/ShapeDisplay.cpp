@@ -153,9 +153,9 @@ QImage BlankShapeImage(QSize size) {
 }
 
 QString ValueLineText(double hbox, double vbox, double circ, const QLocale& locale) {
-    const auto two = [&](double v) {
-        return locale.toString(v, 'f', 2).remove(locale.groupSeparator());
-    };
+    // Like "%.2f": plain digits, no grouping; only the separator is the locale's.
+    const QString point = locale.decimalPoint();
+    const auto two = [&](double v) { return QString::number(v, 'f', 2).replace(u'.', point); };
     return QStringLiteral("Box A: %1, Box B: %2, Circ: %3").arg(two(hbox), two(vbox), two(circ));
 }
 

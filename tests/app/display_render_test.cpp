@@ -194,6 +194,9 @@ TEST_F(DisplayTest, ValueLineIsBlueAlongTheBottom) {
               "Box A: 50.00, Box B: 50.00, Circ: 157.08");
     EXPECT_EQ(ValueLineText(1234.5, 0.004, 9.995, QLocale(QLocale::German)),
               "Box A: 1234,50, Box B: 0,00, Circ: 9,99");
+    // Digits stay 0 to 9 in every locale, as in the edits and the change labels.
+    EXPECT_EQ(ValueLineText(50, 49.5, 157.0786, QLocale(QLocale::Arabic, QLocale::Egypt)),
+              QStringLiteral("Box A: 50\u066B00, Box B: 49\u066B50, Circ: 157\u066B08"));
     TShapePicture picture = Picture(CircleRadii(), CircleRadii());
     QRect bounds;
     EXPECT_GT(CountColour(RenderShape(picture), kBlue, &bounds), 100);
