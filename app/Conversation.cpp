@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <stdexcept>
 #include <thread>
 
 #include <QCheckBox>
@@ -30,7 +31,15 @@ std::string DropBeforeFS(std::string& Buffer) {
 }
 
 void TForm1::SendToHost(const std::string& Text) {
-    COMPort->Write(Text, true);
+    const std::int32_t Sent = COMPort->Write(Text, true);
+    // A write that runs out of time succeeds with fewer bytes: the host then
+    // holds a broken packet, so the log shows what went and the send fails.
+    if (Sent < 0 || static_cast<std::size_t>(Sent) < Text.size()) {
+        const std::size_t Went = static_cast<std::size_t>(std::max(Sent, 0));
+        LogToHost(Text.substr(0, Went));
+        throw std::runtime_error("Timeout sending to host: " + std::to_string(Went) + " of " +
+                                 std::to_string(Text.size()) + " bytes sent");
+    }
     LogToHost(Text);
     if (FState != cvIdle) {
         FCountdown = ReplyTimeoutSeconds;

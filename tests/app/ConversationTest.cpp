@@ -272,6 +272,31 @@ TEST_F(ConversationTest, FailedWriteRaisesThePortError) {
     EXPECT_THROW(Form->SendToHost("x"), EComPort);
 }
 
+TEST_F(ConversationTest, WriteThatRunsOutOfTimeFailsAndLogsOnlyWhatWent) {
+    // The host reads nothing, so the line's queue fills and the write times out.
+    Form->COMPort->Timeouts().SetWriteTotalMultiplier(0);
+    Form->COMPort->Timeouts().SetWriteTotalConstant(50);
+    StartConversation();
+    const std::string Big(std::size_t{1} << 20, 'x');
+    std::string Message;
+    try {
+        Form->SendToHost(Big);
+    } catch (const std::runtime_error& E) {
+        Message = E.what();
+    }
+    const std::string Went = Host.ReadAvailable();
+    ASSERT_LT(Went.size(), Big.size());
+    EXPECT_EQ(Message, "Timeout sending to host: " + std::to_string(Went.size()) + " of " +
+                           std::to_string(Big.size()) + " bytes sent");
+    const auto& Lines = TForm1Probe::Log(*Form).Lines();
+    ASSERT_GE(Lines.size(), 3u);
+    EXPECT_EQ(Lines[Lines.size() - 3], "14:03:27:045 ------------ Data To Host ---------");
+    // Compared by size and content apart, so a failure does not print a megabyte.
+    const std::string& Logged = Lines[Lines.size() - 2];
+    EXPECT_EQ(Logged.size(), 13 + Went.size());
+    EXPECT_TRUE(Logged == "14:03:27:045 " + Went);
+}
+
 TEST_F(ConversationTest, EnableControlsFollowsTheReceivedShape) {
     Form->EnableControls(true);
     EXPECT_TRUE(Form->ReqButton->isEnabled());
