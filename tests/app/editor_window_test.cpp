@@ -272,6 +272,23 @@ TEST_F(EditorWindow, CircumferenceEditsAndTheirFailures) {
     EXPECT_NEAR(Working().HBox, 100.0, 0.05);
 }
 
+TEST_F(EditorWindow, AnEnlargementBeyondTheRadiusGridIsRefusedLikeTooSmall) {
+    // 25 mm radii scaled to 125 mm cannot be written as four digits.
+    F().Circle1->trigger();
+    UntickLockB();
+    const TTraceInfo Before = Working();
+    for (const auto& [Edit, Text] : {std::pair{F().BoxAEdit, "250"}, {F().CircEdit, "785.4"}}) {
+        Edit->SetText(QString::fromLatin1(Text));  // at once: typing passes through 25 and 78
+        EXPECT_EQ(Message(), "Radius 125.00 mm is out of range (0.00 to 99.99 mm)") << Text;
+        EXPECT_FALSE(F().SaveButton->isEnabled());
+        EXPECT_EQ(Working().Radii, Before.Radii);
+        EXPECT_EQ(Working().HBox, Before.HBox);
+    }
+    Type(F().CircEdit, "314.16");
+    EXPECT_TRUE(Message().empty());
+    EXPECT_TRUE(F().SaveButton->isEnabled());
+}
+
 TEST_F(EditorWindow, EmptyingDBLKeepsItButStartsAgainFromTheReceivedShape) {
     F().Circle1->trigger();
     UntickLockB();
