@@ -59,6 +59,9 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::ConfigurePort() {
+    // A configuration still queued when the window closed would reopen the
+    // port from the released settings.
+    if (FClosed) return;
     COMPort->SetActive(false);
     FReceived.Radii.clear();
     ShowValues();

@@ -254,6 +254,16 @@ TEST_F(StartupTest, CloseReleasesTheListsAndThePort) {
     EXPECT_EQ(TForm1Probe::Log(*Form).Count(), 0u);
 }
 
+TEST_F(StartupTest, SettingsPendingAtCloseDoNotReopenThePort) {
+    WriteSettings(PortSettings);
+    Create();
+    Form->SettingsButton->click();  // the port is configured again once the loop runs
+    Form->close();
+    Settle();
+    EXPECT_FALSE(Form->COMPort->Active());
+    EXPECT_TRUE(Errors.empty());
+}
+
 TEST_F(StartupTest, WindowLayout) {
     Create();
     EXPECT_EQ(Form->windowTitle(), "Trevalon");
