@@ -61,6 +61,14 @@ TEST_F(StartupTest, VersionOfTheProgramFileInPanelTwo) {
     ASSERT_TRUE(QFile::link(QCoreApplication::applicationFilePath(), ProgramFile()));
     Create();
     EXPECT_EQ(Panel(2), QStringLiteral("Ver ") + QStringLiteral(TREVALON_VERSION));
+    // The whole text is shown, not cut off at the panel's edge: the last panel
+    // runs on to the bar's right edge.
+    Form->show();
+    const QLabel* Version = Form->StatusBar1->Panel(2);
+    EXPECT_EQ(Version->x(), 250);
+    EXPECT_EQ(Version->geometry().right(), Form->StatusBar1->width() - 3);
+    const int Room = Version->contentsRect().width() - Version->indent();
+    EXPECT_GE(Room, Version->fontMetrics().horizontalAdvance(Panel(2))) << Room;
     EXPECT_EQ(QCoreApplication::applicationName().isEmpty(), false);
     EXPECT_EQ(QApplication::applicationDisplayName(), "Trevalon");
 }
@@ -319,8 +327,8 @@ TEST_F(StartupTest, WindowLayout) {
     QStringList Items;
     for (QAction* Action : Form->TrayNoPopupMenu->actions()) Items << Action->text();
     EXPECT_EQ(Items, Presets);
-    const int Widths[] = {200, 50, 50};
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(Form->StatusBar1->Panel(i)->width(), Widths[i] - 2);
+    const int Widths[] = {200, 50};
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(Form->StatusBar1->Panel(i)->width(), Widths[i] - 2);
     EXPECT_EQ(Form->StatusBar1->Panel(1)->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
     EXPECT_EQ(Form->TimeoutTimer->interval(), 1000);
     EXPECT_FALSE(Form->TimeoutTimer->isActive());
