@@ -35,7 +35,7 @@ std::string MillimetreText(double hundredths) {
 
 ERadiusRange::ERadiusRange(double hundredths)
     : std::runtime_error("Radius " + MillimetreText(hundredths) +
-                         " mm is out of range (0.00 to 99.99 mm)"),
+                         " mm is outside 0 to 99.99 mm"),
       FHundredths(hundredths) {}
 
 int StrToInt(std::string_view text) {

@@ -279,7 +279,7 @@ TEST_F(EditorWindow, AnEnlargementBeyondTheRadiusGridIsRefusedLikeTooSmall) {
     const TTraceInfo Before = Working();
     for (const auto& [Edit, Text] : {std::pair{F().BoxAEdit, "250"}, {F().CircEdit, "785.4"}}) {
         Edit->SetText(QString::fromLatin1(Text));  // at once: typing passes through 25 and 78
-        EXPECT_EQ(Message(), "Radius 125.00 mm is out of range (0.00 to 99.99 mm)") << Text;
+        EXPECT_EQ(Message(), "Radius 125.00 mm is outside 0 to 99.99 mm") << Text;
         EXPECT_FALSE(F().SaveButton->isEnabled());
         EXPECT_EQ(Working().Radii, Before.Radii);
         EXPECT_EQ(Working().HBox, Before.HBox);

@@ -47,8 +47,8 @@ TEST(ConvertErrors, CarryTheOperatorTexts) {
     EXPECT_STREQ(EConvertError::NotInteger("x").what(), "'x' is not a valid integer value");
     EXPECT_STREQ(EZeroDivide().what(), "Floating point division by zero");
     EXPECT_STREQ(EInvalidOp().what(), "Invalid floating point operation");
-    EXPECT_STREQ(ERadiusRange(10024).what(), "Radius 100.24 mm is out of range (0.00 to 99.99 mm)");
-    EXPECT_STREQ(ERadiusRange(-3).what(), "Radius -0.03 mm is out of range (0.00 to 99.99 mm)");
+    EXPECT_STREQ(ERadiusRange(10024).what(), "Radius 100.24 mm is outside 0 to 99.99 mm");
+    EXPECT_STREQ(ERadiusRange(-3).what(), "Radius -0.03 mm is outside 0 to 99.99 mm");
     EXPECT_EQ(ERadiusRange(10024).Hundredths(), 10024);
     // Every one is a runtime_error, so one handler can show any of them.
     EXPECT_THROW(throw ERadiusRange(1e6), std::runtime_error);
@@ -107,7 +107,7 @@ TEST(RadiusGroups, RoundRadiusRoundsThenChecksTheRange) {
         RoundRadius(12345.4);
         FAIL();
     } catch (const ERadiusRange& e) {
-        EXPECT_STREQ(e.what(), "Radius 123.45 mm is out of range (0.00 to 99.99 mm)");
+        EXPECT_STREQ(e.what(), "Radius 123.45 mm is outside 0 to 99.99 mm");
     }
 }
 

@@ -101,7 +101,7 @@ TEST(ApplyTargets, ResultBeyondTheGridIsRefused) {
         calc.GetTrace();
         FAIL();
     } catch (const ERadiusRange& e) {
-        EXPECT_STREQ(e.what(), "Radius 125.00 mm is out of range (0.00 to 99.99 mm)");
+        EXPECT_STREQ(e.what(), "Radius 125.00 mm is outside 0 to 99.99 mm");
     }
     EXPECT_EQ(calc.Radii, Repeat("5000", 64));
     EXPECT_TRUE(calc.NeedsScale);
