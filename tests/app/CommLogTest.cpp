@@ -2,8 +2,12 @@
 // and its display from the window.
 #include <QDir>
 #include <QFileInfo>
+#include <unistd.h>
+
+#include <csignal>
 
 #include "FormFixture.h"
+#include "app/TerminationSignals.h"
 #include "oma/OMAMach.h"
 
 namespace {
@@ -159,6 +163,20 @@ TEST_F(LogDisplayTest, TwoDisplaysRewriteTheSameFileAndCloseDeletesIt) {
     Form->close();
     EXPECT_FALSE(QFile::exists(Viewed[0]));
     EXPECT_TRUE(TForm1Probe::LogFileName(*Form).empty());
+}
+
+TEST_F(LogDisplayTest, ATerminationSignalClosesTheWindowAndDeletesTheLogFile) {
+    Create();
+    Form->show();
+    ShowLogFromMenu();
+    ASSERT_EQ(Viewed.size(), 1u);
+    ASSERT_TRUE(QFile::exists(Viewed[0]));
+    {
+        TTerminationSignals Signals(*Form);
+        ASSERT_EQ(::kill(::getpid(), SIGTERM), 0);
+        EXPECT_TRUE(ProcessEventsUntil([&] { return !Form->isVisible(); }));
+    }
+    EXPECT_FALSE(QFile::exists(Viewed[0]));
 }
 
 TEST_F(LogDisplayTest, ViewerThatFailsToStartChangesNothing) {
