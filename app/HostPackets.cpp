@@ -33,12 +33,12 @@ std::string DeviceHeader(const char* Device) {
 
 }  // namespace
 
-std::string EdgerSpecBody() {
+std::string EdgerDescriptionBody() {
     return DeviceHeader("EDG") + TraceFormatOffers() +
            "DEF=\"INITREQ\"\rD=DBL;FTYP;ETYP\rD=HBOX;VBOX;CIRC\rENDDEF=\"INITREQ\"\r";
 }
 
-std::string TracerSpecBody() {
+std::string TracerDescriptionBody() {
     return DeviceHeader("TRC") + TraceFormatOffers();
 }
 

@@ -22,11 +22,11 @@ std::string TraceFormatOffers();
 
 // REQ=INI, OMAV=3.02.
 std::string InitRequestBody();
-// The edger's device specification: the answer to the host's initialization
+// The edger's device description: the answer to the host's initialization
 // in the request conversation.
-std::string EdgerSpecBody();
-// The tracer's device specification of the store conversation (no definition block).
-std::string TracerSpecBody();
+std::string EdgerDescriptionBody();
+// The tracer's device description of the store conversation (no definition block).
+std::string TracerDescriptionBody();
 // The job request: REQ=<def>, the job record, TRCFMT=<format>;<count>;E;R;F.
 std::string JobRequestBody(std::string_view HostDef, std::string_view Tray, std::string_view Format,
                            std::string_view Count);

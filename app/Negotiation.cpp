@@ -1,5 +1,5 @@
 // The opening of every conversation: the initialization request, the device
-// specifications and the agreement on DEF label, trace format and point count.
+// descriptions and the agreement on DEF label, trace format and point count.
 
 #include <QLineEdit>
 #include <stdexcept>
@@ -55,7 +55,7 @@ void TForm1::InitAnswerStep(TReplyMatcher& Matcher) {
     if (!Matcher.Match(R"(ANS.*=.*INI.*STATUS.*=.*0\D)", FRxBuffer))
         throw std::runtime_error("Did not receive status 0 on init");
     SendToHost(std::string(1, ACK));
-    const std::string Packet = BuildPacket(EdgerSpecBody());
+    const std::string Packet = BuildPacket(EdgerDescriptionBody());
     ShowStatus("Sent information specs to host", 0);
     FState = cvAwaitDefinition;
     SendToHost(Packet);
@@ -89,7 +89,7 @@ void TForm1::StoreInitStep(TReplyMatcher& Matcher) {
         ShowStatus("Requesting to store job " + Tray, 0);
         FState = cvAwaitStoreGrant;
     } else {
-        Packet = BuildPacket(TracerSpecBody());
+        Packet = BuildPacket(TracerDescriptionBody());
         ShowStatus("Negotiating trace format with host", 0);
         FState = cvAwaitStoreDefinition;
     }

@@ -71,7 +71,7 @@ protected:
         SetTray(Tray);
         Form->ReqButton->click();
         EXPECT_EQ(ProgramSends(), BuildPacket(InitRequestBody()));
-        EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r"), Ack + BuildPacket(EdgerSpecBody()));
+        EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r"), Ack + BuildPacket(EdgerDescriptionBody()));
         return Answer("ANS=INI\rSTATUS=0\rDEF=7\rTRCFMT=" + Format + ";" + Count + ";E;B\r");
     }
 

@@ -12,11 +12,11 @@ std::string ChecksumOf(const std::string& Packet) {
     return At == std::string::npos ? "" : Packet.substr(At + 4, Packet.find('\r', At) - At - 4);
 }
 
-TEST(HostPackets, DeviceSpecificationAndJobRequestAreTheKnownBytes) {
-    const std::string Spec = EdgerSpecBody();
-    EXPECT_EQ(Spec.size(), 310u);
-    EXPECT_EQ(ChecksumOf(BuildPacket(Spec)), "19441");
-    EXPECT_EQ(Spec, "ANS=INI\rDEV=EDG\rVEN=VORMIK\rMODEL=TORVIKAL\r" + TraceFormatOffers() +
+TEST(HostPackets, DeviceDescriptionAndJobRequestAreTheKnownBytes) {
+    const std::string Description = EdgerDescriptionBody();
+    EXPECT_EQ(Description.size(), 310u);
+    EXPECT_EQ(ChecksumOf(BuildPacket(Description)), "19441");
+    EXPECT_EQ(Description, "ANS=INI\rDEV=EDG\rVEN=VORMIK\rMODEL=TORVIKAL\r" + TraceFormatOffers() +
                         "DEF=\"INITREQ\"\rD=DBL;FTYP;ETYP\rD=HBOX;VBOX;CIRC\rENDDEF=\"INITREQ\"\r");
 
     const std::string Job = JobRequestBody("7", "1234", "1", "400");
@@ -29,7 +29,7 @@ TEST(HostPackets, TwelveOffersFromMostPointsAndHighestFormat) {
               "TRCFMT=4;512;E;B\rTRCFMT=3;512;E;B\rTRCFMT=2;512;E;B\rTRCFMT=1;512;E;B\r"
               "TRCFMT=4;500;E;B\rTRCFMT=3;500;E;B\rTRCFMT=2;500;E;B\rTRCFMT=1;500;E;B\r"
               "TRCFMT=4;400;E;B\rTRCFMT=3;400;E;B\rTRCFMT=2;400;E;B\rTRCFMT=1;400;E;B\r");
-    EXPECT_EQ(TracerSpecBody(),
+    EXPECT_EQ(TracerDescriptionBody(),
               "ANS=INI\rDEV=TRC\rVEN=VORMIK\rMODEL=TORVIKAL\r" + TraceFormatOffers());
     EXPECT_EQ(NoInitStoreBody("55"), "REQ=TRC\rJOB=\"55\"\r" + TraceFormatOffers());
     EXPECT_EQ(StoreRequestBody("ABC", ""), "REQ=ABC\rJOB=\"\"\r");
@@ -76,7 +76,7 @@ TEST_F(NegotiationTest, RequestShapeOpensWithTheInitializationRequest) {
     EXPECT_FALSE(Form->ReqButton->isEnabled());
     EXPECT_TRUE(Form->TimeoutTimer->isActive());
 
-    EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r"), Ack + BuildPacket(EdgerSpecBody()));
+    EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r"), Ack + BuildPacket(EdgerDescriptionBody()));
     EXPECT_EQ(Panel(0), "Sent information specs to host");
     EXPECT_EQ(TForm1Probe::State(*Form), cvAwaitDefinition);
 
@@ -116,7 +116,7 @@ TEST_F(NegotiationTest, InitAnswerCheck) {
         Form->ReqButton->click();
         ASSERT_FALSE(ProgramSends().empty());
         if (Row.Accepted) {
-            EXPECT_EQ(Answer(Row.Body), Ack + BuildPacket(EdgerSpecBody()));
+            EXPECT_EQ(Answer(Row.Body), Ack + BuildPacket(EdgerDescriptionBody()));
             Form->TimeoutTimer->stop();
             TForm1Probe::State(*Form) = cvIdle;
         } else {
@@ -128,7 +128,7 @@ TEST_F(NegotiationTest, InitAnswerCheck) {
     }
 }
 
-// Answers to the device specification: DEF and TRCFMT as the edger reads them.
+// Answers to the device description: DEF and TRCFMT as the edger reads them.
 TEST_F(NegotiationTest, DefinitionAnswers) {
     const struct {
         std::string Records;
@@ -201,7 +201,7 @@ TEST_F(NegotiationTest, StoreOpeningWithPresetInitNegotiatesFirst) {
     EXPECT_EQ(TForm1Probe::State(*Form), cvAwaitStoreInit);
     EXPECT_FALSE(Form->SaveButton->isEnabled());
 
-    EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r"), Ack + BuildPacket(TracerSpecBody()));
+    EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r"), Ack + BuildPacket(TracerDescriptionBody()));
     EXPECT_EQ(Panel(0), "Negotiating trace format with host");
     EXPECT_EQ(TForm1Probe::State(*Form), cvAwaitStoreDefinition);
     EXPECT_TRUE(Slept.empty());

@@ -8,14 +8,14 @@ namespace {
 
 class StoreTest : public ConversationFixture {
 protected:
-    // Save Shape through the tracer's negotiation (DEF 8, SpecRecords in the
-    // answer to the tracer specification) up to the grant Grant; returns what
+    // Save Shape through the tracer's negotiation (DEF 8, DescriptionRecords in the
+    // answer to the tracer description) up to the grant Grant; returns what
     // the program sends on the grant.
-    std::string StoreUpToUpload(const std::string& SpecRecords, const std::string& Grant) {
+    std::string StoreUpToUpload(const std::string& DescriptionRecords, const std::string& Grant) {
         Form->SaveButton->click();
         EXPECT_EQ(ProgramSends(), BuildPacket(InitRequestBody()));
-        EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r"), Ack + BuildPacket(TracerSpecBody()));
-        EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\rDEF=8\r" + SpecRecords),
+        EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r"), Ack + BuildPacket(TracerDescriptionBody()));
+        EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\rDEF=8\r" + DescriptionRecords),
                   Ack + BuildPacket("REQ=8\rJOB=\"1234\"\r"));
         return Answer(Grant);
     }
@@ -181,7 +181,7 @@ TEST_F(StoreTest, Verdicts) {
 
 TEST_F(StoreTest, GrantsThatEndTheConversation) {
     const struct {
-        std::string Spec, Grant, Message;
+        std::string TracerAnswer, Grant, Message;
         bool Acked;
     } Rows[] = {
         {"TRCFMT=1;400;E;B\r", "ANS=8\rSTATUS=1;\"Tray 1234 not found\"\r",
@@ -190,13 +190,13 @@ TEST_F(StoreTest, GrantsThatEndTheConversation) {
         {"TRCFMT=2;0;E;B\r", "ANS=8\rSTATUS=0\r", "Cannot store a trace of 0 points", true},
     };
     for (const auto& Row : Rows) {
-        SCOPED_TRACE(Row.Spec + Row.Grant);
+        SCOPED_TRACE(Row.TracerAnswer + Row.Grant);
         const std::string Shape = EllipseRadii(512);
         HoldShape(Shape);
         Form->SaveButton->click();
         ASSERT_FALSE(ProgramSends().empty());
         ASSERT_FALSE(Answer("ANS=INI\rSTATUS=0\r").empty());
-        ASSERT_FALSE(Answer("ANS=INI\rSTATUS=0\rDEF=8\r" + Row.Spec).empty());
+        ASSERT_FALSE(Answer("ANS=INI\rSTATUS=0\rDEF=8\r" + Row.TracerAnswer).empty());
         AnswerLast(Ack + BuildPacket(Row.Grant));
         EXPECT_EQ(Taken, Row.Acked ? Ack : "");
         EXPECT_EQ(Panel(0), QString::fromStdString(Row.Message));

@@ -13,7 +13,7 @@ std::string Framed(const std::string& body, const std::string& crc) {
     return "\x1C"s + body + "\x1E" + "CRC=" + crc + "\r" + "\x1D";
 }
 
-std::string DeviceSpecificationBody() {
+std::string DeviceDescriptionBody() {
     std::string body = "ANS=INI\rDEV=EDG\rVEN=VORMIK\rMODEL=TORVIKAL\r";
     for (const char* count : {"512", "500", "400"})
         for (const char* format : {"4", "3", "2", "1"})
@@ -34,7 +34,7 @@ TEST(OmaCRC16, KnownValues) {
         {"REQ=INI\rOMAV=3.02\r\x1E", 47292},
         {"REQ=INI\r\x1E", 13402},
         {"REQ=7\rJOB=\"1234\"\rTRCFMT=1;400;E;R;F\r\x1E", 31386},
-        {DeviceSpecificationBody() + "\x1E", 19441},
+        {DeviceDescriptionBody() + "\x1E", 19441},
     };
     for (const auto& row : rows) EXPECT_EQ(OmaCRC16(row.data), row.crc) << row.data;
 }
@@ -67,7 +67,7 @@ TEST(BuildPacket, InitializationRequest) {
 }
 
 TEST(BuildPacket, ConversationBodies) {
-    const std::string body = DeviceSpecificationBody();
+    const std::string body = DeviceDescriptionBody();
     EXPECT_EQ(body.size(), 310u);
     EXPECT_EQ(BuildPacket(body), Framed(body, "19441"));
     EXPECT_EQ(BuildPacket("REQ=7\rJOB=\"1234\"\rTRCFMT=1;400;E;R;F\r"),

@@ -33,12 +33,12 @@ inline std::string ProbeBody() {
     return "REQ=INI\r";
 }
 
-inline std::string EdgerSpecBody() {
+inline std::string EdgerDescriptionBody() {
     return "ANS=INI\rDEV=EDG\rVEN=VORMIK\rMODEL=TORVIKAL\r" + Offers() +
            "DEF=\"INITREQ\"\rD=DBL;FTYP;ETYP\rD=HBOX;VBOX;CIRC\rENDDEF=\"INITREQ\"\r";
 }
 
-inline std::string TracerSpecBody() {
+inline std::string TracerDescriptionBody() {
     return "ANS=INI\rDEV=TRC\rVEN=VORMIK\rMODEL=TORVIKAL\r" + Offers();
 }
 

@@ -129,7 +129,7 @@ TEST_F(HostProgramTest, RequestAndStoreOverAPseudoTerminal) {
     Start({"--format", "3", "--points", "500"});
     const std::string ack(1, ACK);
     EXPECT_EQ(Exchange(InitBody()), ack + BuildPacket("ANS=INI\rSTATUS=0\r"));
-    EXPECT_EQ(Exchange(EdgerSpecBody()),
+    EXPECT_EQ(Exchange(EdgerDescriptionBody()),
               ack + BuildPacket("ANS=INI\rSTATUS=0\rDEF=7\rTRCFMT=3;500;E;B\r"));
     auto radii = JobTrace(Exchange(JobRequestBody("7", "1234", 3, 500)), 500);
     ASSERT_TRUE(radii.has_value());
@@ -172,7 +172,7 @@ TEST_F(HostProgramTest, HearsTheProbeOnlyAtItsSpeed) {
 TEST_F(HostProgramTest, HangsUpMidReply) {
     Start({"--hang-up", "job"});
     Exchange(InitBody());
-    Exchange(EdgerSpecBody());
+    Exchange(EdgerDescriptionBody());
     std::string reply = Exchange(JobRequestBody("7", "1234", 1, 400));
     EXPECT_TRUE(HungUp);
     EXPECT_EQ(reply.substr(0, 2), std::string(1, ACK) + FS);

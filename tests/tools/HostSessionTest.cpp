@@ -76,8 +76,8 @@ TEST_F(HostSessionTest, ClientPacketsAreTheProgramsOwn) {
     EXPECT_EQ(BuildPacket(InitBody()),
               "\x1cREQ=INI\rOMAV=3.02\r\x1e"
               "CRC=47292\r\x1d");
-    EXPECT_EQ(EdgerSpecBody().size(), 310u);
-    EXPECT_EQ(OmaCRC16(EdgerSpecBody() + RS), 19441);
+    EXPECT_EQ(EdgerDescriptionBody().size(), 310u);
+    EXPECT_EQ(OmaCRC16(EdgerDescriptionBody() + RS), 19441);
     EXPECT_EQ(OmaCRC16(JobRequestBody("7", "1234", 1, 400) + RS), 31386);
     EXPECT_EQ(BuildPacket(ProbeBody()).size(), 21u);
 }
@@ -114,7 +114,7 @@ TEST_P(HostChoiceTest, EdgerGetsDefAndPreferredOffer) {
     Config.Insist = row.Insist;
     THostSession host(Config, Jobs);
     Exchange(host, InitBody());
-    std::string reply = Exchange(host, EdgerSpecBody());
+    std::string reply = Exchange(host, EdgerDescriptionBody());
     EXPECT_EQ(reply,
               Expected("ANS=INI\rSTATUS=0\rDEF=7\rTRCFMT=" + std::string(row.Granted) + "\r"));
     // Read as the program reads it.
@@ -137,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(Preferences, HostChoiceTest,
 
 TEST_F(HostSessionTest, TracerSpecificationGetsDefOnItsOwnLine) {
     THostSession host(Config, Jobs);
-    std::string reply = Exchange(host, TracerSpecBody());
+    std::string reply = Exchange(host, TracerDescriptionBody());
     EXPECT_EQ(reply, Expected("ANS=INI\rSTATUS=0\rDEF=8\rTRCFMT=4;512;E;B\r"));
     EXPECT_TRUE(Matches(R"(STATUS\s*=\s*0[\s\D])", reply));
     EXPECT_EQ(Group(R"([\n\r]DEF\s*=.*?;?\s*([0-9A-Za-z]+)\s*[\r\n])", reply, 1), "8");
@@ -277,7 +277,7 @@ TEST_P(HostStoreTest, UploadReplacesTheFirstTraceAndKeepsABackup) {
     if (noInit) {
         grant = Exchange(host, NoInitStoreBody("1234"));
     } else {
-        Exchange(host, TracerSpecBody());
+        Exchange(host, TracerDescriptionBody());
         grant = Exchange(host, StoreRequestBody("8", "1234"));
     }
     EXPECT_EQ(grant, Expected("ANS=" + ans + "\rSTATUS=0\rJOB=\"1234\"\rTRCFMT=" + granted + "\r"));
