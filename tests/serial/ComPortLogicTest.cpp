@@ -465,11 +465,7 @@ TEST_F(ComPortLogic, CloseCarriesOutADeliveryAlreadyRequested) {
         Port.SetActive(true);
         State->Post(EV_RXCHAR);
         // Wait (without running the event loop) until the thread has asked.
-        const auto Deadline = std::chrono::steady_clock::now() + 5s;
-        while (std::chrono::steady_clock::now() < Deadline) {
-            std::lock_guard Lock(State->Mutex);
-            if (State->Events.empty()) break;
-        }
+        State->WaitUntilTaken(5s);
         Port.SetActive(false);  // must not wait for an event loop that is not running
     }
     EXPECT_LE(Deliveries, 20);
@@ -510,11 +506,7 @@ TEST_F(ComPortLogic, AHandlerRunDuringCloseCannotReopenThePort) {
         Port.SetActive(true);
         State->Post(EV_RXCHAR);
         // Without the event loop running, the delivery can only run in Close.
-        const auto Deadline = std::chrono::steady_clock::now() + 5s;
-        while (std::chrono::steady_clock::now() < Deadline) {
-            std::lock_guard Lock(State->Mutex);
-            if (State->Events.empty()) break;
-        }
+        State->WaitUntilTaken(5s);
         Port.SetActive(false);
         EXPECT_FALSE(Port.Active());
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -46,6 +47,11 @@ struct TFakeComState {
             Events.push_back(Mask);
         }
         EventsChanged.notify_all();
+    }
+    // Waits until the event thread has taken every posted event.
+    bool WaitUntilTaken(std::chrono::milliseconds Timeout) {
+        std::unique_lock Lock(Mutex);
+        return EventsChanged.wait_for(Lock, Timeout, [&] { return Events.empty(); });
     }
     void Log(std::string Call) {
         std::lock_guard Lock(Mutex);
@@ -116,6 +122,7 @@ public:
         if (St.Stopped) return wrStopped;
         Mask = S->Events.front();
         S->Events.pop_front();
+        S->EventsChanged.notify_all();  // for WaitUntilTaken
         return Mask ? wrEvents : wrNothing;
     }
 
