@@ -15,42 +15,42 @@
 #define TREVALON_VERSION "0.0.0"
 #endif
 
-void TCommLog::AddData(TDirection Direction, std::string_view Data, std::string_view Stamp) {
-    const std::vector<std::string> Rendered = SplitTextLines(RenderControlChars(Data));
+void TCommLog::AddData(TDirection direction, std::string_view data, std::string_view stamp) {
+    const std::vector<std::string> rendered = SplitTextLines(RenderControlChars(data));
     while (FLines.size() > MaxLines) FLines.pop_front();
-    std::string Header(Stamp);
-    Header += Direction == ldToHost ? " ------------ Data To Host ---------"
+    std::string header(stamp);
+    header += direction == ldToHost ? " ------------ Data To Host ---------"
                                     : " ------------ Data From Host ---------";
-    FLines.push_back(std::move(Header));
-    for (const std::string& Line : Rendered) {
-        std::string Entry(Stamp);
-        Entry += ' ';
-        Entry += Line;
-        FLines.push_back(std::move(Entry));
+    FLines.push_back(std::move(header));
+    for (const std::string& line : rendered) {
+        std::string entry(stamp);
+        entry += ' ';
+        entry += line;
+        FLines.push_back(std::move(entry));
     }
     FLines.emplace_back();
 }
 
-void TCommLog::AddEndLine(std::string_view Message, std::string_view Stamp) {
-    std::string Line(Stamp);
-    Line.append(" ------------ ").append(Message).append(" ---------");
-    FLines.push_back(std::move(Line));
+void TCommLog::AddEndLine(std::string_view message, std::string_view stamp) {
+    std::string line(stamp);
+    line.append(" ------------ ").append(message).append(" ---------");
+    FLines.push_back(std::move(line));
 }
 
 std::string TCommLog::Text() const {
-    std::size_t Size = 0;
-    for (const std::string& Line : FLines) Size += Line.size() + 2;
-    std::string Result;
-    Result.reserve(Size);
-    for (const std::string& Line : FLines) Result.append(Line).append("\r\n");
-    return Result;
+    std::size_t size = 0;
+    for (const std::string& line : FLines) size += line.size() + 2;
+    std::string result;
+    result.reserve(size);
+    for (const std::string& line : FLines) result.append(line).append("\r\n");
+    return result;
 }
 
-std::string FormatTimeStamp(const QTime& Time) {
-    char Buffer[16];
-    std::snprintf(Buffer, sizeof Buffer, "%02d:%02d:%02d:%03d", Time.hour(), Time.minute(),
-                  Time.second(), Time.msec());
-    return Buffer;
+std::string FormatTimeStamp(const QTime& time) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d:%03d", time.hour(), time.minute(),
+                  time.second(), time.msec());
+    return buffer;
 }
 
 const char* const VersionInfoNames[13] = {
@@ -81,61 +81,61 @@ const char* const BuildVersionValues[13] = {
 std::string OwnProgramFile() {
     if (QCoreApplication::instance() != nullptr)
         return QCoreApplication::applicationFilePath().toStdString();
-    char Buffer[4096];
-    const ssize_t n = readlink("/proc/self/exe", Buffer, sizeof Buffer - 1);
-    return n > 0 ? std::string(Buffer, static_cast<std::size_t>(n)) : std::string();
+    char buffer[4096];
+    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
 }
 
 }  // namespace
 
-void ReadVersionInfo(const std::string& FileName, std::vector<std::string>& Lines) {
-    Lines.clear();
-    const QString Canonical = QFileInfo(QString::fromStdString(FileName)).canonicalFilePath();
-    const QString Own = QFileInfo(QString::fromStdString(OwnProgramFile())).canonicalFilePath();
-    if (Canonical.isEmpty() || Canonical != Own) return;
+void ReadVersionInfo(const std::string& fileName, std::vector<std::string>& lines) {
+    lines.clear();
+    const QString canonical = QFileInfo(QString::fromStdString(fileName)).canonicalFilePath();
+    const QString own = QFileInfo(QString::fromStdString(OwnProgramFile())).canonicalFilePath();
+    if (canonical.isEmpty() || canonical != own) return;
     for (std::size_t i = 0; i < std::size(VersionInfoNames); ++i) {
-        const std::string_view Value = BuildVersionValues[i];
-        if (!Value.empty())
-            Lines.push_back(std::string(VersionInfoNames[i]) + "=" + std::string(Value));
+        const std::string_view value = BuildVersionValues[i];
+        if (!value.empty())
+            lines.push_back(std::string(VersionInfoNames[i]) + "=" + std::string(value));
     }
 }
 
-std::string VersionValue(const std::vector<std::string>& Lines, std::string_view Name) {
-    for (const std::string& Line : Lines) {
-        const std::size_t Eq = Line.find('=');
-        if (Eq != std::string::npos && std::string_view(Line).substr(0, Eq) == Name)
-            return Line.substr(Eq + 1);
+std::string VersionValue(const std::vector<std::string>& lines, std::string_view name) {
+    for (const std::string& line : lines) {
+        const std::size_t eq = line.find('=');
+        if (eq != std::string::npos && std::string_view(line).substr(0, eq) == name)
+            return line.substr(eq + 1);
     }
     return {};
 }
 
-std::string CreateLogFile(const std::string& Folder, std::string& Error) {
-    std::string Template = Folder;
-    if (!Template.empty() && Template.back() != '/') Template += '/';
-    Template += "trevalon-log-XXXXXX.txt";
-    std::vector<char> Name(Template.begin(), Template.end());
-    Name.push_back('\0');
-    const int Fd = mkstemps(Name.data(), 4);
-    if (Fd < 0) {
-        Error = std::strerror(errno);
+std::string CreateLogFile(const std::string& folder, std::string& error) {
+    std::string nameTemplate = folder;
+    if (!nameTemplate.empty() && nameTemplate.back() != '/') nameTemplate += '/';
+    nameTemplate += "trevalon-log-XXXXXX.txt";
+    std::vector<char> name(nameTemplate.begin(), nameTemplate.end());
+    name.push_back('\0');
+    const int fd = mkstemps(name.data(), 4);
+    if (fd < 0) {
+        error = std::strerror(errno);
         return {};
     }
-    close(Fd);
-    return std::string(Name.data());
+    close(fd);
+    return std::string(name.data());
 }
 
-bool WriteLogFile(const std::string& FileName, std::string_view Content, std::string& Error) {
-    std::FILE* File = std::fopen(FileName.c_str(), "wb");
-    if (File == nullptr) {
-        Error = std::strerror(errno);
+bool WriteLogFile(const std::string& fileName, std::string_view content, std::string& error) {
+    std::FILE* file = std::fopen(fileName.c_str(), "wb");
+    if (file == nullptr) {
+        error = std::strerror(errno);
         return false;
     }
-    bool Ok = std::fwrite(Content.data(), 1, Content.size(), File) == Content.size();
-    int Code = errno;
-    if (std::fclose(File) != 0 && Ok) {
-        Ok = false;
-        Code = errno;
+    bool ok = std::fwrite(content.data(), 1, content.size(), file) == content.size();
+    int code = errno;
+    if (std::fclose(file) != 0 && ok) {
+        ok = false;
+        code = errno;
     }
-    if (!Ok) Error = std::strerror(Code);
-    return Ok;
+    if (!ok) error = std::strerror(code);
+    return ok;
 }

@@ -18,11 +18,11 @@ public:
     enum TDirection { ldToHost, ldFromHost };
 
     // Header line, one line per rendered line of Data, an empty line.
-    void AddData(TDirection Direction, std::string_view Data, std::string_view Stamp);
+    void AddData(TDirection direction, std::string_view data, std::string_view stamp);
     // Stamp + " ------------ " + Message + " ---------"; does not trim.
-    void AddEndLine(std::string_view Message, std::string_view Stamp);
+    void AddEndLine(std::string_view message, std::string_view stamp);
     // A line as it is; does not trim.
-    void AddLine(std::string Line) { FLines.push_back(std::move(Line)); }
+    void AddLine(std::string line) { FLines.push_back(std::move(line)); }
 
     const std::deque<std::string>& Lines() const { return FLines; }
     std::size_t Count() const { return FLines.size(); }
@@ -36,21 +36,21 @@ private:
 
 // "hh:nn:ss:zzz": 24-hour clock, two-digit minutes and seconds, three-digit
 // milliseconds, separated by colons.
-std::string FormatTimeStamp(const QTime& Time);
+std::string FormatTimeStamp(const QTime& time);
 
 // The version strings a program file carries, in this order, as name=value
 // lines; names whose value is empty are left out. Lines is emptied first and
 // stays empty for a file without version information. On this platform the
 // running program's own file carries the strings the build gave it; any other
 // file carries none.
-void ReadVersionInfo(const std::string& FileName, std::vector<std::string>& Lines);
+void ReadVersionInfo(const std::string& fileName, std::vector<std::string>& lines);
 extern const char* const VersionInfoNames[13];
 // The value named Name among ReadVersionInfo's lines; empty when absent.
-std::string VersionValue(const std::vector<std::string>& Lines, std::string_view Name);
+std::string VersionValue(const std::vector<std::string>& lines, std::string_view name);
 
 // Creates a new, uniquely named empty file in Folder for the log. Returns its
 // name, or empty with the reason in Error.
-std::string CreateLogFile(const std::string& Folder, std::string& Error);
+std::string CreateLogFile(const std::string& folder, std::string& error);
 // Replaces the content of FileName with Content. Returns false with the
 // reason in Error when the file cannot be opened or written.
-bool WriteLogFile(const std::string& FileName, std::string_view Content, std::string& Error);
+bool WriteLogFile(const std::string& fileName, std::string_view content, std::string& error);

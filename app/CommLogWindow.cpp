@@ -9,12 +9,12 @@
 #include "app/StatusBar.h"
 #include "app/Unit1.h"
 
-void TForm1::LogToHost(const std::string& Data) {
-    FLog.AddData(TCommLog::ldToHost, Data, FormatTimeStamp(LocalTime()));
+void TForm1::LogToHost(const std::string& bytes) {
+    FLog.AddData(TCommLog::ldToHost, bytes, FormatTimeStamp(LocalTime()));
 }
 
-void TForm1::LogFromHost(const std::string& Data) {
-    FLog.AddData(TCommLog::ldFromHost, Data, FormatTimeStamp(LocalTime()));
+void TForm1::LogFromHost(const std::string& bytes) {
+    FLog.AddData(TCommLog::ldFromHost, bytes, FormatTimeStamp(LocalTime()));
 }
 
 void TForm1::EndConversation() {
@@ -38,28 +38,28 @@ void TForm1::DisplayCommunicationLog1Click() {
 void TForm1::ShowLog() {
     if (FClosed) return;  // the file would outlive the window
     FLog.AddLine(std::string());
-    std::vector<std::string> Version;
-    ReadVersionInfo(FProgramFile, Version);
-    for (std::string& Line : Version) FLog.AddLine(std::move(Line));
+    std::vector<std::string> version;
+    ReadVersionInfo(FProgramFile, version);
+    for (std::string& line : version) FLog.AddLine(std::move(line));
 
-    std::string Error;
+    std::string error;
     if (FLogFileName.empty()) {
-        const QString Folder = FHooks.TempPath.isEmpty() ? QDir::tempPath() : FHooks.TempPath;
-        FLogFileName = CreateLogFile(Folder.toStdString(), Error);
+        const QString folder = FHooks.TempPath.isEmpty() ? QDir::tempPath() : FHooks.TempPath;
+        FLogFileName = CreateLogFile(folder.toStdString(), error);
         if (FLogFileName.empty()) {
-            ShowStatus("Cannot create the communication log file: " + Error, 0);
+            ShowStatus("Cannot create the communication log file: " + error, 0);
             return;
         }
     }
-    if (!WriteLogFile(FLogFileName, FLog.Text(), Error)) {
-        ShowStatus("Cannot write the communication log file " + FLogFileName + ": " + Error, 0);
+    if (!WriteLogFile(FLogFileName, FLog.Text(), error)) {
+        ShowStatus("Cannot write the communication log file " + FLogFileName + ": " + error, 0);
         return;
     }
-    const QString Name = QString::fromStdString(FLogFileName);
+    const QString name = QString::fromStdString(FLogFileName);
     if (FHooks.OpenViewer)
-        FHooks.OpenViewer(Name);
+        FHooks.OpenViewer(name);
     else
-        QDesktopServices::openUrl(QUrl::fromLocalFile(Name));
+        QDesktopServices::openUrl(QUrl::fromLocalFile(name));
 }
 
 void TForm1::DeleteLogFile() {

@@ -16,31 +16,31 @@
 #include "oma/ReplyMatcher.h"
 #include "serial/Comms.h"
 
-bool TicksApart(std::uint32_t Now, std::uint32_t Last, std::uint32_t Limit) {
-    const std::uint32_t Forward = Now - Last;
-    const std::uint32_t Backward = Last - Now;
-    return std::min(Forward, Backward) > Limit;
+bool TicksApart(std::uint32_t now, std::uint32_t last, std::uint32_t limit) {
+    const std::uint32_t forward = now - last;
+    const std::uint32_t backward = last - now;
+    return std::min(forward, backward) > limit;
 }
 
-std::string DropBeforeFS(std::string& Buffer) {
-    const std::size_t First = Buffer.find(FS);
-    const std::size_t Count = First == std::string::npos ? Buffer.size() : First;
-    std::string Dropped = Buffer.substr(0, Count);
-    Buffer.erase(0, Count);
-    return Dropped;
+std::string DropBeforeFS(std::string& buffer) {
+    const std::size_t first = buffer.find(FS);
+    const std::size_t count = first == std::string::npos ? buffer.size() : first;
+    std::string dropped = buffer.substr(0, count);
+    buffer.erase(0, count);
+    return dropped;
 }
 
-void TForm1::SendToHost(const std::string& Text) {
-    const std::int32_t Sent = COMPort->Write(Text, true);
+void TForm1::SendToHost(const std::string& text) {
+    const std::int32_t sent = COMPort->Write(text, true);
     // A write that runs out of time succeeds with fewer bytes: the host then
     // holds a broken packet, so the log shows what went and the send fails.
-    if (Sent < 0 || static_cast<std::size_t>(Sent) < Text.size()) {
-        const std::size_t Went = static_cast<std::size_t>(std::max(Sent, 0));
-        LogToHost(Text.substr(0, Went));
-        throw std::runtime_error("Timeout sending to host: " + std::to_string(Went) + " of " +
-                                 std::to_string(Text.size()) + " bytes sent");
+    if (sent < 0 || static_cast<std::size_t>(sent) < text.size()) {
+        const std::size_t went = static_cast<std::size_t>(std::max(sent, 0));
+        LogToHost(text.substr(0, went));
+        throw std::runtime_error("Timeout sending to host: " + std::to_string(went) + " of " +
+                                 std::to_string(text.size()) + " bytes sent");
     }
-    LogToHost(Text);
+    LogToHost(text);
     if (FState != cvIdle) {
         FCountdown = ReplyTimeoutSeconds;
         // A running timer keeps its one-second rhythm.
@@ -48,44 +48,44 @@ void TForm1::SendToHost(const std::string& Text) {
     }
 }
 
-void TForm1::Pause(unsigned Milliseconds) {
+void TForm1::Pause(unsigned milliseconds) {
     if (FHooks.Sleep)
-        FHooks.Sleep(Milliseconds);
+        FHooks.Sleep(milliseconds);
     else
-        std::this_thread::sleep_for(std::chrono::milliseconds(Milliseconds));
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-void TForm1::ShowStatus(const std::string& Text, int Panel) {
-    const QString Shown = QString::fromLatin1(Text.data(), static_cast<qsizetype>(Text.size()));
-    StatusBar1->SetPanelText(Panel, Shown);
-    StatusBar1->SetHint(Shown);
+void TForm1::ShowStatus(const std::string& text, int panel) {
+    const QString shown = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    StatusBar1->SetPanelText(panel, shown);
+    StatusBar1->SetHint(shown);
 }
 
-void TForm1::EnableControls(bool Enable) {
-    SaveButton->setEnabled(Enable && !FReceived.Radii.empty());
-    ReqButton->setEnabled(Enable);
-    SettingsButton->setEnabled(Enable);
+void TForm1::EnableControls(bool enable) {
+    SaveButton->setEnabled(enable && !FReceived.Radii.empty());
+    ReqButton->setEnabled(enable);
+    SettingsButton->setEnabled(enable);
     ResetButton->setEnabled(SaveButton->isEnabled());
     ShowOrigCheckbox->setEnabled(ResetButton->isEnabled());
     DetailedGridCheckBox->setEnabled(ResetButton->isEnabled());
 }
 
-void TForm1::COMPortRxChar(std::int32_t Count) {
-    const std::uint32_t Now = TickCount();
-    if (TicksApart(Now, FLastRxTick, RxStaleMs)) FRxBuffer.clear();
+void TForm1::COMPortRxChar(std::int32_t count) {
+    const std::uint32_t now = TickCount();
+    if (TicksApart(now, FLastRxTick, RxStaleMs)) FRxBuffer.clear();
 
-    std::string Data = ReadWaiting(Count);
-    FLastRxTick = Now;
+    std::string bytes = ReadWaiting(count);
+    FLastRxTick = now;
 
     // Only new bytes can hold a GS not yet announced: an earlier one has
     // already been posted and is waiting for its handler.
-    const std::size_t ScanFrom = FRxBuffer.size();
-    FRxBuffer += Data;
-    const std::string Dropped = DropBeforeFS(FRxBuffer);
-    for (char Byte : Dropped) LogFromHost(std::string(1, Byte));
+    const std::size_t scanFrom = FRxBuffer.size();
+    FRxBuffer += bytes;
+    const std::string dropped = DropBeforeFS(FRxBuffer);
+    for (char byte : dropped) LogFromHost(std::string(1, byte));
 
-    const std::size_t From = Dropped.empty() ? ScanFrom : 0;
-    if (FRxBuffer.find(GS, From) != std::string::npos) {
+    const std::size_t from = dropped.empty() ? scanFrom : 0;
+    if (FRxBuffer.find(GS, from) != std::string::npos) {
         PostMessage(WM_HOSTREPLY);
     } else if (FRxBuffer.size() > MaxRxBuffer && FRxBuffer.find(GS) == std::string::npos) {
         FLog.AddEndLine("Receive buffer overflow: " + std::to_string(FRxBuffer.size()) +
@@ -98,13 +98,13 @@ void TForm1::COMPortRxChar(std::int32_t Count) {
 
 // Reads the Count bytes the receive event reported; bytes that arrive
 // meanwhile are announced by the port's next event.
-std::string TForm1::ReadWaiting(std::int32_t Count) {
-    std::string Data;
-    if (Count <= 0) return Data;
+std::string TForm1::ReadWaiting(std::int32_t count) {
+    std::string bytes;
+    if (count <= 0) return bytes;
     // Read leaves Data at Count bytes whatever it got; keep what it got.
-    const std::int32_t Got = COMPort->Read(Data, Count, true);
-    Data.resize(static_cast<std::size_t>(std::max(Got, 0)));
-    return Data;
+    const std::int32_t got = COMPort->Read(bytes, count, true);
+    bytes.resize(static_cast<std::size_t>(std::max(got, 0)));
+    return bytes;
 }
 
 void TForm1::HostReply() {
@@ -113,13 +113,13 @@ void TForm1::HostReply() {
     LogFromHost(FRxBuffer);
     try {
         ProcessReply();
-    } catch (const EJobNotFound& E) {
+    } catch (const EJobNotFound& e) {
         FRxBuffer.clear();
-        EndConversationQuietly(E.what());
+        EndConversationQuietly(e.what());
         return;
-    } catch (const std::exception& E) {
+    } catch (const std::exception& e) {
         FRxBuffer.clear();
-        EndConversationQuietly(E.what());
+        EndConversationQuietly(e.what());
         SendMessage(WM_ENDCONVERSATION);
         return;
     }
@@ -127,19 +127,19 @@ void TForm1::HostReply() {
 }
 
 void TForm1::ProcessReply() {
-    TReplyMatcher Matcher;  // a fresh matcher for every reply
+    TReplyMatcher matcher;  // a fresh matcher for every reply
     if (FState >= ConversationStateCount) return;
-    if (const TStepHandler& Step = FStepTable[FState]) Step(*this, Matcher);
+    if (const TStepHandler& step = FStepTable[FState]) step(*this, matcher);
 }
 
-void TForm1::EndConversationQuietly(const std::string& Message) {
-    ShowStatus(Message, 0);
+void TForm1::EndConversationQuietly(const std::string& message) {
+    ShowStatus(message, 0);
     FState = cvIdle;
     TimeoutTimer->stop();
     EnableControls(true);
     // Panel 1 only: the hint keeps the message.
     StatusBar1->SetPanelText(1, QString());
-    FEndMessage = Message;
+    FEndMessage = message;
 }
 
 void TForm1::TimeoutTimerTimer() {
@@ -157,13 +157,13 @@ void TForm1::TimeoutTimerTimer() {
     }
 }
 
-bool TForm1::FormKeyDown(QKeyEvent* Key) {
-    if (Key->key() == Qt::Key_Escape) {
+bool TForm1::FormKeyDown(QKeyEvent* key) {
+    if (key->key() == Qt::Key_Escape) {
         if (TimeoutTimer->isActive()) {
             TimeoutTimer->stop();
             SendMessage(WM_ENDCONVERSATION);
         }
         return false;  // passed on either way
     }
-    return OverlayKeyDown(Key);
+    return OverlayKeyDown(key);
 }

@@ -18,8 +18,8 @@ inline constexpr std::int32_t ReplyTimeoutSeconds = 15;
 
 // Whether two readings of a 32-bit millisecond tick count lie more than Limit
 // apart, in either direction, across the counter's wrap.
-bool TicksApart(std::uint32_t Now, std::uint32_t Last, std::uint32_t Limit);
+bool TicksApart(std::uint32_t now, std::uint32_t last, std::uint32_t limit);
 
 // Removes every byte before the first FS from Buffer and returns them, in
 // order. With no FS at all the whole buffer goes.
-std::string DropBeforeFS(std::string& Buffer);
+std::string DropBeforeFS(std::string& buffer);

@@ -21,71 +21,71 @@ constexpr std::uint16_t EditPointCount = 1024;
 constexpr double MinBox = 10.0;
 constexpr double MinCirc = 20.0;
 
-double EditValue(const TValueEdit* Edit) {
-    const std::optional<double> Value = TValueEdit::ParseValue(Edit->Text());
-    if (!Value) throw EConvertError::NotFloat(Edit->Text().toLatin1().toStdString());
-    return *Value;
+double EditValue(const TValueEdit* edit) {
+    const std::optional<double> value = TValueEdit::ParseValue(edit->Text());
+    if (!value) throw EConvertError::NotFloat(edit->Text().toLatin1().toStdString());
+    return *value;
 }
 
 }  // namespace
 
-void TForm1::BoxValsEditChange(QObject* Sender) {
+void TForm1::BoxValsEditChange(QObject* sender) {
     if (FUpdating) return;
     // The last picture left the vector unit in a state that slows the shape
     // arithmetic below.
     ClearUpperVectorState();
     try {
-        std::string Start;
+        std::string start;
         {
-            TTraceCalc Calc;
-            Calc.LoadTrace(FReceived.Radii);
-            Calc.Resample(EditPointCount);
-            Start = Calc.GetTrace();
+            TTraceCalc calc;
+            calc.LoadTrace(FReceived.Radii);
+            calc.Resample(EditPointCount);
+            start = calc.GetTrace();
         }
-        TTraceCalc Calc;
-        Calc.LoadTrace(Start);
-        if (Sender == BoxAEdit || Sender == BoxBEdit) {
-            Calc.LockB = LockBCheckbox->isChecked();
-            if (!Calc.LockB) {
-                const double A = EditValue(BoxAEdit);
-                if (!(A >= MinBox)) throw std::runtime_error("Box A Too small");
-                Calc.SetTargetHBox(A);
+        TTraceCalc calc;
+        calc.LoadTrace(start);
+        if (sender == BoxAEdit || sender == BoxBEdit) {
+            calc.LockB = LockBCheckbox->isChecked();
+            if (!calc.LockB) {
+                const double a = EditValue(BoxAEdit);
+                if (!(a >= MinBox)) throw std::runtime_error("Box A Too small");
+                calc.SetTargetHBox(a);
             }
-            const double B = EditValue(BoxBEdit);
-            if (!(B >= MinBox)) throw std::runtime_error("Box B Too small");
-            Calc.SetTargetVBox(B);
-        } else if (Sender == CircEdit) {
-            Calc.ScaleToCirc(EditValue(CircEdit));
-            if (!(Calc.GetCirc() >= MinCirc)) throw std::runtime_error("Circ Too small");
+            const double b = EditValue(BoxBEdit);
+            if (!(b >= MinBox)) throw std::runtime_error("Box B Too small");
+            calc.SetTargetVBox(b);
+        } else if (sender == CircEdit) {
+            calc.ScaleToCirc(EditValue(CircEdit));
+            if (!(calc.GetCirc() >= MinCirc)) throw std::runtime_error("Circ Too small");
         }
         // Built aside and taken over whole, so a failure anywhere leaves the
         // working shape as it was.
-        TTraceInfo Next = FWorking;
-        Next.Radii = Calc.GetTrace();
-        if (const std::optional<double> DBL = TValueEdit::ParseValue(DBLEdit->Text()))
-            Next.DBL = *DBL;
-        MeasureTrace(Next);
-        FWorking = std::move(Next);
+        TTraceInfo next = FWorking;
+        next.Radii = calc.GetTrace();
+        if (const std::optional<double> dbl = TValueEdit::ParseValue(DBLEdit->Text()))
+            next.DBL = *dbl;
+        MeasureTrace(next);
+        FWorking = std::move(next);
         ShowValues();
         FEndMessage.clear();
         SaveButton->setEnabled(true);
-    } catch (const std::exception& E) {
-        FEndMessage = E.what();
+    } catch (const std::exception& e) {
+        FEndMessage = e.what();
         SaveButton->setEnabled(false);
     }
     DrawShape();
 }
 
-void TForm1::RotRightButtonClick(QObject* Sender) {
-    std::string& Radii = FWorking.Radii;
-    const std::size_t Used = Radii.size() / 4 * 4;  // trailing characters stay where they are
-    if (Used >= 8) {
-        const auto First = Radii.begin();
-        const auto End = Radii.begin() + static_cast<std::ptrdiff_t>(Used);
-        if (Sender == RotRightButton)
-            std::rotate(First, First + 4, End);
+void TForm1::RotRightButtonClick(QObject* sender) {
+    std::string& radii = FWorking.Radii;
+    const std::size_t used = radii.size() / 4 * 4;  // trailing characters stay where they are
+    if (used >= 8) {
+        const auto first = radii.begin();
+        const auto end = radii.begin() + static_cast<std::ptrdiff_t>(used);
+        if (sender == RotRightButton)
+            std::rotate(first, first + 4, end);
         else
-            std::rotate(First, End - 4, End);
+            std::rotate(first, end - 4, end);
     }
     MeasureTrace(FWorking);
     ShowValues();

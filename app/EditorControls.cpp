@@ -23,7 +23,7 @@ namespace {
 // Resets a flag when the scope ends, also on failure.
 class TFlagScope {
 public:
-    explicit TFlagScope(bool& Flag) : FFlag(Flag) { FFlag = true; }
+    explicit TFlagScope(bool& flag) : FFlag(flag) { FFlag = true; }
     ~TFlagScope() { FFlag = false; }
     TFlagScope(const TFlagScope&) = delete;
     TFlagScope& operator=(const TFlagScope&) = delete;
@@ -32,58 +32,58 @@ private:
     bool& FFlag;
 };
 
-bool HasFocusWithin(const QWidget* Window, const QWidget* Edit) {
-    const QWidget* Focused = Window->focusWidget();
-    return Focused != nullptr && (Focused == Edit || Edit->isAncestorOf(Focused));
+bool HasFocusWithin(const QWidget* window, const QWidget* edit) {
+    const QWidget* focused = window->focusWidget();
+    return focused != nullptr && (focused == edit || edit->isAncestorOf(focused));
 }
 
 }  // namespace
 
-QString TForm1::FormatChange(double Value) {
-    char Text[64];
-    std::snprintf(Text, sizeof Text, "%.2f", Value);
-    QString Result = QString::fromLatin1(Text);
-    Result.replace(u'.', QLocale().decimalPoint());
-    if (Value > 0) Result.prepend(u'+');
-    return Result;
+QString TForm1::FormatChange(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f", value);
+    QString result = QString::fromLatin1(text);
+    result.replace(u'.', QLocale().decimalPoint());
+    if (value > 0) result.prepend(u'+');
+    return result;
 }
 
 void TForm1::ShowValues() {
-    TFlagScope Updating(FUpdating);
+    TFlagScope updating(FUpdating);
     if (!FReceived.Radii.empty()) {
         const struct {
             TValueEdit* Edit;
             double Value;
-        } Values[] = {{BoxAEdit, FWorking.HBox},
+        } values[] = {{BoxAEdit, FWorking.HBox},
                       {BoxBEdit, FWorking.VBox},
                       {CircEdit, FWorking.Circ},
                       {DBLEdit, FWorking.DBL}};
         // The edit being typed in keeps the operator's text.
-        for (const auto& Row : Values)
-            if (!HasFocusWithin(this, Row.Edit)) Row.Edit->SetValue(Row.Value);
+        for (const auto& row : values)
+            if (!HasFocusWithin(this, row.Edit)) row.Edit->SetValue(row.Value);
         ChgALabel->setText(FormatChange(FWorking.HBox - FReceived.HBox));
         ChgBLabel->setText(FormatChange(FWorking.VBox - FReceived.VBox));
         ChgCLabel->setText(FormatChange(FWorking.Circ - FReceived.Circ));
         DBLChgLabel->setText(FormatChange(FWorking.DBL - FReceived.DBL));
     } else {
-        for (TValueEdit* Edit : {BoxAEdit, BoxBEdit, CircEdit, DBLEdit}) Edit->SetText(QString());
-        for (QLabel* Label : {ChgALabel, ChgBLabel, ChgCLabel, DBLChgLabel})
-            Label->setText(QStringLiteral("---"));
+        for (TValueEdit* edit : {BoxAEdit, BoxBEdit, CircEdit, DBLEdit}) edit->SetText(QString());
+        for (QLabel* label : {ChgALabel, ChgBLabel, ChgCLabel, DBLChgLabel})
+            label->setText(QStringLiteral("---"));
         ClearImage();
     }
 
-    const bool Present = !FWorking.Radii.empty();
-    BoxAEdit->setEnabled(Present && !LockBCheckbox->isChecked());
-    for (QWidget* Control :
+    const bool present = !FWorking.Radii.empty();
+    BoxAEdit->setEnabled(present && !LockBCheckbox->isChecked());
+    for (QWidget* control :
          std::initializer_list<QWidget*>{BoxBEdit, CircEdit, LockBCheckbox, DBLEdit, SaveButton})
-        Control->setEnabled(Present);
+        control->setEnabled(present);
     RotLeftButton->setEnabled(SaveButton->isEnabled());
     RotRightButton->setEnabled(SaveButton->isEnabled());
 }
 
 void TForm1::ClearImage() {
-    const QSize Size = Image1->size().isEmpty() ? ShapePictureSize : Image1->size();
-    Image1->setPixmap(QPixmap::fromImage(BlankShapeImage(Size)));
+    const QSize size = Image1->size().isEmpty() ? ShapePictureSize : Image1->size();
+    Image1->setPixmap(QPixmap::fromImage(BlankShapeImage(size)));
 }
 
 void TForm1::LockBCheckboxClick() {
@@ -92,32 +92,32 @@ void TForm1::LockBCheckboxClick() {
 
 void TForm1::HelpButtonClick() {
     // The help file sits beside the program and is named after it.
-    const QFileInfo Program(QString::fromStdString(ProgramFileName()));
-    const QString HelpFile = Program.absolutePath() + u'/' + Program.completeBaseName() + ".html";
-    if (!QFileInfo::exists(HelpFile)) {
-        ReportError("Cannot find the help file " + HelpFile.toStdString());
+    const QFileInfo program(QString::fromStdString(ProgramFileName()));
+    const QString helpFile = program.absolutePath() + u'/' + program.completeBaseName() + ".html";
+    if (!QFileInfo::exists(helpFile)) {
+        ReportError("Cannot find the help file " + helpFile.toStdString());
         return;
     }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(HelpFile)))
-        ReportError("Cannot open the help file " + HelpFile.toStdString());
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile)))
+        ReportError("Cannot open the help file " + helpFile.toStdString());
 }
 
-bool TForm1::OverlayKeyDown(QKeyEvent* Key) {
-    if (!(Key->modifiers() & Qt::ControlModifier)) return false;
-    int DX = 0;
-    int DY = 0;
-    switch (Key->key()) {
+bool TForm1::OverlayKeyDown(QKeyEvent* key) {
+    if (!(key->modifiers() & Qt::ControlModifier)) return false;
+    int dx = 0;
+    int dy = 0;
+    switch (key->key()) {
         case Qt::Key_Up:
-            DY = -1;
+            dy = -1;
             break;
         case Qt::Key_Down:
-            DY = 1;
+            dy = 1;
             break;
         case Qt::Key_Right:
-            DX = 1;
+            dx = 1;
             break;
         case Qt::Key_Left:
-            DX = -1;
+            dx = -1;
             break;
         default:
             return false;
@@ -125,8 +125,8 @@ bool TForm1::OverlayKeyDown(QKeyEvent* Key) {
     // Once the outline has reached the top edge it stays put until it is
     // placed again; the picture is redrawn all the same.
     if (FOverlayY > 0) {
-        FOverlayX += DX;
-        FOverlayY += DY;
+        FOverlayX += dx;
+        FOverlayY += dy;
     }
     PostMessage(WM_REDRAWSHAPE);
     return true;

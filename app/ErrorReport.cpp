@@ -7,35 +7,35 @@
 
 namespace {
 
-void ShowErrorBox(const std::string& Message) {
+void ShowErrorBox(const std::string& message) {
     QMessageBox::critical(
         QApplication::activeWindow(), QApplication::applicationDisplayName(),
-        QString::fromLatin1(Message.data(), static_cast<qsizetype>(Message.size())));
+        QString::fromLatin1(message.data(), static_cast<qsizetype>(message.size())));
 }
 
 TErrorReport& CurrentReport() {
-    static TErrorReport Report = ShowErrorBox;
-    return Report;
+    static TErrorReport report = ShowErrorBox;
+    return report;
 }
 
 }  // namespace
 
-void ReportError(const std::string& Message) {
-    CurrentReport()(Message);
+void ReportError(const std::string& message) {
+    CurrentReport()(message);
 }
 
-TErrorReport SetErrorReport(TErrorReport Report) {
-    TErrorReport Previous = std::move(CurrentReport());
-    CurrentReport() = Report ? std::move(Report) : TErrorReport(ShowErrorBox);
-    return Previous;
+TErrorReport SetErrorReport(TErrorReport report) {
+    TErrorReport previous = std::move(CurrentReport());
+    CurrentReport() = report ? std::move(report) : TErrorReport(ShowErrorBox);
+    return previous;
 }
 
-TApplication::TApplication(int& Argc, char** Argv) : QApplication(Argc, Argv) {
-    SetComErrorReport([](const std::string& Message) { ReportError(Message); });
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    SetComErrorReport([](const std::string& message) { ReportError(message); });
 }
 
-bool TApplication::notify(QObject* Receiver, QEvent* Event) {
-    bool Result = false;
-    Guarded([&] { Result = QApplication::notify(Receiver, Event); });
-    return Result;
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+    bool result = false;
+    Guarded([&] { result = QApplication::notify(receiver, event); });
+    return result;
 }

@@ -8,21 +8,21 @@
 #include <string>
 
 // Shows Message the way the current report does (a message box by default).
-void ReportError(const std::string& Message);
+void ReportError(const std::string& message);
 
 // Replaces how reports are shown (tests collect them); returns the previous
 // way. An empty one restores the message box.
-using TErrorReport = std::function<void(const std::string& Message)>;
-TErrorReport SetErrorReport(TErrorReport Report);
+using TErrorReport = std::function<void(const std::string& message)>;
+TErrorReport SetErrorReport(TErrorReport report);
 
 // Runs Handler and reports what it throws, so that no exception leaves an
 // event handler into the event loop.
 template <class F>
-void Guarded(F&& Handler) {
+void Guarded(F&& handler) {
     try {
-        Handler();
-    } catch (const std::exception& E) {
-        ReportError(E.what());
+        handler();
+    } catch (const std::exception& e) {
+        ReportError(e.what());
     } catch (...) {
         ReportError("Unknown error");
     }
@@ -32,6 +32,6 @@ void Guarded(F&& Handler) {
 // ports' handler failures reach the same report.
 class TApplication : public QApplication {
 public:
-    TApplication(int& Argc, char** Argv);
-    bool notify(QObject* Receiver, QEvent* Event) override;
+    TApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
 };

@@ -8,4 +8,4 @@
 
 enum TGlyph { glRequest, glSave, glReset, glHelp, glSettings, glRotateLeft, glRotateRight };
 
-QIcon GlyphIcon(TGlyph Glyph);
+QIcon GlyphIcon(TGlyph glyph);

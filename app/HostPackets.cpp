@@ -8,16 +8,16 @@
 
 #include "oma/OmaTrace.h"
 
-std::string JobRecord(std::string_view Tray) {
-    return "JOB=\"" + std::string(Tray) + "\"\r";
+std::string JobRecord(std::string_view tray) {
+    return "JOB=\"" + std::string(tray) + "\"\r";
 }
 
 std::string TraceFormatOffers() {
-    std::string Offers;
-    for (const char* Count : {"512", "500", "400"})
-        for (const char* Format : {"4", "3", "2", "1"})
-            Offers += std::string("TRCFMT=") + Format + ";" + Count + ";E;B\r";
-    return Offers;
+    std::string offers;
+    for (const char* count : {"512", "500", "400"})
+        for (const char* format : {"4", "3", "2", "1"})
+            offers += std::string("TRCFMT=") + format + ";" + count + ";E;B\r";
+    return offers;
 }
 
 std::string InitRequestBody() {
@@ -26,8 +26,8 @@ std::string InitRequestBody() {
 
 namespace {
 
-std::string DeviceHeader(const char* Device) {
-    return std::string("ANS=INI\rDEV=") + Device + "\rVEN=" + VendorName + "\rMODEL=" + ModelName +
+std::string DeviceHeader(const char* device) {
+    return std::string("ANS=INI\rDEV=") + device + "\rVEN=" + VendorName + "\rMODEL=" + ModelName +
            "\r";
 }
 
@@ -42,63 +42,63 @@ std::string TracerDescriptionBody() {
     return DeviceHeader("TRC") + TraceFormatOffers();
 }
 
-std::string JobRequestBody(std::string_view HostDef, std::string_view Tray, std::string_view Format,
-                           std::string_view Count) {
-    return "REQ=" + std::string(HostDef) + "\r" + JobRecord(Tray) +
-           "TRCFMT=" + std::string(Format) + ";" + std::string(Count) + ";E;R;F\r";
+std::string JobRequestBody(std::string_view hostDef, std::string_view tray, std::string_view format,
+                           std::string_view count) {
+    return "REQ=" + std::string(hostDef) + "\r" + JobRecord(tray) +
+           "TRCFMT=" + std::string(format) + ";" + std::string(count) + ";E;R;F\r";
 }
 
-std::string NoInitStoreBody(std::string_view Tray) {
-    return "REQ=TRC\r" + JobRecord(Tray) + TraceFormatOffers();
+std::string NoInitStoreBody(std::string_view tray) {
+    return "REQ=TRC\r" + JobRecord(tray) + TraceFormatOffers();
 }
 
-std::string StoreRequestBody(std::string_view HostDef, std::string_view Tray) {
-    return "REQ=" + std::string(HostDef) + "\r" + JobRecord(Tray);
+std::string StoreRequestBody(std::string_view hostDef, std::string_view tray) {
+    return "REQ=" + std::string(hostDef) + "\r" + JobRecord(tray);
 }
 
-std::string TraceRecords(std::string_view Format, std::string_view Radii) {
-    if (Format == "1") return EncodeTraceFmt1(Radii);
-    if (Format == "2") return "R=" + EncodeTraceFmt2(Radii) + "\r";
-    if (Format == "3") return "R=" + EncodeTraceFmt3(Radii) + "\r";
-    if (Format == "4") return "R=" + EncodeTraceFmt4(Radii) + "\r";
-    throw std::invalid_argument("Trace type " + std::string(Format) + " is unsupported");
+std::string TraceRecords(std::string_view format, std::string_view radii) {
+    if (format == "1") return EncodeTraceFmt1(radii);
+    if (format == "2") return "R=" + EncodeTraceFmt2(radii) + "\r";
+    if (format == "3") return "R=" + EncodeTraceFmt3(radii) + "\r";
+    if (format == "4") return "R=" + EncodeTraceFmt4(radii) + "\r";
+    throw std::invalid_argument("Trace type " + std::string(format) + " is unsupported");
 }
 
-std::string FormatWireNumber(double Value) {
+std::string FormatWireNumber(double value) {
     // to_chars never consults the locale, unlike printf.
-    std::array<char, 64> Buffer{};
-    const auto [End, Error] = std::to_chars(Buffer.data(), Buffer.data() + Buffer.size(), Value,
+    std::array<char, 64> buffer{};
+    const auto [End, Error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
                                             std::chars_format::fixed, 2);
     if (Error != std::errc()) return "0.00";
-    return std::string(Buffer.data(), End);
+    return std::string(buffer.data(), End);
 }
 
-std::string FormatBoxValue(double Value) {
-    const std::string Number = FormatWireNumber(Value);
-    return Number + ";" + Number;
+std::string FormatBoxValue(double value) {
+    const std::string number = FormatWireNumber(value);
+    return number + ";" + number;
 }
 
-std::optional<double> ReadWireNumber(std::string_view Text) {
-    if (Text.empty()) return std::nullopt;
-    double Value = 0;
-    const char* End = Text.data() + Text.size();
-    const auto [Stop, Error] = std::from_chars(Text.data(), End, Value);
-    if (Error != std::errc() || Stop != End || !std::isfinite(Value)) return std::nullopt;
-    return Value;
+std::optional<double> ReadWireNumber(std::string_view text) {
+    if (text.empty()) return std::nullopt;
+    double value = 0;
+    const char* end = text.data() + text.size();
+    const auto [Stop, Error] = std::from_chars(text.data(), end, value);
+    if (Error != std::errc() || Stop != end || !std::isfinite(value)) return std::nullopt;
+    return value;
 }
 
-std::string TrimControl(std::string_view Text) {
-    while (!Text.empty() && static_cast<unsigned char>(Text.front()) <= ' ') Text.remove_prefix(1);
-    while (!Text.empty() && static_cast<unsigned char>(Text.back()) <= ' ') Text.remove_suffix(1);
-    return std::string(Text);
+std::string TrimControl(std::string_view text) {
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
+    return std::string(text);
 }
 
-std::int64_t PointCountValue(std::string_view Digits) {
+std::int64_t PointCountValue(std::string_view digits) {
     constexpr std::int64_t Saturated = std::int64_t{1} << 40;
-    std::int64_t Value = 0;
-    for (char C : Digits) {
-        if (C < '0' || C > '9') return 0;
-        Value = std::min(Saturated, Value * 10 + (C - '0'));
+    std::int64_t value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return 0;
+        value = std::min(Saturated, value * 10 + (c - '0'));
     }
-    return Value;
+    return value;
 }

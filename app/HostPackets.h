@@ -14,7 +14,7 @@ inline constexpr char VendorName[] = "VORMIK";
 inline constexpr char ModelName[] = "TORVIKAL";
 
 // "JOB=" + '"' + tray + '"' + CR; the tray goes in as typed.
-std::string JobRecord(std::string_view Tray);
+std::string JobRecord(std::string_view tray);
 
 // The twelve TRCFMT records offered to the host: 512 before 500 before 400
 // points, and within each count format 4 before 3, 2 and 1.
@@ -28,32 +28,32 @@ std::string EdgerDescriptionBody();
 // The tracer's device description of the store conversation (no definition block).
 std::string TracerDescriptionBody();
 // The job request: REQ=<def>, the job record, TRCFMT=<format>;<count>;E;R;F.
-std::string JobRequestBody(std::string_view HostDef, std::string_view Tray, std::string_view Format,
-                           std::string_view Count);
+std::string JobRequestBody(std::string_view hostDef, std::string_view tray, std::string_view format,
+                           std::string_view count);
 // The store request of tracer mode "No Init": REQ=TRC, the job record, the offers.
-std::string NoInitStoreBody(std::string_view Tray);
+std::string NoInitStoreBody(std::string_view tray);
 // The store request after negotiation: REQ=<def> and the job record.
-std::string StoreRequestBody(std::string_view HostDef, std::string_view Tray);
+std::string StoreRequestBody(std::string_view hostDef, std::string_view tray);
 
 // The trace records of an upload: format "1" as R records of up to 15
 // radii; "2", "3" and "4" as one R record of the format's escaped payload.
 // Any other format throws std::invalid_argument.
-std::string TraceRecords(std::string_view Format, std::string_view Radii);
+std::string TraceRecords(std::string_view format, std::string_view radii);
 
 // Value with two decimals and "." as the separator, whatever the locale:
 // OMA hosts read ".".
-std::string FormatWireNumber(double Value);
+std::string FormatWireNumber(double value);
 // The value of a box record: the same number twice, "52.30;52.30".
-std::string FormatBoxValue(double Value);
+std::string FormatBoxValue(double value);
 // A decimal number as a host writes it ("." as the separator, nothing else
 // around it); nothing when the text is not one finite number.
-std::optional<double> ReadWireNumber(std::string_view Text);
+std::optional<double> ReadWireNumber(std::string_view text);
 
 // Text without the bytes of value 32 or less at either end (so also without
 // FS, RS and GS).
-std::string TrimControl(std::string_view Text);
+std::string TrimControl(std::string_view text);
 
 // A decimal point count as the host wrote it; counts too large for the
 // program read as a value above any table (saturated), and text that is not
 // digits reads as 0.
-std::int64_t PointCountValue(std::string_view Digits);
+std::int64_t PointCountValue(std::string_view digits);

@@ -21,19 +21,19 @@ std::string TForm1::TrayText() const {
 }
 
 std::string TForm1::PacketTray() const {
-    std::string Tray = TrayText();
+    std::string tray = TrayText();
     // The field stays editable during a conversation, so every packet checks again.
-    if (std::string Fault = TrayNumberFault(Tray); !Fault.empty()) throw std::runtime_error(Fault);
-    return Tray;
+    if (std::string fault = TrayNumberFault(tray); !fault.empty()) throw std::runtime_error(fault);
+    return tray;
 }
 
-void TForm1::StartConversation(TConversationState State) {
-    const std::string Packet = BuildPacket(InitRequestBody());
-    FState = State;
+void TForm1::StartConversation(TConversationState state) {
+    const std::string packet = BuildPacket(InitRequestBody());
+    FState = state;
     ShowStatus("Sent request to initialize", 0);
     EnableControls(false);
     try {
-        SendToHost(Packet);
+        SendToHost(packet);
     } catch (...) {
         // No countdown runs for an unsent request: a stray packet must not
         // be taken for its answer.
@@ -47,67 +47,67 @@ void TForm1::PauseAfterInit() {
     if (SettingsList.Value("PauseMode") == "Y") Pause(PauseAfterInitMs);
 }
 
-void TForm1::MeasureShape(TTraceInfo& Trace) {
-    MeasureTrace(Trace);
+void TForm1::MeasureShape(TTraceInfo& trace) {
+    MeasureTrace(trace);
 }
 
-void TForm1::InitAnswerStep(TReplyMatcher& Matcher) {
-    if (!Matcher.Match(R"(ANS.*=.*INI.*STATUS.*=.*0\D)", FRxBuffer))
+void TForm1::InitAnswerStep(TReplyMatcher& matcher) {
+    if (!matcher.Match(R"(ANS.*=.*INI.*STATUS.*=.*0\D)", FRxBuffer))
         throw std::runtime_error("Did not receive status 0 on init");
     SendToHost(std::string(1, ACK));
-    const std::string Packet = BuildPacket(EdgerDescriptionBody());
+    const std::string packet = BuildPacket(EdgerDescriptionBody());
     ShowStatus("Sent information specs to host", 0);
     FState = cvAwaitDefinition;
-    SendToHost(Packet);
+    SendToHost(packet);
 }
 
-void TForm1::DefinitionStep(TReplyMatcher& Matcher) {
-    if (!Matcher.Match(R"(DEF\s*=\D*(\d+)\D)", FRxBuffer))
+void TForm1::DefinitionStep(TReplyMatcher& matcher) {
+    if (!matcher.Match(R"(DEF\s*=\D*(\d+)\D)", FRxBuffer))
         throw std::runtime_error("Did not receive DEF from host (init 2)");
-    FHostDef = Matcher.Group(1);
-    if (!Matcher.Match(R"(TRCFMT\s*=\s*([1-4])\s*;\D*(\d+)\D*;)", FRxBuffer))
+    FHostDef = matcher.Group(1);
+    if (!matcher.Match(R"(TRCFMT\s*=\s*([1-4])\s*;\D*(\d+)\D*;)", FRxBuffer))
         throw std::runtime_error("Did not receive TRCFMT from host (init 2)");
-    const std::string Format = Matcher.Group(1);
-    FPointCount = Matcher.Group(2);
+    const std::string format = matcher.Group(1);
+    FPointCount = matcher.Group(2);
     SendToHost(std::string(1, ACK));
     PauseAfterInit();
-    const std::string Tray = PacketTray();
-    const std::string Packet = BuildPacket(JobRequestBody(FHostDef, Tray, Format, FPointCount));
-    ShowStatus("Requesting job " + Tray, 0);
+    const std::string tray = PacketTray();
+    const std::string packet = BuildPacket(JobRequestBody(FHostDef, tray, format, FPointCount));
+    ShowStatus("Requesting job " + tray, 0);
     FState = cvAwaitJob;
-    SendToHost(Packet);
+    SendToHost(packet);
 }
 
-void TForm1::StoreInitStep(TReplyMatcher& Matcher) {
-    if (!Matcher.Match(R"(STATUS\s*=\s*0\s*\D+)", FRxBuffer))
+void TForm1::StoreInitStep(TReplyMatcher& matcher) {
+    if (!matcher.Match(R"(STATUS\s*=\s*0\s*\D+)", FRxBuffer))
         throw std::runtime_error("Did not get positive response from host");
     SendToHost(std::string(1, ACK));
-    std::string Packet;
+    std::string packet;
     if (SettingsList.Value("TracerMode") == "No Init") {
-        const std::string Tray = PacketTray();
-        Packet = BuildPacket(NoInitStoreBody(Tray));
-        ShowStatus("Requesting to store job " + Tray, 0);
+        const std::string tray = PacketTray();
+        packet = BuildPacket(NoInitStoreBody(tray));
+        ShowStatus("Requesting to store job " + tray, 0);
         FState = cvAwaitStoreGrant;
     } else {
-        Packet = BuildPacket(TracerDescriptionBody());
+        packet = BuildPacket(TracerDescriptionBody());
         ShowStatus("Negotiating trace format with host", 0);
         FState = cvAwaitStoreDefinition;
     }
-    SendToHost(Packet);
+    SendToHost(packet);
 }
 
-void TForm1::StoreDefinitionStep(TReplyMatcher& Matcher) {
-    if (!Matcher.Match(R"(STATUS\s*=\s*0[\s\D])", FRxBuffer))
+void TForm1::StoreDefinitionStep(TReplyMatcher& matcher) {
+    if (!matcher.Match(R"(STATUS\s*=\s*0[\s\D])", FRxBuffer))
         throw std::runtime_error("Did not get positive response from host");
     SendToHost(std::string(1, ACK));
     FStoreInitReply = FRxBuffer;
-    if (!Matcher.Match(R"([\n\r]DEF\s*=.*?;?\s*([0-9A-Za-z]+)\s*[\r\n])", FRxBuffer))
+    if (!matcher.Match(R"([\n\r]DEF\s*=.*?;?\s*([0-9A-Za-z]+)\s*[\r\n])", FRxBuffer))
         throw std::runtime_error("Did not find the host's DEF value");
-    FHostDef = Matcher.Group(1);
-    const std::string Tray = PacketTray();
-    const std::string Packet = BuildPacket(StoreRequestBody(FHostDef, Tray));
+    FHostDef = matcher.Group(1);
+    const std::string tray = PacketTray();
+    const std::string packet = BuildPacket(StoreRequestBody(FHostDef, tray));
     PauseAfterInit();
-    SendToHost(Packet);
-    ShowStatus("Requesting to store job " + Tray, 0);
+    SendToHost(packet);
+    ShowStatus("Requesting to store job " + tray, 0);
     FState = cvAwaitStoreGrant;
 }

@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr double kHalfSide = 25.0;
+constexpr double KHalfSide = 25.0;
 
 // Indices 64-191 and 320-447 (45 to below 135 degrees and 225 to below 315)
 // hold the top and bottom edges; the rest are the sides.
@@ -35,12 +35,12 @@ std::string EdgeShape(bool flowerPot) {
     radii.reserve(4 * PresetPointCount);
     for (int i = 0; i < PresetPointCount; ++i) {
         const double theta = i * std::numbers::pi / 256;
-        double x = flowerPot ? kHalfSide * std::cos(theta) : 0.0;
-        double y = flowerPot ? kHalfSide * std::sin(theta) : 0.0;
+        double x = flowerPot ? KHalfSide * std::cos(theta) : 0.0;
+        double y = flowerPot ? KHalfSide * std::sin(theta) : 0.0;
         if (InTopOrBottom(i))
-            y = kHalfSide;
+            y = KHalfSide;
         else
-            x = kHalfSide;
+            x = KHalfSide;
         // The exact-zero test is what keeps the flower pot's arcs round: only
         // point 0 of a side sector has y = 0 there.
         if (y == 0.0)
@@ -57,7 +57,7 @@ std::string EdgeShape(bool flowerPot) {
 std::string CircleRadii() {
     std::string radii;
     radii.reserve(4 * PresetPointCount);
-    for (int i = 0; i < PresetPointCount; ++i) AppendPresetPoint(radii, kHalfSide);
+    for (int i = 0; i < PresetPointCount; ++i) AppendPresetPoint(radii, KHalfSide);
     return radii;
 }
 
@@ -80,8 +80,8 @@ void TForm1::Circle1Click() {
     LoadPreset(CircleRadii(), "CIRCLE");
 }
 
-void TForm1::Square1Click(QObject* Sender) {
-    if (Sender == Diamond1)
+void TForm1::Square1Click(QObject* sender) {
+    if (sender == Diamond1)
         LoadPreset(DiamondRadii(), "DIAMOND");
     else
         LoadPreset(SquareRadii(), "SQUARE");
@@ -91,10 +91,10 @@ void TForm1::FlowerPotClick() {
     LoadPreset(FlowerPotRadii(), "FLPOT");
 }
 
-void TForm1::LoadPreset(const std::string& Radii, const char* TrayText) {
-    FReceived.Radii = Radii;
+void TForm1::LoadPreset(const std::string& radii, const char* trayText) {
+    FReceived.Radii = radii;
     // The tray field's own change handling enables Request Shape.
-    TrayEdit->setText(QString::fromLatin1(TrayText));
+    TrayEdit->setText(QString::fromLatin1(trayText));
     MeasureTrace(FReceived);
     FWorking = FReceived;
     // The DBL change runs exactly once, whether or not the edit held 15.00

@@ -186,16 +186,16 @@ void PaintShape(QImage& image, TShapePicture& picture) {
     const double s = 1.3 * std::max(calc.GetHBox() / width, calc.GetVBox() / height);
     // A shape without extent has no scale; there is nothing sensible to draw.
     if (!(s > 0.0) || !std::isfinite(s)) return;
-    const auto P = [s](double mm) { return static_cast<int>(std::trunc(mm / s)); };
+    const auto p = [s](double mm) { return static_cast<int>(std::trunc(mm / s)); };
 
     if (picture.DetailedGrid) {
         painter.setPen(ShapePen(ShapeColours::Grid, 1));
         for (int d = 5; d <= 40; d += 5) {
-            for (const int x : {cx - P(d), cx + P(d)})
-                painter.drawLine(x, cy - P(35), x, cy + P(35));
+            for (const int x : {cx - p(d), cx + p(d)})
+                painter.drawLine(x, cy - p(35), x, cy + p(35));
             if (d > 30) continue;
-            for (const int y : {cy + P(d), cy - P(d)})
-                painter.drawLine(cx - P(35), y, cx + P(35), y);
+            for (const int y : {cy + p(d), cy - p(d)})
+                painter.drawLine(cx - p(35), y, cx + p(35), y);
         }
     }
 
@@ -220,15 +220,15 @@ void PaintShape(QImage& image, TShapePicture& picture) {
                    ValueLineText(picture.HBox, picture.VBox, picture.Circ));
 
     painter.setPen(ShapePen(ShapeColours::Axes, 2));
-    painter.drawLine(cx - P(40), cy, cx + P(40), cy);
-    painter.drawLine(cx, cy - P(30), cx, cy + P(30));
+    painter.drawLine(cx - p(40), cy, cx + p(40), cy);
+    painter.drawLine(cx, cy - p(30), cx, cy + p(30));
 
     painter.setPen(ShapePen(ShapeColours::Axes, 1));
     for (int d = 5; d <= 40; d += 5) {
         const int t = static_cast<int>(std::trunc((10 - d % 10) / s / 3));
-        for (const int x : {cx - P(d), cx + P(d)}) painter.drawLine(x, cy - t, x, cy + t);
+        for (const int x : {cx - p(d), cx + p(d)}) painter.drawLine(x, cy - t, x, cy + t);
         if (d > 30) continue;
-        for (const int y : {cy + P(d), cy - P(d)}) painter.drawLine(cx - t, y, cx + t, y);
+        for (const int y : {cy + p(d), cy - p(d)}) painter.drawLine(cx - t, y, cx + t, y);
     }
 }
 
@@ -239,31 +239,31 @@ QImage RenderShape(TShapePicture& picture, QSize size) {
 }
 
 void TForm1::DrawShape() {
-    TShapePicture Picture;
-    Picture.WorkingRadii = FWorking.Radii;
-    Picture.ReceivedRadii = FReceived.Radii;
-    Picture.HBox = FWorking.HBox;
-    Picture.VBox = FWorking.VBox;
-    Picture.Circ = FWorking.Circ;
-    Picture.Message = FEndMessage;
-    Picture.DetailedGrid = DetailedGridCheckBox->isChecked();
-    Picture.ShowOrig = ShowOrigCheckbox->isChecked();
-    Picture.OverlayX = FOverlayX;
-    Picture.OverlayY = FOverlayY;
+    TShapePicture picture;
+    picture.WorkingRadii = FWorking.Radii;
+    picture.ReceivedRadii = FReceived.Radii;
+    picture.HBox = FWorking.HBox;
+    picture.VBox = FWorking.VBox;
+    picture.Circ = FWorking.Circ;
+    picture.Message = FEndMessage;
+    picture.DetailedGrid = DetailedGridCheckBox->isChecked();
+    picture.ShowOrig = ShowOrigCheckbox->isChecked();
+    picture.OverlayX = FOverlayX;
+    picture.OverlayY = FOverlayY;
 
-    const QSize Size = Image1->size().isEmpty() ? ShapePictureSize : Image1->size();
-    QImage Image = BlankShapeImage(Size);
+    const QSize size = Image1->size().isEmpty() ? ShapePictureSize : Image1->size();
+    QImage image = BlankShapeImage(size);
     // The picture is replaced in one step, also when the drawing fails part way.
-    const auto Show = [&] {
-        FOverlayX = Picture.OverlayX;
-        FOverlayY = Picture.OverlayY;
-        Image1->setPixmap(QPixmap::fromImage(Image));
+    const auto show = [&] {
+        FOverlayX = picture.OverlayX;
+        FOverlayY = picture.OverlayY;
+        Image1->setPixmap(QPixmap::fromImage(image));
     };
     try {
-        PaintShape(Image, Picture);
+        PaintShape(image, picture);
     } catch (...) {
-        Show();
+        show();
         throw;
     }
-    Show();
+    show();
 }

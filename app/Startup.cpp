@@ -24,9 +24,9 @@ std::string TForm1::SettingsFileName() const {
 
 void TForm1::FormCreate() {
     QApplication::setApplicationDisplayName(windowTitle());
-    for (QWidget* Widget :
+    for (QWidget* widget :
          std::initializer_list<QWidget*>{StatusBar1, RotLeftButton, RotRightButton})
-        Widget->setToolTipDuration(HintHidePauseMs);
+        widget->setToolTipDuration(HintHidePauseMs);
 
     SettingsList.Clear();
     if (SettingsList.LoadFromFile(SettingsFileName()))
@@ -44,9 +44,9 @@ void TForm1::FormCreate() {
     FRecords.Clear();
     FLogFileName.clear();
 
-    std::vector<std::string> Version;
-    ReadVersionInfo(FProgramFile, Version);
-    ShowStatus("Ver " + VersionValue(Version, "FileVersion"), 2);
+    std::vector<std::string> version;
+    ReadVersionInfo(FProgramFile, version);
+    ShowStatus("Ver " + VersionValue(version, "FileVersion"), 2);
 
     FLog.Clear();
 
@@ -68,30 +68,30 @@ void TForm1::ConfigurePort() {
 
     COMPort->SetPort(SettingsList.Value("Port"));
     COMPort->SetBaudRate(StrToInt(SettingsList.Value("BaudRate")));
-    const std::string Parity = SettingsList.Value("Parity");
-    COMPort->Parity().SetBits(Parity == "Even" ? prEven : Parity == "Odd" ? prOdd : prNone);
+    const std::string parity = SettingsList.Value("Parity");
+    COMPort->Parity().SetBits(parity == "Even" ? prEven : parity == "Odd" ? prOdd : prNone);
     // Out of the byte's range the device refuses it when the port opens.
-    const int DataBits = StrToInt(SettingsList.Value("DataBits"));
-    COMPort->SetDataBits(static_cast<TDataBits>(DataBits >= 0 && DataBits <= 255 ? DataBits : 0));
-    const std::string StopBits = SettingsList.Value("StopBits");
-    COMPort->SetStopBits(StopBits == "1.5" ? sbOne5StopBits
-                         : StopBits == "2" ? sbTwoStopBits
+    const int dataBits = StrToInt(SettingsList.Value("DataBits"));
+    COMPort->SetDataBits(static_cast<TDataBits>(dataBits >= 0 && dataBits <= 255 ? dataBits : 0));
+    const std::string stopBits = SettingsList.Value("StopBits");
+    COMPort->SetStopBits(stopBits == "1.5" ? sbOne5StopBits
+                         : stopBits == "2" ? sbTwoStopBits
                                            : sbOneStopBit);
     try {
         COMPort->SetActive(true);
         ShowStatus("Ready", 0);
-    } catch (const std::exception& E) {
-        ShowStatus(E.what(), 0);
+    } catch (const std::exception& e) {
+        ShowStatus(e.what(), 0);
     }
 }
 
 void TForm1::SettingsButtonClick() {
     COMPort->SetActive(false);  // frees the device for the dialog's port list and scan
-    int Result = QDialog::Rejected;
+    int result = QDialog::Rejected;
     {
-        TSettingsForm Dialog(SettingsList, this);
-        Result = FHooks.ShowSettingsModal ? FHooks.ShowSettingsModal(Dialog) : Dialog.exec();
-        if (Result == QDialog::Accepted) SettingsList.SaveToFile(SettingsFileName());
+        TSettingsForm dialog(SettingsList, this);
+        result = FHooks.ShowSettingsModal ? FHooks.ShowSettingsModal(dialog) : dialog.exec();
+        if (result == QDialog::Accepted) SettingsList.SaveToFile(SettingsFileName());
     }
     PostMessage(WM_APPLYSETTINGS);
 }

@@ -18,40 +18,40 @@ constexpr TPanelLayout Layout[TStatusBar::PanelCount] = {
 
 }  // namespace
 
-TStatusBar::TStatusBar(QWidget* Parent) : QFrame(Parent) {
+TStatusBar::TStatusBar(QWidget* parent) : QFrame(parent) {
     for (int i = 0; i < PanelCount; ++i) {
-        auto* Label = new QLabel(this);
-        Label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        Label->setAlignment(Layout[i].Align);
-        Label->setIndent(2);
+        auto* label = new QLabel(this);
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setAlignment(Layout[i].Align);
+        label->setIndent(2);
         // The bar's hint is the tool tip wherever one points on it.
-        Label->setAttribute(Qt::WA_TransparentForMouseEvents);
-        FPanels[static_cast<std::size_t>(i)] = Label;
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        FPanels[static_cast<std::size_t>(i)] = label;
     }
     PlacePanels();
 }
 
-void TStatusBar::resizeEvent(QResizeEvent* Event) {
-    QFrame::resizeEvent(Event);
+void TStatusBar::resizeEvent(QResizeEvent* event) {
+    QFrame::resizeEvent(event);
     PlacePanels();
 }
 
 // As in a Windows status bar, the last panel runs on to the bar's right edge,
 // so the version text is not cut off.
 void TStatusBar::PlacePanels() {
-    int X = 0;
+    int x = 0;
     for (int i = 0; i < PanelCount; ++i) {
-        int Width = Layout[i].Width;
-        if (i == PanelCount - 1) Width = std::max(Width, width() - X);
-        FPanels[static_cast<std::size_t>(i)]->setGeometry(X, 1, Width - 2, 18);
-        X += Width;
+        int panelWidth = Layout[i].Width;
+        if (i == PanelCount - 1) panelWidth = std::max(panelWidth, width() - x);
+        FPanels[static_cast<std::size_t>(i)]->setGeometry(x, 1, panelWidth - 2, 18);
+        x += panelWidth;
     }
 }
 
-QString TStatusBar::PanelText(int Panel) const {
-    return this->Panel(Panel)->text();
+QString TStatusBar::PanelText(int panel) const {
+    return this->Panel(panel)->text();
 }
 
-void TStatusBar::SetPanelText(int Panel, const QString& Text) {
-    this->Panel(Panel)->setText(Text);
+void TStatusBar::SetPanelText(int panel, const QString& text) {
+    this->Panel(panel)->setText(text);
 }

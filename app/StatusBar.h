@@ -12,17 +12,17 @@ class QLabel;
 class TStatusBar : public QFrame {
     Q_OBJECT
 public:
-    explicit TStatusBar(QWidget* Parent = nullptr);
+    explicit TStatusBar(QWidget* parent = nullptr);
 
     static constexpr int PanelCount = 3;
-    QString PanelText(int Panel) const;
-    void SetPanelText(int Panel, const QString& Text);
+    QString PanelText(int panel) const;
+    void SetPanelText(int panel, const QString& text);
     QString Hint() const { return toolTip(); }
-    void SetHint(const QString& Hint) { setToolTip(Hint); }
-    QLabel* Panel(int Panel) const { return FPanels.at(static_cast<std::size_t>(Panel)); }
+    void SetHint(const QString& hint) { setToolTip(hint); }
+    QLabel* Panel(int panel) const { return FPanels.at(static_cast<std::size_t>(panel)); }
 
 protected:
-    void resizeEvent(QResizeEvent* Event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void PlacePanels();

@@ -26,8 +26,8 @@ void TForm1::SaveButtonClick() {
 }
 
 void TForm1::StartStore() {
-    if (std::string Fault = TrayNumberFault(TrayText()); !Fault.empty()) {
-        ShowStatus(Fault, 0);
+    if (std::string fault = TrayNumberFault(TrayText()); !fault.empty()) {
+        ShowStatus(fault, 0);
         return;
     }
     FHostDef.clear();
@@ -36,66 +36,66 @@ void TForm1::StartStore() {
     StartConversation(cvAwaitStoreInit);
 }
 
-void TForm1::StoreGrantStep(TReplyMatcher& Matcher) {
-    if (!Matcher.Match(R"(STATUS\s*=\s*0\s*\D+)", FRxBuffer))
+void TForm1::StoreGrantStep(TReplyMatcher& matcher) {
+    if (!matcher.Match(R"(STATUS\s*=\s*0\s*\D+)", FRxBuffer))
         throw std::runtime_error("Did not get positive response from host");
     SendToHost(std::string(1, ACK));
 
-    const bool NoInit = SettingsList.Value("TracerMode") == "No Init";
-    std::string Format = "1";
-    std::string Count = std::to_string(RadiusCount(FWorking.Radii));
-    if (Matcher.Match(R"(TRCFMT\s*=\s*([1-4])\s*;\s*(\d+)\s*;)",
-                      NoInit ? FRxBuffer : FStoreInitReply)) {
-        Format = Matcher.Group(1);
-        Count = Matcher.Group(2);
+    const bool noInit = SettingsList.Value("TracerMode") == "No Init";
+    std::string format = "1";
+    std::string count = std::to_string(RadiusCount(FWorking.Radii));
+    if (matcher.Match(R"(TRCFMT\s*=\s*([1-4])\s*;\s*(\d+)\s*;)",
+                      noInit ? FRxBuffer : FStoreInitReply)) {
+        format = matcher.Group(1);
+        count = matcher.Group(2);
     }
     // The point tables hold at most MaxTracePoints; a count of 0 would upload no trace.
-    const std::int64_t Points = PointCountValue(Count);
-    if (Points < 1 || Points > MaxTracePoints)
-        throw std::runtime_error("Cannot store a trace of " + Count + " points");
+    const std::int64_t points = PointCountValue(count);
+    if (points < 1 || points > MaxTracePoints)
+        throw std::runtime_error("Cannot store a trace of " + count + " points");
 
-    const std::string Tray = PacketTray();
-    std::string Body = "ANS=" + (FHostDef.empty() ? std::string("TRC") : FHostDef) + "\r";
-    Body += JobRecord(Tray);
-    Body += std::string("VEN=") + VendorName + "\r";
-    Body += std::string("MODEL=") + ModelName + "\r";
-    Body += "TRCFMT=" + Format + ";" + Count + ";E;R;F\r";
+    const std::string tray = PacketTray();
+    std::string body = "ANS=" + (FHostDef.empty() ? std::string("TRC") : FHostDef) + "\r";
+    body += JobRecord(tray);
+    body += std::string("VEN=") + VendorName + "\r";
+    body += std::string("MODEL=") + ModelName + "\r";
+    body += "TRCFMT=" + format + ";" + count + ";E;R;F\r";
 
-    if (Points != RadiusCount(FWorking.Radii)) {
-        TTraceCalc Calc;
-        Calc.LoadTrace(FWorking.Radii);
-        Calc.Resample(static_cast<std::uint16_t>(Points));
-        FWorking.Radii = Calc.GetTrace();
+    if (points != RadiusCount(FWorking.Radii)) {
+        TTraceCalc calc;
+        calc.LoadTrace(FWorking.Radii);
+        calc.Resample(static_cast<std::uint16_t>(points));
+        FWorking.Radii = calc.GetTrace();
     }
-    Body += TraceRecords(Format, FWorking.Radii);
+    body += TraceRecords(format, FWorking.Radii);
 
     FRecords.SetValue("HBOX", FormatBoxValue(FWorking.HBox));
     FRecords.SetValue("VBOX", FormatBoxValue(FWorking.VBox));
     FRecords.SetValue("CIRC", FormatBoxValue(FWorking.Circ));
-    const QString DBLText = DBLEdit->Text();
-    const std::optional<double> DBL = TValueEdit::ParseValue(DBLText);
-    if (!DBL) throw EConvertError::NotFloat(DBLText.toLatin1().toStdString());
-    FRecords.SetValue("DBL", FormatWireNumber(*DBL));
-    for (const char* Label : NeverEchoed)
-        while (FRecords.IndexOfName(Label) >= 0) FRecords.SetValue(Label, "");
+    const QString dblText = DBLEdit->Text();
+    const std::optional<double> dbl = TValueEdit::ParseValue(dblText);
+    if (!dbl) throw EConvertError::NotFloat(dblText.toLatin1().toStdString());
+    FRecords.SetValue("DBL", FormatWireNumber(*dbl));
+    for (const char* label : NeverEchoed)
+        while (FRecords.IndexOfName(label) >= 0) FRecords.SetValue(label, "");
 
-    for (const std::string& Line : FRecords.Strings()) {
-        const std::string Name = Line.substr(0, Line.find('='));
-        Body += Name + "=" + FRecords.Value(Name) + "\r";
+    for (const std::string& line : FRecords.Strings()) {
+        const std::string name = line.substr(0, line.find('='));
+        body += name + "=" + FRecords.Value(name) + "\r";
     }
 
-    const std::string Packet = BuildPacket(Body);
-    ShowStatus("Storing the shape to job " + Tray, 0);
+    const std::string packet = BuildPacket(body);
+    ShowStatus("Storing the shape to job " + tray, 0);
     FState = cvAwaitStoreResult;
-    SendToHost(Packet);
+    SendToHost(packet);
 }
 
-void TForm1::StoreResultStep(TReplyMatcher& Matcher) {
+void TForm1::StoreResultStep(TReplyMatcher& matcher) {
     SendToHost(std::string(1, ACK));
-    if (!Matcher.Match(R"re(STATUS\s*=\s*(\d+)\s*;?\s*"?([^"]*)"?\s*[\n\r])re", FRxBuffer) ||
-        Matcher.Group(1) != "0") {
-        const std::string Text = Matcher.Group(2);
-        throw std::runtime_error(Text.empty() ? "Did not store the shape to the host" : Text);
+    if (!matcher.Match(R"re(STATUS\s*=\s*(\d+)\s*;?\s*"?([^"]*)"?\s*[\n\r])re", FRxBuffer) ||
+        matcher.Group(1) != "0") {
+        const std::string text = matcher.Group(2);
+        throw std::runtime_error(text.empty() ? "Did not store the shape to the host" : text);
     }
     FReceived.Radii.clear();
     FWorking.Radii.clear();

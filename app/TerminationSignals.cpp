@@ -17,14 +17,14 @@ int SignalPipe[2] = {-1, -1};
 const int Signals[] = {SIGTERM, SIGINT, SIGHUP};
 struct sigaction Previous[3];
 
-extern "C" void OnTerminationSignal(int Signal) {
-    const char Byte = static_cast<char>(Signal);
-    [[maybe_unused]] const ssize_t N = ::write(SignalPipe[1], &Byte, 1);
+extern "C" void OnTerminationSignal(int signal) {
+    const char byte = static_cast<char>(signal);
+    [[maybe_unused]] const ssize_t n = ::write(SignalPipe[1], &byte, 1);
 }
 
 }  // namespace
 
-TTerminationSignals::TTerminationSignals(QWidget& Window) : FWindow(&Window) {
+TTerminationSignals::TTerminationSignals(QWidget& window) : FWindow(&window) {
     if (SignalPipe[0] >= 0) throw std::logic_error("Termination signals are already handled");
     if (::pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         SignalPipe[0] = SignalPipe[1] = -1;
@@ -32,21 +32,21 @@ TTerminationSignals::TTerminationSignals(QWidget& Window) : FWindow(&Window) {
     }
     FNotifier = new QSocketNotifier(SignalPipe[0], QSocketNotifier::Read);
     QObject::connect(FNotifier, &QSocketNotifier::activated, [this] {
-        char Bytes[16];
-        while (::read(SignalPipe[0], Bytes, sizeof Bytes) > 0) {
+        char bytes[16];
+        while (::read(SignalPipe[0], bytes, sizeof bytes) > 0) {
         }
         if (FWindow) FWindow->close();
     });
-    struct sigaction Action = {};
-    Action.sa_handler = OnTerminationSignal;
-    sigemptyset(&Action.sa_mask);
-    Action.sa_flags = SA_RESTART;
-    for (int I = 0; I < 3; ++I) ::sigaction(Signals[I], &Action, &Previous[I]);
+    struct sigaction action = {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int i = 0; i < 3; ++i) ::sigaction(Signals[i], &action, &Previous[i]);
 }
 
 TTerminationSignals::~TTerminationSignals() {
     if (SignalPipe[0] < 0) return;
-    for (int I = 0; I < 3; ++I) ::sigaction(Signals[I], &Previous[I], nullptr);
+    for (int i = 0; i < 3; ++i) ::sigaction(Signals[i], &Previous[i], nullptr);
     delete FNotifier;
     ::close(SignalPipe[0]);
     ::close(SignalPipe[1]);

@@ -11,7 +11,7 @@ class QSocketNotifier;
 // deleted. The previous handlers come back when it goes. One at a time.
 class TTerminationSignals {
 public:
-    explicit TTerminationSignals(QWidget& Window);
+    explicit TTerminationSignals(QWidget& window);
     ~TTerminationSignals();
     TTerminationSignals(const TTerminationSignals&) = delete;
     TTerminationSignals& operator=(const TTerminationSignals&) = delete;

@@ -9,4 +9,4 @@
 // Empty when Tray can be sent; otherwise the text shown to the operator:
 // "Tray number may not contain control characters" or
 // "Tray number may not contain a double quote (\")".
-std::string TrayNumberFault(std::string_view Tray);
+std::string TrayNumberFault(std::string_view tray);

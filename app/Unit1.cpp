@@ -29,46 +29,46 @@ constexpr int ClientHeight = 586;
 constexpr int Panel1Height = 161;
 constexpr int StatusBarHeight = 19;
 
-QFont PixelFont(const char* Family, int Pixels) {
-    QFont Font{QString::fromLatin1(Family)};
-    Font.setPixelSize(Pixels);
-    return Font;
+QFont PixelFont(const char* family, int pixels) {
+    QFont font{QString::fromLatin1(family)};
+    font.setPixelSize(pixels);
+    return font;
 }
 
-QPushButton* GlyphButton(QWidget* Parent, const char* Caption, TGlyph Glyph, QRect Geometry) {
-    auto* Button = new QPushButton(GlyphIcon(Glyph), QString::fromLatin1(Caption), Parent);
-    Button->setGeometry(Geometry);
-    Button->setAutoDefault(false);
-    return Button;
+QPushButton* GlyphButton(QWidget* parent, const char* caption, TGlyph glyph, QRect geometry) {
+    auto* button = new QPushButton(GlyphIcon(glyph), QString::fromLatin1(caption), parent);
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    return button;
 }
 
-QToolButton* SmallGlyphButton(QWidget* Parent, TGlyph Glyph, const char* Hint, QRect Geometry) {
-    auto* Button = new QToolButton(Parent);
-    Button->setIcon(GlyphIcon(Glyph));
-    Button->setToolTip(QString::fromLatin1(Hint));
-    Button->setFocusPolicy(Qt::NoFocus);
-    Button->setAutoRaise(true);
-    Button->setGeometry(Geometry);
-    return Button;
+QToolButton* SmallGlyphButton(QWidget* parent, TGlyph glyph, const char* hint, QRect geometry) {
+    auto* button = new QToolButton(parent);
+    button->setIcon(GlyphIcon(glyph));
+    button->setToolTip(QString::fromLatin1(hint));
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setAutoRaise(true);
+    button->setGeometry(geometry);
+    return button;
 }
 
-QLabel* RightLabel(QWidget* Parent, const char* Caption, QRect Geometry) {
-    auto* Label = new QLabel(QString::fromLatin1(Caption), Parent);
-    Label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label->setGeometry(Geometry);
-    return Label;
+QLabel* RightLabel(QWidget* parent, const char* caption, QRect geometry) {
+    auto* label = new QLabel(QString::fromLatin1(caption), parent);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setGeometry(geometry);
+    return label;
 }
 
 }  // namespace
 
-TForm1::TForm1(TFormHooks Hooks, QWidget* Parent) : QWidget(Parent), FHooks(std::move(Hooks)) {
+TForm1::TForm1(TFormHooks hooks, QWidget* parent) : QWidget(parent), FHooks(std::move(hooks)) {
     FProgramFile = FHooks.ProgramFile.empty()
                        ? QCoreApplication::applicationFilePath().toStdString()
                        : FHooks.ProgramFile;
-    for (int State = 0; State < ConversationStateCount; ++State)
-        if (FSteps[State] != nullptr) FStepTable[State] = FSteps[State];
+    for (int state = 0; state < ConversationStateCount; ++state)
+        if (FSteps[state] != nullptr) FStepTable[state] = FSteps[state];
     COMPort = std::make_unique<TComPort>();
-    COMPort->OnRxChar = [this](TComPort*, std::int32_t InQue) { COMPortRxChar(InQue); };
+    COMPort->OnRxChar = [this](TComPort*, std::int32_t inQue) { COMPortRxChar(inQue); };
     CreateControls();
     ConnectControls();
     qApp->installEventFilter(this);
@@ -135,18 +135,18 @@ void TForm1::CreateControls() {
         int Top;
         int ChangeLeft;
     };
-    const TEditRow Rows[] = {
+    const TEditRow rows[] = {
         {&BoxAEdit, &BoxALabel, &ChgALabel, "&A", 14, 111},
         {&BoxBEdit, &BoxBLabel, &ChgBLabel, "&B", 38, 111},
         {&CircEdit, &CircLabel, &ChgCLabel, "&Circ", 62, 111},
         {&DBLEdit, &DBLLabel, &DBLChgLabel, "&DBL", 102, 112},
     };
-    for (const TEditRow& Row : Rows) {
-        *Row.Edit = new TValueEdit(Panel2);
-        (*Row.Edit)->setGeometry(42, Row.Top, 67, 24);
-        *Row.Label = RightLabel(Panel2, Row.Caption, {8, Row.Top, 32, 24});
-        (*Row.Label)->setBuddy(*Row.Edit);
-        *Row.Change = RightLabel(Panel2, "---", {Row.ChangeLeft, Row.Top, 46, 24});
+    for (const TEditRow& row : rows) {
+        *row.Edit = new TValueEdit(Panel2);
+        (*row.Edit)->setGeometry(42, row.Top, 67, 24);
+        *row.Label = RightLabel(Panel2, row.Caption, {8, row.Top, 32, 24});
+        (*row.Label)->setBuddy(*row.Edit);
+        *row.Change = RightLabel(Panel2, "---", {row.ChangeLeft, row.Top, 46, 24});
     }
     BoxAEdit->setObjectName(QStringLiteral("BoxAEdit"));
     BoxBEdit->setObjectName(QStringLiteral("BoxBEdit"));
@@ -172,59 +172,59 @@ void TForm1::CreateControls() {
     TimeoutTimer->setInterval(1000);
 
     // Centred on the screen.
-    if (const QScreen* Screen = QGuiApplication::primaryScreen()) {
-        const QRect Area = Screen->availableGeometry();
-        move(Area.center() - QPoint(ClientWidth / 2, ClientHeight / 2));
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(ClientWidth / 2, ClientHeight / 2));
     }
 }
 
 void TForm1::ConnectControls() {
-    auto On = [this](auto Member) {
-        return [this, Member] { Guarded([&] { (this->*Member)(); }); };
+    auto on = [this](auto member) {
+        return [this, member] { Guarded([&] { (this->*member)(); }); };
     };
-    connect(TrayEdit, &QLineEdit::textChanged, this, On(&TForm1::TrayEditChange));
+    connect(TrayEdit, &QLineEdit::textChanged, this, on(&TForm1::TrayEditChange));
     connect(TrayEdit, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& At) { TrayNoPopupMenu->popup(TrayEdit->mapToGlobal(At)); });
-    connect(Circle1, &QAction::triggered, this, On(&TForm1::Circle1Click));
+            [this](const QPoint& at) { TrayNoPopupMenu->popup(TrayEdit->mapToGlobal(at)); });
+    connect(Circle1, &QAction::triggered, this, on(&TForm1::Circle1Click));
     connect(Square1, &QAction::triggered, this,
             [this] { Guarded([this] { Square1Click(Square1); }); });
     connect(Diamond1, &QAction::triggered, this,
             [this] { Guarded([this] { Square1Click(Diamond1); }); });
-    connect(FlowerPot1, &QAction::triggered, this, On(&TForm1::FlowerPotClick));
-    connect(ReqButton, &QPushButton::clicked, this, On(&TForm1::ReqButtonClick));
-    connect(SaveButton, &QPushButton::clicked, this, On(&TForm1::SaveButtonClick));
-    connect(ShowOrigCheckbox, &QCheckBox::clicked, this, On(&TForm1::ShowOrigCheckboxClick));
+    connect(FlowerPot1, &QAction::triggered, this, on(&TForm1::FlowerPotClick));
+    connect(ReqButton, &QPushButton::clicked, this, on(&TForm1::ReqButtonClick));
+    connect(SaveButton, &QPushButton::clicked, this, on(&TForm1::SaveButtonClick));
+    connect(ShowOrigCheckbox, &QCheckBox::clicked, this, on(&TForm1::ShowOrigCheckboxClick));
     connect(DetailedGridCheckBox, &QCheckBox::clicked, this,
-            On(&TForm1::DetailedGridCheckBoxClick));
+            on(&TForm1::DetailedGridCheckBoxClick));
     connect(RotLeftButton, &QToolButton::clicked, this,
             [this] { Guarded([this] { RotRightButtonClick(RotLeftButton); }); });
     connect(RotRightButton, &QToolButton::clicked, this,
             [this] { Guarded([this] { RotRightButtonClick(RotRightButton); }); });
-    connect(ResetButton, &QPushButton::clicked, this, On(&TForm1::ResetButtonClick));
-    connect(HelpButton, &QPushButton::clicked, this, On(&TForm1::HelpButtonClick));
-    connect(SettingsButton, &QPushButton::clicked, this, On(&TForm1::SettingsButtonClick));
-    for (TValueEdit* Edit : {BoxAEdit, BoxBEdit, CircEdit, DBLEdit})
-        connect(Edit, &TValueEdit::Changed, this,
-                [this, Edit] { Guarded([this, Edit] { BoxValsEditChange(Edit); }); });
-    connect(LockBCheckbox, &QCheckBox::clicked, this, On(&TForm1::LockBCheckboxClick));
+    connect(ResetButton, &QPushButton::clicked, this, on(&TForm1::ResetButtonClick));
+    connect(HelpButton, &QPushButton::clicked, this, on(&TForm1::HelpButtonClick));
+    connect(SettingsButton, &QPushButton::clicked, this, on(&TForm1::SettingsButtonClick));
+    for (TValueEdit* edit : {BoxAEdit, BoxBEdit, CircEdit, DBLEdit})
+        connect(edit, &TValueEdit::Changed, this,
+                [this, edit] { Guarded([this, edit] { BoxValsEditChange(edit); }); });
+    connect(LockBCheckbox, &QCheckBox::clicked, this, on(&TForm1::LockBCheckboxClick));
     connect(Image1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& At) { ImagePopupMenu->popup(Image1->mapToGlobal(At)); });
+            [this](const QPoint& at) { ImagePopupMenu->popup(Image1->mapToGlobal(at)); });
     connect(DisplayCommunicationLog1, &QAction::triggered, this,
-            On(&TForm1::DisplayCommunicationLog1Click));
-    connect(TimeoutTimer, &QTimer::timeout, this, On(&TForm1::TimeoutTimerTimer));
+            on(&TForm1::DisplayCommunicationLog1Click));
+    connect(TimeoutTimer, &QTimer::timeout, this, on(&TForm1::TimeoutTimerTimer));
 }
 
-void TForm1::SendMessage(QEvent::Type Message) {
-    QEvent Event(Message);
-    QCoreApplication::sendEvent(this, &Event);
+void TForm1::SendMessage(QEvent::Type message) {
+    QEvent event(message);
+    QCoreApplication::sendEvent(this, &event);
 }
 
-void TForm1::PostMessage(QEvent::Type Message) {
-    QCoreApplication::postEvent(this, new QEvent(Message));
+void TForm1::PostMessage(QEvent::Type message) {
+    QCoreApplication::postEvent(this, new QEvent(message));
 }
 
-bool TForm1::event(QEvent* Event) {
-    switch (static_cast<int>(Event->type())) {
+bool TForm1::event(QEvent* event) {
+    switch (static_cast<int>(event->type())) {
         case WM_APPLYSETTINGS:
             Guarded([this] { ConfigurePort(); });
             return true;
@@ -238,31 +238,31 @@ bool TForm1::event(QEvent* Event) {
             Guarded([this] { HostReply(); });
             return true;
         default:
-            return QWidget::event(Event);
+            return QWidget::event(event);
     }
 }
 
 // The window previews every key before the focused control sees it. Only the
 // key's first receiver counts, so a key that travels up to parents is seen once.
-bool TForm1::eventFilter(QObject* Watched, QEvent* Event) {
-    if (Event->type() != QEvent::KeyPress || !Watched->isWidgetType())
-        return QWidget::eventFilter(Watched, Event);
-    auto* Widget = static_cast<QWidget*>(Watched);
-    QWidget* Focus = QApplication::focusWidget();
-    const bool FirstReceiver = Focus != nullptr ? Widget == Focus : Widget == this;
-    if (!FirstReceiver || Widget->window() != this) return QWidget::eventFilter(Watched, Event);
-    auto* Key = static_cast<QKeyEvent*>(Event);
-    bool Consumed = false;
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+        return QWidget::eventFilter(watched, event);
+    auto* widget = static_cast<QWidget*>(watched);
+    QWidget* focus = QApplication::focusWidget();
+    const bool firstReceiver = focus != nullptr ? widget == focus : widget == this;
+    if (!firstReceiver || widget->window() != this) return QWidget::eventFilter(watched, event);
+    auto* keyEvent = static_cast<QKeyEvent*>(event);
+    bool consumed = false;
     Guarded([&] {
-        Consumed = FormKeyDown(Key);
-        if (!Consumed && Widget == TrayEdit) Consumed = TrayEditKeyPress(Key);
+        consumed = FormKeyDown(keyEvent);
+        if (!consumed && widget == TrayEdit) consumed = TrayEditKeyPress(keyEvent);
     });
-    return Consumed;
+    return consumed;
 }
 
-void TForm1::closeEvent(QCloseEvent* Event) {
+void TForm1::closeEvent(QCloseEvent* event) {
     Guarded([this] { FormClose(); });
-    Event->accept();
+    event->accept();
 }
 
 std::uint32_t TForm1::TickCount() const {

@@ -82,20 +82,20 @@ struct TFormHooks {
     std::function<QTime()> LocalTime;
     // Opens the log file in the desktop's text viewer without waiting;
     // returns whether it started. Empty: the desktop's default viewer.
-    std::function<bool(const QString& FileName)> OpenViewer;
+    std::function<bool(const QString& fileName)> OpenViewer;
     // Folder for the temporary log file. Empty: the system's temp folder.
     QString TempPath;
     // Blocking pause of the window thread. Empty: a real sleep.
-    std::function<void(unsigned Milliseconds)> Sleep;
+    std::function<void(unsigned milliseconds)> Sleep;
     // Runs the settings dialog modally and returns its result
     // (QDialog::Accepted or Rejected). Empty: QDialog::exec.
-    std::function<int(TSettingsForm& Dialog)> ShowSettingsModal;
+    std::function<int(TSettingsForm& dialog)> ShowSettingsModal;
 };
 
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm1(TFormHooks Hooks = {}, QWidget* Parent = nullptr);
+    explicit TForm1(TFormHooks hooks = {}, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // --- Controls (owned by the window) ----------------------------------
@@ -141,8 +141,8 @@ public:
     void FormCreate();
     void FormClose();
     // Returns whether the key was consumed (the focused control must not see it).
-    bool FormKeyDown(QKeyEvent* Key);
-    void COMPortRxChar(std::int32_t Count);
+    bool FormKeyDown(QKeyEvent* key);
+    void COMPortRxChar(std::int32_t count);
     void TimeoutTimerTimer();
     void SettingsButtonClick();
     void DisplayCommunicationLog1Click();
@@ -150,24 +150,24 @@ public:
     void SaveButtonClick();
     void TrayEditChange();
     // Returns whether the key was swallowed.
-    bool TrayEditKeyPress(QKeyEvent* Key);
+    bool TrayEditKeyPress(QKeyEvent* key);
 
     // --- Operations used by several parts ----------------------------------
     // Writes Text to COMPort (waiting for the write), logs it as data to the
     // host and, during a conversation, restarts the 15-second reply countdown.
-    void SendToHost(const std::string& Text);
+    void SendToHost(const std::string& text);
     // Sets a status bar panel and the bar's hint to Text.
-    void ShowStatus(const std::string& Text, int Panel);
-    void EnableControls(bool Enable);
+    void ShowStatus(const std::string& text, int panel);
+    void EnableControls(bool enable);
     // Blocks the window thread for the pause after initialization.
-    void Pause(unsigned Milliseconds);
-    void LogToHost(const std::string& Data);
-    void LogFromHost(const std::string& Data);
+    void Pause(unsigned milliseconds);
+    void LogToHost(const std::string& data);
+    void LogFromHost(const std::string& data);
 
     // Handles a window message at once, as the platform's SendMessage does.
-    void SendMessage(QEvent::Type Message);
+    void SendMessage(QEvent::Type message);
     // Queues a window message for the event loop.
-    void PostMessage(QEvent::Type Message);
+    void PostMessage(QEvent::Type message);
 
     // The file name the settings are kept in: the program file with ".dat".
     std::string SettingsFileName() const;
@@ -175,9 +175,9 @@ public:
     const std::string& ProgramFileName() const { return FProgramFile; }
 
 protected:
-    bool event(QEvent* Event) override;
-    bool eventFilter(QObject* Watched, QEvent* Event) override;
-    void closeEvent(QCloseEvent* Event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     friend struct TForm1Probe;  // tests reach the fields through it
@@ -185,12 +185,12 @@ private:
     void CreateControls();
     void ConnectControls();
     void ConfigurePort();
-    std::string ReadWaiting(std::int32_t Count);
+    std::string ReadWaiting(std::int32_t count);
     void HostReply();
     void ProcessReply();
     void EndConversation();
     // Ends the running conversation without showing the log.
-    void EndConversationQuietly(const std::string& Message);
+    void EndConversationQuietly(const std::string& message);
     void ShowLog();
     void DeleteLogFile();
     std::uint32_t TickCount() const;
@@ -208,11 +208,11 @@ private:
 
     // One step of a conversation: reads the reply in FRxBuffer with a fresh
     // matcher and answers it; fails by throwing with the operator's text.
-    using TStep = void (TForm1::*)(TReplyMatcher& Matcher);
+    using TStep = void (TForm1::*)(TReplyMatcher& matcher);
     // The steps by state (ConversationSteps.cpp); a null entry (cvIdle) runs nothing.
     static const TStep FSteps[ConversationStateCount];
     // This window's copy of FSteps, which ProcessReply runs; tests replace entries.
-    using TStepHandler = std::function<void(TForm1& Form, TReplyMatcher& Matcher)>;
+    using TStepHandler = std::function<void(TForm1& form, TReplyMatcher& matcher)>;
     std::array<TStepHandler, ConversationStateCount> FStepTable;
 
     // --- Shared state of the conversation steps ------------------------------
@@ -226,13 +226,13 @@ private:
     // --- conversation steps: declared here, defined in Negotiation.cpp, RequestJob.cpp,
     // StoreJob.cpp ---
     // Steps by state (the step table). Each reads the reply in FRxBuffer.
-    void InitAnswerStep(TReplyMatcher& Matcher);       // cvAwaitInitAnswer
-    void DefinitionStep(TReplyMatcher& Matcher);       // cvAwaitDefinition
-    void JobStep(TReplyMatcher& Matcher);              // cvAwaitJob
-    void StoreInitStep(TReplyMatcher& Matcher);        // cvAwaitStoreInit
-    void StoreGrantStep(TReplyMatcher& Matcher);       // cvAwaitStoreGrant
-    void StoreResultStep(TReplyMatcher& Matcher);      // cvAwaitStoreResult
-    void StoreDefinitionStep(TReplyMatcher& Matcher);  // cvAwaitStoreDefinition
+    void InitAnswerStep(TReplyMatcher& matcher);       // cvAwaitInitAnswer
+    void DefinitionStep(TReplyMatcher& matcher);       // cvAwaitDefinition
+    void JobStep(TReplyMatcher& matcher);              // cvAwaitJob
+    void StoreInitStep(TReplyMatcher& matcher);        // cvAwaitStoreInit
+    void StoreGrantStep(TReplyMatcher& matcher);       // cvAwaitStoreGrant
+    void StoreResultStep(TReplyMatcher& matcher);      // cvAwaitStoreResult
+    void StoreDefinitionStep(TReplyMatcher& matcher);  // cvAwaitStoreDefinition
 
     // The tray field's text as the bytes that go on the line.
     std::string TrayText() const;
@@ -241,13 +241,13 @@ private:
     std::string PacketTray() const;
     // Sends the initialization request that opens a conversation in State;
     // a failed send re-enables the controls and reaches the caller.
-    void StartConversation(TConversationState State);
+    void StartConversation(TConversationState state);
     // Blocks for the pause after initialization when PauseMode is "Y".
     void PauseAfterInit();
 
 public:
     // Fills HBox, VBox and Circ of Trace from its Radii.
-    void MeasureShape(TTraceInfo& Trace);
+    void MeasureShape(TTraceInfo& trace);
     // The store conversation's start (Save Shape).
     void StartStore();
 
@@ -266,26 +266,26 @@ public:
     void ShowValues();
     void ClearImage();
     void DrawShape();
-    static QString FormatChange(double Value);
+    static QString FormatChange(double value);
     void LockBCheckboxClick();
     void HelpButtonClick();
-    void BoxValsEditChange(QObject* Sender);
-    void RotRightButtonClick(QObject* Sender);
+    void BoxValsEditChange(QObject* sender);
+    void RotRightButtonClick(QObject* sender);
     void ResetButtonClick();
     void ShowOrigCheckboxClick();
     void DetailedGridCheckBoxClick();
     void Circle1Click();
-    void Square1Click(QObject* Sender);
+    void Square1Click(QObject* sender);
     void FlowerPotClick();
     // Ctrl+arrow keys of FormKeyDown; returns whether the key was consumed.
-    bool OverlayKeyDown(QKeyEvent* Key);
+    bool OverlayKeyDown(QKeyEvent* key);
 
 private:
     friend struct TEditorProbe;  // editor tests reach the editor's state through it
 
     // Makes Radii (a preset) the received shape, shows TrayText in the tray
     // field and sets the working shape to it at 1024 points with DBL 15.00.
-    void LoadPreset(const std::string& Radii, const char* TrayText);
+    void LoadPreset(const std::string& radii, const char* trayText);
 
     bool FUpdating = false;
     std::int32_t FOverlayX = -1;

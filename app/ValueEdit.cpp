@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr double kStep = 0.1;
+constexpr double KStep = 0.1;
 
 QChar DecimalSeparator(const QLocale& locale) {
     const QString point = locale.decimalPoint();
@@ -94,7 +94,7 @@ void TValueEdit::stepBy(int steps) {
     // Stepping from a text that is not a number starts at zero, as an empty
     // edit reads as nothing to keep.
     const double current = ParseValue(Text()).value_or(0.0);
-    double next = std::round((current + steps * kStep) * 100.0) / 100.0;
+    double next = std::round((current + steps * KStep) * 100.0) / 100.0;
     if (next < 0.0) next = 0.0;
     SetValue(next);
     lineEdit()->selectAll();

@@ -4,9 +4,9 @@
 #include "app/Unit1.h"
 
 int main(int argc, char** argv) {
-    TApplication Application(argc, argv);
-    TForm1 Form1;
-    TTerminationSignals Signals(Form1);
-    Form1.show();
-    return Application.exec();
+    TApplication application(argc, argv);
+    TForm1 form1;
+    TTerminationSignals terminationSignals(form1);
+    form1.show();
+    return application.exec();
 }

@@ -10,39 +10,39 @@
 namespace {
 
 QApplication& Application() {
-    static int Argc = 1;
-    static char Name[] = "bench_app_settings";
-    static char* Argv[] = {Name, nullptr};
-    static QApplication App(Argc, Argv);
-    return App;
+    static int argc = 1;
+    static char name[] = "bench_app_settings";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    return app;
 }
 
 TNameValueList Settings() {
-    TNameValueList List;
-    SetDefaultSettings(List);
-    List.SetValue("Port", "COM1");
-    return List;
+    TNameValueList list;
+    SetDefaultSettings(list);
+    list.SetValue("Port", "COM1");
+    return list;
 }
 
 // This machine's own devices: COM1..COM99 are /dev/ttyS0..98.
-void BM_OpenSettingsDialog(benchmark::State& State) {
+void OpenSettingsDialog(benchmark::State& state) {
     Application();
-    TNameValueList List = Settings();
-    for (auto _ : State) {
-        TSettingsForm Dialog(List);
-        benchmark::DoNotOptimize(Dialog.COMPortComboBox);
+    TNameValueList list = Settings();
+    for (auto _ : state) {
+        TSettingsForm dialog(list);
+        benchmark::DoNotOptimize(dialog.COMPortComboBox);
     }
 }
-BENCHMARK(BM_OpenSettingsDialog)->Unit(benchmark::kMillisecond);
+BENCHMARK(OpenSettingsDialog)->Unit(benchmark::kMillisecond);
 
 // The probes alone.
-void BM_ListUsablePorts(benchmark::State& State) {
-    TComPort Port;
-    std::size_t Found = 0;
-    for (auto _ : State) Found = ListUsablePorts(Port).size();
-    State.counters["ports"] = static_cast<double>(Found);
+void ListUsablePorts(benchmark::State& state) {
+    TComPort port;
+    std::size_t found = 0;
+    for (auto _ : state) found = ListUsablePorts(port).size();
+    state.counters["ports"] = static_cast<double>(found);
 }
-BENCHMARK(BM_ListUsablePorts)->Unit(benchmark::kMillisecond);
+BENCHMARK(ListUsablePorts)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

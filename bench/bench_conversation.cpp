@@ -41,26 +41,26 @@ using TClock = std::chrono::steady_clock;
 constexpr unsigned Baud = 9600;
 
 double CpuSeconds() {
-    rusage Usage{};
-    getrusage(RUSAGE_SELF, &Usage);
-    auto Seconds = [](const timeval& T) {
-        return static_cast<double>(T.tv_sec) + static_cast<double>(T.tv_usec) / 1e6;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
     };
-    return Seconds(Usage.ru_utime) + Seconds(Usage.ru_stime);
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-void MakeRaw(int Fd) {
-    termios Tio{};
-    tcgetattr(Fd, &Tio);
-    cfmakeraw(&Tio);
-    cfsetspeed(&Tio, B9600);
-    tcsetattr(Fd, TCSANOW, &Tio);
+void MakeRaw(int fd) {
+    termios tio{};
+    tcgetattr(fd, &tio);
+    cfmakeraw(&tio);
+    cfsetspeed(&tio, B9600);
+    tcsetattr(fd, TCSANOW, &tio);
 }
 
 // Copies bytes between the simulator's line and the program's pseudo-terminal.
 class TRelay {
 public:
-    TRelay(int HostFd, int ProgramMaster) : FHost(HostFd), FProgram(ProgramMaster) {
+    TRelay(int hostFd, int programMaster) : FHost(hostFd), FProgram(programMaster) {
         if (pipe(FStop) != 0) throw std::runtime_error("pipe");
         FThread = std::thread([this] { Run(); });
     }
@@ -77,25 +77,25 @@ public:
 
 private:
     void Run() {
-        char Buffer[4096];
+        char buffer[4096];
         while (true) {
-            pollfd Fds[3] = {{FHost, POLLIN, 0}, {FProgram, POLLIN, 0}, {FStop[0], POLLIN, 0}};
-            if (poll(Fds, 3, -1) < 0) continue;
-            if (Fds[2].revents) return;
+            pollfd fds[3] = {{FHost, POLLIN, 0}, {FProgram, POLLIN, 0}, {FStop[0], POLLIN, 0}};
+            if (poll(fds, 3, -1) < 0) continue;
+            if (fds[2].revents) return;
             for (int i = 0; i < 2; ++i) {
-                if (!(Fds[i].revents & POLLIN)) continue;
-                const ssize_t N = read(Fds[i].fd, Buffer, sizeof Buffer);
-                if (N <= 0) continue;
-                const int To = i == 0 ? FProgram : FHost;
-                for (ssize_t Done = 0; Done < N;) {
-                    const ssize_t W = write(To, Buffer + Done, static_cast<std::size_t>(N - Done));
-                    if (W > 0) Done += W;
+                if (!(fds[i].revents & POLLIN)) continue;
+                const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+                if (n <= 0) continue;
+                const int to = i == 0 ? FProgram : FHost;
+                for (ssize_t done = 0; done < n;) {
+                    const ssize_t w = write(to, buffer + done, static_cast<std::size_t>(n - done));
+                    if (w > 0) done += w;
                 }
-                (i == 0 ? FromHost : ToHost) += static_cast<std::size_t>(N);
+                (i == 0 ? FromHost : ToHost) += static_cast<std::size_t>(n);
             }
-            timespec Used{};
-            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &Used);
-            CpuSeconds = static_cast<double>(Used.tv_sec) + static_cast<double>(Used.tv_nsec) / 1e9;
+            timespec used{};
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
+            CpuSeconds = static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
         }
     }
     int FHost;
@@ -111,118 +111,118 @@ struct TResult {
 
 // Clicks Button and runs the event loop until the conversation has ended
 // (the Settings button comes back only then).
-TResult Converse(TForm1& Form, QPushButton* Button, TRelay& Relay) {
-    const std::size_t From0 = Relay.FromHost, To0 = Relay.ToHost;
-    const double Cpu0 = CpuSeconds() - Relay.CpuSeconds;
-    const auto Start = TClock::now();
-    Button->setEnabled(true);
-    Button->click();
+TResult Converse(TForm1& form, QPushButton* button, TRelay& relay) {
+    const std::size_t from0 = relay.FromHost, to0 = relay.ToHost;
+    const double cpu0 = CpuSeconds() - relay.CpuSeconds;
+    const auto start = TClock::now();
+    button->setEnabled(true);
+    button->click();
     // Sleeps until the next event: a busy loop here would count as the program's CPU.
-    while (!Form.SettingsButton->isEnabled())
+    while (!form.SettingsButton->isEnabled())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    TResult R;
-    R.Wall = std::chrono::duration<double>(TClock::now() - Start).count();
-    R.Cpu = CpuSeconds() - Relay.CpuSeconds - Cpu0;
-    R.FromHost = Relay.FromHost - From0;
-    R.ToHost = Relay.ToHost - To0;
-    return R;
+    TResult r;
+    r.Wall = std::chrono::duration<double>(TClock::now() - start).count();
+    r.Cpu = CpuSeconds() - relay.CpuSeconds - cpu0;
+    r.FromHost = relay.FromHost - from0;
+    r.ToHost = relay.ToHost - to0;
+    return r;
 }
 
-void Report(const char* Name, const std::vector<TResult>& Results) {
-    double Wall = 0, Cpu = 0, Bound = 0, TwoWay = 0;
-    for (const TResult& R : Results) {
-        Wall += R.Wall;
-        Cpu += R.Cpu;
-        Bound += static_cast<double>(R.FromHost) * 10.0 / Baud;
-        TwoWay += static_cast<double>(R.FromHost + R.ToHost) * 10.0 / Baud;
+void Report(const char* name, const std::vector<TResult>& results) {
+    double wall = 0, cpu = 0, bound = 0, twoWay = 0;
+    for (const TResult& r : results) {
+        wall += r.Wall;
+        cpu += r.Cpu;
+        bound += static_cast<double>(r.FromHost) * 10.0 / Baud;
+        twoWay += static_cast<double>(r.FromHost + r.ToHost) * 10.0 / Baud;
     }
-    const double N = static_cast<double>(Results.size());
+    const double n = static_cast<double>(results.size());
     std::printf(
         "%-26s host bytes %6zu  program bytes %6zu  wall %8.3f s  host wire %8.3f s  "
         "ratio %.4f (+%.2f%%)  two-way wire %8.3f s  program CPU %7.2f ms\n",
-        Name, Results.front().FromHost, Results.front().ToHost, Wall / N, Bound / N, Wall / Bound,
-        (Wall / Bound - 1) * 100, TwoWay / N, Cpu / N * 1000);
+        name, results.front().FromHost, results.front().ToHost, wall / n, bound / n, wall / bound,
+        (wall / bound - 1) * 100, twoWay / n, cpu / n * 1000);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication App(argc, argv);
-    const int Rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    QApplication app(argc, argv);
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
 
-    QTemporaryDir Dir;
-    const std::filesystem::path Root = Dir.path().toStdString();
-    const std::filesystem::path Jobs = Root / "jobs";
-    std::filesystem::create_directories(Jobs);
+    QTemporaryDir dir;
+    const std::filesystem::path root = dir.path().toStdString();
+    const std::filesystem::path jobs = root / "jobs";
+    std::filesystem::create_directories(jobs);
     std::filesystem::copy_file(std::filesystem::path(TREVALON_SAMPLES_DIR) / "R360_3.oma",
-                               Jobs / "1234.oma");
+                               jobs / "1234.oma");
 
-    for (const char* Format : {"1", "4"}) {
-        const std::filesystem::path Link = Root / (std::string("line") + Format);
-        std::vector<std::string> Args = {TREVALON_HOST_EXE,
+    for (const char* format : {"1", "4"}) {
+        const std::filesystem::path link = root / (std::string("line") + format);
+        std::vector<std::string> args = {TREVALON_HOST_EXE,
                                          "--jobs",
-                                         Jobs.string(),
+                                         jobs.string(),
                                          "--link",
-                                         Link.string(),
+                                         link.string(),
                                          "--pace",
                                          std::to_string(Baud),
                                          "--format",
-                                         Format,
+                                         format,
                                          "--points",
                                          "512",
                                          "--log",
-                                         (Root / "host.log").string()};
-        std::vector<char*> Argv;
-        for (std::string& Arg : Args) Argv.push_back(Arg.data());
-        Argv.push_back(nullptr);
-        pid_t Pid = -1;
-        if (posix_spawn(&Pid, TREVALON_HOST_EXE, nullptr, nullptr, Argv.data(), environ) != 0)
+                                         (root / "host.log").string()};
+        std::vector<char*> hostArgv;
+        for (std::string& arg : args) hostArgv.push_back(arg.data());
+        hostArgv.push_back(nullptr);
+        pid_t pid = -1;
+        if (posix_spawn(&pid, TREVALON_HOST_EXE, nullptr, nullptr, hostArgv.data(), environ) != 0)
             return 1;
-        const auto Deadline = TClock::now() + std::chrono::seconds(10);
-        while (!std::filesystem::exists(Link) && TClock::now() < Deadline)
+        const auto deadline = TClock::now() + std::chrono::seconds(10);
+        while (!std::filesystem::exists(link) && TClock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        const int HostFd = open(Link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        int Master = -1, Slave = -1;
-        char SlaveName[256] = {};
-        if (HostFd < 0 || openpty(&Master, &Slave, SlaveName, nullptr, nullptr) != 0) return 1;
-        MakeRaw(HostFd);
+        const int hostFd = open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        int master = -1, slave = -1;
+        char slaveName[256] = {};
+        if (hostFd < 0 || openpty(&master, &slave, slaveName, nullptr, nullptr) != 0) return 1;
+        MakeRaw(hostFd);
         {
-            TRelay Relay(HostFd, Master);
-            std::ofstream(Root / "trevalon.dat", std::ios::binary)
-                << "Port=" << SlaveName << "\r\nBaudRate=9600\r\nParity=None\r\nDataBits=8\r\n"
+            TRelay relay(hostFd, master);
+            std::ofstream(root / "trevalon.dat", std::ios::binary)
+                << "Port=" << slaveName << "\r\nBaudRate=9600\r\nParity=None\r\nDataBits=8\r\n"
                 << "StopBits=1\r\n";
-            TFormHooks Hooks;
-            Hooks.ProgramFile = (Root / "trevalon").string();
-            Hooks.OpenViewer = [](const QString&) { return true; };
-            Hooks.TempPath = Dir.path();
-            TForm1 Form(Hooks);
+            TFormHooks hooks;
+            hooks.ProgramFile = (root / "trevalon").string();
+            hooks.OpenViewer = [](const QString&) { return true; };
+            hooks.TempPath = dir.path();
+            TForm1 form(hooks);
             for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
 
-            std::vector<TResult> Requests, Stores;
-            for (int Round = 0; Round < Rounds; ++Round) {
-                Form.TrayEdit->setText(QStringLiteral("1234"));
-                Requests.push_back(Converse(Form, Form.ReqButton, Relay));
-                if (!Form.StatusBar1->PanelText(0).isEmpty()) {
+            std::vector<TResult> requests, stores;
+            for (int round = 0; round < rounds; ++round) {
+                form.TrayEdit->setText(QStringLiteral("1234"));
+                requests.push_back(Converse(form, form.ReqButton, relay));
+                if (!form.StatusBar1->PanelText(0).isEmpty()) {
                     std::fprintf(stderr, "request failed: %s\n",
-                                 qPrintable(Form.StatusBar1->PanelText(0)));
+                                 qPrintable(form.StatusBar1->PanelText(0)));
                     return 1;
                 }
-                Stores.push_back(Converse(Form, Form.SaveButton, Relay));
-                if (Form.StatusBar1->PanelText(0) != QStringLiteral("Job stored")) {
+                stores.push_back(Converse(form, form.SaveButton, relay));
+                if (form.StatusBar1->PanelText(0) != QStringLiteral("Job stored")) {
                     std::fprintf(stderr, "store failed: %s\n",
-                                 qPrintable(Form.StatusBar1->PanelText(0)));
+                                 qPrintable(form.StatusBar1->PanelText(0)));
                     return 1;
                 }
             }
-            Report((std::string("request, format ") + Format + ", 512").c_str(), Requests);
-            Report((std::string("store, format ") + Format + ", 512").c_str(), Stores);
+            Report((std::string("request, format ") + format + ", 512").c_str(), requests);
+            Report((std::string("store, format ") + format + ", 512").c_str(), stores);
         }
-        close(Slave);
-        close(Master);
-        close(HostFd);
-        kill(Pid, SIGTERM);
-        waitpid(Pid, nullptr, 0);
+        close(slave);
+        close(master);
+        close(hostFd);
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
     }
     return 0;
 }

@@ -14,27 +14,27 @@ namespace {
 
 // COM1..COM99 with the first range(0) of them free (pseudo-terminals), the
 // others missing, and two USB serial devices, both free.
-void BM_BuildCandidates(benchmark::State& State) {
+void BuildCandidates(benchmark::State& state) {
     EnsureApplication();
-    const TBenchPorts Ports(static_cast<int>(State.range(0)), {"ttyACM0", "ttyUSB0"});
+    const TBenchPorts ports(static_cast<int>(state.range(0)), {"ttyACM0", "ttyUSB0"});
 
-    TComPort Port;
-    std::size_t Count = 0;
-    for (auto _ : State) Count = BuildCandidates(Port).size();
-    State.counters["candidates"] = static_cast<double>(Count);
+    TComPort port;
+    std::size_t count = 0;
+    for (auto _ : state) count = BuildCandidates(port).size();
+    state.counters["candidates"] = static_cast<double>(count);
 }
-BENCHMARK(BM_BuildCandidates)->Arg(0)->Arg(2)->Arg(8)->Unit(benchmark::kMillisecond);
+BENCHMARK(BuildCandidates)->Arg(0)->Arg(2)->Arg(8)->Unit(benchmark::kMillisecond);
 
 // This machine's own devices: COM1..COM99 are /dev/ttyS0..98, and the USB
 // serial devices that are present.
-void BM_BuildCandidatesThisMachine(benchmark::State& State) {
+void BuildCandidatesThisMachine(benchmark::State& state) {
     EnsureApplication();
-    TComPort Port;
-    std::size_t Count = 0;
-    for (auto _ : State) Count = BuildCandidates(Port).size();
-    State.counters["candidates"] = static_cast<double>(Count);
+    TComPort port;
+    std::size_t count = 0;
+    for (auto _ : state) count = BuildCandidates(port).size();
+    state.counters["candidates"] = static_cast<double>(count);
 }
-BENCHMARK(BM_BuildCandidatesThisMachine)->Unit(benchmark::kMillisecond);
+BENCHMARK(BuildCandidatesThisMachine)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -20,8 +20,8 @@ struct TPty {
     int Slave = -1;
     std::string Path;
     TPty() {
-        char Name[256] = {};
-        if (::openpty(&Master, &Slave, Name, nullptr, nullptr) == 0) Path = Name;
+        char name[256] = {};
+        if (::openpty(&Master, &Slave, name, nullptr, nullptr) == 0) Path = name;
     }
     ~TPty() {
         if (Slave >= 0) ::close(Slave);
@@ -32,10 +32,10 @@ struct TPty {
 };
 
 inline void EnsureApplication() {
-    static int Argc = 1;
-    static char Name[] = "bench_discovery";
-    static char* Argv[] = {Name, nullptr};
-    static QApplication App(Argc, Argv);
+    static int argc = 1;
+    static char name[] = "bench_discovery";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
 }
 
 // While it exists, COM1..COM<Free> open free pseudo-terminals, the other COM
@@ -43,18 +43,18 @@ inline void EnsureApplication() {
 // listing order), each a free pseudo-terminal.
 class TBenchPorts {
 public:
-    TBenchPorts(int Free, const std::vector<std::string>& UsbDevices) {
-        auto Names = std::make_shared<std::map<std::string, std::string>>();
+    TBenchPorts(int free, const std::vector<std::string>& usbDevices) {
+        auto names = std::make_shared<std::map<std::string, std::string>>();
         for (int n = 1; n <= 99; ++n) {
-            std::string Path = "/nonexistent/tty" + std::to_string(n);
-            if (n <= Free) Path = FPtys.emplace_back(std::make_unique<TPty>())->Path;
-            (*Names)["COM" + std::to_string(n)] = Path;
+            std::string path = "/nonexistent/tty" + std::to_string(n);
+            if (n <= free) path = FPtys.emplace_back(std::make_unique<TPty>())->Path;
+            (*names)["COM" + std::to_string(n)] = path;
         }
-        for (const std::string& Device : UsbDevices)
-            (*Names)[Device] = FPtys.emplace_back(std::make_unique<TPty>())->Path;
+        for (const std::string& device : usbDevices)
+            (*names)[device] = FPtys.emplace_back(std::make_unique<TPty>())->Path;
         FPreviousMapper =
-            SetComPathMapper([Names](const std::string& Port) { return Names->at(Port); });
-        FPreviousLister = SetUsbSerialLister([UsbDevices] { return UsbDevices; });
+            SetComPathMapper([names](const std::string& port) { return names->at(port); });
+        FPreviousLister = SetUsbSerialLister([usbDevices] { return usbDevices; });
     }
     ~TBenchPorts() {
         SetUsbSerialLister(FPreviousLister);

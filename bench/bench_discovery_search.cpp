@@ -16,35 +16,35 @@
 
 namespace {
 
-void BM_WholeSearchNoHost(benchmark::State& State) {
+void WholeSearchNoHost(benchmark::State& state) {
     EnsureApplication();
-    const int Free = static_cast<int>(State.range(0));
-    const TBenchPorts Ports(Free, {});
+    const int free = static_cast<int>(state.range(0));
+    const TBenchPorts ports(free, {});
 
-    QEventLoop Loop;
-    std::string Outcome;
-    const TMessageBoxHook PreviousHook =
-        SetMessageBoxHook([&](QWidget*, const TMessageBoxInfo& Box) {
-            if (Box.Icon == QMessageBox::Question) return QMessageBox::Yes;
-            Outcome = Box.Text;
-            Loop.quit();
+    QEventLoop loop;
+    std::string outcome;
+    const TMessageBoxHook previousHook =
+        SetMessageBoxHook([&](QWidget*, const TMessageBoxInfo& box) {
+            if (box.Icon == QMessageBox::Question) return QMessageBox::Yes;
+            outcome = box.Text;
+            loop.quit();
             return QMessageBox::Ok;
         });
 
-    TNameValueList Settings;
-    SetDefaultSettings(Settings);
-    for (auto _ : State) {
-        TSettingsForm Dialog(Settings);
-        Dialog.BitBtn3Click();
-        Loop.exec();
+    TNameValueList settings;
+    SetDefaultSettings(settings);
+    for (auto _ : state) {
+        TSettingsForm dialog(settings);
+        dialog.BitBtn3Click();
+        loop.exec();
     }
-    State.counters["ports"] = Free;
-    State.counters["expected_ms"] = 4.0 * Free * 3000.0;
-    if (Outcome != "Did not find host") State.SkipWithError(Outcome.c_str());
+    state.counters["ports"] = free;
+    state.counters["expected_ms"] = 4.0 * free * 3000.0;
+    if (outcome != "Did not find host") state.SkipWithError(outcome.c_str());
 
-    SetMessageBoxHook(PreviousHook);
+    SetMessageBoxHook(previousHook);
 }
-BENCHMARK(BM_WholeSearchNoHost)
+BENCHMARK(WholeSearchNoHost)
     ->Arg(1)
     ->Arg(2)
     ->Iterations(1)

@@ -23,46 +23,46 @@ std::unique_ptr<TForm1> Form;
 TForm1& Window() {
     if (!Form) {
         Dir = std::make_unique<QTemporaryDir>();
-        TFormHooks Hooks;
-        Hooks.ProgramFile = Dir->filePath(QStringLiteral("trevalon")).toStdString();
-        Hooks.OpenViewer = [](const QString&) { return true; };
-        Hooks.TempPath = Dir->path();
-        Form = std::make_unique<TForm1>(std::move(Hooks));
+        TFormHooks hooks;
+        hooks.ProgramFile = Dir->filePath(QStringLiteral("trevalon")).toStdString();
+        hooks.OpenViewer = [](const QString&) { return true; };
+        hooks.TempPath = Dir->path();
+        Form = std::make_unique<TForm1>(std::move(hooks));
         Form->FlowerPot1->trigger();
     }
     return *Form;
 }
 
-double Max(const std::vector<double>& V) {
-    return *std::max_element(V.begin(), V.end());
+double Max(const std::vector<double>& v) {
+    return *std::max_element(v.begin(), v.end());
 }
 
 // Alternates the edit between two values so that every step is a real change.
-void Keystrokes(benchmark::State& State, TValueEdit* TForm1::*Edit, const char* A, const char* B,
-                bool LockB) {
-    TForm1& F = Window();
-    F.LockBCheckbox->setChecked(LockB);
-    F.LockBCheckboxClick();
+void Keystrokes(benchmark::State& state, TValueEdit* TForm1::*edit, const char* a, const char* b,
+                bool lockB) {
+    TForm1& f = Window();
+    f.LockBCheckbox->setChecked(lockB);
+    f.LockBCheckboxClick();
     // Repetitions run this function afresh; the count carries the alternation on.
-    static unsigned Stroke = 0;
-    for (auto _ : State) (F.*Edit)->SetText(QString::fromLatin1(++Stroke % 2 != 0 ? A : B));
+    static unsigned stroke = 0;
+    for (auto _ : state) (f.*edit)->SetText(QString::fromLatin1(++stroke % 2 != 0 ? a : b));
 }
 
-void BM_EditBoxB_LockB(benchmark::State& State) {
-    Keystrokes(State, &TForm1::BoxBEdit, "52.00", "52.10", true);
+void EditBoxBLockB(benchmark::State& state) {
+    Keystrokes(state, &TForm1::BoxBEdit, "52.00", "52.10", true);
 }
-void BM_EditBoxA(benchmark::State& State) {
-    Keystrokes(State, &TForm1::BoxAEdit, "55.00", "55.10", false);
+void EditBoxA(benchmark::State& state) {
+    Keystrokes(state, &TForm1::BoxAEdit, "55.00", "55.10", false);
 }
-void BM_EditCirc(benchmark::State& State) {
-    Keystrokes(State, &TForm1::CircEdit, "200.00", "200.10", false);
+void EditCirc(benchmark::State& state) {
+    Keystrokes(state, &TForm1::CircEdit, "200.00", "200.10", false);
 }
-void BM_EditDBL(benchmark::State& State) {
-    Keystrokes(State, &TForm1::DBLEdit, "16.00", "16.10", false);
+void EditDBL(benchmark::State& state) {
+    Keystrokes(state, &TForm1::DBLEdit, "16.00", "16.10", false);
 }
-void BM_RedrawOnly(benchmark::State& State) {
-    TForm1& F = Window();
-    for (auto _ : State) F.DrawShape();
+void RedrawOnly(benchmark::State& state) {
+    TForm1& f = Window();
+    for (auto _ : state) f.DrawShape();
 }
 
 #define KEYSTROKE_BENCHMARK(Name)       \
@@ -73,17 +73,17 @@ void BM_RedrawOnly(benchmark::State& State) {
         ->Unit(benchmark::kMicrosecond) \
         ->ComputeStatistics("max", Max)
 
-KEYSTROKE_BENCHMARK(BM_EditBoxB_LockB);
-KEYSTROKE_BENCHMARK(BM_EditBoxA);
-KEYSTROKE_BENCHMARK(BM_EditCirc);
-KEYSTROKE_BENCHMARK(BM_EditDBL);
-BENCHMARK(BM_RedrawOnly)->Unit(benchmark::kMicrosecond);
+KEYSTROKE_BENCHMARK(EditBoxBLockB);
+KEYSTROKE_BENCHMARK(EditBoxA);
+KEYSTROKE_BENCHMARK(EditCirc);
+KEYSTROKE_BENCHMARK(EditDBL);
+BENCHMARK(RedrawOnly)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    TApplication App(argc, argv);
+    TApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

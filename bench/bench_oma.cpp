@@ -27,31 +27,31 @@ std::string Shape512() {
 
 const std::string Radii = Shape512();
 
-void BM_EncodeFmt1(benchmark::State& state) {
+void EncodeFmt1(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(EncodeTraceFmt1(Radii));
 }
 
-void BM_DecodeFmt1Digits(benchmark::State& state) {
+void DecodeFmt1Digits(benchmark::State& state) {
     const std::string records = EncodeTraceFmt1(Radii);
     for (auto _ : state) benchmark::DoNotOptimize(KeepDigits(records));
 }
 
-template <std::string (*Encode)(std::string_view)>
-void BM_Encode(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(Encode(Radii));
+template <std::string (*Encoder)(std::string_view)>
+void Encode(benchmark::State& state) {
+    for (auto _ : state) benchmark::DoNotOptimize(Encoder(Radii));
 }
 
-void BM_DecodeFmt2(benchmark::State& state) {
+void DecodeFmt2(benchmark::State& state) {
     const std::string wire = EncodeTraceFmt2(Radii);
     for (auto _ : state) benchmark::DoNotOptimize(DecodeTraceFmt2(wire));
 }
 
-void BM_DecodeFmt3(benchmark::State& state) {
+void DecodeFmt3(benchmark::State& state) {
     const std::string wire = EncodeTraceFmt3(Radii);
     for (auto _ : state) benchmark::DoNotOptimize(DecodeTraceFmt3(wire));
 }
 
-void BM_DecodeFmt4(benchmark::State& state) {
+void DecodeFmt4(benchmark::State& state) {
     const std::string wire = EncodeTraceFmt4(Radii);
     for (auto _ : state) benchmark::DoNotOptimize(DecodeTraceFmt4(wire, 512));
 }
@@ -62,34 +62,34 @@ std::string JobBody() {
            "HBOX=50.00;50.00\rVBOX=40.00;40.00\rCIRC=150.00;150.00\rDBL=18.00\r";
 }
 
-void BM_OmaCRC16Job(benchmark::State& state) {
+void OmaCRC16Job(benchmark::State& state) {
     const std::string body = JobBody();
     for (auto _ : state) benchmark::DoNotOptimize(OmaCRC16(body));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * body.size()));
 }
 
-void BM_BuildPacketJob(benchmark::State& state) {
+void BuildPacketJob(benchmark::State& state) {
     const std::string body = JobBody();
     for (auto _ : state) benchmark::DoNotOptimize(BuildPacket(body));
 }
 
-void BM_RenderControlCharsJob(benchmark::State& state) {
+void RenderControlCharsJob(benchmark::State& state) {
     const std::string packet = BuildPacket(JobBody());
     for (auto _ : state) benchmark::DoNotOptimize(RenderControlChars(packet));
 }
 
 }  // namespace
 
-BENCHMARK(BM_EncodeFmt1);
-BENCHMARK(BM_DecodeFmt1Digits);
-BENCHMARK(BM_Encode<EncodeTraceFmt2>)->Name("BM_EncodeFmt2");
-BENCHMARK(BM_DecodeFmt2);
-BENCHMARK(BM_Encode<EncodeTraceFmt3>)->Name("BM_EncodeFmt3");
-BENCHMARK(BM_DecodeFmt3);
-BENCHMARK(BM_Encode<EncodeTraceFmt4>)->Name("BM_EncodeFmt4");
-BENCHMARK(BM_DecodeFmt4);
-BENCHMARK(BM_OmaCRC16Job);
-BENCHMARK(BM_BuildPacketJob);
-BENCHMARK(BM_RenderControlCharsJob);
+BENCHMARK(EncodeFmt1);
+BENCHMARK(DecodeFmt1Digits);
+BENCHMARK(Encode<EncodeTraceFmt2>)->Name("EncodeFmt2");
+BENCHMARK(DecodeFmt2);
+BENCHMARK(Encode<EncodeTraceFmt3>)->Name("EncodeFmt3");
+BENCHMARK(DecodeFmt3);
+BENCHMARK(Encode<EncodeTraceFmt4>)->Name("EncodeFmt4");
+BENCHMARK(DecodeFmt4);
+BENCHMARK(OmaCRC16Job);
+BENCHMARK(BuildPacketJob);
+BENCHMARK(RenderControlCharsJob);
 
 BENCHMARK_MAIN();

@@ -29,10 +29,10 @@ struct TPty {
     int Master = -1, Slave = -1;
     std::string Path;
     TPty() {
-        char Name[256] = {};
-        if (::openpty(&Master, &Slave, Name, nullptr, nullptr) != 0)
+        char name[256] = {};
+        if (::openpty(&Master, &Slave, name, nullptr, nullptr) != 0)
             throw std::runtime_error("openpty failed");
-        Path = Name;
+        Path = name;
     }
     ~TPty() {
         ::close(Slave);
@@ -41,76 +41,76 @@ struct TPty {
 };
 
 QCoreApplication& App() {
-    static int Argc = 1;
-    static char Name[] = "bench_serial";
-    static char* Argv[] = {Name, nullptr};
-    static QCoreApplication Instance(Argc, Argv);
-    return Instance;
+    static int argc = 1;
+    static char name[] = "bench_serial";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication instance(argc, argv);
+    return instance;
 }
 
 double CpuSeconds() {
-    rusage Usage{};
-    getrusage(RUSAGE_SELF, &Usage);
-    return static_cast<double>(Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) +
-           static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-void BM_FarEndByteToOnRxChar(benchmark::State& State) {
+void FarEndByteToOnRxChar(benchmark::State& state) {
     App();
-    TPty Pty;
-    SetComPathMapper([&](const std::string&) { return Pty.Path; });
-    TComPort Port;
-    TClock::time_point Arrived;
-    bool Got = false;
-    Port.OnRxChar = [&](TComPort* Sender, int32_t InQue) {
-        std::string Text;
-        Sender->Read(Text, InQue, true);
-        Arrived = TClock::now();
-        Got = true;
+    TPty pty;
+    SetComPathMapper([&](const std::string&) { return pty.Path; });
+    TComPort port;
+    TClock::time_point arrived;
+    bool got = false;
+    port.OnRxChar = [&](TComPort* sender, int32_t inQue) {
+        std::string text;
+        sender->Read(text, inQue, true);
+        arrived = TClock::now();
+        got = true;
     };
-    Port.SetActive(true);
-    std::vector<double> Micros;
-    for (auto _ : State) {
-        Got = false;
-        const TClock::time_point Sent = TClock::now();
-        if (::write(Pty.Master, "x", 1) != 1) State.SkipWithError("write failed");
-        while (!Got) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        const double Us = std::chrono::duration<double, std::micro>(Arrived - Sent).count();
-        Micros.push_back(Us);
-        State.SetIterationTime(Us / 1e6);
+    port.SetActive(true);
+    std::vector<double> micros;
+    for (auto _ : state) {
+        got = false;
+        const TClock::time_point sent = TClock::now();
+        if (::write(pty.Master, "x", 1) != 1) state.SkipWithError("write failed");
+        while (!got) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        const double us = std::chrono::duration<double, std::micro>(arrived - sent).count();
+        micros.push_back(us);
+        state.SetIterationTime(us / 1e6);
     }
-    Port.SetActive(false);
+    port.SetActive(false);
     SetComPathMapper({});
-    std::sort(Micros.begin(), Micros.end());
-    if (!Micros.empty()) {
-        State.counters["median_us"] = Micros[Micros.size() / 2];
-        State.counters["p99_us"] = Micros[std::min(Micros.size() - 1, Micros.size() * 99 / 100)];
+    std::sort(micros.begin(), micros.end());
+    if (!micros.empty()) {
+        state.counters["median_us"] = micros[micros.size() / 2];
+        state.counters["p99_us"] = micros[std::min(micros.size() - 1, micros.size() * 99 / 100)];
     }
 }
-BENCHMARK(BM_FarEndByteToOnRxChar)
+BENCHMARK(FarEndByteToOnRxChar)
     ->UseManualTime()
     ->Iterations(5000)
     ->Unit(benchmark::kMicrosecond);
 
-void BM_IdleOpenPortCpu(benchmark::State& State) {
+void IdleOpenPortCpu(benchmark::State& state) {
     App();
-    TPty Pty;
-    SetComPathMapper([&](const std::string&) { return Pty.Path; });
-    TComPort Port;
-    Port.OnRxChar = [](TComPort*, int32_t) {};
-    Port.SetActive(true);
-    for (auto _ : State) {
-        const double Before = CpuSeconds();
+    TPty pty;
+    SetComPathMapper([&](const std::string&) { return pty.Path; });
+    TComPort port;
+    port.OnRxChar = [](TComPort*, int32_t) {};
+    port.SetActive(true);
+    for (auto _ : state) {
+        const double before = CpuSeconds();
         // The owner's thread runs its event loop as the window thread would.
-        QEventLoop Loop;
-        QTimer::singleShot(10000, &Loop, &QEventLoop::quit);
-        Loop.exec();
-        State.counters["cpu_ms_per_10s"] = (CpuSeconds() - Before) * 1000;
+        QEventLoop loop;
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        loop.exec();
+        state.counters["cpu_ms_per_10s"] = (CpuSeconds() - before) * 1000;
     }
-    Port.SetActive(false);
+    port.SetActive(false);
     SetComPathMapper({});
 }
-BENCHMARK(BM_IdleOpenPortCpu)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(IdleOpenPortCpu)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 

@@ -24,7 +24,7 @@ std::string FrameShape(int count) {
     return radii;
 }
 
-void BM_Measure1024(benchmark::State& state) {
+void Measure1024(benchmark::State& state) {
     const std::string radii = FrameShape(1024);
     for (auto _ : state) {
         TTraceCalc calc;
@@ -32,9 +32,9 @@ void BM_Measure1024(benchmark::State& state) {
         benchmark::DoNotOptimize(calc.GetCirc());
     }
 }
-BENCHMARK(BM_Measure1024);
+BENCHMARK(Measure1024);
 
-void BM_ApplyTargets1024(benchmark::State& state) {
+void ApplyTargets1024(benchmark::State& state) {
     const std::string radii = FrameShape(1024);
     const bool lockB = state.range(0) != 0;
     TTraceCalc probe;
@@ -53,9 +53,9 @@ void BM_ApplyTargets1024(benchmark::State& state) {
     }
     state.SetLabel(lockB ? "LockB" : "free");
 }
-BENCHMARK(BM_ApplyTargets1024)->Arg(0)->Arg(1);
+BENCHMARK(ApplyTargets1024)->Arg(0)->Arg(1);
 
-void BM_ScaleToCirc1024(benchmark::State& state) {
+void ScaleToCirc1024(benchmark::State& state) {
     const std::string radii = FrameShape(1024);
     TTraceCalc probe;
     probe.LoadTrace(radii);
@@ -70,9 +70,9 @@ void BM_ScaleToCirc1024(benchmark::State& state) {
         benchmark::DoNotOptimize(calc.Radii.data());
     }
 }
-BENCHMARK(BM_ScaleToCirc1024);
+BENCHMARK(ScaleToCirc1024);
 
-void BM_Resample512To1024(benchmark::State& state) {
+void Resample512To1024(benchmark::State& state) {
     const std::string radii = FrameShape(512);
     for (auto _ : state) {
         TTraceCalc calc;
@@ -81,11 +81,11 @@ void BM_Resample512To1024(benchmark::State& state) {
         benchmark::DoNotOptimize(calc.Radii.data());
     }
 }
-BENCHMARK(BM_Resample512To1024);
+BENCHMARK(Resample512To1024);
 
 // One value edit of box A and box B as the editor does it: calculator 1 resamples the received
 // shape to 1024 points, calculator 2 applies the targets, the working shape is measured.
-void BM_EditorKeystroke(benchmark::State& state) {
+void EditorKeystroke(benchmark::State& state) {
     const std::string received = FrameShape(512);
     const bool lockB = state.range(0) != 0;
     TTraceCalc probe;
@@ -107,7 +107,7 @@ void BM_EditorKeystroke(benchmark::State& state) {
     }
     state.SetLabel(lockB ? "LockB" : "free");
 }
-BENCHMARK(BM_EditorKeystroke)->Arg(0)->Arg(1);
+BENCHMARK(EditorKeystroke)->Arg(0)->Arg(1);
 
 }  // namespace
 

@@ -5,11 +5,11 @@
 #include "startup_probe.h"
 
 int main(int argc, char** argv) {
-    QApplication Application(argc, argv);
-    QWidget Window;
-    Window.setFixedSize(462, 586);
-    Window.setWindowTitle(QStringLiteral("Trevalon"));
-    ReportWhenIdle(Window);
-    Window.show();
-    return Application.exec();
+    QApplication application(argc, argv);
+    QWidget window;
+    window.setFixedSize(462, 586);
+    window.setWindowTitle(QStringLiteral("Trevalon"));
+    ReportWhenIdle(window);
+    window.show();
+    return application.exec();
 }

@@ -12,28 +12,28 @@
 #include <ctime>
 
 inline long PeakResidentKb() {
-    std::FILE* Status = std::fopen("/proc/self/status", "r");
-    if (Status == nullptr) return -1;
-    char Line[256];
-    long Kb = -1;
-    while (std::fgets(Line, sizeof Line, Status) != nullptr)
-        if (std::strncmp(Line, "VmHWM:", 6) == 0) Kb = std::strtol(Line + 6, nullptr, 10);
-    std::fclose(Status);
-    return Kb;
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (status == nullptr) return -1;
+    char line[256];
+    long kb = -1;
+    while (std::fgets(line, sizeof line, status) != nullptr)
+        if (std::strncmp(line, "VmHWM:", 6) == 0) kb = std::strtol(line + 6, nullptr, 10);
+    std::fclose(status);
+    return kb;
 }
 
-inline void ReportWhenIdle(QWidget& Window) {
+inline void ReportWhenIdle(QWidget& window) {
     QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
-                     &Window, [&Window] {
-                         static bool Reported = false;
-                         const QWindow* Handle = Window.windowHandle();
-                         if (Reported || Handle == nullptr || !Handle->isExposed()) return;
-                         Reported = true;
-                         timespec Now{};
-                         clock_gettime(CLOCK_REALTIME, &Now);
+                     &window, [&window] {
+                         static bool reported = false;
+                         const QWindow* handle = window.windowHandle();
+                         if (reported || handle == nullptr || !handle->isExposed()) return;
+                         reported = true;
+                         timespec now{};
+                         clock_gettime(CLOCK_REALTIME, &now);
                          std::printf(
                              "idle_ns=%lld peak_kb=%ld\n",
-                             static_cast<long long>(Now.tv_sec) * 1000000000LL + Now.tv_nsec,
+                             static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec,
                              PeakResidentKb());
                          std::fflush(stdout);
                          QCoreApplication::quit();

@@ -4,9 +4,9 @@
 #include "startup_probe.h"
 
 int main(int argc, char** argv) {
-    TApplication Application(argc, argv);
-    TForm1 Form1;
-    ReportWhenIdle(Form1);
-    Form1.show();
-    return Application.exec();
+    TApplication application(argc, argv);
+    TForm1 form1;
+    ReportWhenIdle(form1);
+    form1.show();
+    return application.exec();
 }

@@ -17,8 +17,8 @@
 namespace {
 
 struct TTarget {
-    const char* name;
-    void (*body)(std::string_view);
+    const char* Name;
+    void (*Body)(std::string_view);
 };
 
 constexpr TTarget Targets[] = {
@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     }
     const std::string name = argv[1];
     const auto target = std::find_if(std::begin(Targets), std::end(Targets),
-                                     [&](const TTarget& t) { return name == t.name; });
+                                     [&](const TTarget& t) { return name == t.Name; });
     if (target == std::end(Targets)) {
         std::cerr << "unknown target " << name << "\n";
         return 2;
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
             const std::string data((std::istreambuf_iterator<char>(in)),
                                    std::istreambuf_iterator<char>());
             try {
-                target->body(data);
+                target->Body(data);
             } catch (const std::exception& e) {
                 std::cerr << file.string() << ": unexpected exception: " << e.what() << "\n";
                 return 1;

@@ -86,17 +86,17 @@ public:
     virtual ~TComDevice() = default;
 
     // CreateFileA("//./" + Port): exclusive, read/write, existing device only.
-    virtual int Open(const std::string& Port) = 0;
+    virtual int Open(const std::string& port) = 0;
     // CloseHandle; safe to call when not open.
     virtual void Close() = 0;
     // SetupComm
-    virtual int SetQueueSizes(int32_t ReadSize, int32_t WriteSize) = 0;
+    virtual int SetQueueSizes(int32_t readSize, int32_t writeSize) = 0;
     // SetCommState; a setting the device does not take is an error.
-    virtual int SetLineSettings(const TComLineSettings& Settings) = 0;
+    virtual int SetLineSettings(const TComLineSettings& settings) = 0;
     // SetCommTimeouts
-    virtual int SetTimeouts(const TComTimeoutValues& Timeouts) = 0;
+    virtual int SetTimeouts(const TComTimeoutValues& timeouts) = 0;
     // SetCommMask
-    virtual int SetEventMask(uint32_t Mask) = 0;
+    virtual int SetEventMask(uint32_t mask) = 0;
 
     // The event wait: WaitCommEvent + WaitForMultipleObjects(stop, event) +
     // GetOverlappedResult. Blocks without time limit and without using CPU.
@@ -105,23 +105,23 @@ public:
     // wrEvents: Mask holds the events seen; wrNothing: the wait completed
     // without a result (wait again); wrStopped: the stop signal was set, or
     // the wait itself failed.
-    virtual TWaitResult WaitEvent(TComStopSignal& Stop, uint32_t& Mask) = 0;
+    virtual TWaitResult WaitEvent(TComStopSignal& stop, uint32_t& mask) = 0;
 
     // Transfers (WriteFile, ReadFile on an overlapped record). ioPending
     // leaves the operation running until WaitOperation.
     virtual std::unique_ptr<TComOperation> NewOperation() = 0;
-    virtual TComIoResult Write(TComOperation& Op, const char* Data, int32_t Count) = 0;
-    virtual TComIoResult Read(TComOperation& Op, char* Data, int32_t Count) = 0;
+    virtual TComIoResult Write(TComOperation& op, const char* data, int32_t count) = 0;
+    virtual TComIoResult Read(TComOperation& op, char* data, int32_t count) = 0;
     // WaitForSingleObject(no limit) + GetOverlappedResult.
-    virtual TComIoResult WaitOperation(TComOperation& Op) = 0;
+    virtual TComIoResult WaitOperation(TComOperation& op) = 0;
 
     // ClearCommError: bytes in the input queue.
-    virtual int InputCount(int32_t& Count) = 0;
+    virtual int InputCount(int32_t& count) = 0;
     // PurgeComm with all four flags: ends unfinished transfers, empties both queues.
     virtual int Purge() = 0;
 
     // FormatMessage / strerror for a code this device returned.
-    virtual std::string ErrorText(int Code) const = 0;
+    virtual std::string ErrorText(int code) const = 0;
 };
 
 // The device of this platform (POSIX: termios over the path ComDevicePath gives).

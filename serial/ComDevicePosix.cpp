@@ -34,7 +34,7 @@ constexpr size_t MinInputLimit = 64 * 1024;
 
 using TClock = std::chrono::steady_clock;
 
-bool BaudToSpeed(uint32_t Baud, speed_t& Speed) {
+bool BaudToSpeed(uint32_t baud, speed_t& speed) {
     static const struct {
         uint32_t Baud;
         speed_t Speed;
@@ -46,34 +46,34 @@ bool BaudToSpeed(uint32_t Baud, speed_t& Speed) {
                  {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
                  {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
                  {3500000, B3500000}, {4000000, B4000000}};
-    for (const auto& Row : Table)
-        if (Row.Baud == Baud) {
-            Speed = Row.Speed;
+    for (const auto& row : Table)
+        if (row.Baud == baud) {
+            speed = row.Speed;
             return true;
         }
     return false;
 }
 
-void CloseFd(int& Fd) {
-    if (Fd >= 0) ::close(Fd);
-    Fd = -1;
+void CloseFd(int& fd) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
 }
 
-void Signal(int EventFd) {
-    const uint64_t One = 1;
-    [[maybe_unused]] ssize_t N = ::write(EventFd, &One, sizeof One);
+void Signal(int eventFd) {
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(eventFd, &one, sizeof one);
 }
 
-void Clear(int EventFd) {
-    uint64_t Value;
-    [[maybe_unused]] ssize_t N = ::read(EventFd, &Value, sizeof Value);
+void Clear(int eventFd) {
+    uint64_t value;
+    [[maybe_unused]] ssize_t n = ::read(eventFd, &value, sizeof value);
 }
 
 // Milliseconds left until Deadline for poll; -1 without a deadline.
-int MillisecondsLeft(const TClock::time_point* Deadline) {
-    if (!Deadline) return -1;
-    auto Left = std::chrono::ceil<std::chrono::milliseconds>(*Deadline - TClock::now()).count();
-    return Left <= 0 ? 0 : static_cast<int>(std::min<long long>(Left, 1 << 30));
+int MillisecondsLeft(const TClock::time_point* deadline) {
+    if (!deadline) return -1;
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - TClock::now()).count();
+    return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 1 << 30));
 }
 
 class TPosixOperation : public TComOperation {};
@@ -89,7 +89,7 @@ public:
     }
     void Set() override {
         // The pipe stays readable once written: a manual-reset event.
-        [[maybe_unused]] ssize_t N = ::write(FFds[1], "S", 1);
+        [[maybe_unused]] ssize_t n = ::write(FFds[1], "S", 1);
     }
     int ReadFd() const { return FFds[0]; }
 
@@ -101,33 +101,33 @@ class TPosixComDevice : public TComDevice {
 public:
     ~TPosixComDevice() override { Close(); }
 
-    int Open(const std::string& Port) override {
-        const std::string Path = ComDevicePath(Port);
-        int Fd = ::open(Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (Fd < 0) return errno;
-        int Error = 0;
-        if (!::isatty(Fd))
-            Error = ENOTTY;
-        else if (::flock(Fd, LOCK_EX | LOCK_NB) != 0)
+    int Open(const std::string& port) override {
+        const std::string path = ComDevicePath(port);
+        int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return errno;
+        int error = 0;
+        if (!::isatty(fd))
+            error = ENOTTY;
+        else if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
             // Held by another port or program: say "busy", as an exclusive
             // open does, rather than "try again".
-            Error = (errno == EWOULDBLOCK) ? EBUSY : errno;
-        else if (::ioctl(Fd, TIOCEXCL) != 0)
-            Error = errno;
-        if (Error == 0) {
+            error = (errno == EWOULDBLOCK) ? EBUSY : errno;
+        else if (::ioctl(fd, TIOCEXCL) != 0)
+            error = errno;
+        if (error == 0) {
             FRoomFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
             FDataFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-            if (FRoomFd < 0 || FDataFd < 0) Error = errno;
+            if (FRoomFd < 0 || FDataFd < 0) error = errno;
         }
-        if (Error != 0) {
-            ::close(Fd);
+        if (error != 0) {
+            ::close(fd);
             CloseFd(FRoomFd);
             CloseFd(FDataFd);
-            return Error;
+            return error;
         }
         // Bytes from an earlier session must not be taken for a reply.
-        ::tcflush(Fd, TCIOFLUSH);
-        FFd = Fd;
+        ::tcflush(fd, TCIOFLUSH);
+        FFd = fd;
         return 0;
     }
 
@@ -140,112 +140,112 @@ public:
         CloseFd(FDataFd);
     }
 
-    int SetQueueSizes(int32_t ReadSize, int32_t WriteSize) override {
-        if (ReadSize <= 0 || WriteSize <= 0) return EINVAL;
-        std::lock_guard Lock(FMutex);
-        FReadBufSize = static_cast<size_t>(ReadSize);
+    int SetQueueSizes(int32_t readSize, int32_t writeSize) override {
+        if (readSize <= 0 || writeSize <= 0) return EINVAL;
+        std::lock_guard lock(FMutex);
+        FReadBufSize = static_cast<size_t>(readSize);
         return 0;
     }
 
-    int SetLineSettings(const TComLineSettings& S) override {
-        termios T{};
-        if (::tcgetattr(FFd, &T) != 0) return errno;
-        ::cfmakeraw(&T);
-        T.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | IGNPAR | PARMRK);
-        T.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-        T.c_cflag |= CLOCAL | CREAD;
+    int SetLineSettings(const TComLineSettings& s) override {
+        termios t{};
+        if (::tcgetattr(FFd, &t) != 0) return errno;
+        ::cfmakeraw(&t);
+        t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | IGNPAR | PARMRK);
+        t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+        t.c_cflag |= CLOCAL | CREAD;
 
-        switch (S.ByteSize) {
+        switch (s.ByteSize) {
             case 5:
-                T.c_cflag |= CS5;
+                t.c_cflag |= CS5;
                 break;
             case 6:
-                T.c_cflag |= CS6;
+                t.c_cflag |= CS6;
                 break;
             case 7:
-                T.c_cflag |= CS7;
+                t.c_cflag |= CS7;
                 break;
             case 8:
-                T.c_cflag |= CS8;
+                t.c_cflag |= CS8;
                 break;
             default:
                 return EINVAL;
         }
-        switch (S.ParityBits) {
+        switch (s.ParityBits) {
             case 0:
                 break;
             case 1:
-                T.c_cflag |= PARENB | PARODD;
+                t.c_cflag |= PARENB | PARODD;
                 break;
             case 2:
-                T.c_cflag |= PARENB;
+                t.c_cflag |= PARENB;
                 break;
             case 3:
-                T.c_cflag |= PARENB | PARODD | CMSPAR;
+                t.c_cflag |= PARENB | PARODD | CMSPAR;
                 break;
             case 4:
-                T.c_cflag |= PARENB | CMSPAR;
+                t.c_cflag |= PARENB | CMSPAR;
                 break;
             default:
                 return EINVAL;
         }
-        switch (S.StopBits) {
+        switch (s.StopBits) {
             case 0:
                 break;
             case 1:  // a UART gives 1.5 stop bits only with 5 data bits
-                if (S.ByteSize != 5) return EINVAL;
-                T.c_cflag |= CSTOPB;
+                if (s.ByteSize != 5) return EINVAL;
+                t.c_cflag |= CSTOPB;
                 break;
             case 2:
-                T.c_cflag |= CSTOPB;
+                t.c_cflag |= CSTOPB;
                 break;
             default:
                 return EINVAL;
         }
         // No termios equivalent: DSR output flow, DTR handshake, RTS toggle.
-        if (S.OutxDsrFlow || S.DtrControl == 2 || S.RtsControl == 3) return EINVAL;
-        if (S.OutxCtsFlow || S.RtsControl == 2) T.c_cflag |= CRTSCTS;
-        if (S.Parity) T.c_iflag |= INPCK;
-        if (S.OutX) T.c_iflag |= IXON;
-        if (S.InX) T.c_iflag |= IXOFF;
-        T.c_cc[VSTART] = static_cast<cc_t>(S.XonChar);
-        T.c_cc[VSTOP] = static_cast<cc_t>(S.XoffChar);
-        T.c_cc[VMIN] = 0;
-        T.c_cc[VTIME] = 0;
-        speed_t Speed;
-        if (!BaudToSpeed(S.BaudRate, Speed)) return EINVAL;
-        ::cfsetispeed(&T, Speed);
-        ::cfsetospeed(&T, Speed);
-        if (::tcsetattr(FFd, TCSANOW, &T) != 0) return errno;
+        if (s.OutxDsrFlow || s.DtrControl == 2 || s.RtsControl == 3) return EINVAL;
+        if (s.OutxCtsFlow || s.RtsControl == 2) t.c_cflag |= CRTSCTS;
+        if (s.Parity) t.c_iflag |= INPCK;
+        if (s.OutX) t.c_iflag |= IXON;
+        if (s.InX) t.c_iflag |= IXOFF;
+        t.c_cc[VSTART] = static_cast<cc_t>(s.XonChar);
+        t.c_cc[VSTOP] = static_cast<cc_t>(s.XoffChar);
+        t.c_cc[VMIN] = 0;
+        t.c_cc[VTIME] = 0;
+        speed_t speed;
+        if (!BaudToSpeed(s.BaudRate, speed)) return EINVAL;
+        ::cfsetispeed(&t, speed);
+        ::cfsetospeed(&t, speed);
+        if (::tcsetattr(FFd, TCSANOW, &t) != 0) return errno;
 
         // tcsetattr succeeds when the device took any part of the request.
-        termios Got{};
-        if (::tcgetattr(FFd, &Got) != 0) return errno;
-        const tcflag_t CMask = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
-        const tcflag_t IMask = IXON | IXOFF | INPCK;
-        if ((Got.c_cflag & CMask) != (T.c_cflag & CMask) ||
-            (Got.c_iflag & IMask) != (T.c_iflag & IMask) || ::cfgetospeed(&Got) != Speed ||
-            ::cfgetispeed(&Got) != Speed)
+        termios got{};
+        if (::tcgetattr(FFd, &got) != 0) return errno;
+        const tcflag_t cMask = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
+        const tcflag_t iMask = IXON | IXOFF | INPCK;
+        if ((got.c_cflag & cMask) != (t.c_cflag & cMask) ||
+            (got.c_iflag & iMask) != (t.c_iflag & iMask) || ::cfgetospeed(&got) != speed ||
+            ::cfgetispeed(&got) != speed)
             return EINVAL;
 
-        SetModemLine(TIOCM_DTR, S.DtrControl == 1);
-        if (S.RtsControl != 2) SetModemLine(TIOCM_RTS, S.RtsControl == 1);
+        SetModemLine(TIOCM_DTR, s.DtrControl == 1);
+        if (s.RtsControl != 2) SetModemLine(TIOCM_RTS, s.RtsControl == 1);
 
-        std::lock_guard Lock(FMutex);
-        FDiscardNull = S.Null;
-        FEventChar = S.EvtChar;
+        std::lock_guard lock(FMutex);
+        FDiscardNull = s.Null;
+        FEventChar = s.EvtChar;
         return 0;
     }
 
-    int SetTimeouts(const TComTimeoutValues& Timeouts) override {
-        std::lock_guard Lock(FMutex);
-        FTimeouts = Timeouts;
+    int SetTimeouts(const TComTimeoutValues& timeouts) override {
+        std::lock_guard lock(FMutex);
+        FTimeouts = timeouts;
         return 0;
     }
 
-    int SetEventMask(uint32_t Mask) override {
-        std::lock_guard Lock(FMutex);
-        FEventMask = Mask;
+    int SetEventMask(uint32_t mask) override {
+        std::lock_guard lock(FMutex);
+        FEventMask = mask;
         return 0;
     }
 
@@ -253,53 +253,53 @@ public:
         return std::make_unique<TPosixStopSignal>();
     }
 
-    TWaitResult WaitEvent(TComStopSignal& Stop, uint32_t& Mask) override {
-        const int StopFd = static_cast<TPosixStopSignal&>(Stop).ReadFd();
+    TWaitResult WaitEvent(TComStopSignal& stop, uint32_t& mask) override {
+        const int stopFd = static_cast<TPosixStopSignal&>(stop).ReadFd();
         for (;;) {
-            bool WatchDevice;
+            bool watchDevice;
             {
-                std::lock_guard Lock(FMutex);
+                std::lock_guard lock(FMutex);
                 // After a hang-up the device reports itself readable forever:
                 // from then on only the stop signal can end the wait.
-                WatchDevice = !FHungUp && FInput.size() < InputLimit();
+                watchDevice = !FHungUp && FInput.size() < InputLimit();
                 // Bytes that a Read took from the kernel but left in our queue
                 // arrived after the last event: announce them, as the device
                 // would have, or a reply's tail could wait unannounced forever.
                 if (FUnannounced && !FInput.empty()) {
                     FUnannounced = false;
                     if (FEventMask & EV_RXCHAR) {
-                        Mask = EV_RXCHAR;
+                        mask = EV_RXCHAR;
                         return wrEvents;
                     }
                 }
                 FUnannounced = false;
             }
-            pollfd Fds[3] = {{StopFd, POLLIN, 0}, {FRoomFd, POLLIN, 0}, {FFd, POLLIN, 0}};
-            const int Result = ::poll(Fds, WatchDevice ? 3 : 2, -1);
-            if (Result < 0) {
+            pollfd fds[3] = {{stopFd, POLLIN, 0}, {FRoomFd, POLLIN, 0}, {FFd, POLLIN, 0}};
+            const int result = ::poll(fds, watchDevice ? 3 : 2, -1);
+            if (result < 0) {
                 if (errno == EINTR) continue;
                 return wrStopped;
             }
-            if (Fds[0].revents) return wrStopped;
-            if (Fds[1].revents) Clear(FRoomFd);
-            if (!WatchDevice || !Fds[2].revents) continue;
+            if (fds[0].revents) return wrStopped;
+            if (fds[1].revents) Clear(FRoomFd);
+            if (!watchDevice || !fds[2].revents) continue;
 
-            uint32_t Events = 0;
+            uint32_t events = 0;
             {
-                std::lock_guard Lock(FMutex);
-                const size_t Before = FInput.size();
-                bool SawEventChar = false;
-                const size_t Received = DrainLocked(SawEventChar);
+                std::lock_guard lock(FMutex);
+                const size_t before = FInput.size();
+                bool sawEventChar = false;
+                const size_t received = DrainLocked(sawEventChar);
                 FUnannounced = false;  // this event covers everything queued
-                if (Fds[2].revents & (POLLHUP | POLLERR | POLLNVAL)) FHungUp = true;
-                if (Received > 0) Events |= EV_RXCHAR;
-                if (SawEventChar) Events |= EV_RXFLAG;
-                const size_t Full = FReadBufSize * 8 / 10;
-                if (Before < Full && FInput.size() >= Full) Events |= EV_RX80FULL;
-                Events &= FEventMask;
+                if (fds[2].revents & (POLLHUP | POLLERR | POLLNVAL)) FHungUp = true;
+                if (received > 0) events |= EV_RXCHAR;
+                if (sawEventChar) events |= EV_RXFLAG;
+                const size_t full = FReadBufSize * 8 / 10;
+                if (before < full && FInput.size() >= full) events |= EV_RX80FULL;
+                events &= FEventMask;
             }
-            if (Events) {
-                Mask = Events;
+            if (events) {
+                mask = events;
                 return wrEvents;
             }
         }
@@ -309,151 +309,151 @@ public:
         return std::make_unique<TPosixOperation>();
     }
 
-    TComIoResult Write(TComOperation&, const char* Data, int32_t Count) override {
-        TComTimeoutValues T;
+    TComIoResult Write(TComOperation&, const char* data, int32_t count) override {
+        TComTimeoutValues t;
         {
-            std::lock_guard Lock(FMutex);
-            T = FTimeouts;
+            std::lock_guard lock(FMutex);
+            t = FTimeouts;
         }
-        const uint64_t Total =
-            uint64_t{T.WriteTotalMultiplier} * static_cast<uint64_t>(Count) + T.WriteTotalConstant;
-        const bool Limited = T.WriteTotalMultiplier != 0 || T.WriteTotalConstant != 0;
-        const TClock::time_point Deadline = TClock::now() + std::chrono::milliseconds(Total);
+        const uint64_t total =
+            uint64_t{t.WriteTotalMultiplier} * static_cast<uint64_t>(count) + t.WriteTotalConstant;
+        const bool limited = t.WriteTotalMultiplier != 0 || t.WriteTotalConstant != 0;
+        const TClock::time_point deadline = TClock::now() + std::chrono::milliseconds(total);
 
-        int32_t Written = 0;
-        while (Written < Count) {
-            const ssize_t N = ::write(FFd, Data + Written, static_cast<size_t>(Count - Written));
-            if (N > 0) {
-                Written += static_cast<int32_t>(N);
+        int32_t written = 0;
+        while (written < count) {
+            const ssize_t n = ::write(FFd, data + written, static_cast<size_t>(count - written));
+            if (n > 0) {
+                written += static_cast<int32_t>(n);
                 continue;
             }
-            if (N < 0 && errno == EINTR) continue;
-            if (N < 0 && errno != EAGAIN) return {TComIoResult::ioFailed, Written, errno};
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno != EAGAIN) return {TComIoResult::ioFailed, written, errno};
             // The output queue is full: wait for room, within the timeout.
-            const int Left = MillisecondsLeft(Limited ? &Deadline : nullptr);
-            if (Left == 0) break;  // timed out: a success with fewer bytes, as on Win32
-            pollfd Fd = {FFd, POLLOUT, 0};
-            if (::poll(&Fd, 1, Left) < 0 && errno != EINTR)
-                return {TComIoResult::ioFailed, Written, errno};
+            const int left = MillisecondsLeft(limited ? &deadline : nullptr);
+            if (left == 0) break;  // timed out: a success with fewer bytes, as on Win32
+            pollfd fd = {FFd, POLLOUT, 0};
+            if (::poll(&fd, 1, left) < 0 && errno != EINTR)
+                return {TComIoResult::ioFailed, written, errno};
         }
-        return {TComIoResult::ioDone, Written, 0};
+        return {TComIoResult::ioDone, written, 0};
     }
 
-    TComIoResult Read(TComOperation&, char* Data, int32_t Count) override {
-        TComTimeoutValues T;
+    TComIoResult Read(TComOperation&, char* data, int32_t count) override {
+        TComTimeoutValues t;
         {
-            std::lock_guard Lock(FMutex);
-            T = FTimeouts;
+            std::lock_guard lock(FMutex);
+            t = FTimeouts;
         }
-        const bool AtOnce =
-            T.ReadInterval == MaxDword && T.ReadTotalMultiplier == 0 && T.ReadTotalConstant == 0;
-        const bool AnyByte = T.ReadInterval == MaxDword && T.ReadTotalMultiplier == MaxDword &&
-                             T.ReadTotalConstant != 0 && T.ReadTotalConstant != MaxDword;
-        const uint64_t Total =
-            AnyByte ? T.ReadTotalConstant
-                    : uint64_t{T.ReadTotalMultiplier} * static_cast<uint64_t>(Count) +
-                          T.ReadTotalConstant;
-        const bool TotalLimited = AnyByte || T.ReadTotalMultiplier != 0 || T.ReadTotalConstant != 0;
-        const bool IntervalLimited = !AnyByte && T.ReadInterval != 0 && T.ReadInterval != MaxDword;
-        const TClock::time_point TotalDeadline = TClock::now() + std::chrono::milliseconds(Total);
-        TClock::time_point IntervalDeadline{};
+        const bool atOnce =
+            t.ReadInterval == MaxDword && t.ReadTotalMultiplier == 0 && t.ReadTotalConstant == 0;
+        const bool anyByte = t.ReadInterval == MaxDword && t.ReadTotalMultiplier == MaxDword &&
+                             t.ReadTotalConstant != 0 && t.ReadTotalConstant != MaxDword;
+        const uint64_t total =
+            anyByte ? t.ReadTotalConstant
+                    : uint64_t{t.ReadTotalMultiplier} * static_cast<uint64_t>(count) +
+                          t.ReadTotalConstant;
+        const bool totalLimited = anyByte || t.ReadTotalMultiplier != 0 || t.ReadTotalConstant != 0;
+        const bool intervalLimited = !anyByte && t.ReadInterval != 0 && t.ReadInterval != MaxDword;
+        const TClock::time_point totalDeadline = TClock::now() + std::chrono::milliseconds(total);
+        TClock::time_point intervalDeadline{};
 
-        int32_t Got = 0;
+        int32_t got = 0;
         for (;;) {
             Clear(FDataFd);
-            bool HungUp;
+            bool hungUp;
             {
-                std::lock_guard Lock(FMutex);
-                bool SawEventChar;
-                const bool Drained = DrainLocked(SawEventChar) > 0;
-                const size_t Before = FInput.size();
-                const size_t Take = std::min(FInput.size(), static_cast<size_t>(Count - Got));
-                FInput.copy(Data + Got, Take);
-                FInput.erase(0, Take);
-                if (Take > 0 && Before >= InputLimit()) Signal(FRoomFd);
-                if (Drained && !FInput.empty()) {
+                std::lock_guard lock(FMutex);
+                bool sawEventChar;
+                const bool drained = DrainLocked(sawEventChar) > 0;
+                const size_t before = FInput.size();
+                const size_t take = std::min(FInput.size(), static_cast<size_t>(count - got));
+                FInput.copy(data + got, take);
+                FInput.erase(0, take);
+                if (take > 0 && before >= InputLimit()) Signal(FRoomFd);
+                if (drained && !FInput.empty()) {
                     FUnannounced = true;  // the event thread reports them
                     Signal(FRoomFd);
                 }
-                if (Take > 0 && IntervalLimited)
-                    IntervalDeadline = TClock::now() + std::chrono::milliseconds(T.ReadInterval);
-                Got += static_cast<int32_t>(Take);
-                HungUp = FHungUp;
+                if (take > 0 && intervalLimited)
+                    intervalDeadline = TClock::now() + std::chrono::milliseconds(t.ReadInterval);
+                got += static_cast<int32_t>(take);
+                hungUp = FHungUp;
             }
-            if (Got == Count || AtOnce || HungUp || (AnyByte && Got > 0)) break;
-            const TClock::time_point* Deadline = TotalLimited ? &TotalDeadline : nullptr;
-            if (Got > 0 && IntervalLimited && (!Deadline || IntervalDeadline < *Deadline))
-                Deadline = &IntervalDeadline;
-            const int Left = MillisecondsLeft(Deadline);
-            if (Left == 0) break;
-            pollfd Fds[2] = {{FDataFd, POLLIN, 0}, {FFd, POLLIN, 0}};
-            if (::poll(Fds, 2, Left) < 0 && errno != EINTR)
-                return {TComIoResult::ioFailed, Got, errno};
-            if (Fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
-                std::lock_guard Lock(FMutex);
-                bool SawEventChar;
-                DrainLocked(SawEventChar);
+            if (got == count || atOnce || hungUp || (anyByte && got > 0)) break;
+            const TClock::time_point* deadline = totalLimited ? &totalDeadline : nullptr;
+            if (got > 0 && intervalLimited && (!deadline || intervalDeadline < *deadline))
+                deadline = &intervalDeadline;
+            const int left = MillisecondsLeft(deadline);
+            if (left == 0) break;
+            pollfd fds[2] = {{FDataFd, POLLIN, 0}, {FFd, POLLIN, 0}};
+            if (::poll(fds, 2, left) < 0 && errno != EINTR)
+                return {TComIoResult::ioFailed, got, errno};
+            if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+                std::lock_guard lock(FMutex);
+                bool sawEventChar;
+                DrainLocked(sawEventChar);
                 FHungUp = true;
             }
         }
-        return {TComIoResult::ioDone, Got, 0};
+        return {TComIoResult::ioDone, got, 0};
     }
 
     TComIoResult WaitOperation(TComOperation&) override { return {TComIoResult::ioDone, 0, 0}; }
 
-    int InputCount(int32_t& Count) override {
-        std::lock_guard Lock(FMutex);
-        int Waiting = 0;
-        if (!FHungUp && ::ioctl(FFd, FIONREAD, &Waiting) != 0) {
+    int InputCount(int32_t& count) override {
+        std::lock_guard lock(FMutex);
+        int waiting = 0;
+        if (!FHungUp && ::ioctl(FFd, FIONREAD, &waiting) != 0) {
             if (errno != EIO) return errno;
             FHungUp = true;
-            Waiting = 0;
+            waiting = 0;
         }
-        Count = static_cast<int32_t>(FInput.size()) + Waiting;
+        count = static_cast<int32_t>(FInput.size()) + waiting;
         return 0;
     }
 
     int Purge() override {
-        std::lock_guard Lock(FMutex);
-        const bool WasFull = FInput.size() >= InputLimit();
+        std::lock_guard lock(FMutex);
+        const bool wasFull = FInput.size() >= InputLimit();
         FInput.clear();
         FUnannounced = false;
-        if (WasFull) Signal(FRoomFd);
+        if (wasFull) Signal(FRoomFd);
         if (::tcflush(FFd, TCIOFLUSH) != 0 && !FHungUp) return errno;
         return 0;
     }
 
-    std::string ErrorText(int Code) const override { return std::generic_category().message(Code); }
+    std::string ErrorText(int code) const override { return std::generic_category().message(code); }
 
 private:
     size_t InputLimit() const { return std::max(FReadBufSize, MinInputLimit); }
 
     // Moves what the kernel holds into FInput (up to the limit), dropping NUL
     // bytes with DiscardNull; returns the number of bytes received.
-    size_t DrainLocked(bool& SawEventChar) {
-        SawEventChar = false;
-        size_t Received = 0;
-        char Buffer[4096];
+    size_t DrainLocked(bool& sawEventChar) {
+        sawEventChar = false;
+        size_t received = 0;
+        char buffer[4096];
         while (FInput.size() < InputLimit()) {
-            const size_t Room = std::min(sizeof Buffer, InputLimit() - FInput.size());
-            const ssize_t N = ::read(FFd, Buffer, Room);
-            if (N < 0 && errno == EINTR) continue;
-            if (N < 0 && errno == EIO) FHungUp = true;
-            if (N <= 0) break;
-            Received += static_cast<size_t>(N);
-            for (ssize_t I = 0; I < N; ++I) {
-                if (Buffer[I] == '\0' && FDiscardNull) continue;
-                if (Buffer[I] == FEventChar) SawEventChar = true;
-                FInput.push_back(Buffer[I]);
+            const size_t room = std::min(sizeof buffer, InputLimit() - FInput.size());
+            const ssize_t n = ::read(FFd, buffer, room);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno == EIO) FHungUp = true;
+            if (n <= 0) break;
+            received += static_cast<size_t>(n);
+            for (ssize_t i = 0; i < n; ++i) {
+                if (buffer[i] == '\0' && FDiscardNull) continue;
+                if (buffer[i] == FEventChar) sawEventChar = true;
+                FInput.push_back(buffer[i]);
             }
         }
-        if (Received > 0) Signal(FDataFd);
-        return Received;
+        if (received > 0) Signal(FDataFd);
+        return received;
     }
 
-    void SetModemLine(int Line, bool On) {
+    void SetModemLine(int line, bool on) {
         // Pseudo-terminals and some adapters have no modem lines; that is not a failure.
-        [[maybe_unused]] int R = ::ioctl(FFd, On ? TIOCMBIS : TIOCMBIC, &Line);
+        [[maybe_unused]] int r = ::ioctl(FFd, on ? TIOCMBIS : TIOCMBIC, &line);
     }
 
     int FFd = -1;

@@ -17,90 +17,90 @@ TComErrorReport ErrorReport;
 TComPathMapper PathMapper;
 TUsbSerialLister UsbSerialLister;
 
-bool AllDigits(const std::string& S) {
-    return !S.empty() &&
-           std::all_of(S.begin(), S.end(), [](unsigned char C) { return std::isdigit(C) != 0; });
+bool AllDigits(const std::string& s) {
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
 }
 
 std::vector<std::string> ListUsbSerialDevices() {
-    std::vector<std::string> Names;
-    DIR* Dir = opendir("/dev");
-    if (!Dir) return Names;
-    while (dirent* Entry = readdir(Dir)) {
-        std::string Name = Entry->d_name;
-        if ((Name.rfind("ttyUSB", 0) == 0 || Name.rfind("ttyACM", 0) == 0) &&
-            AllDigits(Name.substr(6)) && Name.size() < 16)
-            Names.push_back(Name);
+    std::vector<std::string> names;
+    DIR* dir = opendir("/dev");
+    if (!dir) return names;
+    while (dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if ((name.rfind("ttyUSB", 0) == 0 || name.rfind("ttyACM", 0) == 0) &&
+            AllDigits(name.substr(6)) && name.size() < 16)
+            names.push_back(name);
     }
-    closedir(Dir);
+    closedir(dir);
     // ttyACM before ttyUSB, each by number: ttyUSB2 before ttyUSB10.
-    std::sort(Names.begin(), Names.end(), [](const std::string& A, const std::string& B) {
-        return std::make_tuple(A.substr(0, 6), std::stoul(A.substr(6))) <
-               std::make_tuple(B.substr(0, 6), std::stoul(B.substr(6)));
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return std::make_tuple(a.substr(0, 6), std::stoul(a.substr(6))) <
+               std::make_tuple(b.substr(0, 6), std::stoul(b.substr(6)));
     });
-    return Names;
+    return names;
 }
 
 }  // namespace
 
-TComErrorReport SetComErrorReport(TComErrorReport Report) {
-    std::lock_guard Lock(HookMutex);
-    std::swap(ErrorReport, Report);
-    return Report;
+TComErrorReport SetComErrorReport(TComErrorReport report) {
+    std::lock_guard lock(HookMutex);
+    std::swap(ErrorReport, report);
+    return report;
 }
 
-void ReportComError(const std::string& Message) {
-    TComErrorReport Report;
+void ReportComError(const std::string& message) {
+    TComErrorReport report;
     {
-        std::lock_guard Lock(HookMutex);
-        Report = ErrorReport;
+        std::lock_guard lock(HookMutex);
+        report = ErrorReport;
     }
-    if (Report) {
-        Report(Message);
+    if (report) {
+        report(message);
         return;
     }
-    std::fprintf(stderr, "Serial port event handler failed: %s\n", Message.c_str());
+    std::fprintf(stderr, "Serial port event handler failed: %s\n", message.c_str());
 }
 
-std::string DefaultComDevicePath(const std::string& Port) {
-    if (!Port.empty() && Port[0] == '/') return Port;
+std::string DefaultComDevicePath(const std::string& port) {
+    if (!port.empty() && port[0] == '/') return port;
     // Windows treats COM names case-insensitively; so do we.
-    if (Port.size() > 3 && Port.size() <= 6 && AllDigits(Port.substr(3))) {
-        std::string Prefix = Port.substr(0, 3);
-        std::transform(Prefix.begin(), Prefix.end(), Prefix.begin(),
-                       [](unsigned char C) { return static_cast<char>(std::toupper(C)); });
-        unsigned long Number = std::stoul(Port.substr(3));
-        if (Prefix == "COM" && Number >= 1) return "/dev/ttyS" + std::to_string(Number - 1);
+    if (port.size() > 3 && port.size() <= 6 && AllDigits(port.substr(3))) {
+        std::string prefix = port.substr(0, 3);
+        std::transform(prefix.begin(), prefix.end(), prefix.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        unsigned long number = std::stoul(port.substr(3));
+        if (prefix == "COM" && number >= 1) return "/dev/ttyS" + std::to_string(number - 1);
     }
-    return "/dev/" + Port;
+    return "/dev/" + port;
 }
 
-std::string ComDevicePath(const std::string& Port) {
-    TComPathMapper Mapper;
+std::string ComDevicePath(const std::string& port) {
+    TComPathMapper mapper;
     {
-        std::lock_guard Lock(HookMutex);
-        Mapper = PathMapper;
+        std::lock_guard lock(HookMutex);
+        mapper = PathMapper;
     }
-    return Mapper ? Mapper(Port) : DefaultComDevicePath(Port);
+    return mapper ? mapper(port) : DefaultComDevicePath(port);
 }
 
-TComPathMapper SetComPathMapper(TComPathMapper Mapper) {
-    std::lock_guard Lock(HookMutex);
-    std::swap(PathMapper, Mapper);
-    return Mapper;
+TComPathMapper SetComPathMapper(TComPathMapper mapper) {
+    std::lock_guard lock(HookMutex);
+    std::swap(PathMapper, mapper);
+    return mapper;
 }
 
 std::vector<std::string> EnumerateUsbSerialDevices() {
-    TUsbSerialLister Lister;
+    TUsbSerialLister lister;
     {
-        std::lock_guard Lock(HookMutex);
-        Lister = UsbSerialLister;
+        std::lock_guard lock(HookMutex);
+        lister = UsbSerialLister;
     }
-    return Lister ? Lister() : ListUsbSerialDevices();
+    return lister ? lister() : ListUsbSerialDevices();
 }
 
-TUsbSerialLister SetUsbSerialLister(TUsbSerialLister Lister) {
-    std::lock_guard Lock(HookMutex);
-    std::swap(UsbSerialLister, Lister);
-    return Lister;
+TUsbSerialLister SetUsbSerialLister(TUsbSerialLister lister) {
+    std::lock_guard lock(HookMutex);
+    std::swap(UsbSerialLister, lister);
+    return lister;
 }

@@ -18,12 +18,12 @@ constexpr uint32_t DispatchOrder[] = {EV_RXCHAR, EV_TXEMPTY, EV_BREAK, EV_RING, 
 
 QEvent::Type ComDeliveryEventType();
 
-TComThread::TComThread(TComPort& ComPort) : FComPort(ComPort) {
+TComThread::TComThread(TComPort& comPort) : FComPort(comPort) {
     FStopSignal = FComPort.FDevice->NewStopSignal();
-    uint32_t Mask = 0;
-    for (int E = evRxChar; E <= evRx80Full; ++E)
-        if (FComPort.FEvents.Contains(static_cast<TEvent>(E))) Mask |= EventFlags[E];
-    FComPort.FDevice->SetEventMask(Mask);
+    uint32_t mask = 0;
+    for (int e = evRxChar; e <= evRx80Full; ++e)
+        if (FComPort.FEvents.Contains(static_cast<TEvent>(e))) mask |= EventFlags[e];
+    FComPort.FDevice->SetEventMask(mask);
 }
 
 TComThread::~TComThread() {
@@ -46,23 +46,23 @@ void TComThread::Join() {
 }
 
 void TComThread::Execute() {
-    TComDevice& Device = *FComPort.FDevice;
+    TComDevice& device = *FComPort.FDevice;
     for (;;) {
-        uint32_t Mask = 0;
-        TComDevice::TWaitResult Result = Device.WaitEvent(*FStopSignal, Mask);
-        if (Result == TComDevice::wrStopped) break;
-        if (Result == TComDevice::wrEvents) {
-            FEventMask = Mask;
+        uint32_t mask = 0;
+        TComDevice::TWaitResult result = device.WaitEvent(*FStopSignal, mask);
+        if (result == TComDevice::wrStopped) break;
+        if (result == TComDevice::wrEvents) {
+            FEventMask = mask;
             Deliver();
         }
     }
-    Device.Purge();
-    TComPort::TDelivery& D = *FComPort.FDelivery;
+    device.Purge();
+    TComPort::TDelivery& d = *FComPort.FDelivery;
     {
-        std::lock_guard Lock(D.Mutex);
-        D.ThreadDone = true;
+        std::lock_guard lock(d.Mutex);
+        d.ThreadDone = true;
     }
-    D.Changed.notify_all();
+    d.Changed.notify_all();
 }
 
 void TComThread::Deliver() {
@@ -70,8 +70,8 @@ void TComThread::Deliver() {
         case smNone:
             try {
                 FComPort.DispatchEvents(FEventMask);
-            } catch (const std::exception& E) {
-                ReportComError(E.what());
+            } catch (const std::exception& e) {
+                ReportComError(e.what());
             } catch (...) {
                 ReportComError("Unknown exception in a serial port event handler");
             }
@@ -81,23 +81,23 @@ void TComThread::Deliver() {
             break;
         case smWindow:
             // One synchronous message per flag, in dispatch order.
-            for (uint32_t Flag : DispatchOrder)
-                if (FEventMask & Flag) HandOff(Flag);
+            for (uint32_t flag : DispatchOrder)
+                if (FEventMask & flag) HandOff(flag);
             break;
     }
 }
 
-void TComThread::HandOff(uint32_t Mask) {
-    TComPort::TDelivery& D = *FComPort.FDelivery;
-    std::unique_lock Lock(D.Mutex);
-    if (D.Stopping) return;
-    const uint64_t Number = ++D.Requested;
-    D.Mask = Mask;
-    Lock.unlock();
-    D.Changed.notify_all();  // wakes a Close that is waiting for this thread
+void TComThread::HandOff(uint32_t mask) {
+    TComPort::TDelivery& d = *FComPort.FDelivery;
+    std::unique_lock lock(d.Mutex);
+    if (d.Stopping) return;
+    const uint64_t number = ++d.Requested;
+    d.Mask = mask;
+    lock.unlock();
+    d.Changed.notify_all();  // wakes a Close that is waiting for this thread
     QCoreApplication::postEvent(FComPort.FOwnerContext.get(), new QEvent(ComDeliveryEventType()));
-    Lock.lock();
+    lock.lock();
     // Served, or the owner is closing the port from inside this very delivery
     // (a handler that sets Active to False) and cannot finish it before we end.
-    D.Changed.wait(Lock, [&] { return D.Served >= Number || (D.Stopping && D.Taken >= Number); });
+    d.Changed.wait(lock, [&] { return d.Served >= number || (d.Stopping && d.Taken >= number); });
 }

@@ -28,7 +28,7 @@ class TComThread {
 public:
     // Creates the stop signal and sets the device's event mask from the
     // port's Events; the thread starts with Start.
-    explicit TComThread(TComPort& ComPort);
+    explicit TComThread(TComPort& comPort);
     ~TComThread();
     void Start();
     // Sets FStopSignal; the thread ends after its current delivery.
@@ -40,7 +40,7 @@ private:
     void Deliver();
     // Asks the owner's thread to dispatch Mask and waits until it has, or
     // until the port is closing while that dispatch runs.
-    void HandOff(uint32_t Mask);
+    void HandOff(uint32_t mask);
 
     TComPort& FComPort;
     uint32_t FEventMask = 0;

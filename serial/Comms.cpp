@@ -18,9 +18,9 @@ namespace {
 // Lives on the owner's thread and carries out hand-offs posted to it.
 class TComOwnerContext : public QObject {
 public:
-    explicit TComOwnerContext(std::function<void()> Service) : FService(std::move(Service)) {}
-    bool event(QEvent* Event) override {
-        if (Event->type() != ComDeliveryEventType()) return QObject::event(Event);
+    explicit TComOwnerContext(std::function<void()> service) : FService(std::move(service)) {}
+    bool event(QEvent* event) override {
+        if (event->type() != ComDeliveryEventType()) return QObject::event(event);
         FService();
         return true;
     }
@@ -29,249 +29,249 @@ private:
     std::function<void()> FService;
 };
 
-std::string TransferFailure(const char* Prefix, int Code, const std::string& Reason) {
+std::string TransferFailure(const char* prefix, int code, const std::string& reason) {
     // The decimal code as the operator's text has always shown it, then the
     // system's reason, so that a pulled adapter reads as such.
-    return Prefix + std::to_string(Code) + " (" + Reason + ")";
+    return prefix + std::to_string(code) + " (" + reason + ")";
 }
 
 template <typename F>
-void CallHandler(const F& Handler, TComPort* Sender) {
-    if (Handler) {
-        F Copy = Handler;  // the handler may reassign itself
-        Copy(Sender);
+void CallHandler(const F& handler, TComPort* sender) {
+    if (handler) {
+        F copy = handler;  // the handler may reassign itself
+        copy(sender);
     }
 }
 
 }  // namespace
 
-EOSError::EOSError(int Code, const std::string& SystemText)
-    : std::runtime_error(Code == 0 ? std::string("A call to an OS function failed")
-                                   : "System Error.  Code: " + std::to_string(Code) + ".\r\n" +
-                                         SystemText),
-      FErrorCode(Code) {}
+EOSError::EOSError(int code, const std::string& systemText)
+    : std::runtime_error(code == 0 ? std::string("A call to an OS function failed")
+                                   : "System Error.  Code: " + std::to_string(code) + ".\r\n" +
+                                         systemText),
+      FErrorCode(code) {}
 
 // --- Sub-objects -----------------------------------------------------------
 
 void TParity::Changed() {
     if (FComPort) FComPort->ApplyLineSettings();
 }
-bool TParity::operator==(const TParity& O) const {
-    return FBits == O.FBits && FCheck == O.FCheck && FReplace == O.FReplace &&
-           FReplaceChar == O.FReplaceChar;
+bool TParity::operator==(const TParity& o) const {
+    return FBits == o.FBits && FCheck == o.FCheck && FReplace == o.FReplace &&
+           FReplaceChar == o.FReplaceChar;
 }
-void TParity::Assign(const TParity& Source) {
-    if (&Source == this || *this == Source) return;
-    FBits = Source.FBits;
-    FCheck = Source.FCheck;
-    FReplace = Source.FReplace;
-    FReplaceChar = Source.FReplaceChar;
+void TParity::Assign(const TParity& source) {
+    if (&source == this || *this == source) return;
+    FBits = source.FBits;
+    FCheck = source.FCheck;
+    FReplace = source.FReplace;
+    FReplaceChar = source.FReplaceChar;
     Changed();
 }
-void TParity::SetBits(TParityBits Value) {
-    if (Value == FBits) return;
-    FBits = Value;
+void TParity::SetBits(TParityBits value) {
+    if (value == FBits) return;
+    FBits = value;
     Changed();
 }
-void TParity::SetCheck(bool Value) {
-    if (Value == FCheck) return;
-    FCheck = Value;
+void TParity::SetCheck(bool value) {
+    if (value == FCheck) return;
+    FCheck = value;
     Changed();
 }
-void TParity::SetReplace(bool Value) {
-    if (Value == FReplace) return;
-    FReplace = Value;
+void TParity::SetReplace(bool value) {
+    if (value == FReplace) return;
+    FReplace = value;
     Changed();
 }
-void TParity::SetReplaceChar(char Value) {
-    if (Value == FReplaceChar) return;
-    FReplaceChar = Value;
+void TParity::SetReplaceChar(char value) {
+    if (value == FReplaceChar) return;
+    FReplaceChar = value;
     Changed();
 }
 
 void TFlowControl::Changed() {
     if (FComPort) FComPort->ApplyLineSettings();
 }
-bool TFlowControl::operator==(const TFlowControl& O) const {
-    return FOutCtsFlow == O.FOutCtsFlow && FOutDsrFlow == O.FOutDsrFlow &&
-           FControlDtr == O.FControlDtr && FControlRts == O.FControlRts &&
-           FXonXoffOut == O.FXonXoffOut && FXonXoffIn == O.FXonXoffIn;
+bool TFlowControl::operator==(const TFlowControl& o) const {
+    return FOutCtsFlow == o.FOutCtsFlow && FOutDsrFlow == o.FOutDsrFlow &&
+           FControlDtr == o.FControlDtr && FControlRts == o.FControlRts &&
+           FXonXoffOut == o.FXonXoffOut && FXonXoffIn == o.FXonXoffIn;
 }
-void TFlowControl::Assign(const TFlowControl& Source) {
-    if (&Source == this || *this == Source) return;
-    FOutCtsFlow = Source.FOutCtsFlow;
-    FOutDsrFlow = Source.FOutDsrFlow;
-    FControlDtr = Source.FControlDtr;
-    FControlRts = Source.FControlRts;
-    FXonXoffOut = Source.FXonXoffOut;
-    FXonXoffIn = Source.FXonXoffIn;
+void TFlowControl::Assign(const TFlowControl& source) {
+    if (&source == this || *this == source) return;
+    FOutCtsFlow = source.FOutCtsFlow;
+    FOutDsrFlow = source.FOutDsrFlow;
+    FControlDtr = source.FControlDtr;
+    FControlRts = source.FControlRts;
+    FXonXoffOut = source.FXonXoffOut;
+    FXonXoffIn = source.FXonXoffIn;
     Changed();
 }
-void TFlowControl::SetOutCtsFlow(bool Value) {
-    if (Value == FOutCtsFlow) return;
-    FOutCtsFlow = Value;
+void TFlowControl::SetOutCtsFlow(bool value) {
+    if (value == FOutCtsFlow) return;
+    FOutCtsFlow = value;
     Changed();
 }
-void TFlowControl::SetOutDsrFlow(bool Value) {
-    if (Value == FOutDsrFlow) return;
-    FOutDsrFlow = Value;
+void TFlowControl::SetOutDsrFlow(bool value) {
+    if (value == FOutDsrFlow) return;
+    FOutDsrFlow = value;
     Changed();
 }
-void TFlowControl::SetControlDtr(TDtrFlowControl Value) {
-    if (Value == FControlDtr) return;
-    FControlDtr = Value;
+void TFlowControl::SetControlDtr(TDtrFlowControl value) {
+    if (value == FControlDtr) return;
+    FControlDtr = value;
     Changed();
 }
-void TFlowControl::SetControlRts(TRtsFlowControl Value) {
-    if (Value == FControlRts) return;
-    FControlRts = Value;
+void TFlowControl::SetControlRts(TRtsFlowControl value) {
+    if (value == FControlRts) return;
+    FControlRts = value;
     Changed();
 }
-void TFlowControl::SetXonXoffOut(bool Value) {
-    if (Value == FXonXoffOut) return;
-    FXonXoffOut = Value;
+void TFlowControl::SetXonXoffOut(bool value) {
+    if (value == FXonXoffOut) return;
+    FXonXoffOut = value;
     Changed();
 }
-void TFlowControl::SetXonXoffIn(bool Value) {
-    if (Value == FXonXoffIn) return;
-    FXonXoffIn = Value;
+void TFlowControl::SetXonXoffIn(bool value) {
+    if (value == FXonXoffIn) return;
+    FXonXoffIn = value;
     Changed();
 }
 
-bool TComTimeouts::operator==(const TComTimeouts& O) const {
-    return FReadInterval == O.FReadInterval && FReadTotalMultiplier == O.FReadTotalMultiplier &&
-           FReadTotalConstant == O.FReadTotalConstant &&
-           FWriteTotalMultiplier == O.FWriteTotalMultiplier &&
-           FWriteTotalConstant == O.FWriteTotalConstant;
+bool TComTimeouts::operator==(const TComTimeouts& o) const {
+    return FReadInterval == o.FReadInterval && FReadTotalMultiplier == o.FReadTotalMultiplier &&
+           FReadTotalConstant == o.FReadTotalConstant &&
+           FWriteTotalMultiplier == o.FWriteTotalMultiplier &&
+           FWriteTotalConstant == o.FWriteTotalConstant;
 }
-void TComTimeouts::Assign(const TComTimeouts& Source) {
-    if (&Source == this || *this == Source) return;
-    FReadInterval = Source.FReadInterval;
-    FReadTotalMultiplier = Source.FReadTotalMultiplier;
-    FReadTotalConstant = Source.FReadTotalConstant;
-    FWriteTotalMultiplier = Source.FWriteTotalMultiplier;
-    FWriteTotalConstant = Source.FWriteTotalConstant;
+void TComTimeouts::Assign(const TComTimeouts& source) {
+    if (&source == this || *this == source) return;
+    FReadInterval = source.FReadInterval;
+    FReadTotalMultiplier = source.FReadTotalMultiplier;
+    FReadTotalConstant = source.FReadTotalConstant;
+    FWriteTotalMultiplier = source.FWriteTotalMultiplier;
+    FWriteTotalConstant = source.FWriteTotalConstant;
     if (FComPort) FComPort->ApplyTimeouts();
 }
-void TComTimeouts::Set(int32_t& Field, int32_t Value) {
-    if (Value == Field) return;
-    Field = Value;
+void TComTimeouts::Set(int32_t& field, int32_t value) {
+    if (value == field) return;
+    field = value;
     if (FComPort) FComPort->ApplyTimeouts();
 }
-void TComTimeouts::SetReadInterval(int32_t Value) {
-    Set(FReadInterval, Value);
+void TComTimeouts::SetReadInterval(int32_t value) {
+    Set(FReadInterval, value);
 }
-void TComTimeouts::SetReadTotalMultiplier(int32_t Value) {
-    Set(FReadTotalMultiplier, Value);
+void TComTimeouts::SetReadTotalMultiplier(int32_t value) {
+    Set(FReadTotalMultiplier, value);
 }
-void TComTimeouts::SetReadTotalConstant(int32_t Value) {
-    Set(FReadTotalConstant, Value);
+void TComTimeouts::SetReadTotalConstant(int32_t value) {
+    Set(FReadTotalConstant, value);
 }
-void TComTimeouts::SetWriteTotalMultiplier(int32_t Value) {
-    Set(FWriteTotalMultiplier, Value);
+void TComTimeouts::SetWriteTotalMultiplier(int32_t value) {
+    Set(FWriteTotalMultiplier, value);
 }
-void TComTimeouts::SetWriteTotalConstant(int32_t Value) {
-    Set(FWriteTotalConstant, Value);
+void TComTimeouts::SetWriteTotalConstant(int32_t value) {
+    Set(FWriteTotalConstant, value);
 }
 
 // --- TComPort: life and properties -----------------------------------------
 
-TComPort::TComPort(TComDeviceFactory DeviceFactory)
-    : FDeviceFactory(std::move(DeviceFactory)),
+TComPort::TComPort(TComDeviceFactory deviceFactory)
+    : FDeviceFactory(std::move(deviceFactory)),
       FOwnerContext(std::make_unique<TComOwnerContext>([this] { ServiceDelivery(); })),
       FDelivery(std::make_unique<TDelivery>()) {}
 
 TComPort::~TComPort() {
     try {
         Close();
-    } catch (const std::exception& E) {
-        ReportComError(E.what());
+    } catch (const std::exception& e) {
+        ReportComError(e.what());
     }
 }
 
-void TComPort::SetActive(bool Value) {
-    if (Value == FActive) return;
-    if (Value)
+void TComPort::SetActive(bool value) {
+    if (value == FActive) return;
+    if (value)
         Open();
     else
         Close();
 }
 
-void TComPort::SetBaudRate(int32_t Value) {
-    if (Value == FBaudRate) return;
-    FBaudRate = Value;
+void TComPort::SetBaudRate(int32_t value) {
+    if (value == FBaudRate) return;
+    FBaudRate = value;
     ApplyLineSettings();
 }
 
-void TComPort::SetPort(const std::string& Value) {
-    if (Value == FPort) return;
-    FPort = Value;
+void TComPort::SetPort(const std::string& value) {
+    if (value == FPort) return;
+    FPort = value;
     if (FActive) {
         Close();
         Open();
     }
 }
 
-void TComPort::SetParity(const TParity& Value) {
-    FParity.Assign(Value);
+void TComPort::SetParity(const TParity& value) {
+    FParity.Assign(value);
 }
 
-void TComPort::SetStopBits(TStopBits Value) {
-    if (Value == FStopBits) return;
-    FStopBits = Value;
+void TComPort::SetStopBits(TStopBits value) {
+    if (value == FStopBits) return;
+    FStopBits = value;
     ApplyLineSettings();
 }
 
-void TComPort::SetDataBits(TDataBits Value) {
-    if (Value == FDataBits) return;
-    FDataBits = Value;
+void TComPort::SetDataBits(TDataBits value) {
+    if (value == FDataBits) return;
+    FDataBits = value;
     ApplyLineSettings();
 }
 
-void TComPort::SetDiscardNull(bool Value) {
-    if (Value == FDiscardNull) return;
-    FDiscardNull = Value;
+void TComPort::SetDiscardNull(bool value) {
+    if (value == FDiscardNull) return;
+    FDiscardNull = value;
     ApplyLineSettings();
 }
 
-void TComPort::SetEventChar(char Value) {
-    if (Value == FEventChar) return;
-    FEventChar = Value;
+void TComPort::SetEventChar(char value) {
+    if (value == FEventChar) return;
+    FEventChar = value;
     ApplyLineSettings();
 }
 
-void TComPort::SetEvents(TEvents Value) {
-    FEvents = Value;
+void TComPort::SetEvents(TEvents value) {
+    FEvents = value;
 }
 
-void TComPort::SetWriteBufSize(int32_t Value) {
-    if (Value == FWriteBufSize) return;
-    FWriteBufSize = Value;
+void TComPort::SetWriteBufSize(int32_t value) {
+    if (value == FWriteBufSize) return;
+    FWriteBufSize = value;
     ApplyBufferSizes();
 }
 
-void TComPort::SetReadBufSize(int32_t Value) {
-    if (Value == FReadBufSize) return;
-    FReadBufSize = Value;
+void TComPort::SetReadBufSize(int32_t value) {
+    if (value == FReadBufSize) return;
+    FReadBufSize = value;
     ApplyBufferSizes();
 }
 
-void TComPort::SetFlowControl(const TFlowControl& Value) {
-    FFlowControl.Assign(Value);
+void TComPort::SetFlowControl(const TFlowControl& value) {
+    FFlowControl.Assign(value);
 }
 
-void TComPort::SetTimeouts(const TComTimeouts& Value) {
-    FTimeouts.Assign(Value);
+void TComPort::SetTimeouts(const TComTimeouts& value) {
+    FTimeouts.Assign(value);
 }
 
-void TComPort::SetSyncMethod(TSyncMethod Value) {
-    if (Value == FSyncMethod) return;
+void TComPort::SetSyncMethod(TSyncMethod value) {
+    if (value == FSyncMethod) return;
     if (FActive) throw EComPort("Cannot set SyncMethod while connected");
-    FSyncMethod = Value;
+    FSyncMethod = value;
 }
 
-std::string TComPort::SystemText(int Code) const {
-    return FDevice ? FDevice->ErrorText(Code) : std::generic_category().message(Code);
+std::string TComPort::SystemText(int code) const {
+    return FDevice ? FDevice->ErrorText(code) : std::generic_category().message(code);
 }
 
 // --- Open and close ---------------------------------------------------------
@@ -281,10 +281,10 @@ void TComPort::Open() {
     // closing device's event thread still runs and must not lose its device.
     if (FClosing) throw EComPort("Unable to open " + FPort + ": the port is being closed");
     Close();
-    std::unique_ptr<TComDevice> Device = FDeviceFactory ? FDeviceFactory() : NewPlatformComDevice();
-    if (int Error = Device->Open(FPort))
-        throw EComPort("Unable to open " + FPort + ": " + Device->ErrorText(Error));
-    FDevice = std::move(Device);
+    std::unique_ptr<TComDevice> device = FDeviceFactory ? FDeviceFactory() : NewPlatformComDevice();
+    if (int error = device->Open(FPort))
+        throw EComPort("Unable to open " + FPort + ": " + device->ErrorText(error));
+    FDevice = std::move(device);
     FActive = true;
     try {
         ApplyBufferSizes();
@@ -299,7 +299,7 @@ void TComPort::Open() {
     FThreadCreated = !FEvents.Empty();
     if (FThreadCreated) {
         {
-            std::lock_guard Lock(FDelivery->Mutex);
+            std::lock_guard lock(FDelivery->Mutex);
             FDelivery->Stopping = false;
             FDelivery->ThreadDone = false;
         }
@@ -313,12 +313,12 @@ void TComPort::Close() {
     // A handler run by the close below may itself close the port.
     if (!FActive || FClosing) return;
     FClosing = true;
-    std::exception_ptr AbortFailure;
+    std::exception_ptr abortFailure;
     try {
         AbortAllOperations();
     } catch (...) {
         // The port is closed all the same; the failure is raised at the end.
-        AbortFailure = std::current_exception();
+        abortFailure = std::current_exception();
     }
     StopThread();
     FDevice->Close();
@@ -326,176 +326,176 @@ void TComPort::Close() {
     FActive = false;
     FClosing = false;
     CallHandler(OnClose, this);
-    if (AbortFailure) std::rethrow_exception(AbortFailure);
+    if (abortFailure) std::rethrow_exception(abortFailure);
 }
 
 void TComPort::StopThread() {
     if (!FEventThread) return;
-    TDelivery& D = *FDelivery;
+    TDelivery& d = *FDelivery;
     {
-        std::lock_guard Lock(D.Mutex);
-        D.Stopping = true;
+        std::lock_guard lock(d.Mutex);
+        d.Stopping = true;
     }
-    D.Changed.notify_all();
+    d.Changed.notify_all();
     FEventThread->Stop();
     // Carry out deliveries the thread already asked for, so that it is never
     // left waiting for this (blocked) thread.
-    std::unique_lock Lock(D.Mutex);
+    std::unique_lock lock(d.Mutex);
     for (;;) {
-        if (D.Requested > D.Taken) {
-            Lock.unlock();
+        if (d.Requested > d.Taken) {
+            lock.unlock();
             ServiceDelivery();
-            Lock.lock();
+            lock.lock();
             continue;
         }
-        if (D.ThreadDone) break;
-        D.Changed.wait(Lock);
+        if (d.ThreadDone) break;
+        d.Changed.wait(lock);
     }
-    Lock.unlock();
+    lock.unlock();
     FEventThread->Join();
     FEventThread.reset();
 }
 
 void TComPort::ServiceDelivery() {
-    TDelivery& D = *FDelivery;
-    uint64_t Number;
-    uint32_t Mask;
+    TDelivery& d = *FDelivery;
+    uint64_t number;
+    uint32_t mask;
     {
-        std::lock_guard Lock(D.Mutex);
-        if (D.Requested <= D.Taken) return;  // already carried out, or withdrawn
-        Number = D.Taken = D.Requested;
-        Mask = D.Mask;
+        std::lock_guard lock(d.Mutex);
+        if (d.Requested <= d.Taken) return;  // already carried out, or withdrawn
+        number = d.Taken = d.Requested;
+        mask = d.Mask;
     }
     try {
-        DispatchEvents(Mask);
-    } catch (const std::exception& E) {
-        ReportComError(E.what());
+        DispatchEvents(mask);
+    } catch (const std::exception& e) {
+        ReportComError(e.what());
     } catch (...) {
         ReportComError("Unknown exception in a serial port event handler");
     }
     {
-        std::lock_guard Lock(D.Mutex);
-        if (Number > D.Served) D.Served = Number;
+        std::lock_guard lock(d.Mutex);
+        if (number > d.Served) d.Served = number;
     }
-    D.Changed.notify_all();
+    d.Changed.notify_all();
 }
 
-void TComPort::DispatchEvents(uint32_t Mask) {
-    if ((Mask & EV_RXCHAR) && OnRxChar) {
-        TRxCharEvent Handler = OnRxChar;
-        Handler(this, InputCount());
+void TComPort::DispatchEvents(uint32_t mask) {
+    if ((mask & EV_RXCHAR) && OnRxChar) {
+        TRxCharEvent handler = OnRxChar;
+        handler(this, InputCount());
     }
-    if (Mask & EV_TXEMPTY) CallHandler(OnTxEmpty, this);
-    if (Mask & EV_BREAK) CallHandler(OnBreak, this);
-    if (Mask & EV_RING) CallHandler(OnRing, this);
-    if (Mask & EV_CTS) CallHandler(OnCTS, this);
-    if (Mask & EV_DSR) CallHandler(OnDSR, this);
-    if (Mask & EV_RXFLAG) CallHandler(OnRxFlag, this);
-    if (Mask & EV_RLSD) CallHandler(OnRLSD, this);
-    if (Mask & EV_ERR) CallHandler(OnError, this);
-    if (Mask & EV_RX80FULL) CallHandler(OnRx80Full, this);
+    if (mask & EV_TXEMPTY) CallHandler(OnTxEmpty, this);
+    if (mask & EV_BREAK) CallHandler(OnBreak, this);
+    if (mask & EV_RING) CallHandler(OnRing, this);
+    if (mask & EV_CTS) CallHandler(OnCTS, this);
+    if (mask & EV_DSR) CallHandler(OnDSR, this);
+    if (mask & EV_RXFLAG) CallHandler(OnRxFlag, this);
+    if (mask & EV_RLSD) CallHandler(OnRLSD, this);
+    if (mask & EV_ERR) CallHandler(OnError, this);
+    if (mask & EV_RX80FULL) CallHandler(OnRx80Full, this);
 }
 
 // --- Settings ---------------------------------------------------------------
 
 void TComPort::ApplyBufferSizes() {
     if (!FActive) return;
-    if (int Error = FDevice->SetQueueSizes(FReadBufSize, FWriteBufSize))
-        throw EComPort("Unable to set up comm: " + SystemText(Error));
+    if (int error = FDevice->SetQueueSizes(FReadBufSize, FWriteBufSize))
+        throw EComPort("Unable to set up comm: " + SystemText(error));
 }
 
 void TComPort::ApplyLineSettings() {
     if (!FActive) return;
-    TComLineSettings S;
-    S.BaudRate = static_cast<uint32_t>(FBaudRate);
-    S.Parity = FParity.Check();
-    S.OutxCtsFlow = FFlowControl.OutCtsFlow();
-    S.OutxDsrFlow = FFlowControl.OutDsrFlow();
-    S.DtrControl = FFlowControl.ControlDtr();
-    S.OutX = FFlowControl.XonXoffOut();
-    S.InX = FFlowControl.XonXoffIn();
-    S.ErrorCharOn = FParity.Replace();
-    if (FParity.Replace()) S.ErrorChar = FParity.ReplaceChar();
-    S.Null = FDiscardNull;
-    S.RtsControl = FFlowControl.ControlRts();
-    S.XonLim = static_cast<uint16_t>(FReadBufSize / 4);
-    S.XoffLim = S.XonLim;
-    S.ByteSize = FDataBits;
-    S.ParityBits = FParity.Bits();
-    S.StopBits = FStopBits;
-    S.EvtChar = FEventChar;
-    if (int Error = FDevice->SetLineSettings(S))
-        throw EComPort("Unable to set com state: " + SystemText(Error));
+    TComLineSettings s;
+    s.BaudRate = static_cast<uint32_t>(FBaudRate);
+    s.Parity = FParity.Check();
+    s.OutxCtsFlow = FFlowControl.OutCtsFlow();
+    s.OutxDsrFlow = FFlowControl.OutDsrFlow();
+    s.DtrControl = FFlowControl.ControlDtr();
+    s.OutX = FFlowControl.XonXoffOut();
+    s.InX = FFlowControl.XonXoffIn();
+    s.ErrorCharOn = FParity.Replace();
+    if (FParity.Replace()) s.ErrorChar = FParity.ReplaceChar();
+    s.Null = FDiscardNull;
+    s.RtsControl = FFlowControl.ControlRts();
+    s.XonLim = static_cast<uint16_t>(FReadBufSize / 4);
+    s.XoffLim = s.XonLim;
+    s.ByteSize = FDataBits;
+    s.ParityBits = FParity.Bits();
+    s.StopBits = FStopBits;
+    s.EvtChar = FEventChar;
+    if (int error = FDevice->SetLineSettings(s))
+        throw EComPort("Unable to set com state: " + SystemText(error));
 }
 
 void TComPort::ApplyTimeouts() {
     if (!FActive) return;
-    TComTimeoutValues T;
-    T.ReadInterval = static_cast<uint32_t>(FTimeouts.ReadInterval());
-    T.ReadTotalMultiplier = static_cast<uint32_t>(FTimeouts.ReadTotalMultiplier());
-    T.ReadTotalConstant = static_cast<uint32_t>(FTimeouts.ReadTotalConstant());
-    T.WriteTotalMultiplier = static_cast<uint32_t>(FTimeouts.WriteTotalMultiplier());
-    T.WriteTotalConstant = static_cast<uint32_t>(FTimeouts.WriteTotalConstant());
-    if (int Error = FDevice->SetTimeouts(T)) throw EOSError(Error, SystemText(Error));
+    TComTimeoutValues t;
+    t.ReadInterval = static_cast<uint32_t>(FTimeouts.ReadInterval());
+    t.ReadTotalMultiplier = static_cast<uint32_t>(FTimeouts.ReadTotalMultiplier());
+    t.ReadTotalConstant = static_cast<uint32_t>(FTimeouts.ReadTotalConstant());
+    t.WriteTotalMultiplier = static_cast<uint32_t>(FTimeouts.WriteTotalMultiplier());
+    t.WriteTotalConstant = static_cast<uint32_t>(FTimeouts.WriteTotalConstant());
+    if (int error = FDevice->SetTimeouts(t)) throw EOSError(error, SystemText(error));
 }
 
 // --- Transfers --------------------------------------------------------------
 
-int32_t TComPort::Write(const std::string& Data, bool Wait) {
+int32_t TComPort::Write(const std::string& data, bool wait) {
     if (!FActive) {
-        const int Error = InvalidHandleError();
-        throw EComPort(TransferFailure("Operation failed: ", Error, SystemText(Error)));
+        const int error = InvalidHandleError();
+        throw EComPort(TransferFailure("Operation failed: ", error, SystemText(error)));
     }
     FPendingOps.push_back(FDevice->NewOperation());
-    TComIoResult Result =
-        FDevice->Write(*FPendingOps.back(), Data.data(), static_cast<int32_t>(Data.size()));
-    if (Result.Status == TComIoResult::ioPending) return Wait ? WaitForLastOperation() : -1;
+    TComIoResult result =
+        FDevice->Write(*FPendingOps.back(), data.data(), static_cast<int32_t>(data.size()));
+    if (result.Status == TComIoResult::ioPending) return wait ? WaitForLastOperation() : -1;
     FPendingOps.pop_back();
-    if (Result.Status == TComIoResult::ioFailed)
+    if (result.Status == TComIoResult::ioFailed)
         throw EComPort(
-            TransferFailure("Operation failed: ", Result.Error, SystemText(Result.Error)));
-    return Result.Count;
+            TransferFailure("Operation failed: ", result.Error, SystemText(result.Error)));
+    return result.Count;
 }
 
-int32_t TComPort::Read(std::string& Data, int32_t Count, bool Wait) {
-    Data.assign(static_cast<size_t>(Count > 0 ? Count : 0), '\0');
+int32_t TComPort::Read(std::string& data, int32_t count, bool wait) {
+    data.assign(static_cast<size_t>(count > 0 ? count : 0), '\0');
     if (!FActive) {
-        const int Error = InvalidHandleError();
-        throw EComPort(TransferFailure("Operation aborted: ", Error, SystemText(Error)));
+        const int error = InvalidHandleError();
+        throw EComPort(TransferFailure("Operation aborted: ", error, SystemText(error)));
     }
     FPendingOps.push_back(FDevice->NewOperation());
-    TComIoResult Result =
-        FDevice->Read(*FPendingOps.back(), Data.data(), static_cast<int32_t>(Data.size()));
-    if (Result.Status == TComIoResult::ioPending) return Wait ? WaitForLastOperation() : -1;
+    TComIoResult result =
+        FDevice->Read(*FPendingOps.back(), data.data(), static_cast<int32_t>(data.size()));
+    if (result.Status == TComIoResult::ioPending) return wait ? WaitForLastOperation() : -1;
     FPendingOps.pop_back();
-    if (Result.Status == TComIoResult::ioFailed)
+    if (result.Status == TComIoResult::ioFailed)
         throw EComPort(
-            TransferFailure("Operation aborted: ", Result.Error, SystemText(Result.Error)));
-    return Result.Count;
+            TransferFailure("Operation aborted: ", result.Error, SystemText(result.Error)));
+    return result.Count;
 }
 
 int32_t TComPort::WaitForLastOperation() {
     if (FPendingOps.empty()) return -2;
-    std::unique_ptr<TComOperation> Op = std::move(FPendingOps.back());
+    std::unique_ptr<TComOperation> op = std::move(FPendingOps.back());
     FPendingOps.pop_back();
-    TComIoResult Result = FDevice->WaitOperation(*Op);
-    Op.reset();
-    if (Result.Status == TComIoResult::ioFailed)
+    TComIoResult result = FDevice->WaitOperation(*op);
+    op.reset();
+    if (result.Status == TComIoResult::ioFailed)
         throw EComPort(
-            TransferFailure("Operation failed: ", Result.Error, SystemText(Result.Error)));
-    return Result.Count;
+            TransferFailure("Operation failed: ", result.Error, SystemText(result.Error)));
+    return result.Count;
 }
 
 int32_t TComPort::InputCount() {
-    int32_t Count = 0;
-    const int Error = FActive ? FDevice->InputCount(Count) : InvalidHandleError();
-    if (Error) throw EComPort("Unable to read com status: " + std::to_string(Error));
-    return Count;
+    int32_t count = 0;
+    const int error = FActive ? FDevice->InputCount(count) : InvalidHandleError();
+    if (error) throw EComPort("Unable to read com status: " + std::to_string(error));
+    return count;
 }
 
 void TComPort::AbortAllOperations() {
     if (FPendingOps.empty()) return;
-    const int Error = FActive ? FDevice->Purge() : InvalidHandleError();
+    const int error = FActive ? FDevice->Purge() : InvalidHandleError();
     FPendingOps.clear();
-    if (Error) throw EComPort("Cannot abort operation: " + std::to_string(Error));
+    if (error) throw EComPort("Cannot abort operation: " + std::to_string(error));
 }

@@ -37,14 +37,14 @@ class TComOperation;
 // Failures of the port itself; what() is the text shown to the operator.
 class EComPort : public std::runtime_error {
 public:
-    explicit EComPort(const std::string& Message) : std::runtime_error(Message) {}
+    explicit EComPort(const std::string& message) : std::runtime_error(message) {}
 };
 
 // An operating-system failure reported the way the runtime reports one:
 // "System Error.  Code: %d.\r\n%s", or "A call to an OS function failed" for code 0.
 class EOSError : public std::runtime_error {
 public:
-    EOSError(int Code, const std::string& SystemText);
+    EOSError(int code, const std::string& systemText);
     int ErrorCode() const { return FErrorCode; }
 
 private:
@@ -74,47 +74,47 @@ enum TSyncMethod : uint8_t { smSynchronize, smWindow, smNone };
 class TEvents {
 public:
     constexpr TEvents() = default;
-    constexpr TEvents(std::initializer_list<TEvent> Events) {
-        for (TEvent E : Events) FBits = static_cast<uint16_t>(FBits | Bit(E));
+    constexpr TEvents(std::initializer_list<TEvent> events) {
+        for (TEvent e : events) FBits = static_cast<uint16_t>(FBits | Bit(e));
     }
     static constexpr TEvents All() {
-        TEvents S;
-        S.FBits = 0x3FF;
-        return S;
+        TEvents s;
+        s.FBits = 0x3FF;
+        return s;
     }
-    constexpr bool Contains(TEvent E) const { return (FBits & Bit(E)) != 0; }
-    constexpr void Include(TEvent E) { FBits = static_cast<uint16_t>(FBits | Bit(E)); }
-    constexpr void Exclude(TEvent E) { FBits = static_cast<uint16_t>(FBits & ~Bit(E)); }
+    constexpr bool Contains(TEvent e) const { return (FBits & Bit(e)) != 0; }
+    constexpr void Include(TEvent e) { FBits = static_cast<uint16_t>(FBits | Bit(e)); }
+    constexpr void Exclude(TEvent e) { FBits = static_cast<uint16_t>(FBits & ~Bit(e)); }
     constexpr bool Empty() const { return FBits == 0; }
     constexpr bool operator==(const TEvents&) const = default;
 
 private:
-    static constexpr uint16_t Bit(TEvent E) { return static_cast<uint16_t>(1u << E); }
+    static constexpr uint16_t Bit(TEvent e) { return static_cast<uint16_t>(1u << e); }
     uint16_t FBits = 0;
 };
 
-using TNotifyEvent = std::function<void(TComPort* Sender)>;
-using TRxCharEvent = std::function<void(TComPort* Sender, int32_t InQue)>;
+using TNotifyEvent = std::function<void(TComPort* sender)>;
+using TRxCharEvent = std::function<void(TComPort* sender, int32_t inQue)>;
 
 // Parity settings. Setters on a port's own object re-apply the line settings
 // at once while the port is open.
 class TParity {
 public:
-    explicit TParity(TComPort* ComPort = nullptr) : FComPort(ComPort) {}
+    explicit TParity(TComPort* comPort = nullptr) : FComPort(comPort) {}
     TParity(const TParity&) = delete;
     TParity& operator=(const TParity&) = delete;
     // Copies the values only; this object stays with its own port.
-    void Assign(const TParity& Source);
+    void Assign(const TParity& source);
 
     TParityBits Bits() const { return FBits; }
-    void SetBits(TParityBits Value);
+    void SetBits(TParityBits value);
     bool Check() const { return FCheck; }
-    void SetCheck(bool Value);
+    void SetCheck(bool value);
     bool Replace() const { return FReplace; }
-    void SetReplace(bool Value);
+    void SetReplace(bool value);
     char ReplaceChar() const { return FReplaceChar; }
-    void SetReplaceChar(char Value);
-    bool operator==(const TParity& Other) const;
+    void SetReplaceChar(char value);
+    bool operator==(const TParity& other) const;
 
 private:
     void Changed();
@@ -128,24 +128,24 @@ private:
 // Handshake settings; same re-apply rule as TParity.
 class TFlowControl {
 public:
-    explicit TFlowControl(TComPort* ComPort = nullptr) : FComPort(ComPort) {}
+    explicit TFlowControl(TComPort* comPort = nullptr) : FComPort(comPort) {}
     TFlowControl(const TFlowControl&) = delete;
     TFlowControl& operator=(const TFlowControl&) = delete;
-    void Assign(const TFlowControl& Source);
+    void Assign(const TFlowControl& source);
 
     bool OutCtsFlow() const { return FOutCtsFlow; }
-    void SetOutCtsFlow(bool Value);
+    void SetOutCtsFlow(bool value);
     bool OutDsrFlow() const { return FOutDsrFlow; }
-    void SetOutDsrFlow(bool Value);
+    void SetOutDsrFlow(bool value);
     TDtrFlowControl ControlDtr() const { return FControlDtr; }
-    void SetControlDtr(TDtrFlowControl Value);
+    void SetControlDtr(TDtrFlowControl value);
     TRtsFlowControl ControlRts() const { return FControlRts; }
-    void SetControlRts(TRtsFlowControl Value);
+    void SetControlRts(TRtsFlowControl value);
     bool XonXoffOut() const { return FXonXoffOut; }
-    void SetXonXoffOut(bool Value);
+    void SetXonXoffOut(bool value);
     bool XonXoffIn() const { return FXonXoffIn; }
-    void SetXonXoffIn(bool Value);
-    bool operator==(const TFlowControl& Other) const;
+    void SetXonXoffIn(bool value);
+    bool operator==(const TFlowControl& other) const;
 
 private:
     void Changed();
@@ -162,25 +162,25 @@ private:
 // record; -1 stands for the all-ones value. Re-applied at once while open.
 class TComTimeouts {
 public:
-    explicit TComTimeouts(TComPort* ComPort = nullptr) : FComPort(ComPort) {}
+    explicit TComTimeouts(TComPort* comPort = nullptr) : FComPort(comPort) {}
     TComTimeouts(const TComTimeouts&) = delete;
     TComTimeouts& operator=(const TComTimeouts&) = delete;
-    void Assign(const TComTimeouts& Source);
+    void Assign(const TComTimeouts& source);
 
     int32_t ReadInterval() const { return FReadInterval; }
-    void SetReadInterval(int32_t Value);
+    void SetReadInterval(int32_t value);
     int32_t ReadTotalMultiplier() const { return FReadTotalMultiplier; }
-    void SetReadTotalMultiplier(int32_t Value);
+    void SetReadTotalMultiplier(int32_t value);
     int32_t ReadTotalConstant() const { return FReadTotalConstant; }
-    void SetReadTotalConstant(int32_t Value);
+    void SetReadTotalConstant(int32_t value);
     int32_t WriteTotalMultiplier() const { return FWriteTotalMultiplier; }
-    void SetWriteTotalMultiplier(int32_t Value);
+    void SetWriteTotalMultiplier(int32_t value);
     int32_t WriteTotalConstant() const { return FWriteTotalConstant; }
-    void SetWriteTotalConstant(int32_t Value);
-    bool operator==(const TComTimeouts& Other) const;
+    void SetWriteTotalConstant(int32_t value);
+    bool operator==(const TComTimeouts& other) const;
 
 private:
-    void Set(int32_t& Field, int32_t Value);
+    void Set(int32_t& field, int32_t value);
     TComPort* FComPort;
     int32_t FReadInterval = -1;
     int32_t FReadTotalMultiplier = 0;
@@ -194,7 +194,7 @@ using TComDeviceFactory = std::function<std::unique_ptr<TComDevice>()>;
 
 class TComPort {
 public:
-    explicit TComPort(TComDeviceFactory DeviceFactory = {});
+    explicit TComPort(TComDeviceFactory deviceFactory = {});
     ~TComPort();  // closes the port
     TComPort(const TComPort&) = delete;
     TComPort& operator=(const TComPort&) = delete;
@@ -202,36 +202,36 @@ public:
     // Properties. A setter given the current value does nothing; while the
     // port is closed it only stores the value.
     bool Active() const { return FActive; }
-    void SetActive(bool Value);
+    void SetActive(bool value);
     int32_t BaudRate() const { return FBaudRate; }
-    void SetBaudRate(int32_t Value);
+    void SetBaudRate(int32_t value);
     const std::string& Port() const { return FPort; }
-    void SetPort(const std::string& Value);  // reopens on the new device while open
+    void SetPort(const std::string& value);  // reopens on the new device while open
     TParity& Parity() { return FParity; }
     const TParity& Parity() const { return FParity; }
-    void SetParity(const TParity& Value);
+    void SetParity(const TParity& value);
     TStopBits StopBits() const { return FStopBits; }
-    void SetStopBits(TStopBits Value);
+    void SetStopBits(TStopBits value);
     TDataBits DataBits() const { return FDataBits; }
-    void SetDataBits(TDataBits Value);
+    void SetDataBits(TDataBits value);
     bool DiscardNull() const { return FDiscardNull; }
-    void SetDiscardNull(bool Value);
+    void SetDiscardNull(bool value);
     char EventChar() const { return FEventChar; }
-    void SetEventChar(char Value);
+    void SetEventChar(char value);
     TEvents Events() const { return FEvents; }
-    void SetEvents(TEvents Value);  // takes effect at the next open
+    void SetEvents(TEvents value);  // takes effect at the next open
     int32_t WriteBufSize() const { return FWriteBufSize; }
-    void SetWriteBufSize(int32_t Value);
+    void SetWriteBufSize(int32_t value);
     int32_t ReadBufSize() const { return FReadBufSize; }
-    void SetReadBufSize(int32_t Value);
+    void SetReadBufSize(int32_t value);
     TFlowControl& FlowControl() { return FFlowControl; }
     const TFlowControl& FlowControl() const { return FFlowControl; }
-    void SetFlowControl(const TFlowControl& Value);
+    void SetFlowControl(const TFlowControl& value);
     TComTimeouts& Timeouts() { return FTimeouts; }
     const TComTimeouts& Timeouts() const { return FTimeouts; }
-    void SetTimeouts(const TComTimeouts& Value);
+    void SetTimeouts(const TComTimeouts& value);
     TSyncMethod SyncMethod() const { return FSyncMethod; }
-    void SetSyncMethod(TSyncMethod Value);  // EComPort while open
+    void SetSyncMethod(TSyncMethod value);  // EComPort while open
 
     // Handlers. OnRxChar gets the input count taken at delivery, which may be 0.
     TRxCharEvent OnRxChar;
@@ -249,10 +249,10 @@ public:
 
     // Sends Data; returns the byte count, or -1 when Wait is false and the
     // write is still in progress (released by WaitForLastOperation or Close).
-    int32_t Write(const std::string& Data, bool Wait);
+    int32_t Write(const std::string& data, bool wait);
     // Reads up to Count bytes into Data, which gets length Count first and keeps
     // it; returns the byte count, or -1 as for Write.
-    int32_t Read(std::string& Data, int32_t Count, bool Wait);
+    int32_t Read(std::string& data, int32_t count, bool wait);
     // Finishes the most recent unfinished transfer; -2 when there is none.
     int32_t WaitForLastOperation();
     int32_t InputCount();
@@ -260,10 +260,10 @@ public:
 
 private:
     friend class TComThread;
-    void DispatchEvents(uint32_t Mask);
+    void DispatchEvents(uint32_t mask);
     void StopThread();
     void ServiceDelivery();
-    std::string SystemText(int Code) const;
+    std::string SystemText(int code) const;
 
     TComDeviceFactory FDeviceFactory;
     std::unique_ptr<TComDevice> FDevice;  // the handle: open while FActive
@@ -299,23 +299,23 @@ private:
 // event thread keeps running. Called on the thread that ran the handler (the
 // owner's thread, except with smNone). The default writes the message to
 // standard error. Returns the previous report; an empty one restores the default.
-using TComErrorReport = std::function<void(const std::string& Message)>;
-TComErrorReport SetComErrorReport(TComErrorReport Report);
-void ReportComError(const std::string& Message);
+using TComErrorReport = std::function<void(const std::string& message)>;
+TComErrorReport SetComErrorReport(TComErrorReport report);
+void ReportComError(const std::string& message);
 
 // Maps a port name to the device path the POSIX device opens: "COMn" ->
 // /dev/ttyS(n-1), a name starting with '/' as it is, anything else -> /dev/ +
 // name. Tests redirect names to pseudo-terminals with SetComPathMapper (for
 // example "COM5" -> the slave of a pty pair); the mapper returns the path to
 // open. Returns the previous mapper; an empty one restores the default.
-using TComPathMapper = std::function<std::string(const std::string& Port)>;
-std::string DefaultComDevicePath(const std::string& Port);
-std::string ComDevicePath(const std::string& Port);
-TComPathMapper SetComPathMapper(TComPathMapper Mapper);
+using TComPathMapper = std::function<std::string(const std::string& port)>;
+std::string DefaultComDevicePath(const std::string& port);
+std::string ComDevicePath(const std::string& port);
+TComPathMapper SetComPathMapper(TComPathMapper mapper);
 
 // Names of the USB serial devices present (ttyUSB*, ttyACM*, without "/dev/",
 // in natural order): port names the port list and the host search add after
 // COM1..COM99. Tests replace the lister; an empty one restores the default.
 using TUsbSerialLister = std::function<std::vector<std::string>()>;
 std::vector<std::string> EnumerateUsbSerialDevices();
-TUsbSerialLister SetUsbSerialLister(TUsbSerialLister Lister);
+TUsbSerialLister SetUsbSerialLister(TUsbSerialLister lister);

@@ -14,43 +14,43 @@
 
 namespace {
 
-QString Latin1(std::string_view Text) {
-    return QString::fromLatin1(Text.data(), static_cast<qsizetype>(Text.size()));
+QString Latin1(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QMessageBox::StandardButton ExecMessageBox(QWidget* Owner, const TMessageBoxInfo& Info) {
-    QString Text = Latin1(Info.Text);
-    Text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QMessageBox Box(Info.Icon, Latin1(Info.Caption), Text, Info.Buttons, Owner);
-    if (Info.DefaultButton != QMessageBox::NoButton) Box.setDefaultButton(Info.DefaultButton);
-    return static_cast<QMessageBox::StandardButton>(Box.exec());
+QMessageBox::StandardButton ExecMessageBox(QWidget* owner, const TMessageBoxInfo& info) {
+    QString text = Latin1(info.Text);
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox box(info.Icon, Latin1(info.Caption), text, info.Buttons, owner);
+    if (info.DefaultButton != QMessageBox::NoButton) box.setDefaultButton(info.DefaultButton);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
 TMessageBoxHook& CurrentHook() {
-    static TMessageBoxHook Hook = ExecMessageBox;
-    return Hook;
+    static TMessageBoxHook hook = ExecMessageBox;
+    return hook;
 }
 
 }  // namespace
 
-std::vector<std::string> BuildCandidates(TComPort& Port) {
-    std::vector<std::string> Candidates;
-    for (const std::string& Name : ListUsablePorts(Port))
-        for (std::int32_t Rate : FindBaudRates)
-            Candidates.push_back(Name + "|" + std::to_string(Rate));
-    return Candidates;
+std::vector<std::string> BuildCandidates(TComPort& port) {
+    std::vector<std::string> candidates;
+    for (const std::string& name : ListUsablePorts(port))
+        for (std::int32_t rate : FindBaudRates)
+            candidates.push_back(name + "|" + std::to_string(rate));
+    return candidates;
 }
 
-TCandidate SplitCandidate(std::string_view Candidate) {
-    TCandidate Result;
-    const std::size_t Bar = Candidate.find('|');
-    Result.Port = std::string(Candidate.substr(0, Bar));
-    if (Bar == std::string_view::npos) return Result;
-    const std::string_view Digits = Candidate.substr(Bar + 1, 9);
-    std::int32_t Rate = 0;
-    const auto [End, Error] = std::from_chars(Digits.data(), Digits.data() + Digits.size(), Rate);
-    if (Error == std::errc() && End == Digits.data() + Digits.size()) Result.BaudRate = Rate;
-    return Result;
+TCandidate SplitCandidate(std::string_view candidate) {
+    TCandidate result;
+    const std::size_t bar = candidate.find('|');
+    result.Port = std::string(candidate.substr(0, bar));
+    if (bar == std::string_view::npos) return result;
+    const std::string_view digits = candidate.substr(bar + 1, 9);
+    std::int32_t rate = 0;
+    const auto [End, Error] = std::from_chars(digits.data(), digits.data() + digits.size(), rate);
+    if (Error == std::errc() && End == digits.data() + digits.size()) result.BaudRate = rate;
+    return result;
 }
 
 const std::string& FindHostRequest() {
@@ -58,24 +58,24 @@ const std::string& FindHostRequest() {
     return Request;
 }
 
-bool IsHostAnswer(std::string_view Reply) {
-    TReplyMatcher Matcher;  // a fresh matcher for every look at the reply
-    return Matcher.Match("ANS\\s*=\\s*INI", Reply);
+bool IsHostAnswer(std::string_view reply) {
+    TReplyMatcher matcher;  // a fresh matcher for every look at the reply
+    return matcher.Match("ANS\\s*=\\s*INI", reply);
 }
 
-QMessageBox::StandardButton ShowMessageBox(QWidget* Owner, const TMessageBoxInfo& Box) {
+QMessageBox::StandardButton ShowMessageBox(QWidget* owner, const TMessageBoxInfo& box) {
     // A copy: the hook may replace itself while it runs.
-    const TMessageBoxHook Hook = CurrentHook();
-    return Hook(Owner, Box);
+    const TMessageBoxHook hook = CurrentHook();
+    return hook(owner, box);
 }
 
-TMessageBoxHook SetMessageBoxHook(TMessageBoxHook Hook) {
-    TMessageBoxHook Previous = std::move(CurrentHook());
-    CurrentHook() = Hook ? std::move(Hook) : TMessageBoxHook(ExecMessageBox);
-    return Previous;
+TMessageBoxHook SetMessageBoxHook(TMessageBoxHook hook) {
+    TMessageBoxHook previous = std::move(CurrentHook());
+    CurrentHook() = hook ? std::move(hook) : TMessageBoxHook(ExecMessageBox);
+    return previous;
 }
 
-TFindPortForm::TFindPortForm(QWidget* Owner, unsigned Search) : QDialog(Owner), FSearch(Search) {
+TFindPortForm::TFindPortForm(QWidget* owner, unsigned search) : QDialog(owner), FSearch(search) {
     CreateControls();
     FormCreate();
 }
@@ -83,19 +83,19 @@ TFindPortForm::TFindPortForm(QWidget* Owner, unsigned Search) : QDialog(Owner), 
 void TFindPortForm::CreateControls() {
     setObjectName(QStringLiteral("FindPortForm"));
     setWindowTitle(QStringLiteral("Find Host"));
-    QFont Font(QStringLiteral("MS Sans Serif"));
-    Font.setPixelSize(11);
-    setFont(Font);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(11);
+    setFont(font);
     setFixedSize(428, 134);
 
     Label1 = new QLabel(this);
     Label1->setGeometry(16, 16, 393, 33);
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    QFont LabelFont(QStringLiteral("Arial"));
-    LabelFont.setPixelSize(13);
-    LabelFont.setBold(true);
-    Label1->setFont(LabelFont);
+    QFont labelFont(QStringLiteral("Arial"));
+    labelFont.setPixelSize(13);
+    labelFont.setBold(true);
+    Label1->setFont(labelFont);
 
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setGeometry(16, 64, 401, 17);
@@ -116,8 +116,8 @@ void TFindPortForm::FormCreate() {
 }
 
 void TFindPortForm::Button1Click() {
-    if (QWidget* Owner = parentWidget())
-        QCoreApplication::postEvent(Owner, new TFindMessage(WM_FINDDONE, foCancelled, FSearch));
+    if (QWidget* owner = parentWidget())
+        QCoreApplication::postEvent(owner, new TFindMessage(WM_FINDDONE, foCancelled, FSearch));
 }
 
 // The title bar's close button and Escape arrive here: they cancel the search

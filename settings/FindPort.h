@@ -31,8 +31,8 @@ enum TFindOutcome : int { foCancelled = 0, foNotFound = 1, foNoAccess = 2 };
 // message that outlives its search (or arrives during a later one) is dropped.
 class TFindMessage : public QEvent {
 public:
-    TFindMessage(QEvent::Type Message, int WParam, unsigned Search)
-        : QEvent(Message), FWParam(WParam), FSearch(Search) {}
+    TFindMessage(QEvent::Type message, int wParam, unsigned search)
+        : QEvent(message), FWParam(wParam), FSearch(search) {}
     int WParam() const { return FWParam; }
     unsigned Search() const { return FSearch; }
 
@@ -46,7 +46,7 @@ inline constexpr std::int32_t FindBaudRates[] = {9600, 19200, 38400, 57600};
 
 // "name|rate" for every port Port can open now (COM1..COM99, then the USB
 // serial devices) and every rate of FindBaudRates. Port is left closed.
-std::vector<std::string> BuildCandidates(TComPort& Port);
+std::vector<std::string> BuildCandidates(TComPort& port);
 
 struct TCandidate {
     std::string Port;
@@ -54,14 +54,14 @@ struct TCandidate {
 };
 // The port name is the text before the first "|", the baud rate the decimal
 // number in the (up to nine) characters after it; 0 when they hold none.
-TCandidate SplitCandidate(std::string_view Candidate);
+TCandidate SplitCandidate(std::string_view candidate);
 
 // The initialization request the search sends: the packet whose body is the
 // one record "REQ=INI\r" (21 bytes, checksum 13402).
 const std::string& FindHostRequest();
 
 // Whether Reply holds the host's answer "ANS\s*=\s*INI" anywhere.
-bool IsHostAnswer(std::string_view Reply);
+bool IsHostAnswer(std::string_view reply);
 
 // --- Message boxes ----------------------------------------------------------
 
@@ -77,13 +77,13 @@ struct TMessageBoxInfo {
 
 // Shows Box modally over Owner and returns the button pressed, through the
 // current hook (a real message box by default).
-QMessageBox::StandardButton ShowMessageBox(QWidget* Owner, const TMessageBoxInfo& Box);
+QMessageBox::StandardButton ShowMessageBox(QWidget* owner, const TMessageBoxInfo& box);
 
 // Replaces how message boxes are shown (tests answer them without a modal
 // loop); returns the previous hook. An empty one restores the real box.
 using TMessageBoxHook =
-    std::function<QMessageBox::StandardButton(QWidget* Owner, const TMessageBoxInfo& Box)>;
-TMessageBoxHook SetMessageBoxHook(TMessageBoxHook Hook);
+    std::function<QMessageBox::StandardButton(QWidget* owner, const TMessageBoxInfo& box)>;
+TMessageBoxHook SetMessageBoxHook(TMessageBoxHook hook);
 
 // --- The progress window ----------------------------------------------------
 
@@ -93,7 +93,7 @@ TMessageBoxHook SetMessageBoxHook(TMessageBoxHook Hook);
 class TFindPortForm : public QDialog {
     Q_OBJECT
 public:
-    TFindPortForm(QWidget* Owner, unsigned Search);
+    TFindPortForm(QWidget* owner, unsigned search);
 
     QLabel* Label1 = nullptr;              // the attempt in progress
     QProgressBar* ProgressBar1 = nullptr;  // attempts started

@@ -18,56 +18,56 @@ namespace {
 constexpr int FirstComNumber = 1;
 constexpr int LastComNumber = 99;
 
-QString Latin1(const std::string& Text) {
-    return QString::fromLatin1(Text.data(), static_cast<qsizetype>(Text.size()));
+QString Latin1(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::string Bytes(const QString& Text) {
-    return Text.toLatin1().toStdString();
+std::string Bytes(const QString& text) {
+    return text.toLatin1().toStdString();
 }
 
-bool CanOpen(TComPort& Port, const std::string& Name) {
-    Port.SetPort(Name);
+bool CanOpen(TComPort& port, const std::string& name) {
+    port.SetPort(name);
     try {
-        Port.SetActive(true);
+        port.SetActive(true);
     } catch (const std::exception&) {
         return false;
     }
-    Port.SetActive(false);
+    port.SetActive(false);
     return true;
 }
 
 // Selects the item whose text equals Value without regard to case; no
 // selection when none does.
-void SelectItem(QComboBox* Box, const std::string& Value) {
-    Box->setCurrentIndex(Value.empty() ? -1 : Box->findText(Latin1(Value), Qt::MatchFixedString));
+void SelectItem(QComboBox* box, const std::string& value) {
+    box->setCurrentIndex(value.empty() ? -1 : box->findText(Latin1(value), Qt::MatchFixedString));
 }
 
-QComboBox* ComboBox(QWidget* Parent, QRect Geometry, bool Editable, const QStringList& Items) {
-    auto* Box = new QComboBox(Parent);
-    Box->setEditable(Editable);
-    Box->addItems(Items);
-    Box->setGeometry(Geometry);
-    return Box;
+QComboBox* ComboBox(QWidget* parent, QRect geometry, bool editable, const QStringList& items) {
+    auto* box = new QComboBox(parent);
+    box->setEditable(editable);
+    box->addItems(items);
+    box->setGeometry(geometry);
+    return box;
 }
 
 }  // namespace
 
-std::vector<std::string> ListUsablePorts(TComPort& Port) {
-    std::vector<std::string> Names;
+std::vector<std::string> ListUsablePorts(TComPort& port) {
+    std::vector<std::string> names;
     for (int n = FirstComNumber; n <= LastComNumber; ++n) {
-        std::string Name = "COM" + std::to_string(n);
-        if (CanOpen(Port, Name)) Names.push_back(std::move(Name));
+        std::string name = "COM" + std::to_string(n);
+        if (CanOpen(port, name)) names.push_back(std::move(name));
     }
-    for (std::string& Name : EnumerateUsbSerialDevices())
-        if (CanOpen(Port, Name)) Names.push_back(std::move(Name));
-    return Names;
+    for (std::string& name : EnumerateUsbSerialDevices())
+        if (CanOpen(port, name)) names.push_back(std::move(name));
+    return names;
 }
 
-TSettingsForm::TSettingsForm(TNameValueList& Settings, QWidget* Parent)
-    : QDialog(Parent), FSettings(Settings) {
+TSettingsForm::TSettingsForm(TNameValueList& settings, QWidget* parent)
+    : QDialog(parent), FSettings(settings) {
     ComPort1 = std::make_unique<TComPort>();
-    ComPort1->OnRxChar = [this](TComPort*, std::int32_t InQue) { ComPort1RxChar(InQue); };
+    ComPort1->OnRxChar = [this](TComPort*, std::int32_t inQue) { ComPort1RxChar(inQue); };
     CreateControls();
     FormCreate();
 }
@@ -84,23 +84,23 @@ void TSettingsForm::CreateControls() {
     setWindowTitle(QStringLiteral("Settings"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    QFont Font(QStringLiteral("Arial"));
-    Font.setPixelSize(13);
-    setFont(Font);
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(13);
+    setFont(font);
     setFixedSize(260, 325);
 
-    auto Label = [this](const char* Caption, QRect Geometry) {
-        auto* L = new QLabel(QString::fromLatin1(Caption), this);
-        L->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        L->setGeometry(Geometry);
-        return L;
+    auto label = [this](const char* caption, QRect geometry) {
+        auto* l = new QLabel(QString::fromLatin1(caption), this);
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        l->setGeometry(geometry);
+        return l;
     };
-    Label1 = Label("COM Port", {16, 23, 73, 18});
-    Label2 = Label("Baud Rate", {16, 52, 73, 18});
-    Label3 = Label("Parity", {16, 79, 73, 18});
-    Label4 = Label("Data Bits", {16, 106, 73, 18});
-    Label5 = Label("Stop Bits", {16, 133, 73, 18});
-    Label6 = Label("Tracer Mode", {8, 173, 81, 18});
+    Label1 = label("COM Port", {16, 23, 73, 18});
+    Label2 = label("Baud Rate", {16, 52, 73, 18});
+    Label3 = label("Parity", {16, 79, 73, 18});
+    Label4 = label("Data Bits", {16, 106, 73, 18});
+    Label5 = label("Stop Bits", {16, 133, 73, 18});
+    Label6 = label("Tracer Mode", {8, 173, 81, 18});
 
     COMPortComboBox = ComboBox(this, {96, 20, 97, 24}, true, {});
     BaudRateComboBox = ComboBox(this, {96, 47, 97, 24}, true, {"9600", "38400", "57600"});
@@ -132,8 +132,8 @@ void TSettingsForm::CreateControls() {
 
 void TSettingsForm::FormCreate() {
     COMPortComboBox->clear();
-    for (const std::string& Name : ListUsablePorts(*ComPort1))
-        COMPortComboBox->addItem(Latin1(Name));
+    for (const std::string& name : ListUsablePorts(*ComPort1))
+        COMPortComboBox->addItem(Latin1(name));
 
     COMPortComboBox->setEditText(Latin1(FSettings.Value("Port")));
     BaudRateComboBox->setEditText(Latin1(FSettings.Value("BaudRate")));
@@ -163,11 +163,11 @@ void TSettingsForm::BitBtn2Click() {
 
 void TSettingsForm::BitBtn3Click() {
     if (FFindState != fsIdle) return;
-    const TMessageBoxInfo Confirm{
+    const TMessageBoxInfo confirm{
         "This will attempt to find the host\ron all available serial ports at all\r"
         "available baud rates.\r\rContinue?",
         "Confirm...", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No};
-    if (ShowMessageBox(this, Confirm) != QMessageBox::Yes) return;
+    if (ShowMessageBox(this, confirm) != QMessageBox::Yes) return;
 
     // One search at a time: the button stays off until this one ends.
     BitBtn3->setEnabled(false);
@@ -185,22 +185,22 @@ void TSettingsForm::BitBtn3Click() {
     PostFindMessage(WM_FINDNEXT);
 }
 
-void TSettingsForm::PostFindMessage(QEvent::Type Message, int WParam) {
-    QCoreApplication::postEvent(this, new TFindMessage(Message, WParam, FSearch));
+void TSettingsForm::PostFindMessage(QEvent::Type message, int wParam) {
+    QCoreApplication::postEvent(this, new TFindMessage(message, wParam, FSearch));
 }
 
-bool TSettingsForm::event(QEvent* Event) {
-    const QEvent::Type Type = Event->type();
-    const bool Find = Type == WM_FINDNEXT || Type == WM_FINDDONE || Type == WM_HOSTFOUND;
-    const auto* Message = Find ? dynamic_cast<const TFindMessage*>(Event) : nullptr;
-    if (Message == nullptr) return QDialog::event(Event);
+bool TSettingsForm::event(QEvent* event) {
+    const QEvent::Type type = event->type();
+    const bool find = type == WM_FINDNEXT || type == WM_FINDDONE || type == WM_HOSTFOUND;
+    const auto* message = find ? dynamic_cast<const TFindMessage*>(event) : nullptr;
+    if (message == nullptr) return QDialog::event(event);
     // A message of an earlier search, or one that arrives after its search
     // ended, finds nothing to act on: the progress window is gone.
-    if (Message->Search() != FSearch || FFindState == fsIdle || !FindPortForm) return true;
-    if (Type == WM_FINDNEXT)
+    if (message->Search() != FSearch || FFindState == fsIdle || !FindPortForm) return true;
+    if (type == WM_FINDNEXT)
         WMFindNext();
-    else if (Type == WM_FINDDONE)
-        WMFindDone(Message->WParam());
+    else if (type == WM_FINDDONE)
+        WMFindDone(message->WParam());
     else
         WMHostFound();
     return true;
@@ -219,38 +219,38 @@ void TSettingsForm::WMFindNext() {
     FReplyBuffer.clear();
     CloseSearchPort();
 
-    const TCandidate Candidate = SplitCandidate(FCandidates.front());
-    ComPort1->SetPort(Candidate.Port);
-    ComPort1->SetBaudRate(Candidate.BaudRate);
+    const TCandidate candidate = SplitCandidate(FCandidates.front());
+    ComPort1->SetPort(candidate.Port);
+    ComPort1->SetBaudRate(candidate.BaudRate);
     try {
         ComPort1->SetActive(true);
     } catch (const std::exception&) {
-        FFailedPort = Candidate.Port;
+        FFailedPort = candidate.Port;
         PostFindMessage(WM_FINDDONE, foNoAccess);
         return;
     }
-    FindPortForm->Label1->setText(Latin1("Trying " + Candidate.Port + " at " +
-                                         std::to_string(Candidate.BaudRate) + " baud..."));
+    FindPortForm->Label1->setText(Latin1("Trying " + candidate.Port + " at " +
+                                         std::to_string(candidate.BaudRate) + " baud..."));
     FCandidates.erase(FCandidates.begin());
 
     try {
         ComPort1->Write(FindHostRequest(), false);
-    } catch (const std::exception& E) {
+    } catch (const std::exception& e) {
         // Without a request there is nothing to wait for: the search waits
         // for the operator's Cancel.
         FFindState = fsStalled;
-        ReportComError(E.what());
+        ReportComError(e.what());
         return;
     }
     FFindState = fsWaiting;
     TimeoutTimer->start();
 }
 
-void TSettingsForm::ComPort1RxChar(std::int32_t InQue) {
+void TSettingsForm::ComPort1RxChar(std::int32_t inQue) {
     if (FFindState != fsWaiting && FFindState != fsTimedOut) return;
     // The whole buffer is searched each time, so an answer split over several
     // deliveries is found when its last part arrives.
-    FReplyBuffer += ReadWaiting(InQue);
+    FReplyBuffer += ReadWaiting(inQue);
     if (!IsHostAnswer(FReplyBuffer)) return;
     TimeoutTimer->stop();
     FFindState = fsFound;
@@ -259,13 +259,13 @@ void TSettingsForm::ComPort1RxChar(std::int32_t InQue) {
 
 // Reads the Count bytes the receive event reported; bytes that arrive
 // meanwhile are announced by the port's next event.
-std::string TSettingsForm::ReadWaiting(std::int32_t Count) {
-    std::string Data;
-    if (Count <= 0) return Data;
-    std::int32_t Got = ComPort1->Read(Data, Count, false);
-    if (Got == -1) Got = ComPort1->WaitForLastOperation();
-    Data.resize(static_cast<std::size_t>(std::max(Got, 0)));
-    return Data;
+std::string TSettingsForm::ReadWaiting(std::int32_t count) {
+    std::string bytes;
+    if (count <= 0) return bytes;
+    std::int32_t got = ComPort1->Read(bytes, count, false);
+    if (got == -1) got = ComPort1->WaitForLastOperation();
+    bytes.resize(static_cast<std::size_t>(std::max(got, 0)));
+    return bytes;
 }
 
 void TSettingsForm::TimeoutTimerTimer() {
@@ -278,35 +278,35 @@ void TSettingsForm::TimeoutTimerTimer() {
 void TSettingsForm::WMHostFound() {
     if (FFindState != fsFound) return;
     CloseSearchPort();
-    const std::string Port = ComPort1->Port();
-    COMPortComboBox->setEditText(Latin1(Port));
+    const std::string port = ComPort1->Port();
+    COMPortComboBox->setEditText(Latin1(port));
     BaudRateComboBox->setEditText(QString::number(ComPort1->BaudRate()));
     SelectItem(ParityComboBox, "None");
     SelectItem(DatabitsComboBox, "8");
     SelectItem(StopBitsComboBox, "1");
     // The untried candidates stay until the next search clears them.
     EndSearch();
-    ShowMessageBox(this, {"Found host on " + Port, "Success!", QMessageBox::Information,
+    ShowMessageBox(this, {"Found host on " + port, "Success!", QMessageBox::Information,
                           QMessageBox::Ok, QMessageBox::Ok});
 }
 
-void TSettingsForm::WMFindDone(int Outcome) {
+void TSettingsForm::WMFindDone(int outcome) {
     CloseSearchPort();
     FCandidates.clear();
     EndSearch();
-    TMessageBoxInfo Box;
-    switch (Outcome) {
+    TMessageBoxInfo box;
+    switch (outcome) {
         case foCancelled:
-            Box = {"Cancelled finding the host", "Cancelled", QMessageBox::Information};
+            box = {"Cancelled finding the host", "Cancelled", QMessageBox::Information};
             break;
         case foNotFound:
-            Box = {"Did not find host", "Host Not Found", QMessageBox::Critical};
+            box = {"Did not find host", "Host Not Found", QMessageBox::Critical};
             break;
         default:
-            Box = {"Unable to access " + FFailedPort, "Problem...", QMessageBox::Critical};
+            box = {"Unable to access " + FFailedPort, "Problem...", QMessageBox::Critical};
             break;
     }
-    ShowMessageBox(this, Box);
+    ShowMessageBox(this, box);
 }
 
 // Back to idle: no timer, no progress window, the button usable again. The
@@ -323,29 +323,29 @@ void TSettingsForm::EndSearch() {
 void TSettingsForm::CloseSearchPort() {
     try {
         ComPort1->SetActive(false);
-    } catch (const std::exception& E) {
-        ReportComError(E.what());
+    } catch (const std::exception& e) {
+        ReportComError(e.what());
     }
 }
 
-void TSettingsForm::setVisible(bool Visible) {
+void TSettingsForm::setVisible(bool visible) {
     // A window moved before it is shown keeps its place: Qt would otherwise
     // centre a dialog over its owner.
-    if (Visible && !isVisible() && !testAttribute(Qt::WA_Moved)) {
+    if (visible && !isVisible() && !testAttribute(Qt::WA_Moved)) {
         create();  // the platform window knows the frame the window will get
-        if (const QScreen* Screen = screen()) {
-            const QRect Area = Screen->availableGeometry();
-            const QSize Outer = frameGeometry().size();
-            move(Area.x() + (Area.width() - Outer.width()) / 2,
-                 Area.y() + (Area.height() - Outer.height()) / 2);
+        if (const QScreen* shown = screen()) {
+            const QRect area = shown->availableGeometry();
+            const QSize outer = frameGeometry().size();
+            move(area.x() + (area.width() - outer.width()) / 2,
+                 area.y() + (area.height() - outer.height()) / 2);
         }
     }
-    QDialog::setVisible(Visible);
+    QDialog::setVisible(visible);
 }
 
-void TSettingsForm::done(int Result) {
+void TSettingsForm::done(int result) {
     // Silently: the operator closed the dialog, not the search.
     FCandidates.clear();
     EndSearch();
-    QDialog::done(Result);
+    QDialog::done(result);
 }

@@ -25,12 +25,12 @@ class TComPort;
 // The names of the ports Port can open right now, in probing order: COM1 to
 // COM99, then the USB serial devices present. Port is left closed; a port
 // that cannot be opened (missing, or held by another program) is left out.
-std::vector<std::string> ListUsablePorts(TComPort& Port);
+std::vector<std::string> ListUsablePorts(TComPort& port);
 
 class TSettingsForm : public QDialog {
     Q_OBJECT
 public:
-    TSettingsForm(TNameValueList& Settings, QWidget* Parent = nullptr);
+    TSettingsForm(TNameValueList& settings, QWidget* parent = nullptr);
     ~TSettingsForm() override;
 
     QLabel* Label1 = nullptr;
@@ -56,7 +56,7 @@ public:
     void BitBtn1Click();
     void BitBtn2Click();
     void BitBtn3Click();
-    void ComPort1RxChar(std::int32_t InQue);
+    void ComPort1RxChar(std::int32_t inQue);
     void TimeoutTimerTimer();
 
     // The host search. FindPortForm exists only while a search runs.
@@ -65,12 +65,12 @@ public:
     std::string FReplyBuffer;              // bytes of the current attempt
 
     // Closing the dialog (OK, Cancel, title bar) ends a running search silently.
-    void done(int Result) override;
+    void done(int result) override;
     // The dialog opens centred on the screen, not over its owner.
-    void setVisible(bool Visible) override;
+    void setVisible(bool visible) override;
 
 protected:
-    bool event(QEvent* Event) override;
+    bool event(QEvent* event) override;
 
 private:
     void CreateControls();
@@ -92,11 +92,11 @@ private:
     unsigned FSearch = 0;     // number of the current (or last) search
     std::string FFailedPort;  // the candidate port that could not be opened
 
-    void PostFindMessage(QEvent::Type Message, int WParam = 0);
+    void PostFindMessage(QEvent::Type message, int wParam = 0);
     void WMFindNext();
-    void WMFindDone(int Outcome);
+    void WMFindDone(int outcome);
     void WMHostFound();
     void EndSearch();
     void CloseSearchPort();
-    std::string ReadWaiting(std::int32_t Count);
+    std::string ReadWaiting(std::int32_t count);
 };

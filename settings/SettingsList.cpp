@@ -6,123 +6,123 @@
 
 namespace {
 
-bool SameTextAscii(std::string_view A, std::string_view B) {
-    if (A.size() != B.size()) return false;
-    for (std::size_t i = 0; i < A.size(); ++i) {
-        unsigned char a = static_cast<unsigned char>(A[i]);
-        unsigned char b = static_cast<unsigned char>(B[i]);
-        if (a >= 'a' && a <= 'z') a = static_cast<unsigned char>(a - 'a' + 'A');
-        if (b >= 'a' && b <= 'z') b = static_cast<unsigned char>(b - 'a' + 'A');
-        if (a != b) return false;
+bool SameTextAscii(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        unsigned char ca = static_cast<unsigned char>(a[i]);
+        unsigned char cb = static_cast<unsigned char>(b[i]);
+        if (ca >= 'a' && ca <= 'z') ca = static_cast<unsigned char>(ca - 'a' + 'A');
+        if (cb >= 'a' && cb <= 'z') cb = static_cast<unsigned char>(cb - 'a' + 'A');
+        if (ca != cb) return false;
     }
     return true;
 }
 
 }  // namespace
 
-int TNameValueList::IndexOfName(std::string_view Name) const {
+int TNameValueList::IndexOfName(std::string_view name) const {
     for (std::size_t i = 0; i < FLines.size(); ++i) {
-        const std::string& Line = FLines[i];
-        const std::size_t Eq = Line.find('=');
-        if (Eq != std::string::npos && SameTextAscii(std::string_view(Line).substr(0, Eq), Name))
+        const std::string& line = FLines[i];
+        const std::size_t eq = line.find('=');
+        if (eq != std::string::npos && SameTextAscii(std::string_view(line).substr(0, eq), name))
             return static_cast<int>(i);
     }
     return -1;
 }
 
-std::string TNameValueList::Value(std::string_view Name) const {
-    const int i = IndexOfName(Name);
+std::string TNameValueList::Value(std::string_view name) const {
+    const int i = IndexOfName(name);
     if (i < 0) return {};
-    const std::string& Line = FLines[static_cast<std::size_t>(i)];
-    return Line.substr(Line.find('=') + 1);
+    const std::string& line = FLines[static_cast<std::size_t>(i)];
+    return line.substr(line.find('=') + 1);
 }
 
-void TNameValueList::SetValue(std::string_view Name, std::string_view Value) {
-    const int i = IndexOfName(Name);
-    if (Value.empty()) {
+void TNameValueList::SetValue(std::string_view name, std::string_view value) {
+    const int i = IndexOfName(name);
+    if (value.empty()) {
         if (i >= 0) FLines.erase(FLines.begin() + i);
         return;
     }
-    std::string Line;
-    Line.reserve(Name.size() + 1 + Value.size());
-    Line.append(Name).append("=").append(Value);
+    std::string line;
+    line.reserve(name.size() + 1 + value.size());
+    line.append(name).append("=").append(value);
     if (i >= 0)
-        FLines[static_cast<std::size_t>(i)] = std::move(Line);
+        FLines[static_cast<std::size_t>(i)] = std::move(line);
     else
-        FLines.push_back(std::move(Line));
+        FLines.push_back(std::move(line));
 }
 
-bool TNameValueList::LoadFromFile(const std::string& FileName) {
+bool TNameValueList::LoadFromFile(const std::string& fileName) {
     FLines.clear();
-    std::FILE* File = std::fopen(FileName.c_str(), "rb");
-    if (File == nullptr) return false;
-    std::string Content;
-    char Buffer[4096];
-    std::size_t Got;
-    while ((Got = std::fread(Buffer, 1, sizeof Buffer, File)) > 0) Content.append(Buffer, Got);
+    std::FILE* file = std::fopen(fileName.c_str(), "rb");
+    if (file == nullptr) return false;
+    std::string content;
+    char buffer[4096];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, got);
     // A directory opens on POSIX; reading it is the error.
-    const bool Failed = std::ferror(File) != 0;
-    std::fclose(File);
-    if (Failed) return false;
-    SetText(Content);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) return false;
+    SetText(content);
     return true;
 }
 
-void TNameValueList::SaveToFile(const std::string& FileName) const {
-    std::FILE* File = std::fopen(FileName.c_str(), "wb");
-    if (File == nullptr)
-        throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(errno));
-    const std::string Content = Text();
-    const bool Written = std::fwrite(Content.data(), 1, Content.size(), File) == Content.size();
-    const int WriteErrno = errno;
-    const bool Closed = std::fclose(File) == 0;
-    if (!Written || !Closed)
-        throw EFCreateError("Cannot write file \"" + FileName + "\". " +
-                            std::strerror(Written ? errno : WriteErrno));
+void TNameValueList::SaveToFile(const std::string& fileName) const {
+    std::FILE* file = std::fopen(fileName.c_str(), "wb");
+    if (file == nullptr)
+        throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
+    const std::string content = Text();
+    const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
+    const int writeErrno = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed)
+        throw EFCreateError("Cannot write file \"" + fileName + "\". " +
+                            std::strerror(written ? errno : writeErrno));
 }
 
 std::string TNameValueList::Text() const {
-    std::string Result;
-    for (const std::string& Line : FLines) Result.append(Line).append("\r\n");
-    return Result;
+    std::string result;
+    for (const std::string& line : FLines) result.append(line).append("\r\n");
+    return result;
 }
 
-void TNameValueList::SetText(std::string_view Text) {
-    FLines = SplitTextLines(Text);
+void TNameValueList::SetText(std::string_view text) {
+    FLines = SplitTextLines(text);
 }
 
-std::vector<std::string> SplitTextLines(std::string_view Text) {
-    std::vector<std::string> Lines;
-    std::size_t Start = 0;
+std::vector<std::string> SplitTextLines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
     std::size_t i = 0;
-    while (i < Text.size()) {
-        const char C = Text[i];
-        if (C == '\r' || C == '\n') {
-            Lines.emplace_back(Text.substr(Start, i - Start));
-            if (C == '\r' && i + 1 < Text.size() && Text[i + 1] == '\n') ++i;
-            Start = ++i;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines.emplace_back(text.substr(start, i - start));
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            start = ++i;
         } else {
             ++i;
         }
     }
-    if (Start < Text.size()) Lines.emplace_back(Text.substr(Start));
-    return Lines;
+    if (start < text.size()) lines.emplace_back(text.substr(start));
+    return lines;
 }
 
-std::string ChangeFileExt(std::string_view FileName, std::string_view Ext) {
-    const std::size_t Slash = FileName.find_last_of('/');
-    const std::size_t Dot = FileName.find_last_of('.');
-    std::string Result(FileName);
-    if (Dot != std::string_view::npos && (Slash == std::string_view::npos || Dot > Slash))
-        Result.resize(Dot);
-    Result.append(Ext);
-    return Result;
+std::string ChangeFileExt(std::string_view fileName, std::string_view ext) {
+    const std::size_t slash = fileName.find_last_of('/');
+    const std::size_t dot = fileName.find_last_of('.');
+    std::string result(fileName);
+    if (dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash))
+        result.resize(dot);
+    result.append(ext);
+    return result;
 }
 
-void SetDefaultSettings(TNameValueList& Settings) {
-    Settings.SetValue("BaudRate", "9600");
-    Settings.SetValue("Parity", "None");
-    Settings.SetValue("DataBits", "8");
-    Settings.SetValue("StopBits", "1");
-    Settings.SetValue("Points", "512");
+void SetDefaultSettings(TNameValueList& settings) {
+    settings.SetValue("BaudRate", "9600");
+    settings.SetValue("Parity", "None");
+    settings.SetValue("DataBits", "8");
+    settings.SetValue("StopBits", "1");
+    settings.SetValue("Points", "512");
 }

@@ -33,14 +33,16 @@ const char* ReplyKindName(TReplyKind kind);
 std::optional<TReplyKind> ReplyKindFromName(std::string_view name);
 
 // STATUS codes the simulator answers with.
-inline constexpr int stOk = 0;
-inline constexpr int stNotFound = 1;
-inline constexpr int stBadRequest = 2;
-inline constexpr int stLocked = 3;
-inline constexpr int stBadTrace = 4;
-inline constexpr int stChecksum = 5;
-inline constexpr int stHostFault = 6;
-inline constexpr int stNoFormat = 7;
+enum THostStatus : int {
+    stOk = 0,
+    stNotFound = 1,
+    stBadRequest = 2,
+    stLocked = 3,
+    stBadTrace = 4,
+    stChecksum = 5,
+    stHostFault = 6,
+    stNoFormat = 7,
+};
 
 // A packet longer than this without its GS is dropped and answered with an error.
 inline constexpr std::size_t MaxClientPacket = 256 * 1024;

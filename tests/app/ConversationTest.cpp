@@ -10,32 +10,32 @@ namespace {
 
 const std::string Packet = std::string(1, FS) + "ANS=INI\rSTATUS=0\r" + RS + "CRC=1234\r" + GS;
 
-class ConversationTest : public ConversationFixture {
+class TConversationTest : public TConversationFixture {
 protected:
     // Starts a conversation as a starting command does: state, then the first send.
     void StartConversation() {
-        TForm1Probe::State(*Form) = cvAwaitInitAnswer;
-        Form->EnableControls(false);
-        Form->SendToHost(BuildPacket(InitRequestBody()));
-        Host.ReadUntil([](const std::string& S) { return S.find(GS) != std::string::npos; });
+        TForm1Probe::State(*FForm) = cvAwaitInitAnswer;
+        FForm->EnableControls(false);
+        FForm->SendToHost(BuildPacket(InitRequestBody()));
+        FHost.ReadUntil([](const std::string& s) { return s.find(GS) != std::string::npos; });
     }
 
     // Writes Bytes as the host and waits until the window has taken them.
-    void HostSends(const std::string& Bytes, const std::function<bool()>& Done) {
-        Host.Write(Bytes);
-        ASSERT_TRUE(ProcessEventsUntil(Done));
+    void HostSends(const std::string& bytes, const std::function<bool()>& done) {
+        FHost.Write(bytes);
+        ASSERT_TRUE(ProcessEventsUntil(done));
         Settle();
     }
 
-    int StepRuns = 0;
-    std::string StepSaw;
+    int FStepRuns = 0;
+    std::string FStepSaw;
 };
 
 TEST(ConversationPure, TicksApartIsWrapSafeAndSymmetric) {
-    struct Row {
+    struct TRow {
         std::uint32_t Now, Last;
         bool Apart;
-    } Rows[] = {
+    } rows[] = {
         {120000, 100000, false},
         {120001, 100000, true},
         {100000, 120001, true},
@@ -43,293 +43,293 @@ TEST(ConversationPure, TicksApartIsWrapSafeAndSymmetric) {
         {5001, 0xFFFFFFFFu - 14999, true},
         {0, 0, false},
     };
-    for (const Row& R : Rows)
-        EXPECT_EQ(TicksApart(R.Now, R.Last, RxStaleMs), R.Apart) << R.Now << " " << R.Last;
+    for (const TRow& r : rows)
+        EXPECT_EQ(TicksApart(r.Now, r.Last, RxStaleMs), r.Apart) << r.Now << " " << r.Last;
 }
 
 TEST(ConversationPure, DropBeforeFSKeepsFromTheFirstFS) {
-    std::string Buffer = std::string("\x06xy") + FS + "A" + FS;
-    EXPECT_EQ(DropBeforeFS(Buffer), "\x06xy");
-    EXPECT_EQ(Buffer, std::string(1, FS) + "A" + FS);
-    std::string Noise = "\x06\x15";
-    EXPECT_EQ(DropBeforeFS(Noise), "\x06\x15");
-    EXPECT_TRUE(Noise.empty());
+    std::string buffer = std::string("\x06xy") + FS + "A" + FS;
+    EXPECT_EQ(DropBeforeFS(buffer), "\x06xy");
+    EXPECT_EQ(buffer, std::string(1, FS) + "A" + FS);
+    std::string noise = "\x06\x15";
+    EXPECT_EQ(DropBeforeFS(noise), "\x06\x15");
+    EXPECT_TRUE(noise.empty());
 }
 
-TEST_F(ConversationTest, ReplyInPiecesIsProcessedOnceWhenGSArrives) {
-    TForm1Probe::Step(*Form, cvAwaitInitAnswer) = [this](TForm1& F, TReplyMatcher&) {
-        ++StepRuns;
-        StepSaw = TForm1Probe::RxBuffer(F);
+TEST_F(TConversationTest, ReplyInPiecesIsProcessedOnceWhenGSArrives) {
+    TForm1Probe::Step(*FForm, cvAwaitInitAnswer) = [this](TForm1& f, TReplyMatcher&) {
+        ++FStepRuns;
+        FStepSaw = TForm1Probe::RxBuffer(f);
     };
     StartConversation();
-    const std::string First = Packet.substr(0, 10);
-    const std::string Second = Packet.substr(10) + "tail";
-    HostSends(First, [&] { return TForm1Probe::RxBuffer(*Form) == First; });
-    EXPECT_EQ(StepRuns, 0);
+    const std::string first = Packet.substr(0, 10);
+    const std::string second = Packet.substr(10) + "tail";
+    HostSends(first, [&] { return TForm1Probe::RxBuffer(*FForm) == first; });
+    EXPECT_EQ(FStepRuns, 0);
     EXPECT_EQ(FromHostEntries(), 0);
 
-    Tick += 19999;
-    HostSends(Second, [&] { return StepRuns > 0; });
-    EXPECT_EQ(StepRuns, 1);
-    EXPECT_EQ(StepSaw, Packet + "tail");  // bytes after GS of the same read come along
+    FTick += 19999;
+    HostSends(second, [&] { return FStepRuns > 0; });
+    EXPECT_EQ(FStepRuns, 1);
+    EXPECT_EQ(FStepSaw, Packet + "tail");  // bytes after GS of the same read come along
     EXPECT_EQ(FromHostEntries(), 1);
-    EXPECT_TRUE(TForm1Probe::RxBuffer(*Form).empty());
+    EXPECT_TRUE(TForm1Probe::RxBuffer(*FForm).empty());
 }
 
-TEST_F(ConversationTest, BytesBeforeFSAreLoggedOneEntryEachAndDropped) {
-    TForm1Probe::Step(*Form, cvAwaitInitAnswer) = [this](TForm1& F, TReplyMatcher&) {
-        ++StepRuns;
-        StepSaw = TForm1Probe::RxBuffer(F);
+TEST_F(TConversationTest, BytesBeforeFSAreLoggedOneEntryEachAndDropped) {
+    TForm1Probe::Step(*FForm, cvAwaitInitAnswer) = [this](TForm1& f, TReplyMatcher&) {
+        ++FStepRuns;
+        FStepSaw = TForm1Probe::RxBuffer(f);
     };
     StartConversation();
     HostSends(
         "\x06"
         "ab" +
             Packet,
-        [&] { return StepRuns > 0; });
-    EXPECT_EQ(StepSaw, Packet);
+        [&] { return FStepRuns > 0; });
+    EXPECT_EQ(FStepSaw, Packet);
     EXPECT_EQ(FromHostEntries(), 4);  // ACK, a, b, then the packet
-    const auto& Lines = TForm1Probe::Log(*Form).Lines();
-    std::vector<std::string> Single;
-    for (std::size_t i = 0; i + 1 < Lines.size(); ++i)
-        if (Lines[i].find("Data From Host") != std::string::npos) Single.push_back(Lines[i + 1]);
-    ASSERT_EQ(Single.size(), 4u);
-    EXPECT_EQ(Single[0], "14:03:27:045 <ack>");
-    EXPECT_EQ(Single[1], "14:03:27:045 a");
-    EXPECT_EQ(Single[2], "14:03:27:045 b");
+    const auto& lines = TForm1Probe::Log(*FForm).Lines();
+    std::vector<std::string> single;
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i)
+        if (lines[i].find("Data From Host") != std::string::npos) single.push_back(lines[i + 1]);
+    ASSERT_EQ(single.size(), 4u);
+    EXPECT_EQ(single[0], "14:03:27:045 <ack>");
+    EXPECT_EQ(single[1], "14:03:27:045 a");
+    EXPECT_EQ(single[2], "14:03:27:045 b");
 }
 
-TEST_F(ConversationTest, PacketWithoutItsFSIsNeverProcessed) {
-    TForm1Probe::Step(*Form, cvAwaitInitAnswer) = [this](TForm1&, TReplyMatcher&) { ++StepRuns; };
+TEST_F(TConversationTest, PacketWithoutItsFSIsNeverProcessed) {
+    TForm1Probe::Step(*FForm, cvAwaitInitAnswer) = [this](TForm1&, TReplyMatcher&) { ++FStepRuns; };
     StartConversation();
-    const std::string Lost = Packet.substr(1);
-    HostSends(Lost, [&] { return FromHostEntries() == static_cast<int>(Lost.size()); });
-    EXPECT_EQ(StepRuns, 0);
-    EXPECT_TRUE(TForm1Probe::RxBuffer(*Form).empty());
+    const std::string lost = Packet.substr(1);
+    HostSends(lost, [&] { return FromHostEntries() == static_cast<int>(lost.size()); });
+    EXPECT_EQ(FStepRuns, 0);
+    EXPECT_TRUE(TForm1Probe::RxBuffer(*FForm).empty());
 }
 
-TEST_F(ConversationTest, PacketInIdleIsLoggedNotAcknowledged) {
+TEST_F(TConversationTest, PacketInIdleIsLoggedNotAcknowledged) {
     HostSends(Packet, [&] { return FromHostEntries() == 1; });
-    EXPECT_TRUE(TForm1Probe::RxBuffer(*Form).empty());
-    EXPECT_EQ(Host.ReadAvailable(), "");
-    EXPECT_TRUE(Viewed.empty());
-    EXPECT_EQ(TForm1Probe::State(*Form), cvIdle);
+    EXPECT_TRUE(TForm1Probe::RxBuffer(*FForm).empty());
+    EXPECT_EQ(FHost.ReadAvailable(), "");
+    EXPECT_TRUE(FViewed.empty());
+    EXPECT_EQ(TForm1Probe::State(*FForm), cvIdle);
 }
 
-TEST_F(ConversationTest, SilenceOfMoreThanTwentySecondsDropsTheFirstPiece) {
-    TForm1Probe::Step(*Form, cvAwaitInitAnswer) = [this](TForm1& F, TReplyMatcher&) {
-        ++StepRuns;
-        StepSaw = TForm1Probe::RxBuffer(F);
+TEST_F(TConversationTest, SilenceOfMoreThanTwentySecondsDropsTheFirstPiece) {
+    TForm1Probe::Step(*FForm, cvAwaitInitAnswer) = [this](TForm1& f, TReplyMatcher&) {
+        ++FStepRuns;
+        FStepSaw = TForm1Probe::RxBuffer(f);
     };
     StartConversation();
-    const std::string Old = std::string(1, FS) + "OLD";
-    HostSends(Old, [&] { return TForm1Probe::RxBuffer(*Form) == Old; });
-    Tick += 20001;
-    HostSends(Packet, [&] { return StepRuns > 0; });
-    EXPECT_EQ(StepSaw, Packet);
+    const std::string old = std::string(1, FS) + "OLD";
+    HostSends(old, [&] { return TForm1Probe::RxBuffer(*FForm) == old; });
+    FTick += 20001;
+    HostSends(Packet, [&] { return FStepRuns > 0; });
+    EXPECT_EQ(FStepSaw, Packet);
 }
 
-TEST_F(ConversationTest, FloodWithoutGSIsDroppedAndLogged) {
+TEST_F(TConversationTest, FloodWithoutGSIsDroppedAndLogged) {
     StartConversation();
-    auto Overflowed = [&] {
-        for (const std::string& Line : TForm1Probe::Log(*Form).Lines())
-            if (Line.find("Receive buffer overflow") != std::string::npos) return true;
+    auto overflowed = [&] {
+        for (const std::string& line : TForm1Probe::Log(*FForm).Lines())
+            if (line.find("Receive buffer overflow") != std::string::npos) return true;
         return false;
     };
     constexpr std::size_t Chunk = 4096;
-    std::size_t Largest = 0;
-    std::size_t Sent = 0;
-    while (!Overflowed() && Sent < MaxRxBuffer + 64 * Chunk) {
-        std::string Bytes(Chunk, 'x');
-        if (Sent == 0) Bytes[0] = FS;
-        Host.Write(Bytes);
-        Sent += Chunk;
+    std::size_t largest = 0;
+    std::size_t sent = 0;
+    while (!overflowed() && sent < MaxRxBuffer + 64 * Chunk) {
+        std::string bytes(Chunk, 'x');
+        if (sent == 0) bytes[0] = FS;
+        FHost.Write(bytes);
+        sent += Chunk;
         // Keep pace with the window so the line never backs up.
-        ASSERT_TRUE(ProcessEventsUntil([&] { return Host.SlaveInputCount() == 0; }));
+        ASSERT_TRUE(ProcessEventsUntil([&] { return FHost.SlaveInputCount() == 0; }));
         QCoreApplication::processEvents();
-        Largest = std::max(Largest, TForm1Probe::RxBuffer(*Form).capacity());
-        EXPECT_LE(TForm1Probe::RxBuffer(*Form).size(), MaxRxBuffer + Chunk);
+        largest = std::max(largest, TForm1Probe::RxBuffer(*FForm).capacity());
+        EXPECT_LE(TForm1Probe::RxBuffer(*FForm).size(), MaxRxBuffer + Chunk);
     }
-    ASSERT_TRUE(ProcessEventsUntil(Overflowed));
-    EXPECT_GT(Sent, MaxRxBuffer);
-    EXPECT_LT(TForm1Probe::RxBuffer(*Form).size(), Sent - MaxRxBuffer);
-    EXPECT_LE(Largest, 2 * MaxRxBuffer);
-    EXPECT_LE(TForm1Probe::Log(*Form).Count(), TCommLog::MaxLines + 10);
+    ASSERT_TRUE(ProcessEventsUntil(overflowed));
+    EXPECT_GT(sent, MaxRxBuffer);
+    EXPECT_LT(TForm1Probe::RxBuffer(*FForm).size(), sent - MaxRxBuffer);
+    EXPECT_LE(largest, 2 * MaxRxBuffer);
+    EXPECT_LE(TForm1Probe::Log(*FForm).Count(), TCommLog::MaxLines + 10);
 }
 
-TEST_F(ConversationTest, TimeoutCountsDownTheLastNineSecondsAndOpensTheLog) {
+TEST_F(TConversationTest, TimeoutCountsDownTheLastNineSecondsAndOpensTheLog) {
     StartConversation();
-    EXPECT_TRUE(Form->TimeoutTimer->isActive());
-    EXPECT_FALSE(Form->ReqButton->isEnabled());
+    EXPECT_TRUE(FForm->TimeoutTimer->isActive());
+    EXPECT_FALSE(FForm->ReqButton->isEnabled());
     for (int n = 1; n <= 14; ++n) {
-        Form->TimeoutTimerTimer();
-        const QString Expected = n <= 5 ? QString() : QString::number(15 - n);
-        EXPECT_EQ(Panel(1), Expected) << "tick " << n;
+        FForm->TimeoutTimerTimer();
+        const QString expected = n <= 5 ? QString() : QString::number(15 - n);
+        EXPECT_EQ(Panel(1), expected) << "tick " << n;
     }
     EXPECT_EQ(Panel(1), "1");
-    EXPECT_TRUE(Viewed.empty());
-    Form->TimeoutTimerTimer();
+    EXPECT_TRUE(FViewed.empty());
+    FForm->TimeoutTimerTimer();
     EXPECT_EQ(Panel(0), "Timeout waiting for host");
     EXPECT_EQ(Panel(1), "");
     EXPECT_EQ(Hint(), "");
-    EXPECT_FALSE(Form->TimeoutTimer->isActive());
-    EXPECT_EQ(TForm1Probe::State(*Form), cvIdle);
-    EXPECT_TRUE(Form->ReqButton->isEnabled());
-    ASSERT_EQ(Viewed.size(), 1u);
-    const std::string File = ReadFileBytes(Viewed[0]);
-    EXPECT_NE(File.find("14:03:27:045 ------------ Timeout waiting for host ---------\r\n"),
+    EXPECT_FALSE(FForm->TimeoutTimer->isActive());
+    EXPECT_EQ(TForm1Probe::State(*FForm), cvIdle);
+    EXPECT_TRUE(FForm->ReqButton->isEnabled());
+    ASSERT_EQ(FViewed.size(), 1u);
+    const std::string file = ReadFileBytes(FViewed[0]);
+    EXPECT_NE(file.find("14:03:27:045 ------------ Timeout waiting for host ---------\r\n"),
               std::string::npos);
 }
 
-TEST_F(ConversationTest, SendDuringConversationRestartsTheCountdown) {
+TEST_F(TConversationTest, SendDuringConversationRestartsTheCountdown) {
     StartConversation();
-    for (int i = 0; i < 10; ++i) Form->TimeoutTimerTimer();
+    for (int i = 0; i < 10; ++i) FForm->TimeoutTimerTimer();
     EXPECT_EQ(Panel(1), "5");
-    Form->SendToHost(Ack);
-    EXPECT_EQ(TForm1Probe::Countdown(*Form), 15);
-    for (int i = 0; i < 14; ++i) Form->TimeoutTimerTimer();
-    EXPECT_TRUE(Viewed.empty());
-    Form->TimeoutTimerTimer();
-    EXPECT_EQ(Viewed.size(), 1u);
+    FForm->SendToHost(Ack);
+    EXPECT_EQ(TForm1Probe::Countdown(*FForm), 15);
+    for (int i = 0; i < 14; ++i) FForm->TimeoutTimerTimer();
+    EXPECT_TRUE(FViewed.empty());
+    FForm->TimeoutTimerTimer();
+    EXPECT_EQ(FViewed.size(), 1u);
 }
 
-TEST_F(ConversationTest, SendInIdleStartsNoCountdown) {
-    Form->SendToHost(Ack);
-    EXPECT_FALSE(Form->TimeoutTimer->isActive());
-    EXPECT_EQ(Host.Read(1), Ack);
+TEST_F(TConversationTest, SendInIdleStartsNoCountdown) {
+    FForm->SendToHost(Ack);
+    EXPECT_FALSE(FForm->TimeoutTimer->isActive());
+    EXPECT_EQ(FHost.Read(1), Ack);
 }
 
-TEST_F(ConversationTest, EscapeEndsARunningConversationWithTheMessageUnchanged) {
-    TForm1Probe::EndMessage(*Form) = "Previous failure";
+TEST_F(TConversationTest, EscapeEndsARunningConversationWithTheMessageUnchanged) {
+    TForm1Probe::EndMessage(*FForm) = "Previous failure";
     StartConversation();
-    PressKey(Form.get(), Qt::Key_Escape);
-    EXPECT_FALSE(Form->TimeoutTimer->isActive());
-    EXPECT_EQ(TForm1Probe::State(*Form), cvIdle);
+    PressKey(FForm.get(), Qt::Key_Escape);
+    EXPECT_FALSE(FForm->TimeoutTimer->isActive());
+    EXPECT_EQ(TForm1Probe::State(*FForm), cvIdle);
     EXPECT_EQ(Panel(0), "Previous failure");
-    EXPECT_EQ(Viewed.size(), 1u);
-    EXPECT_TRUE(Form->ReqButton->isEnabled());
+    EXPECT_EQ(FViewed.size(), 1u);
+    EXPECT_TRUE(FForm->ReqButton->isEnabled());
 }
 
-TEST_F(ConversationTest, EscapeWithoutARunningTimerDoesNothing) {
-    PressKey(Form.get(), Qt::Key_Escape);
+TEST_F(TConversationTest, EscapeWithoutARunningTimerDoesNothing) {
+    PressKey(FForm.get(), Qt::Key_Escape);
     Settle();
-    EXPECT_TRUE(Viewed.empty());
+    EXPECT_TRUE(FViewed.empty());
     EXPECT_EQ(Panel(0), "Ready");
 }
 
-TEST_F(ConversationTest, JobNotFoundEndsQuietlyWithTheHint) {
-    TForm1Probe::Step(*Form, cvAwaitInitAnswer) = [](TForm1&, TReplyMatcher&) {
+TEST_F(TConversationTest, JobNotFoundEndsQuietlyWithTheHint) {
+    TForm1Probe::Step(*FForm, cvAwaitInitAnswer) = [](TForm1&, TReplyMatcher&) {
         throw EJobNotFound("No such tray");
     };
     StartConversation();
-    for (int i = 0; i < 7; ++i) Form->TimeoutTimerTimer();
-    HostSends(Packet, [&] { return TForm1Probe::State(*Form) == cvIdle; });
+    for (int i = 0; i < 7; ++i) FForm->TimeoutTimerTimer();
+    HostSends(Packet, [&] { return TForm1Probe::State(*FForm) == cvIdle; });
     EXPECT_EQ(Panel(0), "No such tray");
     EXPECT_EQ(Hint(), "No such tray");
     EXPECT_EQ(Panel(1), "");
-    EXPECT_EQ(TForm1Probe::EndMessage(*Form), "No such tray");
-    EXPECT_FALSE(Form->TimeoutTimer->isActive());
-    EXPECT_TRUE(Viewed.empty());
-    EXPECT_TRUE(TForm1Probe::RxBuffer(*Form).empty());
-    EXPECT_TRUE(Form->ReqButton->isEnabled());
+    EXPECT_EQ(TForm1Probe::EndMessage(*FForm), "No such tray");
+    EXPECT_FALSE(FForm->TimeoutTimer->isActive());
+    EXPECT_TRUE(FViewed.empty());
+    EXPECT_TRUE(TForm1Probe::RxBuffer(*FForm).empty());
+    EXPECT_TRUE(FForm->ReqButton->isEnabled());
 }
 
-TEST_F(ConversationTest, StepFailureEndsTheConversationAndOpensTheLog) {
-    TForm1Probe::Step(*Form, cvAwaitInitAnswer) = [](TForm1&, TReplyMatcher&) {
+TEST_F(TConversationTest, StepFailureEndsTheConversationAndOpensTheLog) {
+    TForm1Probe::Step(*FForm, cvAwaitInitAnswer) = [](TForm1&, TReplyMatcher&) {
         throw std::runtime_error("Did not receive status 0 on init");
     };
     StartConversation();
-    HostSends(Packet, [&] { return TForm1Probe::State(*Form) == cvIdle; });
+    HostSends(Packet, [&] { return TForm1Probe::State(*FForm) == cvIdle; });
     EXPECT_EQ(Panel(0), "Did not receive status 0 on init");
     EXPECT_EQ(Hint(), "");
-    EXPECT_FALSE(Form->TimeoutTimer->isActive());
-    ASSERT_EQ(Viewed.size(), 1u);
-    EXPECT_TRUE(TForm1Probe::RxBuffer(*Form).empty());
-    const auto& Lines = TForm1Probe::Log(*Form).Lines();
-    EXPECT_NE(std::find(Lines.begin(), Lines.end(),
+    EXPECT_FALSE(FForm->TimeoutTimer->isActive());
+    ASSERT_EQ(FViewed.size(), 1u);
+    EXPECT_TRUE(TForm1Probe::RxBuffer(*FForm).empty());
+    const auto& lines = TForm1Probe::Log(*FForm).Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
                         "14:03:27:045 ------------ Did not receive status 0 on init ---------"),
-              Lines.end());
-    EXPECT_TRUE(Errors.empty());
+              lines.end());
+    EXPECT_TRUE(FErrors.empty());
 }
 
-TEST_F(ConversationTest, DisplayLogDuringAConversationAbandonsIt) {
-    TForm1Probe::Step(*Form, cvAwaitInitAnswer) = [this](TForm1&, TReplyMatcher&) { ++StepRuns; };
+TEST_F(TConversationTest, DisplayLogDuringAConversationAbandonsIt) {
+    TForm1Probe::Step(*FForm, cvAwaitInitAnswer) = [this](TForm1&, TReplyMatcher&) { ++FStepRuns; };
     StartConversation();
-    Form->DisplayCommunicationLog1->trigger();
+    FForm->DisplayCommunicationLog1->trigger();
     Settle();
-    EXPECT_EQ(TForm1Probe::State(*Form), cvIdle);
+    EXPECT_EQ(TForm1Probe::State(*FForm), cvIdle);
     EXPECT_EQ(Panel(0), "Display Log");
-    EXPECT_TRUE(Form->ReqButton->isEnabled());
+    EXPECT_TRUE(FForm->ReqButton->isEnabled());
     HostSends(Packet, [&] { return FromHostEntries() == 1; });
-    EXPECT_EQ(StepRuns, 0);  // the late reply is ignored
-    Form->TimeoutTimerTimer();
-    EXPECT_FALSE(Form->TimeoutTimer->isActive());
+    EXPECT_EQ(FStepRuns, 0);  // the late reply is ignored
+    FForm->TimeoutTimerTimer();
+    EXPECT_FALSE(FForm->TimeoutTimer->isActive());
     EXPECT_EQ(Panel(1), "");
 }
 
-TEST_F(ConversationTest, FailedWriteRaisesThePortError) {
-    Form->COMPort->SetActive(false);
-    EXPECT_THROW(Form->SendToHost("x"), EComPort);
+TEST_F(TConversationTest, FailedWriteRaisesThePortError) {
+    FForm->COMPort->SetActive(false);
+    EXPECT_THROW(FForm->SendToHost("x"), EComPort);
 }
 
-TEST_F(ConversationTest, WriteThatRunsOutOfTimeFailsAndLogsOnlyWhatWent) {
+TEST_F(TConversationTest, WriteThatRunsOutOfTimeFailsAndLogsOnlyWhatWent) {
     // The host reads nothing, so the line's queue fills and the write times out.
-    Form->COMPort->Timeouts().SetWriteTotalMultiplier(0);
-    Form->COMPort->Timeouts().SetWriteTotalConstant(50);
+    FForm->COMPort->Timeouts().SetWriteTotalMultiplier(0);
+    FForm->COMPort->Timeouts().SetWriteTotalConstant(50);
     StartConversation();
-    const std::string Big(std::size_t{1} << 20, 'x');
-    std::string Message;
+    const std::string big(std::size_t{1} << 20, 'x');
+    std::string message;
     try {
-        Form->SendToHost(Big);
-    } catch (const std::runtime_error& E) {
-        Message = E.what();
+        FForm->SendToHost(big);
+    } catch (const std::runtime_error& e) {
+        message = e.what();
     }
-    const std::string Went = Host.ReadAvailable();
-    ASSERT_LT(Went.size(), Big.size());
-    EXPECT_EQ(Message, "Timeout sending to host: " + std::to_string(Went.size()) + " of " +
-                           std::to_string(Big.size()) + " bytes sent");
-    const auto& Lines = TForm1Probe::Log(*Form).Lines();
-    ASSERT_GE(Lines.size(), 3u);
-    EXPECT_EQ(Lines[Lines.size() - 3], "14:03:27:045 ------------ Data To Host ---------");
+    const std::string went = FHost.ReadAvailable();
+    ASSERT_LT(went.size(), big.size());
+    EXPECT_EQ(message, "Timeout sending to host: " + std::to_string(went.size()) + " of " +
+                           std::to_string(big.size()) + " bytes sent");
+    const auto& lines = TForm1Probe::Log(*FForm).Lines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[lines.size() - 3], "14:03:27:045 ------------ Data To Host ---------");
     // Compared by size and content apart, so a failure does not print a megabyte.
-    const std::string& Logged = Lines[Lines.size() - 2];
-    EXPECT_EQ(Logged.size(), 13 + Went.size());
-    EXPECT_TRUE(Logged == "14:03:27:045 " + Went);
+    const std::string& logged = lines[lines.size() - 2];
+    EXPECT_EQ(logged.size(), 13 + went.size());
+    EXPECT_TRUE(logged == "14:03:27:045 " + went);
 }
 
-TEST_F(ConversationTest, EnableControlsFollowsTheReceivedShape) {
-    Form->EnableControls(true);
-    EXPECT_TRUE(Form->ReqButton->isEnabled());
-    EXPECT_TRUE(Form->SettingsButton->isEnabled());
-    EXPECT_FALSE(Form->SaveButton->isEnabled());
-    EXPECT_FALSE(Form->ResetButton->isEnabled());
-    EXPECT_FALSE(Form->ShowOrigCheckbox->isEnabled());
+TEST_F(TConversationTest, EnableControlsFollowsTheReceivedShape) {
+    FForm->EnableControls(true);
+    EXPECT_TRUE(FForm->ReqButton->isEnabled());
+    EXPECT_TRUE(FForm->SettingsButton->isEnabled());
+    EXPECT_FALSE(FForm->SaveButton->isEnabled());
+    EXPECT_FALSE(FForm->ResetButton->isEnabled());
+    EXPECT_FALSE(FForm->ShowOrigCheckbox->isEnabled());
     Received().Radii = std::string(4 * 8, '1');
-    Form->EnableControls(true);
-    EXPECT_TRUE(Form->SaveButton->isEnabled());
-    EXPECT_TRUE(Form->ResetButton->isEnabled());
-    EXPECT_TRUE(Form->DetailedGridCheckBox->isEnabled());
-    Form->EnableControls(false);
-    EXPECT_FALSE(Form->SaveButton->isEnabled());
-    EXPECT_FALSE(Form->ReqButton->isEnabled());
-    EXPECT_FALSE(Form->ShowOrigCheckbox->isEnabled());
-    EXPECT_TRUE(Form->TrayEdit->isEnabled());
+    FForm->EnableControls(true);
+    EXPECT_TRUE(FForm->SaveButton->isEnabled());
+    EXPECT_TRUE(FForm->ResetButton->isEnabled());
+    EXPECT_TRUE(FForm->DetailedGridCheckBox->isEnabled());
+    FForm->EnableControls(false);
+    EXPECT_FALSE(FForm->SaveButton->isEnabled());
+    EXPECT_FALSE(FForm->ReqButton->isEnabled());
+    EXPECT_FALSE(FForm->ShowOrigCheckbox->isEnabled());
+    EXPECT_TRUE(FForm->TrayEdit->isEnabled());
 }
 
 }  // namespace
 
 namespace {
 
-TEST_F(ConversationTest, WindowPreviewsEscapeBeforeTheFocusedControl) {
-    Form->show();
-    Form->activateWindow();
-    Form->TrayEdit->setFocus();
-    ASSERT_TRUE(ProcessEventsUntil([&] { return QApplication::focusWidget() == Form->TrayEdit; }));
+TEST_F(TConversationTest, WindowPreviewsEscapeBeforeTheFocusedControl) {
+    FForm->show();
+    FForm->activateWindow();
+    FForm->TrayEdit->setFocus();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return QApplication::focusWidget() == FForm->TrayEdit; }));
     StartConversation();
-    PressKey(Form->TrayEdit, Qt::Key_Escape);
-    EXPECT_FALSE(Form->TimeoutTimer->isActive());
-    EXPECT_EQ(Viewed.size(), 1u);  // seen once, though the edit passes Escape on to its parents
-    EXPECT_EQ(TForm1Probe::State(*Form), cvIdle);
+    PressKey(FForm->TrayEdit, Qt::Key_Escape);
+    EXPECT_FALSE(FForm->TimeoutTimer->isActive());
+    EXPECT_EQ(FViewed.size(), 1u);  // seen once, though the edit passes Escape on to its parents
+    EXPECT_EQ(TForm1Probe::State(*FForm), cvIdle);
 }
 
 }  // namespace

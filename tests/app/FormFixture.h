@@ -32,31 +32,31 @@
 // The application object of the test program, created once.
 inline void EnsureApplication() {
     if (QCoreApplication::instance() != nullptr) return;
-    static int Argc = 1;
-    static char Name[] = "test_app";
-    static char* Argv[] = {Name, nullptr};
-    new TApplication(Argc, Argv);  // lives for the test program
+    static int argc = 1;
+    static char name[] = "test_app";
+    static char* argv[] = {name, nullptr};
+    new TApplication(argc, argv);  // lives for the test program
 }
 
 // Reaches the window's private state.
 struct TForm1Probe {
-    static std::string& RxBuffer(TForm1& F) { return F.FRxBuffer; }
-    static std::uint8_t& State(TForm1& F) { return F.FState; }
-    static std::int32_t& Countdown(TForm1& F) { return F.FCountdown; }
-    static std::string& EndMessage(TForm1& F) { return F.FEndMessage; }
-    static std::uint32_t& LastRxTick(TForm1& F) { return F.FLastRxTick; }
-    static TCommLog& Log(TForm1& F) { return F.FLog; }
-    static std::string& LogFileName(TForm1& F) { return F.FLogFileName; }
-    static TNameValueList& Settings(TForm1& F) { return F.SettingsList; }
-    static TTraceInfo& Received(TForm1& F) { return F.FReceived; }
-    static TTraceInfo& Working(TForm1& F) { return F.FWorking; }
-    static TNameValueList& Records(TForm1& F) { return F.FRecords; }
-    static std::string& HostDef(TForm1& F) { return F.FHostDef; }
-    static std::string& PointCount(TForm1& F) { return F.FPointCount; }
-    static std::string& StoreInitReply(TForm1& F) { return F.FStoreInitReply; }
-    static std::function<void(unsigned)>& Sleep(TForm1& F) { return F.FHooks.Sleep; }
-    static TForm1::TStepHandler& Step(TForm1& F, int State) {
-        return F.FStepTable[static_cast<std::size_t>(State)];
+    static std::string& RxBuffer(TForm1& f) { return f.FRxBuffer; }
+    static std::uint8_t& State(TForm1& f) { return f.FState; }
+    static std::int32_t& Countdown(TForm1& f) { return f.FCountdown; }
+    static std::string& EndMessage(TForm1& f) { return f.FEndMessage; }
+    static std::uint32_t& LastRxTick(TForm1& f) { return f.FLastRxTick; }
+    static TCommLog& Log(TForm1& f) { return f.FLog; }
+    static std::string& LogFileName(TForm1& f) { return f.FLogFileName; }
+    static TNameValueList& Settings(TForm1& f) { return f.SettingsList; }
+    static TTraceInfo& Received(TForm1& f) { return f.FReceived; }
+    static TTraceInfo& Working(TForm1& f) { return f.FWorking; }
+    static TNameValueList& Records(TForm1& f) { return f.FRecords; }
+    static std::string& HostDef(TForm1& f) { return f.FHostDef; }
+    static std::string& PointCount(TForm1& f) { return f.FPointCount; }
+    static std::string& StoreInitReply(TForm1& f) { return f.FStoreInitReply; }
+    static std::function<void(unsigned)>& Sleep(TForm1& f) { return f.FHooks.Sleep; }
+    static TForm1::TStepHandler& Step(TForm1& f, int state) {
+        return f.FStepTable[static_cast<std::size_t>(state)];
     }
 };
 
@@ -66,64 +66,64 @@ inline const std::string PortSettings =
 
 // Presses Key on Widget as the keyboard would: through the application, so
 // the window's key preview sees it.
-inline void PressKey(QWidget* Widget, int Key, Qt::KeyboardModifiers Modifiers = Qt::NoModifier) {
-    QKeyEvent Press(QEvent::KeyPress, Key, Modifiers);
-    QCoreApplication::sendEvent(Widget, &Press);
-    QKeyEvent Release(QEvent::KeyRelease, Key, Modifiers);
-    QCoreApplication::sendEvent(Widget, &Release);
+inline void PressKey(QWidget* widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QCoreApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+    QCoreApplication::sendEvent(widget, &release);
 }
 
-inline std::string ReadFileBytes(const QString& Name) {
-    QFile File(Name);
-    if (!File.open(QIODevice::ReadOnly)) return {};
-    return File.readAll().toStdString();
+inline std::string ReadFileBytes(const QString& name) {
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll().toStdString();
 }
 
-inline bool WriteFileBytes(const QString& Name, const std::string& Bytes) {
-    QFile File(Name);
-    if (!File.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    return File.write(Bytes.data(), static_cast<qint64>(Bytes.size())) ==
-           static_cast<qint64>(Bytes.size());
+inline bool WriteFileBytes(const QString& name, const std::string& bytes) {
+    QFile file(name);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    return file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+           static_cast<qint64>(bytes.size());
 }
 
-class FormFixture : public ::testing::Test {
+class TFormFixture : public ::testing::Test {
 protected:
-    FormFixture() : Names({}) { EnsureApplication(); }
+    TFormFixture() : FNames({}) { EnsureApplication(); }
 
     void SetUp() override {
-        ASSERT_TRUE(Dir.isValid());
-        Names.Add("COM5", Host.SlavePath());
-        PreviousReport = SetErrorReport([this](const std::string& M) { Errors.push_back(M); });
-        PreviousLister = SetUsbSerialLister([] { return std::vector<std::string>{}; });
+        ASSERT_TRUE(FDir.isValid());
+        FNames.Add("COM5", FHost.SlavePath());
+        FPreviousReport = SetErrorReport([this](const std::string& m) { FErrors.push_back(m); });
+        FPreviousLister = SetUsbSerialLister([] { return std::vector<std::string>{}; });
     }
 
     void TearDown() override {
-        Form.reset();
-        SetErrorReport(PreviousReport);
-        SetUsbSerialLister(PreviousLister);
+        FForm.reset();
+        SetErrorReport(FPreviousReport);
+        SetUsbSerialLister(FPreviousLister);
     }
 
-    QString ProgramFile() const { return Dir.filePath(QStringLiteral("trevalon")); }
-    QString SettingsFile() const { return Dir.filePath(QStringLiteral("trevalon.dat")); }
+    QString ProgramFile() const { return FDir.filePath(QStringLiteral("trevalon")); }
+    QString SettingsFile() const { return FDir.filePath(QStringLiteral("trevalon.dat")); }
 
-    void WriteSettings(const std::string& Content) {
-        ASSERT_TRUE(WriteFileBytes(SettingsFile(), Content));
+    void WriteSettings(const std::string& content) {
+        ASSERT_TRUE(WriteFileBytes(SettingsFile(), content));
     }
 
     // Creates the window and lets it run until its posted messages are handled.
     void Create() {
-        TFormHooks Hooks;
-        Hooks.ProgramFile = ProgramFile().toStdString();
-        Hooks.TickCount = [this] { return Tick; };
-        Hooks.LocalTime = [] { return QTime(14, 3, 27, 45); };
-        Hooks.OpenViewer = [this](const QString& Name) {
-            Viewed.push_back(Name);
-            return ViewerStarts;
+        TFormHooks hooks;
+        hooks.ProgramFile = ProgramFile().toStdString();
+        hooks.TickCount = [this] { return FTick; };
+        hooks.LocalTime = [] { return QTime(14, 3, 27, 45); };
+        hooks.OpenViewer = [this](const QString& name) {
+            FViewed.push_back(name);
+            return FViewerStarts;
         };
-        Hooks.TempPath = TempPath.isEmpty() ? Dir.path() : TempPath;
-        Hooks.Sleep = [](unsigned) {};
-        Hooks.ShowSettingsModal = [this](TSettingsForm& Dialog) { return RunDialog(Dialog); };
-        Form = std::make_unique<TForm1>(std::move(Hooks));
+        hooks.TempPath = FTempPath.isEmpty() ? FDir.path() : FTempPath;
+        hooks.Sleep = [](unsigned) {};
+        hooks.ShowSettingsModal = [this](TSettingsForm& dialog) { return FRunDialog(dialog); };
+        FForm = std::make_unique<TForm1>(std::move(hooks));
         Settle();
     }
 
@@ -132,30 +132,30 @@ protected:
         for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
     }
 
-    QString Panel(int n) const { return Form->StatusBar1->PanelText(n); }
-    TTraceInfo& Received() { return TForm1Probe::Received(*Form); }
-    TTraceInfo& Working() { return TForm1Probe::Working(*Form); }
-    TNameValueList& Records() { return TForm1Probe::Records(*Form); }
-    QString Hint() const { return Form->StatusBar1->Hint(); }
+    QString Panel(int n) const { return FForm->StatusBar1->PanelText(n); }
+    TTraceInfo& Received() { return TForm1Probe::Received(*FForm); }
+    TTraceInfo& Working() { return TForm1Probe::Working(*FForm); }
+    TNameValueList& Records() { return TForm1Probe::Records(*FForm); }
+    QString Hint() const { return FForm->StatusBar1->Hint(); }
 
     // Lines of the log that are data entries' headers from the host.
     int FromHostEntries() const {
         int n = 0;
-        for (const std::string& Line : TForm1Probe::Log(*Form).Lines())
-            if (Line.find("Data From Host") != std::string::npos) ++n;
+        for (const std::string& line : TForm1Probe::Log(*FForm).Lines())
+            if (line.find("Data From Host") != std::string::npos) ++n;
         return n;
     }
 
-    QTemporaryDir Dir;
-    TPtyHost Host;
-    TComNameMap Names;
-    std::unique_ptr<TForm1> Form;
-    std::uint32_t Tick = 100000;
-    std::vector<QString> Viewed;
-    bool ViewerStarts = true;
-    QString TempPath;
-    std::vector<std::string> Errors;
-    std::function<int(TSettingsForm&)> RunDialog = [](TSettingsForm&) { return 0; };
-    TErrorReport PreviousReport;
-    TUsbSerialLister PreviousLister;
+    QTemporaryDir FDir;
+    TPtyHost FHost;
+    TComNameMap FNames;
+    std::unique_ptr<TForm1> FForm;
+    std::uint32_t FTick = 100000;
+    std::vector<QString> FViewed;
+    bool FViewerStarts = true;
+    QString FTempPath;
+    std::vector<std::string> FErrors;
+    std::function<int(TSettingsForm&)> FRunDialog = [](TSettingsForm&) { return 0; };
+    TErrorReport FPreviousReport;
+    TUsbSerialLister FPreviousLister;
 };

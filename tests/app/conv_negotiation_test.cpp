@@ -7,21 +7,21 @@
 namespace {
 
 // The checksum record of a packet, digits only.
-std::string ChecksumOf(const std::string& Packet) {
-    const std::size_t At = Packet.rfind("CRC=");
-    return At == std::string::npos ? "" : Packet.substr(At + 4, Packet.find('\r', At) - At - 4);
+std::string ChecksumOf(const std::string& packet) {
+    const std::size_t at = packet.rfind("CRC=");
+    return at == std::string::npos ? "" : packet.substr(at + 4, packet.find('\r', at) - at - 4);
 }
 
 TEST(HostPackets, DeviceDescriptionAndJobRequestAreTheKnownBytes) {
-    const std::string Description = EdgerDescriptionBody();
-    EXPECT_EQ(Description.size(), 310u);
-    EXPECT_EQ(ChecksumOf(BuildPacket(Description)), "19441");
-    EXPECT_EQ(Description, "ANS=INI\rDEV=EDG\rVEN=VORMIK\rMODEL=TORVIKAL\r" + TraceFormatOffers() +
+    const std::string description = EdgerDescriptionBody();
+    EXPECT_EQ(description.size(), 310u);
+    EXPECT_EQ(ChecksumOf(BuildPacket(description)), "19441");
+    EXPECT_EQ(description, "ANS=INI\rDEV=EDG\rVEN=VORMIK\rMODEL=TORVIKAL\r" + TraceFormatOffers() +
                         "DEF=\"INITREQ\"\rD=DBL;FTYP;ETYP\rD=HBOX;VBOX;CIRC\rENDDEF=\"INITREQ\"\r");
 
-    const std::string Job = JobRequestBody("7", "1234", "1", "400");
-    EXPECT_EQ(Job, "REQ=7\rJOB=\"1234\"\rTRCFMT=1;400;E;R;F\r");
-    EXPECT_EQ(ChecksumOf(BuildPacket(Job)), "31386");
+    const std::string job = JobRequestBody("7", "1234", "1", "400");
+    EXPECT_EQ(job, "REQ=7\rJOB=\"1234\"\rTRCFMT=1;400;E;R;F\r");
+    EXPECT_EQ(ChecksumOf(BuildPacket(job)), "31386");
 }
 
 TEST(HostPackets, TwelveOffersFromMostPointsAndHighestFormat) {
@@ -37,21 +37,21 @@ TEST(HostPackets, TwelveOffersFromMostPointsAndHighestFormat) {
 
 TEST(HostPackets, NumbersOnTheWireUseAPointInEveryLocale) {
     // The program's locale comes from the environment; a comma locale must not reach the line.
-    const std::string Previous = std::setlocale(LC_NUMERIC, nullptr);
-    for (const char* Name : {"de_DE.UTF-8", "fr_FR.UTF-8", "C"}) {
-        if (std::setlocale(LC_NUMERIC, Name) == nullptr) continue;
-        EXPECT_EQ(FormatBoxValue(52.3), "52.30;52.30") << Name;
-        EXPECT_EQ(FormatWireNumber(18), "18.00") << Name;
-        EXPECT_EQ(ReadWireNumber("20.5"), 20.5) << Name;
+    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8", "C"}) {
+        if (std::setlocale(LC_NUMERIC, name) == nullptr) continue;
+        EXPECT_EQ(FormatBoxValue(52.3), "52.30;52.30") << name;
+        EXPECT_EQ(FormatWireNumber(18), "18.00") << name;
+        EXPECT_EQ(ReadWireNumber("20.5"), 20.5) << name;
     }
-    std::setlocale(LC_NUMERIC, Previous.c_str());
+    std::setlocale(LC_NUMERIC, previous.c_str());
 
     const struct {
         const char* Text;
         std::optional<double> Value;
-    } Rows[] = {{"18.00", 18.0}, {"7", 7.0}, {".5", 0.5}, {"1.2.3", {}}, {"18.00;18.00", {}},
+    } rows[] = {{"18.00", 18.0}, {"7", 7.0}, {".5", 0.5}, {"1.2.3", {}}, {"18.00;18.00", {}},
                 {"18,00", {}},   {"", {}},   {"nan", {}}, {"1e999", {}}};
-    for (const auto& Row : Rows) EXPECT_EQ(ReadWireNumber(Row.Text), Row.Value) << Row.Text;
+    for (const auto& tRow : rows) EXPECT_EQ(ReadWireNumber(tRow.Text), tRow.Value) << tRow.Text;
     EXPECT_EQ(FormatWireNumber(0.125), "0.12");  // the exact binary value, as printf rounds
     EXPECT_EQ(FormatWireNumber(-99.9), "-99.90");
 }
@@ -65,42 +65,42 @@ TEST(HostPackets, PointCountsSaturateAndTrimRemovesFramingBytes) {
     EXPECT_EQ(TrimControl("\x01\x02"), "");
 }
 
-using NegotiationTest = ConversationFixture;
+using TNegotiationTest = TConversationFixture;
 
-TEST_F(NegotiationTest, RequestShapeOpensWithTheInitializationRequest) {
+TEST_F(TNegotiationTest, RequestShapeOpensWithTheInitializationRequest) {
     SetTray("1234");
-    Form->ReqButton->click();
+    FForm->ReqButton->click();
     EXPECT_EQ(ProgramSends(), BuildPacket("REQ=INI\rOMAV=3.02\r"));
     EXPECT_EQ(Panel(0), "Sent request to initialize");
-    EXPECT_EQ(TForm1Probe::State(*Form), cvAwaitInitAnswer);
-    EXPECT_FALSE(Form->ReqButton->isEnabled());
-    EXPECT_TRUE(Form->TimeoutTimer->isActive());
+    EXPECT_EQ(TForm1Probe::State(*FForm), cvAwaitInitAnswer);
+    EXPECT_FALSE(FForm->ReqButton->isEnabled());
+    EXPECT_TRUE(FForm->TimeoutTimer->isActive());
 
     EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r"), Ack + BuildPacket(EdgerDescriptionBody()));
     EXPECT_EQ(Panel(0), "Sent information specs to host");
-    EXPECT_EQ(TForm1Probe::State(*Form), cvAwaitDefinition);
+    EXPECT_EQ(TForm1Probe::State(*FForm), cvAwaitDefinition);
 
-    const std::string Job = Answer("ANS=INI\rSTATUS=0\rTRCFMT=4;512;E;B\rDEF=7\r");
-    EXPECT_EQ(Job, Ack + BuildPacket("REQ=7\rJOB=\"1234\"\rTRCFMT=4;512;E;R;F\r"));
+    const std::string job = Answer("ANS=INI\rSTATUS=0\rTRCFMT=4;512;E;B\rDEF=7\r");
+    EXPECT_EQ(job, Ack + BuildPacket("REQ=7\rJOB=\"1234\"\rTRCFMT=4;512;E;R;F\r"));
     EXPECT_EQ(Panel(0), "Requesting job 1234");
-    EXPECT_EQ(TForm1Probe::State(*Form), cvAwaitJob);
-    EXPECT_EQ(TForm1Probe::HostDef(*Form), "7");
-    EXPECT_EQ(TForm1Probe::PointCount(*Form), "512");
-    EXPECT_TRUE(Slept.empty());
+    EXPECT_EQ(TForm1Probe::State(*FForm), cvAwaitJob);
+    EXPECT_EQ(TForm1Probe::HostDef(*FForm), "7");
+    EXPECT_EQ(TForm1Probe::PointCount(*FForm), "512");
+    EXPECT_TRUE(FSlept.empty());
 }
 
-TEST_F(NegotiationTest, JobRequestForDefSevenAndFourHundredPointsHasItsChecksum) {
-    const std::string Job = RequestUpToJob("1234", "1", "400");
-    EXPECT_EQ(Job, Ack + std::string(1, FS) + "REQ=7\rJOB=\"1234\"\rTRCFMT=1;400;E;R;F\r" + RS +
+TEST_F(TNegotiationTest, JobRequestForDefSevenAndFourHundredPointsHasItsChecksum) {
+    const std::string job = RequestUpToJob("1234", "1", "400");
+    EXPECT_EQ(job, Ack + std::string(1, FS) + "REQ=7\rJOB=\"1234\"\rTRCFMT=1;400;E;R;F\r" + RS +
                        "CRC=31386\r" + GS);
 }
 
 // Answers to the initialization request: the first check is loose.
-TEST_F(NegotiationTest, InitAnswerCheck) {
+TEST_F(TNegotiationTest, InitAnswerCheck) {
     const struct {
         std::string Body;
         bool Accepted;
-    } Rows[] = {
+    } rows[] = {
         {"ANS=INI\rSTATUS=0\r", true},
         {"ANS=INI\rSTATUS=10\r", true},
         {"ANS = INI\rX=1\rSTATUS=2\rY=0;\r", true},
@@ -108,32 +108,32 @@ TEST_F(NegotiationTest, InitAnswerCheck) {
         {"STATUS=0\rANS=INI\r", false},
         {"ANS=INI\r", false},
     };
-    for (const auto& Row : Rows) {
-        SCOPED_TRACE(Row.Body);
-        Viewed.clear();
-        Form->ReqButton->setEnabled(true);
+    for (const auto& tRow : rows) {
+        SCOPED_TRACE(tRow.Body);
+        FViewed.clear();
+        FForm->ReqButton->setEnabled(true);
         SetTray("9");
-        Form->ReqButton->click();
+        FForm->ReqButton->click();
         ASSERT_FALSE(ProgramSends().empty());
-        if (Row.Accepted) {
-            EXPECT_EQ(Answer(Row.Body), Ack + BuildPacket(EdgerDescriptionBody()));
-            Form->TimeoutTimer->stop();
-            TForm1Probe::State(*Form) = cvIdle;
+        if (tRow.Accepted) {
+            EXPECT_EQ(Answer(tRow.Body), Ack + BuildPacket(EdgerDescriptionBody()));
+            FForm->TimeoutTimer->stop();
+            TForm1Probe::State(*FForm) = cvIdle;
         } else {
-            AnswerLast(Ack + BuildPacket(Row.Body));
-            EXPECT_EQ(Taken, "");  // neither ACK nor packet
+            AnswerLast(Ack + BuildPacket(tRow.Body));
+            EXPECT_EQ(FTaken, "");  // neither ACK nor packet
             EXPECT_EQ(Panel(0), "Did not receive status 0 on init");
-            EXPECT_EQ(Viewed.size(), 1u);
+            EXPECT_EQ(FViewed.size(), 1u);
         }
     }
 }
 
 // Answers to the device description: DEF and TRCFMT as the edger reads them.
-TEST_F(NegotiationTest, DefinitionAnswers) {
+TEST_F(TNegotiationTest, DefinitionAnswers) {
     const struct {
         std::string Records;
         std::string Def, Format, Count, Failure;
-    } Rows[] = {
+    } rows[] = {
         {"DEF=\"12\"\rTRCFMT=3;500;E;B\r", "12", "3", "500", ""},
         {"DEF=\"INITREQ\"\rTRCFMT=4;512;E;B\r", "4", "4", "512", ""},
         {"DEF = 7\rTRCFMT = 2 ; x400x;E;B\r", "7", "2", "400", ""},
@@ -142,99 +142,99 @@ TEST_F(NegotiationTest, DefinitionAnswers) {
         {"DEF=7\rTRCFMT=0;512;E;B\r", "7", "", "", "Did not receive TRCFMT from host (init 2)"},
         {"TRCFMT=1;400;E;B\r", "", "", "", "Did not receive DEF from host (init 2)"},
     };
-    for (const auto& Row : Rows) {
-        SCOPED_TRACE(Row.Records);
-        Form->ReqButton->setEnabled(true);
+    for (const auto& tRow : rows) {
+        SCOPED_TRACE(tRow.Records);
+        FForm->ReqButton->setEnabled(true);
         SetTray("77");
-        Form->ReqButton->click();
+        FForm->ReqButton->click();
         ASSERT_FALSE(ProgramSends().empty());
         ASSERT_FALSE(Answer("ANS=INI\rSTATUS=0\r").empty());
-        if (Row.Failure.empty()) {
-            EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r" + Row.Records),
-                      Ack + BuildPacket(JobRequestBody(Row.Def, "77", Row.Format, Row.Count)));
-            EXPECT_EQ(TForm1Probe::PointCount(*Form), Row.Count);
-            Form->TimeoutTimer->stop();
-            TForm1Probe::State(*Form) = cvIdle;
+        if (tRow.Failure.empty()) {
+            EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r" + tRow.Records),
+                      Ack + BuildPacket(JobRequestBody(tRow.Def, "77", tRow.Format, tRow.Count)));
+            EXPECT_EQ(TForm1Probe::PointCount(*FForm), tRow.Count);
+            FForm->TimeoutTimer->stop();
+            TForm1Probe::State(*FForm) = cvIdle;
         } else {
-            AnswerLast(Ack + BuildPacket("ANS=INI\rSTATUS=0\r" + Row.Records));
-            EXPECT_EQ(Taken, "");
-            EXPECT_EQ(Panel(0), QString::fromStdString(Row.Failure));
+            AnswerLast(Ack + BuildPacket("ANS=INI\rSTATUS=0\r" + tRow.Records));
+            EXPECT_EQ(FTaken, "");
+            EXPECT_EQ(Panel(0), QString::fromStdString(tRow.Failure));
         }
-        if (!Row.Def.empty()) {
-            EXPECT_EQ(TForm1Probe::HostDef(*Form), Row.Def);
+        if (!tRow.Def.empty()) {
+            EXPECT_EQ(TForm1Probe::HostDef(*FForm), tRow.Def);
         }
     }
 }
 
-TEST_F(NegotiationTest, PauseModeYWaitsAfterTheAckBeforeTheRequest) {
-    std::string SentBeforePause;
-    TForm1Probe::Sleep(*Form) = [&](unsigned Ms) {
-        Slept.push_back(Ms);
-        SentBeforePause = Host.ReadAvailable();
+TEST_F(TNegotiationTest, PauseModeYWaitsAfterTheAckBeforeTheRequest) {
+    std::string sentBeforePause;
+    TForm1Probe::Sleep(*FForm) = [&](unsigned ms) {
+        FSlept.push_back(ms);
+        sentBeforePause = FHost.ReadAvailable();
     };
-    for (const char* Mode : {"y", "N", "Y"}) {
-        SCOPED_TRACE(Mode);
-        SetSetting("PauseMode", Mode);
-        Slept.clear();
-        SentBeforePause.clear();
-        Form->ReqButton->setEnabled(true);
-        const std::string Job = RequestUpToJob("5", "1", "400");
-        EXPECT_EQ(Job.substr(Job.find(FS)), BuildPacket(JobRequestBody("7", "5", "1", "400")));
-        if (std::string(Mode) == "Y") {
-            EXPECT_EQ(Slept, std::vector<unsigned>{4000});
-            EXPECT_EQ(SentBeforePause, Ack);
+    for (const char* mode : {"y", "N", "Y"}) {
+        SCOPED_TRACE(mode);
+        SetSetting("PauseMode", mode);
+        FSlept.clear();
+        sentBeforePause.clear();
+        FForm->ReqButton->setEnabled(true);
+        const std::string job = RequestUpToJob("5", "1", "400");
+        EXPECT_EQ(job.substr(job.find(FS)), BuildPacket(JobRequestBody("7", "5", "1", "400")));
+        if (std::string(mode) == "Y") {
+            EXPECT_EQ(FSlept, std::vector<unsigned>{4000});
+            EXPECT_EQ(sentBeforePause, Ack);
         } else {
-            EXPECT_TRUE(Slept.empty());
+            EXPECT_TRUE(FSlept.empty());
         }
-        Form->TimeoutTimer->stop();
-        TForm1Probe::State(*Form) = cvIdle;
+        FForm->TimeoutTimer->stop();
+        TForm1Probe::State(*FForm) = cvIdle;
     }
 }
 
 // Save Shape's opening in both tracer modes.
-TEST_F(NegotiationTest, StoreOpeningWithPresetInitNegotiatesFirst) {
+TEST_F(TNegotiationTest, StoreOpeningWithPresetInitNegotiatesFirst) {
     HoldShape(EllipseRadii(400));
     SetSetting("PauseMode", "Y");
-    Form->SaveButton->click();
+    FForm->SaveButton->click();
     EXPECT_EQ(ProgramSends(), BuildPacket("REQ=INI\rOMAV=3.02\r"));
     EXPECT_EQ(Panel(0), "Sent request to initialize");
-    EXPECT_EQ(TForm1Probe::State(*Form), cvAwaitStoreInit);
-    EXPECT_FALSE(Form->SaveButton->isEnabled());
+    EXPECT_EQ(TForm1Probe::State(*FForm), cvAwaitStoreInit);
+    EXPECT_FALSE(FForm->SaveButton->isEnabled());
 
     EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r"), Ack + BuildPacket(TracerDescriptionBody()));
     EXPECT_EQ(Panel(0), "Negotiating trace format with host");
-    EXPECT_EQ(TForm1Probe::State(*Form), cvAwaitStoreDefinition);
-    EXPECT_TRUE(Slept.empty());
+    EXPECT_EQ(TForm1Probe::State(*FForm), cvAwaitStoreDefinition);
+    EXPECT_TRUE(FSlept.empty());
 
-    const std::string Reply = "ANS=INI\rSTATUS=0\rDEF=ABC\rTRCFMT=2;500;E;B\r";
-    EXPECT_EQ(Answer(Reply), Ack + BuildPacket("REQ=ABC\rJOB=\"1234\"\r"));
-    EXPECT_EQ(Slept, std::vector<unsigned>{4000});
+    const std::string reply = "ANS=INI\rSTATUS=0\rDEF=ABC\rTRCFMT=2;500;E;B\r";
+    EXPECT_EQ(Answer(reply), Ack + BuildPacket("REQ=ABC\rJOB=\"1234\"\r"));
+    EXPECT_EQ(FSlept, std::vector<unsigned>{4000});
     EXPECT_EQ(Panel(0), "Requesting to store job 1234");
-    EXPECT_EQ(TForm1Probe::State(*Form), cvAwaitStoreGrant);
-    EXPECT_EQ(TForm1Probe::HostDef(*Form), "ABC");
-    EXPECT_EQ(TForm1Probe::StoreInitReply(*Form), BuildPacket(Reply));
+    EXPECT_EQ(TForm1Probe::State(*FForm), cvAwaitStoreGrant);
+    EXPECT_EQ(TForm1Probe::HostDef(*FForm), "ABC");
+    EXPECT_EQ(TForm1Probe::StoreInitReply(*FForm), BuildPacket(reply));
 }
 
-TEST_F(NegotiationTest, StoreOpeningWithNoInitAsksForTheJobDirectly) {
+TEST_F(TNegotiationTest, StoreOpeningWithNoInitAsksForTheJobDirectly) {
     HoldShape(EllipseRadii(400));
     SetSetting("TracerMode", "No Init");
     SetSetting("PauseMode", "Y");
-    TForm1Probe::HostDef(*Form) = "7";  // from an earlier request
-    Form->SaveButton->click();
+    TForm1Probe::HostDef(*FForm) = "7";  // from an earlier request
+    FForm->SaveButton->click();
     ASSERT_FALSE(ProgramSends().empty());
     EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r"),
               Ack + BuildPacket("REQ=TRC\rJOB=\"1234\"\r" + TraceFormatOffers()));
     EXPECT_EQ(Panel(0), "Requesting to store job 1234");
-    EXPECT_EQ(TForm1Probe::State(*Form), cvAwaitStoreGrant);
-    EXPECT_EQ(TForm1Probe::HostDef(*Form), "");
-    EXPECT_TRUE(Slept.empty());
+    EXPECT_EQ(TForm1Probe::State(*FForm), cvAwaitStoreGrant);
+    EXPECT_EQ(TForm1Probe::HostDef(*FForm), "");
+    EXPECT_TRUE(FSlept.empty());
 }
 
-TEST_F(NegotiationTest, StoreInitAndDefinitionChecks) {
+TEST_F(TNegotiationTest, StoreInitAndDefinitionChecks) {
     const struct {
         std::string Init, Definition;
         std::string Def, Failure;
-    } Rows[] = {
+    } rows[] = {
         {"ANS=INI\rSTATUS=01\r", "", "", "Did not get positive response from host"},
         {"ANS=INI\rSTATUS=1\r", "", "", "Did not get positive response from host"},
         {"ANS=INI\rSTATUS=0\r", "ANS=INI\rSTATUS=0\rDEF=ABC\r", "ABC", ""},
@@ -245,36 +245,36 @@ TEST_F(NegotiationTest, StoreInitAndDefinitionChecks) {
         {"ANS=INI\rSTATUS=0\r", "ANS=INI\rSTATUS=0\rXDEF=ABC\r", "",
          "Did not find the host's DEF value"},
     };
-    for (const auto& Row : Rows) {
-        SCOPED_TRACE(Row.Init + "|" + Row.Definition);
+    for (const auto& tRow : rows) {
+        SCOPED_TRACE(tRow.Init + "|" + tRow.Definition);
         HoldShape(EllipseRadii(64));
-        Form->SaveButton->click();
+        FForm->SaveButton->click();
         ASSERT_FALSE(ProgramSends().empty());
-        if (Row.Definition.empty()) {
-            AnswerLast(Ack + BuildPacket(Row.Init));
-            EXPECT_EQ(Taken, "");
-            EXPECT_EQ(Panel(0), QString::fromStdString(Row.Failure));
+        if (tRow.Definition.empty()) {
+            AnswerLast(Ack + BuildPacket(tRow.Init));
+            EXPECT_EQ(FTaken, "");
+            EXPECT_EQ(Panel(0), QString::fromStdString(tRow.Failure));
             continue;
         }
-        ASSERT_FALSE(Answer(Row.Init).empty());
-        if (Row.Failure.empty()) {
-            const std::string Request = Answer(Row.Definition);
-            std::string Def = Row.Def;
+        ASSERT_FALSE(Answer(tRow.Init).empty());
+        if (tRow.Failure.empty()) {
+            const std::string request = Answer(tRow.Definition);
+            std::string def = tRow.Def;
             // A quoted DEF is not taken from its own line: the shortest skip runs on to the
             // checksum digits, which end the next line.
-            if (Def.empty()) {
-                const std::string Packet = BuildPacket(Row.Definition);
-                Def = ChecksumOf(Packet);
+            if (def.empty()) {
+                const std::string packet = BuildPacket(tRow.Definition);
+                def = ChecksumOf(packet);
             }
-            EXPECT_EQ(TForm1Probe::HostDef(*Form), Def);
-            EXPECT_EQ(Request, Ack + BuildPacket(StoreRequestBody(Def, "1234")));
-            Form->TimeoutTimer->stop();
-            TForm1Probe::State(*Form) = cvIdle;
+            EXPECT_EQ(TForm1Probe::HostDef(*FForm), def);
+            EXPECT_EQ(request, Ack + BuildPacket(StoreRequestBody(def, "1234")));
+            FForm->TimeoutTimer->stop();
+            TForm1Probe::State(*FForm) = cvIdle;
         } else {
-            AnswerLast(Ack + BuildPacket(Row.Definition));
-            EXPECT_EQ(Panel(0), QString::fromStdString(Row.Failure));
-            const bool AckedFirst = Row.Failure == "Did not find the host's DEF value";
-            EXPECT_EQ(Taken, AckedFirst ? Ack : "");
+            AnswerLast(Ack + BuildPacket(tRow.Definition));
+            EXPECT_EQ(Panel(0), QString::fromStdString(tRow.Failure));
+            const bool ackedFirst = tRow.Failure == "Did not find the host's DEF value";
+            EXPECT_EQ(FTaken, ackedFirst ? Ack : "");
         }
     }
 }

@@ -4,113 +4,113 @@
 
 namespace {
 
-class RequestTest : public ConversationFixture {
+class TRequestTest : public TConversationFixture {
 protected:
     // Request Shape for tray 1234 up to the job request (DEF 7, Format;Count),
     // then the job data Body; returns once the conversation has ended.
-    void RequestWithJob(const std::string& Body, const std::string& Format = "1",
-                        const std::string& Count = "400") {
-        ASSERT_FALSE(RequestUpToJob("1234", Format, Count).empty());
-        AnswerLast(Ack + BuildPacket(Body));
+    void RequestWithJob(const std::string& body, const std::string& format = "1",
+                        const std::string& count = "400") {
+        ASSERT_FALSE(RequestUpToJob("1234", format, count).empty());
+        AnswerLast(Ack + BuildPacket(body));
     }
 
     static std::string Head() { return "ANS=7\rSTATUS=0\rJOB=\"1234\"\r"; }
 };
 
-TEST_F(RequestTest, FormatOneJobWithTwoEyesTakesTheFirstFourHundredPoints) {
-    const std::string Right = EllipseRadii(400);
-    const std::string Left = EllipseRadii(400, 24, 20);
-    const std::string Body = Head() + "DBL=18.50\rFTYP=1\rETYP=2\rTRCFMT=1;400;E;R;F\r" +
-                             EncodeTraceFmt1(Right) + "TRCFMT=1;400;E;L;F\r" +
-                             EncodeTraceFmt1(Left) + "Z=1;2;3\r";
-    RequestWithJob(Body);
-    EXPECT_EQ(Taken, Ack);
-    EXPECT_EQ(Received().Radii, Right);
+TEST_F(TRequestTest, FormatOneJobWithTwoEyesTakesTheFirstFourHundredPoints) {
+    const std::string right = EllipseRadii(400);
+    const std::string left = EllipseRadii(400, 24, 20);
+    const std::string body = Head() + "DBL=18.50\rFTYP=1\rETYP=2\rTRCFMT=1;400;E;R;F\r" +
+                             EncodeTraceFmt1(right) + "TRCFMT=1;400;E;L;F\r" +
+                             EncodeTraceFmt1(left) + "Z=1;2;3\r";
+    RequestWithJob(body);
+    EXPECT_EQ(FTaken, Ack);
+    EXPECT_EQ(Received().Radii, right);
     EXPECT_EQ(Received().DBL, 18.5);
-    TTraceInfo Expected{Right};
-    MeasureTrace(Expected);
-    EXPECT_EQ(Received().HBox, Expected.HBox);
-    EXPECT_EQ(Received().VBox, Expected.VBox);
-    EXPECT_EQ(Received().Circ, Expected.Circ);
-    EXPECT_EQ(Working().Radii, Right);
+    TTraceInfo expected{right};
+    MeasureTrace(expected);
+    EXPECT_EQ(Received().HBox, expected.HBox);
+    EXPECT_EQ(Received().VBox, expected.VBox);
+    EXPECT_EQ(Received().Circ, expected.Circ);
+    EXPECT_EQ(Working().Radii, right);
     EXPECT_EQ(Panel(0), "");
-    EXPECT_TRUE(Form->SaveButton->isEnabled());
-    EXPECT_TRUE(Form->ReqButton->isEnabled());
-    EXPECT_TRUE(Viewed.empty());
-    EXPECT_EQ(Form->DBLEdit->Text(), TValueEdit::FormatValue(18.5));
-    EXPECT_EQ(Form->BoxAEdit->Text(), TValueEdit::FormatValue(Expected.HBox));
-    const std::string Packet = BuildPacket(Body);
-    const std::string Crc =
-        Packet.substr(Packet.rfind("CRC="), Packet.rfind('\r') - Packet.rfind("CRC="));
+    EXPECT_TRUE(FForm->SaveButton->isEnabled());
+    EXPECT_TRUE(FForm->ReqButton->isEnabled());
+    EXPECT_TRUE(FViewed.empty());
+    EXPECT_EQ(FForm->DBLEdit->Text(), TValueEdit::FormatValue(18.5));
+    EXPECT_EQ(FForm->BoxAEdit->Text(), TValueEdit::FormatValue(expected.HBox));
+    const std::string packet = BuildPacket(body);
+    const std::string crc =
+        packet.substr(packet.rfind("CRC="), packet.rfind('\r') - packet.rfind("CRC="));
     // A repeated label keeps its last value, in the place of its first.
     EXPECT_EQ(Records().Strings(),
               (std::vector<std::string>{"ANS=7", "STATUS=0", "JOB=\"1234\"", "DBL=18.50", "FTYP=1",
-                                        "ETYP=2", "TRCFMT=1;400;E;L;F", Crc}));
+                                        "ETYP=2", "TRCFMT=1;400;E;L;F", crc}));
 }
 
 // Table of job data and what becomes of it.
-TEST_F(RequestTest, JobDataOutcomes) {
-    const std::string R400 = EllipseRadii(400);
-    std::string Short = EncodeTraceFmt1(R400);
-    Short.replace(Short.find("R=") + 2, 4, "123");  // one radius written with three digits
+TEST_F(TRequestTest, JobDataOutcomes) {
+    const std::string r400 = EllipseRadii(400);
+    std::string shortTrace = EncodeTraceFmt1(r400);
+    shortTrace.replace(shortTrace.find("R=") + 2, 4, "123");  // one radius written with three digits
     const struct {
         const char* Name;
         std::string Body, Format, Count;
         std::string Message;  // empty: received
         int Points;
         double DBL;
-    } Rows[] = {
-        {"format 1 without DBL", Head() + "TRCFMT=1;400;E;R;F\r" + EncodeTraceFmt1(R400), "1",
+    } rows[] = {
+        {"format 1 without DBL", Head() + "TRCFMT=1;400;E;R;F\r" + EncodeTraceFmt1(r400), "1",
          "400", "", 400, 0},
-        {"format 2 without DBL", Head() + "TRCFMT=2;400;E;R;F\rR=" + EncodeTraceFmt2(R400) + "\r",
+        {"format 2 without DBL", Head() + "TRCFMT=2;400;E;R;F\rR=" + EncodeTraceFmt2(r400) + "\r",
          "2", "400", "", 400, -99.9},
         {"format 3 with DBL",
-         Head() + "DBL = 17.25 \rTRCFMT=3;400;E;R;F\rR=" + EncodeTraceFmt3(R400) + "\r", "3", "400",
+         Head() + "DBL = 17.25 \rTRCFMT=3;400;E;R;F\rR=" + EncodeTraceFmt3(r400) + "\r", "3", "400",
          "", 400, 17.25},
         {"format 4, the job's TRCFMT wins",
          Head() + "TRCFMT=4;500;E;R;F\rR=" + EncodeTraceFmt4(EllipseRadii(500)) + "\r", "1", "400",
          "", 500, -99.9},
-        {"three-digit radius", Head() + "TRCFMT=1;400;E;R;F\r" + Short, "1", "400",
+        {"three-digit radius", Head() + "TRCFMT=1;400;E;R;F\r" + shortTrace, "1", "400",
          "Trace contains 399 points, but number of points is 400", 0, 0},
-        {"too few points", Head() + "TRCFMT=1;400;E;R;F\r" + EncodeTraceFmt1(R400.substr(40)), "1",
+        {"too few points", Head() + "TRCFMT=1;400;E;R;F\r" + EncodeTraceFmt1(r400.substr(40)), "1",
          "400", "Trace contains 390 points, but number of points is 400", 0, 0},
         {"no TRCFMT, no R", Head() + "HBOX=1\r", "1", "400", "Cannot find trace data", 0, 0},
-        {"no TRCFMT, an R line", Head() + EncodeTraceFmt1(R400), "1", "400",
+        {"no TRCFMT, an R line", Head() + EncodeTraceFmt1(r400), "1", "400",
          "Trace type  is unsupported", 0, 0},
         {"format 4 beyond the codec", Head() + "TRCFMT=4;5000;E;R;F\rR=00\r", "1", "400", "*", 0,
          0},
-        {"agreed count kept without TRCFMT", Head() + "TRCFMT=x\r" + EncodeTraceFmt1(R400), "1",
+        {"agreed count kept without TRCFMT", Head() + "TRCFMT=x\r" + EncodeTraceFmt1(r400), "1",
          "0400", "Trace type  is unsupported", 0, 0},
     };
-    for (const auto& Row : Rows) {
-        SCOPED_TRACE(Row.Name);
-        Viewed.clear();
-        Form->ReqButton->setEnabled(true);
-        RequestWithJob(Row.Body, Row.Format, Row.Count);
-        EXPECT_EQ(Taken, Ack);
-        if (Row.Message.empty()) {
-            EXPECT_EQ(RadiusCount(Received().Radii), Row.Points);
-            EXPECT_DOUBLE_EQ(Received().DBL, Row.DBL);
+    for (const auto& tRow : rows) {
+        SCOPED_TRACE(tRow.Name);
+        FViewed.clear();
+        FForm->ReqButton->setEnabled(true);
+        RequestWithJob(tRow.Body, tRow.Format, tRow.Count);
+        EXPECT_EQ(FTaken, Ack);
+        if (tRow.Message.empty()) {
+            EXPECT_EQ(RadiusCount(Received().Radii), tRow.Points);
+            EXPECT_DOUBLE_EQ(Received().DBL, tRow.DBL);
             EXPECT_EQ(Panel(0), "");
-            EXPECT_TRUE(Viewed.empty());
-            EXPECT_TRUE(Form->SaveButton->isEnabled());
+            EXPECT_TRUE(FViewed.empty());
+            EXPECT_TRUE(FForm->SaveButton->isEnabled());
         } else {
-            if (Row.Message != "*") {
-                EXPECT_EQ(Panel(0), QString::fromStdString(Row.Message));
+            if (tRow.Message != "*") {
+                EXPECT_EQ(Panel(0), QString::fromStdString(tRow.Message));
             }
             EXPECT_FALSE(Panel(0).isEmpty());
-            EXPECT_EQ(Viewed.size(), 1u);
+            EXPECT_EQ(FViewed.size(), 1u);
             EXPECT_TRUE(Received().Radii.empty());
-            EXPECT_FALSE(Form->SaveButton->isEnabled());
+            EXPECT_FALSE(FForm->SaveButton->isEnabled());
         }
     }
 }
 
-TEST_F(RequestTest, StatusReadings) {
+TEST_F(TRequestTest, StatusReadings) {
     const struct {
         std::string Body;
         std::string Message;
-    } Rows[] = {
+    } rows[] = {
         {"ANS=7\rSTATUS=1;\"No such tray\"\r", "No such tray"},
         {"ANS=7\rSTATUS=1\r", "Job not found/not available"},
         {"ANS=7\rJOB=\"1234\"\r", "Job not found/not available"},
@@ -118,48 +118,48 @@ TEST_F(RequestTest, StatusReadings) {
         {"ANS=7\rSTATUS=0\nSTATUS=5;Gone\n", "Gone"},  // the LF's record wins
     };
     HoldShape(EllipseRadii(400));
-    for (const auto& Row : Rows) {
-        SCOPED_TRACE(Row.Body);
-        Form->ReqButton->setEnabled(true);
-        RequestWithJob(Row.Body);
-        EXPECT_EQ(Taken, Ack);
-        EXPECT_EQ(Panel(0), QString::fromStdString(Row.Message));
-        EXPECT_EQ(Hint(), QString::fromStdString(Row.Message));
-        EXPECT_TRUE(Viewed.empty());  // a missing job does not open the log
+    for (const auto& tRow : rows) {
+        SCOPED_TRACE(tRow.Body);
+        FForm->ReqButton->setEnabled(true);
+        RequestWithJob(tRow.Body);
+        EXPECT_EQ(FTaken, Ack);
+        EXPECT_EQ(Panel(0), QString::fromStdString(tRow.Message));
+        EXPECT_EQ(Hint(), QString::fromStdString(tRow.Message));
+        EXPECT_TRUE(FViewed.empty());  // a missing job does not open the log
         EXPECT_TRUE(Received().Radii.empty());
         EXPECT_TRUE(Working().Radii.empty());
-        EXPECT_FALSE(Form->SaveButton->isEnabled());
-        EXPECT_TRUE(Form->ReqButton->isEnabled());
+        EXPECT_FALSE(FForm->SaveButton->isEnabled());
+        EXPECT_TRUE(FForm->ReqButton->isEnabled());
     }
 }
 
-TEST_F(RequestTest, UnreadableReplyGoesToTheClipboard) {
+TEST_F(TRequestTest, UnreadableReplyGoesToTheClipboard) {
     const struct {
         std::string Body;
-    } Rows[] = {
+    } rows[] = {
         {"ANS=8\rSTATUS=0\r"},            // another DEF
         {"ANS=77\rSTATUS=0\r"},           // the DEF followed by a digit
         {"ANS=7\rSTATUS=x\r"},            // a STATUS that is no number
         {"ANS=7\rFOO=1\nSTATUS=\"\"\r"},  // the same after a LF
     };
-    for (const auto& Row : Rows) {
-        SCOPED_TRACE(Row.Body);
+    for (const auto& tRow : rows) {
+        SCOPED_TRACE(tRow.Body);
         QGuiApplication::clipboard()->clear();
-        Viewed.clear();
-        Form->ReqButton->setEnabled(true);
-        RequestWithJob(Row.Body);
-        EXPECT_EQ(Taken, Ack);  // acknowledged before any check
+        FViewed.clear();
+        FForm->ReqButton->setEnabled(true);
+        RequestWithJob(tRow.Body);
+        EXPECT_EQ(FTaken, Ack);  // acknowledged before any check
         EXPECT_EQ(Panel(0), "Did not understand response from host");
-        EXPECT_EQ(Viewed.size(), 1u);
-        const std::string Reply = BuildPacket(Row.Body);
-        EXPECT_EQ(QGuiApplication::clipboard()->text().toLatin1().toStdString(), Reply);
+        EXPECT_EQ(FViewed.size(), 1u);
+        const std::string reply = BuildPacket(tRow.Body);
+        EXPECT_EQ(QGuiApplication::clipboard()->text().toLatin1().toStdString(), reply);
     }
 }
 
-TEST_F(RequestTest, RecordsAreCollectedByTheirPattern) {
-    const std::string R = EllipseRadii(400);
+TEST_F(TRequestTest, RecordsAreCollectedByTheirPattern) {
+    const std::string r = EllipseRadii(400);
     RequestWithJob(Head() + "FOO=X=1\rFTYP=1\rNAME=two words\rETYP=2\rftyp=3\rEMPTY=\r" +
-                   "TRCFMT=2;400;E;R;F\rR=" + EncodeTraceFmt2(R) + "\r");
+                   "TRCFMT=2;400;E;R;F\rR=" + EncodeTraceFmt2(r) + "\r");
     ASSERT_EQ(Panel(0), "");
     EXPECT_EQ(Records().Value("FOO"), "X=1");
     EXPECT_EQ(Records().Value("FTYP"), "3");  // labels ignore case; replaced in place
@@ -168,52 +168,52 @@ TEST_F(RequestTest, RecordsAreCollectedByTheirPattern) {
     EXPECT_EQ(Records().IndexOfName("R"), -1);
     EXPECT_LT(Records().IndexOfName("FTYP"), Records().IndexOfName("ETYP"));
     // A binary trace holds "=" and spaces; none of it may pass for a record.
-    for (const std::string& Line : Records().Strings())
-        for (char C : Line) EXPECT_GE(static_cast<unsigned char>(C), 0x20) << Line;
+    for (const std::string& line : Records().Strings())
+        for (char c : line) EXPECT_GE(static_cast<unsigned char>(c), 0x20) << line;
     EXPECT_EQ(Records().Count(), 8u);  // ANS STATUS JOB FOO FTYP ETYP TRCFMT CRC
 }
 
-TEST_F(RequestTest, BinaryTraceWithEqualsAndSpacesAddsNoRecords) {
+TEST_F(TRequestTest, BinaryTraceWithEqualsAndSpacesAddsNoRecords) {
     // Format 2 writes each radius low byte first: 0x2020 is two spaces, and the
     // last two radii end the line in "A =!", which reads like the record A=!.
-    std::string R;
-    for (int i = 0; i < 398; ++i) AppendRadiusGroup(R, 0x2020);
-    AppendRadiusGroup(R, 0x2041);
-    AppendRadiusGroup(R, 0x213D);
-    const std::string Payload = EncodeTraceFmt2(R);
-    ASSERT_NE(Payload.find('='), std::string::npos);
-    ASSERT_NE(Payload.find(' '), std::string::npos);
-    RequestWithJob(Head() + "TRCFMT=2;400;E;R;F\rR=" + Payload + "\r", "2", "400");
-    ASSERT_EQ(Received().Radii, R);
+    std::string r;
+    for (int i = 0; i < 398; ++i) AppendRadiusGroup(r, 0x2020);
+    AppendRadiusGroup(r, 0x2041);
+    AppendRadiusGroup(r, 0x213D);
+    const std::string payload = EncodeTraceFmt2(r);
+    ASSERT_NE(payload.find('='), std::string::npos);
+    ASSERT_NE(payload.find(' '), std::string::npos);
+    RequestWithJob(Head() + "TRCFMT=2;400;E;R;F\rR=" + payload + "\r", "2", "400");
+    ASSERT_EQ(Received().Radii, r);
     EXPECT_EQ(Records().Strings(),
               (std::vector<std::string>{"ANS=7", "STATUS=0", "JOB=\"1234\"", "TRCFMT=2;400;E;R;F",
                                         Records().Strings().back()}));
     EXPECT_EQ(Records().Strings().back().substr(0, 4), "CRC=");
 }
 
-TEST_F(RequestTest, RequestShapeEmptiesTheShapesFirst) {
+TEST_F(TRequestTest, RequestShapeEmptiesTheShapesFirst) {
     HoldShape(EllipseRadii(512), {"FTYP=1"});
     Received().HBox = 50;
-    TForm1Probe::EndMessage(*Form) = "Earlier failure";
+    TForm1Probe::EndMessage(*FForm) = "Earlier failure";
     SetTray("42");
-    Form->ReqButton->click();
+    FForm->ReqButton->click();
     EXPECT_EQ(ProgramSends(), BuildPacket(InitRequestBody()));
     EXPECT_TRUE(Received().Radii.empty());
     EXPECT_EQ(Received().DBL, 0);
     EXPECT_EQ(Received().HBox, 50);  // box values stay
     EXPECT_TRUE(Working().Radii.empty());
     EXPECT_EQ(Records().Count(), 0u);
-    EXPECT_EQ(TForm1Probe::EndMessage(*Form), "");
-    EXPECT_FALSE(Form->SaveButton->isEnabled());
+    EXPECT_EQ(TForm1Probe::EndMessage(*FForm), "");
+    EXPECT_FALSE(FForm->SaveButton->isEnabled());
 }
 
-TEST_F(RequestTest, EnterRequestsEvenWhileTheButtonIsDisabled) {
-    Form->show();
-    Form->activateWindow();
-    Form->TrayEdit->setFocus();
-    ASSERT_TRUE(ProcessEventsUntil([&] { return QApplication::focusWidget() == Form->TrayEdit; }));
-    ASSERT_FALSE(Form->ReqButton->isEnabled());  // the field is empty
-    PressKey(Form->TrayEdit, Qt::Key_Return);
+TEST_F(TRequestTest, EnterRequestsEvenWhileTheButtonIsDisabled) {
+    FForm->show();
+    FForm->activateWindow();
+    FForm->TrayEdit->setFocus();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return QApplication::focusWidget() == FForm->TrayEdit; }));
+    ASSERT_FALSE(FForm->ReqButton->isEnabled());  // the field is empty
+    PressKey(FForm->TrayEdit, Qt::Key_Return);
     EXPECT_EQ(ProgramSends(), BuildPacket(InitRequestBody()));
     ASSERT_FALSE(Answer("ANS=INI\rSTATUS=0\r").empty());
     EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\rDEF=7\rTRCFMT=1;400;E;B\r"),
@@ -221,75 +221,75 @@ TEST_F(RequestTest, EnterRequestsEvenWhileTheButtonIsDisabled) {
 
     // During the conversation Enter starts it over.
     SetTray("88");
-    PressKey(Form->TrayEdit, Qt::Key_Enter);
+    PressKey(FForm->TrayEdit, Qt::Key_Enter);
     EXPECT_EQ(ProgramSends(), BuildPacket(InitRequestBody()));
-    EXPECT_EQ(TForm1Probe::State(*Form), cvAwaitInitAnswer);
-    EXPECT_EQ(Form->TrayEdit->text(), "88");  // Enter is swallowed
+    EXPECT_EQ(TForm1Probe::State(*FForm), cvAwaitInitAnswer);
+    EXPECT_EQ(FForm->TrayEdit->text(), "88");  // Enter is swallowed
 }
 
-TEST_F(RequestTest, TrayNumberThatWouldBreakThePacketSendsNothing) {
+TEST_F(TRequestTest, TrayNumberThatWouldBreakThePacketSendsNothing) {
     HoldShape(EllipseRadii(400));
-    Form->show();
-    Form->activateWindow();
-    Form->TrayEdit->setFocus();
-    ASSERT_TRUE(ProcessEventsUntil([&] { return QApplication::focusWidget() == Form->TrayEdit; }));
+    FForm->show();
+    FForm->activateWindow();
+    FForm->TrayEdit->setFocus();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return QApplication::focusWidget() == FForm->TrayEdit; }));
     const struct {
         const char* Tray;
         const char* Message;
-    } Rows[] = {{"12\"34", "Tray number may not contain a double quote (\")"},
+    } rows[] = {{"12\"34", "Tray number may not contain a double quote (\")"},
                 {"12\t34", "Tray number may not contain control characters"}};
-    for (const auto& Row : Rows) {
-        SCOPED_TRACE(Row.Tray);
-        for (int How = 0; How < 3; ++How) {
-            SetTray(Row.Tray);
-            Form->EnableControls(true);
-            if (How == 0) Form->ReqButton->click();
-            if (How == 1) PressKey(Form->TrayEdit, Qt::Key_Return);
-            if (How == 2) Form->SaveButton->click();
+    for (const auto& tRow : rows) {
+        SCOPED_TRACE(tRow.Tray);
+        for (int how = 0; how < 3; ++how) {
+            SetTray(tRow.Tray);
+            FForm->EnableControls(true);
+            if (how == 0) FForm->ReqButton->click();
+            if (how == 1) PressKey(FForm->TrayEdit, Qt::Key_Return);
+            if (how == 2) FForm->SaveButton->click();
             Settle();
-            EXPECT_EQ(Host.ReadAvailable(), "");
-            EXPECT_EQ(Panel(0), Row.Message);
-            EXPECT_EQ(TForm1Probe::State(*Form), cvIdle);
-            EXPECT_FALSE(Form->TimeoutTimer->isActive());
+            EXPECT_EQ(FHost.ReadAvailable(), "");
+            EXPECT_EQ(Panel(0), tRow.Message);
+            EXPECT_EQ(TForm1Probe::State(*FForm), cvIdle);
+            EXPECT_FALSE(FForm->TimeoutTimer->isActive());
             EXPECT_EQ(Working().Radii.size(), 1600u);  // nothing emptied
         }
     }
 }
 
-TEST_F(RequestTest, TrayChangedToAQuoteMidConversationEndsIt) {
+TEST_F(TRequestTest, TrayChangedToAQuoteMidConversationEndsIt) {
     SetTray("12");
-    Form->ReqButton->click();
+    FForm->ReqButton->click();
     ASSERT_FALSE(ProgramSends().empty());
     ASSERT_FALSE(Answer("ANS=INI\rSTATUS=0\r").empty());
     SetTray("1\"2");
     AnswerLast(Ack + BuildPacket("ANS=INI\rSTATUS=0\rDEF=7\rTRCFMT=1;400;E;B\r"));
-    EXPECT_EQ(Taken, Ack);
+    EXPECT_EQ(FTaken, Ack);
     EXPECT_EQ(Panel(0), "Tray number may not contain a double quote (\")");
-    EXPECT_EQ(Viewed.size(), 1u);
+    EXPECT_EQ(FViewed.size(), 1u);
 }
 
-TEST_F(RequestTest, FailedFirstSendReEnablesAndReportsThePortError) {
-    Form->COMPort->SetActive(false);
+TEST_F(TRequestTest, FailedFirstSendReEnablesAndReportsThePortError) {
+    FForm->COMPort->SetActive(false);
     SetTray("12");
-    Form->ReqButton->click();
-    EXPECT_EQ(Errors.size(), 1u);
-    EXPECT_TRUE(Form->ReqButton->isEnabled());
-    EXPECT_TRUE(Form->SettingsButton->isEnabled());
-    EXPECT_EQ(TForm1Probe::State(*Form), cvIdle);
-    EXPECT_FALSE(Form->TimeoutTimer->isActive());
+    FForm->ReqButton->click();
+    EXPECT_EQ(FErrors.size(), 1u);
+    EXPECT_TRUE(FForm->ReqButton->isEnabled());
+    EXPECT_TRUE(FForm->SettingsButton->isEnabled());
+    EXPECT_EQ(TForm1Probe::State(*FForm), cvIdle);
+    EXPECT_FALSE(FForm->TimeoutTimer->isActive());
 }
 
-TEST_F(RequestTest, DBLIsReadWithAPointWhateverTheLocale) {
-    const QLocale Previous;
+TEST_F(TRequestTest, DBLIsReadWithAPointWhateverTheLocale) {
+    const QLocale previous;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    const std::string R = EllipseRadii(400);
-    RequestWithJob(Head() + "DBL=20.50\rTRCFMT=1;400;E;R;F\r" + EncodeTraceFmt1(R));
+    const std::string r = EllipseRadii(400);
+    RequestWithJob(Head() + "DBL=20.50\rTRCFMT=1;400;E;R;F\r" + EncodeTraceFmt1(r));
     EXPECT_EQ(Received().DBL, 20.5);
-    EXPECT_EQ(Form->DBLEdit->Text(), "20,50");
-    Form->ReqButton->setEnabled(true);
-    RequestWithJob(Head() + "DBL=20,50\rTRCFMT=3;400;E;R;F\rR=" + EncodeTraceFmt3(R) + "\r", "3");
+    EXPECT_EQ(FForm->DBLEdit->Text(), "20,50");
+    FForm->ReqButton->setEnabled(true);
+    RequestWithJob(Head() + "DBL=20,50\rTRCFMT=3;400;E;R;F\rR=" + EncodeTraceFmt3(r) + "\r", "3");
     EXPECT_EQ(Received().DBL, -99.9);  // "20,50" is no number on the wire
-    QLocale::setDefault(Previous);
+    QLocale::setDefault(previous);
 }
 
 }  // namespace

@@ -6,22 +6,22 @@
 
 namespace {
 
-class StoreTest : public ConversationFixture {
+class TStoreTest : public TConversationFixture {
 protected:
     // Save Shape through the tracer's negotiation (DEF 8, DescriptionRecords in the
     // answer to the tracer description) up to the grant Grant; returns what
     // the program sends on the grant.
-    std::string StoreUpToUpload(const std::string& DescriptionRecords, const std::string& Grant) {
-        Form->SaveButton->click();
+    std::string StoreUpToUpload(const std::string& descriptionRecords, const std::string& grant) {
+        FForm->SaveButton->click();
         EXPECT_EQ(ProgramSends(), BuildPacket(InitRequestBody()));
         EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r"), Ack + BuildPacket(TracerDescriptionBody()));
-        EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\rDEF=8\r" + DescriptionRecords),
+        EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\rDEF=8\r" + descriptionRecords),
                   Ack + BuildPacket("REQ=8\rJOB=\"1234\"\r"));
-        return Answer(Grant);
+        return Answer(grant);
     }
 
     // The job records of a typical job data, as the request left them.
-    const std::vector<std::string> JobRecords = {"ANS=7",
+    const std::vector<std::string> FJobRecords = {"ANS=7",
                                                  "STATUS=0",
                                                  "JOB=\"1234\"",
                                                  "HBOX=50.00;50.00",
@@ -44,200 +44,200 @@ protected:
 
     // The echoed records for the working shape and a DBL field of 18.
     std::vector<std::string> EchoedRecords() {
-        const std::string H = FormatBoxValue(Working().HBox);
-        const std::string V = FormatBoxValue(Working().VBox);
-        const std::string C = FormatBoxValue(Working().Circ);
-        return {"HBOX=" + H, "DBL=18.00", "FTYP=1", "ETYP=2", "VBOX=" + V, "CIRC=" + C, "FOO=X=1"};
+        const std::string h = FormatBoxValue(Working().HBox);
+        const std::string v = FormatBoxValue(Working().VBox);
+        const std::string c = FormatBoxValue(Working().Circ);
+        return {"HBOX=" + h, "DBL=18.00", "FTYP=1", "ETYP=2", "VBOX=" + v, "CIRC=" + c, "FOO=X=1"};
     }
 };
 
-std::vector<std::string> Joined(std::vector<std::string> A, const std::vector<std::string>& B) {
-    A.insert(A.end(), B.begin(), B.end());
-    return A;
+std::vector<std::string> Joined(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }
 
-std::vector<std::string> TraceLines(const std::string& Records) {
-    return BodyRecords(BuildPacket(Records));
+std::vector<std::string> TraceLines(const std::string& records) {
+    return BodyRecords(BuildPacket(records));
 }
 
-TEST_F(StoreTest, FiveHundredTwelvePointsGrantedFourHundredInFormatOne) {
-    const std::string Shape = EllipseRadii(512);
-    HoldShape(Shape, JobRecords);
+TEST_F(TStoreTest, FiveHundredTwelvePointsGrantedFourHundredInFormatOne) {
+    const std::string shape = EllipseRadii(512);
+    HoldShape(shape, FJobRecords);
     Working().HBox = 52.3;
-    const std::string Upload =
+    const std::string upload =
         StoreUpToUpload("TRCFMT=1;400;E;B\r", "ANS=8\rSTATUS=0\rJOB=\"1234\"\r");
-    ASSERT_EQ(Upload.substr(0, 1), Ack);
+    ASSERT_EQ(upload.substr(0, 1), Ack);
     EXPECT_EQ(Panel(0), "Storing the shape to job 1234");
-    EXPECT_EQ(TForm1Probe::State(*Form), cvAwaitStoreResult);
+    EXPECT_EQ(TForm1Probe::State(*FForm), cvAwaitStoreResult);
 
-    TTraceCalc Calc;
-    Calc.LoadTrace(Shape);
-    Calc.Resample(400);
-    const std::string Resampled = Calc.GetTrace();
-    EXPECT_EQ(Working().Radii, Resampled);
+    TTraceCalc calc;
+    calc.LoadTrace(shape);
+    calc.Resample(400);
+    const std::string resampled = calc.GetTrace();
+    EXPECT_EQ(Working().Radii, resampled);
     EXPECT_EQ(Working().HBox, 52.3);  // measurements stay as they were
 
-    const std::vector<std::string> Records = BodyRecords(Upload);
-    const std::vector<std::string> Head = {"ANS=8", "JOB=\"1234\"", "VEN=VORMIK", "MODEL=TORVIKAL",
+    const std::vector<std::string> records = BodyRecords(upload);
+    const std::vector<std::string> head = {"ANS=8", "JOB=\"1234\"", "VEN=VORMIK", "MODEL=TORVIKAL",
                                            "TRCFMT=1;400;E;R;F"};
-    const std::vector<std::string> Trace = TraceLines(EncodeTraceFmt1(Resampled));
-    ASSERT_EQ(Trace.size(), 27u);
-    EXPECT_EQ(std::count(Trace.back().begin(), Trace.back().end(), ';'), 9);
-    EXPECT_EQ(Records, Joined(Joined(Head, Trace), EchoedRecords()));
+    const std::vector<std::string> trace = TraceLines(EncodeTraceFmt1(resampled));
+    ASSERT_EQ(trace.size(), 27u);
+    EXPECT_EQ(std::count(trace.back().begin(), trace.back().end(), ';'), 9);
+    EXPECT_EQ(records, Joined(Joined(head, trace), EchoedRecords()));
     EXPECT_EQ(EchoedRecords().front(), "HBOX=52.30;52.30");
 }
 
-TEST_F(StoreTest, FormatsTwoToFourUploadOneRecord) {
-    for (const std::string Format : {"2", "3", "4"}) {
-        SCOPED_TRACE(Format);
-        const std::string Shape = EllipseRadii(500);
-        HoldShape(Shape);
-        const std::string Upload =
-            StoreUpToUpload("TRCFMT=" + Format + ";500;E;B\r", "ANS=8\rSTATUS=0\r");
-        const std::string Body =
-            "ANS=8\rJOB=\"1234\"\rVEN=VORMIK\rMODEL=TORVIKAL\rTRCFMT=" + Format + ";500;E;R;F\r" +
-            TraceRecords(Format, Shape) + "HBOX=" + FormatBoxValue(Working().HBox) +
+TEST_F(TStoreTest, FormatsTwoToFourUploadOneRecord) {
+    for (const std::string format : {"2", "3", "4"}) {
+        SCOPED_TRACE(format);
+        const std::string shape = EllipseRadii(500);
+        HoldShape(shape);
+        const std::string upload =
+            StoreUpToUpload("TRCFMT=" + format + ";500;E;B\r", "ANS=8\rSTATUS=0\r");
+        const std::string body =
+            "ANS=8\rJOB=\"1234\"\rVEN=VORMIK\rMODEL=TORVIKAL\rTRCFMT=" + format + ";500;E;R;F\r" +
+            TraceRecords(format, shape) + "HBOX=" + FormatBoxValue(Working().HBox) +
             "\rVBOX=" + FormatBoxValue(Working().VBox) +
             "\rCIRC=" + FormatBoxValue(Working().Circ) + "\rDBL=18.00\r";
-        EXPECT_EQ(Upload, Ack + BuildPacket(Body));
+        EXPECT_EQ(upload, Ack + BuildPacket(body));
         AnswerLast(Ack + BuildPacket("ANS=8\rSTATUS=0\r"));
         EXPECT_EQ(Panel(0), "Job stored");
     }
 }
 
-TEST_F(StoreTest, NoInitGrantWithoutTRCFMTUploadsFormatOneAtTheWorkingCount) {
+TEST_F(TStoreTest, NoInitGrantWithoutTRCFMTUploadsFormatOneAtTheWorkingCount) {
     SetSetting("TracerMode", "No Init");
-    const std::string Shape = EllipseRadii(1024);
-    HoldShape(Shape, {"FTYP=1"});
-    Form->SaveButton->click();
+    const std::string shape = EllipseRadii(1024);
+    HoldShape(shape, {"FTYP=1"});
+    FForm->SaveButton->click();
     ASSERT_FALSE(ProgramSends().empty());
     ASSERT_EQ(Answer("ANS=INI\rSTATUS=0\r"), Ack + BuildPacket(NoInitStoreBody("1234")));
-    const std::string Upload = Answer("ANS=TRC\rSTATUS=0\r");
-    const std::string Body =
+    const std::string upload = Answer("ANS=TRC\rSTATUS=0\r");
+    const std::string body =
         "ANS=TRC\rJOB=\"1234\"\rVEN=VORMIK\rMODEL=TORVIKAL\r"
         "TRCFMT=1;1024;E;R;F\r" +
-        EncodeTraceFmt1(Shape) + "FTYP=1\rHBOX=" + FormatBoxValue(Working().HBox) +
+        EncodeTraceFmt1(shape) + "FTYP=1\rHBOX=" + FormatBoxValue(Working().HBox) +
         "\rVBOX=" + FormatBoxValue(Working().VBox) + "\rCIRC=" + FormatBoxValue(Working().Circ) +
         "\rDBL=18.00\r";
-    EXPECT_EQ(Upload, Ack + BuildPacket(Body));
+    EXPECT_EQ(upload, Ack + BuildPacket(body));
 }
 
-TEST_F(StoreTest, NoInitReadsTheGrantsOwnTRCFMT) {
+TEST_F(TStoreTest, NoInitReadsTheGrantsOwnTRCFMT) {
     SetSetting("TracerMode", "No Init");
     HoldShape(EllipseRadii(512));
-    Form->SaveButton->click();
+    FForm->SaveButton->click();
     ASSERT_FALSE(ProgramSends().empty());
     ASSERT_FALSE(Answer("ANS=INI\rSTATUS=0\r").empty());
-    const std::string Upload = Answer("ANS=TRC\rSTATUS=0\rTRCFMT=3;400;E;B\r");
-    const auto Records = BodyRecords(Upload);
-    ASSERT_GE(Records.size(), 6u);
-    EXPECT_EQ(Records[0], "ANS=TRC");
-    EXPECT_EQ(Records[4], "TRCFMT=3;400;E;R;F");
+    const std::string upload = Answer("ANS=TRC\rSTATUS=0\rTRCFMT=3;400;E;B\r");
+    const auto records = BodyRecords(upload);
+    ASSERT_GE(records.size(), 6u);
+    EXPECT_EQ(records[0], "ANS=TRC");
+    EXPECT_EQ(records[4], "TRCFMT=3;400;E;R;F");
     EXPECT_EQ(RadiusCount(Working().Radii), 400);
 }
 
-TEST_F(StoreTest, Verdicts) {
+TEST_F(TStoreTest, Verdicts) {
     const struct {
         std::string Reply;  // body; "#" stands for RS + "CRC=" + the checksum
         std::string Message;
-    } Rows[] = {
+    } rows[] = {
         {"ANS=8\rSTATUS=3;\"Job locked\"\r", "Job locked"},
         {"ANS=8\rSTATUS=3\r", "#"},
         {"ANS=8\rJOB=\"1234\"\r", "Did not store the shape to the host"},
         {"ANS=8\rSTATUS=4;\"\"\r", "Did not store the shape to the host"},
         {"ANS=8\rSTATUS=0\r", "Job stored"},
     };
-    for (const auto& Row : Rows) {
-        SCOPED_TRACE(Row.Reply);
-        Viewed.clear();
-        const std::string Shape = EllipseRadii(512);
-        HoldShape(Shape);
+    for (const auto& tRow : rows) {
+        SCOPED_TRACE(tRow.Reply);
+        FViewed.clear();
+        const std::string shape = EllipseRadii(512);
+        HoldShape(shape);
         ASSERT_FALSE(StoreUpToUpload("TRCFMT=1;400;E;B\r", "ANS=8\rSTATUS=0\r").empty());
-        const std::string Packet = BuildPacket(Row.Reply);
-        AnswerLast(Ack + Packet);
-        EXPECT_EQ(Taken, Ack);  // also for a refusal
-        std::string Message = Row.Message;
-        if (Message == "#")
-            Message = Packet.substr(Packet.find(RS), Packet.rfind('\r') - Packet.find(RS));
-        EXPECT_EQ(Panel(0).toLatin1().toStdString(), Message);
-        if (Row.Message == "Job stored") {
-            EXPECT_TRUE(Viewed.empty());
+        const std::string packet = BuildPacket(tRow.Reply);
+        AnswerLast(Ack + packet);
+        EXPECT_EQ(FTaken, Ack);  // also for a refusal
+        std::string message = tRow.Message;
+        if (message == "#")
+            message = packet.substr(packet.find(RS), packet.rfind('\r') - packet.find(RS));
+        EXPECT_EQ(Panel(0).toLatin1().toStdString(), message);
+        if (tRow.Message == "Job stored") {
+            EXPECT_TRUE(FViewed.empty());
             EXPECT_TRUE(Received().Radii.empty());
             EXPECT_TRUE(Working().Radii.empty());
-            EXPECT_EQ(Form->TrayEdit->text(), "");
-            EXPECT_FALSE(Form->ReqButton->isEnabled());
-            EXPECT_FALSE(Form->SaveButton->isEnabled());
-            EXPECT_TRUE(Form->SettingsButton->isEnabled());
+            EXPECT_EQ(FForm->TrayEdit->text(), "");
+            EXPECT_FALSE(FForm->ReqButton->isEnabled());
+            EXPECT_FALSE(FForm->SaveButton->isEnabled());
+            EXPECT_TRUE(FForm->SettingsButton->isEnabled());
         } else {
             // Nothing lost: the resampled working shape can be saved again.
-            EXPECT_EQ(Viewed.size(), 1u);
+            EXPECT_EQ(FViewed.size(), 1u);
             EXPECT_EQ(RadiusCount(Working().Radii), 400);
-            EXPECT_EQ(Received().Radii, Shape);
-            EXPECT_TRUE(Form->SaveButton->isEnabled());
-            EXPECT_EQ(Form->TrayEdit->text(), "1234");
+            EXPECT_EQ(Received().Radii, shape);
+            EXPECT_TRUE(FForm->SaveButton->isEnabled());
+            EXPECT_EQ(FForm->TrayEdit->text(), "1234");
         }
     }
 }
 
-TEST_F(StoreTest, GrantsThatEndTheConversation) {
+TEST_F(TStoreTest, GrantsThatEndTheConversation) {
     const struct {
         std::string TracerAnswer, Grant, Message;
         bool Acked;
-    } Rows[] = {
+    } rows[] = {
         {"TRCFMT=1;400;E;B\r", "ANS=8\rSTATUS=1;\"Tray 1234 not found\"\r",
          "Did not get positive response from host", false},
         {"TRCFMT=1;5000;E;B\r", "ANS=8\rSTATUS=0\r", "Cannot store a trace of 5000 points", true},
         {"TRCFMT=2;0;E;B\r", "ANS=8\rSTATUS=0\r", "Cannot store a trace of 0 points", true},
     };
-    for (const auto& Row : Rows) {
-        SCOPED_TRACE(Row.TracerAnswer + Row.Grant);
-        const std::string Shape = EllipseRadii(512);
-        HoldShape(Shape);
-        Form->SaveButton->click();
+    for (const auto& tRow : rows) {
+        SCOPED_TRACE(tRow.TracerAnswer + tRow.Grant);
+        const std::string shape = EllipseRadii(512);
+        HoldShape(shape);
+        FForm->SaveButton->click();
         ASSERT_FALSE(ProgramSends().empty());
         ASSERT_FALSE(Answer("ANS=INI\rSTATUS=0\r").empty());
-        ASSERT_FALSE(Answer("ANS=INI\rSTATUS=0\rDEF=8\r" + Row.TracerAnswer).empty());
-        AnswerLast(Ack + BuildPacket(Row.Grant));
-        EXPECT_EQ(Taken, Row.Acked ? Ack : "");
-        EXPECT_EQ(Panel(0), QString::fromStdString(Row.Message));
-        EXPECT_EQ(Working().Radii, Shape);
-        EXPECT_TRUE(Form->SaveButton->isEnabled());
+        ASSERT_FALSE(Answer("ANS=INI\rSTATUS=0\rDEF=8\r" + tRow.TracerAnswer).empty());
+        AnswerLast(Ack + BuildPacket(tRow.Grant));
+        EXPECT_EQ(FTaken, tRow.Acked ? Ack : "");
+        EXPECT_EQ(Panel(0), QString::fromStdString(tRow.Message));
+        EXPECT_EQ(Working().Radii, shape);
+        EXPECT_TRUE(FForm->SaveButton->isEnabled());
     }
 }
 
-TEST_F(StoreTest, DBLFieldThatIsNoNumberEndsTheStore) {
+TEST_F(TStoreTest, DBLFieldThatIsNoNumberEndsTheStore) {
     HoldShape(EllipseRadii(512));
     {
         // As the field can hold it while the operator types; the editor would put the value back.
-        const QSignalBlocker Quiet(Form->DBLEdit);
-        Form->DBLEdit->SetText(QString());
+        const QSignalBlocker quiet(FForm->DBLEdit);
+        FForm->DBLEdit->SetText(QString());
     }
-    Form->EnableControls(true);
-    const std::string Upload = [&] {
-        Form->SaveButton->click();
+    FForm->EnableControls(true);
+    const std::string upload = [&] {
+        FForm->SaveButton->click();
         ProgramSends();
         Answer("ANS=INI\rSTATUS=0\r");
         Answer("ANS=INI\rSTATUS=0\rDEF=8\rTRCFMT=1;512;E;B\r");
-        Host.Write(Ack + BuildPacket("ANS=8\rSTATUS=0\r"));
-        ProcessEventsUntil([&] { return TForm1Probe::State(*Form) == cvIdle; });
-        return Host.ReadAvailable();
+        FHost.Write(Ack + BuildPacket("ANS=8\rSTATUS=0\r"));
+        ProcessEventsUntil([&] { return TForm1Probe::State(*FForm) == cvIdle; });
+        return FHost.ReadAvailable();
     }();
-    EXPECT_EQ(Upload, Ack);
+    EXPECT_EQ(upload, Ack);
     EXPECT_EQ(Panel(0), "'' is not a valid floating point value");
-    EXPECT_EQ(Viewed.size(), 1u);
+    EXPECT_EQ(FViewed.size(), 1u);
 }
 
-TEST_F(StoreTest, NumbersGoOutWithAPointInACommaLocale) {
-    const QLocale Previous;
+TEST_F(TStoreTest, NumbersGoOutWithAPointInACommaLocale) {
+    const QLocale previous;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     HoldShape(EllipseRadii(512), {"DBL=17.00"});
     Working().HBox = 52.3;
-    ASSERT_EQ(Form->DBLEdit->Text(), "18,00");
-    const auto Records = BodyRecords(StoreUpToUpload("TRCFMT=2;512;E;B\r", "ANS=8\rSTATUS=0\r"));
-    QLocale::setDefault(Previous);
-    ASSERT_GE(Records.size(), 4u);
-    EXPECT_EQ(Records[Records.size() - 4], "DBL=18.00");
-    EXPECT_EQ(Records[Records.size() - 3], "HBOX=52.30;52.30");
+    ASSERT_EQ(FForm->DBLEdit->Text(), "18,00");
+    const auto records = BodyRecords(StoreUpToUpload("TRCFMT=2;512;E;B\r", "ANS=8\rSTATUS=0\r"));
+    QLocale::setDefault(previous);
+    ASSERT_GE(records.size(), 4u);
+    EXPECT_EQ(records[records.size() - 4], "DBL=18.00");
+    EXPECT_EQ(records[records.size() - 3], "HBOX=52.30;52.30");
 }
 
 }  // namespace

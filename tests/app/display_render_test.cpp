@@ -43,21 +43,21 @@ QColor At(const QImage& image, int x, int y) {
     return image.pixelColor(x, y);
 }
 
-struct DisplayTest : ::testing::Test {
+struct TDisplayTest : ::testing::Test {
     void SetUp() override { EnsureGuiApp(); }
 };
 
-const QColor kSilver(192, 192, 192);
-const QColor kNavy(0, 0, 128);
-const QColor kBlack(0, 0, 0);
-const QColor kGrey(128, 128, 128);
-const QColor kAqua(0, 255, 255);
-const QColor kRed(255, 0, 0);
-const QColor kBlue(0, 0, 255);
+const QColor KSilver(192, 192, 192);
+const QColor KNavy(0, 0, 128);
+const QColor KBlack(0, 0, 0);
+const QColor KGrey(128, 128, 128);
+const QColor KAqua(0, 255, 255);
+const QColor KRed(255, 0, 0);
+const QColor KBlue(0, 0, 255);
 
 // The standard picture is 462 x 406 with its centre at (236, 203); the 25 mm
 // circle gives 0.16010 mm per pixel, so 156 pixels of radius.
-TEST_F(DisplayTest, CircleOutlineLies156PixelsFromTheCentreInNavy) {
+TEST_F(TDisplayTest, CircleOutlineLies156PixelsFromTheCentreInNavy) {
     TShapePicture picture = Picture(CircleRadii(), CircleRadii());
     const QImage image = RenderShape(picture);
     ASSERT_EQ(image.size(), QSize(462, 406));
@@ -70,77 +70,77 @@ TEST_F(DisplayTest, CircleOutlineLies156PixelsFromTheCentreInNavy) {
             return QPoint(236 + static_cast<int>(std::trunc(std::cos(a) * r)),
                           203 - static_cast<int>(std::trunc(std::sin(a) * r)));
         };
-        EXPECT_EQ(image.pixelColor(px(156)), kNavy) << k;
-        EXPECT_EQ(image.pixelColor(px(150)), kSilver) << k;
-        EXPECT_EQ(image.pixelColor(px(162)), kSilver) << k;
+        EXPECT_EQ(image.pixelColor(px(156)), KNavy) << k;
+        EXPECT_EQ(image.pixelColor(px(150)), KSilver) << k;
+        EXPECT_EQ(image.pixelColor(px(162)), KSilver) << k;
     }
-    EXPECT_EQ(At(image, 346, 93), kNavy);  // 45 degrees: trunc(17.6777 / 0.16010) = 110
+    EXPECT_EQ(At(image, 346, 93), KNavy);  // 45 degrees: trunc(17.6777 / 0.16010) = 110
     EXPECT_EQ(picture.OverlayX, 236);
     EXPECT_EQ(picture.OverlayY, 203);
 }
 
-TEST_F(DisplayTest, AxesAndTicksStandWhereTheScalePutsThem) {
+TEST_F(TDisplayTest, AxesAndTicksStandWhereTheScalePutsThem) {
     TShapePicture picture = Picture(CircleRadii(), CircleRadii());
     const QImage image = RenderShape(picture);
     // Horizontal axis spans +-249 pixels (clipped), the vertical one +-187.
-    EXPECT_EQ(At(image, 436, 203), kBlack);
-    EXPECT_EQ(At(image, 2, 203), kBlack);
-    EXPECT_EQ(At(image, 236, 300), kBlack);
-    EXPECT_EQ(At(image, 236, 18), kBlack);
-    EXPECT_EQ(At(image, 236, 12), kSilver);
-    EXPECT_EQ(At(image, 420, 195), kSilver);
+    EXPECT_EQ(At(image, 436, 203), KBlack);
+    EXPECT_EQ(At(image, 2, 203), KBlack);
+    EXPECT_EQ(At(image, 236, 300), KBlack);
+    EXPECT_EQ(At(image, 236, 18), KBlack);
+    EXPECT_EQ(At(image, 236, 12), KSilver);
+    EXPECT_EQ(At(image, 420, 195), KSilver);
     // Long ticks (multiples of 10 mm) reach 20 pixels, short ones 10.
     const struct {
-        int mm, px, half;
+        int Mm, Px, Half;
     } ticks[] = {{5, 31, 10}, {10, 62, 20}, {15, 93, 10}, {20, 124, 20}, {30, 187, 20}};
     for (const auto& t : ticks) {
-        for (const int x : {236 - t.px, 236 + t.px}) {
-            EXPECT_EQ(At(image, x, 203 - t.half + 1), kBlack) << t.mm;
-            EXPECT_EQ(At(image, x, 203 + t.half - 1), kBlack) << t.mm;
-            EXPECT_EQ(At(image, x, 203 - t.half - 3), kSilver) << t.mm;
+        for (const int x : {236 - t.Px, 236 + t.Px}) {
+            EXPECT_EQ(At(image, x, 203 - t.Half + 1), KBlack) << t.Mm;
+            EXPECT_EQ(At(image, x, 203 + t.Half - 1), KBlack) << t.Mm;
+            EXPECT_EQ(At(image, x, 203 - t.Half - 3), KSilver) << t.Mm;
         }
-        for (const int y : {203 - t.px, 203 + t.px}) {
-            EXPECT_EQ(At(image, 236 + t.half - 1, y), kBlack) << t.mm;
-            EXPECT_EQ(At(image, 236 - t.half + 1, y), kBlack) << t.mm;
-            EXPECT_EQ(At(image, 236 + t.half + 3, y), kSilver) << t.mm;
+        for (const int y : {203 - t.Px, 203 + t.Px}) {
+            EXPECT_EQ(At(image, 236 + t.Half - 1, y), KBlack) << t.Mm;
+            EXPECT_EQ(At(image, 236 - t.Half + 1, y), KBlack) << t.Mm;
+            EXPECT_EQ(At(image, 236 + t.Half + 3, y), KSilver) << t.Mm;
         }
     }
     // A 40 mm circle (0.2562 mm per pixel) shows the 35 mm ticks: 136 pixels
     // out, 6 pixels long, on the horizontal axis only.
     TShapePicture large = Picture(Repeat("4000", 512), "");
     const QImage wide = RenderShape(large);
-    EXPECT_EQ(At(wide, 236 + 136, 203 - 5), kBlack);
-    EXPECT_EQ(At(wide, 236 + 136, 203 - 9), kSilver);
-    EXPECT_EQ(At(wide, 236 + 5, 203 - 136), kSilver);
-    EXPECT_EQ(At(wide, 236 + 5, 203 - 117), kBlack);  // 30 mm
+    EXPECT_EQ(At(wide, 236 + 136, 203 - 5), KBlack);
+    EXPECT_EQ(At(wide, 236 + 136, 203 - 9), KSilver);
+    EXPECT_EQ(At(wide, 236 + 5, 203 - 136), KSilver);
+    EXPECT_EQ(At(wide, 236 + 5, 203 - 117), KBlack);  // 30 mm
 }
 
-TEST_F(DisplayTest, GridOnlyWithDetailedGrid) {
+TEST_F(TDisplayTest, GridOnlyWithDetailedGrid) {
     TShapePicture picture = Picture(CircleRadii(), CircleRadii());
     // A vertical line at +15 mm, a horizontal one at +5 mm up, none at 1 mm steps.
     const QPoint vertical(236 + 93, 203 - 50);
     const QPoint horizontal(236 + 45, 203 - 31);
     const QPoint between(236 + 77, 203 - 50);
-    EXPECT_EQ(RenderShape(picture).pixelColor(vertical), kSilver);
+    EXPECT_EQ(RenderShape(picture).pixelColor(vertical), KSilver);
     picture.DetailedGrid = true;
     const QImage image = RenderShape(picture);
-    EXPECT_EQ(image.pixelColor(vertical), kGrey);
-    EXPECT_EQ(image.pixelColor(horizontal), kGrey);
-    EXPECT_EQ(image.pixelColor(between), kSilver);
+    EXPECT_EQ(image.pixelColor(vertical), KGrey);
+    EXPECT_EQ(image.pixelColor(horizontal), KGrey);
+    EXPECT_EQ(image.pixelColor(between), KSilver);
     // On a 40 mm circle (0.2562 mm per pixel) the whole grid fits: lines
     // span 35 mm (136 pixels), the horizontal ones stop at 30 mm (117).
     TShapePicture large = Picture(Repeat("4000", 512), "");
     large.DetailedGrid = true;
     const QImage wide = RenderShape(large);
-    EXPECT_EQ(At(wide, 236 + 58, 203 - 135), kGrey);
-    EXPECT_EQ(At(wide, 236 + 58, 203 - 139), kSilver);
-    EXPECT_EQ(At(wide, 236 + 130, 203 - 117), kGrey);
-    EXPECT_EQ(At(wide, 236 + 140, 203 - 117), kSilver);
-    EXPECT_EQ(At(wide, 236 + 25, 203 - 136), kSilver);
-    EXPECT_EQ(At(wide, 236 + 156, 203 - 60), kGrey);  // 40 mm vertical line
+    EXPECT_EQ(At(wide, 236 + 58, 203 - 135), KGrey);
+    EXPECT_EQ(At(wide, 236 + 58, 203 - 139), KSilver);
+    EXPECT_EQ(At(wide, 236 + 130, 203 - 117), KGrey);
+    EXPECT_EQ(At(wide, 236 + 140, 203 - 117), KSilver);
+    EXPECT_EQ(At(wide, 236 + 25, 203 - 136), KSilver);
+    EXPECT_EQ(At(wide, 236 + 156, 203 - 60), KGrey);  // 40 mm vertical line
 }
 
-TEST_F(DisplayTest, ReceivedOutlineTakesTheWorkingScaleAroundTheOverlay) {
+TEST_F(TDisplayTest, ReceivedOutlineTakesTheWorkingScaleAroundTheOverlay) {
     // Working 30 mm circle at 1024 points: 0.19212 mm per pixel, so the 25 mm
     // received circle is 130 pixels, around the moved overlay position.
     TShapePicture picture = Picture(Repeat("3000", 1024), CircleRadii());
@@ -148,21 +148,21 @@ TEST_F(DisplayTest, ReceivedOutlineTakesTheWorkingScaleAroundTheOverlay) {
     picture.OverlayX = 200;
     picture.OverlayY = 180;
     const QImage image = RenderShape(picture);
-    EXPECT_EQ(At(image, 200 + 92, 180 - 92), kAqua);  // 45 degrees
-    EXPECT_EQ(At(image, 200 - 92, 180 + 92), kAqua);  // 225 degrees
-    EXPECT_EQ(At(image, 346, 93), kNavy);             // working: 110 pixels at 45 degrees
+    EXPECT_EQ(At(image, 200 + 92, 180 - 92), KAqua);  // 45 degrees
+    EXPECT_EQ(At(image, 200 - 92, 180 + 92), KAqua);  // 225 degrees
+    EXPECT_EQ(At(image, 346, 93), KNavy);             // working: 110 pixels at 45 degrees
     EXPECT_EQ(picture.OverlayX, 200);
 
     picture.ShowOrig = false;
-    EXPECT_EQ(RenderShape(picture).pixelColor(200 + 92, 180 - 92), kSilver);
+    EXPECT_EQ(RenderShape(picture).pixelColor(200 + 92, 180 - 92), KSilver);
 }
 
-TEST_F(DisplayTest, ShowOrigWithoutReceivedShapeStopsBeforeTheValueLineAndAxes) {
+TEST_F(TDisplayTest, ShowOrigWithoutReceivedShapeStopsBeforeTheValueLineAndAxes) {
     TShapePicture picture = Picture(CircleRadii(), "");
     picture.ShowOrig = true;
     const QImage image = RenderShape(picture);
-    EXPECT_EQ(At(image, 346, 93), kNavy);
-    EXPECT_EQ(At(image, 436, 203), kSilver);
+    EXPECT_EQ(At(image, 346, 93), KNavy);
+    EXPECT_EQ(At(image, 436, 203), KSilver);
 }
 
 int CountColour(const QImage& image, const QColor& colour, QRect* bounds = nullptr) {
@@ -178,18 +178,18 @@ int CountColour(const QImage& image, const QColor& colour, QRect* bounds = nullp
     return count;
 }
 
-TEST_F(DisplayTest, MessageIsRedAtTheTopLeft) {
+TEST_F(TDisplayTest, MessageIsRedAtTheTopLeft) {
     TShapePicture picture = Picture(CircleRadii(), CircleRadii());
     picture.Message = "Box A Too small";
     QRect bounds;
-    EXPECT_GT(CountColour(RenderShape(picture), kRed, &bounds), 50);
+    EXPECT_GT(CountColour(RenderShape(picture), KRed, &bounds), 50);
     EXPECT_GE(bounds.left(), 5);
     EXPECT_GE(bounds.top(), 5);
     EXPECT_LT(bounds.bottom(), 30);
     EXPECT_LT(bounds.left(), 12);
 }
 
-TEST_F(DisplayTest, ValueLineIsBlueAlongTheBottom) {
+TEST_F(TDisplayTest, ValueLineIsBlueAlongTheBottom) {
     EXPECT_EQ(ValueLineText(50, 50, 157.0786, QLocale::c()),
               "Box A: 50.00, Box B: 50.00, Circ: 157.08");
     EXPECT_EQ(ValueLineText(1234.5, 0.004, 9.995, QLocale(QLocale::German)),
@@ -199,47 +199,47 @@ TEST_F(DisplayTest, ValueLineIsBlueAlongTheBottom) {
               QStringLiteral("Box A: 50\u066B00, Box B: 49\u066B50, Circ: 157\u066B08"));
     TShapePicture picture = Picture(CircleRadii(), CircleRadii());
     QRect bounds;
-    EXPECT_GT(CountColour(RenderShape(picture), kBlue, &bounds), 100);
+    EXPECT_GT(CountColour(RenderShape(picture), KBlue, &bounds), 100);
     EXPECT_GE(bounds.left(), 3);
     EXPECT_LT(bounds.left(), 10);
     EXPECT_GT(bounds.top(), 380);
     EXPECT_LE(bounds.bottom(), 405);
 }
 
-TEST_F(DisplayTest, TooFewPointsOrNoExtentDrawOnlyBackgroundAndMessage) {
+TEST_F(TDisplayTest, TooFewPointsOrNoExtentDrawOnlyBackgroundAndMessage) {
     for (const std::string& radii :
          {std::string(), Repeat("2500", 4), Repeat("2500", 4) + "250", Repeat("0000", 64)}) {
         TShapePicture picture = Picture(radii, CircleRadii());
         picture.DetailedGrid = picture.ShowOrig = true;
         const QImage image = RenderShape(picture);
-        EXPECT_EQ(CountColour(image, kSilver), 462 * 406) << radii;
+        EXPECT_EQ(CountColour(image, KSilver), 462 * 406) << radii;
 
         picture.Message = "Timeout waiting for host";
         const QImage withMessage = RenderShape(picture);
-        const int red = CountColour(withMessage, kRed);
+        const int red = CountColour(withMessage, KRed);
         EXPECT_GT(red, 0);
-        EXPECT_EQ(red + CountColour(withMessage, kSilver), 462 * 406);
+        EXPECT_EQ(red + CountColour(withMessage, KSilver), 462 * 406);
     }
     // Five points are enough to draw.
     TShapePicture five = Picture(Repeat("2500", 5), "");
-    EXPECT_GT(CountColour(RenderShape(five), kNavy), 0);
+    EXPECT_GT(CountColour(RenderShape(five), KNavy), 0);
 }
 
-TEST_F(DisplayTest, RadiusZeroIsDrawnAtTheCentre) {
+TEST_F(TDisplayTest, RadiusZeroIsDrawnAtTheCentre) {
     // Half the points at the centre: the outline runs through (236, 203),
     // which the axes then cover; check the navy spoke along 45 degrees.
     std::string radii = Repeat("2500", 64) + Repeat("0000", 448);
     TShapePicture picture = Picture(radii, "");
     const QImage image = RenderShape(picture);
-    EXPECT_GT(CountColour(image, kNavy), 0);
+    EXPECT_GT(CountColour(image, KNavy), 0);
 }
 
-TEST_F(DisplayTest, ABadGroupFailsWithTheConversionMessage) {
+TEST_F(TDisplayTest, ABadGroupFailsWithTheConversionMessage) {
     TShapePicture picture = Picture(CircleRadii(), "25x0");
     picture.ShowOrig = true;
     QImage image = BlankShapeImage();
     EXPECT_THROW(PaintShape(image, picture), EConvertError);
-    EXPECT_EQ(At(image, 346, 93), kNavy);  // what came before stays painted
+    EXPECT_EQ(At(image, 346, 93), KNavy);  // what came before stays painted
 }
 
 #ifdef TREVALON_TEST_XINUSE
@@ -259,7 +259,7 @@ std::optional<unsigned> StateInUse() {
 // Qt's fill leaves the upper halves of the vector registers in use, which
 // makes the plain floating point of the shape code several times slower; the
 // display clears them before its own arithmetic.
-TEST_F(DisplayTest, UpperVectorStateIsClearedAfterPainting) {
+TEST_F(TDisplayTest, UpperVectorStateIsClearedAfterPainting) {
 #ifdef TREVALON_TEST_XINUSE
     if (!StateInUse()) GTEST_SKIP() << "the processor does not report its register state";
     QImage image = BlankShapeImage();

@@ -4,12 +4,12 @@
 
 namespace {
 
-class HostFaults : public HostFixture {
+class THostFaults : public THostFixture {
 protected:
     void SetUp() override {
-        HostFixture::SetUp();
+        THostFixture::SetUp();
         AddJob("1234", SampleText("R360_3.oma"));
-        Original = JobText("1234");
+        FOriginal = JobText("1234");
     }
 
     // A received and edited shape, ready to be stored.
@@ -17,122 +17,122 @@ protected:
         Request("1234");
         ASSERT_EQ(Panel(0), "");
         EditShape(52.5, 18.0);
-        ASSERT_TRUE(Form->SaveButton->isEnabled());
-        Edited = Working();
+        ASSERT_TRUE(FForm->SaveButton->isEnabled());
+        FEdited = Working();
     }
 
     // After a failed store: the working shape (resampled at most) and Save Shape remain,
     // and the job is as it was.
-    void ExpectNothingLost(bool JobUntouched = true) {
+    void ExpectNothingLost(bool jobUntouched = true) {
         EXPECT_FALSE(Working().Radii.empty());
-        EXPECT_EQ(Working().HBox, Edited.HBox);
-        EXPECT_EQ(Working().DBL, Edited.DBL);
+        EXPECT_EQ(Working().HBox, FEdited.HBox);
+        EXPECT_EQ(Working().DBL, FEdited.DBL);
         EXPECT_FALSE(Received().Radii.empty());
-        EXPECT_TRUE(Form->SaveButton->isEnabled());
-        EXPECT_EQ(Form->TrayEdit->text(), "1234");
-        if (JobUntouched) {
-            EXPECT_EQ(JobText("1234"), Original);
+        EXPECT_TRUE(FForm->SaveButton->isEnabled());
+        EXPECT_EQ(FForm->TrayEdit->text(), "1234");
+        if (jobUntouched) {
+            EXPECT_EQ(JobText("1234"), FOriginal);
             EXPECT_FALSE(HasBackup("1234"));
         }
     }
 
-    std::string Original;
-    TTraceInfo Edited;
+    std::string FOriginal;
+    TTraceInfo FEdited;
 };
 
-TEST_F(HostFaults, UnknownTrayEndsQuietlyWithTheHostsText) {
+TEST_F(THostFaults, UnknownTrayEndsQuietlyWithTheHostsText) {
     Start({});
     Request("9999");
     EXPECT_EQ(Panel(0), "Tray 9999 not found");
-    EXPECT_TRUE(Viewed.empty());
-    EXPECT_FALSE(Form->SaveButton->isEnabled());
-    EXPECT_TRUE(Form->ReqButton->isEnabled());
+    EXPECT_TRUE(FViewed.empty());
+    EXPECT_FALSE(FForm->SaveButton->isEnabled());
+    EXPECT_TRUE(FForm->ReqButton->isEnabled());
 }
 
-TEST_F(HostFaults, StatusWithATextForTheJob) {
+TEST_F(THostFaults, StatusWithATextForTheJob) {
     Start({"--status", "job:2:Locked by edger 3"});
     Request("1234");
     EXPECT_EQ(Panel(0), "Locked by edger 3");
-    EXPECT_TRUE(Viewed.empty());
+    EXPECT_TRUE(FViewed.empty());
 }
 
-TEST_F(HostFaults, SilentHostTimesOut) {
+TEST_F(THostFaults, SilentHostTimesOut) {
     Start({"--silent", "job"});
-    Form->TrayEdit->setText("1234");
-    RunIntoTimeout(Form->ReqButton, cvAwaitJob);
+    FForm->TrayEdit->setText("1234");
+    RunIntoTimeout(FForm->ReqButton, cvAwaitJob);
     EXPECT_EQ(Panel(0), "Timeout waiting for host");
-    EXPECT_EQ(Viewed.size(), 1u);
-    EXPECT_TRUE(Form->ReqButton->isEnabled());
+    EXPECT_EQ(FViewed.size(), 1u);
+    EXPECT_TRUE(FForm->ReqButton->isEnabled());
 }
 
-TEST_F(HostFaults, ReplyWithoutItsGSIsNeverTakenAndTimesOut) {
+TEST_F(THostFaults, ReplyWithoutItsGSIsNeverTakenAndTimesOut) {
     Start({"--drop-gs", "job"});
-    Form->TrayEdit->setText("1234");
-    RunIntoTimeout(Form->ReqButton, cvAwaitJob,
-                   [&] { return TForm1Probe::RxBuffer(*Form).find("CRC=") != std::string::npos; });
+    FForm->TrayEdit->setText("1234");
+    RunIntoTimeout(FForm->ReqButton, cvAwaitJob,
+                   [&] { return TForm1Probe::RxBuffer(*FForm).find("CRC=") != std::string::npos; });
     EXPECT_EQ(Panel(0), "Timeout waiting for host");
     EXPECT_TRUE(Received().Radii.empty());
-    EXPECT_TRUE(TForm1Probe::RxBuffer(*Form).empty() ||
-                TForm1Probe::RxBuffer(*Form).find(GS) == std::string::npos);
+    EXPECT_TRUE(TForm1Probe::RxBuffer(*FForm).empty() ||
+                TForm1Probe::RxBuffer(*FForm).find(GS) == std::string::npos);
 }
 
-TEST_F(HostFaults, NoiseBeforeEveryPacketIsDropped) {
+TEST_F(THostFaults, NoiseBeforeEveryPacketIsDropped) {
     Start({"--noise", "all"});
     RequestAndEdit();
     EXPECT_EQ(RadiusCount(Received().Radii), 512);
-    Run(Form->SaveButton);
+    Run(FForm->SaveButton);
     EXPECT_EQ(Panel(0), "Job stored");
-    EXPECT_TRUE(Viewed.empty());
+    EXPECT_TRUE(FViewed.empty());
     // Every noise byte was logged on its own before the packets.
-    int Naks = 0;
-    for (const std::string& Line : TForm1Probe::Log(*Form).Lines())
-        if (Line.find("<nak>") != std::string::npos) ++Naks;
-    EXPECT_GE(Naks, 6);
+    int naks = 0;
+    for (const std::string& line : TForm1Probe::Log(*FForm).Lines())
+        if (line.find("<nak>") != std::string::npos) ++naks;
+    EXPECT_GE(naks, 6);
 }
 
-TEST_F(HostFaults, SplitPacketsAreJoined) {
+TEST_F(THostFaults, SplitPacketsAreJoined) {
     Start({"--split", "all", "--pieces", "4", "--gap", "15", "--format", "4", "--points", "400"});
     RequestAndEdit();
     EXPECT_EQ(RadiusCount(Received().Radii), 400);
-    Run(Form->SaveButton);
+    Run(FForm->SaveButton);
     EXPECT_EQ(Panel(0), "Job stored");
-    EXPECT_EQ(TJobFile::Parse(JobText("1234")).FirstTrace().Radii, Resampled(Edited.Radii, 400));
+    EXPECT_EQ(TJobFile::Parse(JobText("1234")).FirstTrace().Radii, Resampled(FEdited.Radii, 400));
 }
 
-TEST_F(HostFaults, RefusedStoreShowsTheHostsTextAndKeepsTheShape) {
+TEST_F(THostFaults, RefusedStoreShowsTheHostsTextAndKeepsTheShape) {
     Start({"--refuse-store"});
     RequestAndEdit();
-    Run(Form->SaveButton);
+    Run(FForm->SaveButton);
     EXPECT_EQ(Panel(0), "Job locked");
-    EXPECT_EQ(Viewed.size(), 1u);
+    EXPECT_EQ(FViewed.size(), 1u);
     ExpectNothingLost();
     EXPECT_EQ(RadiusCount(Working().Radii), 512);  // resampled to the grant; can be saved again
 }
 
-TEST_F(HostFaults, RefusedGrantKeepsTheShape) {
+TEST_F(THostFaults, RefusedGrantKeepsTheShape) {
     Start({"--status", "grant:3:Job busy"});
     RequestAndEdit();
-    Run(Form->SaveButton);
+    Run(FForm->SaveButton);
     EXPECT_EQ(Panel(0), "Did not get positive response from host");
     ExpectNothingLost();
-    EXPECT_EQ(Working().Radii, Edited.Radii);
+    EXPECT_EQ(Working().Radii, FEdited.Radii);
 }
 
-TEST_F(HostFaults, HangUpDuringTheJobDataTimesOut) {
+TEST_F(THostFaults, HangUpDuringTheJobDataTimesOut) {
     Start({"--hang-up", "job"});
-    Form->TrayEdit->setText("1234");
-    RunIntoTimeout(Form->ReqButton, cvAwaitJob,
-                   [&] { return !TForm1Probe::RxBuffer(*Form).empty(); });
+    FForm->TrayEdit->setText("1234");
+    RunIntoTimeout(FForm->ReqButton, cvAwaitJob,
+                   [&] { return !TForm1Probe::RxBuffer(*FForm).empty(); });
     EXPECT_EQ(Panel(0), "Timeout waiting for host");
     EXPECT_TRUE(Received().Radii.empty());
-    EXPECT_TRUE(Form->ReqButton->isEnabled());
+    EXPECT_TRUE(FForm->ReqButton->isEnabled());
 }
 
-TEST_F(HostFaults, HangUpDuringTheVerdictKeepsTheShape) {
+TEST_F(THostFaults, HangUpDuringTheVerdictKeepsTheShape) {
     Start({"--hang-up", "verdict"});
     RequestAndEdit();
-    RunIntoTimeout(Form->SaveButton, cvAwaitStoreResult,
-                   [&] { return !TForm1Probe::RxBuffer(*Form).empty(); });
+    RunIntoTimeout(FForm->SaveButton, cvAwaitStoreResult,
+                   [&] { return !TForm1Probe::RxBuffer(*FForm).empty(); });
     EXPECT_EQ(Panel(0), "Timeout waiting for host");
     ExpectNothingLost(false);  // the host had stored the job before it hung up
 }

@@ -10,28 +10,28 @@ namespace EditorKeys {
 
 // A press and a release sent through the application, so the window's key
 // preview sees them first.
-inline void SendKey(QWidget* Target, int Key, Qt::KeyboardModifiers Modifiers,
-                    const QString& Text) {
-    QKeyEvent Press(QEvent::KeyPress, Key, Modifiers, Text);
-    QCoreApplication::sendEvent(Target, &Press);
-    QKeyEvent Release(QEvent::KeyRelease, Key, Modifiers, Text);
-    QCoreApplication::sendEvent(Target, &Release);
+inline void SendKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers,
+                    const QString& text) {
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QCoreApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+    QCoreApplication::sendEvent(target, &release);
 }
 
-inline void KeyClick(QWidget* Target, Qt::Key Key,
-                     Qt::KeyboardModifiers Modifiers = Qt::NoModifier) {
-    SendKey(Target, Key, Modifiers, QString());
+inline void KeyClick(QWidget* target, Qt::Key key,
+                     Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    SendKey(target, key, modifiers, QString());
 }
 
 // Types Text one character at a time.
-inline void KeyClicks(QWidget* Target, const QString& Text) {
-    for (const QChar C : Text) {
-        const int Key = C.isDigit()    ? Qt::Key_0 + (C.unicode() - u'0')
-                        : C == u'.'    ? Qt::Key_Period
-                        : C == u','    ? Qt::Key_Comma
-                        : C.isLetter() ? Qt::Key_A + (C.toUpper().unicode() - u'A')
+inline void KeyClicks(QWidget* target, const QString& text) {
+    for (const QChar c : text) {
+        const int key = c.isDigit()    ? Qt::Key_0 + (c.unicode() - u'0')
+                        : c == u'.'    ? Qt::Key_Period
+                        : c == u','    ? Qt::Key_Comma
+                        : c.isLetter() ? Qt::Key_A + (c.toUpper().unicode() - u'A')
                                        : Qt::Key_unknown;
-        SendKey(Target, Key, Qt::NoModifier, QString(C));
+        SendKey(target, key, Qt::NoModifier, QString(c));
     }
 }
 

@@ -14,117 +14,117 @@ using EditorKeys::KeyClick;
 using EditorKeys::KeyClicks;
 
 // Drives the edit through real key events; counts the change signals.
-struct EditFixture : ::testing::Test {
+struct TEditFixture : ::testing::Test {
     void SetUp() override {
         EnsureApplication();
         QLocale::setDefault(QLocale::c());
-        edit = std::make_unique<TValueEdit>();
-        edit->show();
-        edit->setFocus();
-        QObject::connect(edit.get(), &TValueEdit::Changed, [this] { ++changes; });
+        Edit = std::make_unique<TValueEdit>();
+        Edit->show();
+        Edit->setFocus();
+        QObject::connect(Edit.get(), &TValueEdit::Changed, [this] { ++Changes; });
     }
     void TearDown() override { QLocale::setDefault(QLocale::c()); }
-    std::unique_ptr<TValueEdit> edit;
-    int changes = 0;
+    std::unique_ptr<TValueEdit> Edit;
+    int Changes = 0;
 };
 
-TEST_F(EditFixture, TypedCharactersChangeOnceEach) {
-    KeyClicks(edit.get(), "12.5");
-    EXPECT_EQ(edit->Text(), "12.5");
-    EXPECT_EQ(changes, 4);
+TEST_F(TEditFixture, TypedCharactersChangeOnceEach) {
+    KeyClicks(Edit.get(), "12.5");
+    EXPECT_EQ(Edit->Text(), "12.5");
+    EXPECT_EQ(Changes, 4);
 }
 
-TEST_F(EditFixture, RejectedCharactersChangeNothing) {
-    KeyClicks(edit.get(), "1.25");
-    changes = 0;
+TEST_F(TEditFixture, RejectedCharactersChangeNothing) {
+    KeyClicks(Edit.get(), "1.25");
+    Changes = 0;
     // A third decimal, a second separator, letters and signs are refused.
-    KeyClicks(edit.get(), "9.,x-+ e");
-    EXPECT_EQ(edit->Text(), "1.25");
-    EXPECT_EQ(changes, 0);
+    KeyClicks(Edit.get(), "9.,x-+ e");
+    EXPECT_EQ(Edit->Text(), "1.25");
+    EXPECT_EQ(Changes, 0);
 }
 
-TEST_F(EditFixture, CommaAndPointBothTypeTheLocaleSeparator) {
-    KeyClicks(edit.get(), "3,5");
-    EXPECT_EQ(edit->Text(), "3.5");
-    EXPECT_EQ(changes, 3);
+TEST_F(TEditFixture, CommaAndPointBothTypeTheLocaleSeparator) {
+    KeyClicks(Edit.get(), "3,5");
+    EXPECT_EQ(Edit->Text(), "3.5");
+    EXPECT_EQ(Changes, 3);
 
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    edit->SetText(QString());
-    changes = 0;
-    KeyClicks(edit.get(), "4.2");
-    EXPECT_EQ(edit->Text(), "4,2");
-    EXPECT_EQ(changes, 3);
-    EXPECT_EQ(TValueEdit::ParseValue(edit->Text()), 4.2);
+    Edit->SetText(QString());
+    Changes = 0;
+    KeyClicks(Edit.get(), "4.2");
+    EXPECT_EQ(Edit->Text(), "4,2");
+    EXPECT_EQ(Changes, 3);
+    EXPECT_EQ(TValueEdit::ParseValue(Edit->Text()), 4.2);
 }
 
-TEST_F(EditFixture, SettingTheSameTextEmitsNothing) {
-    edit->SetText("15.00");
-    EXPECT_EQ(changes, 1);
-    edit->SetText("15.00");
-    edit->SetValue(15.0);
-    EXPECT_EQ(changes, 1);
-    edit->SetValue(15.004);
-    EXPECT_EQ(changes, 1);
-    edit->SetValue(15.1);
-    EXPECT_EQ(edit->Text(), "15.10");
-    EXPECT_EQ(changes, 2);
+TEST_F(TEditFixture, SettingTheSameTextEmitsNothing) {
+    Edit->SetText("15.00");
+    EXPECT_EQ(Changes, 1);
+    Edit->SetText("15.00");
+    Edit->SetValue(15.0);
+    EXPECT_EQ(Changes, 1);
+    Edit->SetValue(15.004);
+    EXPECT_EQ(Changes, 1);
+    Edit->SetValue(15.1);
+    EXPECT_EQ(Edit->Text(), "15.10");
+    EXPECT_EQ(Changes, 2);
 }
 
-TEST_F(EditFixture, UpDownKeysAndButtonsStepByATenth) {
-    edit->SetText("49.96");
-    changes = 0;
-    KeyClick(edit.get(), Qt::Key_Up);
-    EXPECT_EQ(edit->Text(), "50.06");
-    KeyClick(edit.get(), Qt::Key_Down);
-    KeyClick(edit.get(), Qt::Key_Down);
-    EXPECT_EQ(edit->Text(), "49.86");
-    EXPECT_EQ(changes, 3);
+TEST_F(TEditFixture, UpDownKeysAndButtonsStepByATenth) {
+    Edit->SetText("49.96");
+    Changes = 0;
+    KeyClick(Edit.get(), Qt::Key_Up);
+    EXPECT_EQ(Edit->Text(), "50.06");
+    KeyClick(Edit.get(), Qt::Key_Down);
+    KeyClick(Edit.get(), Qt::Key_Down);
+    EXPECT_EQ(Edit->Text(), "49.86");
+    EXPECT_EQ(Changes, 3);
 
-    edit->stepUp();
-    EXPECT_EQ(edit->Text(), "49.96");
-    EXPECT_EQ(changes, 4);
+    Edit->stepUp();
+    EXPECT_EQ(Edit->Text(), "49.96");
+    EXPECT_EQ(Changes, 4);
 }
 
-TEST_F(EditFixture, StepsFromEmptyStartAtZeroAndStopAtZero) {
-    KeyClick(edit.get(), Qt::Key_Up);
-    EXPECT_EQ(edit->Text(), "0.10");
-    edit->SetText("0.05");
-    KeyClick(edit.get(), Qt::Key_Down);
-    EXPECT_EQ(edit->Text(), "0.00");
+TEST_F(TEditFixture, StepsFromEmptyStartAtZeroAndStopAtZero) {
+    KeyClick(Edit.get(), Qt::Key_Up);
+    EXPECT_EQ(Edit->Text(), "0.10");
+    Edit->SetText("0.05");
+    KeyClick(Edit.get(), Qt::Key_Down);
+    EXPECT_EQ(Edit->Text(), "0.00");
 }
 
-TEST_F(EditFixture, EmptyingTheTextIsAChange) {
-    edit->SetText("7.00");
-    changes = 0;
-    edit->selectAll();
-    KeyClick(edit.get(), Qt::Key_Delete);
-    EXPECT_EQ(edit->Text(), "");
-    EXPECT_EQ(changes, 1);
+TEST_F(TEditFixture, EmptyingTheTextIsAChange) {
+    Edit->SetText("7.00");
+    Changes = 0;
+    Edit->selectAll();
+    KeyClick(Edit.get(), Qt::Key_Delete);
+    EXPECT_EQ(Edit->Text(), "");
+    EXPECT_EQ(Changes, 1);
 }
 
-TEST_F(EditFixture, TextSurvivesLosingFocus) {
-    KeyClicks(edit.get(), "12.");
-    edit->clearFocus();
+TEST_F(TEditFixture, TextSurvivesLosingFocus) {
+    KeyClicks(Edit.get(), "12.");
+    Edit->clearFocus();
     QWidget other;
     other.show();
     other.setFocus();
-    EXPECT_EQ(edit->Text(), "12.");
+    EXPECT_EQ(Edit->Text(), "12.");
 }
 
 TEST(ValueEditFormat, FormatsWithTwoDecimals) {
     const QLocale c = QLocale::c();
     const QLocale de(QLocale::German, QLocale::Germany);
-    struct Row {
-        double value;
-        const char* c;
-        const char* de;
+    struct TRow {
+        double Value;
+        const char* C;
+        const char* De;
     };
-    for (const Row& row :
-         {Row{0.0, "0.00", "0,00"}, Row{-0.001, "0.00", "0,00"}, Row{1.256, "1.26", "1,26"},
-          Row{0.5, "0.50", "0,50"}, Row{157.07863, "157.08", "157,08"},
-          Row{1234.5, "1234.50", "1234,50"}, Row{-0.5, "-0.50", "-0,50"}}) {
-        EXPECT_EQ(TValueEdit::FormatValue(row.value, c), row.c) << row.value;
-        EXPECT_EQ(TValueEdit::FormatValue(row.value, de), row.de) << row.value;
+    for (const TRow& row :
+         {TRow{0.0, "0.00", "0,00"}, TRow{-0.001, "0.00", "0,00"}, TRow{1.256, "1.26", "1,26"},
+          TRow{0.5, "0.50", "0,50"}, TRow{157.07863, "157.08", "157,08"},
+          TRow{1234.5, "1234.50", "1234,50"}, TRow{-0.5, "-0.50", "-0,50"}}) {
+        EXPECT_EQ(TValueEdit::FormatValue(row.Value, c), row.C) << row.Value;
+        EXPECT_EQ(TValueEdit::FormatValue(row.Value, de), row.De) << row.Value;
     }
 }
 

@@ -27,14 +27,14 @@ TEST(Presets, CircleIs2500Everywhere) {
 
 TEST(Presets, SquareRadiiTruncateToHundredths) {
     const std::string square = SquareRadii();
-    struct Row {
-        int index;
-        int radius;
+    struct TRow {
+        int Index;
+        int Radius;
     };
-    for (const Row& row :
-         {Row{0, 2500}, Row{32, 2705}, Row{63, 3492}, Row{64, 3535}, Row{128, 2500}, Row{192, 3535},
-          Row{256, 2500}, Row{320, 3535}, Row{384, 2500}, Row{448, 3535}})
-        EXPECT_EQ(Point(square, row.index), row.radius) << "point " << row.index;
+    for (const TRow& row :
+         {TRow{0, 2500}, TRow{32, 2705}, TRow{63, 3492}, TRow{64, 3535}, TRow{128, 2500}, TRow{192, 3535},
+          TRow{256, 2500}, TRow{320, 3535}, TRow{384, 2500}, TRow{448, 3535}})
+        EXPECT_EQ(Point(square, row.Index), row.Radius) << "point " << row.Index;
     // Mirror symmetry about the x axis: point i and point 512 - i.
     for (int i = 1; i < 512; ++i) EXPECT_NEAR(Point(square, i), Point(square, 512 - i), 1) << i;
 }

@@ -24,8 +24,8 @@ std::string DeviceDescriptionBody() {
 
 TEST(OmaCRC16, KnownValues) {
     struct TRow {
-        std::string data;
-        unsigned crc;
+        std::string Data;
+        unsigned Crc;
     };
     const std::vector<TRow> rows = {
         {"", 0},
@@ -36,7 +36,7 @@ TEST(OmaCRC16, KnownValues) {
         {"REQ=7\rJOB=\"1234\"\rTRCFMT=1;400;E;R;F\r\x1E", 31386},
         {DeviceDescriptionBody() + "\x1E", 19441},
     };
-    for (const auto& row : rows) EXPECT_EQ(OmaCRC16(row.data), row.crc) << row.data;
+    for (const auto& row : rows) EXPECT_EQ(OmaCRC16(row.Data), row.Crc) << row.Data;
 }
 
 TEST(OmaCRC16, CoversEveryByteValue) {
@@ -82,7 +82,7 @@ TEST(BuildPacket, ChecksumWithoutLeadingZeros) {
 
 TEST(ExtractLine, SplitsAtFirstLineEnd) {
     struct TRow {
-        std::string buffer, line, rest;
+        std::string Buffer, Line, Rest;
     };
     const std::vector<TRow> rows = {
         {"A=1\r\nB=2", "A=1", "B=2"},
@@ -104,9 +104,9 @@ TEST(ExtractLine, SplitsAtFirstLineEnd) {
         {"A\0B\rC"s, "A\0B"s, "C"},
     };
     for (const auto& row : rows) {
-        std::string buffer = row.buffer;
-        EXPECT_EQ(ExtractLine(buffer), row.line) << row.buffer;
-        EXPECT_EQ(buffer, row.rest) << row.buffer;
+        std::string buffer = row.Buffer;
+        EXPECT_EQ(ExtractLine(buffer), row.Line) << row.Buffer;
+        EXPECT_EQ(buffer, row.Rest) << row.Buffer;
     }
 }
 
@@ -129,7 +129,7 @@ TEST(ExtractLine, WalksAWholeReply) {
 
 TEST(RenderControlChars, NamesEveryByte) {
     struct TRow {
-        std::string raw, rendered;
+        std::string Raw, Rendered;
     };
     const std::vector<TRow> rows = {
         {"\x1CREQ=INI\r\n", "<fs>REQ=INI<crlf>\r\n"},
@@ -143,7 +143,7 @@ TEST(RenderControlChars, NamesEveryByte) {
         {"\0"s, "<#0>"},
         {"", ""},
     };
-    for (const auto& row : rows) EXPECT_EQ(RenderControlChars(row.raw), row.rendered) << row.raw;
+    for (const auto& row : rows) EXPECT_EQ(RenderControlChars(row.Raw), row.Rendered) << row.Raw;
 }
 
 TEST(RenderControlChars, OneLinePerRecordOfAPacket) {

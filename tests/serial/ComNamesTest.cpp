@@ -6,7 +6,7 @@
 namespace {
 
 TEST(ComNames, PortNamesMapToDevicePaths) {
-    const std::pair<const char*, const char*> Cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"COM1", "/dev/ttyS0"},
         {"COM10", "/dev/ttyS9"},
         {"COM99", "/dev/ttyS98"},
@@ -20,7 +20,7 @@ TEST(ComNames, PortNamesMapToDevicePaths) {
         {"", "/dev/"},
         {"COM1x", "/dev/COM1x"},
     };
-    for (const auto& [Port, Path] : Cases) {
+    for (const auto& [Port, Path] : cases) {
         SCOPED_TRACE(Port);
         EXPECT_EQ(DefaultComDevicePath(Port), Path);
         EXPECT_EQ(ComDevicePath(Port), Path);
@@ -28,32 +28,32 @@ TEST(ComNames, PortNamesMapToDevicePaths) {
 }
 
 TEST(ComNames, AMapperRedirectsNamesUntilRestored) {
-    TComPathMapper Previous =
-        SetComPathMapper([](const std::string& Port) { return "/tmp/fake-" + Port; });
+    TComPathMapper previous =
+        SetComPathMapper([](const std::string& port) { return "/tmp/fake-" + port; });
     EXPECT_EQ(ComDevicePath("COM5"), "/tmp/fake-COM5");
     EXPECT_EQ(DefaultComDevicePath("COM5"), "/dev/ttyS4");
-    SetComPathMapper(Previous);
+    SetComPathMapper(previous);
     EXPECT_EQ(ComDevicePath("COM5"), "/dev/ttyS4");
 }
 
 TEST(ComNames, UsbSerialListCanBeReplaced) {
-    for (const std::string& Name : EnumerateUsbSerialDevices())
-        EXPECT_TRUE(Name.rfind("ttyUSB", 0) == 0 || Name.rfind("ttyACM", 0) == 0) << Name;
-    TUsbSerialLister Previous = SetUsbSerialLister([] {
+    for (const std::string& name : EnumerateUsbSerialDevices())
+        EXPECT_TRUE(name.rfind("ttyUSB", 0) == 0 || name.rfind("ttyACM", 0) == 0) << name;
+    TUsbSerialLister previous = SetUsbSerialLister([] {
         return std::vector<std::string>{"ttyUSB0", "ttyACM0"};
     });
     EXPECT_EQ(EnumerateUsbSerialDevices(), (std::vector<std::string>{"ttyUSB0", "ttyACM0"}));
-    SetUsbSerialLister(Previous);
+    SetUsbSerialLister(previous);
 }
 
 TEST(ComNames, UnknownOpenFailureTextUsesTheSystemsWords) {
-    TComPort Port;
-    Port.SetPort("/nonexistent/ttyX");
+    TComPort port;
+    port.SetPort("/nonexistent/ttyX");
     try {
-        Port.SetActive(true);
+        port.SetActive(true);
         FAIL();
-    } catch (const EComPort& E) {
-        EXPECT_STREQ(E.what(), "Unable to open /nonexistent/ttyX: No such file or directory");
+    } catch (const EComPort& e) {
+        EXPECT_STREQ(e.what(), "Unable to open /nonexistent/ttyX: No such file or directory");
     }
 }
 

@@ -11,73 +11,73 @@
 
 namespace {
 
-class ComPortLogic : public ::testing::Test {
+class TComPortLogic : public ::testing::Test {
 protected:
     void SetUp() override { EnsureCoreApplication(); }
-    std::shared_ptr<TFakeComState> State = std::make_shared<TFakeComState>();
-    TComPort Port{FakeFactory(State)};
+    std::shared_ptr<TFakeComState> FState = std::make_shared<TFakeComState>();
+    TComPort FPort{FakeFactory(FState)};
 
     template <typename E>
-    std::string FailureOf(const std::function<void()>& Action) {
+    std::string FailureOf(const std::function<void()>& action) {
         try {
-            Action();
-        } catch (const E& Error) {
-            return Error.what();
+            action();
+        } catch (const E& error) {
+            return error.what();
         }
         return "(no exception)";
     }
 };
 
-TEST_F(ComPortLogic, DefaultsAreTheDocumentedOnes) {
-    EXPECT_FALSE(Port.Active());
-    EXPECT_EQ(Port.BaudRate(), 9600);
-    EXPECT_EQ(Port.Port(), "COM1");
-    EXPECT_EQ(Port.Parity().Bits(), prNone);
-    EXPECT_FALSE(Port.Parity().Check());
-    EXPECT_FALSE(Port.Parity().Replace());
-    EXPECT_EQ(Port.Parity().ReplaceChar(), 0);
-    EXPECT_EQ(Port.StopBits(), sbOneStopBit);
-    EXPECT_EQ(Port.DataBits(), 8);
-    EXPECT_FALSE(Port.DiscardNull());
-    EXPECT_EQ(Port.EventChar(), 0);
-    EXPECT_EQ(Port.Events(), TEvents::All());
-    EXPECT_EQ(Port.WriteBufSize(), 1024);
-    EXPECT_EQ(Port.ReadBufSize(), 1024);
-    EXPECT_EQ(Port.FlowControl().ControlDtr(), dtrDisable);
-    EXPECT_EQ(Port.FlowControl().ControlRts(), rtsDisable);
-    EXPECT_EQ(Port.Timeouts().ReadInterval(), -1);
-    EXPECT_EQ(Port.Timeouts().WriteTotalMultiplier(), 100);
-    EXPECT_EQ(Port.Timeouts().WriteTotalConstant(), 1000);
-    EXPECT_EQ(Port.SyncMethod(), smSynchronize);
+TEST_F(TComPortLogic, DefaultsAreTheDocumentedOnes) {
+    EXPECT_FALSE(FPort.Active());
+    EXPECT_EQ(FPort.BaudRate(), 9600);
+    EXPECT_EQ(FPort.Port(), "COM1");
+    EXPECT_EQ(FPort.Parity().Bits(), prNone);
+    EXPECT_FALSE(FPort.Parity().Check());
+    EXPECT_FALSE(FPort.Parity().Replace());
+    EXPECT_EQ(FPort.Parity().ReplaceChar(), 0);
+    EXPECT_EQ(FPort.StopBits(), sbOneStopBit);
+    EXPECT_EQ(FPort.DataBits(), 8);
+    EXPECT_FALSE(FPort.DiscardNull());
+    EXPECT_EQ(FPort.EventChar(), 0);
+    EXPECT_EQ(FPort.Events(), TEvents::All());
+    EXPECT_EQ(FPort.WriteBufSize(), 1024);
+    EXPECT_EQ(FPort.ReadBufSize(), 1024);
+    EXPECT_EQ(FPort.FlowControl().ControlDtr(), dtrDisable);
+    EXPECT_EQ(FPort.FlowControl().ControlRts(), rtsDisable);
+    EXPECT_EQ(FPort.Timeouts().ReadInterval(), -1);
+    EXPECT_EQ(FPort.Timeouts().WriteTotalMultiplier(), 100);
+    EXPECT_EQ(FPort.Timeouts().WriteTotalConstant(), 1000);
+    EXPECT_EQ(FPort.SyncMethod(), smSynchronize);
 }
 
-TEST_F(ComPortLogic, OpenAppliesSettingsInOrderThenStartsWatchingAndCallsOnOpen) {
-    std::vector<std::string> Seen;
-    Port.OnOpen = [&](TComPort*) { Seen = State->TakeCalls(); };
-    Port.SetActive(true);
-    EXPECT_EQ(Seen, (std::vector<std::string>{"Open COM1", "SetupComm", "SetCommState",
+TEST_F(TComPortLogic, OpenAppliesSettingsInOrderThenStartsWatchingAndCallsOnOpen) {
+    std::vector<std::string> seen;
+    FPort.OnOpen = [&](TComPort*) { seen = FState->TakeCalls(); };
+    FPort.SetActive(true);
+    EXPECT_EQ(seen, (std::vector<std::string>{"Open COM1", "SetupComm", "SetCommState",
                                               "SetCommTimeouts", "SetCommMask"}));
-    EXPECT_EQ(State->EventMask, 0x05FFu);
-    EXPECT_EQ(State->ReadSize, 1024);
-    EXPECT_EQ(State->WriteSize, 1024);
+    EXPECT_EQ(FState->EventMask, 0x05FFu);
+    EXPECT_EQ(FState->ReadSize, 1024);
+    EXPECT_EQ(FState->WriteSize, 1024);
 
-    const TComLineSettings& L = State->Line;
-    EXPECT_EQ(L.BaudRate, 9600u);
-    EXPECT_EQ(L.ByteSize, 8);
-    EXPECT_EQ(L.ParityBits, 0);
-    EXPECT_EQ(L.StopBits, 0);
-    EXPECT_EQ(L.XonLim, 256);
-    EXPECT_EQ(L.XoffLim, 256);
-    EXPECT_EQ(L.XonChar, 0x11);
-    EXPECT_EQ(L.XoffChar, 0x13);
-    EXPECT_FALSE(L.Parity || L.OutxCtsFlow || L.OutX || L.InX || L.Null || L.ErrorCharOn);
+    const TComLineSettings& l = FState->Line;
+    EXPECT_EQ(l.BaudRate, 9600u);
+    EXPECT_EQ(l.ByteSize, 8);
+    EXPECT_EQ(l.ParityBits, 0);
+    EXPECT_EQ(l.StopBits, 0);
+    EXPECT_EQ(l.XonLim, 256);
+    EXPECT_EQ(l.XoffLim, 256);
+    EXPECT_EQ(l.XonChar, 0x11);
+    EXPECT_EQ(l.XoffChar, 0x13);
+    EXPECT_FALSE(l.Parity || l.OutxCtsFlow || l.OutX || l.InX || l.Null || l.ErrorCharOn);
 
-    const TComTimeoutValues& T = State->Timeouts;
-    EXPECT_EQ(T.ReadInterval, 0xFFFFFFFFu);
-    EXPECT_EQ(T.ReadTotalMultiplier, 0u);
-    EXPECT_EQ(T.ReadTotalConstant, 0u);
-    EXPECT_EQ(T.WriteTotalMultiplier, 100u);
-    EXPECT_EQ(T.WriteTotalConstant, 1000u);
+    const TComTimeoutValues& t = FState->Timeouts;
+    EXPECT_EQ(t.ReadInterval, 0xFFFFFFFFu);
+    EXPECT_EQ(t.ReadTotalMultiplier, 0u);
+    EXPECT_EQ(t.ReadTotalConstant, 0u);
+    EXPECT_EQ(t.WriteTotalMultiplier, 100u);
+    EXPECT_EQ(t.WriteTotalConstant, 1000u);
 }
 
 struct TLineCase {
@@ -86,279 +86,279 @@ struct TLineCase {
     std::function<bool(const TComLineSettings&)> Reached;
 };
 
-TEST_F(ComPortLogic, LineSettingsChangedWhileOpenReachTheDeviceAtOnce) {
-    const TLineCase Cases[] = {
-        {"BaudRate", [](TComPort& P) { P.SetBaudRate(4800); },
-         [](const TComLineSettings& L) { return L.BaudRate == 4800; }},
-        {"DataBits 7", [](TComPort& P) { P.SetDataBits(7); },
-         [](const TComLineSettings& L) { return L.ByteSize == 7; }},
-        {"StopBits two", [](TComPort& P) { P.SetStopBits(sbTwoStopBits); },
-         [](const TComLineSettings& L) { return L.StopBits == 2; }},
-        {"Parity even", [](TComPort& P) { P.Parity().SetBits(prEven); },
-         [](const TComLineSettings& L) { return L.ParityBits == 2; }},
-        {"Parity space", [](TComPort& P) { P.Parity().SetBits(prSpace); },
-         [](const TComLineSettings& L) { return L.ParityBits == 4; }},
-        {"Parity check", [](TComPort& P) { P.Parity().SetCheck(true); },
-         [](const TComLineSettings& L) { return L.Parity; }},
-        {"Replace char without Replace", [](TComPort& P) { P.Parity().SetReplaceChar('?'); },
-         [](const TComLineSettings& L) { return !L.ErrorCharOn && L.ErrorChar == 0; }},
-        {"Replace", [](TComPort& P) { P.Parity().SetReplace(true); },
-         [](const TComLineSettings& L) { return L.ErrorCharOn && L.ErrorChar == '?'; }},
-        {"DiscardNull", [](TComPort& P) { P.SetDiscardNull(true); },
-         [](const TComLineSettings& L) { return L.Null; }},
-        {"EventChar", [](TComPort& P) { P.SetEventChar('\x1d'); },
-         [](const TComLineSettings& L) { return L.EvtChar == '\x1d'; }},
-        {"CTS flow", [](TComPort& P) { P.FlowControl().SetOutCtsFlow(true); },
-         [](const TComLineSettings& L) { return L.OutxCtsFlow; }},
-        {"RTS toggle", [](TComPort& P) { P.FlowControl().SetControlRts(rtsToggle); },
-         [](const TComLineSettings& L) { return L.RtsControl == 3; }},
-        {"DTR enable", [](TComPort& P) { P.FlowControl().SetControlDtr(dtrEnable); },
-         [](const TComLineSettings& L) { return L.DtrControl == 1; }},
-        {"XON/XOFF in", [](TComPort& P) { P.FlowControl().SetXonXoffIn(true); },
-         [](const TComLineSettings& L) { return L.InX; }},
+TEST_F(TComPortLogic, LineSettingsChangedWhileOpenReachTheDeviceAtOnce) {
+    const TLineCase cases[] = {
+        {"BaudRate", [](TComPort& p) { p.SetBaudRate(4800); },
+         [](const TComLineSettings& l) { return l.BaudRate == 4800; }},
+        {"DataBits 7", [](TComPort& p) { p.SetDataBits(7); },
+         [](const TComLineSettings& l) { return l.ByteSize == 7; }},
+        {"StopBits two", [](TComPort& p) { p.SetStopBits(sbTwoStopBits); },
+         [](const TComLineSettings& l) { return l.StopBits == 2; }},
+        {"Parity even", [](TComPort& p) { p.Parity().SetBits(prEven); },
+         [](const TComLineSettings& l) { return l.ParityBits == 2; }},
+        {"Parity space", [](TComPort& p) { p.Parity().SetBits(prSpace); },
+         [](const TComLineSettings& l) { return l.ParityBits == 4; }},
+        {"Parity check", [](TComPort& p) { p.Parity().SetCheck(true); },
+         [](const TComLineSettings& l) { return l.Parity; }},
+        {"Replace char without Replace", [](TComPort& p) { p.Parity().SetReplaceChar('?'); },
+         [](const TComLineSettings& l) { return !l.ErrorCharOn && l.ErrorChar == 0; }},
+        {"Replace", [](TComPort& p) { p.Parity().SetReplace(true); },
+         [](const TComLineSettings& l) { return l.ErrorCharOn && l.ErrorChar == '?'; }},
+        {"DiscardNull", [](TComPort& p) { p.SetDiscardNull(true); },
+         [](const TComLineSettings& l) { return l.Null; }},
+        {"EventChar", [](TComPort& p) { p.SetEventChar('\x1d'); },
+         [](const TComLineSettings& l) { return l.EvtChar == '\x1d'; }},
+        {"CTS flow", [](TComPort& p) { p.FlowControl().SetOutCtsFlow(true); },
+         [](const TComLineSettings& l) { return l.OutxCtsFlow; }},
+        {"RTS toggle", [](TComPort& p) { p.FlowControl().SetControlRts(rtsToggle); },
+         [](const TComLineSettings& l) { return l.RtsControl == 3; }},
+        {"DTR enable", [](TComPort& p) { p.FlowControl().SetControlDtr(dtrEnable); },
+         [](const TComLineSettings& l) { return l.DtrControl == 1; }},
+        {"XON/XOFF in", [](TComPort& p) { p.FlowControl().SetXonXoffIn(true); },
+         [](const TComLineSettings& l) { return l.InX; }},
     };
-    Port.SetActive(true);
-    for (const TLineCase& C : Cases) {
-        SCOPED_TRACE(C.Name);
-        const int Before = State->LineSettingsCalls;
-        C.Change(Port);
-        EXPECT_EQ(State->LineSettingsCalls, Before + 1);
-        EXPECT_TRUE(C.Reached(State->Line));
-        C.Change(Port);  // the same value again
-        EXPECT_EQ(State->LineSettingsCalls, Before + 1);
+    FPort.SetActive(true);
+    for (const TLineCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const int before = FState->LineSettingsCalls;
+        c.Change(FPort);
+        EXPECT_EQ(FState->LineSettingsCalls, before + 1);
+        EXPECT_TRUE(c.Reached(FState->Line));
+        c.Change(FPort);  // the same value again
+        EXPECT_EQ(FState->LineSettingsCalls, before + 1);
     }
 }
 
-TEST_F(ComPortLogic, TimeoutsAndQueueSizesChangedWhileOpenReachTheDevice) {
-    Port.SetActive(true);
-    Port.Timeouts().SetReadTotalConstant(250);
-    EXPECT_EQ(State->Timeouts.ReadTotalConstant, 250u);
-    Port.Timeouts().SetReadInterval(-1);
-    EXPECT_EQ(State->TimeoutCalls, 2);
-    Port.SetReadBufSize(4096);
-    EXPECT_EQ(State->ReadSize, 4096);
-    Port.SetWriteBufSize(2048);
-    EXPECT_EQ(State->WriteSize, 2048);
-    EXPECT_EQ(State->QueueCalls, 3);
+TEST_F(TComPortLogic, TimeoutsAndQueueSizesChangedWhileOpenReachTheDevice) {
+    FPort.SetActive(true);
+    FPort.Timeouts().SetReadTotalConstant(250);
+    EXPECT_EQ(FState->Timeouts.ReadTotalConstant, 250u);
+    FPort.Timeouts().SetReadInterval(-1);
+    EXPECT_EQ(FState->TimeoutCalls, 2);
+    FPort.SetReadBufSize(4096);
+    EXPECT_EQ(FState->ReadSize, 4096);
+    FPort.SetWriteBufSize(2048);
+    EXPECT_EQ(FState->WriteSize, 2048);
+    EXPECT_EQ(FState->QueueCalls, 3);
 }
 
-TEST_F(ComPortLogic, ChangesWhileClosedTouchNoDevice) {
-    Port.SetBaudRate(19200);
-    Port.SetDataBits(7);
-    Port.Parity().SetBits(prOdd);
-    Port.Timeouts().SetWriteTotalConstant(5);
-    Port.SetReadBufSize(64);
-    Port.SetEvents({evRxChar});
-    Port.SetSyncMethod(smNone);
-    Port.SetActive(false);
-    EXPECT_TRUE(State->TakeCalls().empty());
-    Port.SetActive(true);
-    EXPECT_EQ(State->Line.BaudRate, 19200u);
-    EXPECT_EQ(State->Line.ByteSize, 7);
-    EXPECT_EQ(State->Line.ParityBits, 1);
-    EXPECT_EQ(State->Line.XonLim, 16);
-    EXPECT_EQ(State->Timeouts.WriteTotalConstant, 5u);
-    EXPECT_EQ(State->EventMask, EV_RXCHAR);
+TEST_F(TComPortLogic, ChangesWhileClosedTouchNoDevice) {
+    FPort.SetBaudRate(19200);
+    FPort.SetDataBits(7);
+    FPort.Parity().SetBits(prOdd);
+    FPort.Timeouts().SetWriteTotalConstant(5);
+    FPort.SetReadBufSize(64);
+    FPort.SetEvents({evRxChar});
+    FPort.SetSyncMethod(smNone);
+    FPort.SetActive(false);
+    EXPECT_TRUE(FState->TakeCalls().empty());
+    FPort.SetActive(true);
+    EXPECT_EQ(FState->Line.BaudRate, 19200u);
+    EXPECT_EQ(FState->Line.ByteSize, 7);
+    EXPECT_EQ(FState->Line.ParityBits, 1);
+    EXPECT_EQ(FState->Line.XonLim, 16);
+    EXPECT_EQ(FState->Timeouts.WriteTotalConstant, 5u);
+    EXPECT_EQ(FState->EventMask, EV_RXCHAR);
 }
 
-TEST_F(ComPortLogic, EventsChangedWhileOpenWaitForTheNextOpen) {
-    Port.SetActive(true);
-    State->TakeCalls();
-    Port.SetEvents({evRxChar, evBreak});
-    EXPECT_TRUE(State->TakeCalls().empty());
-    Port.SetActive(false);
-    Port.SetActive(true);
-    EXPECT_EQ(State->EventMask, EV_RXCHAR | EV_BREAK);
+TEST_F(TComPortLogic, EventsChangedWhileOpenWaitForTheNextOpen) {
+    FPort.SetActive(true);
+    FState->TakeCalls();
+    FPort.SetEvents({evRxChar, evBreak});
+    EXPECT_TRUE(FState->TakeCalls().empty());
+    FPort.SetActive(false);
+    FPort.SetActive(true);
+    EXPECT_EQ(FState->EventMask, EV_RXCHAR | EV_BREAK);
 }
 
-TEST_F(ComPortLogic, NoEventsMeansNoEventThread) {
-    Port.SetEvents({});
-    Port.SetActive(true);
-    auto Calls = State->TakeCalls();
-    EXPECT_EQ(std::count(Calls.begin(), Calls.end(), "SetCommMask"), 0);
-    Port.SetActive(false);
-    Calls = State->TakeCalls();
-    EXPECT_EQ(Calls, std::vector<std::string>{"Close"});  // no purge without a thread
+TEST_F(TComPortLogic, NoEventsMeansNoEventThread) {
+    FPort.SetEvents({});
+    FPort.SetActive(true);
+    auto calls = FState->TakeCalls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "SetCommMask"), 0);
+    FPort.SetActive(false);
+    calls = FState->TakeCalls();
+    EXPECT_EQ(calls, std::vector<std::string>{"Close"});  // no purge without a thread
 }
 
-TEST_F(ComPortLogic, PortNamesCompareExactlyAndReopenWhileOpen) {
-    Port.SetActive(true);
-    State->TakeCalls();
-    Port.SetPort("COM1");
-    EXPECT_TRUE(State->TakeCalls().empty());
-    Port.SetPort("com1");
-    const auto Calls = State->TakeCalls();
-    ASSERT_GE(Calls.size(), 3u);
-    EXPECT_EQ(Calls[0], "PurgeComm");  // the event thread's last act
-    EXPECT_EQ(Calls[1], "Close");
-    EXPECT_EQ(Calls[2], "Open com1");
-    EXPECT_TRUE(Port.Active());
+TEST_F(TComPortLogic, PortNamesCompareExactlyAndReopenWhileOpen) {
+    FPort.SetActive(true);
+    FState->TakeCalls();
+    FPort.SetPort("COM1");
+    EXPECT_TRUE(FState->TakeCalls().empty());
+    FPort.SetPort("com1");
+    const auto calls = FState->TakeCalls();
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ(calls[0], "PurgeComm");  // the event thread's last act
+    EXPECT_EQ(calls[1], "Close");
+    EXPECT_EQ(calls[2], "Open com1");
+    EXPECT_TRUE(FPort.Active());
 }
 
-TEST_F(ComPortLogic, FailedReopenOnANewPortLeavesThePortClosed) {
-    Port.SetActive(true);
-    State->OpenError = 2;
-    EXPECT_EQ(FailureOf<EComPort>([&] { Port.SetPort("COM9"); }),
+TEST_F(TComPortLogic, FailedReopenOnANewPortLeavesThePortClosed) {
+    FPort.SetActive(true);
+    FState->OpenError = 2;
+    EXPECT_EQ(FailureOf<EComPort>([&] { FPort.SetPort("COM9"); }),
               "Unable to open COM9: fake error 2");
-    EXPECT_FALSE(Port.Active());
-    EXPECT_EQ(Port.Port(), "COM9");
+    EXPECT_FALSE(FPort.Active());
+    EXPECT_EQ(FPort.Port(), "COM9");
 }
 
-TEST_F(ComPortLogic, FailuresDuringOpenCloseTheDeviceAndKeepTheirText) {
+TEST_F(TComPortLogic, FailuresDuringOpenCloseTheDeviceAndKeepTheirText) {
     struct TCase {
         int TFakeComState::*Error;
         std::string Message;
-    } Cases[] = {
+    } cases[] = {
         {&TFakeComState::OpenError, "Unable to open COM1: fake error 5"},
         {&TFakeComState::QueueError, "Unable to set up comm: fake error 5"},
         {&TFakeComState::LineError, "Unable to set com state: fake error 5"},
     };
-    bool Opened = false;
-    Port.OnOpen = [&](TComPort*) { Opened = true; };
-    for (const TCase& C : Cases) {
-        SCOPED_TRACE(C.Message);
-        State->ClearErrors();
-        (*State).*C.Error = 5;
-        EXPECT_EQ(FailureOf<EComPort>([&] { Port.SetActive(true); }), C.Message);
-        EXPECT_FALSE(Port.Active());
-        EXPECT_FALSE(Opened);
-        const auto Calls = State->TakeCalls();
-        if (C.Error != &TFakeComState::OpenError) {
-            EXPECT_EQ(Calls.back(), "Close");
+    bool opened = false;
+    FPort.OnOpen = [&](TComPort*) { opened = true; };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Message);
+        FState->ClearErrors();
+        (*FState).*c.Error = 5;
+        EXPECT_EQ(FailureOf<EComPort>([&] { FPort.SetActive(true); }), c.Message);
+        EXPECT_FALSE(FPort.Active());
+        EXPECT_FALSE(opened);
+        const auto calls = FState->TakeCalls();
+        if (c.Error != &TFakeComState::OpenError) {
+            EXPECT_EQ(calls.back(), "Close");
         }
     }
-    State->ClearErrors();
-    State->TimeoutError = 5;
-    EXPECT_EQ(FailureOf<EOSError>([&] { Port.SetActive(true); }),
+    FState->ClearErrors();
+    FState->TimeoutError = 5;
+    EXPECT_EQ(FailureOf<EOSError>([&] { FPort.SetActive(true); }),
               "System Error.  Code: 5.\r\nfake error 5");
-    EXPECT_FALSE(Port.Active());
+    EXPECT_FALSE(FPort.Active());
     EXPECT_EQ(std::string(EOSError(0, "ignored").what()), "A call to an OS function failed");
 }
 
-TEST_F(ComPortLogic, SyncMethodIsRefusedWhileOpen) {
-    Port.SetActive(true);
-    EXPECT_EQ(FailureOf<EComPort>([&] { Port.SetSyncMethod(smNone); }),
+TEST_F(TComPortLogic, SyncMethodIsRefusedWhileOpen) {
+    FPort.SetActive(true);
+    EXPECT_EQ(FailureOf<EComPort>([&] { FPort.SetSyncMethod(smNone); }),
               "Cannot set SyncMethod while connected");
-    EXPECT_EQ(Port.SyncMethod(), smSynchronize);
-    Port.SetSyncMethod(smSynchronize);  // the same value is no change
-    Port.SetActive(false);
-    Port.SetSyncMethod(smWindow);
-    EXPECT_EQ(Port.SyncMethod(), smWindow);
+    EXPECT_EQ(FPort.SyncMethod(), smSynchronize);
+    FPort.SetSyncMethod(smSynchronize);  // the same value is no change
+    FPort.SetActive(false);
+    FPort.SetSyncMethod(smWindow);
+    EXPECT_EQ(FPort.SyncMethod(), smWindow);
 }
 
-TEST_F(ComPortLogic, PendingTransfersStackUpAndAreReleased) {
-    Port.SetActive(true);
-    EXPECT_EQ(Port.WaitForLastOperation(), -2);
-    State->WriteResult = {TComIoResult::ioPending, 0, 0};
-    EXPECT_EQ(Port.Write("abc", false), -1);
-    EXPECT_EQ(Port.Write("de", false), -1);
-    EXPECT_EQ(State->LiveOperations, 2);
-    State->WaitResult = {TComIoResult::ioDone, 2, 0};
-    EXPECT_EQ(Port.WaitForLastOperation(), 2);
-    EXPECT_EQ(State->LiveOperations, 1);
+TEST_F(TComPortLogic, PendingTransfersStackUpAndAreReleased) {
+    FPort.SetActive(true);
+    EXPECT_EQ(FPort.WaitForLastOperation(), -2);
+    FState->WriteResult = {TComIoResult::ioPending, 0, 0};
+    EXPECT_EQ(FPort.Write("abc", false), -1);
+    EXPECT_EQ(FPort.Write("de", false), -1);
+    EXPECT_EQ(FState->LiveOperations, 2);
+    FState->WaitResult = {TComIoResult::ioDone, 2, 0};
+    EXPECT_EQ(FPort.WaitForLastOperation(), 2);
+    EXPECT_EQ(FState->LiveOperations, 1);
 
-    State->WaitResult = {TComIoResult::ioDone, 4, 0};
-    EXPECT_EQ(Port.Write("wxyz", true), 4);  // waits at once
-    EXPECT_EQ(State->LiveOperations, 1);
+    FState->WaitResult = {TComIoResult::ioDone, 4, 0};
+    EXPECT_EQ(FPort.Write("wxyz", true), 4);  // waits at once
+    EXPECT_EQ(FState->LiveOperations, 1);
 
-    State->TakeCalls();
-    Port.SetActive(false);
-    EXPECT_EQ(State->LiveOperations, 0);
-    EXPECT_EQ(State->TakeCalls().front(), "PurgeComm");  // AbortAllOperations comes first
+    FState->TakeCalls();
+    FPort.SetActive(false);
+    EXPECT_EQ(FState->LiveOperations, 0);
+    EXPECT_EQ(FState->TakeCalls().front(), "PurgeComm");  // AbortAllOperations comes first
 }
 
-TEST_F(ComPortLogic, TransferFailuresKeepThePortOpenAndFreeTheRecord) {
-    Port.SetActive(true);
-    State->WriteResult = {TComIoResult::ioFailed, 0, 31};
-    EXPECT_EQ(FailureOf<EComPort>([&] { Port.Write("x", true); }),
+TEST_F(TComPortLogic, TransferFailuresKeepThePortOpenAndFreeTheRecord) {
+    FPort.SetActive(true);
+    FState->WriteResult = {TComIoResult::ioFailed, 0, 31};
+    EXPECT_EQ(FailureOf<EComPort>([&] { FPort.Write("x", true); }),
               "Operation failed: 31 (fake error 31)");
-    State->ReadResult = {TComIoResult::ioFailed, 0, 995};
-    std::string Data;
-    EXPECT_EQ(FailureOf<EComPort>([&] { Port.Read(Data, 3, true); }),
+    FState->ReadResult = {TComIoResult::ioFailed, 0, 995};
+    std::string data;
+    EXPECT_EQ(FailureOf<EComPort>([&] { FPort.Read(data, 3, true); }),
               "Operation aborted: 995 (fake error 995)");
-    State->WriteResult = {TComIoResult::ioPending, 0, 0};
-    Port.Write("y", false);
-    State->WaitResult = {TComIoResult::ioFailed, 0, 6};
-    EXPECT_EQ(FailureOf<EComPort>([&] { Port.WaitForLastOperation(); }),
+    FState->WriteResult = {TComIoResult::ioPending, 0, 0};
+    FPort.Write("y", false);
+    FState->WaitResult = {TComIoResult::ioFailed, 0, 6};
+    EXPECT_EQ(FailureOf<EComPort>([&] { FPort.WaitForLastOperation(); }),
               "Operation failed: 6 (fake error 6)");
-    EXPECT_EQ(State->LiveOperations, 0);
-    EXPECT_TRUE(Port.Active());
+    EXPECT_EQ(FState->LiveOperations, 0);
+    EXPECT_TRUE(FPort.Active());
 }
 
-TEST_F(ComPortLogic, ReadGivesTheTextItsCountAndKeepsIt) {
-    Port.SetActive(true);
-    State->ToRead = "ab";
-    std::string Data = "old";
-    EXPECT_EQ(Port.Read(Data, 5, true), 2);
-    EXPECT_EQ(Data, std::string("ab\0\0\0", 5));
-    EXPECT_EQ(Port.Read(Data, 0, true), 0);
-    EXPECT_EQ(Data, "");
+TEST_F(TComPortLogic, ReadGivesTheTextItsCountAndKeepsIt) {
+    FPort.SetActive(true);
+    FState->ToRead = "ab";
+    std::string data = "old";
+    EXPECT_EQ(FPort.Read(data, 5, true), 2);
+    EXPECT_EQ(data, std::string("ab\0\0\0", 5));
+    EXPECT_EQ(FPort.Read(data, 0, true), 0);
+    EXPECT_EQ(data, "");
 }
 
-TEST_F(ComPortLogic, StatusAndAbortFailuresCarryTheDecimalCode) {
-    Port.SetActive(true);
-    State->InQueue = 12;
-    EXPECT_EQ(Port.InputCount(), 12);
-    State->InputCountError = 22;
-    EXPECT_EQ(FailureOf<EComPort>([&] { Port.InputCount(); }), "Unable to read com status: 22");
-    State->InputCountError = 0;
+TEST_F(TComPortLogic, StatusAndAbortFailuresCarryTheDecimalCode) {
+    FPort.SetActive(true);
+    FState->InQueue = 12;
+    EXPECT_EQ(FPort.InputCount(), 12);
+    FState->InputCountError = 22;
+    EXPECT_EQ(FailureOf<EComPort>([&] { FPort.InputCount(); }), "Unable to read com status: 22");
+    FState->InputCountError = 0;
 
-    State->TakeCalls();
-    Port.AbortAllOperations();  // nothing pending: the device is not asked
-    EXPECT_TRUE(State->TakeCalls().empty());
+    FState->TakeCalls();
+    FPort.AbortAllOperations();  // nothing pending: the device is not asked
+    EXPECT_TRUE(FState->TakeCalls().empty());
 
-    State->WriteResult = {TComIoResult::ioPending, 0, 0};
-    Port.Write("a", false);
-    Port.Write("b", false);
-    State->PurgeError = 9;
-    EXPECT_EQ(FailureOf<EComPort>([&] { Port.AbortAllOperations(); }), "Cannot abort operation: 9");
-    EXPECT_EQ(State->LiveOperations, 0);
-    EXPECT_EQ(Port.WaitForLastOperation(), -2);
+    FState->WriteResult = {TComIoResult::ioPending, 0, 0};
+    FPort.Write("a", false);
+    FPort.Write("b", false);
+    FState->PurgeError = 9;
+    EXPECT_EQ(FailureOf<EComPort>([&] { FPort.AbortAllOperations(); }), "Cannot abort operation: 9");
+    EXPECT_EQ(FState->LiveOperations, 0);
+    EXPECT_EQ(FPort.WaitForLastOperation(), -2);
 }
 
-TEST_F(ComPortLogic, CloseFinishesEvenWhenAbortingFails) {
-    Port.SetActive(true);
-    State->WriteResult = {TComIoResult::ioPending, 0, 0};
-    Port.Write("a", false);
-    State->PurgeError = 9;
-    bool Closed = false;
-    Port.OnClose = [&](TComPort*) { Closed = true; };
-    EXPECT_EQ(FailureOf<EComPort>([&] { Port.SetActive(false); }), "Cannot abort operation: 9");
-    EXPECT_FALSE(Port.Active());
-    EXPECT_TRUE(Closed);
+TEST_F(TComPortLogic, CloseFinishesEvenWhenAbortingFails) {
+    FPort.SetActive(true);
+    FState->WriteResult = {TComIoResult::ioPending, 0, 0};
+    FPort.Write("a", false);
+    FState->PurgeError = 9;
+    bool closed = false;
+    FPort.OnClose = [&](TComPort*) { closed = true; };
+    EXPECT_EQ(FailureOf<EComPort>([&] { FPort.SetActive(false); }), "Cannot abort operation: 9");
+    EXPECT_FALSE(FPort.Active());
+    EXPECT_TRUE(closed);
 }
 
-TEST_F(ComPortLogic, OnCloseRunsOncePerRealClose) {
-    int Closes = 0;
-    Port.OnClose = [&](TComPort*) { ++Closes; };
-    Port.SetActive(false);
-    Port.SetActive(true);
-    Port.SetActive(false);
-    Port.Close();
-    EXPECT_EQ(Closes, 1);
+TEST_F(TComPortLogic, OnCloseRunsOncePerRealClose) {
+    int closes = 0;
+    FPort.OnClose = [&](TComPort*) { ++closes; };
+    FPort.SetActive(false);
+    FPort.SetActive(true);
+    FPort.SetActive(false);
+    FPort.Close();
+    EXPECT_EQ(closes, 1);
 }
 
-TEST_F(ComPortLogic, DestroyingAnOpenPortClosesIt) {
-    auto Other = std::make_unique<TComPort>(FakeFactory(State));
-    Other->SetActive(true);
-    State->TakeCalls();
-    Other.reset();
-    EXPECT_EQ(State->TakeCalls().back(), "Close");
+TEST_F(TComPortLogic, DestroyingAnOpenPortClosesIt) {
+    auto other = std::make_unique<TComPort>(FakeFactory(FState));
+    other->SetActive(true);
+    FState->TakeCalls();
+    other.reset();
+    EXPECT_EQ(FState->TakeCalls().back(), "Close");
 }
 
-TEST_F(ComPortLogic, AssigningSubObjectsCopiesValuesButKeepsTheirPort) {
-    auto OtherState = std::make_shared<TFakeComState>();
-    TComPort Other(FakeFactory(OtherState));
-    Other.Parity().SetBits(prMark);
-    Other.SetActive(true);
-    Port.SetActive(true);
-    Port.SetParity(Other.Parity());
-    EXPECT_EQ(State->Line.ParityBits, 3);
-    const int OtherCalls = OtherState->LineSettingsCalls;
-    Port.Parity().SetBits(prOdd);
-    EXPECT_EQ(State->Line.ParityBits, 1);
-    EXPECT_EQ(OtherState->LineSettingsCalls, OtherCalls);
-    EXPECT_EQ(Other.Parity().Bits(), prMark);
+TEST_F(TComPortLogic, AssigningSubObjectsCopiesValuesButKeepsTheirPort) {
+    auto otherState = std::make_shared<TFakeComState>();
+    TComPort other(FakeFactory(otherState));
+    other.Parity().SetBits(prMark);
+    other.SetActive(true);
+    FPort.SetActive(true);
+    FPort.SetParity(other.Parity());
+    EXPECT_EQ(FState->Line.ParityBits, 3);
+    const int otherCalls = otherState->LineSettingsCalls;
+    FPort.Parity().SetBits(prOdd);
+    EXPECT_EQ(FState->Line.ParityBits, 1);
+    EXPECT_EQ(otherState->LineSettingsCalls, otherCalls);
+    EXPECT_EQ(other.Parity().Bits(), prMark);
 }
 
 // --- Delivery ---------------------------------------------------------------
@@ -372,151 +372,151 @@ struct TRecorder {
     std::mutex Mutex;
     std::vector<std::string> Names;
     std::vector<std::thread::id> Threads;
-    void Hook(TComPort& Port) {
-        Port.OnRxChar = [this](TComPort*, int32_t InQue) {
-            Add("RxChar " + std::to_string(InQue));
+    void Hook(TComPort& port) {
+        port.OnRxChar = [this](TComPort*, int32_t inQue) {
+            Add("RxChar " + std::to_string(inQue));
         };
-        Port.OnTxEmpty = [this](TComPort*) { Add("TxEmpty"); };
-        Port.OnBreak = [this](TComPort*) { Add("Break"); };
-        Port.OnRing = [this](TComPort*) { Add("Ring"); };
-        Port.OnCTS = [this](TComPort*) { Add("CTS"); };
-        Port.OnDSR = [this](TComPort*) { Add("DSR"); };
-        Port.OnRxFlag = [this](TComPort*) { Add("RxFlag"); };
-        Port.OnRLSD = [this](TComPort*) { Add("RLSD"); };
-        Port.OnError = [this](TComPort*) { Add("Error"); };
-        Port.OnRx80Full = [this](TComPort*) { Add("Rx80Full"); };
+        port.OnTxEmpty = [this](TComPort*) { Add("TxEmpty"); };
+        port.OnBreak = [this](TComPort*) { Add("Break"); };
+        port.OnRing = [this](TComPort*) { Add("Ring"); };
+        port.OnCTS = [this](TComPort*) { Add("CTS"); };
+        port.OnDSR = [this](TComPort*) { Add("DSR"); };
+        port.OnRxFlag = [this](TComPort*) { Add("RxFlag"); };
+        port.OnRLSD = [this](TComPort*) { Add("RLSD"); };
+        port.OnError = [this](TComPort*) { Add("Error"); };
+        port.OnRx80Full = [this](TComPort*) { Add("Rx80Full"); };
     }
-    void Add(std::string Name) {
-        std::lock_guard Lock(Mutex);
-        Names.push_back(std::move(Name));
+    void Add(std::string name) {
+        std::lock_guard lock(Mutex);
+        Names.push_back(std::move(name));
         Threads.push_back(std::this_thread::get_id());
     }
     size_t Count() {
-        std::lock_guard Lock(Mutex);
+        std::lock_guard lock(Mutex);
         return Names.size();
     }
 };
 
-TEST_F(ComPortLogic, EachSyncMethodDeliversInTheFixedOrderOnItsThread) {
-    for (TSyncMethod Method : {smSynchronize, smWindow, smNone}) {
-        SCOPED_TRACE(static_cast<int>(Method));
-        TRecorder Recorder;
-        Recorder.Hook(Port);
-        Port.SetSyncMethod(Method);
-        State->InQueue = 7;
-        Port.SetActive(true);
-        State->Post(AllFlags);
-        ASSERT_TRUE(ProcessEventsUntil([&] { return Recorder.Count() == 10; }));
-        Port.SetActive(false);
-        EXPECT_EQ(Recorder.Names, DispatchOrder);
-        for (std::thread::id Id : Recorder.Threads)
-            EXPECT_EQ(Id == std::this_thread::get_id(), Method != smNone);
+TEST_F(TComPortLogic, EachSyncMethodDeliversInTheFixedOrderOnItsThread) {
+    for (TSyncMethod method : {smSynchronize, smWindow, smNone}) {
+        SCOPED_TRACE(static_cast<int>(method));
+        TRecorder recorder;
+        recorder.Hook(FPort);
+        FPort.SetSyncMethod(method);
+        FState->InQueue = 7;
+        FPort.SetActive(true);
+        FState->Post(AllFlags);
+        ASSERT_TRUE(ProcessEventsUntil([&] { return recorder.Count() == 10; }));
+        FPort.SetActive(false);
+        EXPECT_EQ(recorder.Names, DispatchOrder);
+        for (std::thread::id id : recorder.Threads)
+            EXPECT_EQ(id == std::this_thread::get_id(), method != smNone);
     }
 }
 
-TEST_F(ComPortLogic, UnassignedHandlersAreSkipped) {
-    int RxFlags = 0;
-    Port.OnRxFlag = [&](TComPort*) { ++RxFlags; };
-    State->InputCountError = 1;  // InputCount is asked only for an assigned OnRxChar
-    std::vector<std::string> Reports;
-    TComErrorReport Previous =
-        SetComErrorReport([&](const std::string& M) { Reports.push_back(M); });
-    Port.SetActive(true);
-    State->Post(EV_RXCHAR | EV_RXFLAG);
-    EXPECT_TRUE(ProcessEventsUntil([&] { return RxFlags == 1; }));
-    Port.SetActive(false);
-    SetComErrorReport(Previous);
-    EXPECT_TRUE(Reports.empty());
+TEST_F(TComPortLogic, UnassignedHandlersAreSkipped) {
+    int rxFlags = 0;
+    FPort.OnRxFlag = [&](TComPort*) { ++rxFlags; };
+    FState->InputCountError = 1;  // InputCount is asked only for an assigned OnRxChar
+    std::vector<std::string> reports;
+    TComErrorReport previous =
+        SetComErrorReport([&](const std::string& m) { reports.push_back(m); });
+    FPort.SetActive(true);
+    FState->Post(EV_RXCHAR | EV_RXFLAG);
+    EXPECT_TRUE(ProcessEventsUntil([&] { return rxFlags == 1; }));
+    FPort.SetActive(false);
+    SetComErrorReport(previous);
+    EXPECT_TRUE(reports.empty());
 }
 
-TEST_F(ComPortLogic, AThrowingHandlerIsReportedAndDeliveriesGoOn) {
-    for (TSyncMethod Method : {smSynchronize, smNone}) {
-        SCOPED_TRACE(static_cast<int>(Method));
-        std::mutex Mutex;
-        std::vector<std::string> Reports;
-        TComErrorReport Previous = SetComErrorReport([&](const std::string& M) {
-            std::lock_guard Lock(Mutex);
-            Reports.push_back(M);
+TEST_F(TComPortLogic, AThrowingHandlerIsReportedAndDeliveriesGoOn) {
+    for (TSyncMethod method : {smSynchronize, smNone}) {
+        SCOPED_TRACE(static_cast<int>(method));
+        std::mutex mutex;
+        std::vector<std::string> reports;
+        TComErrorReport previous = SetComErrorReport([&](const std::string& m) {
+            std::lock_guard lock(mutex);
+            reports.push_back(m);
         });
-        std::atomic<int> Calls{0};
-        Port.OnRxChar = [&](TComPort*, int32_t) {
-            if (++Calls == 1) throw EComPort("handler broke");
+        std::atomic<int> calls{0};
+        FPort.OnRxChar = [&](TComPort*, int32_t) {
+            if (++calls == 1) throw EComPort("handler broke");
         };
-        Port.SetSyncMethod(Method);
-        Port.SetActive(true);
-        State->Post(EV_RXCHAR);
-        State->Post(EV_RXCHAR);
-        EXPECT_TRUE(ProcessEventsUntil([&] { return Calls == 2; }));
-        Port.SetActive(false);
-        SetComErrorReport(Previous);
-        EXPECT_EQ(Reports, std::vector<std::string>{"handler broke"});
+        FPort.SetSyncMethod(method);
+        FPort.SetActive(true);
+        FState->Post(EV_RXCHAR);
+        FState->Post(EV_RXCHAR);
+        EXPECT_TRUE(ProcessEventsUntil([&] { return calls == 2; }));
+        FPort.SetActive(false);
+        SetComErrorReport(previous);
+        EXPECT_EQ(reports, std::vector<std::string>{"handler broke"});
     }
 }
 
-TEST_F(ComPortLogic, CloseCarriesOutADeliveryAlreadyRequested) {
-    TWatchdog Watchdog(std::chrono::seconds(60));
-    int Deliveries = 0;
-    bool ActiveDuringDelivery = false;
-    Port.OnRxChar = [&](TComPort* Sender, int32_t) {
-        ++Deliveries;
-        ActiveDuringDelivery = Sender->Active();
+TEST_F(TComPortLogic, CloseCarriesOutADeliveryAlreadyRequested) {
+    TWatchdog watchdog(std::chrono::seconds(60));
+    int deliveries = 0;
+    bool activeDuringDelivery = false;
+    FPort.OnRxChar = [&](TComPort* sender, int32_t) {
+        ++deliveries;
+        activeDuringDelivery = sender->Active();
     };
-    for (int Round = 0; Round < 20; ++Round) {
-        Port.SetActive(true);
-        State->Post(EV_RXCHAR);
+    for (int round = 0; round < 20; ++round) {
+        FPort.SetActive(true);
+        FState->Post(EV_RXCHAR);
         // Wait (without running the event loop) until the thread has asked.
-        State->WaitUntilTaken(5s);
-        Port.SetActive(false);  // must not wait for an event loop that is not running
+        FState->WaitUntilTaken(5s);
+        FPort.SetActive(false);  // must not wait for an event loop that is not running
     }
-    EXPECT_LE(Deliveries, 20);
-    EXPECT_GE(Deliveries, 1);
-    EXPECT_TRUE(ActiveDuringDelivery);
+    EXPECT_LE(deliveries, 20);
+    EXPECT_GE(deliveries, 1);
+    EXPECT_TRUE(activeDuringDelivery);
 }
 
-TEST_F(ComPortLogic, AHandlerMayCloseThePortItIsCalledFor) {
-    TWatchdog Watchdog(std::chrono::seconds(60));
-    for (TSyncMethod Method : {smSynchronize, smWindow}) {
-        Port.SetSyncMethod(Method);
-        bool Called = false;
-        Port.OnRxChar = [&](TComPort* Sender, int32_t) {
-            Called = true;
-            Sender->SetActive(false);
+TEST_F(TComPortLogic, AHandlerMayCloseThePortItIsCalledFor) {
+    TWatchdog watchdog(std::chrono::seconds(60));
+    for (TSyncMethod method : {smSynchronize, smWindow}) {
+        FPort.SetSyncMethod(method);
+        bool called = false;
+        FPort.OnRxChar = [&](TComPort* sender, int32_t) {
+            called = true;
+            sender->SetActive(false);
         };
-        Port.SetActive(true);
-        State->Post(EV_RXCHAR | EV_BREAK);
-        EXPECT_TRUE(ProcessEventsUntil([&] { return !Port.Active(); }));
-        EXPECT_TRUE(Called);
+        FPort.SetActive(true);
+        FState->Post(EV_RXCHAR | EV_BREAK);
+        EXPECT_TRUE(ProcessEventsUntil([&] { return !FPort.Active(); }));
+        EXPECT_TRUE(called);
     }
 }
 
 // A handler that Close runs for a delivery already requested may try to
 // reopen the port (here by changing Port); the closing port must refuse
 // rather than swap the device under its still running event thread.
-TEST_F(ComPortLogic, AHandlerRunDuringCloseCannotReopenThePort) {
-    TWatchdog Watchdog(std::chrono::seconds(60));
-    std::vector<std::string> Reports;
-    TComErrorReport Previous =
-        SetComErrorReport([&](const std::string& M) { Reports.push_back(M); });
-    int Deliveries = 0;
-    Port.OnRxChar = [&](TComPort* Sender, int32_t) {
-        ++Deliveries;
-        Sender->SetPort(Sender->Port() == "COM1" ? "COM2" : "COM1");
+TEST_F(TComPortLogic, AHandlerRunDuringCloseCannotReopenThePort) {
+    TWatchdog watchdog(std::chrono::seconds(60));
+    std::vector<std::string> reports;
+    TComErrorReport previous =
+        SetComErrorReport([&](const std::string& m) { reports.push_back(m); });
+    int deliveries = 0;
+    FPort.OnRxChar = [&](TComPort* sender, int32_t) {
+        ++deliveries;
+        sender->SetPort(sender->Port() == "COM1" ? "COM2" : "COM1");
     };
-    for (int Round = 0; Round < 20; ++Round) {
-        Port.SetActive(true);
-        State->Post(EV_RXCHAR);
+    for (int round = 0; round < 20; ++round) {
+        FPort.SetActive(true);
+        FState->Post(EV_RXCHAR);
         // Without the event loop running, the delivery can only run in Close.
-        State->WaitUntilTaken(5s);
-        Port.SetActive(false);
-        EXPECT_FALSE(Port.Active());
+        FState->WaitUntilTaken(5s);
+        FPort.SetActive(false);
+        EXPECT_FALSE(FPort.Active());
     }
-    SetComErrorReport(Previous);
-    EXPECT_GE(Deliveries, 1);
-    EXPECT_EQ(Reports.size(), static_cast<size_t>(Deliveries));
-    for (const std::string& Report : Reports)
-        EXPECT_TRUE(Report == "Unable to open COM1: the port is being closed" ||
-                    Report == "Unable to open COM2: the port is being closed")
-            << Report;
+    SetComErrorReport(previous);
+    EXPECT_GE(deliveries, 1);
+    EXPECT_EQ(reports.size(), static_cast<size_t>(deliveries));
+    for (const std::string& report : reports)
+        EXPECT_TRUE(report == "Unable to open COM1: the port is being closed" ||
+                    report == "Unable to open COM2: the port is being closed")
+            << report;
 }
 
 }  // namespace

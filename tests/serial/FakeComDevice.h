@@ -41,72 +41,72 @@ struct TFakeComState {
     void ClearErrors() {
         OpenError = QueueError = LineError = TimeoutError = PurgeError = InputCountError = 0;
     }
-    void Post(uint32_t Mask) {
+    void Post(uint32_t mask) {
         {
-            std::lock_guard Lock(Mutex);
-            Events.push_back(Mask);
+            std::lock_guard lock(Mutex);
+            Events.push_back(mask);
         }
         EventsChanged.notify_all();
     }
     // Waits until the event thread has taken every posted event.
-    bool WaitUntilTaken(std::chrono::milliseconds Timeout) {
-        std::unique_lock Lock(Mutex);
-        return EventsChanged.wait_for(Lock, Timeout, [&] { return Events.empty(); });
+    bool WaitUntilTaken(std::chrono::milliseconds timeout) {
+        std::unique_lock lock(Mutex);
+        return EventsChanged.wait_for(lock, timeout, [&] { return Events.empty(); });
     }
-    void Log(std::string Call) {
-        std::lock_guard Lock(Mutex);
-        Calls.push_back(std::move(Call));
+    void Log(std::string call) {
+        std::lock_guard lock(Mutex);
+        Calls.push_back(std::move(call));
     }
     std::vector<std::string> TakeCalls() {
-        std::lock_guard Lock(Mutex);
+        std::lock_guard lock(Mutex);
         return std::exchange(Calls, {});
     }
 };
 
 class TFakeComDevice : public TComDevice {
 public:
-    explicit TFakeComDevice(std::shared_ptr<TFakeComState> State) : S(std::move(State)) {}
+    explicit TFakeComDevice(std::shared_ptr<TFakeComState> state) : FS(std::move(state)) {}
 
-    int Open(const std::string& Port) override {
-        S->Log("Open " + Port);
-        if (S->OpenError) return S->OpenError;
-        S->OpenedPort = Port;
+    int Open(const std::string& port) override {
+        FS->Log("Open " + port);
+        if (FS->OpenError) return FS->OpenError;
+        FS->OpenedPort = port;
         return 0;
     }
-    void Close() override { S->Log("Close"); }
-    int SetQueueSizes(int32_t ReadSize, int32_t WriteSize) override {
-        S->Log("SetupComm");
-        ++S->QueueCalls;
-        S->ReadSize = ReadSize;
-        S->WriteSize = WriteSize;
-        return S->QueueError;
+    void Close() override { FS->Log("Close"); }
+    int SetQueueSizes(int32_t readSize, int32_t writeSize) override {
+        FS->Log("SetupComm");
+        ++FS->QueueCalls;
+        FS->ReadSize = readSize;
+        FS->WriteSize = writeSize;
+        return FS->QueueError;
     }
-    int SetLineSettings(const TComLineSettings& Settings) override {
-        S->Log("SetCommState");
-        ++S->LineSettingsCalls;
-        if (S->LineError) return S->LineError;
-        S->Line = Settings;
+    int SetLineSettings(const TComLineSettings& settings) override {
+        FS->Log("SetCommState");
+        ++FS->LineSettingsCalls;
+        if (FS->LineError) return FS->LineError;
+        FS->Line = settings;
         return 0;
     }
-    int SetTimeouts(const TComTimeoutValues& Timeouts) override {
-        S->Log("SetCommTimeouts");
-        ++S->TimeoutCalls;
-        if (S->TimeoutError) return S->TimeoutError;
-        S->Timeouts = Timeouts;
+    int SetTimeouts(const TComTimeoutValues& timeouts) override {
+        FS->Log("SetCommTimeouts");
+        ++FS->TimeoutCalls;
+        if (FS->TimeoutError) return FS->TimeoutError;
+        FS->Timeouts = timeouts;
         return 0;
     }
-    int SetEventMask(uint32_t Mask) override {
-        S->Log("SetCommMask");
-        S->EventMask = Mask;
+    int SetEventMask(uint32_t mask) override {
+        FS->Log("SetCommMask");
+        FS->EventMask = mask;
         return 0;
     }
 
     class TStop : public TComStopSignal {
     public:
-        explicit TStop(std::shared_ptr<TFakeComState> State) : S(std::move(State)) {}
+        explicit TStop(std::shared_ptr<TFakeComState> state) : S(std::move(state)) {}
         void Set() override {
             {
-                std::lock_guard Lock(S->Mutex);
+                std::lock_guard lock(S->Mutex);
                 Stopped = true;
             }
             S->EventsChanged.notify_all();
@@ -114,59 +114,59 @@ public:
         std::shared_ptr<TFakeComState> S;
         bool Stopped = false;  // guarded by S->Mutex
     };
-    std::unique_ptr<TComStopSignal> NewStopSignal() override { return std::make_unique<TStop>(S); }
-    TWaitResult WaitEvent(TComStopSignal& Stop, uint32_t& Mask) override {
-        auto& St = static_cast<TStop&>(Stop);
-        std::unique_lock Lock(S->Mutex);
-        S->EventsChanged.wait(Lock, [&] { return St.Stopped || !S->Events.empty(); });
-        if (St.Stopped) return wrStopped;
-        Mask = S->Events.front();
-        S->Events.pop_front();
-        S->EventsChanged.notify_all();  // for WaitUntilTaken
-        return Mask ? wrEvents : wrNothing;
+    std::unique_ptr<TComStopSignal> NewStopSignal() override { return std::make_unique<TStop>(FS); }
+    TWaitResult WaitEvent(TComStopSignal& stop, uint32_t& mask) override {
+        auto& st = static_cast<TStop&>(stop);
+        std::unique_lock lock(FS->Mutex);
+        FS->EventsChanged.wait(lock, [&] { return st.Stopped || !FS->Events.empty(); });
+        if (st.Stopped) return wrStopped;
+        mask = FS->Events.front();
+        FS->Events.pop_front();
+        FS->EventsChanged.notify_all();  // for WaitUntilTaken
+        return mask ? wrEvents : wrNothing;
     }
 
     class TOp : public TComOperation {
     public:
-        explicit TOp(std::shared_ptr<TFakeComState> State) : S(std::move(State)) {
+        explicit TOp(std::shared_ptr<TFakeComState> state) : S(std::move(state)) {
             ++S->LiveOperations;
         }
         ~TOp() override { --S->LiveOperations; }
         std::shared_ptr<TFakeComState> S;
     };
-    std::unique_ptr<TComOperation> NewOperation() override { return std::make_unique<TOp>(S); }
-    TComIoResult Write(TComOperation&, const char* Data, int32_t Count) override {
-        S->Written.append(Data, static_cast<size_t>(Count));
-        TComIoResult R = S->WriteResult;
-        if (R.Count < 0) R.Count = Count;
-        return R;
+    std::unique_ptr<TComOperation> NewOperation() override { return std::make_unique<TOp>(FS); }
+    TComIoResult Write(TComOperation&, const char* data, int32_t count) override {
+        FS->Written.append(data, static_cast<size_t>(count));
+        TComIoResult r = FS->WriteResult;
+        if (r.Count < 0) r.Count = count;
+        return r;
     }
-    TComIoResult Read(TComOperation&, char* Data, int32_t Count) override {
-        TComIoResult R = S->ReadResult;
-        const size_t N = std::min(S->ToRead.size(), static_cast<size_t>(Count));
-        S->ToRead.copy(Data, N);
-        S->ToRead.erase(0, N);
-        if (R.Count < 0) R.Count = static_cast<int32_t>(N);
-        return R;
+    TComIoResult Read(TComOperation&, char* data, int32_t count) override {
+        TComIoResult r = FS->ReadResult;
+        const size_t n = std::min(FS->ToRead.size(), static_cast<size_t>(count));
+        FS->ToRead.copy(data, n);
+        FS->ToRead.erase(0, n);
+        if (r.Count < 0) r.Count = static_cast<int32_t>(n);
+        return r;
     }
     TComIoResult WaitOperation(TComOperation&) override {
-        S->Log("WaitOperation");
-        return S->WaitResult;
+        FS->Log("WaitOperation");
+        return FS->WaitResult;
     }
-    int InputCount(int32_t& Count) override {
-        Count = S->InQueue;
-        return S->InputCountError;
+    int InputCount(int32_t& count) override {
+        count = FS->InQueue;
+        return FS->InputCountError;
     }
     int Purge() override {
-        S->Log("PurgeComm");
-        return S->PurgeError;
+        FS->Log("PurgeComm");
+        return FS->PurgeError;
     }
-    std::string ErrorText(int Code) const override { return "fake error " + std::to_string(Code); }
+    std::string ErrorText(int code) const override { return "fake error " + std::to_string(code); }
 
 private:
-    std::shared_ptr<TFakeComState> S;
+    std::shared_ptr<TFakeComState> FS;
 };
 
-inline TComDeviceFactory FakeFactory(const std::shared_ptr<TFakeComState>& State) {
-    return [State] { return std::make_unique<TFakeComDevice>(State); };
+inline TComDeviceFactory FakeFactory(const std::shared_ptr<TFakeComState>& state) {
+    return [state] { return std::make_unique<TFakeComDevice>(state); };
 }

@@ -11,17 +11,17 @@
 
 class TWatchdog {
 public:
-    explicit TWatchdog(std::chrono::seconds Limit)
-        : FDone(std::async(std::launch::async, [this, Limit] {
-              std::unique_lock Lock(FMutex);
-              if (!FCondition.wait_for(Lock, Limit, [this] { return FStop; })) {
+    explicit TWatchdog(std::chrono::seconds limit)
+        : FDone(std::async(std::launch::async, [this, limit] {
+              std::unique_lock lock(FMutex);
+              if (!FCondition.wait_for(lock, limit, [this] { return FStop; })) {
                   std::fprintf(stderr, "watchdog: a step did not return\n");
                   std::abort();
               }
           })) {}
     ~TWatchdog() {
         {
-            std::lock_guard Lock(FMutex);
+            std::lock_guard lock(FMutex);
             FStop = true;
         }
         FCondition.notify_all();

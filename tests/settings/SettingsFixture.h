@@ -15,26 +15,26 @@
 // Creates the QApplication the dialogs need, once per test program.
 inline void EnsureApplication() {
     if (QCoreApplication::instance() != nullptr) return;
-    static int Argc = 1;
-    static char Name[] = "test_settings";
-    static char* Argv[] = {Name, nullptr};
-    new QApplication(Argc, Argv);
+    static int argc = 1;
+    static char name[] = "test_settings";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);
 }
 
 // Every COM name opens a path that does not exist unless the test maps it.
 inline std::map<std::string, std::string> NoComPorts() {
-    std::map<std::string, std::string> Names;
+    std::map<std::string, std::string> names;
     for (int n = 1; n <= 99; ++n)
-        Names["COM" + std::to_string(n)] = "/nonexistent/tty" + std::to_string(n);
-    return Names;
+        names["COM" + std::to_string(n)] = "/nonexistent/tty" + std::to_string(n);
+    return names;
 }
 
 // While it exists, the USB serial device list is Devices; restores the
 // previous lister.
 class TUsbSerialDevices {
 public:
-    explicit TUsbSerialDevices(std::vector<std::string> Devices = {})
-        : FPrevious(SetUsbSerialLister([Devices] { return Devices; })) {}
+    explicit TUsbSerialDevices(std::vector<std::string> devices = {})
+        : FPrevious(SetUsbSerialLister([devices] { return devices; })) {}
     ~TUsbSerialDevices() { SetUsbSerialLister(FPrevious); }
     TUsbSerialDevices(const TUsbSerialDevices&) = delete;
     TUsbSerialDevices& operator=(const TUsbSerialDevices&) = delete;
@@ -46,8 +46,8 @@ private:
 // While it exists, message boxes go to Hook; restores the previous hook.
 class TMessageBoxAnswers {
 public:
-    explicit TMessageBoxAnswers(TMessageBoxHook Hook)
-        : FPrevious(SetMessageBoxHook(std::move(Hook))) {}
+    explicit TMessageBoxAnswers(TMessageBoxHook hook)
+        : FPrevious(SetMessageBoxHook(std::move(hook))) {}
     ~TMessageBoxAnswers() { SetMessageBoxHook(FPrevious); }
     TMessageBoxAnswers(const TMessageBoxAnswers&) = delete;
     TMessageBoxAnswers& operator=(const TMessageBoxAnswers&) = delete;
@@ -60,8 +60,8 @@ private:
 // with Names.Add, no USB serial devices.
 class TPortWorld {
 protected:
-    TPortWorld() : Names(NoComPorts()) { EnsureApplication(); }
+    TPortWorld() : FNames(NoComPorts()) { EnsureApplication(); }
 
-    TComNameMap Names;
-    TUsbSerialDevices NoUsb;
+    TComNameMap FNames;
+    TUsbSerialDevices FNoUsb;
 };

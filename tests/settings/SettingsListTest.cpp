@@ -11,41 +11,41 @@
 
 namespace {
 
-TNameValueList ListOf(std::vector<std::string> Lines) {
-    TNameValueList List;
-    for (std::string& Line : Lines) List.Add(std::move(Line));
-    return List;
+TNameValueList ListOf(std::vector<std::string> lines) {
+    TNameValueList list;
+    for (std::string& line : lines) list.Add(std::move(line));
+    return list;
 }
 
-std::string Slurp(const std::string& Name) {
-    std::ifstream In(Name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>()};
+std::string Slurp(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 TEST(NameValueList, ReadingAKey) {
-    const TNameValueList List = ListOf(
+    const TNameValueList list = ListOf(
         {"no equals sign", "port=COM2", "Port=COM3", "Port = COM4", "Empty=", "A=b=c", "=lone"});
-    struct Row {
+    struct TRow {
         std::string Key, Value;
         int Index;
-    } Rows[] = {
+    } rows[] = {
         {"Port", "COM2", 1}, {"PORT", "COM2", 1}, {"Port ", " COM4", 3}, {"Empty", "", 4},
         {"A", "b=c", 5},     {"", "lone", 6},     {"Missing", "", -1},   {"no equals sign", "", -1},
         {"A=b", "", -1},
     };
-    for (const Row& R : Rows) {
-        EXPECT_EQ(List.Value(R.Key), R.Value) << R.Key;
-        EXPECT_EQ(List.IndexOfName(R.Key), R.Index) << R.Key;
+    for (const TRow& r : rows) {
+        EXPECT_EQ(list.Value(r.Key), r.Value) << r.Key;
+        EXPECT_EQ(list.IndexOfName(r.Key), r.Index) << r.Key;
     }
 }
 
 TEST(NameValueList, WritingAKey) {
-    struct Row {
+    struct TRow {
         const char* What;
         std::vector<std::string> Before;
         std::string Key, Value;
         std::vector<std::string> After;
-    } Rows[] = {
+    } rows[] = {
         {"replaced in place with the writer's spelling",
          {"a=1", "port=COM2", "b=2"},
          "Port",
@@ -61,18 +61,18 @@ TEST(NameValueList, WritingAKey) {
          "COM5",
          {"Port = COM2", "Port=COM5"}},
     };
-    for (Row& R : Rows) {
-        TNameValueList List = ListOf(R.Before);
-        List.SetValue(R.Key, R.Value);
-        EXPECT_EQ(List.Strings(), R.After) << R.What;
+    for (TRow& r : rows) {
+        TNameValueList list = ListOf(r.Before);
+        list.SetValue(r.Key, r.Value);
+        EXPECT_EQ(list.Strings(), r.After) << r.What;
     }
 }
 
 TEST(NameValueList, LinesEndAtCrLfOrEither) {
-    struct Row {
+    struct TRow {
         std::string Text;
         std::vector<std::string> Lines;
-    } Rows[] = {
+    } rows[] = {
         {"", {}},
         {"a", {"a"}},
         {"a\r\n", {"a"}},
@@ -82,70 +82,70 @@ TEST(NameValueList, LinesEndAtCrLfOrEither) {
         {"\r\n\r\n", {"", ""}},
         {std::string("a\0b\r\n", 5), {std::string("a\0b", 3)}},
     };
-    for (const Row& R : Rows) EXPECT_EQ(SplitTextLines(R.Text), R.Lines) << R.Text;
+    for (const TRow& r : rows) EXPECT_EQ(SplitTextLines(r.Text), r.Lines) << r.Text;
 }
 
 TEST(NameValueList, ChangeFileExtReplacesTheLastExtension) {
-    struct Row {
+    struct TRow {
         std::string In, Out;
-    } Rows[] = {
+    } rows[] = {
         {"/opt/trevalon/trevalon", "/opt/trevalon/trevalon.dat"},
         {"C:/Lab/Trevalon.exe", "C:/Lab/Trevalon.dat"},
         {"/a.b/prog", "/a.b/prog.dat"},
         {"/a/prog.tar.gz", "/a/prog.tar.dat"},
         {"prog", "prog.dat"},
     };
-    for (const Row& R : Rows) EXPECT_EQ(ChangeFileExt(R.In, ".dat"), R.Out);
+    for (const TRow& r : rows) EXPECT_EQ(ChangeFileExt(r.In, ".dat"), r.Out);
 }
 
 TEST(NameValueList, DefaultsInTheirOrder) {
-    TNameValueList List;
-    SetDefaultSettings(List);
-    EXPECT_EQ(List.Text(),
+    TNameValueList list;
+    SetDefaultSettings(list);
+    EXPECT_EQ(list.Text(),
               "BaudRate=9600\r\nParity=None\r\nDataBits=8\r\nStopBits=1\r\nPoints=512\r\n");
 }
 
 TEST(SettingsFile, SavesCrLfAndReadsAnyLineEnd) {
-    QTemporaryDir Dir;
-    const std::string Name = Dir.filePath("t.dat").toStdString();
-    TNameValueList List = ListOf({"Port=COM1", "", "BaudRate=9600"});
-    List.SaveToFile(Name);
-    EXPECT_EQ(Slurp(Name), "Port=COM1\r\n\r\nBaudRate=9600\r\n");
+    QTemporaryDir dir;
+    const std::string name = dir.filePath("t.dat").toStdString();
+    TNameValueList list = ListOf({"Port=COM1", "", "BaudRate=9600"});
+    list.SaveToFile(name);
+    EXPECT_EQ(Slurp(name), "Port=COM1\r\n\r\nBaudRate=9600\r\n");
 
-    std::FILE* F = std::fopen(Name.c_str(), "wb");
-    std::fputs("Port=COM2\nBaudRate=38400\rParity=Odd", F);
-    std::fclose(F);
-    TNameValueList Loaded;
-    ASSERT_TRUE(Loaded.LoadFromFile(Name));
-    EXPECT_EQ(Loaded.Strings(),
+    std::FILE* f = std::fopen(name.c_str(), "wb");
+    std::fputs("Port=COM2\nBaudRate=38400\rParity=Odd", f);
+    std::fclose(f);
+    TNameValueList loaded;
+    ASSERT_TRUE(loaded.LoadFromFile(name));
+    EXPECT_EQ(loaded.Strings(),
               (std::vector<std::string>{"Port=COM2", "BaudRate=38400", "Parity=Odd"}));
-    Loaded.SaveToFile(Name);
-    EXPECT_EQ(Slurp(Name), "Port=COM2\r\nBaudRate=38400\r\nParity=Odd\r\n");
+    loaded.SaveToFile(name);
+    EXPECT_EQ(Slurp(name), "Port=COM2\r\nBaudRate=38400\r\nParity=Odd\r\n");
 }
 
 TEST(SettingsFile, UnreadableFileFailsToLoad) {
-    QTemporaryDir Dir;
-    TNameValueList List = ListOf({"stale=1"});
-    EXPECT_FALSE(List.LoadFromFile(Dir.filePath("missing.dat").toStdString()));
-    EXPECT_EQ(List.Count(), 0u);
-    EXPECT_FALSE(List.LoadFromFile(Dir.path().toStdString()));  // a directory
-    const std::string Empty = Dir.filePath("empty.dat").toStdString();
-    std::fclose(std::fopen(Empty.c_str(), "wb"));
-    EXPECT_TRUE(List.LoadFromFile(Empty));
-    EXPECT_EQ(List.Count(), 0u);
+    QTemporaryDir dir;
+    TNameValueList list = ListOf({"stale=1"});
+    EXPECT_FALSE(list.LoadFromFile(dir.filePath("missing.dat").toStdString()));
+    EXPECT_EQ(list.Count(), 0u);
+    EXPECT_FALSE(list.LoadFromFile(dir.path().toStdString()));  // a directory
+    const std::string empty = dir.filePath("empty.dat").toStdString();
+    std::fclose(std::fopen(empty.c_str(), "wb"));
+    EXPECT_TRUE(list.LoadFromFile(empty));
+    EXPECT_EQ(list.Count(), 0u);
 }
 
 TEST(SettingsFile, UnwritableFileRaisesTheCreationError) {
-    QTemporaryDir Dir;
-    const std::string Name = Dir.filePath("sub").toStdString();
-    ASSERT_TRUE(QDir().mkdir(QString::fromStdString(Name)));
+    QTemporaryDir dir;
+    const std::string name = dir.filePath("sub").toStdString();
+    ASSERT_TRUE(QDir().mkdir(QString::fromStdString(name)));
     try {
-        ListOf({"a=1"}).SaveToFile(Name);
+        ListOf({"a=1"}).SaveToFile(name);
         FAIL() << "no error";
-    } catch (const EFCreateError& E) {
-        EXPECT_EQ(std::string(E.what()), "Cannot create file \"" + Name + "\". Is a directory");
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + name + "\". Is a directory");
     }
-    EXPECT_THROW(ListOf({"a=1"}).SaveToFile(Dir.filePath("no/such/dir.dat").toStdString()),
+    EXPECT_THROW(ListOf({"a=1"}).SaveToFile(dir.filePath("no/such/dir.dat").toStdString()),
                  EFCreateError);
 }
 

@@ -18,8 +18,8 @@
 namespace {
 
 TEST(FindHostRequest, IsTheFixedTwentyOneBytePacket) {
-    const std::string Expected = std::string("\x1cREQ=INI\r\x1e") + "CRC=13402\r\x1d";
-    EXPECT_EQ(FindHostRequest(), Expected);
+    const std::string expected = std::string("\x1cREQ=INI\r\x1e") + "CRC=13402\r\x1d";
+    EXPECT_EQ(FindHostRequest(), expected);
     EXPECT_EQ(FindHostRequest().size(), 21u);
     EXPECT_EQ(OmaCRC16(std::string("REQ=INI\r\x1e")), 13402);
 }
@@ -28,7 +28,7 @@ TEST(IsHostAnswer, RecognisesOnlyUpperCaseWithWhiteSpaceBetweenTokens) {
     const struct {
         std::string Reply;
         bool Answer;
-    } Rows[] = {
+    } rows[] = {
         {"ANS=INI", true},
         {"\x06\x1c"
          "ANS=INI\r\x1e"
@@ -52,20 +52,20 @@ TEST(IsHostAnswer, RecognisesOnlyUpperCaseWithWhiteSpaceBetweenTokens) {
         {"", false},
         {std::string("ANS=\0INI", 8), false},
     };
-    for (const auto& Row : Rows) {
-        SCOPED_TRACE(testing::PrintToString(Row.Reply));
-        EXPECT_EQ(IsHostAnswer(Row.Reply), Row.Answer);
+    for (const auto& tRow : rows) {
+        SCOPED_TRACE(testing::PrintToString(tRow.Reply));
+        EXPECT_EQ(IsHostAnswer(tRow.Reply), tRow.Answer);
     }
 }
 
 TEST(IsHostAnswer, EveryPrefixOfAnAnswerBeforeItsLastByteIsNoAnswer) {
-    const std::string Reply =
+    const std::string reply =
         "\x1c"
         "ANS \r\n= INI\r\x1e"
         "CRC=1\r\x1d";
-    const std::size_t End = Reply.find("INI") + 3;
-    for (std::size_t n = 0; n <= Reply.size(); ++n)
-        EXPECT_EQ(IsHostAnswer(Reply.substr(0, n)), n >= End) << n;
+    const std::size_t end = reply.find("INI") + 3;
+    for (std::size_t n = 0; n <= reply.size(); ++n)
+        EXPECT_EQ(IsHostAnswer(reply.substr(0, n)), n >= end) << n;
 }
 
 TEST(SplitCandidate, TakesPortBeforeTheBarAndUpToNineDigitsAfterIt) {
@@ -73,7 +73,7 @@ TEST(SplitCandidate, TakesPortBeforeTheBarAndUpToNineDigitsAfterIt) {
         std::string Candidate;
         std::string Port;
         std::int32_t BaudRate;
-    } Rows[] = {
+    } rows[] = {
         {"COM3|19200", "COM3", 19200},
         {"ttyUSB0|57600", "ttyUSB0", 57600},
         {"/dev/pts/7|9600", "/dev/pts/7", 9600},
@@ -84,31 +84,31 @@ TEST(SplitCandidate, TakesPortBeforeTheBarAndUpToNineDigitsAfterIt) {
         {"COM1", "COM1", 0},
         {"A|B|9600", "A", 0},
     };
-    for (const auto& Row : Rows) {
-        SCOPED_TRACE(Row.Candidate);
-        const TCandidate C = SplitCandidate(Row.Candidate);
-        EXPECT_EQ(C.Port, Row.Port);
-        EXPECT_EQ(C.BaudRate, Row.BaudRate);
+    for (const auto& tRow : rows) {
+        SCOPED_TRACE(tRow.Candidate);
+        const TCandidate c = SplitCandidate(tRow.Candidate);
+        EXPECT_EQ(c.Port, tRow.Port);
+        EXPECT_EQ(c.BaudRate, tRow.BaudRate);
     }
 }
 
 TEST(BuildCandidates, FourRatesPerUsablePortComFirstThenUsb) {
     EnsureApplication();
-    TComNameMap Names(NoComPorts());
-    TPtyHost Com2, Com40, Usb;
-    Names.Add("COM2", Com2.SlavePath());
-    Names.Add("COM40", Com40.SlavePath());
-    Names.Add("ttyUSB3", Usb.SlavePath());
-    Names.Add("ttyACM0", "/nonexistent/acm0");
-    const TUsbSerialDevices Devices({"ttyACM0", "ttyUSB3"});
+    TComNameMap names(NoComPorts());
+    TPtyHost com2, com40, usb;
+    names.Add("COM2", com2.SlavePath());
+    names.Add("COM40", com40.SlavePath());
+    names.Add("ttyUSB3", usb.SlavePath());
+    names.Add("ttyACM0", "/nonexistent/acm0");
+    const TUsbSerialDevices devices({"ttyACM0", "ttyUSB3"});
 
-    TComPort Port;
-    EXPECT_EQ(BuildCandidates(Port),
+    TComPort port;
+    EXPECT_EQ(BuildCandidates(port),
               (std::vector<std::string>{"COM2|9600", "COM2|19200", "COM2|38400", "COM2|57600",
                                         "COM40|9600", "COM40|19200", "COM40|38400", "COM40|57600",
                                         "ttyUSB3|9600", "ttyUSB3|19200", "ttyUSB3|38400",
                                         "ttyUSB3|57600"}));
-    EXPECT_FALSE(Port.Active());
+    EXPECT_FALSE(port.Active());
 }
 
 // Collects the search messages the progress window posts to its owner.
@@ -117,38 +117,38 @@ public:
     std::vector<std::pair<int, unsigned>> Done;  // outcome, search
 
 protected:
-    bool event(QEvent* Event) override {
-        if (const auto* M = dynamic_cast<const TFindMessage*>(Event)) {
-            EXPECT_EQ(M->type(), WM_FINDDONE);
-            Done.emplace_back(M->WParam(), M->Search());
+    bool event(QEvent* event) override {
+        if (const auto* m = dynamic_cast<const TFindMessage*>(event)) {
+            EXPECT_EQ(m->type(), WM_FINDDONE);
+            Done.emplace_back(m->WParam(), m->Search());
             return true;
         }
-        return QWidget::event(Event);
+        return QWidget::event(event);
     }
 };
 
 TEST(TFindPortForm, ControlsCaptionsAndPlacement) {
     EnsureApplication();
-    TMessageSink Owner;
-    TFindPortForm Form(&Owner, 1);
-    EXPECT_EQ(Form.windowTitle(), "Find Host");
-    EXPECT_EQ(Form.objectName(), "FindPortForm");
-    EXPECT_EQ(Form.size(), QSize(428, 134));
-    EXPECT_EQ(Form.minimumSize(), Form.maximumSize());
-    EXPECT_TRUE(Form.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_EQ(Form.parentWidget(), &Owner);
-    EXPECT_FALSE(Form.isModal());
-    EXPECT_EQ(Form.font().family(), "MS Sans Serif");
-    EXPECT_EQ(Form.font().pixelSize(), 11);
-    EXPECT_EQ(Form.Label1->geometry(), QRect(16, 16, 393, 33));
-    EXPECT_TRUE(Form.Label1->wordWrap());
-    EXPECT_TRUE(Form.Label1->font().bold());
-    EXPECT_EQ(Form.Label1->font().family(), "Arial");
-    EXPECT_EQ(Form.Label1->font().pixelSize(), 13);
-    EXPECT_EQ(Form.Label1->text(), "");
-    EXPECT_EQ(Form.ProgressBar1->geometry(), QRect(16, 64, 401, 17));
-    EXPECT_EQ(Form.Button1->geometry(), QRect(176, 96, 75, 25));
-    EXPECT_EQ(Form.Button1->text(), "Cancel");
+    TMessageSink owner;
+    TFindPortForm form(&owner, 1);
+    EXPECT_EQ(form.windowTitle(), "Find Host");
+    EXPECT_EQ(form.objectName(), "FindPortForm");
+    EXPECT_EQ(form.size(), QSize(428, 134));
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+    EXPECT_TRUE(form.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(form.parentWidget(), &owner);
+    EXPECT_FALSE(form.isModal());
+    EXPECT_EQ(form.font().family(), "MS Sans Serif");
+    EXPECT_EQ(form.font().pixelSize(), 11);
+    EXPECT_EQ(form.Label1->geometry(), QRect(16, 16, 393, 33));
+    EXPECT_TRUE(form.Label1->wordWrap());
+    EXPECT_TRUE(form.Label1->font().bold());
+    EXPECT_EQ(form.Label1->font().family(), "Arial");
+    EXPECT_EQ(form.Label1->font().pixelSize(), 13);
+    EXPECT_EQ(form.Label1->text(), "");
+    EXPECT_EQ(form.ProgressBar1->geometry(), QRect(16, 64, 401, 17));
+    EXPECT_EQ(form.Button1->geometry(), QRect(176, 96, 75, 25));
+    EXPECT_EQ(form.Button1->text(), "Cancel");
 }
 
 // Cancel, the title bar's close button and Escape all ask the owner to end
@@ -158,37 +158,37 @@ TEST(TFindPortForm, EveryWayOfClosingPostsCancelToTheOwner) {
     const struct {
         const char* Name;
         void (*Close)(TFindPortForm&);
-    } Ways[] = {
-        {"Cancel button", [](TFindPortForm& F) { F.Button1->click(); }},
-        {"title bar close", [](TFindPortForm& F) { F.close(); }},
-        {"Escape", [](TFindPortForm& F) { F.reject(); }},
+    } ways[] = {
+        {"Cancel button", [](TFindPortForm& f) { f.Button1->click(); }},
+        {"title bar close", [](TFindPortForm& f) { f.close(); }},
+        {"Escape", [](TFindPortForm& f) { f.reject(); }},
     };
-    for (const auto& Way : Ways) {
-        SCOPED_TRACE(Way.Name);
-        TMessageSink Owner;
-        TFindPortForm Form(&Owner, 7);
-        Form.show();
-        Way.Close(Form);
-        QCoreApplication::sendPostedEvents(&Owner);
-        ASSERT_EQ(Owner.Done.size(), 1u);
-        EXPECT_EQ(Owner.Done[0], std::make_pair(int{foCancelled}, 7u));
-        EXPECT_TRUE(Form.isVisible());
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.Name);
+        TMessageSink owner;
+        TFindPortForm form(&owner, 7);
+        form.show();
+        way.Close(form);
+        QCoreApplication::sendPostedEvents(&owner);
+        ASSERT_EQ(owner.Done.size(), 1u);
+        EXPECT_EQ(owner.Done[0], std::make_pair(int{foCancelled}, 7u));
+        EXPECT_TRUE(form.isVisible());
     }
 }
 
 TEST(ShowMessageBox, GoesThroughTheHookUntilItIsRestored) {
     EnsureApplication();
-    std::vector<TMessageBoxInfo> Seen;
-    const TMessageBoxAnswers Answers([&](QWidget*, const TMessageBoxInfo& Box) {
-        Seen.push_back(Box);
+    std::vector<TMessageBoxInfo> seen;
+    const TMessageBoxAnswers answers([&](QWidget*, const TMessageBoxInfo& box) {
+        seen.push_back(box);
         return QMessageBox::No;
     });
     EXPECT_EQ(ShowMessageBox(nullptr, {"a\rb", "Cap", QMessageBox::Question,
                                        QMessageBox::Yes | QMessageBox::No, QMessageBox::No}),
               QMessageBox::No);
-    ASSERT_EQ(Seen.size(), 1u);
-    EXPECT_EQ(Seen[0].Text, "a\rb");
-    EXPECT_EQ(Seen[0].Caption, "Cap");
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].Text, "a\rb");
+    EXPECT_EQ(seen[0].Caption, "Cap");
 }
 
 }  // namespace

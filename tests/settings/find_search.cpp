@@ -38,187 +38,187 @@ const std::string KeptSettings =
     "Port=COM9\r\nBaudRate=115200\r\nParity=Even\r\nDataBits=7\r\nStopBits=2\r\n"
     "TracerMode=No Init\r\nPauseMode=Y\r\n";
 
-class FindHostTest : public ::testing::Test, protected TPortWorld {
+class TFindHostTest : public ::testing::Test, protected TPortWorld {
 protected:
-    FindHostTest() {
-        PreviousErrors = SetComErrorReport([this](const std::string& M) { Errors.push_back(M); });
-        Settings.SetText(KeptSettings);
+    TFindHostTest() {
+        FPreviousErrors = SetComErrorReport([this](const std::string& m) { FErrors.push_back(m); });
+        FSettings.SetText(KeptSettings);
     }
-    ~FindHostTest() override {
-        Dialog.reset();
-        SetComErrorReport(PreviousErrors);
-        EXPECT_TRUE(Errors.empty()) << Errors.front();
+    ~TFindHostTest() override {
+        FDialog.reset();
+        SetComErrorReport(FPreviousErrors);
+        EXPECT_TRUE(FErrors.empty()) << FErrors.front();
     }
 
-    void Plug(const std::string& Port, TFakeHost& Host) {
-        Names.Add(Port, Host.Pty.SlavePath());
-        Hosts[Port] = &Host;
+    void Plug(const std::string& port, TFakeHost& host) {
+        FNames.Add(port, host.Pty.SlavePath());
+        FHosts[port] = &host;
     }
 
     TSettingsForm& OpenDialog() {
-        Dialog = std::make_unique<TSettingsForm>(Settings);
-        EXPECT_EQ(Dialog->TimeoutTimer->interval(), 3000);
-        EXPECT_EQ(Dialog->TimeoutTimer->timerType(), Qt::PreciseTimer);  // never early
-        Dialog->TimeoutTimer->setInterval(3600 * 1000);                  // the test fires it
-        return *Dialog;
+        FDialog = std::make_unique<TSettingsForm>(FSettings);
+        EXPECT_EQ(FDialog->TimeoutTimer->interval(), 3000);
+        EXPECT_EQ(FDialog->TimeoutTimer->timerType(), Qt::PreciseTimer);  // never early
+        FDialog->TimeoutTimer->setInterval(3600 * 1000);                  // the test fires it
+        return *FDialog;
     }
 
-    bool Searching() const { return !Dialog->FindPortForm.isNull(); }
-    bool AttemptWaits() const { return Dialog->TimeoutTimer->isActive(); }
+    bool Searching() const { return !FDialog->FindPortForm.isNull(); }
+    bool AttemptWaits() const { return FDialog->TimeoutTimer->isActive(); }
 
     // Plays the hosts until the search ends: reads each attempt's request
     // where it went; the host there answers if it understands the port's
     // speed, and the timeout fires once the answer was read without ending
     // the attempt. Returns the attempts as "port|rate".
     std::vector<std::string> Play() {
-        std::vector<std::string> Attempts;
-        for (int Guard = 0; Guard < 100; ++Guard) {
+        std::vector<std::string> attempts;
+        for (int guard = 0; guard < 100; ++guard) {
             if (!ProcessEventsUntil([&] { return AttemptWaits() || !Searching(); })) {
                 ADD_FAILURE() << "search neither waits nor ends";
                 break;
             }
             if (!Searching()) break;
-            const std::string Port = Dialog->ComPort1->Port();
-            TFakeHost& Host = *Hosts.at(Port);
-            EXPECT_EQ(Host.Pty.Read(21), FindHostRequest());
-            const int Rate = BaudRateOf(Host.Pty.LineSettings());
-            Attempts.push_back(Port + "|" + std::to_string(Rate));
-            if (Host.Rates.count(Rate) != 0) {
-                std::size_t Sent = 0;
-                for (std::size_t i = 0; i < Host.Answer.size(); ++i) {
-                    Host.Pty.Write(Host.Answer[i]);
-                    Sent += Host.Answer[i].size();
+            const std::string port = FDialog->ComPort1->Port();
+            TFakeHost& host = *FHosts.at(port);
+            EXPECT_EQ(host.Pty.Read(21), FindHostRequest());
+            const int rate = BaudRateOf(host.Pty.LineSettings());
+            attempts.push_back(port + "|" + std::to_string(rate));
+            if (host.Rates.count(rate) != 0) {
+                std::size_t sent = 0;
+                for (std::size_t i = 0; i < host.Answer.size(); ++i) {
+                    host.Pty.Write(host.Answer[i]);
+                    sent += host.Answer[i].size();
                     // Each piece is read before the next goes out, so each is
                     // a delivery of its own.
                     EXPECT_TRUE(ProcessEventsUntil(
-                        [&] { return Dialog->FReplyBuffer.size() >= Sent || !AttemptWaits(); }));
-                    if (i + 1 < Host.Answer.size() && !AttemptWaits()) {
+                        [&] { return FDialog->FReplyBuffer.size() >= sent || !AttemptWaits(); }));
+                    if (i + 1 < host.Answer.size() && !AttemptWaits()) {
                         ADD_FAILURE() << "recognised before the last piece " << i;
                         break;
                     }
                 }
             }
-            if (AttemptWaits()) Dialog->TimeoutTimerTimer();
+            if (AttemptWaits()) FDialog->TimeoutTimerTimer();
         }
-        return Attempts;
+        return attempts;
     }
 
     // The closing message box of the search.
     const TMessageBoxInfo& LastBox() {
-        EXPECT_TRUE(ProcessEventsUntil([&] { return Boxes.size() >= 2; }));
+        EXPECT_TRUE(ProcessEventsUntil([&] { return FBoxes.size() >= 2; }));
         static const TMessageBoxInfo None;
-        return Boxes.empty() ? None : Boxes.back();
+        return FBoxes.empty() ? None : FBoxes.back();
     }
 
     void ExpectIdle() {
         EXPECT_FALSE(Searching());
-        EXPECT_FALSE(Dialog->ComPort1->Active());
-        EXPECT_FALSE(Dialog->TimeoutTimer->isActive());
-        EXPECT_TRUE(Dialog->BitBtn3->isEnabled());
+        EXPECT_FALSE(FDialog->ComPort1->Active());
+        EXPECT_FALSE(FDialog->TimeoutTimer->isActive());
+        EXPECT_TRUE(FDialog->BitBtn3->isEnabled());
     }
 
     void ExpectFieldsKept() {
-        EXPECT_EQ(Dialog->COMPortComboBox->currentText(), "COM9");
-        EXPECT_EQ(Dialog->BaudRateComboBox->currentText(), "115200");
-        EXPECT_EQ(Dialog->ParityComboBox->currentText(), "Even");
-        EXPECT_EQ(Dialog->DatabitsComboBox->currentText(), "7");
-        EXPECT_EQ(Dialog->StopBitsComboBox->currentText(), "2");
+        EXPECT_EQ(FDialog->COMPortComboBox->currentText(), "COM9");
+        EXPECT_EQ(FDialog->BaudRateComboBox->currentText(), "115200");
+        EXPECT_EQ(FDialog->ParityComboBox->currentText(), "Even");
+        EXPECT_EQ(FDialog->DatabitsComboBox->currentText(), "7");
+        EXPECT_EQ(FDialog->StopBitsComboBox->currentText(), "2");
     }
 
     // Late ticks and messages of a search that ended (or of an earlier one).
-    void SendLateEvents(unsigned Search) {
-        Dialog->TimeoutTimerTimer();
+    void SendLateEvents(unsigned search) {
+        FDialog->TimeoutTimerTimer();
         for (const auto& [Message, WParam] : {std::pair{WM_FINDNEXT, 0},
                                               {WM_HOSTFOUND, 0},
                                               {WM_FINDDONE, int{foNotFound}},
                                               {WM_FINDDONE, int{foCancelled}},
                                               {WM_FINDDONE, int{foNoAccess}}})
-            QCoreApplication::postEvent(Dialog.get(), new TFindMessage(Message, WParam, Search));
-        QCoreApplication::sendPostedEvents(Dialog.get());
-        Dialog->TimeoutTimerTimer();
-        QCoreApplication::sendPostedEvents(Dialog.get());
+            QCoreApplication::postEvent(FDialog.get(), new TFindMessage(Message, WParam, search));
+        QCoreApplication::sendPostedEvents(FDialog.get());
+        FDialog->TimeoutTimerTimer();
+        QCoreApplication::sendPostedEvents(FDialog.get());
     }
 
-    TNameValueList Settings;
-    std::map<std::string, TFakeHost*> Hosts;
-    std::vector<TMessageBoxInfo> Boxes;
-    std::vector<std::string> Errors;
-    QMessageBox::StandardButton ConfirmAnswer = QMessageBox::Yes;
-    TMessageBoxAnswers Answers{[this](QWidget*, const TMessageBoxInfo& Box) {
-        Boxes.push_back(Box);
-        return Box.Icon == QMessageBox::Question ? ConfirmAnswer : QMessageBox::Ok;
+    TNameValueList FSettings;
+    std::map<std::string, TFakeHost*> FHosts;
+    std::vector<TMessageBoxInfo> FBoxes;
+    std::vector<std::string> FErrors;
+    QMessageBox::StandardButton FConfirmAnswer = QMessageBox::Yes;
+    TMessageBoxAnswers FAnswers{[this](QWidget*, const TMessageBoxInfo& box) {
+        FBoxes.push_back(box);
+        return box.Icon == QMessageBox::Question ? FConfirmAnswer : QMessageBox::Ok;
     }};
-    std::unique_ptr<TSettingsForm> Dialog;
-    TComErrorReport PreviousErrors;
+    std::unique_ptr<TSettingsForm> FDialog;
+    TComErrorReport FPreviousErrors;
 };
 
-TEST_F(FindHostTest, AHostAnsweringOnlyAt38400IsFoundOnTheThirdAttempt) {
-    TFakeHost Com1, Com4;
-    Com1.Rates = {38400};
-    Plug("COM1", Com1);
-    Plug("COM4", Com4);
-    TSettingsForm& D = OpenDialog();
+TEST_F(TFindHostTest, AHostAnsweringOnlyAt38400IsFoundOnTheThirdAttempt) {
+    TFakeHost com1, com4;
+    com1.Rates = {38400};
+    Plug("COM1", com1);
+    Plug("COM4", com4);
+    TSettingsForm& d = OpenDialog();
 
-    D.BitBtn3->click();
-    ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(Boxes[0].Text,
+    d.BitBtn3->click();
+    ASSERT_EQ(FBoxes.size(), 1u);
+    EXPECT_EQ(FBoxes[0].Text,
               "This will attempt to find the host\ron all available serial ports at all\r"
               "available baud rates.\r\rContinue?");
-    EXPECT_EQ(Boxes[0].Caption, "Confirm...");
-    EXPECT_EQ(Boxes[0].Icon, QMessageBox::Question);
-    EXPECT_EQ(Boxes[0].Buttons, QMessageBox::Yes | QMessageBox::No);
-    EXPECT_EQ(Boxes[0].DefaultButton, QMessageBox::No);
+    EXPECT_EQ(FBoxes[0].Caption, "Confirm...");
+    EXPECT_EQ(FBoxes[0].Icon, QMessageBox::Question);
+    EXPECT_EQ(FBoxes[0].Buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(FBoxes[0].DefaultButton, QMessageBox::No);
 
-    EXPECT_EQ(D.FCandidates,
+    EXPECT_EQ(d.FCandidates,
               (std::vector<std::string>{"COM1|9600", "COM1|19200", "COM1|38400", "COM1|57600",
                                         "COM4|9600", "COM4|19200", "COM4|38400", "COM4|57600"}));
     ASSERT_TRUE(Searching());
-    EXPECT_TRUE(D.FindPortForm->isVisible());
-    EXPECT_EQ(D.FindPortForm->ProgressBar1->maximum(), 8);
-    EXPECT_EQ(D.FindPortForm->ProgressBar1->value(), 0);
-    EXPECT_EQ(D.FindPortForm->Label1->text(), "");
-    EXPECT_FALSE(D.BitBtn3->isEnabled());
-    EXPECT_FALSE(D.ComPort1->Active());  // nothing opened before the first message
+    EXPECT_TRUE(d.FindPortForm->isVisible());
+    EXPECT_EQ(d.FindPortForm->ProgressBar1->maximum(), 8);
+    EXPECT_EQ(d.FindPortForm->ProgressBar1->value(), 0);
+    EXPECT_EQ(d.FindPortForm->Label1->text(), "");
+    EXPECT_FALSE(d.BitBtn3->isEnabled());
+    EXPECT_FALSE(d.ComPort1->Active());  // nothing opened before the first message
 
     ASSERT_TRUE(ProcessEventsUntil([&] { return AttemptWaits(); }));
-    EXPECT_EQ(D.FindPortForm->Label1->text(), "Trying COM1 at 9600 baud...");
-    EXPECT_EQ(D.FindPortForm->ProgressBar1->value(), 1);
-    EXPECT_EQ(D.FCandidates.size(), 7u);
+    EXPECT_EQ(d.FindPortForm->Label1->text(), "Trying COM1 at 9600 baud...");
+    EXPECT_EQ(d.FindPortForm->ProgressBar1->value(), 1);
+    EXPECT_EQ(d.FCandidates.size(), 7u);
 
-    const std::vector<std::string> Attempts = Play();
-    EXPECT_EQ(Attempts, (std::vector<std::string>{"COM1|9600", "COM1|19200", "COM1|38400"}));
-    const TMessageBoxInfo& Box = LastBox();
-    EXPECT_EQ(Box.Text, "Found host on COM1");
-    EXPECT_EQ(Box.Caption, "Success!");
-    EXPECT_EQ(Box.Icon, QMessageBox::Information);
-    EXPECT_EQ(Box.Buttons, QMessageBox::Ok);
-    EXPECT_EQ(Boxes.size(), 2u);
+    const std::vector<std::string> attempts = Play();
+    EXPECT_EQ(attempts, (std::vector<std::string>{"COM1|9600", "COM1|19200", "COM1|38400"}));
+    const TMessageBoxInfo& box = LastBox();
+    EXPECT_EQ(box.Text, "Found host on COM1");
+    EXPECT_EQ(box.Caption, "Success!");
+    EXPECT_EQ(box.Icon, QMessageBox::Information);
+    EXPECT_EQ(box.Buttons, QMessageBox::Ok);
+    EXPECT_EQ(FBoxes.size(), 2u);
     ExpectIdle();
 
-    EXPECT_EQ(D.COMPortComboBox->currentText(), "COM1");
-    EXPECT_EQ(D.BaudRateComboBox->currentText(), "38400");
-    EXPECT_EQ(D.ParityComboBox->currentText(), "None");
-    EXPECT_EQ(D.DatabitsComboBox->currentText(), "8");
-    EXPECT_EQ(D.StopBitsComboBox->currentText(), "1");
-    EXPECT_EQ(D.TracerModeComboBox->currentText(), "No Init");
-    EXPECT_TRUE(D.PauseCheckbox->isChecked());
-    EXPECT_EQ(D.FCandidates.size(), 5u);  // the untried ones stay
-    EXPECT_EQ(Com4.Pty.ReadAvailable(), "");
+    EXPECT_EQ(d.COMPortComboBox->currentText(), "COM1");
+    EXPECT_EQ(d.BaudRateComboBox->currentText(), "38400");
+    EXPECT_EQ(d.ParityComboBox->currentText(), "None");
+    EXPECT_EQ(d.DatabitsComboBox->currentText(), "8");
+    EXPECT_EQ(d.StopBitsComboBox->currentText(), "1");
+    EXPECT_EQ(d.TracerModeComboBox->currentText(), "No Init");
+    EXPECT_TRUE(d.PauseCheckbox->isChecked());
+    EXPECT_EQ(d.FCandidates.size(), 5u);  // the untried ones stay
+    EXPECT_EQ(com4.Pty.ReadAvailable(), "");
 
     // Only the dialog's OK stores what was found.
-    EXPECT_EQ(Settings.Text(), KeptSettings);
-    D.BitBtn1->click();
-    EXPECT_EQ(Settings.Text(),
+    EXPECT_EQ(FSettings.Text(), KeptSettings);
+    d.BitBtn1->click();
+    EXPECT_EQ(FSettings.Text(),
               "Port=COM1\r\nBaudRate=38400\r\nParity=None\r\nDataBits=8\r\nStopBits=1\r\n"
               "TracerMode=No Init\r\nPauseMode=Y\r\n");
 }
 
-TEST_F(FindHostTest, TheAnswerIsRecognisedAsItsPatternSays) {
+TEST_F(TFindHostTest, TheAnswerIsRecognisedAsItsPatternSays) {
     const struct {
         const char* Name;
         std::vector<std::string> Answer;
         bool Found;
-    } Rows[] = {
+    } rows[] = {
         {"typical packet",
          {"\x06\x1c"
           "ANS=INI\r\x1e"
@@ -248,262 +248,262 @@ TEST_F(FindHostTest, TheAnswerIsRecognisedAsItsPatternSays) {
           "=", "IN"},
          false},
     };
-    for (const auto& Row : Rows) {
-        SCOPED_TRACE(Row.Name);
-        Boxes.clear();
-        TFakeHost Com2;
-        Com2.Rates = {9600};
-        Com2.Answer = Row.Answer;
-        Plug("COM2", Com2);
-        TSettingsForm& D = OpenDialog();
-        D.BitBtn3->click();
-        const std::vector<std::string> Attempts = Play();
-        const TMessageBoxInfo& Box = LastBox();
+    for (const auto& tRow : rows) {
+        SCOPED_TRACE(tRow.Name);
+        FBoxes.clear();
+        TFakeHost com2;
+        com2.Rates = {9600};
+        com2.Answer = tRow.Answer;
+        Plug("COM2", com2);
+        TSettingsForm& d = OpenDialog();
+        d.BitBtn3->click();
+        const std::vector<std::string> attempts = Play();
+        const TMessageBoxInfo& box = LastBox();
         ExpectIdle();
-        if (Row.Found) {
-            EXPECT_EQ(Attempts, std::vector<std::string>{"COM2|9600"});
-            EXPECT_EQ(Box.Text, "Found host on COM2");
-            EXPECT_EQ(D.COMPortComboBox->currentText(), "COM2");
-            EXPECT_EQ(D.BaudRateComboBox->currentText(), "9600");
+        if (tRow.Found) {
+            EXPECT_EQ(attempts, std::vector<std::string>{"COM2|9600"});
+            EXPECT_EQ(box.Text, "Found host on COM2");
+            EXPECT_EQ(d.COMPortComboBox->currentText(), "COM2");
+            EXPECT_EQ(d.BaudRateComboBox->currentText(), "9600");
         } else {
-            EXPECT_EQ(Attempts, (std::vector<std::string>{"COM2|9600", "COM2|19200", "COM2|38400",
+            EXPECT_EQ(attempts, (std::vector<std::string>{"COM2|9600", "COM2|19200", "COM2|38400",
                                                           "COM2|57600"}));
-            EXPECT_EQ(Box.Text, "Did not find host");
-            EXPECT_EQ(Box.Caption, "Host Not Found");
-            EXPECT_EQ(Box.Icon, QMessageBox::Critical);
+            EXPECT_EQ(box.Text, "Did not find host");
+            EXPECT_EQ(box.Caption, "Host Not Found");
+            EXPECT_EQ(box.Icon, QMessageBox::Critical);
             ExpectFieldsKept();
         }
-        Dialog.reset();
+        FDialog.reset();
     }
 }
 
-TEST_F(FindHostTest, NoUsablePortEndsWithDidNotFindHost) {
-    TSettingsForm& D = OpenDialog();
-    D.BitBtn3->click();
-    EXPECT_TRUE(D.FCandidates.empty());
+TEST_F(TFindHostTest, NoUsablePortEndsWithDidNotFindHost) {
+    TSettingsForm& d = OpenDialog();
+    d.BitBtn3->click();
+    EXPECT_TRUE(d.FCandidates.empty());
     ASSERT_TRUE(Searching());
-    EXPECT_EQ(D.FindPortForm->ProgressBar1->maximum(), 0);
-    const TMessageBoxInfo& Box = LastBox();
-    EXPECT_EQ(Box.Text, "Did not find host");
-    EXPECT_EQ(Box.Caption, "Host Not Found");
-    EXPECT_EQ(Box.Icon, QMessageBox::Critical);
+    EXPECT_EQ(d.FindPortForm->ProgressBar1->maximum(), 0);
+    const TMessageBoxInfo& box = LastBox();
+    EXPECT_EQ(box.Text, "Did not find host");
+    EXPECT_EQ(box.Caption, "Host Not Found");
+    EXPECT_EQ(box.Icon, QMessageBox::Critical);
     ExpectIdle();
     ExpectFieldsKept();
 }
 
-TEST_F(FindHostTest, APortTakenBetweenProbeAndAttemptCannotBeAccessed) {
-    TFakeHost Com1, Com4;
-    Plug("COM1", Com1);
-    Plug("COM4", Com4);
-    TSettingsForm& D = OpenDialog();
-    D.BitBtn3->click();
-    ASSERT_EQ(D.FCandidates.size(), 8u);
-    TComPort Holder;  // another program takes COM4 after the probe
-    Holder.SetPort("COM4");
-    Holder.SetActive(true);
+TEST_F(TFindHostTest, APortTakenBetweenProbeAndAttemptCannotBeAccessed) {
+    TFakeHost com1, com4;
+    Plug("COM1", com1);
+    Plug("COM4", com4);
+    TSettingsForm& d = OpenDialog();
+    d.BitBtn3->click();
+    ASSERT_EQ(d.FCandidates.size(), 8u);
+    TComPort holder;  // another program takes COM4 after the probe
+    holder.SetPort("COM4");
+    holder.SetActive(true);
 
     EXPECT_EQ(Play(),
               (std::vector<std::string>{"COM1|9600", "COM1|19200", "COM1|38400", "COM1|57600"}));
-    const TMessageBoxInfo& Box = LastBox();
-    EXPECT_EQ(Box.Text, "Unable to access COM4");
-    EXPECT_EQ(Box.Caption, "Problem...");
-    EXPECT_EQ(Box.Icon, QMessageBox::Critical);
+    const TMessageBoxInfo& box = LastBox();
+    EXPECT_EQ(box.Text, "Unable to access COM4");
+    EXPECT_EQ(box.Caption, "Problem...");
+    EXPECT_EQ(box.Icon, QMessageBox::Critical);
     ExpectIdle();
     ExpectFieldsKept();
-    EXPECT_TRUE(D.FCandidates.empty());
-    EXPECT_EQ(Com4.Pty.ReadAvailable(), "");  // nothing was sent there
+    EXPECT_TRUE(d.FCandidates.empty());
+    EXPECT_EQ(com4.Pty.ReadAvailable(), "");  // nothing was sent there
 }
 
-TEST_F(FindHostTest, CancelWhileAnAttemptWaitsClosesThePortAndKeepsTheFields) {
-    TFakeHost Com3;
-    Com3.Rates = {19200};
-    Plug("COM3", Com3);
-    TSettingsForm& D = OpenDialog();
-    D.BitBtn3->click();
+TEST_F(TFindHostTest, CancelWhileAnAttemptWaitsClosesThePortAndKeepsTheFields) {
+    TFakeHost com3;
+    com3.Rates = {19200};
+    Plug("COM3", com3);
+    TSettingsForm& d = OpenDialog();
+    d.BitBtn3->click();
     ASSERT_TRUE(ProcessEventsUntil([&] { return AttemptWaits(); }));
-    ASSERT_TRUE(D.ComPort1->Active());
-    D.FindPortForm->Button1->click();
-    const TMessageBoxInfo& Box = LastBox();
-    EXPECT_EQ(Box.Text, "Cancelled finding the host");
-    EXPECT_EQ(Box.Caption, "Cancelled");
-    EXPECT_EQ(Box.Icon, QMessageBox::Information);
+    ASSERT_TRUE(d.ComPort1->Active());
+    d.FindPortForm->Button1->click();
+    const TMessageBoxInfo& box = LastBox();
+    EXPECT_EQ(box.Text, "Cancelled finding the host");
+    EXPECT_EQ(box.Caption, "Cancelled");
+    EXPECT_EQ(box.Icon, QMessageBox::Information);
     ExpectIdle();
     ExpectFieldsKept();
-    EXPECT_TRUE(D.FCandidates.empty());
-    EXPECT_EQ(Settings.Text(), KeptSettings);
+    EXPECT_TRUE(d.FCandidates.empty());
+    EXPECT_EQ(FSettings.Text(), KeptSettings);
 }
 
-TEST_F(FindHostTest, TheProgressWindowsCloseButtonCancelsTheSearch) {
-    TFakeHost Com3;
-    Plug("COM3", Com3);
-    TSettingsForm& D = OpenDialog();
-    D.BitBtn3->click();
+TEST_F(TFindHostTest, TheProgressWindowsCloseButtonCancelsTheSearch) {
+    TFakeHost com3;
+    Plug("COM3", com3);
+    TSettingsForm& d = OpenDialog();
+    d.BitBtn3->click();
     ASSERT_TRUE(ProcessEventsUntil([&] { return AttemptWaits(); }));
-    D.FindPortForm->close();
+    d.FindPortForm->close();
     EXPECT_EQ(LastBox().Text, "Cancelled finding the host");
     ExpectIdle();
 }
 
-TEST_F(FindHostTest, LateTicksAndMessagesAfterTheEndChangeNothing) {
+TEST_F(TFindHostTest, LateTicksAndMessagesAfterTheEndChangeNothing) {
     const struct {
         const char* Name;
         std::set<int> Rates;
         bool Cancel;
         std::size_t Untried;
-    } Rows[] = {
+    } rows[] = {
         {"after found", {9600}, false, 7},
         {"after cancel", {}, true, 0},
         {"after not found", {}, false, 0},
     };
-    for (const auto& Row : Rows) {
-        SCOPED_TRACE(Row.Name);
-        Boxes.clear();
-        TFakeHost Com1, Com2;
-        Com1.Rates = Row.Rates;
-        Plug("COM1", Com1);
-        Plug("COM2", Com2);
-        TSettingsForm& D = OpenDialog();
-        D.BitBtn3->click();
+    for (const auto& tRow : rows) {
+        SCOPED_TRACE(tRow.Name);
+        FBoxes.clear();
+        TFakeHost com1, com2;
+        com1.Rates = tRow.Rates;
+        Plug("COM1", com1);
+        Plug("COM2", com2);
+        TSettingsForm& d = OpenDialog();
+        d.BitBtn3->click();
         ASSERT_TRUE(Searching());
-        const unsigned Search = D.FindPortForm->Search();
-        if (Row.Cancel) {
+        const unsigned search = d.FindPortForm->Search();
+        if (tRow.Cancel) {
             ASSERT_TRUE(ProcessEventsUntil([&] { return AttemptWaits(); }));
-            EXPECT_EQ(Com1.Pty.Read(21), FindHostRequest());
-            D.FindPortForm->Button1->click();
+            EXPECT_EQ(com1.Pty.Read(21), FindHostRequest());
+            d.FindPortForm->Button1->click();
         } else {
             Play();
         }
         LastBox();
-        const QString Port = D.COMPortComboBox->currentText();
-        const QString Baud = D.BaudRateComboBox->currentText();
-        const std::size_t BoxCount = Boxes.size();
+        const QString port = d.COMPortComboBox->currentText();
+        const QString baud = d.BaudRateComboBox->currentText();
+        const std::size_t boxCount = FBoxes.size();
 
-        SendLateEvents(Search);
-        EXPECT_EQ(Boxes.size(), BoxCount);
+        SendLateEvents(search);
+        EXPECT_EQ(FBoxes.size(), boxCount);
         ExpectIdle();
-        EXPECT_EQ(D.FCandidates.size(), Row.Untried);
-        EXPECT_EQ(D.COMPortComboBox->currentText(), Port);
-        EXPECT_EQ(D.BaudRateComboBox->currentText(), Baud);
-        EXPECT_EQ(Com1.Pty.ReadAvailable(), "");  // no late attempt
-        EXPECT_EQ(Com2.Pty.ReadAvailable(), "");
-        Dialog.reset();
+        EXPECT_EQ(d.FCandidates.size(), tRow.Untried);
+        EXPECT_EQ(d.COMPortComboBox->currentText(), port);
+        EXPECT_EQ(d.BaudRateComboBox->currentText(), baud);
+        EXPECT_EQ(com1.Pty.ReadAvailable(), "");  // no late attempt
+        EXPECT_EQ(com2.Pty.ReadAvailable(), "");
+        FDialog.reset();
     }
 }
 
 // A timeout decided just before the answer is read: the attempt that drew
 // the answer is the one reported, and no further attempt starts.
-TEST_F(FindHostTest, AnAnswerReadAfterTheTimeoutReportsThePortThatAnswered) {
-    TFakeHost Com1;
-    Com1.Rates = {9600};
-    Plug("COM1", Com1);
-    TSettingsForm& D = OpenDialog();
-    D.BitBtn3->click();
+TEST_F(TFindHostTest, AnAnswerReadAfterTheTimeoutReportsThePortThatAnswered) {
+    TFakeHost com1;
+    com1.Rates = {9600};
+    Plug("COM1", com1);
+    TSettingsForm& d = OpenDialog();
+    d.BitBtn3->click();
     ASSERT_TRUE(ProcessEventsUntil([&] { return AttemptWaits(); }));
-    ASSERT_EQ(Com1.Pty.Read(21), FindHostRequest());
-    const std::string Answer =
+    ASSERT_EQ(com1.Pty.Read(21), FindHostRequest());
+    const std::string answer =
         "\x1c"
         "ANS=INI\r";
-    Com1.Pty.Write(Answer);
+    com1.Pty.Write(answer);
     // The bytes reach the port without the event loop running, so neither
     // the timer's message nor the delivery has been handled yet.
-    const auto Deadline = std::chrono::steady_clock::now() + 5s;
-    while (D.ComPort1->InputCount() < static_cast<std::int32_t>(Answer.size()) &&
-           std::chrono::steady_clock::now() < Deadline)
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (d.ComPort1->InputCount() < static_cast<std::int32_t>(answer.size()) &&
+           std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(1ms);
 
-    D.TimeoutTimerTimer();  // WM_FINDNEXT posted first
-    D.ComPort1RxChar(D.ComPort1->InputCount());
-    EXPECT_EQ(D.FReplyBuffer, Answer);
+    d.TimeoutTimerTimer();  // WM_FINDNEXT posted first
+    d.ComPort1RxChar(d.ComPort1->InputCount());
+    EXPECT_EQ(d.FReplyBuffer, answer);
     EXPECT_EQ(LastBox().Text, "Found host on COM1");
-    EXPECT_EQ(D.BaudRateComboBox->currentText(), "9600");
-    QCoreApplication::sendPostedEvents(&D);
+    EXPECT_EQ(d.BaudRateComboBox->currentText(), "9600");
+    QCoreApplication::sendPostedEvents(&d);
     ExpectIdle();
-    EXPECT_EQ(Com1.Pty.ReadAvailable(), "");  // the next candidate was never tried
-    EXPECT_EQ(D.FCandidates.size(), 3u);
+    EXPECT_EQ(com1.Pty.ReadAvailable(), "");  // the next candidate was never tried
+    EXPECT_EQ(d.FCandidates.size(), 3u);
 }
 
-TEST_F(FindHostTest, OneSearchAtATimeAndAStaleMessageDoesNotEndTheNext) {
-    TFakeHost Com5;
-    Com5.Rates = {57600};
-    Plug("COM5", Com5);
-    TSettingsForm& D = OpenDialog();
-    D.BitBtn3->click();
+TEST_F(TFindHostTest, OneSearchAtATimeAndAStaleMessageDoesNotEndTheNext) {
+    TFakeHost com5;
+    com5.Rates = {57600};
+    Plug("COM5", com5);
+    TSettingsForm& d = OpenDialog();
+    d.BitBtn3->click();
     ASSERT_TRUE(ProcessEventsUntil([&] { return AttemptWaits(); }));
-    const unsigned First = D.FindPortForm->Search();
-    EXPECT_FALSE(D.BitBtn3->isEnabled());
-    D.BitBtn3Click();  // pressed again all the same: no second search
-    EXPECT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(D.FindPortForm->Search(), First);
+    const unsigned first = d.FindPortForm->Search();
+    EXPECT_FALSE(d.BitBtn3->isEnabled());
+    d.BitBtn3Click();  // pressed again all the same: no second search
+    EXPECT_EQ(FBoxes.size(), 1u);
+    EXPECT_EQ(d.FindPortForm->Search(), first);
     Play();
     EXPECT_EQ(LastBox().Text, "Found host on COM5");
 
-    D.BitBtn3->click();
+    d.BitBtn3->click();
     ASSERT_TRUE(ProcessEventsUntil([&] { return AttemptWaits(); }));
-    EXPECT_NE(D.FindPortForm->Search(), First);
-    QCoreApplication::postEvent(&D, new TFindMessage(WM_FINDDONE, foCancelled, First));
-    QCoreApplication::sendPostedEvents(&D);
+    EXPECT_NE(d.FindPortForm->Search(), first);
+    QCoreApplication::postEvent(&d, new TFindMessage(WM_FINDDONE, foCancelled, first));
+    QCoreApplication::sendPostedEvents(&d);
     EXPECT_TRUE(Searching());
     EXPECT_TRUE(AttemptWaits());
-    EXPECT_EQ(Boxes.size(), 3u);
+    EXPECT_EQ(FBoxes.size(), 3u);
     Play();
     EXPECT_EQ(LastBox().Text, "Found host on COM5");
 }
 
-TEST_F(FindHostTest, AnswerNoToTheConfirmationStartsNothing) {
-    TFakeHost Com1;
-    Plug("COM1", Com1);
-    ConfirmAnswer = QMessageBox::No;
-    TSettingsForm& D = OpenDialog();
-    D.BitBtn3->click();
-    EXPECT_EQ(Boxes.size(), 1u);
+TEST_F(TFindHostTest, AnswerNoToTheConfirmationStartsNothing) {
+    TFakeHost com1;
+    Plug("COM1", com1);
+    FConfirmAnswer = QMessageBox::No;
+    TSettingsForm& d = OpenDialog();
+    d.BitBtn3->click();
+    EXPECT_EQ(FBoxes.size(), 1u);
     ExpectIdle();
-    EXPECT_TRUE(D.FCandidates.empty());
-    QCoreApplication::sendPostedEvents(&D);
-    EXPECT_EQ(Com1.Pty.ReadAvailable(), "");
+    EXPECT_TRUE(d.FCandidates.empty());
+    QCoreApplication::sendPostedEvents(&d);
+    EXPECT_EQ(com1.Pty.ReadAvailable(), "");
 }
 
-TEST_F(FindHostTest, ClosingTheDialogDuringASearchEndsItSilently) {
+TEST_F(TFindHostTest, ClosingTheDialogDuringASearchEndsItSilently) {
     const struct {
         const char* Name;
         void (*Close)(TSettingsForm&);
-    } Ways[] = {
-        {"Cancel", [](TSettingsForm& D) { D.BitBtn2->click(); }},
-        {"OK", [](TSettingsForm& D) { D.BitBtn1->click(); }},
-        {"title bar", [](TSettingsForm& D) { D.close(); }},
+    } ways[] = {
+        {"Cancel", [](TSettingsForm& d) { d.BitBtn2->click(); }},
+        {"OK", [](TSettingsForm& d) { d.BitBtn1->click(); }},
+        {"title bar", [](TSettingsForm& d) { d.close(); }},
     };
-    for (const auto& Way : Ways) {
-        SCOPED_TRACE(Way.Name);
-        Boxes.clear();
-        TFakeHost Com1;
-        Com1.Rates = {9600};
-        Plug("COM1", Com1);
-        TSettingsForm& D = OpenDialog();
-        D.show();
-        D.BitBtn3->click();
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.Name);
+        FBoxes.clear();
+        TFakeHost com1;
+        com1.Rates = {9600};
+        Plug("COM1", com1);
+        TSettingsForm& d = OpenDialog();
+        d.show();
+        d.BitBtn3->click();
         ASSERT_TRUE(ProcessEventsUntil([&] { return AttemptWaits(); }));
-        const unsigned Search = D.FindPortForm->Search();
-        Com1.Pty.Write("ANS=INI");  // an answer on its way as the dialog closes
-        Way.Close(D);
+        const unsigned search = d.FindPortForm->Search();
+        com1.Pty.Write("ANS=INI");  // an answer on its way as the dialog closes
+        way.Close(d);
         ExpectIdle();
-        EXPECT_TRUE(D.FCandidates.empty());
-        SendLateEvents(Search);
+        EXPECT_TRUE(d.FCandidates.empty());
+        SendLateEvents(search);
         QCoreApplication::processEvents();
-        EXPECT_EQ(Boxes.size(), 1u);  // only the confirmation
-        Dialog.reset();
+        EXPECT_EQ(FBoxes.size(), 1u);  // only the confirmation
+        FDialog.reset();
     }
 }
 
-TEST_F(FindHostTest, DestroyingTheDialogDuringAnAttemptIsClean) {
-    TFakeHost Com1;
-    Com1.Rates = {9600};
-    Plug("COM1", Com1);
-    TSettingsForm& D = OpenDialog();
-    D.BitBtn3->click();
+TEST_F(TFindHostTest, DestroyingTheDialogDuringAnAttemptIsClean) {
+    TFakeHost com1;
+    com1.Rates = {9600};
+    Plug("COM1", com1);
+    TSettingsForm& d = OpenDialog();
+    d.BitBtn3->click();
     ASSERT_TRUE(ProcessEventsUntil([&] { return AttemptWaits(); }));
-    Com1.Pty.Write("ANS=");
-    Dialog.reset();  // as the main window frees the dialog
+    com1.Pty.Write("ANS=");
+    FDialog.reset();  // as the main window frees the dialog
     QCoreApplication::processEvents();
-    EXPECT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(FBoxes.size(), 1u);
 }
 
 }  // namespace

@@ -10,8 +10,8 @@ namespace {
 
 TEST(StrToInt, AcceptsSignedDecimalWithin32Bits) {
     const struct {
-        const char* text;
-        int value;
+        const char* Text;
+        int Value;
     } rows[] = {
         {"0", 0},
         {"2500", 2500},
@@ -23,7 +23,7 @@ TEST(StrToInt, AcceptsSignedDecimalWithin32Bits) {
         {"-2147483648", INT_MIN},
         {"000000000000000000001", 1},
     };
-    for (const auto& row : rows) EXPECT_EQ(StrToInt(row.text), row.value) << row.text;
+    for (const auto& row : rows) EXPECT_EQ(StrToInt(row.Text), row.Value) << row.Text;
 }
 
 TEST(StrToInt, RejectsEverythingElseWithTheConversionText) {
@@ -56,7 +56,7 @@ TEST(ConvertErrors, CarryTheOperatorTexts) {
 
 TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
     const struct {
-        double in, out;
+        double In, Out;
     } rows[] = {
         {0.5, 0},
         {1.5, 2},
@@ -74,7 +74,7 @@ TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
         {4503599627370495.5, 4503599627370496.0},
         {7, 7},
     };
-    for (const auto& row : rows) EXPECT_EQ(RoundHalfEven(row.in), row.out) << row.in;
+    for (const auto& row : rows) EXPECT_EQ(RoundHalfEven(row.In), row.Out) << row.In;
     EXPECT_TRUE(std::isnan(RoundHalfEven(NAN)));
     EXPECT_EQ(RoundHalfEven(INFINITY), INFINITY);
 }

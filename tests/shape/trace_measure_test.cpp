@@ -11,9 +11,9 @@ namespace {
 using shapetest::Repeat;
 
 struct TMeasureRow {
-    const char* name;
-    std::string radii;
-    double hbox, vbox, circ;
+    const char* Name;
+    std::string Radii;
+    double Hbox, Vbox, Circ;
 };
 
 TEST(Measure, KnownShapes) {
@@ -35,12 +35,12 @@ TEST(Measure, KnownShapes) {
          1.0, 0.0, 2.0},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(row.Name);
         TTraceCalc calc;
-        calc.LoadTrace(row.radii);
-        EXPECT_NEAR(calc.GetHBox(), row.hbox, 1e-9);
-        EXPECT_NEAR(calc.GetVBox(), row.vbox, 1e-9);
-        EXPECT_NEAR(calc.GetCirc(), row.circ, 5e-5);
+        calc.LoadTrace(row.Radii);
+        EXPECT_NEAR(calc.GetHBox(), row.Hbox, 1e-9);
+        EXPECT_NEAR(calc.GetVBox(), row.Vbox, 1e-9);
+        EXPECT_NEAR(calc.GetCirc(), row.Circ, 5e-5);
         EXPECT_FALSE(calc.NeedsMeasure);
         EXPECT_EQ(calc.TargetHBox, calc.HBox);
         EXPECT_EQ(calc.TargetVBox, calc.VBox);

@@ -141,8 +141,8 @@ TEST(Outline, LockBOnAShapeWithRadiusStepsStaysOnTheMovedOutline) {
 // 360. After ScaleToCirc the old zig-zag is scaled with the shape and a fresh one is added, so the
 // result misses the target by up to about twice that (0.105 mm seen over 200 shapes at 1024).
 struct TZigZag {
-    int points;
-    double tolerance;  // mm
+    int Points;
+    double Tolerance;  // mm
 };
 constexpr TZigZag ZigZag[] = {{360, 0.02}, {512, 0.04}, {1024, 0.15}};
 
@@ -151,12 +151,12 @@ TEST(Outline, ScaleToCircHitsTheTargetUpToRadiusRounding) {
     std::uniform_real_distribution<double> factor(0.7, 1.3);
     for (const TZigZag& row : ZigZag) {
         for (int round = 0; round < 20; ++round) {
-            const std::string radii = shapetest::RandomShape(rng, row.points);
+            const std::string radii = shapetest::RandomShape(rng, row.Points);
             TTraceCalc calc;
             calc.LoadTrace(radii);
             const double target = calc.GetCirc() * factor(rng);
             calc.ScaleToCirc(target);
-            EXPECT_NEAR(calc.GetCirc(), target, row.tolerance) << row.points;
+            EXPECT_NEAR(calc.GetCirc(), target, row.Tolerance) << row.Points;
         }
     }
 }
@@ -168,22 +168,22 @@ TEST(Outline, ScaleToCircHitsTheTargetUpToRadiusRounding) {
 // last stated place.
 TEST(Samples, MeasureToTheStatedValues) {
     const struct {
-        const char* file;
-        int points;
-        double hbox, vbox, circ;
+        const char* File;
+        int Points;
+        double Hbox, Vbox, Circ;
     } rows[] = {
         {"R360_3.oma", 360, 51.00, 44.01, 150.759},
         {"STHKFMT.oma", 360, 54.96, 39.01, 151.761},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.file);
+        SCOPED_TRACE(row.File);
         TTraceInfo info;
-        info.Radii = Sample(row.file);
-        ASSERT_EQ(RadiusCount(info.Radii), row.points);
+        info.Radii = Sample(row.File);
+        ASSERT_EQ(RadiusCount(info.Radii), row.Points);
         MeasureTrace(info);
-        EXPECT_NEAR(info.HBox, row.hbox, 0.005);
-        EXPECT_NEAR(info.VBox, row.vbox, 0.005);
-        EXPECT_NEAR(info.Circ, row.circ, 0.0005);
+        EXPECT_NEAR(info.HBox, row.Hbox, 0.005);
+        EXPECT_NEAR(info.VBox, row.Vbox, 0.005);
+        EXPECT_NEAR(info.Circ, row.Circ, 0.0005);
     }
 }
 
@@ -198,9 +198,9 @@ TEST(Samples, ThousandPointTraceMatchesItsRoundedCircumference) {
     EXPECT_NEAR(info.HBox, 51.0, 0.005);
 }
 
-class SampleShapes : public ::testing::TestWithParam<const char*> {};
+class TSampleShapes : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(SampleShapes, ResampleAndTargetsStayOnTheOutline) {
+TEST_P(TSampleShapes, ResampleAndTargetsStayOnTheOutline) {
     const std::string radii = Sample(GetParam());
     ASSERT_GE(RadiusCount(radii), 360);
 
@@ -229,7 +229,7 @@ TEST_P(SampleShapes, ResampleAndTargetsStayOnTheOutline) {
     EXPECT_NEAR(edited.GetVBox(), before.VBox - 1.5, 0.02);
 }
 
-INSTANTIATE_TEST_SUITE_P(Fmt1, SampleShapes,
+INSTANTIATE_TEST_SUITE_P(Fmt1, TSampleShapes,
                          ::testing::Values("R360_1.oma", "R360_2.oma", "R360_3.oma", "STHKFMT.oma",
                                            "R1000_1.oma", "R1000_2.oma", "R1000_3.oma"),
                          [](const auto& param) {

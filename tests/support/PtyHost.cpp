@@ -17,111 +17,111 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-int MillisecondsLeft(TClock::time_point Deadline) {
-    const auto Left =
-        std::chrono::ceil<std::chrono::milliseconds>(Deadline - TClock::now()).count();
-    return Left <= 0 ? 0 : static_cast<int>(Left);
+int MillisecondsLeft(TClock::time_point deadline) {
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - TClock::now()).count();
+    return left <= 0 ? 0 : static_cast<int>(left);
 }
 
 }  // namespace
 
 void EnsureCoreApplication() {
     if (QCoreApplication::instance()) return;
-    static int Argc = 1;
-    static char Name[] = "trevalon-test";
-    static char* Argv[] = {Name, nullptr};
-    new QCoreApplication(Argc, Argv);  // lives for the test program
+    static int argc = 1;
+    static char name[] = "trevalon-test";
+    static char* argv[] = {name, nullptr};
+    new QCoreApplication(argc, argv);  // lives for the test program
 }
 
-bool ProcessEventsUntil(const std::function<bool()>& Condition, std::chrono::milliseconds Timeout) {
-    const TClock::time_point Deadline = TClock::now() + Timeout;
+bool ProcessEventsUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const TClock::time_point deadline = TClock::now() + timeout;
     // Wakes the blocked event loop now and then, so that conditions changed by
     // other threads without an event are seen promptly (and without spinning).
-    QTimer Tick;
-    Tick.start(10);
-    while (!Condition()) {
-        if (MillisecondsLeft(Deadline) == 0) return Condition();
+    QTimer tick;
+    tick.start(10);
+    while (!condition()) {
+        if (MillisecondsLeft(deadline) == 0) return condition();
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
 
 TPtyHost::TPtyHost() {
-    char Name[256] = {};
-    if (::openpty(&FMaster, &FSlave, Name, nullptr, nullptr) != 0)
+    char name[256] = {};
+    if (::openpty(&FMaster, &FSlave, name, nullptr, nullptr) != 0)
         throw std::runtime_error(std::string("openpty: ") + std::strerror(errno));
-    FSlavePath = Name;
+    FSlavePath = name;
     ::fcntl(FMaster, F_SETFL, ::fcntl(FMaster, F_GETFL) | O_NONBLOCK);
     ::fcntl(FMaster, F_SETFD, FD_CLOEXEC);
     ::fcntl(FSlave, F_SETFD, FD_CLOEXEC);
-    termios Raw{};
-    ::tcgetattr(FSlave, &Raw);
-    ::cfmakeraw(&Raw);
-    ::tcsetattr(FSlave, TCSANOW, &Raw);
+    termios raw{};
+    ::tcgetattr(FSlave, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(FSlave, TCSANOW, &raw);
 }
 
 TPtyHost::~TPtyHost() {
     CloseMaster();
 }
 
-void TPtyHost::Write(std::string_view Bytes, std::chrono::milliseconds Timeout) {
-    const TClock::time_point Deadline = TClock::now() + Timeout;
-    while (!Bytes.empty()) {
-        const ssize_t N = ::write(FMaster, Bytes.data(), Bytes.size());
-        if (N > 0) {
-            Bytes.remove_prefix(static_cast<size_t>(N));
+void TPtyHost::Write(std::string_view bytes, std::chrono::milliseconds timeout) {
+    const TClock::time_point deadline = TClock::now() + timeout;
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(FMaster, bytes.data(), bytes.size());
+        if (n > 0) {
+            bytes.remove_prefix(static_cast<size_t>(n));
             continue;
         }
-        if (N < 0 && errno != EAGAIN && errno != EINTR)
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
             throw std::runtime_error(std::string("pty write: ") + std::strerror(errno));
-        const int Left = MillisecondsLeft(Deadline);
-        if (Left == 0) throw std::runtime_error("pty write: timed out");
-        pollfd Fd = {FMaster, POLLOUT, 0};
-        ::poll(&Fd, 1, Left);
+        const int left = MillisecondsLeft(deadline);
+        if (left == 0) throw std::runtime_error("pty write: timed out");
+        pollfd fd = {FMaster, POLLOUT, 0};
+        ::poll(&fd, 1, left);
     }
 }
 
-std::string TPtyHost::Read(size_t Count, std::chrono::milliseconds Timeout) {
-    return ReadUntil([Count](const std::string& Text) { return Text.size() >= Count; }, Timeout);
+std::string TPtyHost::Read(size_t count, std::chrono::milliseconds timeout) {
+    return ReadUntil([count](const std::string& text) { return text.size() >= count; }, timeout);
 }
 
-std::string TPtyHost::ReadUntil(const std::function<bool(const std::string&)>& Done,
-                                std::chrono::milliseconds Timeout) {
-    const TClock::time_point Deadline = TClock::now() + Timeout;
-    std::string Text;
-    while (!Done(Text)) {
-        Text += ReadAvailable();
-        if (Done(Text)) break;
-        const int Left = MillisecondsLeft(Deadline);
-        if (Left == 0) break;
-        pollfd Fd = {FMaster, POLLIN, 0};
-        ::poll(&Fd, 1, Left);
+std::string TPtyHost::ReadUntil(const std::function<bool(const std::string&)>& done,
+                                std::chrono::milliseconds timeout) {
+    const TClock::time_point deadline = TClock::now() + timeout;
+    std::string text;
+    while (!done(text)) {
+        text += ReadAvailable();
+        if (done(text)) break;
+        const int left = MillisecondsLeft(deadline);
+        if (left == 0) break;
+        pollfd fd = {FMaster, POLLIN, 0};
+        ::poll(&fd, 1, left);
     }
-    return Text;
+    return text;
 }
 
 std::string TPtyHost::ReadAvailable() {
-    std::string Text;
-    char Buffer[4096];
+    std::string text;
+    char buffer[4096];
     for (;;) {
-        const ssize_t N = ::read(FMaster, Buffer, sizeof Buffer);
-        if (N > 0)
-            Text.append(Buffer, static_cast<size_t>(N));
-        else if (!(N < 0 && errno == EINTR))
-            return Text;
+        const ssize_t n = ::read(FMaster, buffer, sizeof buffer);
+        if (n > 0)
+            text.append(buffer, static_cast<size_t>(n));
+        else if (!(n < 0 && errno == EINTR))
+            return text;
     }
 }
 
 size_t TPtyHost::SlaveInputCount() const {
-    int Waiting = 0;
-    if (FSlave < 0 || ::ioctl(FSlave, FIONREAD, &Waiting) != 0) return 0;
-    return static_cast<size_t>(Waiting);
+    int waiting = 0;
+    if (FSlave < 0 || ::ioctl(FSlave, FIONREAD, &waiting) != 0) return 0;
+    return static_cast<size_t>(waiting);
 }
 
 termios TPtyHost::LineSettings() const {
-    termios Settings{};
-    ::tcgetattr(FMaster, &Settings);
-    return Settings;
+    termios settings{};
+    ::tcgetattr(FMaster, &settings);
+    return settings;
 }
 
 void TPtyHost::CloseMaster() {
@@ -130,13 +130,13 @@ void TPtyHost::CloseMaster() {
     FSlave = FMaster = -1;
 }
 
-TComNameMap::TComNameMap(std::map<std::string, std::string> Names)
-    : FNames(std::make_shared<std::map<std::string, std::string>>(std::move(Names))),
+TComNameMap::TComNameMap(std::map<std::string, std::string> names)
+    : FNames(std::make_shared<std::map<std::string, std::string>>(std::move(names))),
       FPrevious(SetComPathMapper({})) {
-    SetComPathMapper([Names = FNames, Previous = FPrevious](const std::string& Port) {
-        auto It = Names->find(Port);
-        if (It != Names->end()) return It->second;
-        return Previous ? Previous(Port) : DefaultComDevicePath(Port);
+    SetComPathMapper([names = FNames, previous = FPrevious](const std::string& port) {
+        auto it = names->find(port);
+        if (it != names->end()) return it->second;
+        return previous ? previous(port) : DefaultComDevicePath(port);
     });
 }
 
@@ -144,19 +144,19 @@ TComNameMap::~TComNameMap() {
     SetComPathMapper(FPrevious);
 }
 
-void TComNameMap::Add(const std::string& Port, const std::string& Path) {
-    (*FNames)[Port] = Path;
+void TComNameMap::Add(const std::string& port, const std::string& path) {
+    (*FNames)[port] = path;
 }
 
-int BaudRateOf(const termios& Settings) {
+int BaudRateOf(const termios& settings) {
     static const struct {
         speed_t Speed;
         int Baud;
     } Table[] = {{B1200, 1200},     {B2400, 2400},     {B4800, 4800},    {B9600, 9600},
                  {B19200, 19200},   {B38400, 38400},   {B57600, 57600},  {B115200, 115200},
                  {B230400, 230400}, {B460800, 460800}, {B921600, 921600}};
-    const speed_t Speed = ::cfgetospeed(&Settings);
-    for (const auto& Row : Table)
-        if (Row.Speed == Speed) return Row.Baud;
+    const speed_t speed = ::cfgetospeed(&settings);
+    for (const auto& tRow : Table)
+        if (tRow.Speed == speed) return tRow.Baud;
     return 0;
 }

@@ -26,8 +26,8 @@ void EnsureCoreApplication();
 
 // Runs the calling thread's Qt event loop until Condition holds or Timeout
 // passes; returns the final value of Condition.
-bool ProcessEventsUntil(const std::function<bool()>& Condition,
-                        std::chrono::milliseconds Timeout = 5s);
+bool ProcessEventsUntil(const std::function<bool()>& condition,
+                        std::chrono::milliseconds timeout = 5s);
 
 // A pseudo-terminal pair: the slave is the "serial device" a port opens, the
 // master is the far end the test plays. The helper keeps its own slave
@@ -43,13 +43,13 @@ public:
     int MasterFd() const { return FMaster; }
 
     // Sends all of Bytes to the port; throws if they cannot be written in time.
-    void Write(std::string_view Bytes, std::chrono::milliseconds Timeout = 5s);
+    void Write(std::string_view bytes, std::chrono::milliseconds timeout = 5s);
     // Returns once Count bytes from the port have arrived or Timeout has
     // passed, with what arrived (possibly fewer).
-    std::string Read(size_t Count, std::chrono::milliseconds Timeout = 5s);
+    std::string Read(size_t count, std::chrono::milliseconds timeout = 5s);
     // Reads until Done(text so far) holds or Timeout passes.
-    std::string ReadUntil(const std::function<bool(const std::string&)>& Done,
-                          std::chrono::milliseconds Timeout = 5s);
+    std::string ReadUntil(const std::function<bool(const std::string&)>& done,
+                          std::chrono::milliseconds timeout = 5s);
     // Whatever the port has sent that is waiting now, without blocking.
     std::string ReadAvailable();
 
@@ -74,11 +74,11 @@ private:
 // SetComPathMapper); other names map as usual. Restores the previous mapper.
 class TComNameMap {
 public:
-    explicit TComNameMap(std::map<std::string, std::string> Names);
+    explicit TComNameMap(std::map<std::string, std::string> names);
     ~TComNameMap();
     TComNameMap(const TComNameMap&) = delete;
     TComNameMap& operator=(const TComNameMap&) = delete;
-    void Add(const std::string& Port, const std::string& Path);
+    void Add(const std::string& port, const std::string& path);
 
 private:
     std::shared_ptr<std::map<std::string, std::string>> FNames;
@@ -86,4 +86,4 @@ private:
 };
 
 // Baud rate of a termios record as a number (0 when unknown).
-int BaudRateOf(const termios& Settings);
+int BaudRateOf(const termios& settings);

@@ -33,49 +33,49 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds l
     return true;
 }
 
-class HostProgramTest : public ::testing::Test {
+class THostProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Dir = std::filesystem::temp_directory_path() /
+        FDir = std::filesystem::temp_directory_path() /
               ("trevalon-host-run-" + std::to_string(::getpid()) + "-" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(Dir);
-        std::filesystem::create_directories(Dir);
-        std::ofstream(Dir / "1234.oma", std::ios::binary) << Sample("R360_3.oma");
-        Link = Dir / "line";
+        std::filesystem::remove_all(FDir);
+        std::filesystem::create_directories(FDir);
+        std::ofstream(FDir / "1234.oma", std::ios::binary) << Sample("R360_3.oma");
+        FLink = FDir / "line";
     }
 
     void TearDown() override {
-        if (Fd >= 0) close(Fd);
-        if (Pid > 0) {
-            kill(Pid, SIGKILL);
-            waitpid(Pid, nullptr, 0);
+        if (FD >= 0) close(FD);
+        if (FPid > 0) {
+            kill(FPid, SIGKILL);
+            waitpid(FPid, nullptr, 0);
         }
-        std::filesystem::remove_all(Dir);
+        std::filesystem::remove_all(FDir);
     }
 
     // Starts the program and opens its line the way the client's port does.
     void Start(std::vector<std::string> extra) {
         std::vector<std::string> args = {
-            TREVALON_HOST_EXE,          "--jobs", Dir.string(), "--link", Link.string(), "--log",
-            (Dir / "host.log").string()};
+            TREVALON_HOST_EXE,          "--jobs", FDir.string(), "--link", FLink.string(), "--log",
+            (FDir / "host.log").string()};
         args.insert(args.end(), extra.begin(), extra.end());
         std::vector<char*> argv;
         for (auto& arg : args) argv.push_back(arg.data());
         argv.push_back(nullptr);
-        ASSERT_EQ(posix_spawn(&Pid, TREVALON_HOST_EXE, nullptr, nullptr, argv.data(), environ), 0);
-        ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(Link); }));
-        Fd = open(Link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        ASSERT_GE(Fd, 0);
+        ASSERT_EQ(posix_spawn(&FPid, TREVALON_HOST_EXE, nullptr, nullptr, argv.data(), environ), 0);
+        ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(FLink); }));
+        FD = open(FLink.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(FD, 0);
         SetBaud(B9600);
     }
 
     void SetBaud(speed_t speed) {
         termios tio{};
-        ASSERT_EQ(tcgetattr(Fd, &tio), 0);
+        ASSERT_EQ(tcgetattr(FD, &tio), 0);
         cfmakeraw(&tio);
         cfsetspeed(&tio, speed);
-        ASSERT_EQ(tcsetattr(Fd, TCSANOW, &tio), 0);
+        ASSERT_EQ(tcsetattr(FD, TCSANOW, &tio), 0);
     }
 
     // Reads until a GS arrives, the line hangs up, or the deadline passes.
@@ -83,13 +83,13 @@ protected:
         std::string reply;
         auto deadline = TClock::now() + 10s;
         while (reply.find(GS) == std::string::npos && TClock::now() < deadline) {
-            pollfd pfd{Fd, POLLIN, 0};
+            pollfd pfd{FD, POLLIN, 0};
             if (poll(&pfd, 1, 100) <= 0) continue;
             char buffer[4096];
-            auto n = read(Fd, buffer, sizeof buffer);
+            auto n = read(FD, buffer, sizeof buffer);
             if (n <= 0) {
                 if (n < 0 && errno == EAGAIN) continue;
-                HungUp = true;
+                FHungUp = true;
                 break;
             }
             reply.append(buffer, static_cast<std::size_t>(n));
@@ -99,10 +99,10 @@ protected:
 
     std::string Exchange(const std::string& body) {
         std::string packet = BuildPacket(body);
-        EXPECT_EQ(write(Fd, packet.data(), packet.size()), static_cast<ssize_t>(packet.size()));
+        EXPECT_EQ(write(FD, packet.data(), packet.size()), static_cast<ssize_t>(packet.size()));
         std::string reply = ReadReply();
-        if (!HungUp) {
-            EXPECT_EQ(write(Fd, &ACK, 1), 1);
+        if (!FHungUp) {
+            EXPECT_EQ(write(FD, &ACK, 1), 1);
         }
         return reply;
     }
@@ -110,22 +110,22 @@ protected:
     // The program's exit code once it has ended by itself.
     int ExitCode() {
         int status = -1;
-        bool ended = WaitFor([&] { return waitpid(Pid, &status, WNOHANG) == Pid; });
+        bool ended = WaitFor([&] { return waitpid(FPid, &status, WNOHANG) == FPid; });
         EXPECT_TRUE(ended);
-        if (ended) Pid = -1;
+        if (ended) FPid = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    std::filesystem::path Dir;
-    std::filesystem::path Link;
-    pid_t Pid = -1;
-    int Fd = -1;
-    bool HungUp = false;
+    std::filesystem::path FDir;
+    std::filesystem::path FLink;
+    pid_t FPid = -1;
+    int FD = -1;
+    bool FHungUp = false;
 };
 
 }  // namespace
 
-TEST_F(HostProgramTest, RequestAndStoreOverAPseudoTerminal) {
+TEST_F(THostProgramTest, RequestAndStoreOverAPseudoTerminal) {
     Start({"--format", "3", "--points", "500"});
     const std::string ack(1, ACK);
     EXPECT_EQ(Exchange(InitBody()), ack + BuildPacket("ANS=INI\rSTATUS=0\r"));
@@ -141,40 +141,40 @@ TEST_F(HostProgramTest, RequestAndStoreOverAPseudoTerminal) {
     std::string verdict =
         Exchange(UploadBody("TRC", "1234", 3, edited, "HBOX=50.00;50.00\rDBL=18.00\r"));
     EXPECT_EQ(verdict, ack + BuildPacket("ANS=TRC\rSTATUS=0\rJOB=\"1234\"\r"));
-    EXPECT_EQ(TJobFile::Parse(ReadFile(Dir / "1234.oma")).FirstTrace().Radii, edited);
-    EXPECT_EQ(ReadFile(Dir / "1234.oma.bak"), Sample("R360_3.oma"));
+    EXPECT_EQ(TJobFile::Parse(ReadFile(FDir / "1234.oma")).FirstTrace().Radii, edited);
+    EXPECT_EQ(ReadFile(FDir / "1234.oma.bak"), Sample("R360_3.oma"));
 
-    kill(Pid, SIGTERM);
+    kill(FPid, SIGTERM);
     EXPECT_EQ(ExitCode(), 0);
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(Link)));
-    std::string log = ReadFile(Dir / "host.log");
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(FLink)));
+    std::string log = ReadFile(FDir / "host.log");
     EXPECT_NE(log.find("<- <fs>REQ=INI<cr>\n"), std::string::npos);
     EXPECT_NE(log.find("-> <ack>\n"), std::string::npos);
     EXPECT_NE(log.find("upload 1234: stored 500 points in format 3"), std::string::npos);
 }
 
-TEST_F(HostProgramTest, HearsTheProbeOnlyAtItsSpeed) {
+TEST_F(THostProgramTest, HearsTheProbeOnlyAtItsSpeed) {
     Start({"--hear-bauds", "38400", "--exchanges", "2"});
     std::string probe = BuildPacket(ProbeBody());
-    ASSERT_EQ(write(Fd, probe.data(), probe.size()), static_cast<ssize_t>(probe.size()));
+    ASSERT_EQ(write(FD, probe.data(), probe.size()), static_cast<ssize_t>(probe.size()));
     // The speed change reaches the host through the pty; whatever the host answered at
     // 9600 baud would arrive before the answer at 38400.
     ASSERT_TRUE(WaitFor([&] {
-        return ReadFile(Dir / "host.log").find("not heard: the line runs at 9600 baud") !=
+        return ReadFile(FDir / "host.log").find("not heard: the line runs at 9600 baud") !=
                std::string::npos;
     }));
     SetBaud(B38400);
     EXPECT_EQ(Exchange(ProbeBody()), std::string(1, ACK) + BuildPacket("ANS=INI\rSTATUS=0\r"));
     EXPECT_EQ(ExitCode(), 0);
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(Link)));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(FLink)));
 }
 
-TEST_F(HostProgramTest, HangsUpMidReply) {
+TEST_F(THostProgramTest, HangsUpMidReply) {
     Start({"--hang-up", "job"});
     Exchange(InitBody());
     Exchange(EdgerDescriptionBody());
     std::string reply = Exchange(JobRequestBody("7", "1234", 1, 400));
-    EXPECT_TRUE(HungUp);
+    EXPECT_TRUE(FHungUp);
     EXPECT_EQ(reply.substr(0, 2), std::string(1, ACK) + FS);
     EXPECT_EQ(reply.find(GS), std::string::npos);
     EXPECT_EQ(ExitCode(), 0);

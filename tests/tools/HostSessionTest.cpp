@@ -54,9 +54,9 @@ std::string Resampled(const std::string& radii, int count) {
     return calc.GetTrace();
 }
 
-class HostSessionTest : public ::testing::Test {
+class THostSessionTest : public ::testing::Test {
 protected:
-    void SetUp() override { Jobs.Files["1234"] = Sample("R360_3.oma"); }
+    void SetUp() override { FJobs.Files["1234"] = Sample("R360_3.oma"); }
 
     // One client packet in, the host's whole answer out.
     std::string Exchange(THostSession& host, const std::string& body, unsigned baud = 0) {
@@ -65,13 +65,13 @@ protected:
         return replies.empty() ? std::string() : replies.front().Bytes();
     }
 
-    TMemoryJobs Jobs;
-    THostConfig Config;
+    TMemoryJobs FJobs;
+    THostConfig FConfig;
 };
 
 }  // namespace
 
-TEST_F(HostSessionTest, ClientPacketsAreTheProgramsOwn) {
+TEST_F(THostSessionTest, ClientPacketsAreTheProgramsOwn) {
     // The packets the tests send are byte for byte those the program sends.
     EXPECT_EQ(BuildPacket(InitBody()),
               "\x1cREQ=INI\rOMAV=3.02\r\x1e"
@@ -82,8 +82,8 @@ TEST_F(HostSessionTest, ClientPacketsAreTheProgramsOwn) {
     EXPECT_EQ(BuildPacket(ProbeBody()).size(), 21u);
 }
 
-TEST_F(HostSessionTest, AnswersInitializationAndHostSearchProbe) {
-    THostSession host(Config, Jobs);
+TEST_F(THostSessionTest, AnswersInitializationAndHostSearchProbe) {
+    THostSession host(FConfig, FJobs);
     const std::string answer =
         "\x06\x1c"
         "ANS=INI\rSTATUS=0\r\x1e"
@@ -105,14 +105,14 @@ struct TChoiceRow {
     const char* Granted;
 };
 
-class HostChoiceTest : public HostSessionTest, public ::testing::WithParamInterface<TChoiceRow> {};
+class THostChoiceTest : public THostSessionTest, public ::testing::WithParamInterface<TChoiceRow> {};
 
-TEST_P(HostChoiceTest, EdgerGetsDefAndPreferredOffer) {
+TEST_P(THostChoiceTest, EdgerGetsDefAndPreferredOffer) {
     const auto& row = GetParam();
-    Config.PreferFormat = row.Format;
-    Config.PreferPoints = row.Points;
-    Config.Insist = row.Insist;
-    THostSession host(Config, Jobs);
+    FConfig.PreferFormat = row.Format;
+    FConfig.PreferPoints = row.Points;
+    FConfig.Insist = row.Insist;
+    THostSession host(FConfig, FJobs);
     Exchange(host, InitBody());
     std::string reply = Exchange(host, EdgerDescriptionBody());
     EXPECT_EQ(reply,
@@ -125,7 +125,7 @@ TEST_P(HostChoiceTest, EdgerGetsDefAndPreferredOffer) {
               granted.substr(2, granted.find(';', 2) - 2));
 }
 
-INSTANTIATE_TEST_SUITE_P(Preferences, HostChoiceTest,
+INSTANTIATE_TEST_SUITE_P(Preferences, THostChoiceTest,
                          ::testing::Values(TChoiceRow{0, 0, false, "4;512;E;B"},
                                            TChoiceRow{2, 500, false, "2;500;E;B"},
                                            TChoiceRow{1, 0, false, "1;512;E;B"},
@@ -135,8 +135,8 @@ INSTANTIATE_TEST_SUITE_P(Preferences, HostChoiceTest,
                                            TChoiceRow{1, 1000, true, "1;1000;E;B"},
                                            TChoiceRow{0, 360, true, "4;360;E;B"}));
 
-TEST_F(HostSessionTest, TracerSpecificationGetsDefOnItsOwnLine) {
-    THostSession host(Config, Jobs);
+TEST_F(THostSessionTest, TracerSpecificationGetsDefOnItsOwnLine) {
+    THostSession host(FConfig, FJobs);
     std::string reply = Exchange(host, TracerDescriptionBody());
     EXPECT_EQ(reply, Expected("ANS=INI\rSTATUS=0\rDEF=8\rTRCFMT=4;512;E;B\r"));
     EXPECT_TRUE(Matches(R"(STATUS\s*=\s*0[\s\D])", reply));
@@ -144,14 +144,14 @@ TEST_F(HostSessionTest, TracerSpecificationGetsDefOnItsOwnLine) {
     EXPECT_EQ(Group(R"(TRCFMT\s*=\s*([1-4])\s*;\s*(\d+)\s*;)", reply, 2), "512");
 }
 
-class HostJobTest : public HostSessionTest,
+class THostJobTest : public THostSessionTest,
                     public ::testing::WithParamInterface<std::tuple<const char*, int, int>> {};
 
-TEST_P(HostJobTest, ServesTheFirstTraceResampledAndEncoded) {
+TEST_P(THostJobTest, ServesTheFirstTraceResampledAndEncoded) {
     auto [name, format, count] = GetParam();
     std::string sample = Sample(name);
-    Jobs.Files["77"] = sample;
-    THostSession host(Config, Jobs);
+    FJobs.Files["77"] = sample;
+    THostSession host(FConfig, FJobs);
     std::string reply = Exchange(host, JobRequestBody("7", "77", format, count));
 
     ASSERT_EQ(reply.substr(0, 2), Ack + FS);
@@ -170,18 +170,18 @@ TEST_P(HostJobTest, ServesTheFirstTraceResampledAndEncoded) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    SamplesFormatsCounts, HostJobTest,
+    SamplesFormatsCounts, THostJobTest,
     ::testing::Combine(::testing::Values("R360_3.oma", "STHKFMT.oma", "R1000_1.oma"),
                        ::testing::Values(1, 2, 3, 4), ::testing::Values(400, 500, 512)));
 
-TEST_F(HostSessionTest, ServedSamplesKeepTheirStatedMeasurements) {
+TEST_F(THostSessionTest, ServedSamplesKeepTheirStatedMeasurements) {
     struct {
         const char* Name;
         double HBox, VBox, Circ;
     } rows[] = {{"R360_3.oma", 51.00, 44.01, 150.759}, {"STHKFMT.oma", 54.96, 39.01, 151.761}};
     for (const auto& row : rows) {
-        Jobs.Files["5"] = Sample(row.Name);
-        THostSession host(Config, Jobs);
+        FJobs.Files["5"] = Sample(row.Name);
+        THostSession host(FConfig, FJobs);
         auto radii = JobTrace(Exchange(host, JobRequestBody("7", "5", 4, 512)), 512);
         ASSERT_TRUE(radii);
         TTraceInfo trace{*radii};
@@ -192,15 +192,15 @@ TEST_F(HostSessionTest, ServedSamplesKeepTheirStatedMeasurements) {
     }
 }
 
-TEST_F(HostSessionTest, JobRecordsThatWouldBreakTheFramingStayHome) {
-    Jobs.Files["9"] = "FOO=1\nB=x\x1dy\nC\x1cX=2\nD=3\nTRCFMT=1;1;E;R;F\nR=2500\n";
-    THostSession host(Config, Jobs);
+TEST_F(THostSessionTest, JobRecordsThatWouldBreakTheFramingStayHome) {
+    FJobs.Files["9"] = "FOO=1\nB=x\x1dy\nC\x1cX=2\nD=3\nTRCFMT=1;1;E;R;F\nR=2500\n";
+    THostSession host(FConfig, FJobs);
     EXPECT_EQ(Exchange(host, JobRequestBody("7", "9", 1, 1)),
               Expected("ANS=7\rSTATUS=0\rJOB=\"9\"\rFOO=1\rD=3\rTRCFMT=1;1;E;R;F\rR=2500\r"));
 }
 
-TEST_F(HostSessionTest, RefusesJobsItCannotServe) {
-    Jobs.Files["66"] = Sample("TRCFMT6.oma");
+TEST_F(THostSessionTest, RefusesJobsItCannotServe) {
+    FJobs.Files["66"] = Sample("TRCFMT6.oma");
     struct {
         std::string Body, Answer, Code, Text;
     } rows[] = {
@@ -218,7 +218,7 @@ TEST_F(HostSessionTest, RefusesJobsItCannotServe) {
          "2", "Unsupported trace format"},
     };
     for (const auto& row : rows) {
-        THostSession host(Config, Jobs);
+        THostSession host(FConfig, FJobs);
         std::string reply = Exchange(host, row.Body);
         EXPECT_EQ(reply, Expected(row.Answer)) << row.Body;
         EXPECT_TRUE(Matches(R"(ANS\s*=\s*7\D)", reply));
@@ -227,7 +227,7 @@ TEST_F(HostSessionTest, RefusesJobsItCannotServe) {
     }
 }
 
-TEST_F(HostSessionTest, AnswersRequestsItDoesNotKnowWithAStatus) {
+TEST_F(THostSessionTest, AnswersRequestsItDoesNotKnowWithAStatus) {
     struct {
         std::string Body, Answer;
     } rows[] = {
@@ -240,34 +240,34 @@ TEST_F(HostSessionTest, AnswersRequestsItDoesNotKnowWithAStatus) {
         {"ANS=INI\rDEV=EDG\rTRCFMT=9;512;E;B\r", "ANS=INI\rSTATUS=7;\"No usable trace format\"\r"},
     };
     for (const auto& row : rows) {
-        THostSession host(Config, Jobs);
+        THostSession host(FConfig, FJobs);
         EXPECT_EQ(Exchange(host, row.Body), Expected(row.Answer)) << row.Body;
     }
 }
 
-class HostStoreTest : public HostSessionTest,
+class THostStoreTest : public THostSessionTest,
                       public ::testing::WithParamInterface<std::tuple<bool, int, int>> {
 protected:
     void SetUp() override {
-        HostSessionTest::SetUp();
-        Folder =
+        THostSessionTest::SetUp();
+        FOlder =
             std::filesystem::temp_directory_path() /
             ("trevalon-host-store-" + std::to_string(::getpid()) + "-" + std::to_string(++Serial));
-        std::filesystem::create_directories(Folder);
-        std::ofstream(Folder / "1234.oma", std::ios::binary) << Sample("R360_3.oma");
+        std::filesystem::create_directories(FOlder);
+        std::ofstream(FOlder / "1234.oma", std::ios::binary) << Sample("R360_3.oma");
     }
-    void TearDown() override { std::filesystem::remove_all(Folder); }
+    void TearDown() override { std::filesystem::remove_all(FOlder); }
 
-    std::filesystem::path Folder;
+    std::filesystem::path FOlder;
     static inline int Serial = 0;
 };
 
-TEST_P(HostStoreTest, UploadReplacesTheFirstTraceAndKeepsABackup) {
+TEST_P(THostStoreTest, UploadReplacesTheFirstTraceAndKeepsABackup) {
     auto [noInit, format, count] = GetParam();
-    Config.PreferFormat = format;
-    Config.PreferPoints = count;
-    TJobFolder jobs(Folder);
-    THostSession host(Config, jobs);
+    FConfig.PreferFormat = format;
+    FConfig.PreferPoints = count;
+    TJobFolder jobs(FOlder);
+    THostSession host(FConfig, jobs);
     const std::string granted = std::to_string(format) + ";" + std::to_string(count) + ";E;B";
     std::string original = Sample("R360_3.oma");
 
@@ -296,8 +296,8 @@ TEST_P(HostStoreTest, UploadReplacesTheFirstTraceAndKeepsABackup) {
     EXPECT_EQ(verdict, Expected("ANS=" + ans + "\rSTATUS=0\rJOB=\"1234\"\r"));
     EXPECT_EQ(VerdictStatus(verdict).Code, "0");
 
-    EXPECT_EQ(ReadFile(Folder / "1234.oma.bak"), original);
-    auto stored = TJobFile::Parse(ReadFile(Folder / "1234.oma"));
+    EXPECT_EQ(ReadFile(FOlder / "1234.oma.bak"), original);
+    auto stored = TJobFile::Parse(ReadFile(FOlder / "1234.oma"));
     auto trace = stored.FirstTrace();
     EXPECT_EQ(trace.Radii, edited);
     EXPECT_EQ(trace.Fields[0], "1");
@@ -310,21 +310,21 @@ TEST_P(HostStoreTest, UploadReplacesTheFirstTraceAndKeepsABackup) {
     EXPECT_EQ(values["NEWREC"], "1");
     EXPECT_EQ(values["JOB"], "L424775600");  // the job's own records stay
     // The left eye's trace is untouched.
-    std::string text = ReadFile(Folder / "1234.oma");
+    std::string text = ReadFile(FOlder / "1234.oma");
     auto leftTrace = [](const std::string& file) {
         auto at = file.find("TRCFMT=1;360;E;L;F");
         return file.substr(at, file.find("UNI=", at) - at);
     };
     EXPECT_EQ(leftTrace(text), leftTrace(original));
-    EXPECT_FALSE(std::filesystem::exists(Folder / "1234.oma.new"));
+    EXPECT_FALSE(std::filesystem::exists(FOlder / "1234.oma.new"));
 }
 
-INSTANTIATE_TEST_SUITE_P(ModesFormatsCounts, HostStoreTest,
+INSTANTIATE_TEST_SUITE_P(ModesFormatsCounts, THostStoreTest,
                          ::testing::Combine(::testing::Bool(), ::testing::Values(1, 2, 3, 4),
                                             ::testing::Values(400, 512)));
 
-TEST_F(HostSessionTest, RejectsBadUploadsWithATextAndStoresNothing) {
-    std::string radii = Resampled(SampleTrace(Jobs.Files["1234"]), 400);
+TEST_F(THostSessionTest, RejectsBadUploadsWithATextAndStoresNothing) {
+    std::string radii = Resampled(SampleTrace(FJobs.Files["1234"]), 400);
     struct {
         std::string Name;
         bool Grant;  // No Init grant of 4;512 first
@@ -344,7 +344,7 @@ TEST_F(HostSessionTest, RejectsBadUploadsWithATextAndStoresNothing) {
         {"range", false, "ANS=TRC\rJOB=\"1234\"\rTRCFMT=2;1;E;R;F\rR=\x10\x27\r", "4", ""},
     };
     for (const auto& row : rows) {
-        THostSession host(Config, Jobs);
+        THostSession host(FConfig, FJobs);
         if (row.Grant) Exchange(host, NoInitStoreBody("1234"));
         std::string verdict = Exchange(host, row.Body);
         auto status = VerdictStatus(verdict);
@@ -354,30 +354,30 @@ TEST_F(HostSessionTest, RejectsBadUploadsWithATextAndStoresNothing) {
         }
         EXPECT_FALSE(status.Text.empty()) << row.Name;
     }
-    EXPECT_EQ(Jobs.Saves, 0);
+    EXPECT_EQ(FJobs.Saves, 0);
 }
 
-TEST_F(HostSessionTest, RefusedOrFailedStoresAnswerWithTheirText) {
-    std::string radii = Resampled(SampleTrace(Jobs.Files["1234"]), 400);
+TEST_F(THostSessionTest, RefusedOrFailedStoresAnswerWithTheirText) {
+    std::string radii = Resampled(SampleTrace(FJobs.Files["1234"]), 400);
     std::string upload = UploadBody("TRC", "1234", 1, radii, "HBOX=50.00;50.00\r");
 
-    Config.Faults.RefuseStore = true;
-    THostSession refusing(Config, Jobs);
+    FConfig.Faults.RefuseStore = true;
+    THostSession refusing(FConfig, FJobs);
     std::string verdict = Exchange(refusing, upload);
     EXPECT_EQ(verdict, Expected("ANS=TRC\rSTATUS=3;\"Job locked\"\r"));
     EXPECT_EQ(VerdictStatus(verdict).Text, "Job locked");
 
-    Config.Faults.RefuseStore = false;
-    Jobs.FailSave = true;
-    THostSession failing(Config, Jobs);
+    FConfig.Faults.RefuseStore = false;
+    FJobs.FailSave = true;
+    THostSession failing(FConfig, FJobs);
     EXPECT_EQ(Exchange(failing, upload), Expected("ANS=TRC\rSTATUS=6;\"Cannot store the job\"\r"));
-    EXPECT_EQ(Jobs.Saves, 0);
-    EXPECT_EQ(Jobs.Files["1234"], Sample("R360_3.oma"));
+    EXPECT_EQ(FJobs.Saves, 0);
+    EXPECT_EQ(FJobs.Files["1234"], Sample("R360_3.oma"));
 }
 
-TEST_F(HostSessionTest, FaultsChangeOnlyTheBytesOfTheirKind) {
+TEST_F(THostSessionTest, FaultsChangeOnlyTheBytesOfTheirKind) {
     const std::string body = JobRequestBody("7", "1234", 1, 400);
-    THostSession plain(Config, Jobs);
+    THostSession plain(FConfig, FJobs);
     const std::string packet = plain.Feed(BuildPacket(body)).front().Bytes().substr(1);
     ASSERT_EQ(packet.back(), GS);
 
@@ -385,7 +385,7 @@ TEST_F(HostSessionTest, FaultsChangeOnlyTheBytesOfTheirKind) {
     auto run = [&](auto setFault) {
         THostConfig config;
         setFault(config.Faults);
-        THostSession host(config, Jobs);
+        THostSession host(config, FJobs);
         EXPECT_EQ(Exchange(host, InitBody()), Expected("ANS=INI\rSTATUS=0\r"));
         return host.Feed(BuildPacket(body)).front();
     };
@@ -420,19 +420,19 @@ TEST_F(HostSessionTest, FaultsChangeOnlyTheBytesOfTheirKind) {
     EXPECT_EQ(JobStatus(status.Bytes()).Text, "Job on hold");
 }
 
-TEST_F(HostSessionTest, StatusFaultOnTheVerdictStoresNothing) {
-    Config.Faults.Status[static_cast<std::size_t>(TReplyKind::rkVerdict)] =
+TEST_F(THostSessionTest, StatusFaultOnTheVerdictStoresNothing) {
+    FConfig.Faults.Status[static_cast<std::size_t>(TReplyKind::rkVerdict)] =
         TStatusFault{9, "Disk \"full\"\r"};
-    THostSession host(Config, Jobs);
-    std::string radii = Resampled(SampleTrace(Jobs.Files["1234"]), 400);
+    THostSession host(FConfig, FJobs);
+    std::string radii = Resampled(SampleTrace(FJobs.Files["1234"]), 400);
     std::string verdict = Exchange(host, UploadBody("TRC", "1234", 1, radii, ""));
     EXPECT_EQ(verdict, Expected("ANS=TRC\rSTATUS=9;\"Disk full\"\r"));
-    EXPECT_EQ(Jobs.Saves, 0);
+    EXPECT_EQ(FJobs.Saves, 0);
 }
 
-TEST_F(HostSessionTest, HearsOnlyAtItsBaudRates) {
-    Config.HearBauds = {38400, 57600};
-    THostSession host(Config, Jobs);
+TEST_F(THostSessionTest, HearsOnlyAtItsBaudRates) {
+    FConfig.HearBauds = {38400, 57600};
+    THostSession host(FConfig, FJobs);
     auto unheard = host.Feed(BuildPacket(ProbeBody()), 9600);
     ASSERT_EQ(unheard.size(), 1u);
     EXPECT_TRUE(unheard.front().Chunks.empty());
@@ -441,8 +441,8 @@ TEST_F(HostSessionTest, HearsOnlyAtItsBaudRates) {
     EXPECT_EQ(host.Exchanges(), 3u);
 }
 
-TEST_F(HostSessionTest, ReadsPacketsHoweverTheyArrive) {
-    THostSession host(Config, Jobs);
+TEST_F(THostSessionTest, ReadsPacketsHoweverTheyArrive) {
+    THostSession host(FConfig, FJobs);
     const std::string init = BuildPacket(InitBody());
     // Byte by byte, after the client's ACK and some noise.
     std::size_t replies = host.Feed(std::string("\x06\x15junk\r\n")).size();
@@ -454,8 +454,8 @@ TEST_F(HostSessionTest, ReadsPacketsHoweverTheyArrive) {
     EXPECT_EQ(two[1].Bytes(), Expected("ANS=INI\rSTATUS=0\r"));
 }
 
-TEST_F(HostSessionTest, BrokenPacketsGetAStatus) {
-    THostSession host(Config, Jobs);
+TEST_F(THostSessionTest, BrokenPacketsGetAStatus) {
+    THostSession host(FConfig, FJobs);
     std::string wrongCrc = BuildPacket(InitBody());
     wrongCrc.replace(wrongCrc.find("47292"), 5, "47293");
     EXPECT_EQ(host.Feed(wrongCrc).front().Bytes(),
@@ -476,12 +476,12 @@ TEST_F(HostSessionTest, BrokenPacketsGetAStatus) {
     EXPECT_EQ(Exchange(host, InitBody()), Expected("ANS=INI\rSTATUS=0\r"));
 }
 
-TEST_F(HostSessionTest, EveryPrefixAndBitFlipOfAnUploadIsAnsweredSafely) {
-    std::string radii = Resampled(SampleTrace(Jobs.Files["1234"]), 400);
+TEST_F(THostSessionTest, EveryPrefixAndBitFlipOfAnUploadIsAnsweredSafely) {
+    std::string radii = Resampled(SampleTrace(FJobs.Files["1234"]), 400);
     for (int format : {1, 3, 4}) {
         std::string body = UploadBody("TRC", "1234", format, radii, "HBOX=50.00;50.00\r");
         for (std::size_t n = 0; n <= body.size(); n += (format == 1 ? 7 : 1)) {
-            THostSession host(Config, Jobs);
+            THostSession host(FConfig, FJobs);
             auto replies = host.Feed(BuildPacket(body.substr(0, n)));
             ASSERT_EQ(replies.size(), 1u);
             EXPECT_NE(replies.front().Bytes().find("STATUS="), std::string::npos);
@@ -489,17 +489,17 @@ TEST_F(HostSessionTest, EveryPrefixAndBitFlipOfAnUploadIsAnsweredSafely) {
         for (std::size_t i = body.find("R="); i < body.size(); i += 3) {
             std::string flipped = body;
             flipped[i] = static_cast<char>(flipped[i] ^ 0x55);
-            THostSession host(Config, Jobs);
+            THostSession host(FConfig, FJobs);
             EXPECT_NE(host.Feed(BuildPacket(flipped)).front().Bytes().find("STATUS="),
                       std::string::npos);
         }
     }
 }
 
-TEST_F(HostSessionTest, RandomLineRubbishNeverBreaksTheHost) {
+TEST_F(THostSessionTest, RandomLineRubbishNeverBreaksTheHost) {
     std::mt19937 random(20240501);
     std::uniform_int_distribution<int> byte(0, 255);
-    THostSession host(Config, Jobs);
+    THostSession host(FConfig, FJobs);
     for (int round = 0; round < 300; ++round) {
         std::string rubbish(static_cast<std::size_t>(byte(random)) * 4, '\0');
         for (auto& c : rubbish) c = static_cast<char>(byte(random) < 8 ? FS : byte(random));

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Checks the naming convention (and the other clang-tidy checks named in
+# .clang-tidy as errors) over every source file of a configured build.
+#   scripts/lint.sh [BUILD_DIR]     default: build/
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="${1:-$root/build}"
+[ -f "$build/compile_commands.json" ] || cmake -S "$root" -B "$build" -G Ninja >/dev/null
+# Generated sources (moc, autogen) need to exist before clang-tidy reads them.
+cmake --build "$build" -j "$(nproc)" >/dev/null
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+if ! run-clang-tidy -p "$build" -j "$(nproc)" -quiet \
+    -checks='-*,readability-identifier-naming' \
+    "$root/(app|shape|oma|serial|settings|tools|tests|bench|fuzz)/" >"$out" 2>&1; then
+  grep -E 'error:|warning:' "$out" | sort -u >&2 || cat "$out" >&2
+  echo "lint: naming convention violated (see .clang-tidy)" >&2
+  exit 1
+fi
+if grep -q '\[readability-identifier-naming' "$out"; then
+  grep '\[readability-identifier-naming' "$out" | sort -u >&2
+  echo "lint: naming convention violated (see .clang-tidy)" >&2
+  exit 1
+fi
+echo "lint: naming convention holds"
