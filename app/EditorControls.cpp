@@ -13,7 +13,6 @@
 #include <QUrl>
 #include <cstdio>
 
-#include "app/ErrorReport.h"
 #include "app/ShapeDisplay.h"
 #include "app/Unit1.h"
 #include "app/ValueEdit.h"
@@ -95,11 +94,11 @@ void TForm1::HelpButtonClick() {
     const QFileInfo program(QString::fromStdString(ProgramFileName()));
     const QString helpFile = program.absolutePath() + u'/' + program.completeBaseName() + ".html";
     if (!QFileInfo::exists(helpFile)) {
-        ReportError("Cannot find the help file " + helpFile.toStdString());
+        FHooks.Report(QStringLiteral("Cannot find the help file ") + helpFile);
         return;
     }
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile)))
-        ReportError("Cannot open the help file " + helpFile.toStdString());
+        FHooks.Report(QStringLiteral("Cannot open the help file ") + helpFile);
 }
 
 bool TForm1::OverlayKeyDown(QKeyEvent* key) {

@@ -89,7 +89,7 @@ void TForm1::SettingsButtonClick() {
     COMPort->SetActive(false);  // frees the device for the dialog's port list and scan
     int result = QDialog::Rejected;
     {
-        TSettingsForm dialog(SettingsList, this);
+        TSettingsForm dialog(SettingsList, FHooks, this);
         result = FHooks.ShowSettingsModal ? FHooks.ShowSettingsModal(dialog) : dialog.exec();
         if (result == QDialog::Accepted) SettingsList.SaveToFile(SettingsFileName());
     }

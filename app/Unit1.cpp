@@ -61,13 +61,13 @@ QLabel* RightLabel(QWidget* parent, const char* caption, QRect geometry) {
 
 }  // namespace
 
-TForm1::TForm1(TFormHooks hooks, QWidget* parent) : QWidget(parent), FHooks(std::move(hooks)) {
+TForm1::TForm1(THooks hooks, QWidget* parent) : QWidget(parent), FHooks(std::move(hooks)) {
     FProgramFile = FHooks.ProgramFile.empty()
                        ? QCoreApplication::applicationFilePath().toStdString()
                        : FHooks.ProgramFile;
     for (int state = 0; state < ConversationStateCount; ++state)
         if (FSteps[state] != nullptr) FStepTable[state] = FSteps[state];
-    COMPort = std::make_unique<TComPort>();
+    COMPort = std::make_unique<TComPort>(FHooks.ComPortHooks());
     COMPort->OnRxChar = [this](TComPort*, std::int32_t inQue) { COMPortRxChar(inQue); };
     CreateControls();
     ConnectControls();
@@ -180,16 +180,16 @@ void TForm1::CreateControls() {
 
 void TForm1::ConnectControls() {
     auto on = [this](auto member) {
-        return [this, member] { Guarded([&] { (this->*member)(); }); };
+        return [this, member] { Guarded(FHooks, [&] { (this->*member)(); }); };
     };
     connect(TrayEdit, &QLineEdit::textChanged, this, on(&TForm1::TrayEditChange));
     connect(TrayEdit, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { TrayNoPopupMenu->popup(TrayEdit->mapToGlobal(at)); });
     connect(Circle1, &QAction::triggered, this, on(&TForm1::Circle1Click));
     connect(Square1, &QAction::triggered, this,
-            [this] { Guarded([this] { Square1Click(Square1); }); });
+            [this] { Guarded(FHooks, [this] { Square1Click(Square1); }); });
     connect(Diamond1, &QAction::triggered, this,
-            [this] { Guarded([this] { Square1Click(Diamond1); }); });
+            [this] { Guarded(FHooks, [this] { Square1Click(Diamond1); }); });
     connect(FlowerPot1, &QAction::triggered, this, on(&TForm1::FlowerPotClick));
     connect(ReqButton, &QPushButton::clicked, this, on(&TForm1::ReqButtonClick));
     connect(SaveButton, &QPushButton::clicked, this, on(&TForm1::SaveButtonClick));
@@ -197,15 +197,15 @@ void TForm1::ConnectControls() {
     connect(DetailedGridCheckBox, &QCheckBox::clicked, this,
             on(&TForm1::DetailedGridCheckBoxClick));
     connect(RotLeftButton, &QToolButton::clicked, this,
-            [this] { Guarded([this] { RotRightButtonClick(RotLeftButton); }); });
+            [this] { Guarded(FHooks, [this] { RotRightButtonClick(RotLeftButton); }); });
     connect(RotRightButton, &QToolButton::clicked, this,
-            [this] { Guarded([this] { RotRightButtonClick(RotRightButton); }); });
+            [this] { Guarded(FHooks, [this] { RotRightButtonClick(RotRightButton); }); });
     connect(ResetButton, &QPushButton::clicked, this, on(&TForm1::ResetButtonClick));
     connect(HelpButton, &QPushButton::clicked, this, on(&TForm1::HelpButtonClick));
     connect(SettingsButton, &QPushButton::clicked, this, on(&TForm1::SettingsButtonClick));
     for (TValueEdit* edit : {BoxAEdit, BoxBEdit, CircEdit, DBLEdit})
         connect(edit, &TValueEdit::Changed, this,
-                [this, edit] { Guarded([this, edit] { BoxValsEditChange(edit); }); });
+                [this, edit] { Guarded(FHooks, [this, edit] { BoxValsEditChange(edit); }); });
     connect(LockBCheckbox, &QCheckBox::clicked, this, on(&TForm1::LockBCheckboxClick));
     connect(Image1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { ImagePopupMenu->popup(Image1->mapToGlobal(at)); });
@@ -226,16 +226,16 @@ void TForm1::PostMessage(QEvent::Type message) {
 bool TForm1::event(QEvent* event) {
     switch (static_cast<int>(event->type())) {
         case WM_APPLYSETTINGS:
-            Guarded([this] { ConfigurePort(); });
+            Guarded(FHooks, [this] { ConfigurePort(); });
             return true;
         case WM_ENDCONVERSATION:
-            Guarded([this] { EndConversation(); });
+            Guarded(FHooks, [this] { EndConversation(); });
             return true;
         case WM_REDRAWSHAPE:
-            Guarded([this] { DrawShape(); });
+            Guarded(FHooks, [this] { DrawShape(); });
             return true;
         case WM_HOSTREPLY:
-            Guarded([this] { HostReply(); });
+            Guarded(FHooks, [this] { HostReply(); });
             return true;
         default:
             return QWidget::event(event);
@@ -253,7 +253,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (!firstReceiver || widget->window() != this) return QWidget::eventFilter(watched, event);
     auto* keyEvent = static_cast<QKeyEvent*>(event);
     bool consumed = false;
-    Guarded([&] {
+    Guarded(FHooks, [&] {
         consumed = FormKeyDown(keyEvent);
         if (!consumed && widget == TrayEdit) consumed = TrayEditKeyPress(keyEvent);
     });
@@ -261,7 +261,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    Guarded([this] { FormClose(); });
+    Guarded(FHooks, [this] { FormClose(); });
     event->accept();
 }
 

@@ -23,6 +23,7 @@
 #include <string>
 
 #include "app/CommLog.h"
+#include "settings/Hooks.h"
 #include "settings/SettingsList.h"
 #include "shape/TrceCalc.h"
 
@@ -70,32 +71,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// What the window takes from its surroundings. Every empty member means the
-// real thing; tests replace what they need to drive.
-struct TFormHooks {
-    // The program file: the settings file, the help file and the version
-    // information are found from it. Empty: the running program.
-    std::string ProgramFile;
-    // Millisecond tick count (wraps at 2^32). Empty: a monotonic clock.
-    std::function<std::uint32_t()> TickCount;
-    // Local time of a log entry. Empty: the current local time.
-    std::function<QTime()> LocalTime;
-    // Opens the log file in the desktop's text viewer without waiting;
-    // returns whether it started. Empty: the desktop's default viewer.
-    std::function<bool(const QString& fileName)> OpenViewer;
-    // Folder for the temporary log file. Empty: the system's temp folder.
-    QString TempPath;
-    // Blocking pause of the window thread. Empty: a real sleep.
-    std::function<void(unsigned milliseconds)> Sleep;
-    // Runs the settings dialog modally and returns its result
-    // (QDialog::Accepted or Rejected). Empty: QDialog::exec.
-    std::function<int(TSettingsForm& dialog)> ShowSettingsModal;
-};
-
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm1(TFormHooks hooks = {}, QWidget* parent = nullptr);
+    explicit TForm1(THooks hooks = {}, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // --- Controls (owned by the window) ----------------------------------
@@ -171,7 +150,7 @@ public:
 
     // The file name the settings are kept in: the program file with ".dat".
     std::string SettingsFileName() const;
-    // The program file (Hooks.ProgramFile or the running program).
+    // The program file (FHooks.ProgramFile or the running program).
     const std::string& ProgramFileName() const { return FProgramFile; }
 
 protected:
@@ -196,7 +175,7 @@ private:
     std::uint32_t TickCount() const;
     QTime LocalTime() const;
 
-    TFormHooks FHooks;
+    THooks FHooks;
     std::string FProgramFile;
 
     // --- Conversation engine ------------------------------------------------

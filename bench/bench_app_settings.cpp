@@ -38,8 +38,9 @@ BENCHMARK(OpenSettingsDialog)->Unit(benchmark::kMillisecond);
 // The probes alone.
 void ListUsablePorts(benchmark::State& state) {
     TComPort port;
+    const THooks hooks;
     std::size_t found = 0;
-    for (auto _ : state) found = ListUsablePorts(port).size();
+    for (auto _ : state) found = ListUsablePorts(port, hooks).size();
     state.counters["ports"] = static_cast<double>(found);
 }
 BENCHMARK(ListUsablePorts)->Unit(benchmark::kMillisecond);

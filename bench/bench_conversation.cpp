@@ -192,7 +192,7 @@ int main(int argc, char** argv) {
             std::ofstream(root / "trevalon.dat", std::ios::binary)
                 << "Port=" << slaveName << "\r\nBaudRate=9600\r\nParity=None\r\nDataBits=8\r\n"
                 << "StopBits=1\r\n";
-            TFormHooks hooks;
+            THooks hooks;
             hooks.ProgramFile = (root / "trevalon").string();
             hooks.OpenViewer = [](const QString&) { return true; };
             hooks.TempPath = dir.path();

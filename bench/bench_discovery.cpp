@@ -18,9 +18,9 @@ void BuildCandidates(benchmark::State& state) {
     EnsureApplication();
     const TBenchPorts ports(static_cast<int>(state.range(0)), {"ttyACM0", "ttyUSB0"});
 
-    TComPort port;
+    TComPort port(ports.Hooks().ComPortHooks());
     std::size_t count = 0;
-    for (auto _ : state) count = BuildCandidates(port).size();
+    for (auto _ : state) count = BuildCandidates(port, ports.Hooks()).size();
     state.counters["candidates"] = static_cast<double>(count);
 }
 BENCHMARK(BuildCandidates)->Arg(0)->Arg(2)->Arg(8)->Unit(benchmark::kMillisecond);
@@ -30,8 +30,9 @@ BENCHMARK(BuildCandidates)->Arg(0)->Arg(2)->Arg(8)->Unit(benchmark::kMillisecond
 void BuildCandidatesThisMachine(benchmark::State& state) {
     EnsureApplication();
     TComPort port;
+    const THooks hooks;
     std::size_t count = 0;
-    for (auto _ : state) count = BuildCandidates(port).size();
+    for (auto _ : state) count = BuildCandidates(port, hooks).size();
     state.counters["candidates"] = static_cast<double>(count);
 }
 BENCHMARK(BuildCandidatesThisMachine)->Unit(benchmark::kMillisecond);

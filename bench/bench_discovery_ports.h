@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "serial/Comms.h"
+#include "settings/Hooks.h"
 
 // A pseudo-terminal pair standing for a free serial device.
 struct TPty {
@@ -52,19 +53,15 @@ public:
         }
         for (const std::string& device : usbDevices)
             (*names)[device] = FPtys.emplace_back(std::make_unique<TPty>())->Path;
-        FPreviousMapper =
-            SetComPathMapper([names](const std::string& port) { return names->at(port); });
-        FPreviousLister = SetUsbSerialLister([usbDevices] { return usbDevices; });
+        FHooks.ComPort.DevicePath = [names](const std::string& port) { return names->at(port); };
+        FHooks.UsbSerialDevices = [usbDevices] { return usbDevices; };
     }
-    ~TBenchPorts() {
-        SetUsbSerialLister(FPreviousLister);
-        SetComPathMapper(FPreviousMapper);
-    }
+    // For the dialog and the ports: these names, these USB devices.
+    const THooks& Hooks() const { return FHooks; }
     TBenchPorts(const TBenchPorts&) = delete;
     TBenchPorts& operator=(const TBenchPorts&) = delete;
 
 private:
     std::vector<std::unique_ptr<TPty>> FPtys;
-    TComPathMapper FPreviousMapper;
-    TUsbSerialLister FPreviousLister;
+    THooks FHooks;
 };

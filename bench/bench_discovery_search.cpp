@@ -23,26 +23,24 @@ void WholeSearchNoHost(benchmark::State& state) {
 
     QEventLoop loop;
     std::string outcome;
-    const TMessageBoxHook previousHook =
-        SetMessageBoxHook([&](QWidget*, const TMessageBoxInfo& box) {
-            if (box.Icon == QMessageBox::Question) return QMessageBox::Yes;
-            outcome = box.Text;
-            loop.quit();
-            return QMessageBox::Ok;
-        });
+    THooks hooks = ports.Hooks();
+    hooks.MessageBox = [&](QWidget*, const TMessageBoxInfo& box) {
+        if (box.Icon == QMessageBox::Question) return QMessageBox::Yes;
+        outcome = box.Text;
+        loop.quit();
+        return QMessageBox::Ok;
+    };
 
     TNameValueList settings;
     SetDefaultSettings(settings);
     for (auto _ : state) {
-        TSettingsForm dialog(settings);
+        TSettingsForm dialog(settings, hooks);
         dialog.BitBtn3Click();
         loop.exec();
     }
     state.counters["ports"] = free;
     state.counters["expected_ms"] = 4.0 * free * 3000.0;
     if (outcome != "Did not find host") state.SkipWithError(outcome.c_str());
-
-    SetMessageBoxHook(previousHook);
 }
 BENCHMARK(WholeSearchNoHost)
     ->Arg(1)

@@ -23,7 +23,7 @@ std::unique_ptr<TForm1> Form;
 TForm1& Window() {
     if (!Form) {
         Dir = std::make_unique<QTemporaryDir>();
-        TFormHooks hooks;
+        THooks hooks;
         hooks.ProgramFile = Dir->filePath(QStringLiteral("trevalon")).toStdString();
         hooks.OpenViewer = [](const QString&) { return true; };
         hooks.TempPath = Dir->path();

@@ -1,7 +1,8 @@
 // Serial port timings over a pseudo-terminal:
 //  - latency from a byte written on the far end to OnRxChar running on the
 //    owner's thread (smSynchronize, the program's setting);
-//  - CPU time used by an open, idle port.
+//  - CPU time used by an open, idle port, and by one whose device was
+//    unplugged (the far end closed: the device reports a hang-up forever).
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -58,8 +60,9 @@ double CpuSeconds() {
 void FarEndByteToOnRxChar(benchmark::State& state) {
     App();
     TPty pty;
-    SetComPathMapper([&](const std::string&) { return pty.Path; });
-    TComPort port;
+    TComPortHooks hooks;
+    hooks.DevicePath = [&](const std::string&) { return pty.Path; };
+    TComPort port(hooks);
     TClock::time_point arrived;
     bool got = false;
     port.OnRxChar = [&](TComPort* sender, int32_t inQue) {
@@ -80,7 +83,6 @@ void FarEndByteToOnRxChar(benchmark::State& state) {
         state.SetIterationTime(us / 1e6);
     }
     port.SetActive(false);
-    SetComPathMapper({});
     std::sort(micros.begin(), micros.end());
     if (!micros.empty()) {
         state.counters["median_us"] = micros[micros.size() / 2];
@@ -95,8 +97,9 @@ BENCHMARK(FarEndByteToOnRxChar)
 void IdleOpenPortCpu(benchmark::State& state) {
     App();
     TPty pty;
-    SetComPathMapper([&](const std::string&) { return pty.Path; });
-    TComPort port;
+    TComPortHooks hooks;
+    hooks.DevicePath = [&](const std::string&) { return pty.Path; };
+    TComPort port(hooks);
     port.OnRxChar = [](TComPort*, int32_t) {};
     port.SetActive(true);
     for (auto _ : state) {
@@ -108,9 +111,29 @@ void IdleOpenPortCpu(benchmark::State& state) {
         state.counters["cpu_ms_per_10s"] = (CpuSeconds() - before) * 1000;
     }
     port.SetActive(false);
-    SetComPathMapper({});
 }
 BENCHMARK(IdleOpenPortCpu)->Iterations(1)->Unit(benchmark::kSecond);
+
+// The event thread must stop watching a hung-up device rather than spin on it.
+void UnpluggedPortCpu(benchmark::State& state) {
+    App();
+    auto pty = std::make_unique<TPty>();
+    TComPortHooks hooks;
+    hooks.DevicePath = [path = pty->Path](const std::string&) { return path; };
+    TComPort port(hooks);
+    port.OnRxChar = [](TComPort*, int32_t) {};
+    port.SetActive(true);
+    pty.reset();  // unplugged
+    for (auto _ : state) {
+        const double before = CpuSeconds();
+        QEventLoop loop;
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        loop.exec();
+        state.counters["cpu_ms_per_10s"] = (CpuSeconds() - before) * 1000;
+    }
+    port.SetActive(false);
+}
+BENCHMARK(UnpluggedPortCpu)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 

@@ -1,21 +1,13 @@
-// Process-wide hooks of the serial layer: error report, device-name mapping,
-// USB serial device list.
+// Port names: the device path of a name and the USB serial device list.
 #include <dirent.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
-#include <mutex>
 #include <tuple>
 
 #include "serial/Comms.h"
 
 namespace {
-
-std::mutex HookMutex;
-TComErrorReport ErrorReport;
-TComPathMapper PathMapper;
-TUsbSerialLister UsbSerialLister;
 
 bool AllDigits(const std::string& s) {
     return !s.empty() &&
@@ -43,26 +35,7 @@ std::vector<std::string> ListUsbSerialDevices() {
 
 }  // namespace
 
-TComErrorReport SetComErrorReport(TComErrorReport report) {
-    std::lock_guard lock(HookMutex);
-    std::swap(ErrorReport, report);
-    return report;
-}
-
-void ReportComError(const std::string& message) {
-    TComErrorReport report;
-    {
-        std::lock_guard lock(HookMutex);
-        report = ErrorReport;
-    }
-    if (report) {
-        report(message);
-        return;
-    }
-    std::fprintf(stderr, "Serial port event handler failed: %s\n", message.c_str());
-}
-
-std::string DefaultComDevicePath(const std::string& port) {
+std::string ComDevicePath(const std::string& port) {
     if (!port.empty() && port[0] == '/') return port;
     // Windows treats COM names case-insensitively; so do we.
     if (port.size() > 3 && port.size() <= 6 && AllDigits(port.substr(3))) {
@@ -75,32 +48,6 @@ std::string DefaultComDevicePath(const std::string& port) {
     return "/dev/" + port;
 }
 
-std::string ComDevicePath(const std::string& port) {
-    TComPathMapper mapper;
-    {
-        std::lock_guard lock(HookMutex);
-        mapper = PathMapper;
-    }
-    return mapper ? mapper(port) : DefaultComDevicePath(port);
-}
-
-TComPathMapper SetComPathMapper(TComPathMapper mapper) {
-    std::lock_guard lock(HookMutex);
-    std::swap(PathMapper, mapper);
-    return mapper;
-}
-
 std::vector<std::string> EnumerateUsbSerialDevices() {
-    TUsbSerialLister lister;
-    {
-        std::lock_guard lock(HookMutex);
-        lister = UsbSerialLister;
-    }
-    return lister ? lister() : ListUsbSerialDevices();
-}
-
-TUsbSerialLister SetUsbSerialLister(TUsbSerialLister lister) {
-    std::lock_guard lock(HookMutex);
-    std::swap(UsbSerialLister, lister);
-    return lister;
+    return ListUsbSerialDevices();
 }

@@ -71,9 +71,9 @@ void TComThread::Deliver() {
             try {
                 FComPort.DispatchEvents(FEventMask);
             } catch (const std::exception& e) {
-                ReportComError(e.what());
+                FComPort.ReportHandlerError(e.what());
             } catch (...) {
-                ReportComError("Unknown exception in a serial port event handler");
+                FComPort.ReportHandlerError("Unknown exception in a serial port event handler");
             }
             break;
         case smSynchronize:

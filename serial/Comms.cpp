@@ -1,5 +1,7 @@
 #include "serial/Comms.h"
 
+#include <cstdio>
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
@@ -176,8 +178,8 @@ void TComTimeouts::SetWriteTotalConstant(int32_t value) {
 
 // --- TComPort: life and properties -----------------------------------------
 
-TComPort::TComPort(TComDeviceFactory deviceFactory)
-    : FDeviceFactory(std::move(deviceFactory)),
+TComPort::TComPort(TComPortHooks hooks)
+    : FHooks(std::move(hooks)),
       FOwnerContext(std::make_unique<TComOwnerContext>([this] { ServiceDelivery(); })),
       FDelivery(std::make_unique<TDelivery>()) {}
 
@@ -185,8 +187,15 @@ TComPort::~TComPort() {
     try {
         Close();
     } catch (const std::exception& e) {
-        ReportComError(e.what());
+        ReportHandlerError(e.what());
     }
+}
+
+void TComPort::ReportHandlerError(const std::string& message) const {
+    if (FHooks.ReportError)
+        FHooks.ReportError(message);
+    else
+        std::fprintf(stderr, "Serial port event handler failed: %s\n", message.c_str());
 }
 
 void TComPort::SetActive(bool value) {
@@ -281,8 +290,8 @@ void TComPort::Open() {
     // closing device's event thread still runs and must not lose its device.
     if (FClosing) throw EComPort("Unable to open " + FPort + ": the port is being closed");
     Close();
-    std::unique_ptr<TComDevice> device = FDeviceFactory ? FDeviceFactory() : NewPlatformComDevice();
-    if (int error = device->Open(FPort))
+    std::unique_ptr<TComDevice> device = FHooks.NewDevice ? FHooks.NewDevice() : NewPlatformComDevice();
+    if (int error = device->Open(FHooks.DevicePath ? FHooks.DevicePath(FPort) : FPort))
         throw EComPort("Unable to open " + FPort + ": " + device->ErrorText(error));
     FDevice = std::move(device);
     FActive = true;
@@ -369,9 +378,9 @@ void TComPort::ServiceDelivery() {
     try {
         DispatchEvents(mask);
     } catch (const std::exception& e) {
-        ReportComError(e.what());
+        ReportHandlerError(e.what());
     } catch (...) {
-        ReportComError("Unknown exception in a serial port event handler");
+        ReportHandlerError("Unknown exception in a serial port event handler");
     }
     {
         std::lock_guard lock(d.Mutex);

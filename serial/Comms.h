@@ -189,12 +189,24 @@ private:
     int32_t FWriteTotalConstant = 1000;
 };
 
-// Makes the device object a port talks through; tests pass a fake one.
-using TComDeviceFactory = std::function<std::unique_ptr<TComDevice>()>;
+// What a port takes from its surroundings, set once when it is made. Every
+// empty member means the real thing; tests pass pseudo-terminals or a fake
+// device through them.
+struct TComPortHooks {
+    // Makes the device object the port talks through. Empty: the platform's.
+    std::function<std::unique_ptr<TComDevice>()> NewDevice;
+    // The name the device opens for a port name (a pseudo-terminal's path,
+    // say). Empty: the port name itself, mapped as ComDevicePath says.
+    std::function<std::string(const std::string& port)> DevicePath;
+    // Reports an exception that an event handler raised during a delivery;
+    // the event thread keeps running. Called on the thread that ran the
+    // handler (the owner's thread, except with smNone). Empty: standard error.
+    std::function<void(const std::string& message)> ReportError;
+};
 
 class TComPort {
 public:
-    explicit TComPort(TComDeviceFactory deviceFactory = {});
+    explicit TComPort(TComPortHooks hooks = {});
     ~TComPort();  // closes the port
     TComPort(const TComPort&) = delete;
     TComPort& operator=(const TComPort&) = delete;
@@ -264,8 +276,9 @@ private:
     void StopThread();
     void ServiceDelivery();
     std::string SystemText(int code) const;
+    void ReportHandlerError(const std::string& message) const;
 
-    TComDeviceFactory FDeviceFactory;
+    TComPortHooks FHooks;
     std::unique_ptr<TComDevice> FDevice;  // the handle: open while FActive
     bool FActive = false;
     int32_t FBaudRate = 9600;
@@ -293,29 +306,14 @@ private:
     std::unique_ptr<TDelivery> FDelivery;
 };
 
-// --- Process-wide hooks -----------------------------------------------------
+// --- Port names ---------------------------------------------------------------
 
-// Reports an exception that an event handler raised during a delivery; the
-// event thread keeps running. Called on the thread that ran the handler (the
-// owner's thread, except with smNone). The default writes the message to
-// standard error. Returns the previous report; an empty one restores the default.
-using TComErrorReport = std::function<void(const std::string& message)>;
-TComErrorReport SetComErrorReport(TComErrorReport report);
-void ReportComError(const std::string& message);
-
-// Maps a port name to the device path the POSIX device opens: "COMn" ->
-// /dev/ttyS(n-1), a name starting with '/' as it is, anything else -> /dev/ +
-// name. Tests redirect names to pseudo-terminals with SetComPathMapper (for
-// example "COM5" -> the slave of a pty pair); the mapper returns the path to
-// open. Returns the previous mapper; an empty one restores the default.
-using TComPathMapper = std::function<std::string(const std::string& port)>;
-std::string DefaultComDevicePath(const std::string& port);
+// The device path the POSIX device opens for a port name: "COMn" (any case)
+// -> /dev/ttyS(n-1), a name starting with '/' as it is, anything else ->
+// /dev/ + name.
 std::string ComDevicePath(const std::string& port);
-TComPathMapper SetComPathMapper(TComPathMapper mapper);
 
 // Names of the USB serial devices present (ttyUSB*, ttyACM*, without "/dev/",
 // in natural order): port names the port list and the host search add after
-// COM1..COM99. Tests replace the lister; an empty one restores the default.
-using TUsbSerialLister = std::function<std::vector<std::string>()>;
+// COM1..COM99.
 std::vector<std::string> EnumerateUsbSerialDevices();
-TUsbSerialLister SetUsbSerialLister(TUsbSerialLister lister);

@@ -5,37 +5,15 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <charconv>
-#include <utility>
 
 #include "oma/OMAMach.h"
 #include "oma/ReplyMatcher.h"
 #include "serial/Comms.h"
 #include "settings/Settings.h"
 
-namespace {
-
-QString Latin1(std::string_view text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QMessageBox::StandardButton ExecMessageBox(QWidget* owner, const TMessageBoxInfo& info) {
-    QString text = Latin1(info.Text);
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QMessageBox box(info.Icon, Latin1(info.Caption), text, info.Buttons, owner);
-    if (info.DefaultButton != QMessageBox::NoButton) box.setDefaultButton(info.DefaultButton);
-    return static_cast<QMessageBox::StandardButton>(box.exec());
-}
-
-TMessageBoxHook& CurrentHook() {
-    static TMessageBoxHook hook = ExecMessageBox;
-    return hook;
-}
-
-}  // namespace
-
-std::vector<std::string> BuildCandidates(TComPort& port) {
+std::vector<std::string> BuildCandidates(TComPort& port, const THooks& hooks) {
     std::vector<std::string> candidates;
-    for (const std::string& name : ListUsablePorts(port))
+    for (const std::string& name : ListUsablePorts(port, hooks))
         for (std::int32_t rate : FindBaudRates)
             candidates.push_back(name + "|" + std::to_string(rate));
     return candidates;
@@ -61,18 +39,6 @@ const std::string& FindHostRequest() {
 bool IsHostAnswer(std::string_view reply) {
     TReplyMatcher matcher;  // a fresh matcher for every look at the reply
     return matcher.Match("ANS\\s*=\\s*INI", reply);
-}
-
-QMessageBox::StandardButton ShowMessageBox(QWidget* owner, const TMessageBoxInfo& box) {
-    // A copy: the hook may replace itself while it runs.
-    const TMessageBoxHook hook = CurrentHook();
-    return hook(owner, box);
-}
-
-TMessageBoxHook SetMessageBoxHook(TMessageBoxHook hook) {
-    TMessageBoxHook previous = std::move(CurrentHook());
-    CurrentHook() = hook ? std::move(hook) : TMessageBoxHook(ExecMessageBox);
-    return previous;
 }
 
 TFindPortForm::TFindPortForm(QWidget* owner, unsigned search) : QDialog(owner), FSearch(search) {

@@ -2,14 +2,11 @@
 
 // FindPort: the host search of the settings dialog. TFindPortForm is the small
 // progress window shown while a search runs; the functions below are the
-// search's pure parts (candidates, request, answer) and the message boxes it
-// reports through, which tests replace.
+// search's pure parts (candidates, request, answer).
 
 #include <QDialog>
 #include <QEvent>
-#include <QMessageBox>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +15,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class TComPort;
+struct THooks;
 
 // Messages posted to the settings dialog during a search.
 inline constexpr QEvent::Type WM_FINDNEXT = static_cast<QEvent::Type>(QEvent::User + 1);
@@ -45,8 +43,8 @@ private:
 inline constexpr std::int32_t FindBaudRates[] = {9600, 19200, 38400, 57600};
 
 // "name|rate" for every port Port can open now (COM1..COM99, then the USB
-// serial devices) and every rate of FindBaudRates. Port is left closed.
-std::vector<std::string> BuildCandidates(TComPort& port);
+// serial devices Hooks lists) and every rate of FindBaudRates. Port is left closed.
+std::vector<std::string> BuildCandidates(TComPort& port, const THooks& hooks);
 
 struct TCandidate {
     std::string Port;
@@ -62,28 +60,6 @@ const std::string& FindHostRequest();
 
 // Whether Reply holds the host's answer "ANS\s*=\s*INI" anywhere.
 bool IsHostAnswer(std::string_view reply);
-
-// --- Message boxes ----------------------------------------------------------
-
-// A message box as the program asks for it. Text is single-byte; each CR
-// shows as a line break.
-struct TMessageBoxInfo {
-    std::string Text;
-    std::string Caption;
-    QMessageBox::Icon Icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons Buttons = QMessageBox::Ok;
-    QMessageBox::StandardButton DefaultButton = QMessageBox::NoButton;
-};
-
-// Shows Box modally over Owner and returns the button pressed, through the
-// current hook (a real message box by default).
-QMessageBox::StandardButton ShowMessageBox(QWidget* owner, const TMessageBoxInfo& box);
-
-// Replaces how message boxes are shown (tests answer them without a modal
-// loop); returns the previous hook. An empty one restores the real box.
-using TMessageBoxHook =
-    std::function<QMessageBox::StandardButton(QWidget* owner, const TMessageBoxInfo& box)>;
-TMessageBoxHook SetMessageBoxHook(TMessageBoxHook hook);
 
 // --- The progress window ----------------------------------------------------
 

@@ -1,6 +1,7 @@
 #include "settings/Settings.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -53,20 +54,20 @@ QComboBox* ComboBox(QWidget* parent, QRect geometry, bool editable, const QStrin
 
 }  // namespace
 
-std::vector<std::string> ListUsablePorts(TComPort& port) {
+std::vector<std::string> ListUsablePorts(TComPort& port, const THooks& hooks) {
     std::vector<std::string> names;
     for (int n = FirstComNumber; n <= LastComNumber; ++n) {
         std::string name = "COM" + std::to_string(n);
         if (CanOpen(port, name)) names.push_back(std::move(name));
     }
-    for (std::string& name : EnumerateUsbSerialDevices())
+    for (std::string& name : hooks.ListUsbSerialDevices())
         if (CanOpen(port, name)) names.push_back(std::move(name));
     return names;
 }
 
-TSettingsForm::TSettingsForm(TNameValueList& settings, QWidget* parent)
-    : QDialog(parent), FSettings(settings) {
-    ComPort1 = std::make_unique<TComPort>();
+TSettingsForm::TSettingsForm(TNameValueList& settings, THooks hooks, QWidget* parent)
+    : QDialog(parent), FSettings(settings), FHooks(std::move(hooks)) {
+    ComPort1 = std::make_unique<TComPort>(FHooks.ComPortHooks());
     ComPort1->OnRxChar = [this](TComPort*, std::int32_t inQue) { ComPort1RxChar(inQue); };
     CreateControls();
     FormCreate();
@@ -132,7 +133,7 @@ void TSettingsForm::CreateControls() {
 
 void TSettingsForm::FormCreate() {
     COMPortComboBox->clear();
-    for (const std::string& name : ListUsablePorts(*ComPort1))
+    for (const std::string& name : ListUsablePorts(*ComPort1, FHooks))
         COMPortComboBox->addItem(Latin1(name));
 
     COMPortComboBox->setEditText(Latin1(FSettings.Value("Port")));
@@ -167,11 +168,11 @@ void TSettingsForm::BitBtn3Click() {
         "This will attempt to find the host\ron all available serial ports at all\r"
         "available baud rates.\r\rContinue?",
         "Confirm...", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No};
-    if (ShowMessageBox(this, confirm) != QMessageBox::Yes) return;
+    if (FHooks.ShowMessageBox(this, confirm) != QMessageBox::Yes) return;
 
     // One search at a time: the button stays off until this one ends.
     BitBtn3->setEnabled(false);
-    FCandidates = BuildCandidates(*ComPort1);
+    FCandidates = BuildCandidates(*ComPort1, FHooks);
     ComPort1->SetDataBits(8);
     ComPort1->Parity().SetBits(prNone);
     ComPort1->SetStopBits(sbOneStopBit);
@@ -239,7 +240,7 @@ void TSettingsForm::WMFindNext() {
         // Without a request there is nothing to wait for: the search waits
         // for the operator's Cancel.
         FFindState = fsStalled;
-        ReportComError(e.what());
+        FHooks.Report(std::string(e.what()));
         return;
     }
     FFindState = fsWaiting;
@@ -286,7 +287,7 @@ void TSettingsForm::WMHostFound() {
     SelectItem(StopBitsComboBox, "1");
     // The untried candidates stay until the next search clears them.
     EndSearch();
-    ShowMessageBox(this, {"Found host on " + port, "Success!", QMessageBox::Information,
+    FHooks.ShowMessageBox(this, {"Found host on " + port, "Success!", QMessageBox::Information,
                           QMessageBox::Ok, QMessageBox::Ok});
 }
 
@@ -306,7 +307,7 @@ void TSettingsForm::WMFindDone(int outcome) {
             box = {"Unable to access " + FFailedPort, "Problem...", QMessageBox::Critical};
             break;
     }
-    ShowMessageBox(this, box);
+    FHooks.ShowMessageBox(this, box);
 }
 
 // Back to idle: no timer, no progress window, the button usable again. The
@@ -324,7 +325,7 @@ void TSettingsForm::CloseSearchPort() {
     try {
         ComPort1->SetActive(false);
     } catch (const std::exception& e) {
-        ReportComError(e.what());
+        FHooks.Report(std::string(e.what()));
     }
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "settings/FindPort.h"
+#include "settings/Hooks.h"
 #include "settings/SettingsList.h"
 
 class QCheckBox;
@@ -23,14 +24,14 @@ class QTimer;
 class TComPort;
 
 // The names of the ports Port can open right now, in probing order: COM1 to
-// COM99, then the USB serial devices present. Port is left closed; a port
+// COM99, then the USB serial devices Hooks lists. Port is left closed; a port
 // that cannot be opened (missing, or held by another program) is left out.
-std::vector<std::string> ListUsablePorts(TComPort& port);
+std::vector<std::string> ListUsablePorts(TComPort& port, const THooks& hooks);
 
 class TSettingsForm : public QDialog {
     Q_OBJECT
 public:
-    TSettingsForm(TNameValueList& settings, QWidget* parent = nullptr);
+    TSettingsForm(TNameValueList& settings, THooks hooks = {}, QWidget* parent = nullptr);
     ~TSettingsForm() override;
 
     QLabel* Label1 = nullptr;
@@ -75,6 +76,7 @@ protected:
 private:
     void CreateControls();
     TNameValueList& FSettings;
+    THooks FHooks;
 
     // Where the search stands. Each handler acts only in the states it
     // belongs to, so a late tick, message or answer cannot restart or end a

@@ -1,6 +1,7 @@
 // A main window on a pseudo-terminal whose far end the test plays, with the
-// clock, the log viewer, the settings dialog and the error report in the
-// test's hands.
+// clock, the log viewer, the settings dialog, the error report and every
+// serial port name in the test's hands: a port name the test did not map
+// opens nothing.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -24,6 +25,7 @@
 
 #include "app/CommLog.h"
 #include "app/ErrorReport.h"
+#include "settings/Hooks.h"
 #include "app/StatusBar.h"
 #include "app/Unit1.h"
 #include "serial/Comms.h"
@@ -35,7 +37,10 @@ inline void EnsureApplication() {
     static int argc = 1;
     static char name[] = "test_app";
     static char* argv[] = {name, nullptr};
-    new TApplication(argc, argv);  // lives for the test program
+    // Lives for the test program. A failure no window handled is a fault.
+    new TApplication(argc, argv, [](const QString& message) {
+        ADD_FAILURE() << "unhandled failure: " << message.toStdString();
+    });
 }
 
 // Reaches the window's private state.
@@ -55,6 +60,7 @@ struct TForm1Probe {
     static std::string& PointCount(TForm1& f) { return f.FPointCount; }
     static std::string& StoreInitReply(TForm1& f) { return f.FStoreInitReply; }
     static std::function<void(unsigned)>& Sleep(TForm1& f) { return f.FHooks.Sleep; }
+    static THooks& Hooks(TForm1& f) { return f.FHooks; }
     static TForm1::TStepHandler& Step(TForm1& f, int state) {
         return f.FStepTable[static_cast<std::size_t>(state)];
     }
@@ -88,20 +94,14 @@ inline bool WriteFileBytes(const QString& name, const std::string& bytes) {
 
 class TFormFixture : public ::testing::Test {
 protected:
-    TFormFixture() : FNames({}) { EnsureApplication(); }
+    TFormFixture() { EnsureApplication(); }
 
     void SetUp() override {
         ASSERT_TRUE(FDir.isValid());
         FNames.Add("COM5", FHost.SlavePath());
-        FPreviousReport = SetErrorReport([this](const std::string& m) { FErrors.push_back(m); });
-        FPreviousLister = SetUsbSerialLister([] { return std::vector<std::string>{}; });
     }
 
-    void TearDown() override {
-        FForm.reset();
-        SetErrorReport(FPreviousReport);
-        SetUsbSerialLister(FPreviousLister);
-    }
+    void TearDown() override { FForm.reset(); }
 
     QString ProgramFile() const { return FDir.filePath(QStringLiteral("trevalon")); }
     QString SettingsFile() const { return FDir.filePath(QStringLiteral("trevalon.dat")); }
@@ -111,8 +111,11 @@ protected:
     }
 
     // Creates the window and lets it run until its posted messages are handled.
-    void Create() {
-        TFormHooks hooks;
+    void Create() { FForm = std::make_unique<TForm1>(Hooks()); Settle(); }
+
+    // The window's surroundings as this fixture plays them.
+    THooks Hooks() {
+        THooks hooks;
         hooks.ProgramFile = ProgramFile().toStdString();
         hooks.TickCount = [this] { return FTick; };
         hooks.LocalTime = [] { return QTime(14, 3, 27, 45); };
@@ -123,8 +126,17 @@ protected:
         hooks.TempPath = FTempPath.isEmpty() ? FDir.path() : FTempPath;
         hooks.Sleep = [](unsigned) {};
         hooks.ShowSettingsModal = [this](TSettingsForm& dialog) { return FRunDialog(dialog); };
-        FForm = std::make_unique<TForm1>(std::move(hooks));
-        Settle();
+        hooks.ReportError = [this](const QString& m) { FErrors.push_back(m.toStdString()); };
+        hooks.MessageBox = [this](QWidget*, const TMessageBoxInfo& box) {
+            FBoxes.push_back(box);
+            return QMessageBox::No;
+        };
+        hooks.ComPort.DevicePath = [this](const std::string& port) {
+            FPortsAsked.push_back(port);
+            return FNames.DevicePath(port);
+        };
+        hooks.UsbSerialDevices = [] { return std::vector<std::string>{}; };
+        return hooks;
     }
 
     // Handles everything already queued (posted messages, port deliveries).
@@ -156,6 +168,6 @@ protected:
     QString FTempPath;
     std::vector<std::string> FErrors;
     std::function<int(TSettingsForm&)> FRunDialog = [](TSettingsForm&) { return 0; };
-    TErrorReport FPreviousReport;
-    TUsbSerialLister FPreviousLister;
+    std::vector<TMessageBoxInfo> FBoxes;
+    std::vector<std::string> FPortsAsked;  // every port name a port of the window opened
 };

@@ -116,7 +116,7 @@ TEST_F(TStartupTest, PortThatCannotBeOpenedShowsTheComponentsMessage) {
 }
 
 TEST_F(TStartupTest, HeldPortShowsTheComponentsMessage) {
-    TComPort holder;
+    TComPort holder(FNames.PortHooks());
     holder.SetPort("COM5");
     holder.SetActive(true);
     WriteSettings(PortSettings);
@@ -162,6 +162,24 @@ TEST_F(TStartupTest, CancelReopensThePortWithTheSameSettings) {
     EXPECT_TRUE(FForm->COMPort->Active());
     EXPECT_TRUE(Received().Radii.empty());
     EXPECT_EQ(ReadFileBytes(SettingsFile()), PortSettings);
+}
+
+// The dialog's port list opens every name through the window's own port hooks,
+// so what each probe reaches is decided there (here: pseudo-terminals, or
+// nothing), never the machine's own serial devices.
+TEST_F(TStartupTest, SettingsDialogProbesOnlyThroughTheWindowsPortHooks) {
+    TPtyHost com3;
+    FNames.Add("COM3", com3.SlavePath());
+    Create();
+    FPortsAsked.clear();
+    AnswerOk();
+    PressSettings();
+    ASSERT_EQ(FDialogRuns, 1);
+    std::vector<std::string> probes;
+    for (int n = 1; n <= 99; ++n) probes.push_back("COM" + std::to_string(n));
+    ASSERT_GE(FPortsAsked.size(), probes.size());
+    EXPECT_EQ(std::vector<std::string>(FPortsAsked.begin(), FPortsAsked.begin() + 99), probes);
+    EXPECT_EQ(FShownPorts, QStringList({"COM3", "COM5"}));
 }
 
 TEST_F(TStartupTest, FirstStartThenOkWritesTheSixLines) {

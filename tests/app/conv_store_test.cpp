@@ -219,7 +219,7 @@ TEST_F(TStoreTest, DBLFieldThatIsNoNumberEndsTheStore) {
         Answer("ANS=INI\rSTATUS=0\r");
         Answer("ANS=INI\rSTATUS=0\rDEF=8\rTRCFMT=1;512;E;B\r");
         FHost.Write(Ack + BuildPacket("ANS=8\rSTATUS=0\r"));
-        ProcessEventsUntil([&] { return TForm1Probe::State(*FForm) == cvIdle; });
+        EXPECT_TRUE(ProcessEventsUntil([&] { return TForm1Probe::State(*FForm) == cvIdle; }));
         return FHost.ReadAvailable();
     }();
     EXPECT_EQ(upload, Ack);

@@ -2,7 +2,6 @@
 
 #include <QImage>
 #include <cmath>
-#include <optional>
 #include <string>
 
 #include "app/Presets.h"
@@ -243,30 +242,44 @@ TEST_F(TDisplayTest, ABadGroupFailsWithTheConversionMessage) {
 }
 
 #ifdef TREVALON_TEST_XINUSE
-// Which register state components are in use (not in their initial state),
-// or nothing where the processor cannot say.
-std::optional<unsigned> StateInUse() {
+// Whether XGETBV with ECX = 1 tells which register state components are in
+// use (not in their initial state), and the system saves the AVX state.
+bool CanSeeUpperState() {
     unsigned a = 0, b = 0, c = 0, d = 0;
-    if (__get_cpuid_max(0, nullptr) < 0xd) return std::nullopt;
+    if (__get_cpuid_max(0, nullptr) < 0xd) return false;
     __cpuid_count(0xd, 1, a, b, c, d);
-    if ((a & 4u) == 0) return std::nullopt;  // no XGETBV with ECX = 1
+    if ((a & 4u) == 0) return false;
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx") != 0;
+}
+
+// Bit 2 of XINUSE: the upper halves of YMM0-15 are in use. With Dirty, an
+// AVX instruction first puts all ones into YMM0, in the same asm statement,
+// so nothing compiled in between can clear them.
+bool UpperStateInUse(bool dirty) {
     unsigned lo = 0, hi = 0;
-    asm volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(1));
-    return lo;
+    if (dirty)
+        asm volatile("vxorps %%ymm0, %%ymm0, %%ymm0\n\tvcmpeqps %%ymm0, %%ymm0, %%ymm0\n\txgetbv"
+                     : "=a"(lo), "=d"(hi)
+                     : "c"(1)
+                     : "xmm0");
+    else
+        asm volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(1));
+    return (lo & 4u) != 0;
 }
 #endif
 
 // Qt's fill leaves the upper halves of the vector registers in use, which
 // makes the plain floating point of the shape code several times slower; the
-// display clears them before its own arithmetic.
+// display clears them before its own arithmetic. The test makes them dirty
+// itself and proves that they were before it checks that they are clear.
 TEST_F(TDisplayTest, UpperVectorStateIsClearedAfterPainting) {
 #ifdef TREVALON_TEST_XINUSE
-    if (!StateInUse()) GTEST_SKIP() << "the processor does not report its register state";
-    QImage image = BlankShapeImage();
-    image.fill(QColor(1, 2, 3));
+    if (!CanSeeUpperState()) GTEST_SKIP() << "the processor does not report its register state";
+    ClearUpperVectorState();  // binds the symbol, so the call below runs nothing else first
+    ASSERT_TRUE(UpperStateInUse(true)) << "the upper halves could not be made dirty";
     ClearUpperVectorState();
-    const unsigned inUse = *StateInUse();
-    EXPECT_EQ(inUse & 4u, 0u) << std::hex << inUse;  // bit 2: the upper halves of YMM0-15
+    EXPECT_FALSE(UpperStateInUse(false));
 #else
     GTEST_SKIP() << "not an x86 build";
 #endif

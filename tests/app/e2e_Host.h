@@ -68,15 +68,26 @@ protected:
 
     std::filesystem::path HostLog() const { return FJobs.parent_path() / "host.log"; }
 
+    // Ends the simulator and checks that it ended cleanly: a sanitizer report
+    // in the simulator, or a crash, fails the test.
     void StopHost() {
         if (FPid <= 0) return;
         kill(FPid, SIGTERM);
         int status = 0;
-        if (!ProcessEventsUntil([&] { return waitpid(FPid, &status, WNOHANG) == FPid; }, 5s)) {
+        const bool ended =
+            ProcessEventsUntil([&] { return waitpid(FPid, &status, WNOHANG) == FPid; }, 10s);
+        if (!ended) {
             kill(FPid, SIGKILL);
             waitpid(FPid, &status, 0);
         }
         FPid = -1;
+        EXPECT_TRUE(ended) << "trevalon-host did not end on SIGTERM";
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << "trevalon-host ended with "
+            << (WIFEXITED(status) ? "exit code " + std::to_string(WEXITSTATUS(status))
+                                  : "signal " + std::to_string(WTERMSIG(status)))
+            << "\n"
+            << FileText(HostLog());
     }
 
     // Runs one conversation from its starting command to its end.

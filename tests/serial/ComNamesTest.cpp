@@ -1,4 +1,4 @@
-// Port names to device paths, the USB device list and their test hooks.
+// Port names to device paths, the USB device list and a port's own name hook.
 #include <gtest/gtest.h>
 
 #include "serial/Comms.h"
@@ -22,28 +22,34 @@ TEST(ComNames, PortNamesMapToDevicePaths) {
     };
     for (const auto& [Port, Path] : cases) {
         SCOPED_TRACE(Port);
-        EXPECT_EQ(DefaultComDevicePath(Port), Path);
         EXPECT_EQ(ComDevicePath(Port), Path);
     }
 }
 
-TEST(ComNames, AMapperRedirectsNamesUntilRestored) {
-    TComPathMapper previous =
-        SetComPathMapper([](const std::string& port) { return "/tmp/fake-" + port; });
-    EXPECT_EQ(ComDevicePath("COM5"), "/tmp/fake-COM5");
-    EXPECT_EQ(DefaultComDevicePath("COM5"), "/dev/ttyS4");
-    SetComPathMapper(previous);
+// A port's DevicePath hook decides what its device opens; other ports, made
+// without it, are not affected.
+TEST(ComNames, APortsDevicePathHookRedirectsOnlyThatPort) {
+    std::vector<std::string> asked;
+    TComPortHooks hooks;
+    hooks.DevicePath = [&](const std::string& port) {
+        asked.push_back(port);
+        return "/nonexistent/fake-" + port;
+    };
+    TComPort mapped(hooks);
+    mapped.SetPort("COM5");
+    try {
+        mapped.SetActive(true);
+        FAIL();
+    } catch (const EComPort& e) {
+        EXPECT_STREQ(e.what(), "Unable to open COM5: No such file or directory");
+    }
+    EXPECT_EQ(asked, std::vector<std::string>{"COM5"});
     EXPECT_EQ(ComDevicePath("COM5"), "/dev/ttyS4");
 }
 
-TEST(ComNames, UsbSerialListCanBeReplaced) {
+TEST(ComNames, UsbSerialListNamesOnlyUsbDevices) {
     for (const std::string& name : EnumerateUsbSerialDevices())
         EXPECT_TRUE(name.rfind("ttyUSB", 0) == 0 || name.rfind("ttyACM", 0) == 0) << name;
-    TUsbSerialLister previous = SetUsbSerialLister([] {
-        return std::vector<std::string>{"ttyUSB0", "ttyACM0"};
-    });
-    EXPECT_EQ(EnumerateUsbSerialDevices(), (std::vector<std::string>{"ttyUSB0", "ttyACM0"}));
-    SetUsbSerialLister(previous);
 }
 
 TEST(ComNames, UnknownOpenFailureTextUsesTheSystemsWords) {

@@ -418,26 +418,16 @@ TEST_F(TComPortLogic, UnassignedHandlersAreSkipped) {
     int rxFlags = 0;
     FPort.OnRxFlag = [&](TComPort*) { ++rxFlags; };
     FState->InputCountError = 1;  // InputCount is asked only for an assigned OnRxChar
-    std::vector<std::string> reports;
-    TComErrorReport previous =
-        SetComErrorReport([&](const std::string& m) { reports.push_back(m); });
     FPort.SetActive(true);
     FState->Post(EV_RXCHAR | EV_RXFLAG);
     EXPECT_TRUE(ProcessEventsUntil([&] { return rxFlags == 1; }));
     FPort.SetActive(false);
-    SetComErrorReport(previous);
-    EXPECT_TRUE(reports.empty());
+    EXPECT_TRUE(FState->TakeReports().empty());
 }
 
 TEST_F(TComPortLogic, AThrowingHandlerIsReportedAndDeliveriesGoOn) {
     for (TSyncMethod method : {smSynchronize, smNone}) {
         SCOPED_TRACE(static_cast<int>(method));
-        std::mutex mutex;
-        std::vector<std::string> reports;
-        TComErrorReport previous = SetComErrorReport([&](const std::string& m) {
-            std::lock_guard lock(mutex);
-            reports.push_back(m);
-        });
         std::atomic<int> calls{0};
         FPort.OnRxChar = [&](TComPort*, int32_t) {
             if (++calls == 1) throw EComPort("handler broke");
@@ -448,8 +438,7 @@ TEST_F(TComPortLogic, AThrowingHandlerIsReportedAndDeliveriesGoOn) {
         FState->Post(EV_RXCHAR);
         EXPECT_TRUE(ProcessEventsUntil([&] { return calls == 2; }));
         FPort.SetActive(false);
-        SetComErrorReport(previous);
-        EXPECT_EQ(reports, std::vector<std::string>{"handler broke"});
+        EXPECT_EQ(FState->TakeReports(), std::vector<std::string>{"handler broke"});
     }
 }
 
@@ -465,7 +454,7 @@ TEST_F(TComPortLogic, CloseCarriesOutADeliveryAlreadyRequested) {
         FPort.SetActive(true);
         FState->Post(EV_RXCHAR);
         // Wait (without running the event loop) until the thread has asked.
-        FState->WaitUntilTaken(5s);
+        ASSERT_TRUE(FState->WaitUntilTaken(5s));
         FPort.SetActive(false);  // must not wait for an event loop that is not running
     }
     EXPECT_LE(deliveries, 20);
@@ -494,9 +483,6 @@ TEST_F(TComPortLogic, AHandlerMayCloseThePortItIsCalledFor) {
 // rather than swap the device under its still running event thread.
 TEST_F(TComPortLogic, AHandlerRunDuringCloseCannotReopenThePort) {
     TWatchdog watchdog(std::chrono::seconds(60));
-    std::vector<std::string> reports;
-    TComErrorReport previous =
-        SetComErrorReport([&](const std::string& m) { reports.push_back(m); });
     int deliveries = 0;
     FPort.OnRxChar = [&](TComPort* sender, int32_t) {
         ++deliveries;
@@ -506,11 +492,11 @@ TEST_F(TComPortLogic, AHandlerRunDuringCloseCannotReopenThePort) {
         FPort.SetActive(true);
         FState->Post(EV_RXCHAR);
         // Without the event loop running, the delivery can only run in Close.
-        FState->WaitUntilTaken(5s);
+        ASSERT_TRUE(FState->WaitUntilTaken(5s));
         FPort.SetActive(false);
         EXPECT_FALSE(FPort.Active());
     }
-    SetComErrorReport(previous);
+    const std::vector<std::string> reports = FState->TakeReports();
     EXPECT_GE(deliveries, 1);
     EXPECT_EQ(reports.size(), static_cast<size_t>(deliveries));
     for (const std::string& report : reports)

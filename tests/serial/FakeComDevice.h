@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "serial/ComDevice.h"
@@ -19,6 +20,7 @@ struct TFakeComState {
     std::condition_variable EventsChanged;
     std::deque<uint32_t> Events;  // masks WaitEvent returns, oldest first
     std::vector<std::string> Calls;
+    std::vector<std::string> Reports;  // handler failures the port reported
 
     std::string OpenedPort;
     TComLineSettings Line;
@@ -52,6 +54,14 @@ struct TFakeComState {
     bool WaitUntilTaken(std::chrono::milliseconds timeout) {
         std::unique_lock lock(Mutex);
         return EventsChanged.wait_for(lock, timeout, [&] { return Events.empty(); });
+    }
+    void Report(std::string message) {
+        std::lock_guard lock(Mutex);
+        Reports.push_back(std::move(message));
+    }
+    std::vector<std::string> TakeReports() {
+        std::lock_guard lock(Mutex);
+        return std::exchange(Reports, {});
     }
     void Log(std::string call) {
         std::lock_guard lock(Mutex);
@@ -167,6 +177,10 @@ private:
     std::shared_ptr<TFakeComState> FS;
 };
 
-inline TComDeviceFactory FakeFactory(const std::shared_ptr<TFakeComState>& state) {
-    return [state] { return std::make_unique<TFakeComDevice>(state); };
+// A port's hooks for the fake device; handler failures go to State's Reports.
+inline TComPortHooks FakeFactory(const std::shared_ptr<TFakeComState>& state) {
+    TComPortHooks hooks;
+    hooks.NewDevice = [state] { return std::make_unique<TFakeComDevice>(state); };
+    hooks.ReportError = [state](const std::string& message) { state->Report(message); };
+    return hooks;
 }

@@ -28,7 +28,7 @@ QStringList Items(QComboBox* box) {
 }
 
 TEST_F(TSettingsDialogTest, ControlsAndCaptions) {
-    TSettingsForm dialog(FSettings);
+    TSettingsForm dialog(FSettings, Hooks());
     EXPECT_EQ(dialog.windowTitle(), "Settings");
     EXPECT_EQ(dialog.width(), 260);
     EXPECT_EQ(dialog.objectName(), "SettingsForm");
@@ -59,7 +59,7 @@ TEST_F(TSettingsDialogTest, OpensCentredOnTheScreenNotOverItsOwner) {
     QWidget owner;
     owner.setGeometry(10, 10, 120, 90);
     owner.show();
-    TSettingsForm dialog(FSettings, &owner);
+    TSettingsForm dialog(FSettings, Hooks(), &owner);
     dialog.show();
     const QRect screen = dialog.screen()->availableGeometry();
     EXPECT_LE((dialog.frameGeometry().center() - screen.center()).manhattanLength(), 1);
@@ -67,7 +67,7 @@ TEST_F(TSettingsDialogTest, OpensCentredOnTheScreenNotOverItsOwner) {
 
 TEST_F(TSettingsDialogTest, ShowsTheDefaultsOfAFirstStart) {
     SetDefaultSettings(FSettings);
-    TSettingsForm dialog(FSettings);
+    TSettingsForm dialog(FSettings, Hooks());
     EXPECT_EQ(dialog.COMPortComboBox->currentText(), "");
     EXPECT_EQ(dialog.BaudRateComboBox->currentText(), "9600");
     EXPECT_EQ(dialog.ParityComboBox->currentText(), "None");
@@ -81,7 +81,7 @@ TEST_F(TSettingsDialogTest, SelectsWithoutCaseAndShowsFreeText) {
     FSettings.SetText(
         "port=COM12\r\nBaudRate=115200\r\nParity=even\r\nDataBits=9\r\nStopBits=1.5\r\n"
         "TracerMode=no init\r\nPauseMode=y\r\n");
-    TSettingsForm dialog(FSettings);
+    TSettingsForm dialog(FSettings, Hooks());
     EXPECT_EQ(dialog.COMPortComboBox->currentText(), "COM12");
     EXPECT_EQ(dialog.BaudRateComboBox->currentText(), "115200");
     EXPECT_EQ(dialog.ParityComboBox->currentText(), "Even");
@@ -93,7 +93,7 @@ TEST_F(TSettingsDialogTest, SelectsWithoutCaseAndShowsFreeText) {
 
 TEST_F(TSettingsDialogTest, OkWritesTheShownValuesAndRemovesEmptyOnes) {
     FSettings.SetText("Points=512\r\nPort=COM1\r\nTracerMode=Fast\r\nDataBits=9\r\n");
-    TSettingsForm dialog(FSettings);
+    TSettingsForm dialog(FSettings, Hooks());
     dialog.COMPortComboBox->setEditText("COM12");
     dialog.PauseCheckbox->setChecked(true);
     dialog.BitBtn1->click();
@@ -103,7 +103,7 @@ TEST_F(TSettingsDialogTest, OkWritesTheShownValuesAndRemovesEmptyOnes) {
 
 TEST_F(TSettingsDialogTest, CancelLeavesTheListAlone) {
     FSettings.SetText("Port=COM1\r\nBaudRate=9600\r\n");
-    TSettingsForm dialog(FSettings);
+    TSettingsForm dialog(FSettings, Hooks());
     dialog.COMPortComboBox->setEditText("COM12");
     dialog.ParityComboBox->setCurrentIndex(2);
     dialog.BitBtn2->click();
@@ -118,18 +118,18 @@ TEST_F(TSettingsDialogTest, PortListHoldsWhatCanBeOpenedNowInOrder) {
     FNames.Add("COM9", com9.SlavePath());
     FNames.Add("ttyUSB0", usb.SlavePath());
     FNames.Add("ttyACM1", "/nonexistent/acm");
-    const TUsbSerialDevices devices({"ttyUSB0", "ttyACM1"});
-    TComPort holder;  // another program's hold on COM7
+    FUsbDevices = {"ttyUSB0", "ttyACM1"};
+    TComPort holder(FNames.PortHooks());  // another program's hold on COM7
     holder.SetPort("COM7");
     holder.SetActive(true);
 
-    TSettingsForm dialog(FSettings);
+    TSettingsForm dialog(FSettings, Hooks());
     EXPECT_EQ(Items(dialog.COMPortComboBox), QStringList({"COM3", "COM9", "ttyUSB0"}));
     EXPECT_FALSE(dialog.ComPort1->Active());
 
     holder.SetActive(false);
-    TComPort probe;
-    EXPECT_EQ(ListUsablePorts(probe),
+    TComPort probe(FNames.PortHooks());
+    EXPECT_EQ(ListUsablePorts(probe, Hooks()),
               (std::vector<std::string>{"COM3", "COM7", "COM9", "ttyUSB0"}));
 }
 

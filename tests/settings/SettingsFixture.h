@@ -1,15 +1,18 @@
 // Shared setup of the settings tests: a widget application, COM names that
-// open nothing unless a test maps them, no USB serial devices, and message
-// boxes answered without a modal loop.
+// open nothing unless a test maps them, the USB serial devices the test
+// lists (none by default), message boxes answered without a modal loop, and
+// error reports collected.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
-#include <map>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "serial/Comms.h"
-#include "settings/FindPort.h"
+#include "settings/Hooks.h"
 #include "tests/support/PtyHost.h"
 
 // Creates the QApplication the dialogs need, once per test program.
@@ -21,47 +24,28 @@ inline void EnsureApplication() {
     new QApplication(argc, argv);
 }
 
-// Every COM name opens a path that does not exist unless the test maps it.
-inline std::map<std::string, std::string> NoComPorts() {
-    std::map<std::string, std::string> names;
-    for (int n = 1; n <= 99; ++n)
-        names["COM" + std::to_string(n)] = "/nonexistent/tty" + std::to_string(n);
-    return names;
-}
-
-// While it exists, the USB serial device list is Devices; restores the
-// previous lister.
-class TUsbSerialDevices {
-public:
-    explicit TUsbSerialDevices(std::vector<std::string> devices = {})
-        : FPrevious(SetUsbSerialLister([devices] { return devices; })) {}
-    ~TUsbSerialDevices() { SetUsbSerialLister(FPrevious); }
-    TUsbSerialDevices(const TUsbSerialDevices&) = delete;
-    TUsbSerialDevices& operator=(const TUsbSerialDevices&) = delete;
-
-private:
-    TUsbSerialLister FPrevious;
-};
-
-// While it exists, message boxes go to Hook; restores the previous hook.
-class TMessageBoxAnswers {
-public:
-    explicit TMessageBoxAnswers(TMessageBoxHook hook)
-        : FPrevious(SetMessageBoxHook(std::move(hook))) {}
-    ~TMessageBoxAnswers() { SetMessageBoxHook(FPrevious); }
-    TMessageBoxAnswers(const TMessageBoxAnswers&) = delete;
-    TMessageBoxAnswers& operator=(const TMessageBoxAnswers&) = delete;
-
-private:
-    TMessageBoxHook FPrevious;
-};
-
-// The settings dialogs' world: the application, no COM port unless mapped
-// with Names.Add, no USB serial devices.
+// The settings dialogs' world: the application, no port unless mapped with
+// FNames.Add, the USB serial devices in FUsbDevices, message boxes answered
+// by FAnswer (a box nobody expected fails the test), reports in FErrors.
 class TPortWorld {
 protected:
-    TPortWorld() : FNames(NoComPorts()) { EnsureApplication(); }
+    TPortWorld() { EnsureApplication(); }
+
+    THooks Hooks() {
+        THooks hooks;
+        hooks.ComPort = FNames.PortHooks();
+        hooks.UsbSerialDevices = [this] { return FUsbDevices; };
+        hooks.MessageBox = [this](QWidget* owner, const TMessageBoxInfo& box) {
+            if (FAnswer) return FAnswer(owner, box);
+            ADD_FAILURE() << "unexpected message box: " << box.Text;
+            return QMessageBox::Cancel;
+        };
+        hooks.ReportError = [this](const QString& m) { FErrors.push_back(m.toStdString()); };
+        return hooks;
+    }
 
     TComNameMap FNames;
-    TUsbSerialDevices FNoUsb;
+    std::vector<std::string> FUsbDevices;
+    std::function<QMessageBox::StandardButton(QWidget*, const TMessageBoxInfo&)> FAnswer;
+    std::vector<std::string> FErrors;
 };

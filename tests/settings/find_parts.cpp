@@ -92,18 +92,18 @@ TEST(SplitCandidate, TakesPortBeforeTheBarAndUpToNineDigitsAfterIt) {
     }
 }
 
-TEST(BuildCandidates, FourRatesPerUsablePortComFirstThenUsb) {
-    EnsureApplication();
-    TComNameMap names(NoComPorts());
-    TPtyHost com2, com40, usb;
-    names.Add("COM2", com2.SlavePath());
-    names.Add("COM40", com40.SlavePath());
-    names.Add("ttyUSB3", usb.SlavePath());
-    names.Add("ttyACM0", "/nonexistent/acm0");
-    const TUsbSerialDevices devices({"ttyACM0", "ttyUSB3"});
+class TBuildCandidates : public ::testing::Test, protected TPortWorld {};
 
-    TComPort port;
-    EXPECT_EQ(BuildCandidates(port),
+TEST_F(TBuildCandidates, FourRatesPerUsablePortComFirstThenUsb) {
+    TPtyHost com2, com40, usb;
+    FNames.Add("COM2", com2.SlavePath());
+    FNames.Add("COM40", com40.SlavePath());
+    FNames.Add("ttyUSB3", usb.SlavePath());
+    FNames.Add("ttyACM0", "/nonexistent/acm0");
+    FUsbDevices = {"ttyACM0", "ttyUSB3"};
+
+    TComPort port(FNames.PortHooks());
+    EXPECT_EQ(BuildCandidates(port, Hooks()),
               (std::vector<std::string>{"COM2|9600", "COM2|19200", "COM2|38400", "COM2|57600",
                                         "COM40|9600", "COM40|19200", "COM40|38400", "COM40|57600",
                                         "ttyUSB3|9600", "ttyUSB3|19200", "ttyUSB3|38400",
@@ -176,15 +176,16 @@ TEST(TFindPortForm, EveryWayOfClosingPostsCancelToTheOwner) {
     }
 }
 
-TEST(ShowMessageBox, GoesThroughTheHookUntilItIsRestored) {
+TEST(ShowMessageBox, GoesThroughTheHooksMessageBox) {
     EnsureApplication();
     std::vector<TMessageBoxInfo> seen;
-    const TMessageBoxAnswers answers([&](QWidget*, const TMessageBoxInfo& box) {
+    THooks hooks;
+    hooks.MessageBox = [&](QWidget*, const TMessageBoxInfo& box) {
         seen.push_back(box);
         return QMessageBox::No;
-    });
-    EXPECT_EQ(ShowMessageBox(nullptr, {"a\rb", "Cap", QMessageBox::Question,
-                                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No}),
+    };
+    EXPECT_EQ(hooks.ShowMessageBox(nullptr, {"a\rb", "Cap", QMessageBox::Question,
+                                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No}),
               QMessageBox::No);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].Text, "a\rb");

@@ -41,12 +41,14 @@ const std::string KeptSettings =
 class TFindHostTest : public ::testing::Test, protected TPortWorld {
 protected:
     TFindHostTest() {
-        FPreviousErrors = SetComErrorReport([this](const std::string& m) { FErrors.push_back(m); });
         FSettings.SetText(KeptSettings);
+        FAnswer = [this](QWidget*, const TMessageBoxInfo& box) {
+            FBoxes.push_back(box);
+            return box.Icon == QMessageBox::Question ? FConfirmAnswer : QMessageBox::Ok;
+        };
     }
     ~TFindHostTest() override {
         FDialog.reset();
-        SetComErrorReport(FPreviousErrors);
         EXPECT_TRUE(FErrors.empty()) << FErrors.front();
     }
 
@@ -56,7 +58,7 @@ protected:
     }
 
     TSettingsForm& OpenDialog() {
-        FDialog = std::make_unique<TSettingsForm>(FSettings);
+        FDialog = std::make_unique<TSettingsForm>(FSettings, Hooks());
         EXPECT_EQ(FDialog->TimeoutTimer->interval(), 3000);
         EXPECT_EQ(FDialog->TimeoutTimer->timerType(), Qt::PreciseTimer);  // never early
         FDialog->TimeoutTimer->setInterval(3600 * 1000);                  // the test fires it
@@ -142,14 +144,8 @@ protected:
     TNameValueList FSettings;
     std::map<std::string, TFakeHost*> FHosts;
     std::vector<TMessageBoxInfo> FBoxes;
-    std::vector<std::string> FErrors;
     QMessageBox::StandardButton FConfirmAnswer = QMessageBox::Yes;
-    TMessageBoxAnswers FAnswers{[this](QWidget*, const TMessageBoxInfo& box) {
-        FBoxes.push_back(box);
-        return box.Icon == QMessageBox::Question ? FConfirmAnswer : QMessageBox::Ok;
-    }};
     std::unique_ptr<TSettingsForm> FDialog;
-    TComErrorReport FPreviousErrors;
 };
 
 TEST_F(TFindHostTest, AHostAnsweringOnlyAt38400IsFoundOnTheThirdAttempt) {
@@ -298,7 +294,7 @@ TEST_F(TFindHostTest, APortTakenBetweenProbeAndAttemptCannotBeAccessed) {
     TSettingsForm& d = OpenDialog();
     d.BitBtn3->click();
     ASSERT_EQ(d.FCandidates.size(), 8u);
-    TComPort holder;  // another program takes COM4 after the probe
+    TComPort holder(FNames.PortHooks());  // another program takes COM4 after the probe
     holder.SetPort("COM4");
     holder.SetActive(true);
 

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 
 namespace {
@@ -131,21 +132,32 @@ void TPtyHost::CloseMaster() {
 }
 
 TComNameMap::TComNameMap(std::map<std::string, std::string> names)
-    : FNames(std::make_shared<std::map<std::string, std::string>>(std::move(names))),
-      FPrevious(SetComPathMapper({})) {
-    SetComPathMapper([names = FNames, previous = FPrevious](const std::string& port) {
-        auto it = names->find(port);
-        if (it != names->end()) return it->second;
-        return previous ? previous(port) : DefaultComDevicePath(port);
-    });
-}
-
-TComNameMap::~TComNameMap() {
-    SetComPathMapper(FPrevious);
-}
+    : FNames(std::make_shared<std::map<std::string, std::string>>(std::move(names))) {}
 
 void TComNameMap::Add(const std::string& port, const std::string& path) {
     (*FNames)[port] = path;
+}
+
+namespace {
+std::string MappedPath(const std::map<std::string, std::string>& names, const std::string& port) {
+    const auto it = names.find(port);
+    if (it != names.end()) return it->second;
+    if (!port.empty() && port[0] == '/') return port;
+    return "/nonexistent/unmapped-" + port;
+}
+}  // namespace
+
+std::string TComNameMap::DevicePath(const std::string& port) const {
+    return MappedPath(*FNames, port);
+}
+
+TComPortHooks TComNameMap::PortHooks(std::function<void(const std::string&)> report) const {
+    TComPortHooks hooks;
+    hooks.DevicePath = [names = FNames](const std::string& port) {
+        return MappedPath(*names, port);
+    };
+    hooks.ReportError = std::move(report);
+    return hooks;
 }
 
 int BaudRateOf(const termios& settings) {

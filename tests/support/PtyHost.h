@@ -2,7 +2,8 @@
 //
 //     EnsureCoreApplication();                 // deliveries need a Qt event loop
 //     TPtyHost Host;                           // a pty pair; the test holds the master
-//     TComNameMap Names({{"COM5", Host.SlavePath()}});  // TComPort "COM5" opens the slave
+//     TComNameMap Names({{"COM5", Host.SlavePath()}});
+//     TComPort Port(Names.PortHooks());        // its "COM5" opens the slave
 //     Port.SetPort("COM5"); Port.SetActive(true);
 //     Host.Write("\x1cREQ=INI\r");             // bytes the port will receive
 //     std::string Sent = Host.Read(10);        // bytes the port wrote, with a deadline
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -70,19 +72,22 @@ private:
     std::string FSlavePath;
 };
 
-// While it exists, the given port names open the given paths (through
-// SetComPathMapper); other names map as usual. Restores the previous mapper.
+// Port names for the ports of a test: each name given opens its path; any
+// other name that is not itself a path opens a path that does not exist, so
+// no test reaches the machine's own serial ports. Names added later count for
+// hooks handed out earlier.
 class TComNameMap {
 public:
-    explicit TComNameMap(std::map<std::string, std::string> names);
-    ~TComNameMap();
-    TComNameMap(const TComNameMap&) = delete;
-    TComNameMap& operator=(const TComNameMap&) = delete;
+    explicit TComNameMap(std::map<std::string, std::string> names = {});
     void Add(const std::string& port, const std::string& path);
+    // The path a port of this map opens for Port.
+    std::string DevicePath(const std::string& port) const;
+    // Hooks for a port that opens names through this map; its handler
+    // failures go to Report (empty: standard error).
+    TComPortHooks PortHooks(std::function<void(const std::string&)> report = {}) const;
 
 private:
     std::shared_ptr<std::map<std::string, std::string>> FNames;
-    TComPathMapper FPrevious;
 };
 
 // Baud rate of a termios record as a number (0 when unknown).

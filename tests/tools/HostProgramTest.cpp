@@ -47,6 +47,12 @@ protected:
 
     void TearDown() override {
         if (FD >= 0) close(FD);
+        // A simulator still running ends here, and must end cleanly: a
+        // sanitizer report in it fails the test.
+        if (FPid > 0) {
+            kill(FPid, SIGTERM);
+            EXPECT_EQ(ExitCode(), 0);
+        }
         if (FPid > 0) {
             kill(FPid, SIGKILL);
             waitpid(FPid, nullptr, 0);
@@ -113,7 +119,8 @@ protected:
         bool ended = WaitFor([&] { return waitpid(FPid, &status, WNOHANG) == FPid; });
         EXPECT_TRUE(ended);
         if (ended) FPid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        // A signal (a sanitizer's abort, a crash) reads as its negative number.
+        return WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? -WTERMSIG(status) : -1;
     }
 
     std::filesystem::path FDir;

@@ -1,0 +1,55 @@
+#include "settings/Hooks.h"
+
+#include <QApplication>
+#include <QWidget>
+
+namespace {
+
+QString Latin1(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+void ShowErrorBox(const QString& message) {
+    QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Trevalon"), message);
+}
+
+void THooks::Report(const QString& message) const {
+    if (ReportError)
+        ReportError(message);
+    else
+        ShowErrorBox(message);
+}
+
+void THooks::Report(const std::string& message) const {
+    Report(Latin1(message));
+}
+
+QMessageBox::StandardButton THooks::ShowMessageBox(QWidget* owner,
+                                                   const TMessageBoxInfo& box) const {
+    if (MessageBox) return MessageBox(owner, box);
+    QString text = Latin1(box.Text);
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox shown(box.Icon, Latin1(box.Caption), text, box.Buttons, owner);
+    if (box.DefaultButton != QMessageBox::NoButton) shown.setDefaultButton(box.DefaultButton);
+    return static_cast<QMessageBox::StandardButton>(shown.exec());
+}
+
+std::vector<std::string> THooks::ListUsbSerialDevices() const {
+    return UsbSerialDevices ? UsbSerialDevices() : EnumerateUsbSerialDevices();
+}
+
+TComPortHooks THooks::ComPortHooks() const {
+    TComPortHooks hooks = ComPort;
+    if (!hooks.ReportError) {
+        // A handler failure reaches the operator like any other.
+        hooks.ReportError = [report = ReportError](const std::string& message) {
+            if (report)
+                report(Latin1(message));
+            else
+                ShowErrorBox(Latin1(message));
+        };
+    }
+    return hooks;
+}
