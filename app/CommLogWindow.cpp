@@ -23,6 +23,9 @@ void TForm1::EndConversation() {
     FLog.AddEndLine(FEndMessage, FormatTimeStamp(LocalTime()));
     ShowStatus(std::string(), 1);
     EnableControls(true);
+    // The enabling follows the shapes as they are now: a request that failed
+    // left none, and nothing may be edited, rotated or stored without one.
+    ShowValues();
     PostMessage(WM_REDRAWSHAPE);
     ShowLog();
 }
@@ -52,7 +55,10 @@ void TForm1::ShowLog() {
         }
     }
     if (!WriteLogFile(FLogFileName, FLog.Text(), error)) {
-        ShowStatus("Cannot write the communication log file " + FLogFileName + ": " + error, 0);
+        ShowStatusText(QStringLiteral("Cannot write the communication log file ") +
+                           QString::fromStdString(FLogFileName) + QStringLiteral(": ") +
+                           QString::fromLocal8Bit(error),
+                       0);
         return;
     }
     const QString name = QString::fromStdString(FLogFileName);

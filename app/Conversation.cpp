@@ -56,9 +56,14 @@ void TForm1::Pause(unsigned milliseconds) {
 }
 
 void TForm1::ShowStatus(const std::string& text, int panel) {
-    const QString shown = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-    StatusBar1->SetPanelText(panel, shown);
-    StatusBar1->SetHint(shown);
+    ShowStatusText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())), panel);
+}
+
+void TForm1::ShowStatusText(const QString& text, int panel) {
+    StatusBar1->SetPanelText(panel, text);
+    // Panel 0 may cut a long message; the bar's tooltip always holds all of it,
+    // whichever panel changed last (the countdown changes every second).
+    StatusBar1->SetHint(StatusBar1->PanelText(0));
 }
 
 void TForm1::EnableControls(bool enable) {
@@ -137,9 +142,10 @@ void TForm1::EndConversationQuietly(const std::string& message) {
     FState = cvIdle;
     TimeoutTimer->stop();
     EnableControls(true);
-    // Panel 1 only: the hint keeps the message.
-    StatusBar1->SetPanelText(1, QString());
+    ShowStatus(std::string(), 1);
     FEndMessage = message;
+    // A request that ends here leaves no shape: nothing to edit or store.
+    ShowValues();
 }
 
 void TForm1::TimeoutTimerTimer() {

@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QUrl>
-#include <cstdio>
 
 #include "app/ShapeDisplay.h"
 #include "app/Unit1.h"
@@ -39,11 +38,10 @@ bool HasFocusWithin(const QWidget* window, const QWidget* edit) {
 }  // namespace
 
 QString TForm1::FormatChange(double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.2f", value);
-    QString result = QString::fromLatin1(text);
-    result.replace(u'.', QLocale().decimalPoint());
-    if (value > 0) result.prepend(u'+');
+    // Written like the edits; the sign follows the number shown, so a change
+    // that rounds to zero reads 0.00, without "+" or "-".
+    QString result = TValueEdit::FormatValue(value);
+    if (value > 0 && result != TValueEdit::FormatValue(0.0)) result.prepend(u'+');
     return result;
 }
 

@@ -21,10 +21,10 @@ std::string TForm1::TrayText() const {
 }
 
 std::string TForm1::PacketTray() const {
-    std::string tray = TrayText();
     // The field stays editable during a conversation, so every packet checks again.
-    if (std::string fault = TrayNumberFault(tray); !fault.empty()) throw std::runtime_error(fault);
-    return tray;
+    if (std::string fault = TrayNumberFault(TrayEdit->text()); !fault.empty())
+        throw std::runtime_error(fault);
+    return TrayText();
 }
 
 void TForm1::StartConversation(TConversationState state) {

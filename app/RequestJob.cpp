@@ -57,7 +57,7 @@ bool IsTraceRecordLine(std::string_view line) {
 }  // namespace
 
 void TForm1::ReqButtonClick() {
-    if (std::string fault = TrayNumberFault(TrayText()); !fault.empty()) {
+    if (std::string fault = TrayNumberFault(TrayEdit->text()); !fault.empty()) {
         ShowStatus(fault, 0);
         return;
     }
@@ -65,6 +65,7 @@ void TForm1::ReqButtonClick() {
     FReceived.Radii.clear();
     FReceived.DBL = 0;
     FWorking = FReceived;
+    ShowValues();
     DrawShape();
     FOverlayX = -1;
     FOverlayY = -1;

@@ -20,6 +20,7 @@
 #endif
 
 #include "app/Unit1.h"
+#include "app/ValueEdit.h"
 #include "shape/Convert.h"
 #include "shape/TrceCalc.h"
 
@@ -153,13 +154,17 @@ QImage BlankShapeImage(QSize size) {
 }
 
 QString ValueLineText(double hbox, double vbox, double circ, const QLocale& locale) {
-    // Like "%.2f": plain digits, no grouping; only the separator is the locale's.
-    const QString point = locale.decimalPoint();
-    const auto two = [&](double v) { return QString::number(v, 'f', 2).replace(u'.', point); };
+    // The numbers read as the edits show them.
+    const auto two = [&](double v) { return TValueEdit::FormatValue(v, locale); };
     return QStringLiteral("Box A: %1, Box B: %2, Circ: %3").arg(two(hbox), two(vbox), two(circ));
 }
 
 void PaintShape(QImage& image, TShapePicture& picture) {
+    // The outlines are written as 32-bit pixels straight into the image.
+    const QImage::Format format = image.format();
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+        format != QImage::Format_ARGB32_Premultiplied)
+        image.convertTo(QImage::Format_RGB32);
     QPainter painter;
     BeginPainting(painter, image);
 

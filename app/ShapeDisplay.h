@@ -42,7 +42,9 @@ QImage BlankShapeImage(QSize size = ShapePictureSize);
 
 // Paints the picture into image, which must already be filled with the
 // background: message, grid, working shape, received outline, value line,
-// axes and ticks, in that order. A working shape of fewer than five points,
+// axes and ticks, in that order. An image that is not 32-bit RGB is first
+// converted to Format_RGB32, as the outlines are written as 32-bit pixels.
+// A working shape of fewer than five points,
 // or one without extent (scale zero), leaves the background and the message.
 // A radius group that is not a number throws the conversion error; the image
 // then holds what was painted before it.
@@ -59,5 +61,6 @@ QImage RenderShape(TShapePicture& picture, QSize size = ShapePictureSize);
 // nothing on processors without AVX.
 void ClearUpperVectorState();
 
-// "Box A: %.2f, Box B: %.2f, Circ: %.2f" with the locale's decimal separator.
+// "Box A: %.2f, Box B: %.2f, Circ: %.2f", each number as the value edits show
+// it (TValueEdit::FormatValue in Locale).
 QString ValueLineText(double hbox, double vbox, double circ, const QLocale& locale = QLocale());

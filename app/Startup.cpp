@@ -23,7 +23,9 @@ std::string TForm1::SettingsFileName() const {
 }
 
 void TForm1::FormCreate() {
-    QApplication::setApplicationDisplayName(windowTitle());
+    // Qt's application display name stays unset: Qt would add it, after a
+    // dash, to the title of every other window ("Find Host", "Settings"),
+    // whose captions must read exactly as they are.
     for (QWidget* widget :
          std::initializer_list<QWidget*>{StatusBar1, RotLeftButton, RotRightButton})
         widget->setToolTipDuration(HintHidePauseMs);

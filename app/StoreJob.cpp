@@ -26,7 +26,7 @@ void TForm1::SaveButtonClick() {
 }
 
 void TForm1::StartStore() {
-    if (std::string fault = TrayNumberFault(TrayText()); !fault.empty()) {
+    if (std::string fault = TrayNumberFault(TrayEdit->text()); !fault.empty()) {
         ShowStatus(fault, 0);
         return;
     }

@@ -135,8 +135,11 @@ public:
     // Writes Text to COMPort (waiting for the write), logs it as data to the
     // host and, during a conversation, restarts the 15-second reply countdown.
     void SendToHost(const std::string& text);
-    // Sets a status bar panel and the bar's hint to Text.
+    // Sets a status bar panel to Text (single-byte); the bar's hint always
+    // holds the whole text of panel 0.
     void ShowStatus(const std::string& text, int panel);
+    // The same for text that is not single-byte (a path, say).
+    void ShowStatusText(const QString& text, int panel);
     void EnableControls(bool enable);
     // Blocks the window thread for the pause after initialization.
     void Pause(unsigned milliseconds);

@@ -1,6 +1,7 @@
 #include "app/ValueEdit.h"
 
 #include <QLineEdit>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -35,9 +36,16 @@ void TValueEdit::SetValue(double value) {
 }
 
 QString TValueEdit::FormatValue(double value, const QLocale& locale) {
-    QString text = QString::number(value, 'f', 2);
-    if (text == QLatin1String("-0.00")) text = QStringLiteral("0.00");
-    text.replace(u'.', DecimalSeparator(locale));
+    // The digits the edits accept are ASCII ones; a locale that writes others
+    // keeps its separator and sign but gets the C locale's digits.
+    QLocale shown = locale.zeroDigit() == QLatin1String("0") ? locale : QLocale::c();
+    shown.setNumberOptions(QLocale::OmitGroupSeparator);
+    QString text = shown.toString(std::abs(value), 'f', 2);
+    if (shown != locale) text.replace(shown.decimalPoint(), locale.decimalPoint());
+    // The sign belongs to the number shown: what rounds to zero has none.
+    const bool zero = std::all_of(text.begin(), text.end(),
+                                  [](QChar c) { return !c.isDigit() || c == u'0'; });
+    if (value < 0 && !zero) text.prepend(locale.negativeSign());
     return text;
 }
 

@@ -27,7 +27,8 @@ public:
     void stepBy(int steps) override;
     QValidator::State validate(QString& input, int& pos) const override;
 
-    // "#0.00" with the locale's decimal separator; negative values keep their sign.
+    // "#0.00" through Locale: its decimal separator and minus sign, no group
+    // separators. A value that shows as zero has no sign (never "-0.00").
     static QString FormatValue(double value, const QLocale& locale = QLocale());
     // The text as a number, read with the locale's decimal separator; empty
     // when the text is not a number. Surrounding spaces are allowed.

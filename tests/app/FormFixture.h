@@ -103,8 +103,10 @@ protected:
 
     void TearDown() override { FForm.reset(); }
 
-    QString ProgramFile() const { return FDir.filePath(QStringLiteral("trevalon")); }
-    QString SettingsFile() const { return FDir.filePath(QStringLiteral("trevalon.dat")); }
+    // The program file sits in FDir, or in FProgramDir when a test sets it.
+    QString ProgramDir() const { return FProgramDir.isEmpty() ? FDir.path() : FProgramDir; }
+    QString ProgramFile() const { return ProgramDir() + QStringLiteral("/trevalon"); }
+    QString SettingsFile() const { return ProgramDir() + QStringLiteral("/trevalon.dat"); }
 
     void WriteSettings(const std::string& content) {
         ASSERT_TRUE(WriteFileBytes(SettingsFile(), content));
@@ -166,6 +168,7 @@ protected:
     std::vector<QString> FViewed;
     bool FViewerStarts = true;
     QString FTempPath;
+    QString FProgramDir;
     std::vector<std::string> FErrors;
     std::function<int(TSettingsForm&)> FRunDialog = [](TSettingsForm&) { return 0; };
     std::vector<TMessageBoxInfo> FBoxes;

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QFileInfo>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QMenu>
 
 #include "FormFixture.h"
@@ -69,8 +70,6 @@ TEST_F(TStartupTest, VersionOfTheProgramFileInPanelTwo) {
     EXPECT_EQ(version->geometry().right(), FForm->StatusBar1->width() - 3);
     const int room = version->contentsRect().width() - version->indent();
     EXPECT_GE(room, version->fontMetrics().horizontalAdvance(Panel(2))) << room;
-    EXPECT_EQ(QCoreApplication::applicationName().isEmpty(), false);
-    EXPECT_EQ(QApplication::applicationDisplayName(), "Trevalon");
 }
 
 TEST_F(TStartupTest, GoodPortIsReady) {
@@ -180,6 +179,53 @@ TEST_F(TStartupTest, SettingsDialogProbesOnlyThroughTheWindowsPortHooks) {
     ASSERT_GE(FPortsAsked.size(), probes.size());
     EXPECT_EQ(std::vector<std::string>(FPortsAsked.begin(), FPortsAsked.begin() + 99), probes);
     EXPECT_EQ(FShownPorts, QStringList({"COM3", "COM5"}));
+}
+
+// Paths are not single-byte text: a program in a folder with letters beyond
+// ASCII names its help file as it is in the report, and still finds its
+// settings file there.
+TEST_F(TStartupTest, AFolderNamedBeyondAsciiIsShownAsItIs) {
+    FProgramDir = FDir.filePath(QStringLiteral("Lab \u00C4rzte \u6A21\u578B"));
+    ASSERT_TRUE(QDir().mkpath(FProgramDir));
+    WriteSettings(PortSettings);
+    Create();
+    EXPECT_EQ(Panel(0), "Ready");
+    FForm->HelpButton->click();
+    ASSERT_EQ(FErrors.size(), 1u);
+    EXPECT_EQ(FErrors[0],
+              ("Cannot find the help file " + FProgramDir + "/trevalon.html").toStdString());
+}
+
+// The log file's name in a folder beyond ASCII reaches the viewer and the
+// status bar as it is.
+TEST_F(TStartupTest, ALogFileInAFolderBeyondAsciiIsNamedAsItIs) {
+    FTempPath = FDir.filePath(QStringLiteral("Protokoll \u00DCbung \u65E5\u5FD7"));
+    ASSERT_TRUE(QDir().mkpath(FTempPath));
+    Create();
+    FForm->DisplayCommunicationLog1->trigger();
+    Settle();
+    ASSERT_EQ(FViewed.size(), 1u);
+    const QString name = FViewed[0];
+    EXPECT_TRUE(name.startsWith(FTempPath + u'/')) << name.toStdString();
+    EXPECT_TRUE(QFile::exists(name));
+    // A directory in the file's place cannot be written: the message names it.
+    ASSERT_TRUE(QFile::remove(name));
+    ASSERT_TRUE(QDir().mkdir(name));
+    FForm->DisplayCommunicationLog1->trigger();
+    Settle();
+    EXPECT_EQ(Panel(0), QStringLiteral("Cannot write the communication log file ") + name +
+                            QStringLiteral(": Is a directory"));
+    EXPECT_EQ(Hint(), Panel(0));
+    ASSERT_TRUE(QDir().rmdir(name));
+}
+
+// Qt adds an application display name, after a dash, to every other
+// window's title on the desktop; those titles must read as they are given
+// ("Find Host", "Settings"), so the display name is left unset.
+TEST_F(TStartupTest, OtherWindowsTitlesGetNothingAdded) {
+    Create();
+    EXPECT_EQ(FForm->windowTitle(), "Trevalon");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
 }
 
 TEST_F(TStartupTest, FirstStartThenOkWritesTheSixLines) {

@@ -34,4 +34,24 @@ TEST(TrayNumber, RefusesWhatWouldBreakThePacket) {
     for (const TRow& r : rows) EXPECT_EQ(TrayNumberFault(r.Tray), r.Fault) << r.Tray;
 }
 
+// The field's text may hold any character; the line carries single bytes.
+TEST(TrayNumber, RefusesWhatTheWireTextCannotCarry) {
+    const std::string latin1 = "Tray number may only contain Latin-1 characters";
+    const struct {
+        QString Tray;
+        std::string Fault;
+    } rows[] = {
+        {QStringLiteral("1234"), ""},
+        {QStringLiteral("caf\u00E9 \u00FF"), ""},
+        {QStringLiteral("12\u20AC4"), latin1},
+        {QStringLiteral("\u0100"), latin1},
+        {QStringLiteral("\u6A21"), latin1},
+        {QString::fromUtf8("\xF0\x9F\x98\x80"), latin1},
+        {QStringLiteral("12\r34"), "Tray number may not contain control characters"},
+        {QStringLiteral("1\"2"), "Tray number may not contain a double quote (\")"},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(TrayNumberFault(r.Tray), r.Fault) << r.Tray.toStdString();
+}
+
 }  // namespace

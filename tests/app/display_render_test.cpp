@@ -193,6 +193,9 @@ TEST_F(TDisplayTest, ValueLineIsBlueAlongTheBottom) {
               "Box A: 50.00, Box B: 50.00, Circ: 157.08");
     EXPECT_EQ(ValueLineText(1234.5, 0.004, 9.995, QLocale(QLocale::German)),
               "Box A: 1234,50, Box B: 0,00, Circ: 9,99");
+    // No group separators where the locale has them, and never "-0.00".
+    EXPECT_EQ(ValueLineText(12345.678, -0.004, -1e-9, QLocale(QLocale::English)),
+              "Box A: 12345.68, Box B: 0.00, Circ: 0.00");
     // Digits stay 0 to 9 in every locale, as in the edits and the change labels.
     EXPECT_EQ(ValueLineText(50, 49.5, 157.0786, QLocale(QLocale::Arabic, QLocale::Egypt)),
               QStringLiteral("Box A: 50\u066B00, Box B: 49\u066B50, Circ: 157\u066B08"));
@@ -222,6 +225,25 @@ TEST_F(TDisplayTest, TooFewPointsOrNoExtentDrawOnlyBackgroundAndMessage) {
     // Five points are enough to draw.
     TShapePicture five = Picture(Repeat("2500", 5), "");
     EXPECT_GT(CountColour(RenderShape(five), KNavy), 0);
+}
+
+// The outlines are written as 32-bit pixels: an image of another format is
+// converted first, and the outline comes out as on the standard picture.
+TEST_F(TDisplayTest, AnImageOfAnotherFormatIsConvertedBeforePainting) {
+    TShapePicture reference = Picture(CircleRadii(), "");
+    const int navy = CountColour(RenderShape(reference), KNavy);
+    ASSERT_GT(navy, 0);
+    for (const QImage::Format format :
+         {QImage::Format_RGB16, QImage::Format_RGB888, QImage::Format_Grayscale8,
+          QImage::Format_ARGB32_Premultiplied}) {
+        SCOPED_TRACE(static_cast<int>(format));
+        QImage image = BlankShapeImage().convertToFormat(format);
+        TShapePicture picture = Picture(CircleRadii(), "");
+        PaintShape(image, picture);
+        EXPECT_EQ(image.depth(), 32);
+        EXPECT_EQ(CountColour(image, KNavy), navy);
+        EXPECT_EQ(At(image, 346, 93), KNavy);
+    }
 }
 
 TEST_F(TDisplayTest, RadiusZeroIsDrawnAtTheCentre) {

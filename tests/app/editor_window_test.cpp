@@ -370,14 +370,34 @@ TEST_F(TEditorWindow, WithoutAReceivedShapeEditsStartFromNothing) {
     EXPECT_EQ(Count(Picture(), KSilver, QRect(0, 0, 462, 406)), 462 * 406);
 }
 
-TEST(FormatChange, SignsOnlyPositiveChanges) {
-    QLocale::setDefault(QLocale::c());
-    EXPECT_EQ(TForm1::FormatChange(1.256), "+1.26");
-    EXPECT_EQ(TForm1::FormatChange(0.0), "0.00");
-    EXPECT_EQ(TForm1::FormatChange(-0.5), "-0.50");
-    EXPECT_EQ(TForm1::FormatChange(15.0), "+15.00");
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    EXPECT_EQ(TForm1::FormatChange(-1234.5), "-1234,50");
+// The sign goes with the number shown: a change that rounds to zero shows
+// as 0.00, never "-0.00" or "+0.00". Numbers read like the edits' (the
+// locale's separator, no group separators).
+TEST(FormatChange, SignsOnlyChangesThatShow) {
+    const struct {
+        QLocale Locale;
+        double Value;
+        const char* Text;
+    } rows[] = {
+        {QLocale::c(), 1.256, "+1.26"},
+        {QLocale::c(), 0.0, "0.00"},
+        {QLocale::c(), -0.0, "0.00"},
+        {QLocale::c(), -0.5, "-0.50"},
+        {QLocale::c(), 15.0, "+15.00"},
+        {QLocale::c(), -0.004, "0.00"},
+        {QLocale::c(), 0.004, "0.00"},
+        {QLocale::c(), -1e-12, "0.00"},
+        {QLocale::c(), -0.006, "-0.01"},
+        {QLocale::c(), 0.006, "+0.01"},
+        {QLocale(QLocale::German, QLocale::Germany), -1234.5, "-1234,50"},
+        {QLocale(QLocale::German, QLocale::Germany), -0.001, "0,00"},
+        {QLocale(QLocale::English, QLocale::UnitedStates), 12345.5, "+12345.50"},
+    };
+    for (const auto& row : rows) {
+        QLocale::setDefault(row.Locale);
+        EXPECT_EQ(TForm1::FormatChange(row.Value), QString::fromUtf8(row.Text))
+            << row.Value << " in " << row.Locale.name().toStdString();
+    }
     QLocale::setDefault(QLocale::c());
 }
 
