@@ -7,6 +7,7 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -107,6 +108,20 @@ void TForm1::CreateControls() {
     Square1 = TrayNoPopupMenu->addAction(QStringLiteral("Square"));
     Diamond1 = TrayNoPopupMenu->addAction(QStringLiteral("Diamond"));
     FlowerPot1 = TrayNoPopupMenu->addAction(QStringLiteral("Flower Pot"));
+    TrayNoPopupMenu->addSeparator();
+    // The file commands also belong to the window, so their keys work with the menu closed.
+    const auto fileAction = [this](const char* caption, const QKeySequence& keys) {
+        QAction* action = TrayNoPopupMenu->addAction(QString::fromLatin1(caption));
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+        return action;
+    };
+    OpenFile1 = fileAction("Open Job File...", QKeySequence(Qt::CTRL | Qt::Key_O));
+    SaveFile1 = fileAction("Save Job File...", QKeySequence(Qt::CTRL | Qt::Key_S));
+    Print1 = fileAction("Print Shape...", QKeySequence(Qt::CTRL | Qt::Key_P));
+    SavePdf1 = fileAction("Save as PDF...", QKeySequence());
+    setAcceptDrops(true);
 
     ReqButton = GlyphButton(Panel1, "&Request Shape", glRequest, {15, 57, 129, 30});
     SaveButton = GlyphButton(Panel1, "&Save Shape", glSave, {15, 89, 129, 30});
@@ -191,6 +206,10 @@ void TForm1::ConnectControls() {
     connect(Diamond1, &QAction::triggered, this,
             [this] { Guarded(FHooks, [this] { Square1Click(Diamond1); }); });
     connect(FlowerPot1, &QAction::triggered, this, on(&TForm1::FlowerPotClick));
+    connect(OpenFile1, &QAction::triggered, this, on(&TForm1::OpenFile1Click));
+    connect(SaveFile1, &QAction::triggered, this, on(&TForm1::SaveFile1Click));
+    connect(Print1, &QAction::triggered, this, on(&TForm1::Print1Click));
+    connect(SavePdf1, &QAction::triggered, this, on(&TForm1::SavePdf1Click));
     connect(ReqButton, &QPushButton::clicked, this, on(&TForm1::ReqButtonClick));
     connect(SaveButton, &QPushButton::clicked, this, on(&TForm1::SaveButtonClick));
     connect(ShowOrigCheckbox, &QCheckBox::clicked, this, on(&TForm1::ShowOrigCheckboxClick));
@@ -245,6 +264,9 @@ bool TForm1::event(QEvent* event) {
 // The window previews every key before the focused control sees it. Only the
 // key's first receiver counts, so a key that travels up to parents is seen once.
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this &&
+        FileDragEvent(event))
+        return true;
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
         return QWidget::eventFilter(watched, event);
     auto* widget = static_cast<QWidget*>(watched);

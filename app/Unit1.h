@@ -8,6 +8,7 @@
 //   CommLogWindow.cpp  communication log entries, end of a conversation, log display
 //   TrayField.cpp      the tray field's handlers
 //   Startup.cpp        FormCreate, ConfigurePort, SettingsButtonClick, FormClose
+//   JobFiles.cpp       opening and saving job files, printing and PDF
 //   ErrorReport.cpp    the application-wide error report
 //   editor files       see the editor block below
 
@@ -29,6 +30,7 @@
 
 class QAction;
 class QCheckBox;
+struct TPrintSheet;
 class QFrame;
 class QKeyEvent;
 class QLabel;
@@ -86,6 +88,10 @@ public:
     QAction* Square1 = nullptr;
     QAction* Diamond1 = nullptr;
     QAction* FlowerPot1 = nullptr;
+    QAction* OpenFile1 = nullptr;  // "Open Job File...", Ctrl+O
+    QAction* SaveFile1 = nullptr;  // "Save Job File...", Ctrl+S
+    QAction* Print1 = nullptr;     // "Print Shape...", Ctrl+P
+    QAction* SavePdf1 = nullptr;   // "Save as PDF..."
     QPushButton* ReqButton = nullptr;
     QPushButton* SaveButton = nullptr;
     QCheckBox* ShowOrigCheckbox = nullptr;
@@ -262,6 +268,23 @@ public:
     // Ctrl+arrow keys of FormKeyDown; returns whether the key was consumed.
     bool OverlayKeyDown(QKeyEvent* key);
 
+    // --- job files and printing: defined in JobFiles.cpp ---
+    void OpenFile1Click();
+    void SaveFile1Click();
+    void Print1Click();
+    void SavePdf1Click();
+    // Reads a job file into FRecords, FReceived and FWorking and shows it;
+    // the tray field takes the file's JOB number when it has one. A file that
+    // cannot be used leaves everything as it was and its message on the
+    // picture and in status panel 0. Returns whether the file was taken.
+    bool OpenJobFile(const QString& fileName);
+    // Writes the working shape with the job's records as a job file in format
+    // 1 or 4, at the received shape's point count or at 1024 points. Failures
+    // are reported like OpenJobFile's; returns whether the file was written.
+    bool SaveJobFile(const QString& fileName, int format, bool receivedCount);
+    // The working shape at true size as a PDF file; reported like SaveJobFile.
+    bool SaveShapePdf(const QString& fileName);
+
 private:
     friend struct TEditorProbe;  // editor tests reach the editor's state through it
 
@@ -273,4 +296,15 @@ private:
     std::int32_t FOverlayX = -1;
     std::int32_t FOverlayY = -1;
     // --- end editor ---
+
+    // --- job files and printing ---
+    TPrintSheet PrintSheet() const;
+    // Shows a file operation's failure on the picture and in status panel 0.
+    void ReportFileFailure(const std::string& message);
+    // Takes a file operation's message off the picture after a later success.
+    void ClearFileFailure();
+    std::string FFileFailure;  // the last file operation's failure shown
+    // Handles a file dragged onto any part of the window; returns whether the
+    // event was taken.
+    bool FileDragEvent(QEvent* event);
 };

@@ -35,3 +35,4 @@ void FuzzDecodeFmt4(std::string_view data);
 void FuzzOmaUnescape(std::string_view data);
 void FuzzExtractLine(std::string_view data);
 void FuzzRenderControlChars(std::string_view data);
+void FuzzJobFile(std::string_view data);

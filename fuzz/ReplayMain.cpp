@@ -25,6 +25,7 @@ constexpr TTarget Targets[] = {
     {"decode_fmt2", FuzzDecodeFmt2},   {"decode_fmt3", FuzzDecodeFmt3},
     {"decode_fmt4", FuzzDecodeFmt4},   {"oma_unescape", FuzzOmaUnescape},
     {"extract_line", FuzzExtractLine}, {"render_control_chars", FuzzRenderControlChars},
+    {"job_file", FuzzJobFile},
 };
 
 std::vector<std::filesystem::path> Inputs(const std::filesystem::path& path) {

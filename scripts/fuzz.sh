@@ -12,7 +12,7 @@ seconds=${1:-30}
 shift || true
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(decode_fmt2 decode_fmt3 decode_fmt4 oma_unescape extract_line
-                                     render_control_chars)
+                                     render_control_chars job_file)
 
 build="$root/build-fuzz"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -7,6 +7,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 #include <QTime>
 #include <cstdint>
 #include <functional>
@@ -15,8 +16,18 @@
 
 #include "serial/Comms.h"
 
+class QPrinter;
 class QWidget;
 class TSettingsForm;
+
+// What a file name is asked for.
+enum TFileChoiceKind : std::uint8_t { fcOpenJob, fcSaveJob, fcSavePdf };
+
+struct TFileChoice {
+    TFileChoiceKind Kind = fcOpenJob;
+    QStringList Filters;
+    int Filter = 0;  // index into Filters
+};
 
 // A message box as the program asks for it. Text is single-byte; each CR
 // shows as a line break.
@@ -47,6 +58,13 @@ struct THooks {
     // Runs the settings dialog modally and returns its result
     // (QDialog::Accepted or Rejected). Empty: QDialog::exec.
     std::function<int(TSettingsForm& dialog)> ShowSettingsModal;
+    // Asks for a file name for choice.Kind among choice.Filters, starting with
+    // choice.Filter selected, which it sets to the one chosen; an empty name
+    // cancels. Empty: the desktop's file dialog.
+    std::function<QString(TFileChoice& choice)> ChooseFile;
+    // Runs the print dialog on printer; returns whether to print. Empty: the
+    // platform's print dialog.
+    std::function<bool(QPrinter& printer)> ShowPrintDialog;
 
     // --- What the operator is told ----------------------------------------
     // The application-wide error report: shows a failure no handler took

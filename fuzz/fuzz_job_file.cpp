@@ -1,0 +1,36 @@
+#include <string>
+
+#include "fuzz/FuzzTarget.h"
+#include "oma/JobFile.h"
+#include "oma/OmaTrace.h"
+
+// Any bytes as a job file: refused with the reader's own exceptions, or a
+// trace of the stated count that, written out again, reads back the same.
+void FuzzJobFile(std::string_view data) {
+    TJobFileData file;
+    try {
+        file = ParseJobFile(data);
+    } catch (const EJobFile&) {
+        return;
+    } catch (const EOmaFormat&) {
+        return;
+    }
+    FUZZ_CHECK(file.Format >= 1 && file.Format <= 4);
+    FUZZ_CHECK(!file.Radii.empty() && file.Radii.size() % 4 == 0);
+    FUZZ_CHECK(file.Radii.size() / 4 <= static_cast<std::size_t>(MaxTracePoints));
+    FUZZ_CHECK(KeepDigits(file.Radii) == file.Radii);
+    for (const std::string& record : file.Records) {
+        const std::size_t equals = record.find('=');
+        FUZZ_CHECK(equals != std::string::npos && equals > 0);
+        FUZZ_CHECK(record.substr(0, equals) != "R" && record.substr(0, equals) != "Z");
+    }
+    for (int format : {1, 4}) {
+        const std::string text =
+            BuildJobFile(file.Records, TJobFileShape{file.Radii, 1, 2, 3, file.DBL}, format);
+        const TJobFileData again = ParseJobFile(text);
+        FUZZ_CHECK(again.Radii == file.Radii);
+        FUZZ_CHECK(again.Format == format);
+    }
+}
+
+TREVALON_FUZZ_ENTRY(FuzzJobFile)
