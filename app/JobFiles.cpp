@@ -165,7 +165,7 @@ bool TForm1::OpenJobFile(const QString& fileName) {
 
 bool TForm1::SaveJobFile(const QString& fileName, int format, bool receivedCount) {
     try {
-        if (FWorking.Radii.empty()) throw EJobFile("There is no shape to save");
+        if (FWorking.Radii.empty()) throw EOmaJobFile("There is no shape to save");
         TJobFileShape shape{FWorking.Radii, FWorking.HBox, FWorking.VBox, FWorking.Circ,
                             FWorking.DBL};
         const int count = receivedCount && !FReceived.Radii.empty() ? RadiusCount(FReceived.Radii)
@@ -185,7 +185,7 @@ bool TForm1::SaveJobFile(const QString& fileName, int format, bool receivedCount
         std::vector<std::string> records = FRecords.Strings();
         // The tray field names the job, as it does for Save Shape.
         if (const std::string tray = TrayText(); !tray.empty()) {
-            if (std::string fault = TrayNumberFault(tray); !fault.empty()) throw EJobFile(fault);
+            if (std::string fault = TrayNumberFault(tray); !fault.empty()) throw EOmaJobFile(fault);
             SetJobRecord(records, "JOB", "\"" + tray + "\"");
         }
         WriteJobFileBytes(FilePath(fileName), BuildJobFile(records, shape, format));

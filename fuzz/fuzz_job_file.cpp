@@ -10,7 +10,7 @@ void FuzzJobFile(std::string_view data) {
     TJobFileData file;
     try {
         file = ParseJobFile(data);
-    } catch (const EJobFile&) {
+    } catch (const EOmaJobFile&) {
         return;
     } catch (const EOmaFormat&) {
         return;

@@ -47,7 +47,7 @@ std::string TraceLines(int format, std::string_view radii) {
         case 2: return "R=" + EncodeTraceFmt2(radii) + "\r";
         case 3: return "R=" + EncodeTraceFmt3(radii) + "\r";
         case 4: return "R=" + EncodeTraceFmt4(radii) + "\r";
-        default: throw EJobFile("Trace type " + std::to_string(format) + " is unsupported");
+        default: throw EOmaJobFile("Trace type " + std::to_string(format) + " is unsupported");
     }
 }
 
@@ -170,13 +170,13 @@ TJobFileData ParseJobFile(std::string_view text) {
     }
     std::erase_if(data.Records, [](const std::string& line) { return line.empty(); });
 
-    if (!anyTrace) throw EJobFile("Cannot find trace data");
-    if (format.empty()) throw EJobFile("Cannot find the trace format (no TRCFMT record)");
+    if (!anyTrace) throw EOmaJobFile("Cannot find trace data");
+    if (format.empty()) throw EOmaJobFile("Cannot find the trace format (no TRCFMT record)");
     if (format != "1" && format != "2" && format != "3" && format != "4")
-        throw EJobFile("Trace type " + format + " is unsupported");
-    if (!hasTrace) throw EJobFile("Cannot find trace data");
+        throw EOmaJobFile("Trace type " + format + " is unsupported");
+    if (!hasTrace) throw EOmaJobFile("Cannot find trace data");
     if (count < 1 || count > MaxTracePoints)
-        throw EJobFile("Cannot read a trace of " + std::to_string(count < 0 ? 0 : count) +
+        throw EOmaJobFile("Cannot read a trace of " + std::to_string(count < 0 ? 0 : count) +
                        " points (1 to " + std::to_string(MaxTracePoints) + ")");
     data.Format = format[0] - '0';
     if (data.Format != 1) {
@@ -189,11 +189,11 @@ TJobFileData ParseJobFile(std::string_view text) {
     }
     const long points = static_cast<long>(data.Radii.size() / 4);
     if (points != count)
-        throw EJobFile("Trace contains " + std::to_string(points) +
+        throw EOmaJobFile("Trace contains " + std::to_string(points) +
                        " points, but number of points is " + std::to_string(count));
     // A radius written with five digits would otherwise pass as a shifted shape.
     if (data.Radii.size() != static_cast<std::size_t>(count) * 4)
-        throw EJobFile("Trace data has " + std::to_string(data.Radii.size()) + " digits, but " +
+        throw EOmaJobFile("Trace data has " + std::to_string(data.Radii.size()) + " digits, but " +
                        std::to_string(count) + " points need " + std::to_string(count * 4));
 
     for (const std::string& record : data.Records) {
@@ -230,7 +230,7 @@ void SetJobRecord(std::vector<std::string>& records, std::string_view name,
 std::string BuildJobFile(const std::vector<std::string>& records, const TJobFileShape& shape,
                          int format) {
     const int points = static_cast<int>(shape.Radii.size() / 4);
-    if (points == 0) throw EJobFile("There is no shape to save");
+    if (points == 0) throw EOmaJobFile("There is no shape to save");
     std::string traceLines = TraceLines(format, shape.Radii);
 
     std::vector<std::string> lines = records;
@@ -262,17 +262,17 @@ std::string BuildJobFile(const std::vector<std::string>& records, const TJobFile
 std::string ReadJobFileBytes(const fs::path& fileName) {
     std::error_code error;
     const fs::file_status status = fs::status(fileName, error);
-    if (error) throw EJobFile("Cannot read the job file: " + error.message());
-    if (!fs::is_regular_file(status)) throw EJobFile("Cannot read the job file: it is not a file");
+    if (error) throw EOmaJobFile("Cannot read the job file: " + error.message());
+    if (!fs::is_regular_file(status)) throw EOmaJobFile("Cannot read the job file: it is not a file");
     const std::uintmax_t size = fs::file_size(fileName, error);
-    if (error) throw EJobFile("Cannot read the job file: " + error.message());
+    if (error) throw EOmaJobFile("Cannot read the job file: " + error.message());
     if (size > MaxJobFileSize)
-        throw EJobFile("The file is too large for a job file (" + std::to_string(size / 1024) +
+        throw EOmaJobFile("The file is too large for a job file (" + std::to_string(size / 1024) +
                        " KiB, at most " + std::to_string(MaxJobFileSize / 1024) + " KiB)");
 
     errno = 0;
     std::ifstream in(fileName, std::ios::binary);
-    if (!in) throw EJobFile("Cannot read the job file: " + Reason(errno));
+    if (!in) throw EOmaJobFile("Cannot read the job file: " + Reason(errno));
     std::string bytes;
     bytes.reserve(static_cast<std::size_t>(size));
     // Read one byte more than allowed: a file that grew since its size was taken is refused too.
@@ -281,10 +281,10 @@ std::string ReadJobFileBytes(const fs::path& fileName) {
         in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
         bytes.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
         if (bytes.size() > MaxJobFileSize)
-            throw EJobFile("The file is too large for a job file (at most " +
+            throw EOmaJobFile("The file is too large for a job file (at most " +
                            std::to_string(MaxJobFileSize / 1024) + " KiB)");
     }
-    if (in.bad()) throw EJobFile("Cannot read the job file: " + Reason(errno));
+    if (in.bad()) throw EOmaJobFile("Cannot read the job file: " + Reason(errno));
     return bytes;
 }
 
@@ -297,7 +297,7 @@ void WriteJobFileBytes(const fs::path& fileName, std::string_view text) {
     const auto fail = [&](const std::string& reason) {
         std::error_code ignored;
         fs::remove(temporary, ignored);
-        throw EJobFile("Cannot write the job file: " + reason);
+        throw EOmaJobFile("Cannot write the job file: " + reason);
     };
 
     {

@@ -17,7 +17,7 @@
 
 // A job file that cannot be read, written or used; what() is the text shown
 // to the operator.
-class EJobFile : public std::runtime_error {
+class EOmaJobFile : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
@@ -47,7 +47,7 @@ struct TJobFileData {
 // trace format (1 to 4) and point count; the R records after it, up to the
 // next format record (TRCFMT, STHKFMT, ZFMT ...), are the trace: in format 1
 // their digits, each record taken whole while fewer points than the count are
-// read; in formats 2 to 4 the escaped payload of the first of them. A record with an empty value removes its label. Throws EJobFile for a file without a usable trace
+// read; in formats 2 to 4 the escaped payload of the first of them. A record with an empty value removes its label. Throws EOmaJobFile for a file without a usable trace
 // ("Cannot find trace data", "Trace type 6 is unsupported", "Trace contains
 // 359 points, but number of points is 360", ...) and EOmaFormat for trace
 // data with a value outside 0 to 9999 or beyond the codec's limits.
@@ -72,7 +72,7 @@ inline constexpr const char* JobFileDroppedLabels[] = {"ANS", "STATUS", "CRC", "
 // order with HBOX, VBOX and CIRC set to "%.2f;%.2f" of the shape and DBL to
 // "%.2f" ("." as the separator), the dropped labels removed, then
 // "TRCFMT=<format>;<points>;E;R;F" and the trace records of that format
-// (1 to 4). Every line ends in CR LF. Throws EJobFile for another format or
+// (1 to 4). Every line ends in CR LF. Throws EOmaJobFile for another format or
 // an empty shape, EOmaConvert for a group that is not a number.
 std::string BuildJobFile(const std::vector<std::string>& records, const TJobFileShape& shape,
                          int format);
@@ -84,13 +84,13 @@ std::string BuildJobFile(const std::vector<std::string>& records, const TJobFile
 void SetJobRecord(std::vector<std::string>& records, std::string_view name,
                   std::string_view value);
 
-// The bytes of a file, refused with EJobFile ("... is too large ...") before
+// The bytes of a file, refused with EOmaJobFile ("... is too large ...") before
 // reading when it is larger than MaxJobFileSize, and when it cannot be read.
 std::string ReadJobFileBytes(const std::filesystem::path& fileName);
 
 // Writes text to fileName without ever leaving it half written: the text
 // goes to a temporary file in the same folder, an existing file is copied to
 // fileName + ".bak", and the temporary file is renamed over fileName. On any
-// failure the temporary file is removed, fileName is as it was, and EJobFile
+// failure the temporary file is removed, fileName is as it was, and EOmaJobFile
 // names the file and the system's reason.
 void WriteJobFileBytes(const std::filesystem::path& fileName, std::string_view text);

@@ -93,7 +93,7 @@ TEST(TJobFileSampleTest, AnUnsupportedFormatIsNamed) {
     try {
         ParseJobFile(ReadJobFileBytes(SamplePath("TRCFMT6.oma")));
         FAIL() << "format 6 was read";
-    } catch (const EJobFile& e) {
+    } catch (const EOmaJobFile& e) {
         EXPECT_STREQ(e.what(), "Trace type 6 is unsupported");
     }
 }
@@ -124,9 +124,9 @@ TEST(TJobFileWriteTest, RecordsKeepTheirOrderWithTheShapesValuesAndTheTraceLast)
 
 TEST(TJobFileWriteTest, OnlyFormatsOneToFourAndAShapeAreWritten) {
     const TJobFileShape shape{TestRadii(8), 1, 1, 1, 1};
-    EXPECT_THROW(BuildJobFile({}, shape, 5), EJobFile);
-    EXPECT_THROW(BuildJobFile({}, shape, 0), EJobFile);
-    EXPECT_THROW(BuildJobFile({}, TJobFileShape{}, 1), EJobFile);
+    EXPECT_THROW(BuildJobFile({}, shape, 5), EOmaJobFile);
+    EXPECT_THROW(BuildJobFile({}, shape, 0), EOmaJobFile);
+    EXPECT_THROW(BuildJobFile({}, TJobFileShape{}, 1), EOmaJobFile);
 }
 
 struct TRoundTrip {
@@ -222,7 +222,7 @@ TEST_P(TMalformedFileTest, IsRefusedWithItsMessage) {
         FAIL() << "read without complaint";
     } catch (const EOmaFormat& e) {
         EXPECT_EQ(std::string(e.what()).rfind(file.Message, 0), 0u) << e.what();
-    } catch (const EJobFile& e) {
+    } catch (const EOmaJobFile& e) {
         EXPECT_EQ(std::string(e.what()).rfind(file.Message, 0), 0u) << e.what();
     }
 }
@@ -239,7 +239,7 @@ TEST(TMalformedFileTest, EveryPrefixAndBitFlipOfAFormatFourFileIsHandled) {
         try {
             const TJobFileData data = ParseJobFile(text.substr(0, n));
             EXPECT_EQ(RadiusCount(data.Radii), 64) << "prefix " << n;
-        } catch (const EJobFile&) {
+        } catch (const EOmaJobFile&) {
         } catch (const EOmaFormat&) {
         }
     }
@@ -252,7 +252,7 @@ TEST(TMalformedFileTest, EveryPrefixAndBitFlipOfAFormatFourFileIsHandled) {
                 EXPECT_FALSE(data.Radii.empty());
                 EXPECT_EQ(data.Radii.size() % 4, 0u);
                 EXPECT_EQ(data.Radii.find_first_not_of("0123456789"), std::string::npos);
-            } catch (const EJobFile&) {
+            } catch (const EOmaJobFile&) {
             } catch (const EOmaFormat&) {
             }
         }
@@ -307,7 +307,7 @@ TEST_F(TJobFileDiskTest, AFailedWriteLosesNothing) {
     WriteJobFileBytes(target, "kept");
     // The temporary file cannot be created: a folder holds its name.
     fs::create_directory(FDir / "job.oma.tmp");
-    EXPECT_THROW(WriteJobFileBytes(target, "lost"), EJobFile);
+    EXPECT_THROW(WriteJobFileBytes(target, "lost"), EOmaJobFile);
     EXPECT_EQ(ReadWholeFile(target), "kept");
     fs::remove(FDir / "job.oma.tmp");
     // The backup cannot be made: a folder holds its name.
@@ -315,13 +315,13 @@ TEST_F(TJobFileDiskTest, AFailedWriteLosesNothing) {
     try {
         WriteJobFileBytes(target, "lost");
         FAIL() << "written without its backup";
-    } catch (const EJobFile& e) {
+    } catch (const EOmaJobFile& e) {
         EXPECT_EQ(std::string(e.what()).rfind("Cannot write the job file: ", 0), 0u) << e.what();
     }
     EXPECT_EQ(ReadWholeFile(target), "kept");
     EXPECT_FALSE(fs::exists(FDir / "job.oma.tmp"));
     // No such folder.
-    EXPECT_THROW(WriteJobFileBytes(FDir / "missing" / "job.oma", "x"), EJobFile);
+    EXPECT_THROW(WriteJobFileBytes(FDir / "missing" / "job.oma", "x"), EOmaJobFile);
 }
 
 TEST_F(TJobFileDiskTest, LargeFilesAreRefusedBeforeReading) {
@@ -331,7 +331,7 @@ TEST_F(TJobFileDiskTest, LargeFilesAreRefusedBeforeReading) {
     try {
         ReadJobFileBytes(big);
         FAIL() << "read a file of " << fs::file_size(big) << " bytes";
-    } catch (const EJobFile& e) {
+    } catch (const EOmaJobFile& e) {
         EXPECT_EQ(std::string(e.what()).rfind("The file is too large for a job file", 0), 0u);
     }
     fs::resize_file(big, MaxJobFileSize);
@@ -339,11 +339,11 @@ TEST_F(TJobFileDiskTest, LargeFilesAreRefusedBeforeReading) {
 }
 
 TEST_F(TJobFileDiskTest, MissingFilesAndFoldersAreNotRead) {
-    EXPECT_THROW(ReadJobFileBytes(FDir / "none.oma"), EJobFile);
+    EXPECT_THROW(ReadJobFileBytes(FDir / "none.oma"), EOmaJobFile);
     try {
         ReadJobFileBytes(FDir);
         FAIL();
-    } catch (const EJobFile& e) {
+    } catch (const EOmaJobFile& e) {
         EXPECT_STREQ(e.what(), "Cannot read the job file: it is not a file");
     }
 }
