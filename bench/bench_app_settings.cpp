@@ -37,8 +37,8 @@ BENCHMARK(OpenSettingsDialog)->Unit(benchmark::kMillisecond);
 
 // The probes alone.
 void ListUsablePorts(benchmark::State& state) {
-    TComPort port;
     const THooks hooks;
+    TComPort port(hooks.ComPortHooks());
     std::size_t found = 0;
     for (auto _ : state) found = ListUsablePorts(port, hooks).size();
     state.counters["ports"] = static_cast<double>(found);

@@ -29,8 +29,8 @@ BENCHMARK(BuildCandidates)->Arg(0)->Arg(2)->Arg(8)->Unit(benchmark::kMillisecond
 // serial devices that are present.
 void BuildCandidatesThisMachine(benchmark::State& state) {
     EnsureApplication();
-    TComPort port;
     const THooks hooks;
+    TComPort port(hooks.ComPortHooks());
     std::size_t count = 0;
     for (auto _ : state) count = BuildCandidates(port, hooks).size();
     state.counters["candidates"] = static_cast<double>(count);

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "serial/Comms.h"
+#include "serialqt/QtComOwnerThread.h"
 
 namespace {
 
@@ -61,6 +62,7 @@ void FarEndByteToOnRxChar(benchmark::State& state) {
     App();
     TPty pty;
     TComPortHooks hooks;
+    hooks.OwnerThread = NewQtComOwnerThread();
     hooks.DevicePath = [&](const std::string&) { return pty.Path; };
     TComPort port(hooks);
     TClock::time_point arrived;
@@ -98,6 +100,7 @@ void IdleOpenPortCpu(benchmark::State& state) {
     App();
     TPty pty;
     TComPortHooks hooks;
+    hooks.OwnerThread = NewQtComOwnerThread();
     hooks.DevicePath = [&](const std::string&) { return pty.Path; };
     TComPort port(hooks);
     port.OnRxChar = [](TComPort*, int32_t) {};
@@ -119,6 +122,7 @@ void UnpluggedPortCpu(benchmark::State& state) {
     App();
     auto pty = std::make_unique<TPty>();
     TComPortHooks hooks;
+    hooks.OwnerThread = NewQtComOwnerThread();
     hooks.DevicePath = [path = pty->Path](const std::string&) { return path; };
     TComPort port(hooks);
     port.OnRxChar = [](TComPort*, int32_t) {};

@@ -1,6 +1,6 @@
 // The platform side of TComPort: one object per open device. The POSIX
-// implementation (termios) is in ComDevicePosix.cpp; a Win32 one maps each
-// call onto the communications API named beside it.
+// implementation (termios) is in ComDevicePosix.cpp; the Win32 one in
+// ComDeviceWin32.cpp maps each call onto the communications API named beside it.
 //
 // Calls returning int give 0 on success or the system's error code (errno,
 // GetLastError). Everything except WaitEvent and TComStopSignal::Set is called
@@ -101,7 +101,8 @@ public:
     // The event wait: WaitCommEvent + WaitForMultipleObjects(stop, event) +
     // GetOverlappedResult. Blocks without time limit and without using CPU.
     enum TWaitResult { wrEvents, wrStopped, wrNothing };
-    virtual std::unique_ptr<TComStopSignal> NewStopSignal() = 0;
+    // CreateEvent (manual reset, not signalled) into Signal.
+    virtual int NewStopSignal(std::unique_ptr<TComStopSignal>& signal) = 0;
     // wrEvents: Mask holds the events seen; wrNothing: the wait completed
     // without a result (wait again); wrStopped: the stop signal was set, or
     // the wait itself failed.
@@ -124,7 +125,8 @@ public:
     virtual std::string ErrorText(int code) const = 0;
 };
 
-// The device of this platform (POSIX: termios over the path ComDevicePath gives).
+// The device of this platform: ComDevicePosix.cpp (termios over the path
+// ComDevicePath gives) or ComDeviceWin32.cpp; the build compiles one of them.
 std::unique_ptr<TComDevice> NewPlatformComDevice();
 
 // The error code a transfer on a closed port reports (ERROR_INVALID_HANDLE, EBADF).

@@ -80,8 +80,11 @@ class TPosixOperation : public TComOperation {};
 
 class TPosixStopSignal : public TComStopSignal {
 public:
-    TPosixStopSignal() {
-        if (::pipe2(FFds, O_CLOEXEC | O_NONBLOCK) != 0) FFds[0] = FFds[1] = -1;
+    // 0 or the system's error code.
+    int Create() {
+        if (::pipe2(FFds, O_CLOEXEC | O_NONBLOCK) == 0) return 0;
+        FFds[0] = FFds[1] = -1;
+        return errno;
     }
     ~TPosixStopSignal() override {
         CloseFd(FFds[0]);
@@ -249,8 +252,11 @@ public:
         return 0;
     }
 
-    std::unique_ptr<TComStopSignal> NewStopSignal() override {
-        return std::make_unique<TPosixStopSignal>();
+    int NewStopSignal(std::unique_ptr<TComStopSignal>& signal) override {
+        auto stop = std::make_unique<TPosixStopSignal>();
+        if (int error = stop->Create()) return error;
+        signal = std::move(stop);
+        return 0;
     }
 
     TWaitResult WaitEvent(TComStopSignal& stop, uint32_t& mask) override {

@@ -1,14 +1,6 @@
 #include "serial/ComThread.h"
 
-#include <QCoreApplication>
-#include <QEvent>
-#include <exception>
-
 namespace {
-
-// Ordinal of each TEvent as a device flag.
-constexpr uint32_t EventFlags[] = {EV_RXCHAR, EV_TXEMPTY, EV_RXFLAG, EV_RING, EV_BREAK,
-                                   EV_CTS,    EV_DSR,     EV_ERR,    EV_RLSD, EV_RX80FULL};
 
 // The order in which handlers run for the flags of one event wait.
 constexpr uint32_t DispatchOrder[] = {EV_RXCHAR, EV_TXEMPTY, EV_BREAK, EV_RING, EV_CTS,
@@ -16,15 +8,14 @@ constexpr uint32_t DispatchOrder[] = {EV_RXCHAR, EV_TXEMPTY, EV_BREAK, EV_RING, 
 
 }  // namespace
 
-QEvent::Type ComDeliveryEventType();
-
-TComThread::TComThread(TComPort& comPort) : FComPort(comPort) {
-    FStopSignal = FComPort.FDevice->NewStopSignal();
-    uint32_t mask = 0;
-    for (int e = evRxChar; e <= evRx80Full; ++e)
-        if (FComPort.FEvents.Contains(static_cast<TEvent>(e))) mask |= EventFlags[e];
-    FComPort.FDevice->SetEventMask(mask);
-}
+TComThread::TComThread(TComDevice& device, std::unique_ptr<TComStopSignal> stopSignal,
+                       TSyncMethod method, TComHandOff& handOff,
+                       std::function<void(uint32_t mask)> dispatchHere)
+    : FDevice(device),
+      FStopSignal(std::move(stopSignal)),
+      FMethod(method),
+      FHandOff(handOff),
+      FDispatchHere(std::move(dispatchHere)) {}
 
 TComThread::~TComThread() {
     if (FThread.joinable()) {
@@ -34,11 +25,14 @@ TComThread::~TComThread() {
 }
 
 void TComThread::Start() {
-    FThread = std::thread([this] { Execute(); });
+    FThread = std::thread([this] {
+        FThreadId = std::this_thread::get_id();
+        Execute();
+    });
 }
 
 void TComThread::Stop() {
-    if (FStopSignal) FStopSignal->Set();
+    FStopSignal->Set();
 }
 
 void TComThread::Join() {
@@ -46,58 +40,31 @@ void TComThread::Join() {
 }
 
 void TComThread::Execute() {
-    TComDevice& device = *FComPort.FDevice;
     for (;;) {
         uint32_t mask = 0;
-        TComDevice::TWaitResult result = device.WaitEvent(*FStopSignal, mask);
+        const TComDevice::TWaitResult result = FDevice.WaitEvent(*FStopSignal, mask);
         if (result == TComDevice::wrStopped) break;
         if (result == TComDevice::wrEvents) {
             FEventMask = mask;
-            Deliver();
+            Deliver(FEventMask);
         }
     }
-    device.Purge();
-    TComPort::TDelivery& d = *FComPort.FDelivery;
-    {
-        std::lock_guard lock(d.Mutex);
-        d.ThreadDone = true;
-    }
-    d.Changed.notify_all();
+    FDevice.Purge();
+    FHandOff.ThreadEnded();
 }
 
-void TComThread::Deliver() {
-    switch (FComPort.FSyncMethod) {
+void TComThread::Deliver(uint32_t mask) {
+    switch (FMethod) {
         case smNone:
-            try {
-                FComPort.DispatchEvents(FEventMask);
-            } catch (const std::exception& e) {
-                FComPort.ReportHandlerError(e.what());
-            } catch (...) {
-                FComPort.ReportHandlerError("Unknown exception in a serial port event handler");
-            }
+            FDispatchHere(mask);
             break;
         case smSynchronize:
-            HandOff(FEventMask);
+            FHandOff.Deliver(mask);
             break;
         case smWindow:
             // One synchronous message per flag, in dispatch order.
             for (uint32_t flag : DispatchOrder)
-                if (FEventMask & flag) HandOff(flag);
+                if (mask & flag) FHandOff.Deliver(flag);
             break;
     }
-}
-
-void TComThread::HandOff(uint32_t mask) {
-    TComPort::TDelivery& d = *FComPort.FDelivery;
-    std::unique_lock lock(d.Mutex);
-    if (d.Stopping) return;
-    const uint64_t number = ++d.Requested;
-    d.Mask = mask;
-    lock.unlock();
-    d.Changed.notify_all();  // wakes a Close that is waiting for this thread
-    QCoreApplication::postEvent(FComPort.FOwnerContext.get(), new QEvent(ComDeliveryEventType()));
-    lock.lock();
-    // Served, or the owner is closing the port from inside this very delivery
-    // (a handler that sets Active to False) and cannot finish it before we end.
-    d.Changed.wait(lock, [&] { return d.Served >= number || (d.Stopping && d.Taken >= number); });
 }

@@ -1,49 +1,46 @@
 // TComThread: the event thread of an open TComPort.
 #pragma once
 
-#include <condition_variable>
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 #include "serial/ComDevice.h"
+#include "serial/ComHandOff.h"
 #include "serial/Comms.h"
-
-// The hand-off of one delivery from the event thread to the owner's thread.
-// Requests are numbered so that a late or nested service never answers the
-// wrong one.
-struct TComPort::TDelivery {
-    std::mutex Mutex;
-    std::condition_variable Changed;
-    uint64_t Requested = 0;  // number of the last request
-    uint32_t Mask = 0;       // its events
-    uint64_t Taken = 0;      // number of the last request the owner started
-    uint64_t Served = 0;     // number of the last request the owner finished
-    bool Stopping = false;   // Close has begun: no new hand-offs
-    bool ThreadDone = false;
-};
 
 class TComThread {
 public:
-    // Creates the stop signal and sets the device's event mask from the
-    // port's Events; the thread starts with Start.
-    explicit TComThread(TComPort& comPort);
+    // Waits for Device's events until stopped and delivers each set of them
+    // by Method: through HandOff to the owner's thread, or with smNone by
+    // calling DispatchHere on this thread (which must not throw). Its last
+    // act is HandOff.ThreadEnded().
+    TComThread(TComDevice& device, std::unique_ptr<TComStopSignal> stopSignal, TSyncMethod method,
+               TComHandOff& handOff, std::function<void(uint32_t mask)> dispatchHere);
     ~TComThread();
+    TComThread(const TComThread&) = delete;
+    TComThread& operator=(const TComThread&) = delete;
+
+    // Throws std::system_error when no thread can be had.
     void Start();
-    // Sets FStopSignal; the thread ends after its current delivery.
+    // Sets the stop signal; the thread ends after its current delivery.
     void Stop();
     void Join();
+    // True on the event thread itself.
+    bool IsCurrent() const { return FThreadId.load() == std::this_thread::get_id(); }
 
 private:
     void Execute();
-    void Deliver();
-    // Asks the owner's thread to dispatch Mask and waits until it has, or
-    // until the port is closing while that dispatch runs.
-    void HandOff(uint32_t mask);
+    void Deliver(uint32_t mask);
 
-    TComPort& FComPort;
-    uint32_t FEventMask = 0;
+    TComDevice& FDevice;
     std::unique_ptr<TComStopSignal> FStopSignal;
+    TSyncMethod FMethod;
+    TComHandOff& FHandOff;
+    std::function<void(uint32_t)> FDispatchHere;
+    uint32_t FEventMask = 0;
+    std::atomic<std::thread::id> FThreadId{};
     std::thread FThread;
 };

@@ -1,35 +1,18 @@
 #include "serial/Comms.h"
 
 #include <cstdio>
-
-#include <QCoreApplication>
-#include <QEvent>
-#include <QObject>
 #include <exception>
+#include <system_error>
 
 #include "serial/ComDevice.h"
+#include "serial/ComHandOff.h"
 #include "serial/ComThread.h"
-
-QEvent::Type ComDeliveryEventType() {
-    static const auto Type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return Type;
-}
 
 namespace {
 
-// Lives on the owner's thread and carries out hand-offs posted to it.
-class TComOwnerContext : public QObject {
-public:
-    explicit TComOwnerContext(std::function<void()> service) : FService(std::move(service)) {}
-    bool event(QEvent* event) override {
-        if (event->type() != ComDeliveryEventType()) return QObject::event(event);
-        FService();
-        return true;
-    }
-
-private:
-    std::function<void()> FService;
-};
+// Ordinal of each TEvent as a device flag.
+constexpr uint32_t EventFlags[] = {EV_RXCHAR, EV_TXEMPTY, EV_RXFLAG, EV_RING, EV_BREAK,
+                                   EV_CTS,    EV_DSR,     EV_ERR,    EV_RLSD, EV_RX80FULL};
 
 std::string TransferFailure(const char* prefix, int code, const std::string& reason) {
     // The decimal code as the operator's text has always shown it, then the
@@ -180,8 +163,8 @@ void TComTimeouts::SetWriteTotalConstant(int32_t value) {
 
 TComPort::TComPort(TComPortHooks hooks)
     : FHooks(std::move(hooks)),
-      FOwnerContext(std::make_unique<TComOwnerContext>([this] { ServiceDelivery(); })),
-      FDelivery(std::make_unique<TDelivery>()) {}
+      FHandOff(std::make_shared<TComHandOff>(FHooks.OwnerThread,
+                                             [this](uint32_t mask) { DispatchReported(mask); })) {}
 
 TComPort::~TComPort() {
     try {
@@ -214,6 +197,7 @@ void TComPort::SetBaudRate(int32_t value) {
 
 void TComPort::SetPort(const std::string& value) {
     if (value == FPort) return;
+    if (FActive) RefuseOnEventThread("reopen");
     FPort = value;
     if (FActive) {
         Close();
@@ -285,12 +269,29 @@ std::string TComPort::SystemText(int code) const {
 
 // --- Open and close ---------------------------------------------------------
 
+bool TComPort::OnEventThread() const {
+    return FEventThread && FEventThread->IsCurrent();
+}
+
+// With smNone the handlers run on the event thread: closing there would wait
+// for that very thread to end, and the pending-transfer stack belongs to the
+// owner's thread.
+void TComPort::RefuseOnEventThread(const char* what) const {
+    if (OnEventThread())
+        throw EComPort(std::string("Cannot ") + what + " " + FPort +
+                       " in an event handler run on its event thread (smNone)");
+}
+
 void TComPort::Open() {
+    RefuseOnEventThread("open");
     // A handler that Close carries out may ask for the port again; the
     // closing device's event thread still runs and must not lose its device.
     if (FClosing) throw EComPort("Unable to open " + FPort + ": the port is being closed");
     Close();
-    std::unique_ptr<TComDevice> device = FHooks.NewDevice ? FHooks.NewDevice() : NewPlatformComDevice();
+    if (!FEvents.Empty() && FSyncMethod != smNone && !FHandOff->HasOwnerThread())
+        throw EComPort("Unable to open " + FPort + ": no owner thread to deliver events to");
+    std::unique_ptr<TComDevice> device =
+        FHooks.NewDevice ? FHooks.NewDevice() : NewPlatformComDevice();
     if (int error = device->Open(FHooks.DevicePath ? FHooks.DevicePath(FPort) : FPort))
         throw EComPort("Unable to open " + FPort + ": " + device->ErrorText(error));
     FDevice = std::move(device);
@@ -299,28 +300,47 @@ void TComPort::Open() {
         ApplyBufferSizes();
         ApplyLineSettings();
         ApplyTimeouts();
+        if (!FEvents.Empty()) StartThread();
     } catch (...) {
-        FDevice->Close();
-        FDevice.reset();
-        FActive = false;
+        CloseDevice();
         throw;
     }
-    FThreadCreated = !FEvents.Empty();
-    if (FThreadCreated) {
-        {
-            std::lock_guard lock(FDelivery->Mutex);
-            FDelivery->Stopping = false;
-            FDelivery->ThreadDone = false;
-        }
-        FEventThread = std::make_unique<TComThread>(*this);
-        FEventThread->Start();
-    }
     CallHandler(OnOpen, this);
+}
+
+// Any failure leaves no thread behind: a port that counts as open always has
+// its event thread running, or Close would wait for it forever.
+void TComPort::StartThread() {
+    std::unique_ptr<TComStopSignal> stopSignal;
+    if (int error = FDevice->NewStopSignal(stopSignal))
+        throw EComPort("Unable to start the event thread: " + SystemText(error));
+    uint32_t mask = 0;
+    for (int e = evRxChar; e <= evRx80Full; ++e)
+        if (FEvents.Contains(static_cast<TEvent>(e))) mask |= EventFlags[e];
+    if (int error = FDevice->SetEventMask(mask))
+        throw EComPort("Unable to set comm mask: " + SystemText(error));
+    FHandOff->Begin();
+    auto thread = std::make_unique<TComThread>(*FDevice, std::move(stopSignal), FSyncMethod,
+                                               *FHandOff,
+                                               [this](uint32_t m) { DispatchReported(m); });
+    try {
+        thread->Start();
+    } catch (const std::system_error& e) {
+        throw EComPort("Unable to start the event thread: " + e.code().message());
+    }
+    FEventThread = std::move(thread);
+}
+
+void TComPort::CloseDevice() {
+    FDevice->Close();
+    FDevice.reset();
+    FActive = false;
 }
 
 void TComPort::Close() {
     // A handler run by the close below may itself close the port.
     if (!FActive || FClosing) return;
+    RefuseOnEventThread("close");
     FClosing = true;
     std::exception_ptr abortFailure;
     try {
@@ -330,9 +350,7 @@ void TComPort::Close() {
         abortFailure = std::current_exception();
     }
     StopThread();
-    FDevice->Close();
-    FDevice.reset();
-    FActive = false;
+    CloseDevice();
     FClosing = false;
     CallHandler(OnClose, this);
     if (abortFailure) std::rethrow_exception(abortFailure);
@@ -340,41 +358,12 @@ void TComPort::Close() {
 
 void TComPort::StopThread() {
     if (!FEventThread) return;
-    TDelivery& d = *FDelivery;
-    {
-        std::lock_guard lock(d.Mutex);
-        d.Stopping = true;
-    }
-    d.Changed.notify_all();
-    FEventThread->Stop();
-    // Carry out deliveries the thread already asked for, so that it is never
-    // left waiting for this (blocked) thread.
-    std::unique_lock lock(d.Mutex);
-    for (;;) {
-        if (d.Requested > d.Taken) {
-            lock.unlock();
-            ServiceDelivery();
-            lock.lock();
-            continue;
-        }
-        if (d.ThreadDone) break;
-        d.Changed.wait(lock);
-    }
-    lock.unlock();
+    FHandOff->Stop([this] { FEventThread->Stop(); });
     FEventThread->Join();
     FEventThread.reset();
 }
 
-void TComPort::ServiceDelivery() {
-    TDelivery& d = *FDelivery;
-    uint64_t number;
-    uint32_t mask;
-    {
-        std::lock_guard lock(d.Mutex);
-        if (d.Requested <= d.Taken) return;  // already carried out, or withdrawn
-        number = d.Taken = d.Requested;
-        mask = d.Mask;
-    }
+void TComPort::DispatchReported(uint32_t mask) noexcept {
     try {
         DispatchEvents(mask);
     } catch (const std::exception& e) {
@@ -382,11 +371,6 @@ void TComPort::ServiceDelivery() {
     } catch (...) {
         ReportHandlerError("Unknown exception in a serial port event handler");
     }
-    {
-        std::lock_guard lock(d.Mutex);
-        if (number > d.Served) d.Served = number;
-    }
-    d.Changed.notify_all();
 }
 
 void TComPort::DispatchEvents(uint32_t mask) {
@@ -455,6 +439,10 @@ int32_t TComPort::Write(const std::string& data, bool wait) {
         const int error = InvalidHandleError();
         throw EComPort(TransferFailure("Operation failed: ", error, SystemText(error)));
     }
+    if (OnEventThread())
+        return TransferOnEventThread("write to", "Operation failed: ", wait, [&](TComOperation& op) {
+            return FDevice->Write(op, data.data(), static_cast<int32_t>(data.size()));
+        });
     FPendingOps.push_back(FDevice->NewOperation());
     TComIoResult result =
         FDevice->Write(*FPendingOps.back(), data.data(), static_cast<int32_t>(data.size()));
@@ -472,6 +460,10 @@ int32_t TComPort::Read(std::string& data, int32_t count, bool wait) {
         const int error = InvalidHandleError();
         throw EComPort(TransferFailure("Operation aborted: ", error, SystemText(error)));
     }
+    if (OnEventThread())
+        return TransferOnEventThread("read from", "Operation aborted: ", wait, [&](TComOperation& op) {
+            return FDevice->Read(op, data.data(), static_cast<int32_t>(data.size()));
+        });
     FPendingOps.push_back(FDevice->NewOperation());
     TComIoResult result =
         FDevice->Read(*FPendingOps.back(), data.data(), static_cast<int32_t>(data.size()));
@@ -483,7 +475,24 @@ int32_t TComPort::Read(std::string& data, int32_t count, bool wait) {
     return result.Count;
 }
 
+// A transfer made by a handler on the event thread (smNone) never joins the
+// owner's pending-transfer stack: it is finished before the call returns.
+int32_t TComPort::TransferOnEventThread(
+    const char* what, const char* failurePrefix, bool wait,
+    const std::function<TComIoResult(TComOperation& op)>& start) {
+    if (!wait)
+        throw EComPort(std::string("Cannot ") + what + " " + FPort +
+                       " without waiting in an event handler run on its event thread (smNone)");
+    std::unique_ptr<TComOperation> op = FDevice->NewOperation();
+    TComIoResult result = start(*op);
+    if (result.Status == TComIoResult::ioPending) result = FDevice->WaitOperation(*op);
+    if (result.Status == TComIoResult::ioFailed)
+        throw EComPort(TransferFailure(failurePrefix, result.Error, SystemText(result.Error)));
+    return result.Count;
+}
+
 int32_t TComPort::WaitForLastOperation() {
+    RefuseOnEventThread("wait for the last operation of");
     if (FPendingOps.empty()) return -2;
     std::unique_ptr<TComOperation> op = std::move(FPendingOps.back());
     FPendingOps.pop_back();
@@ -503,6 +512,7 @@ int32_t TComPort::InputCount() {
 }
 
 void TComPort::AbortAllOperations() {
+    RefuseOnEventThread("abort the operations of");
     if (FPendingOps.empty()) return;
     const int error = FActive ? FDevice->Purge() : InvalidHandleError();
     FPendingOps.clear();

@@ -4,14 +4,17 @@
 // there: properties, Open/Close, Write, Read, InputCount. While it is open an
 // event thread waits for device events and hands them to the owner's thread.
 // With smSynchronize (the default) and smWindow the handlers run on the owner's
-// thread, which must be running a Qt event loop; the event thread waits until
-// the handler has run. With smNone the handlers run on the event thread.
+// thread through the hooks' OwnerThread (the program's event loop); the event
+// thread waits until the handler has run. With smNone the handlers run on the
+// event thread: there they may Read and Write with Wait True and ask
+// InputCount, while opening, closing, transfers without waiting and the
+// pending-transfer calls are refused with EComPort.
 //
 // Typical use:
-//     TComPort COMPort;
-//     COMPort.OnRxChar = [&](TComPort* Sender, int32_t InQue) {
-//         std::string Text;
-//         Sender->Read(Text, InQue, true);
+//     TComPort COMPort(hooks);               // hooks.OwnerThread: the window thread
+//     COMPort.OnRxChar = [&](TComPort* sender, int32_t inQue) {
+//         std::string text;
+//         sender->Read(text, inQue, true);
 //     };
 //     COMPort.SetPort("COM1");
 //     COMPort.SetBaudRate(9600);
@@ -28,11 +31,13 @@
 #include <string>
 #include <vector>
 
-class QObject;
 class TComPort;
 class TComThread;
 class TComDevice;
 class TComOperation;
+class TComOwnerThread;
+class TComHandOff;
+struct TComIoResult;
 
 // Failures of the port itself; what() is the text shown to the operator.
 class EComPort : public std::runtime_error {
@@ -202,6 +207,9 @@ struct TComPortHooks {
     // the event thread keeps running. Called on the thread that ran the
     // handler (the owner's thread, except with smNone). Empty: standard error.
     std::function<void(const std::string& message)> ReportError;
+    // Runs the smSynchronize and smWindow deliveries on the owner's thread.
+    // Empty: none, so the port watches events only with smNone.
+    std::shared_ptr<TComOwnerThread> OwnerThread;
 };
 
 class TComPort {
@@ -252,6 +260,7 @@ public:
     TNotifyEvent OnRx80Full;
 
     // Open raises EComPort when called from a handler that Close is carrying out.
+    // Both raise EComPort when called on the port's own event thread (smNone).
     void Open();
     void Close();
     // Each is a no-op while the port is closed.
@@ -271,10 +280,16 @@ public:
     void AbortAllOperations();
 
 private:
-    friend class TComThread;
     void DispatchEvents(uint32_t mask);
+    // DispatchEvents with a handler's exception reported instead of raised.
+    void DispatchReported(uint32_t mask) noexcept;
+    void StartThread();
     void StopThread();
-    void ServiceDelivery();
+    void CloseDevice();
+    bool OnEventThread() const;
+    void RefuseOnEventThread(const char* what) const;
+    int32_t TransferOnEventThread(const char* what, const char* failurePrefix, bool wait,
+                                  const std::function<TComIoResult(TComOperation& op)>& start);
     std::string SystemText(int code) const;
     void ReportHandlerError(const std::string& message) const;
 
@@ -295,15 +310,11 @@ private:
     TComTimeouts FTimeouts{this};
     TSyncMethod FSyncMethod = smSynchronize;
 
-    std::unique_ptr<TComThread> FEventThread;
-    bool FThreadCreated = false;
+    std::shared_ptr<TComHandOff> FHandOff;
+    std::unique_ptr<TComThread> FEventThread;  // while open, unless Events is empty
     bool FClosing = false;
-    std::vector<std::unique_ptr<TComOperation>> FPendingOps;  // back() is the most recent
-    std::unique_ptr<QObject> FOwnerContext;  // lives on the owner's thread; receives hand-offs
-
-    // Hand-off of one delivery from the event thread to the owner's thread.
-    struct TDelivery;
-    std::unique_ptr<TDelivery> FDelivery;
+    // Transfers of the owner's thread only; back() is the most recent.
+    std::vector<std::unique_ptr<TComOperation>> FPendingOps;
 };
 
 // --- Port names ---------------------------------------------------------------

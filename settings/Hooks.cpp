@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QWidget>
 
+#include "serialqt/QtComOwnerThread.h"
+
 namespace {
 
 QString Latin1(const std::string& text) {
@@ -42,6 +44,8 @@ std::vector<std::string> THooks::ListUsbSerialDevices() const {
 
 TComPortHooks THooks::ComPortHooks() const {
     TComPortHooks hooks = ComPort;
+    // Deliveries run on the thread that makes the window, from its event loop.
+    if (!hooks.OwnerThread) hooks.OwnerThread = NewQtComOwnerThread();
     if (!hooks.ReportError) {
         // A handler failure reaches the operator like any other.
         hooks.ReportError = [report = ReportError](const std::string& message) {

@@ -30,6 +30,7 @@
 #include "app/Unit1.h"
 #include "serial/Comms.h"
 #include "tests/support/PtyHost.h"
+#include "tests/support/QtEvents.h"
 
 // The application object of the test program, created once.
 inline void EnsureApplication() {

@@ -115,7 +115,7 @@ TEST_F(TStartupTest, PortThatCannotBeOpenedShowsTheComponentsMessage) {
 }
 
 TEST_F(TStartupTest, HeldPortShowsTheComponentsMessage) {
-    TComPort holder(FNames.PortHooks());
+    TComPort holder(WithQtOwner(FNames.PortHooks()));
     holder.SetPort("COM5");
     holder.SetActive(true);
     WriteSettings(PortSettings);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "serial/Comms.h"
+#include "tests/serial/TestOwnerThread.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ TEST(ComNames, APortsDevicePathHookRedirectsOnlyThatPort) {
         asked.push_back(port);
         return "/nonexistent/fake-" + port;
     };
+    hooks.OwnerThread = std::make_shared<TTestOwnerThread>();
     TComPort mapped(hooks);
     mapped.SetPort("COM5");
     try {
@@ -53,7 +55,9 @@ TEST(ComNames, UsbSerialListNamesOnlyUsbDevices) {
 }
 
 TEST(ComNames, UnknownOpenFailureTextUsesTheSystemsWords) {
-    TComPort port;
+    TComPortHooks hooks;
+    hooks.OwnerThread = std::make_shared<TTestOwnerThread>();
+    TComPort port(hooks);
     port.SetPort("/nonexistent/ttyX");
     try {
         port.SetActive(true);

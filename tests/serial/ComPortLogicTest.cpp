@@ -7,15 +7,15 @@
 #include "serial/ComThread.h"
 #include "tests/serial/FakeComDevice.h"
 #include "tests/serial/Watchdog.h"
-#include "tests/support/PtyHost.h"
+#include "tests/serial/TestOwnerThread.h"
 
 namespace {
 
 class TComPortLogic : public ::testing::Test {
 protected:
-    void SetUp() override { EnsureCoreApplication(); }
     std::shared_ptr<TFakeComState> FState = std::make_shared<TFakeComState>();
-    TComPort FPort{FakeFactory(FState)};
+    std::shared_ptr<TTestOwnerThread> FOwner = std::make_shared<TTestOwnerThread>();
+    TComPort FPort{FakeFactory(FState, FOwner)};
 
     template <typename E>
     std::string FailureOf(const std::function<void()>& action) {
@@ -56,7 +56,7 @@ TEST_F(TComPortLogic, OpenAppliesSettingsInOrderThenStartsWatchingAndCallsOnOpen
     FPort.OnOpen = [&](TComPort*) { seen = FState->TakeCalls(); };
     FPort.SetActive(true);
     EXPECT_EQ(seen, (std::vector<std::string>{"Open COM1", "SetupComm", "SetCommState",
-                                              "SetCommTimeouts", "SetCommMask"}));
+                                              "SetCommTimeouts", "CreateEvent", "SetCommMask"}));
     EXPECT_EQ(FState->EventMask, 0x05FFu);
     EXPECT_EQ(FState->ReadSize, 1024);
     EXPECT_EQ(FState->WriteSize, 1024);
@@ -339,7 +339,7 @@ TEST_F(TComPortLogic, OnCloseRunsOncePerRealClose) {
 }
 
 TEST_F(TComPortLogic, DestroyingAnOpenPortClosesIt) {
-    auto other = std::make_unique<TComPort>(FakeFactory(FState));
+    auto other = std::make_unique<TComPort>(FakeFactory(FState, FOwner));
     other->SetActive(true);
     FState->TakeCalls();
     other.reset();
@@ -348,7 +348,7 @@ TEST_F(TComPortLogic, DestroyingAnOpenPortClosesIt) {
 
 TEST_F(TComPortLogic, AssigningSubObjectsCopiesValuesButKeepsTheirPort) {
     auto otherState = std::make_shared<TFakeComState>();
-    TComPort other(FakeFactory(otherState));
+    TComPort other(FakeFactory(otherState, FOwner));
     other.Parity().SetBits(prMark);
     other.SetActive(true);
     FPort.SetActive(true);
@@ -406,7 +406,7 @@ TEST_F(TComPortLogic, EachSyncMethodDeliversInTheFixedOrderOnItsThread) {
         FState->InQueue = 7;
         FPort.SetActive(true);
         FState->Post(AllFlags);
-        ASSERT_TRUE(ProcessEventsUntil([&] { return recorder.Count() == 10; }));
+        ASSERT_TRUE(FOwner->RunUntil([&] { return recorder.Count() == 10; }));
         FPort.SetActive(false);
         EXPECT_EQ(recorder.Names, DispatchOrder);
         for (std::thread::id id : recorder.Threads)
@@ -420,7 +420,7 @@ TEST_F(TComPortLogic, UnassignedHandlersAreSkipped) {
     FState->InputCountError = 1;  // InputCount is asked only for an assigned OnRxChar
     FPort.SetActive(true);
     FState->Post(EV_RXCHAR | EV_RXFLAG);
-    EXPECT_TRUE(ProcessEventsUntil([&] { return rxFlags == 1; }));
+    EXPECT_TRUE(FOwner->RunUntil([&] { return rxFlags == 1; }));
     FPort.SetActive(false);
     EXPECT_TRUE(FState->TakeReports().empty());
 }
@@ -436,7 +436,7 @@ TEST_F(TComPortLogic, AThrowingHandlerIsReportedAndDeliveriesGoOn) {
         FPort.SetActive(true);
         FState->Post(EV_RXCHAR);
         FState->Post(EV_RXCHAR);
-        EXPECT_TRUE(ProcessEventsUntil([&] { return calls == 2; }));
+        EXPECT_TRUE(FOwner->RunUntil([&] { return calls == 2; }));
         FPort.SetActive(false);
         EXPECT_EQ(FState->TakeReports(), std::vector<std::string>{"handler broke"});
     }
@@ -473,7 +473,7 @@ TEST_F(TComPortLogic, AHandlerMayCloseThePortItIsCalledFor) {
         };
         FPort.SetActive(true);
         FState->Post(EV_RXCHAR | EV_BREAK);
-        EXPECT_TRUE(ProcessEventsUntil([&] { return !FPort.Active(); }));
+        EXPECT_TRUE(FOwner->RunUntil([&] { return !FPort.Active(); }));
         EXPECT_TRUE(called);
     }
 }
@@ -503,6 +503,149 @@ TEST_F(TComPortLogic, AHandlerRunDuringCloseCannotReopenThePort) {
         EXPECT_TRUE(report == "Unable to open COM1: the port is being closed" ||
                     report == "Unable to open COM2: the port is being closed")
             << report;
+}
+
+// --- Failures that must leave no half-open port ------------------------------
+
+TEST_F(TComPortLogic, AnEventWatchThatCannotBeSetUpFailsTheOpenCleanly) {
+    TWatchdog watchdog(std::chrono::seconds(60));
+    struct TCase {
+        int TFakeComState::*Error;
+        std::string Message;
+    } cases[] = {
+        {&TFakeComState::StopSignalError, "Unable to start the event thread: fake error 24"},
+        {&TFakeComState::EventMaskError, "Unable to set comm mask: fake error 24"},
+    };
+    bool opened = false;
+    FPort.OnOpen = [&](TComPort*) { opened = true; };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Message);
+        FState->ClearErrors();
+        (*FState).*c.Error = 24;
+        FState->TakeCalls();
+        EXPECT_EQ(FailureOf<EComPort>([&] { FPort.SetActive(true); }), c.Message);
+        EXPECT_FALSE(FPort.Active());
+        EXPECT_FALSE(opened);
+        EXPECT_EQ(FState->TakeCalls().back(), "Close");
+        FPort.SetActive(false);  // returns: there is no thread to wait for
+        EXPECT_TRUE(FState->TakeCalls().empty());
+    }
+    FState->ClearErrors();
+    FPort.SetActive(true);
+    EXPECT_TRUE(FPort.Active());
+    EXPECT_TRUE(opened);
+}
+
+TEST_F(TComPortLogic, APortWithoutAnOwnerThreadWatchesEventsOnlyWithSmNone) {
+    TComPort port(FakeFactory(FState));
+    EXPECT_EQ(FailureOf<EComPort>([&] { port.SetActive(true); }),
+              "Unable to open COM1: no owner thread to deliver events to");
+    EXPECT_TRUE(FState->TakeCalls().empty());  // the device was not touched
+    port.SetEvents({});
+    port.SetActive(true);
+    port.SetActive(false);
+    port.SetEvents(TEvents::All());
+    port.SetSyncMethod(smNone);
+    int deliveries = 0;
+    port.OnRxChar = [&](TComPort*, int32_t) { ++deliveries; };
+    port.SetActive(true);
+    FState->Post(EV_RXCHAR);
+    ASSERT_TRUE(FState->WaitUntilTaken(5s));
+    port.SetActive(false);  // waits for the delivery under way
+    EXPECT_EQ(deliveries, 1);
+}
+
+// --- smNone: handlers on the event thread ------------------------------------
+
+TEST_F(TComPortLogic, AnSmNoneHandlerCannotOpenOrCloseItsOwnPort) {
+    TWatchdog watchdog(std::chrono::seconds(60));
+    std::vector<std::string> reports;
+    std::atomic<int> calls{0};
+    FPort.SetSyncMethod(smNone);
+    FPort.OnRxChar = [&](TComPort* sender, int32_t) {
+        ++calls;
+        sender->SetActive(false);
+    };
+    FPort.OnBreak = [&](TComPort* sender) { sender->SetPort("COM2"); };
+    FPort.SetActive(true);
+    FState->Post(EV_RXCHAR);
+    FState->Post(EV_BREAK);
+    FState->Post(EV_RXCHAR);
+    ASSERT_TRUE(FOwner->RunUntil([&] {
+        for (std::string& report : FState->TakeReports()) reports.push_back(std::move(report));
+        return reports.size() == 3;
+    }));
+    EXPECT_TRUE(FPort.Active());
+    FPort.SetActive(false);  // the owner's close still works
+    EXPECT_FALSE(FPort.Active());
+    EXPECT_EQ(FPort.Port(), "COM1");
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(reports, (std::vector<std::string>{
+                           "Cannot close COM1 in an event handler run on its event thread (smNone)",
+                           "Cannot reopen COM1 in an event handler run on its event thread (smNone)",
+                           "Cannot close COM1 in an event handler run on its event thread (smNone)",
+                       }));
+}
+
+TEST_F(TComPortLogic, AnSmNoneHandlerReadsWithoutTouchingTheOwnersPendingTransfers) {
+    TWatchdog watchdog(std::chrono::seconds(60));
+    FPort.SetSyncMethod(smNone);
+    FPort.SetActive(true);
+    // The owner has a transfer under way when the bytes arrive.
+    FState->WriteResult = {TComIoResult::ioPending, 0, 0};
+    EXPECT_EQ(FPort.Write("request", false), -1);
+    EXPECT_EQ(FState->LiveOperations, 1);
+
+    std::string received;
+    int liveDuringRead = -1;
+    std::vector<std::string> refusals;
+    FPort.OnRxChar = [&](TComPort* sender, int32_t inQue) {
+        // A read whose device operation is left pending is finished here.
+        FState->ReadResult = {TComIoResult::ioPending, 0, 0};
+        FState->WaitResult = {TComIoResult::ioDone, inQue, 0};
+        std::string text;
+        const int32_t n = sender->Read(text, inQue, true);
+        liveDuringRead = FState->LiveOperations;
+        received = text.substr(0, static_cast<size_t>(n));
+        for (const auto& refused : std::vector<std::function<void()>>{
+                 [&] { sender->Read(text, 1, false); },
+                 [&] { sender->Write("x", false); },
+                 [&] { sender->WaitForLastOperation(); },
+                 [&] { sender->AbortAllOperations(); },
+             }) {
+            try {
+                refused();
+                refusals.push_back("(allowed)");
+            } catch (const EComPort& e) {
+                refusals.push_back(e.what());
+            }
+        }
+    };
+    FState->ToRead = "reply";
+    FState->InQueue = 5;
+    FState->Post(EV_RXCHAR);
+    ASSERT_TRUE(FState->WaitUntilTaken(5s));
+    ASSERT_TRUE(FOwner->RunUntil([&] { return refusals.size() == 4; }));
+    EXPECT_EQ(received, "reply");
+    EXPECT_EQ(liveDuringRead, 1);  // the read's own record is gone, the owner's stays
+    EXPECT_EQ(refusals,
+              (std::vector<std::string>{
+                  "Cannot read from COM1 without waiting in an event handler run on its event "
+                  "thread (smNone)",
+                  "Cannot write to COM1 without waiting in an event handler run on its event "
+                  "thread (smNone)",
+                  "Cannot wait for the last operation of COM1 in an event handler run on its "
+                  "event thread (smNone)",
+                  "Cannot abort the operations of COM1 in an event handler run on its event "
+                  "thread (smNone)",
+              }));
+    // The owner's write is still the last operation, and only it.
+    FState->WaitResult = {TComIoResult::ioDone, 7, 0};
+    EXPECT_EQ(FPort.WaitForLastOperation(), 7);
+    EXPECT_EQ(FPort.WaitForLastOperation(), -2);
+    EXPECT_EQ(FState->LiveOperations, 0);
+    FPort.SetActive(false);
+    EXPECT_TRUE(FState->TakeReports().empty());
 }
 
 }  // namespace

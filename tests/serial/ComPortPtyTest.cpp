@@ -7,20 +7,24 @@
 #include <thread>
 
 #include "tests/serial/Watchdog.h"
+#include "tests/serial/TestOwnerThread.h"
 #include "tests/support/PtyHost.h"
 
 namespace {
 
 class TComPortPty : public ::testing::Test {
 protected:
-    void SetUp() override {
-        EnsureCoreApplication();
-        FPort.SetPort("COM5");
-    }
+    void SetUp() override { FPort.SetPort("COM5"); }
     TPtyHost FHost;
     TComNameMap FNames{{{"COM5", FHost.SlavePath()}, {"COM77", "/nonexistent/tty"}}};
     std::vector<std::string> FReports;
-    TComPort FPort{FNames.PortHooks([this](const std::string& m) { FReports.push_back(m); })};
+    std::shared_ptr<TTestOwnerThread> FOwner = std::make_shared<TTestOwnerThread>();
+    TComPort FPort{Owned(FNames.PortHooks([this](const std::string& m) { FReports.push_back(m); }))};
+
+    TComPortHooks Owned(TComPortHooks hooks) {
+        hooks.OwnerThread = FOwner;
+        return hooks;
+    }
 
     std::string FReceived;
     std::vector<int32_t> FInQues;
@@ -60,13 +64,13 @@ TEST_F(TComPortPty, BytesReachOnRxCharOnTheOwnerThreadExactlyOnce) {
         const std::string byte(1, static_cast<char>('a' + i));
         FHost.Write(byte);
         expected += byte;
-        ASSERT_TRUE(ProcessEventsUntil([&] { return FReceived == expected; }));
+        ASSERT_TRUE(FOwner->RunUntil([&] { return FReceived == expected; }));
     }
     std::string burst;
     for (int i = 0; i < 3000; ++i) burst += static_cast<char>(i * 7);
     FHost.Write(burst);
     expected += burst;
-    ASSERT_TRUE(ProcessEventsUntil([&] { return FReceived.size() >= expected.size(); }));
+    ASSERT_TRUE(FOwner->RunUntil([&] { return FReceived.size() >= expected.size(); }));
     EXPECT_EQ(FReceived, expected);
     for (int32_t inQue : FInQues) EXPECT_GE(inQue, 0);
     EXPECT_EQ(FPort.InputCount(), 0);
@@ -77,9 +81,9 @@ TEST_F(TComPortPty, UnreadBytesAreReportedOncePerArrivalWithTheGrowingCount) {
     FPort.OnRxChar = [&](TComPort*, int32_t inQue) { counts.push_back(inQue); };
     FPort.SetActive(true);
     FHost.Write("abc");
-    ASSERT_TRUE(ProcessEventsUntil([&] { return !counts.empty(); }));
+    ASSERT_TRUE(FOwner->RunUntil([&] { return !counts.empty(); }));
     FHost.Write("de");
-    ASSERT_TRUE(ProcessEventsUntil([&] { return !counts.empty() && counts.back() == 5; }));
+    ASSERT_TRUE(FOwner->RunUntil([&] { return !counts.empty() && counts.back() == 5; }));
     // A device that reports unread bytes again and again would have called
     // the handler many times by now.
     EXPECT_LE(counts.size(), 2u);
@@ -99,7 +103,7 @@ TEST_F(TComPortPty, BytesLeftBehindByAShortReadAreAnnouncedAgain) {
     FPort.OnRxChar = [&](TComPort* sender, int32_t inQue) {
         if (++calls == 1) {
             FHost.Write("tail-of-reply\x1d");
-            ASSERT_TRUE(ProcessEventsUntil(
+            ASSERT_TRUE(FOwner->RunUntil(
                 [&] { return FHost.SlaveInputCount() == 0 || sender->InputCount() > inQue; }));
         }
         std::string part;
@@ -108,7 +112,7 @@ TEST_F(TComPortPty, BytesLeftBehindByAShortReadAreAnnouncedAgain) {
     };
     FPort.SetActive(true);
     FHost.Write("head");
-    ASSERT_TRUE(ProcessEventsUntil([&] { return text == "headtail-of-reply\x1d"; }))
+    ASSERT_TRUE(FOwner->RunUntil([&] { return text == "headtail-of-reply\x1d"; }))
         << "received only: " << text;
 }
 
@@ -128,7 +132,7 @@ TEST_F(TComPortPty, ReadReturnsAtOnceWithWhatHasArrived) {
     EXPECT_EQ(FPort.Read(text, 4, true), 0);
     EXPECT_EQ(text, std::string(4, '\0'));
     FHost.Write("xy");
-    ASSERT_TRUE(ProcessEventsUntil([&] { return FPort.InputCount() == 2; }));
+    ASSERT_TRUE(FOwner->RunUntil([&] { return FPort.InputCount() == 2; }));
     EXPECT_EQ(FPort.Read(text, 4, true), 2);
     EXPECT_EQ(text, std::string("xy\0\0", 4));
 }
@@ -187,14 +191,14 @@ TEST_F(TComPortPty, SettingsTheDeviceRefusesAreErrors) {
 
 TEST_F(TComPortPty, ADeviceIsHeldByOnePortAtATime) {
     FPort.SetActive(true);
-    TComPort second(FNames.PortHooks());
+    TComPort second(Owned(FNames.PortHooks()));
     second.SetPort("COM5");
     EXPECT_EQ(OpenFailure(second), "Unable to open COM5: Device or resource busy");
     EXPECT_FALSE(second.Active());
     FPort.SetActive(false);
     EXPECT_EQ(OpenFailure(second), "(opened)");
 
-    auto third = std::make_unique<TComPort>(FNames.PortHooks());
+    auto third = std::make_unique<TComPort>(Owned(FNames.PortHooks()));
     third->SetPort("COM5");
     EXPECT_EQ(OpenFailure(*third), "Unable to open COM5: Device or resource busy");
     second.SetActive(false);
@@ -220,14 +224,14 @@ TEST_F(TComPortPty, ChangingPortWhileOpenMovesToTheNewDevice) {
     FPort.Write("hello", true);
     EXPECT_EQ(other.Read(5), "hello");
     EXPECT_EQ(FHost.ReadAvailable(), "");
-    TComPort check(FNames.PortHooks());  // the first device is free again
+    TComPort check(Owned(FNames.PortHooks()));  // the first device is free again
     check.SetPort("COM5");
     EXPECT_EQ(OpenFailure(check), "(opened)");
 }
 
 TEST_F(TComPortPty, BytesLeftFromBeforeTheOpenAreDropped) {
     FHost.Write("stale reply");
-    ASSERT_TRUE(ProcessEventsUntil([&] { return FHost.SlaveInputCount() == 11; }));
+    ASSERT_TRUE(FOwner->RunUntil([&] { return FHost.SlaveInputCount() == 11; }));
     FPort.SetActive(true);
     EXPECT_EQ(FPort.InputCount(), 0);
 }
@@ -252,7 +256,7 @@ TEST_F(TComPortPty, CloseWhileBytesKeepArrivingReturns) {
     for (int round = 0; round < 25; ++round) {
         FPort.SetActive(true);
         const int before = deliveries;
-        EXPECT_TRUE(ProcessEventsUntil([&] { return deliveries > before; }, 10s));
+        EXPECT_TRUE(FOwner->RunUntil([&] { return deliveries > before; }, 10s));
         // The event thread is now (or soon) waiting for the next hand-off
         // that this thread does not run its event loop for.
         FPort.SetActive(false);
@@ -267,7 +271,7 @@ TEST_F(TComPortPty, AnUnpluggedDeviceFailsTheNextWrite) {
     ReadEverything();
     FPort.SetActive(true);
     FHost.Write("last");
-    ASSERT_TRUE(ProcessEventsUntil([&] { return FReceived == "last"; }));
+    ASSERT_TRUE(FOwner->RunUntil([&] { return FReceived == "last"; }));
     FHost.CloseMaster();
     try {
         FPort.Write("anyone?", true);
@@ -288,9 +292,9 @@ TEST_F(TComPortPty, AThrowingHandlerIsReportedAndTheNextBytesStillArrive) {
     };
     FPort.SetActive(true);
     FHost.Write("one!");
-    ASSERT_TRUE(ProcessEventsUntil([&] { return !FReports.empty(); }));
+    ASSERT_TRUE(FOwner->RunUntil([&] { return !FReports.empty(); }));
     FHost.Write("two");
-    EXPECT_TRUE(ProcessEventsUntil([&] { return FReceived == "one!two"; }));
+    EXPECT_TRUE(FOwner->RunUntil([&] { return FReceived == "one!two"; }));
     EXPECT_EQ(FReports, std::vector<std::string>{"bad reply"});
 }
 
@@ -301,7 +305,7 @@ TEST_F(TComPortPty, EventCharAndDiscardNullWorkOnTheReceivedBytes) {
     FPort.SetDiscardNull(true);
     FPort.SetActive(true);
     FHost.Write(std::string("a\0b\x1d", 4));
-    ASSERT_TRUE(ProcessEventsUntil([&] { return flags == 1; }));
+    ASSERT_TRUE(FOwner->RunUntil([&] { return flags == 1; }));
     std::string text;
     EXPECT_EQ(FPort.Read(text, FPort.InputCount(), true), 3);
     EXPECT_EQ(text, "ab\x1d");

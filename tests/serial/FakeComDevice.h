@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "serial/ComDevice.h"
+#include "serial/ComHandOff.h"
 #include "serial/Comms.h"
 
 struct TFakeComState {
@@ -31,7 +32,7 @@ struct TFakeComState {
 
     // Error codes the next calls return (0: success).
     int OpenError = 0, QueueError = 0, LineError = 0, TimeoutError = 0, PurgeError = 0,
-        InputCountError = 0;
+        InputCountError = 0, StopSignalError = 0, EventMaskError = 0;
     TComIoResult WriteResult{TComIoResult::ioDone, -1, 0};  // Count -1: all bytes
     TComIoResult ReadResult{TComIoResult::ioDone, -1, 0};
     TComIoResult WaitResult{TComIoResult::ioDone, 0, 0};
@@ -42,6 +43,7 @@ struct TFakeComState {
 
     void ClearErrors() {
         OpenError = QueueError = LineError = TimeoutError = PurgeError = InputCountError = 0;
+        StopSignalError = EventMaskError = 0;
     }
     void Post(uint32_t mask) {
         {
@@ -107,6 +109,7 @@ public:
     }
     int SetEventMask(uint32_t mask) override {
         FS->Log("SetCommMask");
+        if (FS->EventMaskError) return FS->EventMaskError;
         FS->EventMask = mask;
         return 0;
     }
@@ -124,7 +127,12 @@ public:
         std::shared_ptr<TFakeComState> S;
         bool Stopped = false;  // guarded by S->Mutex
     };
-    std::unique_ptr<TComStopSignal> NewStopSignal() override { return std::make_unique<TStop>(FS); }
+    int NewStopSignal(std::unique_ptr<TComStopSignal>& signal) override {
+        FS->Log("CreateEvent");
+        if (FS->StopSignalError) return FS->StopSignalError;
+        signal = std::make_unique<TStop>(FS);
+        return 0;
+    }
     TWaitResult WaitEvent(TComStopSignal& stop, uint32_t& mask) override {
         auto& st = static_cast<TStop&>(stop);
         std::unique_lock lock(FS->Mutex);
@@ -177,9 +185,12 @@ private:
     std::shared_ptr<TFakeComState> FS;
 };
 
-// A port's hooks for the fake device; handler failures go to State's Reports.
-inline TComPortHooks FakeFactory(const std::shared_ptr<TFakeComState>& state) {
+// A port's hooks for the fake device; handler failures go to State's Reports,
+// deliveries to Owner.
+inline TComPortHooks FakeFactory(const std::shared_ptr<TFakeComState>& state,
+                                 std::shared_ptr<TComOwnerThread> owner = {}) {
     TComPortHooks hooks;
+    hooks.OwnerThread = std::move(owner);
     hooks.NewDevice = [state] { return std::make_unique<TFakeComDevice>(state); };
     hooks.ReportError = [state](const std::string& message) { state->Report(message); };
     return hooks;

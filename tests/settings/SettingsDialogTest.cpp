@@ -119,7 +119,7 @@ TEST_F(TSettingsDialogTest, PortListHoldsWhatCanBeOpenedNowInOrder) {
     FNames.Add("ttyUSB0", usb.SlavePath());
     FNames.Add("ttyACM1", "/nonexistent/acm");
     FUsbDevices = {"ttyUSB0", "ttyACM1"};
-    TComPort holder(FNames.PortHooks());  // another program's hold on COM7
+    TComPort holder(WithQtOwner(FNames.PortHooks()));  // another program's hold on COM7
     holder.SetPort("COM7");
     holder.SetActive(true);
 
@@ -128,7 +128,7 @@ TEST_F(TSettingsDialogTest, PortListHoldsWhatCanBeOpenedNowInOrder) {
     EXPECT_FALSE(dialog.ComPort1->Active());
 
     holder.SetActive(false);
-    TComPort probe(FNames.PortHooks());
+    TComPort probe(WithQtOwner(FNames.PortHooks()));
     EXPECT_EQ(ListUsablePorts(probe, Hooks()),
               (std::vector<std::string>{"COM3", "COM7", "COM9", "ttyUSB0"}));
 }

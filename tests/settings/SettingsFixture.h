@@ -14,6 +14,7 @@
 #include "serial/Comms.h"
 #include "settings/Hooks.h"
 #include "tests/support/PtyHost.h"
+#include "tests/support/QtEvents.h"
 
 // Creates the QApplication the dialogs need, once per test program.
 inline void EnsureApplication() {

@@ -102,7 +102,7 @@ TEST_F(TBuildCandidates, FourRatesPerUsablePortComFirstThenUsb) {
     FNames.Add("ttyACM0", "/nonexistent/acm0");
     FUsbDevices = {"ttyACM0", "ttyUSB3"};
 
-    TComPort port(FNames.PortHooks());
+    TComPort port(WithQtOwner(FNames.PortHooks()));
     EXPECT_EQ(BuildCandidates(port, Hooks()),
               (std::vector<std::string>{"COM2|9600", "COM2|19200", "COM2|38400", "COM2|57600",
                                         "COM40|9600", "COM40|19200", "COM40|38400", "COM40|57600",

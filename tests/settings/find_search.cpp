@@ -294,7 +294,7 @@ TEST_F(TFindHostTest, APortTakenBetweenProbeAndAttemptCannotBeAccessed) {
     TSettingsForm& d = OpenDialog();
     d.BitBtn3->click();
     ASSERT_EQ(d.FCandidates.size(), 8u);
-    TComPort holder(FNames.PortHooks());  // another program takes COM4 after the probe
+    TComPort holder(WithQtOwner(FNames.PortHooks()));  // another program takes COM4 after the probe
     holder.SetPort("COM4");
     holder.SetActive(true);
 

@@ -6,9 +6,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -25,27 +22,6 @@ int MillisecondsLeft(TClock::time_point deadline) {
 }
 
 }  // namespace
-
-void EnsureCoreApplication() {
-    if (QCoreApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "trevalon-test";
-    static char* argv[] = {name, nullptr};
-    new QCoreApplication(argc, argv);  // lives for the test program
-}
-
-bool ProcessEventsUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const TClock::time_point deadline = TClock::now() + timeout;
-    // Wakes the blocked event loop now and then, so that conditions changed by
-    // other threads without an event are seen promptly (and without spinning).
-    QTimer tick;
-    tick.start(10);
-    while (!condition()) {
-        if (MillisecondsLeft(deadline) == 0) return condition();
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
 
 TPtyHost::TPtyHost() {
     char name[256] = {};

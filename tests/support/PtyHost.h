@@ -1,13 +1,13 @@
 // Test helpers for playing the far end of a serial line in-process.
 //
-//     EnsureCoreApplication();                 // deliveries need a Qt event loop
 //     TPtyHost Host;                           // a pty pair; the test holds the master
 //     TComNameMap Names({{"COM5", Host.SlavePath()}});
-//     TComPort Port(Names.PortHooks());        // its "COM5" opens the slave
+//     TComPortHooks Hooks = Names.PortHooks(); // its "COM5" opens the slave
+//     Hooks.OwnerThread = Owner;               // runs the deliveries
+//     TComPort Port(Hooks);
 //     Port.SetPort("COM5"); Port.SetActive(true);
 //     Host.Write("\x1cREQ=INI\r");             // bytes the port will receive
 //     std::string Sent = Host.Read(10);        // bytes the port wrote, with a deadline
-//     ProcessEventsUntil([&] { return Done; });
 #pragma once
 
 #include <termios.h>
@@ -22,14 +22,6 @@
 #include "serial/Comms.h"
 
 using namespace std::chrono_literals;
-
-// Creates a QCoreApplication on the calling thread unless one exists.
-void EnsureCoreApplication();
-
-// Runs the calling thread's Qt event loop until Condition holds or Timeout
-// passes; returns the final value of Condition.
-bool ProcessEventsUntil(const std::function<bool()>& condition,
-                        std::chrono::milliseconds timeout = 5s);
 
 // A pseudo-terminal pair: the slave is the "serial device" a port opens, the
 // master is the far end the test plays. The helper keeps its own slave
