@@ -110,6 +110,12 @@ std::string VersionValue(const std::vector<std::string>& lines, std::string_view
 }
 
 std::string CreateLogFile(const std::string& folder, std::string& error) {
+    // No folder (a temp folder that does not exist gives none) is never the
+    // current one: the file would land wherever the program was started.
+    if (folder.empty()) {
+        error = std::strerror(ENOENT);
+        return {};
+    }
     std::string nameTemplate = folder;
     if (!nameTemplate.empty() && nameTemplate.back() != '/') nameTemplate += '/';
     nameTemplate += "trevalon-log-XXXXXX.txt";

@@ -49,7 +49,7 @@ extern const char* const VersionInfoNames[13];
 std::string VersionValue(const std::vector<std::string>& lines, std::string_view name);
 
 // Creates a new, uniquely named empty file in Folder for the log. Returns its
-// name, or empty with the reason in Error.
+// name, or empty with the reason in Error; an empty Folder is a missing one.
 std::string CreateLogFile(const std::string& folder, std::string& error);
 // Replaces the content of FileName with Content. Returns false with the
 // reason in Error when the file cannot be opened or written.

@@ -208,6 +208,28 @@ TEST_F(TLogDisplayTest, LogFileThatCannotBeCreatedIsReportedAndRetried) {
               "14:03:27:045 ------------ Display Log ---------\r\n\r\n");
 }
 
+// A TMPDIR that does not exist leaves Qt no temp folder to give (an empty
+// path): that is reported like a folder that cannot be written, and no file
+// lands in the current folder.
+TEST_F(TLogDisplayTest, AMissingTempFolderIsReportedAndNothingLandsInTheCurrentFolder) {
+    const QByteArray previous = qgetenv("TMPDIR");
+    const bool hadPrevious = qEnvironmentVariableIsSet("TMPDIR");
+    ASSERT_TRUE(qputenv("TMPDIR", FDir.filePath(QStringLiteral("gone")).toLocal8Bit()));
+    const QStringList before =
+        QDir::current().entryList({QStringLiteral("trevalon-log-*")}, QDir::Files);
+    std::string error;
+    const std::string name = CreateLogFile(QDir::tempPath().toStdString(), error);
+    const QStringList after =
+        QDir::current().entryList({QStringLiteral("trevalon-log-*")}, QDir::Files);
+    if (hadPrevious)
+        qputenv("TMPDIR", previous);
+    else
+        qunsetenv("TMPDIR");
+    EXPECT_EQ(name, "");
+    EXPECT_EQ(error, "No such file or directory");
+    EXPECT_EQ(after, before);
+}
+
 TEST_F(TLogDisplayTest, LogFileThatCannotBeWrittenIsReportedAndRetried) {
     Create();
     ShowLogFromMenu();
