@@ -11,6 +11,7 @@ packages=(
   xvfb xauth
   imagemagick xdotool fonts-liberation
   poppler-utils
+  g++-mingw-w64-x86-64-posix wine wine64 python3
 )
 
 missing=()

@@ -63,9 +63,16 @@ int StrToInt(std::string_view text) {
 
 double RoundHalfEven(double value) {
     if (!std::isfinite(value)) return value;
-    // value - trunc(value) is exact for every finite double, so a true half is never missed.
-    if (std::fabs(value - std::trunc(value)) == 0.5) return 2.0 * std::round(value / 2.0);
-    return std::round(value);
+    // Only exact steps: value - trunc(value) is exact for every finite double,
+    // so a true half is never missed and nothing just below one is taken for
+    // it. (std::round is not used: mingw-w64's runtime rounds
+    // 0.49999999999999994 up to 1.)
+    const double whole = std::trunc(value);
+    const double fraction = std::fabs(value - whole);
+    const double away = whole + std::copysign(1.0, value);
+    if (fraction < 0.5) return whole;
+    if (fraction > 0.5) return away;
+    return std::fmod(whole, 2.0) == 0.0 ? whole : away;
 }
 
 int RoundRadius(double hundredths) {

@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows test programs with the Windows Qt kit and runs them
+# under Wine, with real COM ports: in a private Wine prefix COM20..COM27 lead
+# to pseudo-terminals whose far ends tests/win32/pty_hub.py plays on the Linux
+# side. No other COM port exists there, and no real serial port of this
+# machine can be opened (tests/win32/pty_modem_shim.c refuses them).
+#
+#   scripts/test-windows.sh [KIT_FOLDER]
+#
+# KIT_FOLDER holds winkit.tar.xz (default: ../shared/winkit beside the
+# project). Builds in build-win/ (the kit is unpacked there, never into the
+# sources).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+kitdir=${1:-$root/../shared/winkit}
+if [ ! -f "$kitdir/winkit.tar.xz" ]; then
+  cat >&2 <<EOF
+No Windows Qt kit at $kitdir (winkit.tar.xz).
+Make one on Debian 12 with build-winkit.sh from the kit's folder (about 20
+minutes on two cores; it needs a deb-src line for bookworm), or pass the
+folder that holds winkit.tar.xz:
+  scripts/test-windows.sh /path/to/winkit
+EOF
+  exit 2
+fi
+kitdir=$(cd "$kitdir" && pwd)
+"$root/scripts/deps.sh"
+
+build=${TREVALON_WIN_BUILD:-$root/build-win}
+mkdir -p "$build"
+kit=$build/kit/prefix
+if [ ! -x "$kit/bin/qt-cmake" ] || [ "$kitdir/winkit.tar.xz" -nt "$kit/bin/qt-cmake" ]; then
+  echo "Unpacking the Windows kit into $build/kit"
+  rm -rf "$build/kit"
+  mkdir -p "$build/kit"
+  tar xJf "$kitdir/winkit.tar.xz" -C "$build/kit"
+  touch "$kit/bin/qt-cmake"
+fi
+
+# --- Wine: a private prefix whose only COM ports are ours -------------------
+export WINEPREFIX=$build/wineprefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree=;mshtml="  # no Mono or Gecko installers
+ports=$build/wine-ports
+mkdir -p "$ports"
+gcc -shared -fPIC -O2 -Wall -o "$build/pty_modem_shim.so" "$root/tests/win32/pty_modem_shim.c" -ldl
+export LD_PRELOAD=$build/pty_modem_shim.so
+
+cleanup() {
+  [ -n "${hub_pid:-}" ] && kill "$hub_pid" 2>/dev/null || true
+  wineserver -k 2>/dev/null || true
+}
+trap cleanup EXIT
+wineserver -k 2>/dev/null || true
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "Creating the Wine prefix $WINEPREFIX"
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+fi
+# Every COM name Wine could hand out is taken: COM20..COM27 by our links,
+# all others by an empty entry (no device). Wine's mount manager reads this
+# at start-up and makes dosdevices/comN from it.
+{
+  printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n'
+  for n in $(seq 1 256); do
+    if [ "$n" -ge 20 ] && [ "$n" -le 27 ]; then
+      printf '"COM%d"="%s"\n' "$n" "$ports/com$n"
+    else
+      printf '"COM%d"=""\n' "$n"
+    fi
+  done
+} >"$build/ports.reg"
+wine regedit /S "$build/ports.reg" >/dev/null 2>&1
+wineserver -w
+find "$WINEPREFIX/dosdevices" -maxdepth 1 -name 'com*' -exec rm -f {} +
+wineserver -p 600 >/dev/null 2>&1 &  # one server for the whole run
+wine cmd /c exit >/dev/null 2>&1       # the mount manager makes our COM links
+for link in "$WINEPREFIX"/dosdevices/com*; do
+  case "$(basename "$link")" in
+    com2[0-7]) ;;
+    *) rm -f "$link" ;;  # a real port Wine found on its own: never offered
+  esac
+done
+
+rm -f "$build/hub.port"
+python3 "$root/tests/win32/pty_hub.py" "$ports" 20 27 "$build/hub.port" &
+hub_pid=$!
+for _ in $(seq 1 100); do
+  [ -s "$build/hub.port" ] && break
+  kill -0 "$hub_pid" 2>/dev/null || { echo "pty hub did not start" >&2; exit 1; }
+  sleep 0.1
+done
+[ -s "$build/hub.port" ] || { echo "pty hub did not start in time" >&2; exit 1; }
+export TREVALON_PTY_HUB=$(cat "$build/hub.port")
+
+# --- Build and test ------------------------------------------------------------
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+"$kit/bin/qt-cmake" -G Ninja -S "$root" -B "$build/tree" \
+  -DQT_HOST_PATH=/usr \
+  -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DTREVALON_WINKIT="$kit" \
+  -DCMAKE_CROSSCOMPILING_EMULATOR="$kit/share/winkit/wine-run.sh" \
+  -DTREVALON_BENCH=OFF "${launcher[@]}" >/dev/null
+targets=(test_shape test_oma fuzz_replay test_win32)
+nice cmake --build "$build/tree" -j 2 --target "${targets[@]}"
+ctest --test-dir "$build/tree" -L 'shape|oma|win32' --output-on-failure -j 2 --timeout 300
