@@ -5,13 +5,20 @@
 # side. No other COM port exists there, and no real serial port of this
 # machine can be opened (tests/win32/pty_modem_shim.c refuses them).
 #
-#   scripts/test-windows.sh [KIT_FOLDER]
+#   scripts/test-windows.sh [--bench] [KIT_FOLDER]
 #
+# --bench runs bench/serial_win32.cpp instead of the tests: the serial
+# device's latency and idle CPU under Wine (this process and wineserver).
 # KIT_FOLDER holds winkit.tar.xz (default: ../shared/winkit beside the
 # project). Builds in build-win/ (the kit is unpacked there, never into the
 # sources).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+bench=0
+if [ "${1:-}" = "--bench" ]; then
+  bench=1
+  shift
+fi
 kitdir=${1:-$root/../shared/winkit}
 if [ ! -f "$kitdir/winkit.tar.xz" ]; then
   cat >&2 <<EOF
@@ -102,7 +109,21 @@ command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DTREVALON_WINKIT="$kit" \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$kit/share/winkit/wine-run.sh" \
-  -DTREVALON_BENCH=OFF "${launcher[@]}" >/dev/null
+  -DTREVALON_BENCH=ON "${launcher[@]}" >/dev/null
+if [ "$bench" = 1 ]; then
+  nice cmake --build "$build/tree" -j 2 --target bench_serial_win32
+  server=$(pgrep -n -x wineserver64 || pgrep -n wineserver)
+  ticks() { awk '{print $14 + $15}' "/proc/$server/stat"; }
+  "$kit/share/winkit/wine-run.sh" "$build/tree/bench/bench_serial_win32.exe" 5 | while read -r line; do
+    line=${line%$'\r'}
+    case "$line" in
+      idle-start) start=$(ticks) ;;
+      idle-end) echo "wineserver meanwhile: $(( ($(ticks) - start) * 1000 / $(getconf CLK_TCK) )) ms CPU" ;;
+      *) echo "$line" ;;
+    esac
+  done
+  exit 0
+fi
 targets=(test_shape test_oma fuzz_replay test_win32)
 nice cmake --build "$build/tree" -j 2 --target "${targets[@]}"
 ctest --test-dir "$build/tree" -L 'shape|oma|win32' --output-on-failure -j 2 --timeout 300
