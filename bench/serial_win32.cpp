@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "serial/Comms.h"
+#include "serialqt/QtComOwnerThread.h"
 #include "tests/win32/HubClient.h"
 
 namespace {
@@ -48,7 +49,9 @@ int main(int argc, char** argv) {
     THubClient hub;
     const int com = FirstHubPort;
     hub.Plug(com);
-    TComPort port;
+    TComPortHooks hooks;
+    hooks.OwnerThread = NewQtComOwnerThread();  // deliveries on this thread's event loop
+    TComPort port(hooks);
     port.SetPort(HubPortName(com));
     TClock::time_point arrived;
     bool got = false;

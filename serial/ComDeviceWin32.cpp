@@ -172,8 +172,11 @@ public:
         return 0;
     }
 
-    std::unique_ptr<TComStopSignal> NewStopSignal() override {
-        return std::make_unique<TWin32StopSignal>();
+    int NewStopSignal(std::unique_ptr<TComStopSignal>& signal) override {
+        auto made = std::make_unique<TWin32StopSignal>();
+        if (!made->Event()) return LastError();
+        signal = std::move(made);
+        return 0;
     }
 
     TWaitResult WaitEvent(TComStopSignal& stop, uint32_t& mask) override {

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "serial/Comms.h"
+#include "serialqt/QtComOwnerThread.h"
 #include "tests/serial/Watchdog.h"
 #include "tests/win32/HubClient.h"
 
@@ -54,6 +55,13 @@ std::string SystemText(DWORD code) {
     return text;
 }
 
+// The program's hooks: deliveries run on this thread's Qt event loop.
+TComPortHooks OwnerHooks() {
+    TComPortHooks hooks;
+    hooks.OwnerThread = NewQtComOwnerThread();
+    return hooks;
+}
+
 std::string OpenFailure(TComPort& port) {
     try {
         port.SetActive(true);
@@ -85,7 +93,7 @@ protected:
     static constexpr int Com = 20;
     static constexpr int Other = 21;
     THubClient FHub;
-    TComPort FPort;
+    TComPort FPort{OwnerHooks()};
     std::string FReceived;
 };
 
@@ -100,7 +108,7 @@ TEST_F(TComPortWin32Test, OpenCloseAndOpenAgain) {
 
 TEST_F(TComPortWin32Test, APortIsHeldByOneOwnerAtATime) {
     FPort.SetActive(true);
-    TComPort second;
+    TComPort second(OwnerHooks());
     second.SetPort(HubPortName(Com));
     EXPECT_EQ(OpenFailure(second),
               "Unable to open " + HubPortName(Com) + ": " + SystemText(ERROR_ACCESS_DENIED));
@@ -181,7 +189,7 @@ TEST_F(TComPortWin32Test, SettingsTheDeviceCannotCarryAreErrors) {
     const std::string expected = "Unable to set com state: " + SystemText(ERROR_INVALID_PARAMETER);
     for (size_t i = 0; i < std::size(refused); ++i) {
         SCOPED_TRACE(i);
-        TComPort port;
+        TComPort port(OwnerHooks());
         port.SetPort(HubPortName(Com));
         refused[i](port);
         EXPECT_EQ(OpenFailure(port), expected);
@@ -327,7 +335,7 @@ TEST_F(TComPortWin32Test, AHandlerMayCloseItsOwnPort) {
 
 TEST_F(TComPortWin32Test, TwoPortsWorkSideBySide) {
     ReadEverything();
-    TComPort second;
+    TComPort second(OwnerHooks());
     std::string secondReceived;
     second.OnRxChar = [&](TComPort* sender, int32_t inQue) {
         std::string text;

@@ -32,6 +32,7 @@ SPEEDS = {getattr(termios, name): int(name[1:]) for name in dir(termios)
 
 class TDevice:
     def __init__(self, link):
+        self.closed = False
         self.master, self.slave = pty.openpty()
         tmp = link + '.new'
         if os.path.lexists(tmp):
@@ -44,6 +45,7 @@ class TDevice:
         termios.tcsetattr(self.master, termios.TCSANOW, attrs)
 
     def close(self):
+        self.closed = True  # a flood still running stops before the fd is reused
         for fd in (self.master, self.slave):
             if fd is not None:
                 os.close(fd)
@@ -110,7 +112,7 @@ class THub:
             def flood():
                 sent = 0
                 try:
-                    while sent < count:
+                    while sent < count and not d.closed:
                         piece = bytes((sent + i) & 0x7F for i in range(min(64, count - sent)))
                         select.select([], [master], [], 1)
                         sent += os.write(master, piece)
