@@ -13,7 +13,6 @@
 #include "app/StatusBar.h"
 #include "app/Unit1.h"
 #include "oma/OMAMach.h"
-#include "oma/ReplyMatcher.h"
 #include "serial/Comms.h"
 
 bool TicksApart(std::uint32_t now, std::uint32_t last, std::uint32_t limit) {
@@ -132,14 +131,30 @@ void TForm1::HostReply() {
 }
 
 void TForm1::ProcessReply() {
-    TReplyMatcher matcher;  // a fresh matcher for every reply
-    if (FState >= ConversationStateCount) return;
-    if (const TStepHandler& step = FStepTable[FState]) step(*this, matcher);
+    switch (FState) {
+        case cvAwaitInitAnswer:
+            return InitAnswerStep();
+        case cvAwaitDefinition:
+            return DefinitionStep();
+        case cvAwaitJob:
+            return JobStep();
+        case cvAwaitStoreInit:
+            return StoreInitStep();
+        case cvAwaitStoreGrant:
+            return StoreGrantStep();
+        case cvAwaitStoreResult:
+            return StoreResultStep();
+        case cvAwaitStoreDefinition:
+            return StoreDefinitionStep();
+        default:
+            return;  // cvIdle: a packet is logged and otherwise ignored
+    }
 }
 
 void TForm1::EndConversationQuietly(const std::string& message) {
     ShowStatus(message, 0);
     FState = cvIdle;
+    FRxBuffer.clear();
     TimeoutTimer->stop();
     EnableControls(true);
     ShowStatus(std::string(), 1);

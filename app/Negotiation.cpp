@@ -4,11 +4,11 @@
 #include <QLineEdit>
 #include <stdexcept>
 
-#include "app/HostPackets.h"
 #include "app/TrayNumber.h"
 #include "app/Unit1.h"
+#include "oma/HostPackets.h"
+#include "oma/HostReplies.h"
 #include "oma/OMAMach.h"
-#include "oma/ReplyMatcher.h"
 
 namespace {
 
@@ -51,9 +51,8 @@ void TForm1::MeasureShape(TTraceInfo& trace) {
     MeasureTrace(trace);
 }
 
-void TForm1::InitAnswerStep(TReplyMatcher& matcher) {
-    if (!matcher.Match(R"(ANS.*=.*INI.*STATUS.*=.*0\D)", FRxBuffer))
-        throw std::runtime_error("Did not receive status 0 on init");
+void TForm1::InitAnswerStep() {
+    ReadInitAnswer(FRxBuffer);
     SendToHost(std::string(1, ACK));
     const std::string packet = BuildPacket(EdgerDescriptionBody());
     ShowStatus("Sent information specs to host", 0);
@@ -61,26 +60,22 @@ void TForm1::InitAnswerStep(TReplyMatcher& matcher) {
     SendToHost(packet);
 }
 
-void TForm1::DefinitionStep(TReplyMatcher& matcher) {
-    if (!matcher.Match(R"(DEF\s*=\D*(\d+)\D)", FRxBuffer))
-        throw std::runtime_error("Did not receive DEF from host (init 2)");
-    FHostDef = matcher.Group(1);
-    if (!matcher.Match(R"(TRCFMT\s*=\s*([1-4])\s*;\D*(\d+)\D*;)", FRxBuffer))
-        throw std::runtime_error("Did not receive TRCFMT from host (init 2)");
-    const std::string format = matcher.Group(1);
-    FPointCount = matcher.Group(2);
+void TForm1::DefinitionStep() {
+    const THostDefinition definition = ReadHostDefinition(FRxBuffer);
+    FHostDef = definition.HostDef;
+    FPointCount = definition.Trace.PointCount;
     SendToHost(std::string(1, ACK));
     PauseAfterInit();
     const std::string tray = PacketTray();
-    const std::string packet = BuildPacket(JobRequestBody(FHostDef, tray, format, FPointCount));
+    const std::string packet =
+        BuildPacket(JobRequestBody(FHostDef, tray, definition.Trace.Format, FPointCount));
     ShowStatus("Requesting job " + tray, 0);
     FState = cvAwaitJob;
     SendToHost(packet);
 }
 
-void TForm1::StoreInitStep(TReplyMatcher& matcher) {
-    if (!matcher.Match(R"(STATUS\s*=\s*0\s*\D+)", FRxBuffer))
-        throw std::runtime_error("Did not get positive response from host");
+void TForm1::StoreInitStep() {
+    ReadStoreInitAnswer(FRxBuffer);
     SendToHost(std::string(1, ACK));
     std::string packet;
     if (SettingsList.Value("TracerMode") == "No Init") {
@@ -96,14 +91,13 @@ void TForm1::StoreInitStep(TReplyMatcher& matcher) {
     SendToHost(packet);
 }
 
-void TForm1::StoreDefinitionStep(TReplyMatcher& matcher) {
-    if (!matcher.Match(R"(STATUS\s*=\s*0[\s\D])", FRxBuffer))
-        throw std::runtime_error("Did not get positive response from host");
+void TForm1::StoreDefinitionStep() {
+    const std::optional<std::string> def = ReadStoreDefinition(FRxBuffer);
+    // A reply with a positive status is acknowledged even without its DEF.
     SendToHost(std::string(1, ACK));
     FStoreInitReply = FRxBuffer;
-    if (!matcher.Match(R"([\n\r]DEF\s*=.*?;?\s*([0-9A-Za-z]+)\s*[\r\n])", FRxBuffer))
-        throw std::runtime_error("Did not find the host's DEF value");
-    FHostDef = matcher.Group(1);
+    if (!def) throw std::runtime_error(HostDefMissing);
+    FHostDef = *def;
     const std::string tray = PacketTray();
     const std::string packet = BuildPacket(StoreRequestBody(FHostDef, tray));
     PauseAfterInit();

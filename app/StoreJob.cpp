@@ -4,13 +4,13 @@
 #include <QLineEdit>
 #include <stdexcept>
 
-#include "app/HostPackets.h"
 #include "app/TrayNumber.h"
 #include "app/Unit1.h"
 #include "app/ValueEdit.h"
+#include "oma/HostPackets.h"
+#include "oma/HostReplies.h"
 #include "oma/OMAMach.h"
 #include "oma/OmaTrace.h"
-#include "oma/ReplyMatcher.h"
 #include "shape/Convert.h"
 
 namespace {
@@ -36,18 +36,17 @@ void TForm1::StartStore() {
     StartConversation(cvAwaitStoreInit);
 }
 
-void TForm1::StoreGrantStep(TReplyMatcher& matcher) {
-    if (!matcher.Match(R"(STATUS\s*=\s*0\s*\D+)", FRxBuffer))
-        throw std::runtime_error("Did not get positive response from host");
+void TForm1::StoreGrantStep() {
+    const bool noInit = SettingsList.Value("TracerMode") == "No Init";
+    const std::optional<TTraceFormat> granted =
+        ReadStoreGrant(FRxBuffer, noInit ? FRxBuffer : FStoreInitReply);
     SendToHost(std::string(1, ACK));
 
-    const bool noInit = SettingsList.Value("TracerMode") == "No Init";
     std::string format = "1";
     std::string count = std::to_string(RadiusCount(FWorking.Radii));
-    if (matcher.Match(R"(TRCFMT\s*=\s*([1-4])\s*;\s*(\d+)\s*;)",
-                      noInit ? FRxBuffer : FStoreInitReply)) {
-        format = matcher.Group(1);
-        count = matcher.Group(2);
+    if (granted) {
+        format = granted->Format;
+        count = granted->PointCount;
     }
     // The point tables hold at most MaxTracePoints; a count of 0 would upload no trace.
     const std::int64_t points = PointCountValue(count);
@@ -90,13 +89,9 @@ void TForm1::StoreGrantStep(TReplyMatcher& matcher) {
     SendToHost(packet);
 }
 
-void TForm1::StoreResultStep(TReplyMatcher& matcher) {
+void TForm1::StoreResultStep() {
     SendToHost(std::string(1, ACK));
-    if (!matcher.Match(R"re(STATUS\s*=\s*(\d+)\s*;?\s*"?([^"]*)"?\s*[\n\r])re", FRxBuffer) ||
-        matcher.Group(1) != "0") {
-        const std::string text = matcher.Group(2);
-        throw std::runtime_error(text.empty() ? "Did not store the shape to the host" : text);
-    }
+    ReadStoreVerdict(FRxBuffer);
     FReceived.Radii.clear();
     FWorking.Radii.clear();
     DrawShape();

@@ -66,8 +66,6 @@ TForm1::TForm1(THooks hooks, QWidget* parent) : QWidget(parent), FHooks(std::mov
     FProgramFile = FHooks.ProgramFile.empty()
                        ? QCoreApplication::applicationFilePath().toStdString()
                        : FHooks.ProgramFile;
-    for (int state = 0; state < ConversationStateCount; ++state)
-        if (FSteps[state] != nullptr) FStepTable[state] = FSteps[state];
     COMPort = std::make_unique<TComPort>(FHooks.ComPortHooks());
     COMPort->OnRxChar = [this](TComPort*, std::int32_t inQue) { COMPortRxChar(inQue); };
     CreateControls();

@@ -4,7 +4,7 @@
 // file per concern:
 //   Unit1.cpp          controls, layout, wiring, window-message dispatch
 //   Conversation.cpp   conversation engine (sending, receiving, timeout, cancel)
-//   ConversationSteps.cpp  the step table indexed by FState
+//   Negotiation.cpp, RequestJob.cpp, StoreJob.cpp  the conversation steps
 //   CommLogWindow.cpp  communication log entries, end of a conversation, log display
 //   TrayField.cpp      the tray field's handlers
 //   Startup.cpp        FormCreate, ConfigurePort, SettingsButtonClick, FormClose
@@ -24,6 +24,7 @@
 #include <string>
 
 #include "app/CommLog.h"
+#include "oma/HostReplies.h"
 #include "settings/Hooks.h"
 #include "settings/SettingsList.h"
 #include "shape/TrceCalc.h"
@@ -40,7 +41,6 @@ class QPushButton;
 class QTimer;
 class QToolButton;
 class TComPort;
-class TReplyMatcher;
 class TSettingsForm;
 class TStatusBar;
 class TValueEdit;
@@ -67,19 +67,14 @@ enum TConversationState : std::uint8_t {
 };
 inline constexpr int ConversationStateCount = 8;
 
-// The host has no such job: ends a conversation quietly (no log display).
-class EJobNotFound : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
+    // --- Public interface ---------------------------------------------------
     explicit TForm1(THooks hooks = {}, QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // --- Controls (owned by the window) ----------------------------------
+    // Controls (owned by the window).
     QFrame* Panel1 = nullptr;
     QLabel* Label1 = nullptr;
     QLineEdit* TrayEdit = nullptr;
@@ -122,22 +117,6 @@ public:
     QTimer* TimeoutTimer = nullptr;  // 1000 ms, off at start
     std::unique_ptr<TComPort> COMPort;
 
-    // --- Event handlers ---------------------------------------------------
-    void FormCreate();
-    void FormClose();
-    // Returns whether the key was consumed (the focused control must not see it).
-    bool FormKeyDown(QKeyEvent* key);
-    void COMPortRxChar(std::int32_t count);
-    void TimeoutTimerTimer();
-    void SettingsButtonClick();
-    void DisplayCommunicationLog1Click();
-    void ReqButtonClick();
-    void SaveButtonClick();
-    void TrayEditChange();
-    // Returns whether the key was swallowed.
-    bool TrayEditKeyPress(QKeyEvent* key);
-
-    // --- Operations used by several parts ----------------------------------
     // Writes Text to COMPort (waiting for the write), logs it as data to the
     // host and, during a conversation, restarts the 15-second reply countdown.
     void SendToHost(const std::string& text);
@@ -151,128 +130,14 @@ public:
     void Pause(unsigned milliseconds);
     void LogToHost(const std::string& data);
     void LogFromHost(const std::string& data);
-
-    // Handles a window message at once, as the platform's SendMessage does.
-    void SendMessage(QEvent::Type message);
-    // Queues a window message for the event loop.
-    void PostMessage(QEvent::Type message);
-
-    // The file name the settings are kept in: the program file with ".dat".
-    std::string SettingsFileName() const;
-    // The program file (FHooks.ProgramFile or the running program).
-    const std::string& ProgramFileName() const { return FProgramFile; }
-
-protected:
-    bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-
-private:
-    friend struct TForm1Probe;  // tests reach the fields through it
-
-    void CreateControls();
-    void ConnectControls();
-    void ConfigurePort();
-    std::string ReadWaiting(std::int32_t count);
-    void HostReply();
-    void ProcessReply();
-    void EndConversation();
-    // Ends the running conversation without showing the log.
-    void EndConversationQuietly(const std::string& message);
-    void ShowLog();
-    void DeleteLogFile();
-    std::uint32_t TickCount() const;
-    QTime LocalTime() const;
-
-    THooks FHooks;
-    std::string FProgramFile;
-
-    // --- Conversation engine ------------------------------------------------
-    std::string FRxBuffer;  // unprocessed reply bytes; starts with FS once anything survives
-    std::uint32_t FLastRxTick = 0;
-    std::uint8_t FState = cvIdle;
-    std::int32_t FCountdown = 0;
-    std::string FEndMessage;
-
-    // One step of a conversation: reads the reply in FRxBuffer with a fresh
-    // matcher and answers it; fails by throwing with the operator's text.
-    using TStep = void (TForm1::*)(TReplyMatcher& matcher);
-    // The steps by state (ConversationSteps.cpp); a null entry (cvIdle) runs nothing.
-    static const TStep FSteps[ConversationStateCount];
-    // This window's copy of FSteps, which ProcessReply runs; tests replace entries.
-    using TStepHandler = std::function<void(TForm1& form, TReplyMatcher& matcher)>;
-    std::array<TStepHandler, ConversationStateCount> FStepTable;
-
-    // --- Shared state of the conversation steps ------------------------------
-    TTraceInfo FReceived;
-    TTraceInfo FWorking;
-    TNameValueList FRecords;
-    std::string FHostDef;
-    std::string FPointCount;
-    std::string FStoreInitReply;
-
-    // --- conversation steps: declared here, defined in Negotiation.cpp, RequestJob.cpp,
-    // StoreJob.cpp ---
-    // Steps by state (the step table). Each reads the reply in FRxBuffer.
-    void InitAnswerStep(TReplyMatcher& matcher);       // cvAwaitInitAnswer
-    void DefinitionStep(TReplyMatcher& matcher);       // cvAwaitDefinition
-    void JobStep(TReplyMatcher& matcher);              // cvAwaitJob
-    void StoreInitStep(TReplyMatcher& matcher);        // cvAwaitStoreInit
-    void StoreGrantStep(TReplyMatcher& matcher);       // cvAwaitStoreGrant
-    void StoreResultStep(TReplyMatcher& matcher);      // cvAwaitStoreResult
-    void StoreDefinitionStep(TReplyMatcher& matcher);  // cvAwaitStoreDefinition
-
-    // The tray field's text as the bytes that go on the line.
-    std::string TrayText() const;
-    // The tray field's text for a packet; throws with the operator's text when
-    // it would break the packet (a control character or a double quote).
-    std::string PacketTray() const;
-    // Sends the initialization request that opens a conversation in State;
-    // a failed send re-enables the controls and reaches the caller.
-    void StartConversation(TConversationState state);
-    // Blocks for the pause after initialization when PauseMode is "Y".
-    void PauseAfterInit();
-
-public:
     // Fills HBox, VBox and Circ of Trace from its Radii.
     void MeasureShape(TTraceInfo& trace);
     // The store conversation's start (Save Shape).
     void StartStore();
-
-private:
-    // --- end conversation steps ---
-
-    // --- Communication log and settings --------------------------------------
-    TCommLog FLog;
-    std::string FLogFileName;
-    TNameValueList SettingsList;
-    bool FClosed = false;
-
-public:
-    // --- editor: declared here, defined in ShapeDisplay.cpp, Editing.cpp, Presets.cpp,
-    // EditorControls.cpp ---
     void ShowValues();
     void ClearImage();
     void DrawShape();
     static QString FormatChange(double value);
-    void LockBCheckboxClick();
-    void HelpButtonClick();
-    void BoxValsEditChange(QObject* sender);
-    void RotRightButtonClick(QObject* sender);
-    void ResetButtonClick();
-    void ShowOrigCheckboxClick();
-    void DetailedGridCheckBoxClick();
-    void Circle1Click();
-    void Square1Click(QObject* sender);
-    void FlowerPotClick();
-    // Ctrl+arrow keys of FormKeyDown; returns whether the key was consumed.
-    bool OverlayKeyDown(QKeyEvent* key);
-
-    // --- job files and printing: defined in JobFiles.cpp ---
-    void OpenFile1Click();
-    void SaveFile1Click();
-    void Print1Click();
-    void SavePdf1Click();
     // Reads a job file into FRecords, FReceived and FWorking and shows it;
     // the tray field takes the file's JOB number when it has one. A file that
     // cannot be used leaves everything as it was and its message on the
@@ -285,26 +150,135 @@ public:
     // The working shape at true size as a PDF file; reported like SaveJobFile.
     bool SaveShapePdf(const QString& fileName);
 
+    // Handles a window message at once, as the platform's SendMessage does.
+    void SendMessage(QEvent::Type message);
+    // Queues a window message for the event loop.
+    void PostMessage(QEvent::Type message);
+
+    // The file name the settings are kept in: the program file with ".dat".
+    std::string SettingsFileName() const;
+    // The program file (FHooks.ProgramFile or the running program).
+    const std::string& ProgramFileName() const { return FProgramFile; }
+
+    // --- Event handlers -----------------------------------------------------
+    void FormCreate();
+    void FormClose();
+    // Returns whether the key was consumed (the focused control must not see it).
+    bool FormKeyDown(QKeyEvent* key);
+    void COMPortRxChar(std::int32_t count);
+    void TimeoutTimerTimer();
+    void SettingsButtonClick();
+    void DisplayCommunicationLog1Click();
+    void ReqButtonClick();
+    void SaveButtonClick();
+    void TrayEditChange();
+    // Returns whether the key was swallowed.
+    bool TrayEditKeyPress(QKeyEvent* key);
+    void LockBCheckboxClick();
+    void HelpButtonClick();
+    void BoxValsEditChange(QObject* sender);
+    void RotRightButtonClick(QObject* sender);
+    void ResetButtonClick();
+    void ShowOrigCheckboxClick();
+    void DetailedGridCheckBoxClick();
+    void Circle1Click();
+    void Square1Click(QObject* sender);
+    void FlowerPotClick();
+    // Ctrl+arrow keys of FormKeyDown; returns whether the key was consumed.
+    bool OverlayKeyDown(QKeyEvent* key);
+    void OpenFile1Click();
+    void SaveFile1Click();
+    void Print1Click();
+    void SavePdf1Click();
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    friend struct TForm1Probe;   // tests reach the fields through it
     friend struct TEditorProbe;  // editor tests reach the editor's state through it
 
+    // --- Conversation steps (Negotiation.cpp, RequestJob.cpp, StoreJob.cpp) --
+    // Each reads the reply in FRxBuffer with its reader (oma/HostReplies.h),
+    // applies the result and answers; it fails by throwing the operator's text.
+    void InitAnswerStep();       // cvAwaitInitAnswer
+    void DefinitionStep();       // cvAwaitDefinition
+    void JobStep();              // cvAwaitJob
+    void StoreInitStep();        // cvAwaitStoreInit
+    void StoreGrantStep();       // cvAwaitStoreGrant
+    void StoreResultStep();      // cvAwaitStoreResult
+    void StoreDefinitionStep();  // cvAwaitStoreDefinition
+
+    // The tray field's text as the bytes that go on the line.
+    std::string TrayText() const;
+    // The tray field's text for a packet; throws with the operator's text when
+    // it would break the packet (a control character or a double quote).
+    std::string PacketTray() const;
+    // Sends the initialization request that opens a conversation in State;
+    // a failed send re-enables the controls and reaches the caller.
+    void StartConversation(TConversationState state);
+    // Blocks for the pause after initialization when PauseMode is "Y".
+    void PauseAfterInit();
+
+    // --- Engine, log, start-up, editor and file helpers ---------------------
+    void CreateControls();
+    void ConnectControls();
+    void ConfigurePort();
+    std::string ReadWaiting(std::int32_t count);
+    void HostReply();
+    // Runs the step of the current state on FRxBuffer.
+    void ProcessReply();
+    void EndConversation();
+    // Ends the running conversation without showing the log.
+    void EndConversationQuietly(const std::string& message);
+    void ShowLog();
+    void DeleteLogFile();
+    std::uint32_t TickCount() const;
+    QTime LocalTime() const;
     // Makes Radii (a preset) the received shape, shows TrayText in the tray
     // field and sets the working shape to it at 1024 points with DBL 15.00.
     void LoadPreset(const std::string& radii, const char* trayText);
-
-    bool FUpdating = false;
-    std::int32_t FOverlayX = -1;
-    std::int32_t FOverlayY = -1;
-    // --- end editor ---
-
-    // --- job files and printing ---
     TPrintSheet PrintSheet() const;
     // Shows a file operation's failure on the picture and in status panel 0.
     void ReportFileFailure(const std::string& message);
     // Takes a file operation's message off the picture after a later success.
     void ClearFileFailure();
-    std::string FFileFailure;  // the last file operation's failure shown
     // Handles a file dragged onto any part of the window; returns whether the
     // event was taken.
     bool FileDragEvent(QEvent* event);
+
+    // --- State --------------------------------------------------------------
+    THooks FHooks;
+    std::string FProgramFile;
+
+    // Conversation engine.
+    std::string FRxBuffer;  // unprocessed reply bytes; starts with FS once anything survives
+    std::uint32_t FLastRxTick = 0;
+    std::uint8_t FState = cvIdle;
+    std::int32_t FCountdown = 0;
+    std::string FEndMessage;
+
+    // Shared by the conversation steps.
+    TTraceInfo FReceived;
+    TTraceInfo FWorking;
+    TNameValueList FRecords;
+    std::string FHostDef;
+    std::string FPointCount;
+    std::string FStoreInitReply;
+
+    // Communication log and settings.
+    TCommLog FLog;
+    std::string FLogFileName;
+    TNameValueList SettingsList;
+    bool FClosed = false;
+
+    // Editor.
+    bool FUpdating = false;
+    std::int32_t FOverlayX = -1;
+    std::int32_t FOverlayY = -1;
+
+    // Job files.
+    std::string FFileFailure;  // the last file operation's failure shown
 };

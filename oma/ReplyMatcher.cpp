@@ -3,6 +3,7 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <unordered_map>
@@ -17,6 +18,28 @@ struct TMatchDataDeleter {
 };
 using TCodePtr = std::unique_ptr<pcre2_code, TCodeDeleter>;
 using TMatchDataPtr = std::unique_ptr<pcre2_match_data, TMatchDataDeleter>;
+struct TMatchContextDeleter {
+    void operator()(pcre2_match_context* context) const { pcre2_match_context_free(context); }
+};
+using TMatchContextPtr = std::unique_ptr<pcre2_match_context, TMatchContextDeleter>;
+
+// Bounds of one search, far above what any reply pattern needs on an ordinary
+// reply. PCRE2 counts the match limit afresh at every start position.
+constexpr std::uint32_t MatchLimit = 200000;
+constexpr std::uint32_t DepthLimit = 10000;
+constexpr std::uint32_t HeapLimitKiB = 8192;
+
+pcre2_match_context* LimitedContext() {
+    thread_local const TMatchContextPtr Context = [] {
+        TMatchContextPtr made(pcre2_match_context_create(nullptr));
+        if (!made) throw std::bad_alloc();
+        pcre2_set_match_limit(made.get(), MatchLimit);
+        pcre2_set_depth_limit(made.get(), DepthLimit);
+        pcre2_set_heap_limit(made.get(), HeapLimitKiB);
+        return made;
+    }();
+    return Context.get();
+}
 
 constexpr std::string_view SpaceSet = "\\t\\n\\f\\r ";
 
@@ -114,8 +137,10 @@ bool TReplyMatcher::Match(std::string_view pattern, std::string_view subject) {
     TMatchDataPtr data(pcre2_match_data_create_from_pattern(code, nullptr));
     if (!data) throw std::bad_alloc();
     const int rc = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(),
-                               0, 0, data.get(), nullptr);
+                               0, 0, data.get(), FBounded ? LimitedContext() : nullptr);
     if (rc == PCRE2_ERROR_NOMATCH) return false;
+    if (rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT || rc == PCRE2_ERROR_HEAPLIMIT)
+        throw EReplyUnreadable();
     if (rc < 0) {
         PCRE2_UCHAR message[256];
         pcre2_get_error_message(rc, message, sizeof message);

@@ -8,15 +8,28 @@
 //
 // Use one matcher per reply. A pattern that does not compile is a programming
 // error: Match throws std::logic_error with PCRE2's message and offset.
+//
+// The work of one search is bounded (PCRE2 match, depth and heap limits), so
+// a hostile reply cannot hold the window thread: a search that reaches a
+// limit throws EReplyUnreadable.
 
 #include <cstddef>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+// A reply too costly to read; what() is the operator's text.
+class EReplyUnreadable : public std::runtime_error {
+public:
+    EReplyUnreadable() : std::runtime_error("Reply from host is too complex to read") {}
+};
+
 class TReplyMatcher {
 public:
-    TReplyMatcher() = default;
+    // Unbounded is for reference readings in tests, never for a reply.
+    enum TBounds { mbBounded, mbUnbounded };
+    explicit TReplyMatcher(TBounds bounds = mbBounded) : FBounded(bounds == mbBounded) {}
 
     // Searches subject for pattern; on success the groups of this match can
     // be read until the next call.
@@ -28,6 +41,7 @@ public:
     std::string Group(int n) const;
 
 private:
+    bool FBounded = true;
     std::string FSubject;
     std::vector<std::size_t> FOffsets;  // start, end pairs; unset groups hold npos
 };

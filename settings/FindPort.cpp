@@ -7,7 +7,6 @@
 #include <charconv>
 
 #include "oma/OMAMach.h"
-#include "oma/ReplyMatcher.h"
 #include "serial/Comms.h"
 #include "settings/Settings.h"
 
@@ -34,11 +33,6 @@ TCandidate SplitCandidate(std::string_view candidate) {
 const std::string& FindHostRequest() {
     static const std::string Request = BuildPacket("REQ=INI\r");
     return Request;
-}
-
-bool IsHostAnswer(std::string_view reply) {
-    TReplyMatcher matcher;  // a fresh matcher for every look at the reply
-    return matcher.Match("ANS\\s*=\\s*INI", reply);
 }
 
 TFindPortForm::TFindPortForm(QWidget* owner, unsigned search) : QDialog(owner), FSearch(search) {

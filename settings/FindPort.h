@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "oma/HostReplies.h"  // IsHostAnswer: the search's answer check
+
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -57,9 +59,6 @@ TCandidate SplitCandidate(std::string_view candidate);
 // The initialization request the search sends: the packet whose body is the
 // one record "REQ=INI\r" (21 bytes, checksum 13402).
 const std::string& FindHostRequest();
-
-// Whether Reply holds the host's answer "ANS\s*=\s*INI" anywhere.
-bool IsHostAnswer(std::string_view reply);
 
 // --- The progress window ----------------------------------------------------
 

@@ -12,14 +12,22 @@ const std::string Packet = std::string(1, FS) + "ANS=INI\rSTATUS=0\r" + RS + "CR
 
 class TConversationTest : public TConversationFixture {
 protected:
-    // Starts a conversation as a starting command does: state, then the first send.
+    // Starts the request conversation: its first packet is on the line.
     void StartConversation() {
-        TForm1Probe::State(*FForm) = cvAwaitInitAnswer;
-        FForm->EnableControls(false);
-        FForm->SendToHost(BuildPacket(InitRequestBody()));
+        SetTray("1234");
+        FForm->ReqButton->click();
         const std::string sent =
             FHost.ReadUntil([](const std::string& s) { return s.find(GS) != std::string::npos; });
         ASSERT_NE(sent.find(GS), std::string::npos) << "the request did not arrive";
+    }
+
+    // The answer of the initialization step to an accepted reply.
+    static std::string DescriptionSent() { return Ack + BuildPacket(EdgerDescriptionBody()); }
+
+    // Whether the log holds Line.
+    bool Logged(const std::string& line) const {
+        const auto& lines = TForm1Probe::Log(*FForm).Lines();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
 
     // Writes Bytes as the host and waits until the window has taken them.
@@ -28,9 +36,6 @@ protected:
         ASSERT_TRUE(ProcessEventsUntil(done));
         Settle();
     }
-
-    int FStepRuns = 0;
-    std::string FStepSaw;
 };
 
 TEST(ConversationPure, TicksApartIsWrapSafeAndSymmetric) {
@@ -59,37 +64,27 @@ TEST(ConversationPure, DropBeforeFSKeepsFromTheFirstFS) {
 }
 
 TEST_F(TConversationTest, ReplyInPiecesIsProcessedOnceWhenGSArrives) {
-    TForm1Probe::Step(*FForm, cvAwaitInitAnswer) = [this](TForm1& f, TReplyMatcher&) {
-        ++FStepRuns;
-        FStepSaw = TForm1Probe::RxBuffer(f);
-    };
     StartConversation();
     const std::string first = Packet.substr(0, 10);
     const std::string second = Packet.substr(10) + "tail";
     HostSends(first, [&] { return TForm1Probe::RxBuffer(*FForm) == first; });
-    EXPECT_EQ(FStepRuns, 0);
+    EXPECT_EQ(FHost.ReadAvailable(), "");
     EXPECT_EQ(FromHostEntries(), 0);
 
     FTick += 19999;
-    HostSends(second, [&] { return FStepRuns > 0; });
-    EXPECT_EQ(FStepRuns, 1);
-    EXPECT_EQ(FStepSaw, Packet + "tail");  // bytes after GS of the same read come along
+    FHost.Write(second);
+    EXPECT_EQ(ProgramSends(), DescriptionSent());
+    Settle();
+    EXPECT_EQ(FHost.ReadAvailable(), "");  // answered once
     EXPECT_EQ(FromHostEntries(), 1);
+    EXPECT_TRUE(Logged("14:03:27:045 <gs>tail"));  // bytes after GS of the same read come along
     EXPECT_TRUE(TForm1Probe::RxBuffer(*FForm).empty());
 }
 
 TEST_F(TConversationTest, BytesBeforeFSAreLoggedOneEntryEachAndDropped) {
-    TForm1Probe::Step(*FForm, cvAwaitInitAnswer) = [this](TForm1& f, TReplyMatcher&) {
-        ++FStepRuns;
-        FStepSaw = TForm1Probe::RxBuffer(f);
-    };
     StartConversation();
-    HostSends(
-        "\x06"
-        "ab" +
-            Packet,
-        [&] { return FStepRuns > 0; });
-    EXPECT_EQ(FStepSaw, Packet);
+    FHost.Write(Ack + "ab" + Packet);
+    EXPECT_EQ(ProgramSends(), DescriptionSent());
     EXPECT_EQ(FromHostEntries(), 4);  // ACK, a, b, then the packet
     const auto& lines = TForm1Probe::Log(*FForm).Lines();
     std::vector<std::string> single;
@@ -99,14 +94,14 @@ TEST_F(TConversationTest, BytesBeforeFSAreLoggedOneEntryEachAndDropped) {
     EXPECT_EQ(single[0], "14:03:27:045 <ack>");
     EXPECT_EQ(single[1], "14:03:27:045 a");
     EXPECT_EQ(single[2], "14:03:27:045 b");
+    EXPECT_EQ(single[3], "14:03:27:045 <fs>ANS=INI<cr>");
 }
 
 TEST_F(TConversationTest, PacketWithoutItsFSIsNeverProcessed) {
-    TForm1Probe::Step(*FForm, cvAwaitInitAnswer) = [this](TForm1&, TReplyMatcher&) { ++FStepRuns; };
     StartConversation();
     const std::string lost = Packet.substr(1);
     HostSends(lost, [&] { return FromHostEntries() == static_cast<int>(lost.size()); });
-    EXPECT_EQ(FStepRuns, 0);
+    EXPECT_EQ(FHost.ReadAvailable(), "");
     EXPECT_TRUE(TForm1Probe::RxBuffer(*FForm).empty());
 }
 
@@ -119,16 +114,46 @@ TEST_F(TConversationTest, PacketInIdleIsLoggedNotAcknowledged) {
 }
 
 TEST_F(TConversationTest, SilenceOfMoreThanTwentySecondsDropsTheFirstPiece) {
-    TForm1Probe::Step(*FForm, cvAwaitInitAnswer) = [this](TForm1& f, TReplyMatcher&) {
-        ++FStepRuns;
-        FStepSaw = TForm1Probe::RxBuffer(f);
-    };
     StartConversation();
     const std::string old = std::string(1, FS) + "OLD";
     HostSends(old, [&] { return TForm1Probe::RxBuffer(*FForm) == old; });
     FTick += 20001;
-    HostSends(Packet, [&] { return FStepRuns > 0; });
-    EXPECT_EQ(FStepSaw, Packet);
+    FHost.Write(Packet);
+    EXPECT_EQ(ProgramSends(), DescriptionSent());
+    EXPECT_TRUE(Logged("14:03:27:045 <fs>ANS=INI<cr>"));  // the reply as it came, without OLD
+}
+
+// A conversation that ends before its reply is complete leaves nothing
+// behind: a refusal that follows is read on its own, not glued to the rest.
+TEST_F(TConversationTest, EveryEndingEmptiesTheReceiveBuffer) {
+    const std::function<void()> endings[] = {
+        [&] {
+            for (int i = 0; i < 15; ++i) FForm->TimeoutTimerTimer();
+        },
+        [&] { PressKey(FForm.get(), Qt::Key_Escape); },
+        [&] {
+            FForm->DisplayCommunicationLog1->trigger();
+            Settle();
+        },
+        [&] { FForm->Circle1->trigger(); },
+    };
+    for (const auto& end : endings) {
+        StartConversation();
+        const std::string partial = std::string(1, FS) + "ANS=INI\rSTATUS=0\r";
+        HostSends(partial, [&] { return TForm1Probe::RxBuffer(*FForm) == partial; });
+        end();
+        EXPECT_EQ(TForm1Probe::State(*FForm), cvIdle);
+        EXPECT_TRUE(TForm1Probe::RxBuffer(*FForm).empty());
+
+        // The next conversation's refusal fails it, though glued to the rest it would pass.
+        FViewed.clear();
+        StartConversation();
+        FHost.Write(std::string(1, FS) + "ANS=INI\rSTATUS=1\r" + RS + "CRC=1234\r" + GS);
+        ASSERT_TRUE(ProcessEventsUntil([&] { return TForm1Probe::State(*FForm) == cvIdle; }));
+        EXPECT_EQ(Panel(0), "Did not receive status 0 on init");
+        Settle();
+        FHost.ReadAvailable();
+    }
 }
 
 // The host sends a packet start and then 4 KiB at a time without GS; each
@@ -216,12 +241,19 @@ TEST_F(TConversationTest, SendInIdleStartsNoCountdown) {
 }
 
 TEST_F(TConversationTest, EscapeEndsARunningConversationWithTheMessageUnchanged) {
-    TForm1Probe::EndMessage(*FForm) = "Previous failure";
+    // Save Shape keeps the message of the last ended conversation.
     StartConversation();
+    FHost.Write(std::string(1, FS) + "ANS=INI\rSTATUS=1\r" + RS + "CRC=1234\r" + GS);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return TForm1Probe::State(*FForm) == cvIdle; }));
+    ASSERT_EQ(Panel(0), "Did not receive status 0 on init");
+    HoldShape(EllipseRadii(400));
+    FViewed.clear();
+    FForm->SaveButton->click();
+    EXPECT_EQ(ProgramSends(), BuildPacket(InitRequestBody()));
     PressKey(FForm.get(), Qt::Key_Escape);
     EXPECT_FALSE(FForm->TimeoutTimer->isActive());
     EXPECT_EQ(TForm1Probe::State(*FForm), cvIdle);
-    EXPECT_EQ(Panel(0), "Previous failure");
+    EXPECT_EQ(Panel(0), "Did not receive status 0 on init");
     EXPECT_EQ(FViewed.size(), 1u);
     EXPECT_TRUE(FForm->ReqButton->isEnabled());
 }
@@ -234,12 +266,11 @@ TEST_F(TConversationTest, EscapeWithoutARunningTimerDoesNothing) {
 }
 
 TEST_F(TConversationTest, JobNotFoundEndsQuietlyWithTheHint) {
-    TForm1Probe::Step(*FForm, cvAwaitInitAnswer) = [](TForm1&, TReplyMatcher&) {
-        throw EJobNotFound("No such tray");
-    };
-    StartConversation();
+    ASSERT_FALSE(RequestUpToJob("1234", "1", "400").empty());
     for (int i = 0; i < 7; ++i) FForm->TimeoutTimerTimer();
-    HostSends(Packet, [&] { return TForm1Probe::State(*FForm) == cvIdle; });
+    ASSERT_EQ(Panel(1), "8");
+    HostSends(Ack + BuildPacket("ANS=7\rSTATUS=1;\"No such tray\"\r"),
+              [&] { return TForm1Probe::State(*FForm) == cvIdle; });
     EXPECT_EQ(Panel(0), "No such tray");
     EXPECT_EQ(Hint(), "No such tray");
     EXPECT_EQ(Panel(1), "");
@@ -251,11 +282,9 @@ TEST_F(TConversationTest, JobNotFoundEndsQuietlyWithTheHint) {
 }
 
 TEST_F(TConversationTest, StepFailureEndsTheConversationAndOpensTheLog) {
-    TForm1Probe::Step(*FForm, cvAwaitInitAnswer) = [](TForm1&, TReplyMatcher&) {
-        throw std::runtime_error("Did not receive status 0 on init");
-    };
     StartConversation();
-    HostSends(Packet, [&] { return TForm1Probe::State(*FForm) == cvIdle; });
+    HostSends(std::string(1, FS) + "ANS=INI\rSTATUS=1\r" + RS + "CRC=1234\r" + GS,
+              [&] { return TForm1Probe::State(*FForm) == cvIdle; });
     EXPECT_EQ(Panel(0), "Did not receive status 0 on init");
     EXPECT_EQ(Hint(), "Did not receive status 0 on init");
     EXPECT_FALSE(FForm->TimeoutTimer->isActive());
@@ -269,7 +298,6 @@ TEST_F(TConversationTest, StepFailureEndsTheConversationAndOpensTheLog) {
 }
 
 TEST_F(TConversationTest, DisplayLogDuringAConversationAbandonsIt) {
-    TForm1Probe::Step(*FForm, cvAwaitInitAnswer) = [this](TForm1&, TReplyMatcher&) { ++FStepRuns; };
     StartConversation();
     FForm->DisplayCommunicationLog1->trigger();
     Settle();
@@ -277,7 +305,7 @@ TEST_F(TConversationTest, DisplayLogDuringAConversationAbandonsIt) {
     EXPECT_EQ(Panel(0), "Display Log");
     EXPECT_TRUE(FForm->ReqButton->isEnabled());
     HostSends(Packet, [&] { return FromHostEntries() == 1; });
-    EXPECT_EQ(FStepRuns, 0);  // the late reply is ignored
+    EXPECT_EQ(FHost.ReadAvailable(), "");  // the late reply is ignored
     FForm->TimeoutTimerTimer();
     EXPECT_FALSE(FForm->TimeoutTimer->isActive());
     EXPECT_EQ(Panel(1), "");

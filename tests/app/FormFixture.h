@@ -62,9 +62,6 @@ struct TForm1Probe {
     static std::string& StoreInitReply(TForm1& f) { return f.FStoreInitReply; }
     static std::function<void(unsigned)>& Sleep(TForm1& f) { return f.FHooks.Sleep; }
     static THooks& Hooks(TForm1& f) { return f.FHooks; }
-    static TForm1::TStepHandler& Step(TForm1& f, int state) {
-        return f.FStepTable[static_cast<std::size_t>(state)];
-    }
 };
 
 // A settings file whose port is the fixture's pseudo-terminal, at 9600 8N1.

@@ -6,7 +6,7 @@
 #include <QClipboard>
 
 #include "FormFixture.h"
-#include "app/HostPackets.h"
+#include "oma/HostPackets.h"
 #include "app/ValueEdit.h"
 #include "oma/OMAMach.h"
 #include "oma/OmaTrace.h"

@@ -1,4 +1,4 @@
-#include "app/HostPackets.h"
+#include "oma/HostPackets.h"
 
 #include <algorithm>
 #include <array>
