@@ -298,7 +298,7 @@ THostSession::TAnswer THostSession::Dispatch(const TRequest& request) {
                     request.Find("OMAV") ? "initialization" : "host search probe"};
         case TReplyKind::rkEdger:
         case TReplyKind::rkTracer:
-            return AnswerSpec(request, kind, header);
+            return AnswerDeviceDescription(request, kind, header);
         case TReplyKind::rkJob:
             return AnswerJob(request, header);
         case TReplyKind::rkGrant:
@@ -308,8 +308,9 @@ THostSession::TAnswer THostSession::Dispatch(const TRequest& request) {
     }
 }
 
-THostSession::TAnswer THostSession::AnswerSpec(const TRequest& request, TReplyKind kind,
-                                               const std::string& header) {
+THostSession::TAnswer THostSession::AnswerDeviceDescription(const TRequest& request,
+                                                            TReplyKind kind,
+                                                            const std::string& header) {
     auto offer = Choose(request.Offers());
     if (!offer)
         return {kind, header + StatusRecord(stNoFormat, "No usable trace format"),

@@ -120,7 +120,8 @@ private:
 
     THostReply Answer(const std::string& packet, unsigned lineBaud);
     TAnswer Dispatch(const TRequest& request);
-    TAnswer AnswerSpec(const TRequest& request, TReplyKind kind, const std::string& header);
+    TAnswer AnswerDeviceDescription(const TRequest& request, TReplyKind kind,
+                                    const std::string& header);
     TAnswer AnswerJob(const TRequest& request, const std::string& header);
     TAnswer AnswerGrant(const TRequest& request, const std::string& label,
                         const std::string& header);
