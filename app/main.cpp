@@ -1,12 +1,15 @@
 // Program entry: the application, its one main window and the message loop.
+#include "app/CrashReports.h"
 #include "app/ErrorReport.h"
 #include "app/TerminationSignals.h"
 #include "app/Unit1.h"
 
 int main(int argc, char** argv) {
     TApplication application(argc, argv);
+    TCrashReports crashReports;
     TForm1 form1;
     TTerminationSignals terminationSignals(form1);
     form1.show();
+    crashReports.TellAboutEarlierCrashes(form1);
     return application.exec();
 }

@@ -1,0 +1,317 @@
+#include <cxxabi.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <boost/stacktrace/safe_dump_to.hpp>
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <exception>
+#include <filesystem>
+#include <string>
+#include <typeinfo>
+
+#include "crash/CrashHandler.h"
+#include "crash/DumpText.h"
+
+namespace {
+
+struct TFatalSignal {
+    int Number;
+    const char* Event;
+};
+
+const TFatalSignal FatalSignals[] = {
+    {SIGSEGV, "signal 11 SIGSEGV (segmentation fault)"},
+    {SIGBUS, "signal 7 SIGBUS (bus error)"},
+    {SIGILL, "signal 4 SIGILL (illegal instruction)"},
+    {SIGFPE, "signal 8 SIGFPE (arithmetic exception)"},
+    {SIGABRT, "signal 6 SIGABRT (abort)"},
+};
+constexpr int FatalSignalCount = sizeof FatalSignals / sizeof FatalSignals[0];
+
+// A handler that does not finish in this time (a lock held by the failed
+// code, an unwinder lost in a wrecked stack) is cut short by SIGALRM: the
+// process ends without a report rather than hanging.
+constexpr unsigned WatchdogSeconds = 10;
+constexpr std::size_t MaxFrames = 128;
+constexpr std::size_t AltStackSize = 256 * 1024;
+
+// Everything the handlers touch is prepared at installation.
+struct sigaction Previous[FatalSignalCount];
+std::terminate_handler PreviousTerminate = nullptr;
+int DumpFd = -1;
+std::string DumpPath;
+char Version[64];
+pid_t MainThread = 0;
+std::uintptr_t Restorer = 0;  // where a signal handler returns to (the sigreturn trampoline)
+stack_t AltStack = {};
+stack_t PreviousAltStack = {};
+bool Installed = false;
+
+// 0 while armed; the first failing thread takes it to 1 and writes the dump.
+std::atomic<int> State{0};
+std::atomic<pid_t> Writer{0};
+const void* Frames[MaxFrames + 1];
+char ExceptionType[256];
+char Message[1024];
+char Where[256];
+// The handler's own frames above the failure: WriteDump, OnTerminate and,
+// for an escaped exception, DieOfEscapedException.
+std::size_t OwnFrames = 0;
+
+pid_t ThreadId() {
+    return static_cast<pid_t>(::syscall(SYS_gettid));
+}
+
+void WriteToDump(const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(DumpFd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;  // a full disk: the dump stays incomplete and is discarded
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+}
+
+void CopyText(char* target, std::size_t size, const char* text) {
+    std::size_t i = 0;
+    for (; text != nullptr && text[i] != '\0' && i + 1 < size; ++i) target[i] = text[i];
+    target[i] = '\0';
+}
+
+// Claims the one dump of this process. A second thread failing meanwhile
+// waits for the first to end the process (the watchdog bounds that wait); the
+// writing thread failing again (its own abort after std::terminate) just dies.
+bool Claim() {
+    const pid_t self = ThreadId();
+    int expected = 0;
+    if (State.compare_exchange_strong(expected, 1)) {
+        Writer.store(self);
+        return true;
+    }
+    if (Writer.load() == self) return false;
+    for (;;) ::pause();
+}
+
+void StartWatchdog() {
+    struct sigaction standard = {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    ::sigaction(SIGALRM, &standard, nullptr);
+    sigset_t alarm;
+    sigemptyset(&alarm);
+    sigaddset(&alarm, SIGALRM);
+    ::pthread_sigmask(SIG_UNBLOCK, &alarm, nullptr);
+    ::alarm(WatchdogSeconds);
+}
+
+[[gnu::noinline]] void WriteDump(TCrashFacts facts) {
+    StartWatchdog();
+    std::size_t count = boost::stacktrace::safe_dump_to(Frames, sizeof Frames);
+    if (count > 0) --count;  // the terminating null frame
+    std::size_t first = OwnFrames < count ? OwnFrames : 0;
+    // A signal's frames start in the handler; the failing code begins after
+    // the trampoline the handler returns to.
+    if (facts.TopExact) {
+        facts.TopExact = false;
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto address = reinterpret_cast<std::uintptr_t>(Frames[i]);
+            if (Restorer != 0 && address >= Restorer && address < Restorer + 16) {
+                first = i + 1;
+                facts.TopExact = true;
+                break;
+            }
+        }
+    }
+    timespec now = {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    facts.Version = Version;
+    facts.Time = now.tv_sec;
+    facts.Process = static_cast<std::uint64_t>(::getpid());
+    facts.Thread = static_cast<std::uint64_t>(ThreadId());
+    facts.MainThread = static_cast<pid_t>(facts.Thread) == MainThread;
+    facts.Frames = Frames + first;
+    facts.FrameCount = count - first;
+
+    TDumpText out(WriteToDump);
+    WriteDumpHead(out, facts);
+    // The module list as the kernel gives it, so the next start can find the
+    // code each frame belongs to wherever it was loaded.
+    out.Add("modules\n");
+    out.Flush();
+    const int maps = ::open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
+    if (maps >= 0) {
+        char chunk[4096];
+        ssize_t n = 0;
+        while ((n = ::read(maps, chunk, sizeof chunk)) > 0) out.Add(chunk, static_cast<std::size_t>(n));
+        ::close(maps);
+    }
+    out.Add(DumpLastLine);
+    out.Flush();
+}
+
+// Lets the process die of Signal the ordinary way once the handler returns.
+void DieOf(int signal) {
+    struct sigaction standard = {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    ::sigaction(signal, &standard, nullptr);
+    ::raise(signal);  // blocked while the handler runs; delivered when it returns
+}
+
+extern "C" void OnFatalSignal(int signal, siginfo_t* info, void* /*context*/) {
+    const int savedErrno = errno;
+    if (Claim()) {
+        TCrashFacts facts;
+        for (const TFatalSignal& fatal : FatalSignals)
+            if (fatal.Number == signal) facts.Event = fatal.Event;
+        if (info != nullptr && info->si_code > 0 && signal != SIGABRT) {
+            // Sent by the kernel for a fault (not by kill): the faulting address.
+            facts.HasAddress = true;
+            facts.Address = reinterpret_cast<std::uintptr_t>(info->si_addr);
+        }
+        facts.TopExact = true;
+        WriteDump(facts);
+    }
+    DieOf(signal);
+    errno = savedErrno;
+}
+
+[[noreturn]] void DieOfAbort() {
+    struct sigaction standard = {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    ::sigaction(SIGABRT, &standard, nullptr);
+    sigset_t abortSignal;
+    sigemptyset(&abortSignal);
+    sigaddset(&abortSignal, SIGABRT);
+    ::pthread_sigmask(SIG_UNBLOCK, &abortSignal, nullptr);
+    std::abort();
+}
+
+[[gnu::noinline]] void OnTerminate() {
+    if (Claim()) {
+        OwnFrames += 2;
+        TCrashFacts facts;
+        facts.Event = "terminate";
+        if (const std::type_info* type = abi::__cxa_current_exception_type()) {
+            CopyText(ExceptionType, sizeof ExceptionType, type->name());
+            facts.ExceptionType = ExceptionType;
+            try {
+                throw;
+            } catch (const std::exception& e) {
+                CopyText(Message, sizeof Message, e.what());
+                facts.Message = Message;
+            } catch (...) {
+            }
+        }
+        if (Where[0] != '\0') facts.Where = Where;
+        WriteDump(facts);
+    }
+    DieOfAbort();
+}
+
+// Someone else (a sanitizer runtime) already handles this fatal signal.
+bool HandledElsewhere(int signal) {
+    struct sigaction current = {};
+    if (::sigaction(signal, nullptr, &current) != 0) return false;
+    if ((current.sa_flags & SA_SIGINFO) != 0) return current.sa_sigaction != nullptr;
+    return current.sa_handler != SIG_DFL && current.sa_handler != SIG_IGN;
+}
+
+bool OpenDumpFile(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    const std::string stem = folder + "/" + std::to_string(std::time(nullptr)) + "-" +
+                             std::to_string(::getpid());
+    for (int attempt = 0; attempt < 100 && DumpFd < 0; ++attempt) {
+        DumpPath = stem + (attempt == 0 ? "" : "-" + std::to_string(attempt)) + ".dump";
+        DumpFd = ::open(DumpPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (DumpFd < 0 && errno != EEXIST) break;
+    }
+    if (DumpFd < 0) return false;
+    // Held while the process lives, so another start leaves the file alone.
+    if (::flock(DumpFd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(DumpFd);
+        ::unlink(DumpPath.c_str());
+        DumpFd = -1;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool InstallCrashHandler(const std::string& folder, const std::string& version) {
+    if (Installed) return true;
+    for (const TFatalSignal& fatal : FatalSignals)
+        if (HandledElsewhere(fatal.Number)) return false;
+    if (!OpenDumpFile(folder)) return false;
+    CopyText(Version, sizeof Version, version.c_str());
+    MainThread = ThreadId();
+    State.store(0);
+    Writer.store(0);
+    Where[0] = '\0';
+    OwnFrames = 0;
+
+    // The unwinder sets itself up on first use; do that now, not in a handler.
+    boost::stacktrace::safe_dump_to(Frames, sizeof Frames);
+
+    AltStack.ss_sp = std::malloc(AltStackSize);
+    AltStack.ss_size = AltStackSize;
+    AltStack.ss_flags = 0;
+    if (AltStack.ss_sp == nullptr || ::sigaltstack(&AltStack, &PreviousAltStack) != 0) {
+        std::free(AltStack.ss_sp);
+        AltStack.ss_sp = nullptr;
+    }
+
+    struct sigaction action = {};
+    action.sa_sigaction = OnFatalSignal;
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+    // No fatal signal interrupts the handler: one raised inside it ends the
+    // process at once with that signal's default action.
+    sigemptyset(&action.sa_mask);
+    for (const TFatalSignal& fatal : FatalSignals) sigaddset(&action.sa_mask, fatal.Number);
+    for (int i = 0; i < FatalSignalCount; ++i) ::sigaction(FatalSignals[i].Number, &action, &Previous[i]);
+    struct sigaction installed = {};
+    ::sigaction(SIGSEGV, nullptr, &installed);
+    Restorer = reinterpret_cast<std::uintptr_t>(installed.sa_restorer);
+    PreviousTerminate = std::set_terminate(OnTerminate);
+    Installed = true;
+    return true;
+}
+
+bool CrashHandlerInstalled() {
+    return Installed;
+}
+
+void RemoveCrashHandler() {
+    if (!Installed) return;
+    std::set_terminate(PreviousTerminate);
+    for (int i = 0; i < FatalSignalCount; ++i) ::sigaction(FatalSignals[i].Number, &Previous[i], nullptr);
+    if (AltStack.ss_sp != nullptr) {
+        ::sigaltstack(&PreviousAltStack, nullptr);
+        std::free(AltStack.ss_sp);
+        AltStack.ss_sp = nullptr;
+    }
+    ::unlink(DumpPath.c_str());
+    ::close(DumpFd);
+    DumpFd = -1;
+    Installed = false;
+}
+
+[[gnu::noinline]] void DieOfEscapedException(const char* where) {
+    CopyText(Where, sizeof Where, where);
+    OwnFrames = 1;
+    if (!Installed) std::terminate();
+    OnTerminate();
+    std::abort();  // not reached
+}

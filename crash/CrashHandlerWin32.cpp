@@ -1,0 +1,235 @@
+#include <windows.h>
+#include <psapi.h>
+
+#include <atomic>
+#include <boost/stacktrace/safe_dump_to.hpp>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <cxxabi.h>
+#include <exception>
+#include <filesystem>
+#include <string>
+#include <typeinfo>
+
+#include "crash/CrashHandler.h"
+#include "crash/DumpText.h"
+
+namespace {
+
+constexpr std::size_t MaxFrames = 128;
+
+struct TExceptionName {
+    DWORD Code;
+    const char* Event;
+};
+
+const TExceptionName ExceptionNames[] = {
+    {EXCEPTION_ACCESS_VIOLATION, "exception 0xc0000005 EXCEPTION_ACCESS_VIOLATION"},
+    {EXCEPTION_STACK_OVERFLOW, "exception 0xc00000fd EXCEPTION_STACK_OVERFLOW"},
+    {EXCEPTION_ILLEGAL_INSTRUCTION, "exception 0xc000001d EXCEPTION_ILLEGAL_INSTRUCTION"},
+    {EXCEPTION_INT_DIVIDE_BY_ZERO, "exception 0xc0000094 EXCEPTION_INT_DIVIDE_BY_ZERO"},
+    {EXCEPTION_IN_PAGE_ERROR, "exception 0xc0000006 EXCEPTION_IN_PAGE_ERROR"},
+    {EXCEPTION_PRIV_INSTRUCTION, "exception 0xc0000096 EXCEPTION_PRIV_INSTRUCTION"},
+    {EXCEPTION_DATATYPE_MISALIGNMENT, "exception 0x80000002 EXCEPTION_DATATYPE_MISALIGNMENT"},
+    {EXCEPTION_ARRAY_BOUNDS_EXCEEDED, "exception 0xc000008c EXCEPTION_ARRAY_BOUNDS_EXCEEDED"},
+};
+
+HANDLE DumpFile = INVALID_HANDLE_VALUE;
+std::wstring DumpPath;
+char Version[64];
+DWORD MainThread = 0;
+LPTOP_LEVEL_EXCEPTION_FILTER PreviousFilter = nullptr;
+std::terminate_handler PreviousTerminate = nullptr;
+void (*PreviousAbort)(int) = SIG_DFL;
+bool Installed = false;
+
+std::atomic<int> State{0};
+std::atomic<DWORD> Writer{0};
+const void* Frames[MaxFrames + 1];
+char ExceptionType[256];
+char Message[1024];
+char Where[256];
+char OtherEvent[64];
+
+void WriteToDump(const char* data, std::size_t size) {
+    while (size > 0) {
+        DWORD written = 0;
+        if (!::WriteFile(DumpFile, data, static_cast<DWORD>(size), &written, nullptr) || written == 0) return;
+        data += written;
+        size -= written;
+    }
+}
+
+void CopyText(char* target, std::size_t size, const char* text) {
+    std::size_t i = 0;
+    for (; text != nullptr && text[i] != '\0' && i + 1 < size; ++i) target[i] = text[i];
+    target[i] = '\0';
+}
+
+// As on POSIX: the first failing thread writes; another one waits for it to
+// end the process, bounded so that nothing hangs.
+bool Claim() {
+    const DWORD self = ::GetCurrentThreadId();
+    int expected = 0;
+    if (State.compare_exchange_strong(expected, 1)) {
+        Writer.store(self);
+        return true;
+    }
+    if (Writer.load() == self) return false;
+    ::Sleep(10000);
+    ::TerminateProcess(::GetCurrentProcess(), 3);
+    return false;
+}
+
+void WriteDump(TCrashFacts facts) {
+    std::size_t count = boost::stacktrace::safe_dump_to(Frames, sizeof Frames);
+    if (count > 0) --count;
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    const std::uint64_t ticks = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    facts.Version = Version;
+    facts.Time = static_cast<std::int64_t>(ticks / 10000000ULL) - 11644473600LL;
+    facts.Process = ::GetCurrentProcessId();
+    facts.Thread = ::GetCurrentThreadId();
+    facts.MainThread = facts.Thread == MainThread;
+    facts.Frames = Frames;
+    facts.FrameCount = count;
+
+    TDumpText out(WriteToDump);
+    WriteDumpHead(out, facts);
+    // Each frame's module, so that frames without symbols still say where
+    // they were: module + offset.
+    out.Add("modules\n");
+    for (std::size_t i = 0; i < count; ++i) {
+        HMODULE module = nullptr;
+        if (!::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                  static_cast<LPCSTR>(Frames[i]), &module))
+            continue;
+        MODULEINFO info = {};
+        char path[MAX_PATH];
+        const DWORD length = ::GetModuleFileNameA(module, path, sizeof path);
+        if (!::K32GetModuleInformation(::GetCurrentProcess(), module, &info, sizeof info) || length == 0) continue;
+        out.Add("module ")
+            .AddHex(reinterpret_cast<std::uintptr_t>(info.lpBaseOfDll))
+            .Add(" ")
+            .AddHex(info.SizeOfImage)
+            .Add(" ")
+            .Add(path, length)
+            .Add("\n");
+    }
+    out.Add(DumpLastLine);
+    out.Flush();
+    ::FlushFileBuffers(DumpFile);
+}
+
+LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* pointers) {
+    if (Claim()) {
+        TCrashFacts facts;
+        const EXCEPTION_RECORD* record = pointers != nullptr ? pointers->ExceptionRecord : nullptr;
+        const DWORD code = record != nullptr ? record->ExceptionCode : 0;
+        for (const TExceptionName& name : ExceptionNames)
+            if (name.Code == code) facts.Event = name.Event;
+        if (facts.Event == nullptr) {
+            CopyText(OtherEvent, sizeof OtherEvent, "exception 0x00000000");
+            for (int digit = 0; digit < 8; ++digit)
+                OtherEvent[19 - digit] = "0123456789abcdef"[(code >> (4 * digit)) & 0xf];
+            facts.Event = OtherEvent;
+        }
+        if (record != nullptr && code == EXCEPTION_ACCESS_VIOLATION && record->NumberParameters >= 2) {
+            facts.HasAddress = true;
+            facts.Address = record->ExceptionInformation[1];
+        }
+        WriteDump(facts);
+    }
+    // The system ends the process with the exception's code.
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+[[noreturn]] void DieOfAbort() {
+    std::signal(SIGABRT, SIG_DFL);
+    std::abort();
+}
+
+void OnTerminate() {
+    if (Claim()) {
+        TCrashFacts facts;
+        facts.Event = "terminate";
+        if (const std::type_info* type = abi::__cxa_current_exception_type()) {
+            CopyText(ExceptionType, sizeof ExceptionType, type->name());
+            facts.ExceptionType = ExceptionType;
+            try {
+                throw;
+            } catch (const std::exception& e) {
+                CopyText(Message, sizeof Message, e.what());
+                facts.Message = Message;
+            } catch (...) {
+            }
+        }
+        if (Where[0] != '\0') facts.Where = Where;
+        WriteDump(facts);
+    }
+    DieOfAbort();
+}
+
+// abort() does not raise a structured exception on Windows.
+void OnAbortSignal(int) {
+    if (Claim()) {
+        TCrashFacts facts;
+        facts.Event = "signal 22 SIGABRT (abort)";
+        WriteDump(facts);
+    }
+    DieOfAbort();
+}
+
+}  // namespace
+
+bool InstallCrashHandler(const std::string& folder, const std::string& version) {
+    if (Installed) return true;
+    std::error_code error;
+    const std::filesystem::path base(folder);
+    std::filesystem::create_directories(base, error);
+    const std::wstring stem = (base / (std::to_string(::GetTickCount64()) + "-" + std::to_string(::GetCurrentProcessId()))).wstring();
+    for (int attempt = 0; attempt < 100 && DumpFile == INVALID_HANDLE_VALUE; ++attempt) {
+        DumpPath = stem + (attempt == 0 ? L"" : L"-" + std::to_wstring(attempt)) + L".dump";
+        // Not shared: another start cannot open it while this process lives.
+        DumpFile = ::CreateFileW(DumpPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (DumpFile == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) break;
+    }
+    if (DumpFile == INVALID_HANDLE_VALUE) return false;
+    CopyText(Version, sizeof Version, version.c_str());
+    MainThread = ::GetCurrentThreadId();
+    State.store(0);
+    Where[0] = '\0';
+    boost::stacktrace::safe_dump_to(Frames, sizeof Frames);
+    // Room for the filter to run after a stack overflow.
+    ULONG guarantee = 64 * 1024;
+    ::SetThreadStackGuarantee(&guarantee);
+    PreviousFilter = ::SetUnhandledExceptionFilter(OnUnhandledException);
+    PreviousTerminate = std::set_terminate(OnTerminate);
+    PreviousAbort = std::signal(SIGABRT, OnAbortSignal);
+    Installed = true;
+    return true;
+}
+
+bool CrashHandlerInstalled() {
+    return Installed;
+}
+
+void RemoveCrashHandler() {
+    if (!Installed) return;
+    std::signal(SIGABRT, PreviousAbort);
+    std::set_terminate(PreviousTerminate);
+    ::SetUnhandledExceptionFilter(PreviousFilter);
+    ::CloseHandle(DumpFile);
+    DumpFile = INVALID_HANDLE_VALUE;
+    ::DeleteFileW(DumpPath.c_str());
+    Installed = false;
+}
+
+void DieOfEscapedException(const char* where) {
+    CopyText(Where, sizeof Where, where);
+    if (!Installed) std::terminate();
+    OnTerminate();
+    std::abort();
+}
