@@ -27,7 +27,8 @@ QString CrashNoticeText(const TCrashReport& report) {
         .arg(when, QDir::toNativeSeparators(QString::fromStdString(report.Path)));
 }
 
-QMessageBox* ShowCrashNotice(QWidget* window, const TCrashReport& report) {
+QMessageBox* ShowCrashNotice(QWidget* window, const TCrashReport& report, TOpenUrl open) {
+    if (!open) open = [](const QUrl& url) { QDesktopServices::openUrl(url); };
     auto* box = new QMessageBox(QMessageBox::Warning, QApplication::applicationDisplayName(),
                                 CrashNoticeText(report), QMessageBox::NoButton, window);
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -37,8 +38,8 @@ QMessageBox* ShowCrashNotice(QWidget* window, const TCrashReport& report) {
     box->addButton(QMessageBox::Close);
     const QString path = QString::fromStdString(report.Path);
     QObject::connect(box, &QMessageBox::buttonClicked, box, [=](QAbstractButton* button) {
-        if (button == openReport) QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-        if (button == openFolder) QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+        if (button == openReport) open(QUrl::fromLocalFile(path));
+        if (button == openFolder) open(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
     });
     box->show();
     return box;

@@ -5,12 +5,14 @@
 // per-user data folder and the operator is told once, without waiting.
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 #include "crash/DumpReport.h"
 
 class QMessageBox;
 class QThread;
+class QUrl;
 class QWidget;
 
 // QStandardPaths::AppLocalDataLocation + "/crash-reports".
@@ -20,8 +22,10 @@ QString CrashReportFolder();
 QString CrashNoticeText(const TCrashReport& report);
 
 // Shows the notice about Report beside Window and returns at once; its
-// buttons open the report or its folder. The box deletes itself when closed.
-QMessageBox* ShowCrashNotice(QWidget* window, const TCrashReport& report);
+// buttons open the report or its folder with Open (the desktop's own viewer
+// when empty). The box deletes itself when closed.
+using TOpenUrl = std::function<void(const QUrl& url)>;
+QMessageBox* ShowCrashNotice(QWidget* window, const TCrashReport& report, TOpenUrl open = {});
 
 class TCrashReports {
 public:

@@ -47,7 +47,7 @@ std::string MakeDump(const fs::path& folder) {
     throw std::runtime_error("no dump was written");
 }
 
-void BM_DumpToReport(benchmark::State& state) {
+void DumpToReport(benchmark::State& state) {
     const fs::path folder = fs::temp_directory_path() / ("trevalon-bench-reports-" + std::to_string(::getpid()));
     fs::create_directories(folder);
     std::string dump;
@@ -71,8 +71,8 @@ void BM_DumpToReport(benchmark::State& state) {
     fs::remove_all(folder);
 }
 // The first conversion of a process also loads the debugging information.
-BENCHMARK(BM_DumpToReport)->Unit(benchmark::kMillisecond)->Iterations(1)->Name("DumpToReport/first");
-BENCHMARK(BM_DumpToReport)->Unit(benchmark::kMillisecond)->Name("DumpToReport/later");
+BENCHMARK(DumpToReport)->Unit(benchmark::kMillisecond)->Iterations(1)->Name("DumpToReport/first");
+BENCHMARK(DumpToReport)->Unit(benchmark::kMillisecond)->Name("DumpToReport/later");
 
 }  // namespace
 

@@ -57,7 +57,7 @@ void TDumpText::Flush() {
 }
 
 void WriteDumpHead(TDumpText& out, const TCrashFacts& facts) {
-    constexpr std::size_t lineLimit = 1000;
+    constexpr std::size_t LineLimit = 1000;
     out.Add(DumpFirstLine);
     out.Add("version ").AddLine(facts.Version, 100).Add("\n");
     out.Add("time ");
@@ -65,12 +65,12 @@ void WriteDumpHead(TDumpText& out, const TCrashFacts& facts) {
     out.AddDec(static_cast<std::uint64_t>(facts.Time < 0 ? -facts.Time : facts.Time)).Add("\n");
     out.Add("process ").AddDec(facts.Process).Add("\n");
     out.Add("thread ").AddDec(facts.Thread).Add(facts.MainThread ? " main\n" : "\n");
-    out.Add("event ").AddLine(facts.Event, lineLimit).Add("\n");
+    out.Add("event ").AddLine(facts.Event, LineLimit).Add("\n");
     if (facts.HasAddress) out.Add("address ").AddHex(facts.Address).Add("\n");
     if (facts.ExceptionType != nullptr)
-        out.Add("exception ").AddLine(facts.ExceptionType, lineLimit).Add("\n");
-    if (facts.Message != nullptr) out.Add("message ").AddLine(facts.Message, lineLimit).Add("\n");
-    if (facts.Where != nullptr) out.Add("where ").AddLine(facts.Where, lineLimit).Add("\n");
+        out.Add("exception ").AddLine(facts.ExceptionType, LineLimit).Add("\n");
+    if (facts.Message != nullptr) out.Add("message ").AddLine(facts.Message, LineLimit).Add("\n");
+    if (facts.Where != nullptr) out.Add("where ").AddLine(facts.Where, LineLimit).Add("\n");
     out.Add("top ").Add(facts.TopExact ? "exact\n" : "return\n");
     for (std::size_t i = 0; i < facts.FrameCount; ++i)
         out.Add("frame ").AddHex(reinterpret_cast<std::uintptr_t>(facts.Frames[i])).Add("\n");

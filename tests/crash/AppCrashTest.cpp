@@ -6,11 +6,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDateTime>
-#include <QDesktopServices>
 #include <QMessageBox>
 #include <QUrl>
 #include <chrono>
+#include <ctime>
 #include <regex>
 
 #include "ChildProcess.h"
@@ -94,42 +93,33 @@ TEST_F(TAppCrashTest, FatalSignalToTheIdleWindowIsReportedAtTheNextStart) {
     EXPECT_TRUE(FilesIn(FReports, ".dump").empty());
 }
 
-// Records the URLs the notice's buttons ask the desktop to open.
-class TUrlRecorder : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> Urls;
-public slots:
-    void Open(const QUrl& url) { Urls.append(url); }
-};
-
 TEST(TCrashNoticeTest, TellsWhenAndWhereWithoutWaiting) {
     int argc = 1;
     char name[] = "test_crash";
     char* argv[] = {name, nullptr};
     QApplication application(argc, argv);
-    TUrlRecorder recorder;
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "Open");
+    QList<QUrl> opened;
     const std::int64_t time = 1765116245;  // 2025-12-07 14:04:05 UTC
     const TCrashReport report{"/tmp/reports/trevalon-20251207-140405-42.txt", time, "signal"};
-    const QString when = QDateTime::fromSecsSinceEpoch(time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const std::time_t seconds = time;
+    char when[32];
+    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", std::localtime(&seconds));
     for (const char* button : {"Open Report", "Open Folder"}) {
-        QMessageBox* box = ShowCrashNotice(nullptr, report);
+        QMessageBox* box = ShowCrashNotice(nullptr, report, [&](const QUrl& url) { opened.append(url); });
         EXPECT_TRUE(box->isVisible());
         EXPECT_FALSE(box->isModal());
-        EXPECT_EQ(box->text(), "Trevalon stopped unexpectedly on " + when +
-                                   ". A report was saved to /tmp/reports/trevalon-20251207-140405-42.txt.");
+        EXPECT_EQ(box->text(), QStringLiteral("Trevalon stopped unexpectedly on %1. A report was saved to "
+                                              "/tmp/reports/trevalon-20251207-140405-42.txt.")
+                                   .arg(QLatin1String(when)));
         QAbstractButton* clicked = nullptr;
         for (QAbstractButton* candidate : box->buttons())
             if (candidate->text() == QLatin1String(button)) clicked = candidate;
         ASSERT_NE(clicked, nullptr) << button;
         clicked->click();
+        EXPECT_FALSE(box->isVisible());
     }
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-    EXPECT_EQ(recorder.Urls, (QList<QUrl>{QUrl::fromLocalFile("/tmp/reports/trevalon-20251207-140405-42.txt"),
+    EXPECT_EQ(opened, (QList<QUrl>{QUrl::fromLocalFile("/tmp/reports/trevalon-20251207-140405-42.txt"),
                                           QUrl::fromLocalFile("/tmp/reports")}));
 }
 
 }  // namespace
-
-#include "AppCrashTest.moc"

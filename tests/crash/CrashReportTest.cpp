@@ -119,6 +119,25 @@ TEST_P(TFaultTest, NextStartReportsTheFailureAndTheFunction) {
 INSTANTIATE_TEST_SUITE_P(Faults, TFaultTest, testing::ValuesIn(Faults),
                          [](const testing::TestParamInfo<TFault>& param) { return std::string(param.param.Mode); });
 
+TEST(TCrashReportTest, ExceptionEscapingTheErrorReportIsACrash) {
+    TTempFolder folder;
+    TChildProcess crashed({EVENT_FAULT_PROGRAM, folder.Path()}, {"QT_QPA_PLATFORM=offscreen"});
+    ASSERT_TRUE(crashed.WaitForExit(Deadline)) << "the failing program hung";
+    REQUIRE_HANDLER(crashed.Output());
+    ASSERT_TRUE(WIFSIGNALED(crashed.Status())) << DescribeStatus(crashed.Status()) << "\n" << crashed.Output();
+    EXPECT_EQ(WTERMSIG(crashed.Status()), SIGABRT);
+    TChildProcess next({EVENT_FAULT_PROGRAM, folder.Path()}, {"QT_QPA_PLATFORM=offscreen"});
+    ASSERT_TRUE(next.WaitForExit(Deadline));
+    const std::vector<std::string> reports = ReportsIn(next.Output());
+    ASSERT_EQ(reports.size(), 1u) << next.Output();
+    const std::string report = ReadWholeFile(reports[0]);
+    EXPECT_NE(report.find("What happened: uncaught exception std::runtime_error: \"the report failed too\" "
+                          "(escaped an event handler (QObject, event "),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("TApplication::notify"), std::string::npos) << report;
+}
+
 TEST(TCrashReportTest, CleanExitLeavesNothing) {
     TTempFolder folder;
     const TRun run = RunFaultProgram(folder.Path(), "none");
