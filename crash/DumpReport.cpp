@@ -265,17 +265,20 @@ std::vector<TCrashReport> ConvertDumps(const std::string& folder, const std::str
         if (path.extension() == ".dump") dumps.push_back(path.string());
         if (path.extension() == ".taken") stale.push_back(path.string());
     }
-    // A dump left half converted made the converting start fail: drop it, so
-    // that one bad dump cannot stop every later start.
-    for (const std::string& path : stale)
-        if (auto taken = TakeDump(path)) fs::remove(taken->TakenPath, error);
+    // A dump left half converted: the start converting it failed, perhaps in
+    // reading symbols, so this time it is reported by module and offset only
+    // and one bad dump cannot stop every later start.
+    std::vector<std::pair<std::string, const TFrameResolver*>> work;
+    const TFrameResolver moduleOnly = ModuleOnly;
+    for (const std::string& path : stale) work.emplace_back(path, &moduleOnly);
     std::sort(dumps.begin(), dumps.end());
-    for (const std::string& path : dumps) {
+    for (const std::string& path : dumps) work.emplace_back(path, &resolve);
+    for (const auto& [path, resolver] : work) {
         std::optional<TTakenDump> taken = TakeDump(path);
         if (!taken) continue;
         if (std::optional<TDump> dump = ParseDump(taken->Text)) {
             const fs::path reportPath = fs::path(folder) / ReportName(programName, *dump);
-            const std::string text = FormatReport(programName, *dump, resolve);
+            const std::string text = FormatReport(programName, *dump, *resolver);
             std::ofstream file(reportPath, std::ios::binary | std::ios::trunc);
             file << text;
             file.close();

@@ -72,7 +72,8 @@ struct TCrashReport {
 
 // Turns every dump in Folder whose process has ended into a report named
 // "<programName lower case>-<UTC time>-<process>.txt" and deletes the dump;
-// empty and incomplete dumps are deleted without a report. Then keeps the
+// empty and incomplete dumps are deleted without a report. A dump whose
+// conversion an earlier start did not finish is reported without symbols. Then keeps the
 // newest Keep reports. Returns the new reports, oldest first.
 std::vector<TCrashReport> ConvertDumps(const std::string& folder, const std::string& programName,
                                        std::size_t keep = 10,

@@ -44,12 +44,6 @@ protected:
     std::string FDump;
 };
 
-TEST_F(TDumpTest, EveryShorterDumpIsRefused) {
-    ASSERT_TRUE(ParseDump(FDump).has_value());
-    for (std::size_t size = 0; size < FDump.size(); ++size)
-        ASSERT_FALSE(ParseDump(std::string_view(FDump).substr(0, size)).has_value()) << "cut at " << size;
-}
-
 TEST_F(TDumpTest, IncompleteDumpIsDeletedWithoutReport) {
     // A full disk or a second failure stopped the handler halfway.
     WriteWholeFile(FDumpPath, FDump.substr(0, FDump.size() / 2));
@@ -108,13 +102,21 @@ TEST_F(TDumpTest, DumpOfALivingProcessIsLeftAlone) {
     EXPECT_TRUE(std::filesystem::is_empty(other.Path()));
 }
 
-TEST_F(TDumpTest, DumpLeftHalfConvertedIsDropped) {
-    // A start that failed while converting leaves the dump renamed; the next
-    // start must not fail on it again.
+TEST_F(TDumpTest, DumpLeftHalfConvertedIsReportedWithoutSymbols) {
+    // A start that failed while converting (reading symbols) leaves the dump
+    // renamed; the next start reports it by module and offset only.
     const std::string taken = FDumpPath.substr(0, FDumpPath.rfind('.')) + ".taken";
     std::filesystem::rename(FDumpPath, taken);
-    EXPECT_TRUE(ConvertDumps(FFolder.Path(), "FaultProgram").empty());
-    EXPECT_TRUE(std::filesystem::is_empty(FFolder.Path()));
+    const std::vector<TCrashReport> reports = ConvertDumps(FFolder.Path(), "FaultProgram", 10, SymbolResolver());
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].Failure, "signal 11 SIGSEGV (segmentation fault) at address 0x0");
+    const std::string report = ReadWholeFile(reports[0].Path);
+    EXPECT_EQ(report.find("CrashByNullDereference"), std::string::npos) << report;
+    EXPECT_EQ(report.find("__libc_start_main"), std::string::npos) << report;
+    EXPECT_NE(report.find("??  [" + std::filesystem::canonical(FAULT_PROGRAM).string() + " + 0x"), std::string::npos)
+        << report;
+    EXPECT_EQ(FilesIn(FFolder.Path(), ".taken").size(), 0u);
+    EXPECT_EQ(FilesIn(FFolder.Path(), ".txt").size(), 1u);
 }
 
 TEST_F(TDumpTest, ReportListsEveryFrame) {
@@ -128,6 +130,108 @@ TEST_F(TDumpTest, ReportListsEveryFrame) {
     for (std::string line; std::getline(lines, line);) frames += std::regex_match(line, frameLine) ? 1 : 0;
     EXPECT_EQ(frames, dump->Frames.size()) << report;
     EXPECT_NE(report.find("Time: " + FormatLocalTime(dump->Time)), std::string::npos);
+}
+
+// A dump as the handler wrote it for a null dereference (the program's path
+// changed, one frame outside every module added), read without the process
+// that wrote it: every test here runs in any build.
+class TGoldenDumpTest : public testing::Test {
+protected:
+    const std::string FText = ReadWholeFile(TREVALON_TEST_DATA_DIR "/data/segv.dump");
+};
+
+TEST_F(TGoldenDumpTest, FactsAndFramesAreRead) {
+    const std::optional<TDump> dump = ParseDump(FText);
+    ASSERT_TRUE(dump);
+    EXPECT_EQ(dump->Version, "9.8.7");
+    EXPECT_EQ(dump->Time, 1796647385);
+    EXPECT_EQ(dump->Process, 10970u);
+    EXPECT_EQ(dump->Thread, 10970u);
+    EXPECT_TRUE(dump->MainThread);
+    EXPECT_EQ(dump->Event, "signal 11 SIGSEGV (segmentation fault)");
+    EXPECT_EQ(dump->Address, std::optional<std::uint64_t>(0));
+    EXPECT_TRUE(dump->TopExact);
+    EXPECT_EQ(dump->Frames, (std::vector<std::uint64_t>{0x5592812a8605, 0x5592812a8b2a, 0x7f5d6924524a,
+                                                         0x7f5d69245305, 0x5592812a8531, 0x1234}));
+    ASSERT_EQ(dump->Modules.size(), 11u);
+    EXPECT_EQ(dump->Modules[5].Path, "/usr/lib/x86_64-linux-gnu/libc.so.6");
+    EXPECT_EQ(dump->Modules[5].Id, "fe:00 332835");
+    EXPECT_EQ(dump->Modules[10].Path, "[stack]");
+    EXPECT_EQ(dump->Modules[10].Id, "");
+}
+
+TEST_F(TGoldenDumpTest, FramesAreNamedByModuleAndOffset) {
+    const std::optional<TDump> dump = ParseDump(FText);
+    ASSERT_TRUE(dump);
+    // Offsets from the lowest mapping of each file, worked out by hand.
+    const struct {
+        const char* Module;
+        std::uint64_t Offset;
+    } expected[] = {{"/opt/lab/bin/labprogram", 0x6605},
+                    {"/opt/lab/bin/labprogram", 0x6b2a},
+                    {"/usr/lib/x86_64-linux-gnu/libc.so.6", 0x2724a},
+                    {"/usr/lib/x86_64-linux-gnu/libc.so.6", 0x27305},
+                    {"/opt/lab/bin/labprogram", 0x6531},
+                    {"", 0}};
+    ASSERT_EQ(dump->Frames.size(), std::size(expected));
+    for (std::size_t i = 0; i < dump->Frames.size(); ++i) {
+        const TFrameInfo info = ModuleOnly(*dump, i);
+        EXPECT_EQ(info.Module, expected[i].Module) << "frame " << i;
+        EXPECT_EQ(info.Offset, expected[i].Offset) << "frame " << i;
+        EXPECT_TRUE(info.Function.empty());
+    }
+    const std::string report = FormatReport("Lab Program", *dump, ModuleOnly);
+    EXPECT_NE(report.find("Lab Program stopped unexpectedly.\n\nVersion: 9.8.7\nTime: " + FormatLocalTime(1796647385) +
+                          "\nWhat happened: signal 11 SIGSEGV (segmentation fault) at address 0x0\n"
+                          "Thread: 10970 (main thread)\nProcess: 10970\n"),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("\n#0  0x5592812a8605  ??  [/opt/lab/bin/labprogram + 0x6605]\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("\n#3  0x7f5d69245305  ??  [/usr/lib/x86_64-linux-gnu/libc.so.6 + 0x27305]\n"),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("\n#5  0x1234  ??\n"), std::string::npos) << report;
+}
+
+TEST_F(TGoldenDumpTest, EveryShorterDumpIsRefused) {
+    ASSERT_TRUE(ParseDump(FText).has_value());
+    for (std::size_t size = 0; size < FText.size(); ++size)
+        ASSERT_FALSE(ParseDump(std::string_view(FText).substr(0, size)).has_value()) << "cut at " << size;
+}
+
+TEST_F(TGoldenDumpTest, DamagedBytesAreReadSafely) {
+    // Whatever a damaged dump holds, reading and reporting it stays in bounds
+    // (the sanitizer builds check that).
+    for (std::size_t i = 0; i < FText.size(); ++i) {
+        for (const char replacement : {'\n', ' ', '-', 'z', '\0'}) {
+            std::string damaged = FText;
+            damaged[i] = replacement;
+            if (const std::optional<TDump> dump = ParseDump(damaged)) {
+                EXPECT_FALSE(FormatReport("Lab Program", *dump, ModuleOnly).empty());
+            }
+        }
+    }
+}
+
+TEST_F(TGoldenDumpTest, ConvertedIntoANamedReportAndTheOldestGoes) {
+    TTempFolder folder;
+    for (int day = 1; day <= 10; ++day) {
+        char name[64];
+        std::snprintf(name, sizeof name, "labprogram-202001%02d-120000-100.txt", day);
+        WriteWholeFile(folder.Path() + "/" + name, "an earlier report\n");
+    }
+    WriteWholeFile(folder.Path() + "/1796647380-10970.dump", FText);
+    const std::vector<TCrashReport> reports = ConvertDumps(folder.Path(), "LabProgram", 10, ModuleOnly);
+    ASSERT_EQ(reports.size(), 1u);
+    // 1796647385 is 2026-12-07 12:43:05 UTC.
+    EXPECT_EQ(reports[0].Path, folder.Path() + "/labprogram-20261207-124305-10970.txt");
+    EXPECT_EQ(reports[0].Time, 1796647385);
+    EXPECT_EQ(reports[0].Failure, "signal 11 SIGSEGV (segmentation fault) at address 0x0");
+    const std::vector<std::string> files = FilesIn(folder.Path(), ".txt");
+    ASSERT_EQ(files.size(), 10u);
+    EXPECT_EQ(files.front(), "labprogram-20200102-120000-100.txt");
+    EXPECT_EQ(files.back(), "labprogram-20261207-124305-10970.txt");
+    EXPECT_TRUE(FilesIn(folder.Path(), ".dump").empty());
 }
 
 }  // namespace
