@@ -11,13 +11,12 @@
 #include "crash/DumpReport.h"
 
 int main(int argc, char** argv) {
-    TApplication application(argc, argv);
+    TApplication application(argc, argv, [](const QString&) { throw std::runtime_error("the report failed too"); });
     if (argc != 2) return 2;
     const bool installed = InstallCrashHandler(argv[1], "9.8.7");
     for (const TCrashReport& report : ConvertDumps(argv[1], "EventFaultProgram"))
         std::cout << "report " << report.Path << "\n";
     std::cout << "handler " << (installed ? 1 : 0) << std::endl;
-    SetErrorReport([](const std::string&) { throw std::runtime_error("the report failed too"); });
     QObject target;
     QTimer::singleShot(0, &target, [] { throw std::runtime_error("the handler failed"); });
     const int result = application.exec();
