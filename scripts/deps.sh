@@ -1,19 +1,42 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Trevalon needs to build, test and run, when any
-# is missing. As root it runs apt-get; otherwise it prints the command to run.
+# Installs the Debian packages Trevalon needs, when any is missing. As root it
+# runs apt-get; otherwise it prints the command to run (with sudo) and fails.
+#
+#   scripts/deps.sh            building, running and testing (run.sh, test.sh)
+#   scripts/deps.sh GROUP...   that, plus: fuzz, screenshot, package, lint, or all
 set -euo pipefail
 
-packages=(
+# Building, running and testing: everything scripts/run.sh and scripts/test.sh use.
+# xdg-utils is the desktop opener that shows the help file and the log;
+# poppler-utils renders the printed PDF in the print test (pdftoppm).
+base=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libpcre2-dev
   libboost-stacktrace-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
-  xvfb xauth
-  imagemagick xdotool fonts-liberation
+  xdg-utils
   poppler-utils
   g++-mingw-w64-x86-64-posix wine wine64 python3
 )
+declare -A groups=(
+  [fuzz]="clang libclang-rt-14-dev"
+  [screenshot]="xvfb xauth imagemagick xdotool fonts-liberation"
+  [package]="dpkg-dev desktop-file-utils"
+  [lint]="clang-tidy"
+)
+
+packages=("${base[@]}")
+for group in "$@"; do
+  if [ "$group" = all ]; then
+    for g in "${!groups[@]}"; do read -ra more <<<"${groups[$g]}"; packages+=("${more[@]}"); done
+  elif [ -n "${groups[$group]+set}" ]; then
+    read -ra more <<<"${groups[$group]}"
+    packages+=("${more[@]}")
+  else
+    echo "deps.sh: unknown group '$group' (fuzz, screenshot, package, lint, all)" >&2
+    exit 2
+  fi
+done
 
 missing=()
 for p in "${packages[@]}"; do
@@ -29,7 +52,8 @@ if [ "$(id -u)" -eq 0 ]; then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 else
-  echo "Missing Debian packages. Run as root:" >&2
-  echo "  apt-get update && apt-get install -y ${missing[*]}" >&2
+  echo "Trevalon needs Debian packages that are not installed. Install them once with" >&2
+  echo "  sudo apt-get update && sudo apt-get install -y --no-install-recommends ${missing[*]}" >&2
+  echo "(or: sudo scripts/deps.sh${*:+ $*}), then run the scripts as yourself again." >&2
   exit 1
 fi

@@ -6,7 +6,8 @@
 # when any target found a failure.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/deps.sh"
+. "$root/scripts/common.sh"
+"$root/scripts/deps.sh" fuzz
 
 seconds=${1:-30}
 shift || true
@@ -15,6 +16,7 @@ targets=("$@")
                                      render_control_chars job_file)
 
 build="$root/build-fuzz"
+require_own_build_dir "$build"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DTREVALON_FUZZ=ON -DTREVALON_TESTS=OFF -DTREVALON_BENCH=OFF >/dev/null
 cmake --build "$build" --target fuzz_targets -j "$(nproc)"

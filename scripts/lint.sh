@@ -4,6 +4,7 @@
 #   scripts/lint.sh [BUILD_DIR]     default: build/
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/deps.sh" lint
 build="${1:-$root/build}"
 [ -f "$build/compile_commands.json" ] || cmake -S "$root" -B "$build" -G Ninja >/dev/null
 # Generated sources (moc, autogen) need to exist before clang-tidy reads them.

@@ -37,7 +37,9 @@ if [ "${1:-}" = "--inside-display" ]; then
 fi
 
 out=$(realpath -m "${1:-$root/docs/screenshot.png}")
-"$root/scripts/deps.sh"
+. "$root/scripts/common.sh"
+"$root/scripts/deps.sh" screenshot
+require_own_build_dir "$root/build"
 cmake -S "$root" -B "$root/build" -G Ninja >/dev/null
 cmake --build "$root/build" --target trevalon -j 2
 # A copy in a fresh folder starts with no settings file, so no port is opened.

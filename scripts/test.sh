@@ -4,6 +4,7 @@
 #   scripts/test.sh --sanitize   AddressSanitizer + UBSan build in build-asan/
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/common.sh"
 "$root/scripts/deps.sh"
 
 build="$root/build"
@@ -16,6 +17,7 @@ if [ "${1:-}" = "--sanitize" ]; then
   export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
 fi
 
+require_own_build_dir "$build"
 cmake -S "$root" -B "$build" -G Ninja "${extra[@]}"
 cmake --build "$build" -j "$(nproc)"
 export QT_QPA_PLATFORM=offscreen
