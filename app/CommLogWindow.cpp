@@ -1,8 +1,6 @@
 // The main window's side of the communication log: entries, the end of a
 // conversation and the display of the log file.
-#include <QDesktopServices>
 #include <QDir>
-#include <QUrl>
 #include <cstdio>
 
 #include "app/CommLog.h"
@@ -63,11 +61,8 @@ void TForm1::ShowLog() {
                        0);
         return;
     }
-    const QString name = QString::fromStdString(FLogFileName);
-    if (FHooks.OpenViewer)
-        FHooks.OpenViewer(name);
-    else
-        QDesktopServices::openUrl(QUrl::fromLocalFile(name));
+    if (!OpenInViewer(QString::fromStdString(FLogFileName)))
+        ShowStatus("No viewer could be started for the communication log " + FLogFileName, 0);
 }
 
 void TForm1::DeleteLogFile() {

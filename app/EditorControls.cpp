@@ -3,15 +3,14 @@
 // moves of the received outline.
 
 #include <QCheckBox>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
 #include <QToolButton>
-#include <QUrl>
 
+#include "app/ProgramFiles.h"
 #include "app/ShapeDisplay.h"
 #include "app/Unit1.h"
 #include "app/ValueEdit.h"
@@ -88,15 +87,14 @@ void TForm1::LockBCheckboxClick() {
 }
 
 void TForm1::HelpButtonClick() {
-    // The help file sits beside the program and is named after it.
-    const QFileInfo program(QString::fromStdString(ProgramFileName()));
-    const QString helpFile = program.absolutePath() + u'/' + program.completeBaseName() + ".html";
-    if (!QFileInfo::exists(helpFile)) {
-        FHooks.Report(QStringLiteral("Cannot find the help file ") + helpFile);
+    const std::vector<std::string> candidates = HelpFileCandidates(ProgramFileName());
+    for (const std::string& helpFile : candidates) {
+        if (!QFileInfo::exists(QString::fromStdString(helpFile))) continue;
+        if (!OpenInViewer(QString::fromStdString(helpFile)))
+            ShowStatus("No viewer could be started for the help file " + helpFile, 0);
         return;
     }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile)))
-        FHooks.Report(QStringLiteral("Cannot open the help file ") + helpFile);
+    ShowStatus("Cannot find the help file " + candidates.front() + " or " + candidates.back(), 0);
 }
 
 bool TForm1::OverlayKeyDown(QKeyEvent* key) {

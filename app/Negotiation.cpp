@@ -9,6 +9,7 @@
 #include "oma/HostPackets.h"
 #include "oma/HostReplies.h"
 #include "oma/OMAMach.h"
+#include "serial/Comms.h"
 
 namespace {
 
@@ -34,12 +35,13 @@ void TForm1::StartConversation(TConversationState state) {
     EnableControls(false);
     try {
         SendToHost(packet);
-    } catch (...) {
+    } catch (const std::exception& e) {
         // No countdown runs for an unsent request: a stray packet must not
         // be taken for its answer.
         FState = cvIdle;
         EnableControls(true);
-        throw;
+        if (COMPort->Active()) throw;
+        ReportPortNotOpen(e.what());
     }
 }
 

@@ -12,6 +12,7 @@
 #include "app/Unit1.h"
 #include "serial/Comms.h"
 #include "settings/Settings.h"
+#include "settings/SettingsLocation.h"
 #include "shape/Convert.h"
 
 namespace {
@@ -19,7 +20,7 @@ constexpr int HintHidePauseMs = 10000;
 }
 
 std::string TForm1::SettingsFileName() const {
-    return ChangeFileExt(FProgramFile, ".dat");
+    return SettingsFileFor(FProgramFile);
 }
 
 void TForm1::FormCreate() {
@@ -68,12 +69,21 @@ void TForm1::ConfigurePort() {
     FReceived.Radii.clear();
     ShowValues();
 
+    // A conversation started while the port is closed reports why it is.
+    auto toInt = [this](const std::string& text) {
+        try {
+            return StrToInt(text);
+        } catch (const std::exception& e) {
+            FPortError = e.what();
+            throw;
+        }
+    };
     COMPort->SetPort(SettingsList.Value("Port"));
-    COMPort->SetBaudRate(StrToInt(SettingsList.Value("BaudRate")));
+    COMPort->SetBaudRate(toInt(SettingsList.Value("BaudRate")));
     const std::string parity = SettingsList.Value("Parity");
     COMPort->Parity().SetBits(parity == "Even" ? prEven : parity == "Odd" ? prOdd : prNone);
     // Out of the byte's range the device refuses it when the port opens.
-    const int dataBits = StrToInt(SettingsList.Value("DataBits"));
+    const int dataBits = toInt(SettingsList.Value("DataBits"));
     COMPort->SetDataBits(static_cast<TDataBits>(dataBits >= 0 && dataBits <= 255 ? dataBits : 0));
     const std::string stopBits = SettingsList.Value("StopBits");
     COMPort->SetStopBits(stopBits == "1.5" ? sbOne5StopBits
@@ -81,8 +91,10 @@ void TForm1::ConfigurePort() {
                                            : sbOneStopBit);
     try {
         COMPort->SetActive(true);
+        FPortError.clear();
         ShowStatus("Ready", 0);
     } catch (const std::exception& e) {
+        FPortError = e.what();
         ShowStatus(e.what(), 0);
     }
 }
@@ -93,7 +105,11 @@ void TForm1::SettingsButtonClick() {
     {
         TSettingsForm dialog(SettingsList, FHooks, this);
         result = FHooks.ShowSettingsModal ? FHooks.ShowSettingsModal(dialog) : dialog.exec();
-        if (result == QDialog::Accepted) SettingsList.SaveToFile(SettingsFileName());
+        if (result == QDialog::Accepted) {
+            const std::string fileName = SettingsFileName();
+            MakeSettingsFolder(fileName);  // a failure shows as the file's creation error
+            SettingsList.SaveToFile(fileName);
+        }
     }
     PostMessage(WM_APPLYSETTINGS);
 }

@@ -10,6 +10,7 @@
 //   Startup.cpp        FormCreate, ConfigurePort, SettingsButtonClick, FormClose
 //   JobFiles.cpp       opening and saving job files, printing and PDF
 //   ErrorReport.cpp    the application-wide error report
+//   OperatorMessages.cpp  a conversation on a closed port, opening files in a viewer
 //   editor files       see the editor block below
 
 #include <QEvent>
@@ -155,7 +156,8 @@ public:
     // Queues a window message for the event loop.
     void PostMessage(QEvent::Type message);
 
-    // The file name the settings are kept in: the program file with ".dat".
+    // The file name the settings are kept in: the program file with ".dat"
+    // for a portable program, else the user's configuration folder.
     std::string SettingsFileName() const;
     // The program file (FHooks.ProgramFile or the running program).
     const std::string& ProgramFileName() const { return FProgramFile; }
@@ -210,6 +212,12 @@ private:
     void StoreGrantStep();       // cvAwaitStoreGrant
     void StoreResultStep();      // cvAwaitStoreResult
     void StoreDefinitionStep();  // cvAwaitStoreDefinition
+
+    // Opens File in the desktop's viewer; False when no viewer could be started.
+    bool OpenInViewer(const QString& file);
+    // A conversation could not start because the port is closed: says why
+    // and what to do; SendError, the port's own text, goes into the log.
+    void ReportPortNotOpen(const std::string& sendError);
 
     // The tray field's text as the bytes that go on the line.
     std::string TrayText() const;
@@ -272,6 +280,9 @@ private:
     TCommLog FLog;
     std::string FLogFileName;
     TNameValueList SettingsList;
+    // Why the port is closed: the last configuration's error, or that none
+    // has been made yet. Empty while the port is open.
+    std::string FPortError = "no port is chosen";
     bool FClosed = false;
 
     // Editor.

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Takes docs/screenshot.png: the main window on a virtual X server, with the
-# flower pot preset loaded from the tray field's menu, box B changed to 58 mm
-# over the whole shape ("Lock B at Datum" unticked), and the received outline
-# and the detailed grid shown.
+# Takes docs/screenshot.png: the main window on a virtual X server, talking to
+# the lab host simulator: job 1234 requested, box B changed from 44.02 to
+# 46 mm, with the received outline and the detailed grid shown.
 #
 #   scripts/screenshot.sh [output.png]
 set -euo pipefail
@@ -21,16 +20,15 @@ if [ "${1:-}" = "--inside-display" ]; then
   settle() { sleep 0.4; }
 
   settle
-  click 79 36 3                        # right-click the tray field: the preset menu
-  settle
-  xdotool key Down Down Down Down Return  # Circle, Square, Diamond, Flower Pot
-  settle
+  click 79 36                          # the tray field
+  xdotool type --delay 80 1234
+  xdotool key Return                   # Request Shape
+  sleep 2                              # the conversation at the simulator's pace
   click 22 130                         # Show Orig Shape
   click 22 146                         # Detailed Grid
-  click 319 137                        # untick Lock B at Datum
   click 372 50                         # box B
   xdotool key ctrl+a
-  xdotool type --delay 80 58
+  xdotool type --delay 80 46
   settle
   import -window "$win" "$out"
   exit 0
@@ -41,11 +39,22 @@ out=$(realpath -m "${1:-$root/docs/screenshot.png}")
 "$root/scripts/deps.sh" screenshot
 require_own_build_dir "$root/build"
 cmake -S "$root" -B "$root/build" -G Ninja >/dev/null
-cmake --build "$root/build" --target trevalon -j 2
-# A copy in a fresh folder starts with no settings file, so no port is opened.
+cmake --build "$root/build" --target trevalon trevalon-host -j 2
+# A copy in a fresh folder with its own settings naming a simulator of its own.
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+mkdir "$work/jobs"
+cp "$root/tests/data/oma-samples/R360_3.oma" "$work/jobs/1234.oma"
+"$root/build/tools/trevalon-host" --jobs "$work/jobs" --link "$work/port" --log "$work/host.log" &
+host=$!
+trap 'kill "$host" 2>/dev/null || true; wait "$host" 2>/dev/null || true; rm -rf "$work"' EXIT
+deadline=$((SECONDS + 10))
+until [ -e "$work/port" ]; do
+  [ $SECONDS -lt $deadline ] && kill -0 "$host" || { cat "$work/host.log" >&2; exit 1; }
+  sleep 0.05
+done
 cp "$root/build/app/trevalon" "$work/trevalon"
+printf '%s\r\n' BaudRate=9600 Parity=None DataBits=8 StopBits=1 Points=512 "Port=$work/port" \
+  PauseMode=N >"$work/trevalon.dat"
 mkdir -p "$(dirname "$out")"
 xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside-display "$work/trevalon" "$out"
 echo "Wrote $out"

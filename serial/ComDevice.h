@@ -123,6 +123,13 @@ public:
 
     // FormatMessage / strerror for a code this device returned.
     virtual std::string ErrorText(int code) const = 0;
+    // What the operator can do when Open(Port) failed with Code, as text to
+    // follow ErrorText ("; ..."); empty when there is nothing to suggest.
+    virtual std::string OpenAdvice(const std::string& port, int code) const {
+        (void)port;
+        (void)code;
+        return {};
+    }
 };
 
 // The device of this platform: ComDevicePosix.cpp (termios over the path

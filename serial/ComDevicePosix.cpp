@@ -9,10 +9,13 @@
 // forever), lets DiscardNull and EventChar work as on Win32, and keeps the
 // input count exact.
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -430,6 +433,20 @@ public:
     }
 
     std::string ErrorText(int code) const override { return std::generic_category().message(code); }
+
+    // Serial devices belong to a group (dialout on Debian) whose members may
+    // use them; a refused open names that group and how to join it.
+    std::string OpenAdvice(const std::string& port, int code) const override {
+        if (code != EACCES && code != EPERM) return {};
+        std::string groupName = "dialout";
+        struct stat st {};
+        if (::stat(ComDevicePath(port).c_str(), &st) == 0 && st.st_gid != 0)
+            if (const struct group* entry = ::getgrgid(st.st_gid)) groupName = entry->gr_name;
+        std::string user = "$USER";
+        if (const struct passwd* entry = ::getpwuid(::geteuid())) user = entry->pw_name;
+        return "; only members of the group " + groupName + " may use it: sudo adduser " + user +
+               " " + groupName + ", then log out and in again";
+    }
 
 private:
     size_t InputLimit() const { return std::max(FReadBufSize, MinInputLimit); }

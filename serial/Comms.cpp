@@ -292,8 +292,10 @@ void TComPort::Open() {
         throw EComPort("Unable to open " + FPort + ": no owner thread to deliver events to");
     std::unique_ptr<TComDevice> device =
         FHooks.NewDevice ? FHooks.NewDevice() : NewPlatformComDevice();
-    if (int error = device->Open(FHooks.DevicePath ? FHooks.DevicePath(FPort) : FPort))
-        throw EComPort("Unable to open " + FPort + ": " + device->ErrorText(error));
+    const std::string deviceName = FHooks.DevicePath ? FHooks.DevicePath(FPort) : FPort;
+    if (int error = device->Open(deviceName))
+        throw EComPort("Unable to open " + FPort + ": " + device->ErrorText(error) +
+                       device->OpenAdvice(deviceName, error));
     FDevice = std::move(device);
     FActive = true;
     try {

@@ -1,11 +1,15 @@
 // TComPort on the POSIX device over pseudo-terminals, the test playing the far end.
 #include <gtest/gtest.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <future>
 #include <thread>
 
+#include "serial/ComDevice.h"
 #include "tests/serial/Watchdog.h"
 #include "tests/serial/TestOwnerThread.h"
 #include "tests/support/PtyHost.h"
@@ -213,6 +217,27 @@ TEST_F(TComPortPty, MissingAndEmptyNamesFailWithTheSystemsReason) {
     FPort.SetPort("");
     EXPECT_EQ(OpenFailure(FPort).rfind("Unable to open : ", 0), 0u);
     EXPECT_FALSE(FPort.Active());
+}
+
+// A device refused for lack of permission names the group that may use it
+// (its owning group) and how to join it; other failures get no advice.
+TEST_F(TComPortPty, RefusedPermissionAdvisesJoiningTheDevicesGroup) {
+    const std::unique_ptr<TComDevice> device = NewPlatformComDevice();
+    struct stat st {};
+    ASSERT_EQ(::stat(FHost.SlavePath().c_str(), &st), 0);
+    const struct group* owner = ::getgrgid(st.st_gid);
+    const std::string groupName = owner != nullptr && st.st_gid != 0 ? owner->gr_name : "dialout";
+    const struct passwd* me = ::getpwuid(::geteuid());
+    ASSERT_NE(me, nullptr);
+    const std::string advice = "; only members of the group " + groupName +
+                               " may use it: sudo adduser " + me->pw_name + " " + groupName +
+                               ", then log out and in again";
+    EXPECT_EQ(device->OpenAdvice(FHost.SlavePath(), EACCES), advice);
+    EXPECT_EQ(device->OpenAdvice(FHost.SlavePath(), EPERM), advice);
+    // A device that is not there has no group: the usual one is named.
+    EXPECT_NE(device->OpenAdvice("/nonexistent/tty", EACCES).find(" group dialout "), std::string::npos);
+    for (int code : {0, ENOENT, EBUSY, ENOTTY, EIO})
+        EXPECT_EQ(device->OpenAdvice(FHost.SlavePath(), code), "") << code;
 }
 
 TEST_F(TComPortPty, ChangingPortWhileOpenMovesToTheNewDevice) {

@@ -1,0 +1,19 @@
+// What the window tells the operator when something it was asked to do cannot
+// start: a conversation on a closed port, a file no viewer could open.
+#include <QDesktopServices>
+#include <QUrl>
+
+#include "app/CommLog.h"
+#include "app/Unit1.h"
+
+void TForm1::ReportPortNotOpen(const std::string& sendError) {
+    FLog.AddEndLine(sendError, FormatTimeStamp(LocalTime()));
+    FEndMessage = "The serial port is not open: " + FPortError + ". Choose a port in Settings.";
+    ShowStatus(FEndMessage, 0);
+    PostMessage(WM_REDRAWSHAPE);
+}
+
+bool TForm1::OpenInViewer(const QString& file) {
+    if (FHooks.OpenViewer) return FHooks.OpenViewer(file);
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+}
