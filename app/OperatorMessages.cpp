@@ -8,7 +8,9 @@
 
 void TForm1::ReportPortNotOpen(const std::string& sendError) {
     FLog.AddEndLine(sendError, FormatTimeStamp(LocalTime()));
-    FEndMessage = "The serial port is not open: " + FPortError + ". Choose a port in Settings.";
+    // Only a configuration that opened the port leaves no reason behind.
+    const std::string reason = FPortError.empty() ? "it has been closed" : FPortError;
+    FEndMessage = "The serial port is not open: " + reason + ". Choose a port in Settings.";
     ShowStatus(FEndMessage, 0);
     PostMessage(WM_REDRAWSHAPE);
 }

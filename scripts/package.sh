@@ -68,7 +68,8 @@ version=$(sed -n 's/^project(Trevalon VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLi
   fail "unexpected file name $(basename "$deb")"
 depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libpcre2-8-0; do
-  grep -Eq "(^|, )$lib( |,|$)" <<<"$depends" || fail "Depends lacks $lib: $depends"
+  [[ ", $depends," == *", $lib "* || ", $depends," == *", $lib,"* ]] ||
+    fail "Depends lacks $lib: $depends"
 done
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for f in ./usr/bin/trevalon ./usr/share/trevalon/trevalon.html \

@@ -179,13 +179,13 @@ TEST_F(TLogDisplayTest, ATerminationSignalClosesTheWindowAndDeletesTheLogFile) {
     EXPECT_FALSE(QFile::exists(FViewed[0]));
 }
 
-TEST_F(TLogDisplayTest, ViewerThatFailsToStartChangesNothing) {
+TEST_F(TLogDisplayTest, ViewerThatFailsToStartIsReportedWithTheFile) {
     FViewerStarts = false;
     Create();
     ShowLogFromMenu();
     ASSERT_EQ(FViewed.size(), 1u);
     EXPECT_TRUE(QFile::exists(FViewed[0]));
-    EXPECT_EQ(Panel(0), "Display Log");
+    EXPECT_EQ(Panel(0), "No viewer could be started for the communication log " + FViewed[0]);
     EXPECT_TRUE(FErrors.empty());
 }
 

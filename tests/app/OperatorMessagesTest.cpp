@@ -2,8 +2,11 @@
 // a store on a closed port, a log or help file that no viewer opens, a help
 // file that is missing; and where an installed program finds its files.
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QTextBrowser>
+#include <QUrl>
 #include <cerrno>
 #include <cstring>
 
@@ -21,7 +24,7 @@ protected:
     }
 };
 
-const std::string Hint = ". Choose a port in Settings.";
+const std::string WhatToDo = ". Choose a port in Settings.";
 
 TEST_F(TOperatorMessagesTest, RequestAndStoreOnAClosedPortSayWhyAndWhatToDo) {
     const std::string missing = FDir.filePath("no-such-device").toStdString();
@@ -53,7 +56,7 @@ TEST_F(TOperatorMessagesTest, RequestAndStoreOnAClosedPortSayWhyAndWhatToDo) {
         FForm->TrayEdit->setText("1234");
         FForm->ReqButton->click();
         Settle();
-        const std::string expected = "The serial port is not open: " + row.Reason + Hint;
+        const std::string expected = "The serial port is not open: " + row.Reason + WhatToDo;
         EXPECT_EQ(Panel(0).toStdString(), expected);
         EXPECT_EQ(TForm1Probe::EndMessage(*FForm), expected);  // drawn on the picture
         EXPECT_TRUE(FErrors.empty()) << (FErrors.empty() ? "" : FErrors.front());
@@ -126,8 +129,12 @@ TEST_F(TOperatorMessagesTest, HelpFileBesideOrInstalledAndItsFailures) {
         SCOPED_TRACE(row.What);
         QFile::remove(besideHelp);
         QFile::remove(installedHelp);
-        if (row.Beside) ASSERT_TRUE(WriteFileBytes(besideHelp, "<html></html>"));
-        if (row.Installed) ASSERT_TRUE(WriteFileBytes(installedHelp, "<html></html>"));
+        if (row.Beside) {
+            ASSERT_TRUE(WriteFileBytes(besideHelp, "<html></html>"));
+        }
+        if (row.Installed) {
+            ASSERT_TRUE(WriteFileBytes(installedHelp, "<html></html>"));
+        }
         FViewed.clear();
         FViewerStarts = row.ViewerStarts;
         TFormHooks hooks;
@@ -153,6 +160,26 @@ TEST_F(TOperatorMessagesTest, HelpFileBesideOrInstalledAndItsFailures) {
     }
 }
 
+// Without a replacement the desktop's handler of file URLs gets the help file.
+TEST_F(TOperatorMessagesTest, HelpGoesToTheDesktopsFileHandler) {
+    const QString helpFile = FDir.filePath(QStringLiteral("trevalon.html"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TREVALON_TEST_DATA_DIR "/../../app/help/trevalon.html"),
+                            helpFile));
+    TFormHooks hooks;
+    hooks.ProgramFile = ProgramFile().toStdString();
+    hooks.TempPath = FDir.path();
+    FForm = std::make_unique<TForm1>(std::move(hooks));
+    Settle();
+    QTextBrowser viewer;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &viewer, "setSource");
+    FForm->HelpButton->click();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    EXPECT_EQ(viewer.source(), QUrl::fromLocalFile(helpFile));
+    EXPECT_TRUE(viewer.toPlainText().contains(QStringLiteral("Trevalon Help")));
+    EXPECT_EQ(Panel(0), "");
+    EXPECT_TRUE(FErrors.empty());
+}
+
 // A program whose folder does not exist for writing (an installed one) reads
 // and writes its settings in the user's configuration folder.
 TEST_F(TOperatorMessagesTest, InstalledProgramKeepsItsSettingsInTheUserConfigFolder) {
@@ -171,6 +198,10 @@ TEST_F(TOperatorMessagesTest, InstalledProgramKeepsItsSettingsInTheUserConfigFol
         }
     } restore{previous, hadPrevious};
 
+    // The dialog's port list probes COM1 to COM99: none of them may reach a
+    // real device.
+    for (int n = 1; n <= 99; ++n)
+        if (n != 5) FNames.Add("COM" + std::to_string(n), FDir.filePath("none").toStdString());
     const std::string program = "/nonexistent-trevalon-folder/bin/trevalon";
     const QString settingsFile = config + "/trevalon/trevalon.dat";
     auto create = [&] {

@@ -268,11 +268,12 @@ TEST_F(TRequestTest, TrayChangedToAQuoteMidConversationEndsIt) {
     EXPECT_EQ(FViewed.size(), 1u);
 }
 
-TEST_F(TRequestTest, FailedFirstSendReEnablesAndReportsThePortError) {
+TEST_F(TRequestTest, FailedFirstSendOnAClosedPortReEnablesAndSaysWhatToDo) {
     FForm->COMPort->SetActive(false);
     SetTray("12");
     FForm->ReqButton->click();
-    EXPECT_EQ(FErrors.size(), 1u);
+    EXPECT_TRUE(FErrors.empty());
+    EXPECT_EQ(Panel(0), "The serial port is not open: it has been closed. Choose a port in Settings.");
     EXPECT_TRUE(FForm->ReqButton->isEnabled());
     EXPECT_TRUE(FForm->SettingsButton->isEnabled());
     EXPECT_EQ(TForm1Probe::State(*FForm), cvIdle);
