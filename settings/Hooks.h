@@ -48,8 +48,8 @@ struct THooks {
     std::function<std::uint32_t()> TickCount;
     // Local time of a log entry. Empty: the current local time.
     std::function<QTime()> LocalTime;
-    // Opens the log file in the desktop's text viewer without waiting;
-    // returns whether it started. Empty: the desktop's default viewer.
+    // Opens a file (the log, the help) in the desktop's viewer without
+    // waiting; returns whether it started. Empty: the desktop's default viewer.
     std::function<bool(const QString& fileName)> OpenViewer;
     // Folder for the temporary log file. Empty: the system's temp folder.
     QString TempPath;

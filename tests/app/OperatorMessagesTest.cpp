@@ -137,13 +137,8 @@ TEST_F(TOperatorMessagesTest, HelpFileBesideOrInstalledAndItsFailures) {
         }
         FViewed.clear();
         FViewerStarts = row.ViewerStarts;
-        TFormHooks hooks;
+        THooks hooks = Hooks();
         hooks.ProgramFile = program;
-        hooks.OpenViewer = [this](const QString& name) {
-            FViewed.push_back(name);
-            return FViewerStarts;
-        };
-        hooks.TempPath = root;
         FForm = std::make_unique<TForm1>(std::move(hooks));
         Settle();
         FForm->HelpButton->click();
@@ -165,9 +160,8 @@ TEST_F(TOperatorMessagesTest, HelpGoesToTheDesktopsFileHandler) {
     const QString helpFile = FDir.filePath(QStringLiteral("trevalon.html"));
     ASSERT_TRUE(QFile::copy(QStringLiteral(TREVALON_TEST_DATA_DIR "/../../app/help/trevalon.html"),
                             helpFile));
-    TFormHooks hooks;
-    hooks.ProgramFile = ProgramFile().toStdString();
-    hooks.TempPath = FDir.path();
+    THooks hooks = Hooks();
+    hooks.OpenViewer = nullptr;
     FForm = std::make_unique<TForm1>(std::move(hooks));
     Settle();
     QTextBrowser viewer;
@@ -198,17 +192,11 @@ TEST_F(TOperatorMessagesTest, InstalledProgramKeepsItsSettingsInTheUserConfigFol
         }
     } restore{previous, hadPrevious};
 
-    // The dialog's port list probes COM1 to COM99: none of them may reach a
-    // real device.
-    for (int n = 1; n <= 99; ++n)
-        if (n != 5) FNames.Add("COM" + std::to_string(n), FDir.filePath("none").toStdString());
     const std::string program = "/nonexistent-trevalon-folder/bin/trevalon";
     const QString settingsFile = config + "/trevalon/trevalon.dat";
     auto create = [&] {
-        TFormHooks hooks;
+        THooks hooks = Hooks();
         hooks.ProgramFile = program;
-        hooks.OpenViewer = [](const QString&) { return true; };
-        hooks.TempPath = FDir.path();
         hooks.ShowSettingsModal = [](TSettingsForm& dialog) {
             dialog.COMPortComboBox->setEditText("COM5");
             dialog.BitBtn1->click();
