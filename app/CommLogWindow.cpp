@@ -61,8 +61,10 @@ void TForm1::ShowLog() {
                        0);
         return;
     }
-    if (!OpenInViewer(QString::fromStdString(FLogFileName)))
-        ShowStatus("No viewer could be started for the communication log " + FLogFileName, 0);
+    const QString name = QString::fromStdString(FLogFileName);
+    if (!OpenInViewer(name))
+        ShowStatusText(QStringLiteral("No viewer could be started for the communication log ") + name,
+                       0);
 }
 
 void TForm1::DeleteLogFile() {

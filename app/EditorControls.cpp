@@ -88,13 +88,18 @@ void TForm1::LockBCheckboxClick() {
 
 void TForm1::HelpButtonClick() {
     const std::vector<std::string> candidates = HelpFileCandidates(ProgramFileName());
-    for (const std::string& helpFile : candidates) {
-        if (!QFileInfo::exists(QString::fromStdString(helpFile))) continue;
-        if (!OpenInViewer(QString::fromStdString(helpFile)))
-            ShowStatus("No viewer could be started for the help file " + helpFile, 0);
+    for (const std::string& candidate : candidates) {
+        const QString helpFile = QString::fromStdString(candidate);
+        if (!QFileInfo::exists(helpFile)) continue;
+        if (!OpenInViewer(helpFile))
+            ShowStatusText(QStringLiteral("No viewer could be started for the help file ") + helpFile,
+                           0);
         return;
     }
-    ShowStatus("Cannot find the help file " + candidates.front() + " or " + candidates.back(), 0);
+    ShowStatusText(QStringLiteral("Cannot find the help file ") +
+                       QString::fromStdString(candidates.front()) + QStringLiteral(" or ") +
+                       QString::fromStdString(candidates.back()),
+                   0);
 }
 
 bool TForm1::OverlayKeyDown(QKeyEvent* key) {

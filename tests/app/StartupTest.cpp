@@ -191,9 +191,9 @@ TEST_F(TStartupTest, AFolderNamedBeyondAsciiIsShownAsItIs) {
     Create();
     EXPECT_EQ(Panel(0), "Ready");
     FForm->HelpButton->click();
-    ASSERT_EQ(FErrors.size(), 1u);
-    EXPECT_EQ(FErrors[0],
-              ("Cannot find the help file " + FProgramDir + "/trevalon.html").toStdString());
+    EXPECT_TRUE(FErrors.empty());
+    EXPECT_EQ(Panel(0), "Cannot find the help file " + FProgramDir + "/trevalon.html or " +
+                            FDir.path() + "/share/trevalon/trevalon.html");
 }
 
 // The log file's name in a folder beyond ASCII reaches the viewer and the
