@@ -135,7 +135,7 @@ INSTANTIATE_TEST_SUITE_P(Preferences, THostChoiceTest,
                                            TChoiceRow{1, 1000, true, "1;1000;E;B"},
                                            TChoiceRow{0, 360, true, "4;360;E;B"}));
 
-TEST_F(THostSessionTest, TracerSpecificationGetsDefOnItsOwnLine) {
+TEST_F(THostSessionTest, TracerDeviceDescriptionGetsDefOnItsOwnLine) {
     THostSession host(FConfig, FJobs);
     std::string reply = Exchange(host, TracerDescriptionBody());
     EXPECT_EQ(reply, Expected("ANS=INI\rSTATUS=0\rDEF=8\rTRCFMT=4;512;E;B\r"));
