@@ -4,6 +4,7 @@
 // RenderControlChars, one line per OMA record, with millisecond time stamps.
 // Pure: the caller supplies the time stamp; the window owns one TCommLog.
 
+#include <QString>
 #include <QTime>
 #include <cstddef>
 #include <deque>
@@ -40,9 +41,9 @@ std::string FormatTimeStamp(const QTime& time);
 
 // The version strings a program file carries, in this order, as name=value
 // lines; names whose value is empty are left out. Lines is emptied first and
-// stays empty for a file without version information. On this platform the
-// running program's own file carries the strings the build gave it; any other
-// file carries none.
+// stays empty for a file without version information. On Windows they come
+// from the file's version resource; on POSIX the running program's own file
+// carries the strings the build gave it and any other file carries none.
 void ReadVersionInfo(const std::string& fileName, std::vector<std::string>& lines);
 extern const char* const VersionInfoNames[13];
 // The value named Name among ReadVersionInfo's lines; empty when absent.
@@ -54,3 +55,11 @@ std::string CreateLogFile(const std::string& folder, std::string& error);
 // Replaces the content of FileName with Content. Returns false with the
 // reason in Error when the file cannot be opened or written.
 bool WriteLogFile(const std::string& fileName, std::string_view content, std::string& error);
+// Deletes the log file; a file already gone is no fault.
+void RemoveLogFile(const std::string& fileName);
+// Opens the log file in the platform's text viewer without waiting (the
+// desktop's default on POSIX, Notepad on Windows); returns whether it started.
+bool OpenLogViewer(const QString& fileName);
+
+// CommLogPosix.cpp and CommLogWin32.cpp hold the platform's half: the files,
+// the viewer and the version strings. File names are UTF-8.

@@ -62,13 +62,13 @@ void TForm1::ShowLog() {
         return;
     }
     const QString name = QString::fromStdString(FLogFileName);
-    if (!OpenInViewer(name))
+    if (!OpenInViewer(name, vwLog))
         ShowStatusText(QStringLiteral("No viewer could be started for the communication log ") + name,
                        0);
 }
 
 void TForm1::DeleteLogFile() {
     if (FLogFileName.empty()) return;
-    std::remove(FLogFileName.c_str());
+    RemoveLogFile(FLogFileName);
     FLogFileName.clear();
 }

@@ -91,7 +91,7 @@ void TForm1::HelpButtonClick() {
     for (const std::string& candidate : candidates) {
         const QString helpFile = QString::fromStdString(candidate);
         if (!QFileInfo::exists(helpFile)) continue;
-        if (!OpenInViewer(helpFile))
+        if (!OpenInViewer(helpFile, vwHelp))
             ShowStatusText(QStringLiteral("No viewer could be started for the help file ") + helpFile,
                            0);
         return;

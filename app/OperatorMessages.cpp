@@ -15,7 +15,8 @@ void TForm1::ReportPortNotOpen(const std::string& sendError) {
     PostMessage(WM_REDRAWSHAPE);
 }
 
-bool TForm1::OpenInViewer(const QString& file) {
+bool TForm1::OpenInViewer(const QString& file, TViewer viewer) {
     if (FHooks.OpenViewer) return FHooks.OpenViewer(file);
+    if (viewer == vwLog) return OpenLogViewer(file);
     return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
 }

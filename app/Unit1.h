@@ -213,8 +213,10 @@ private:
     void StoreResultStep();      // cvAwaitStoreResult
     void StoreDefinitionStep();  // cvAwaitStoreDefinition
 
-    // Opens File in the desktop's viewer; False when no viewer could be started.
-    bool OpenInViewer(const QString& file);
+    // Opens File without waiting: the log in the platform's text viewer, the
+    // help in the desktop's browser; False when no viewer could be started.
+    enum TViewer : std::uint8_t { vwLog, vwHelp };
+    bool OpenInViewer(const QString& file, TViewer viewer);
     // A conversation could not start because the port is closed: says why
     // and what to do; SendError, the port's own text, goes into the log.
     void ReportPortNotOpen(const std::string& sendError);

@@ -3,7 +3,7 @@
 # runs apt-get; otherwise it prints the command to run (with sudo) and fails.
 #
 #   scripts/deps.sh            building, running and testing (run.sh, test.sh)
-#   scripts/deps.sh GROUP...   that, plus: fuzz, screenshot, package, lint, or all
+#   scripts/deps.sh GROUP...   that, plus: fuzz, screenshot, package, lint, windows, or all
 set -euo pipefail
 
 # Building, running and testing: everything scripts/run.sh and scripts/test.sh use.
@@ -23,6 +23,7 @@ declare -A groups=(
   [screenshot]="xvfb xauth imagemagick xdotool fonts-liberation"
   [package]="dpkg-dev desktop-file-utils"
   [lint]="clang-tidy"
+  [windows]="xvfb xauth"
 )
 
 packages=("${base[@]}")
@@ -33,7 +34,7 @@ for group in "$@"; do
     read -ra more <<<"${groups[$group]}"
     packages+=("${more[@]}")
   else
-    echo "deps.sh: unknown group '$group' (fuzz, screenshot, package, lint, all)" >&2
+    echo "deps.sh: unknown group '$group' (fuzz, screenshot, package, lint, windows, all)" >&2
     exit 2
   fi
 done

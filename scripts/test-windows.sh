@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows test programs with the Windows Qt kit and runs them
-# under Wine, with real COM ports: in a private Wine prefix COM20..COM27 lead
-# to pseudo-terminals whose far ends tests/win32/pty_hub.py plays on the Linux
-# side. No other COM port exists there, and no real serial port of this
+# Cross-builds the Windows program and its test programs with the Windows Qt
+# kit and runs them under Wine (on a virtual X display), with real COM ports:
+# in a private Wine prefix COM20..COM27 lead to pseudo-terminals whose far ends
+# tests/win32/pty_hub.py plays on the Linux side, and COM28 to the line of the
+# lab host simulator (trevalon-host, built here for Linux) that the window
+# tests start. No other COM port exists there, and no real serial port of this
 # machine can be opened (tests/win32/pty_modem_shim.c refuses them).
 #
 #   scripts/test-windows.sh [--bench] [KIT_FOLDER]
@@ -31,7 +33,7 @@ EOF
   exit 2
 fi
 kitdir=$(cd "$kitdir" && pwd)
-"$root/scripts/deps.sh"
+"$root/scripts/deps.sh" windows
 
 build=${TREVALON_WIN_BUILD:-$root/build-win}
 mkdir -p "$build"
@@ -65,18 +67,21 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i >/dev/null 2>&1
   wineserver -w
 fi
-# Every COM name Wine could hand out is taken: COM20..COM27 by our links,
+# Every COM name Wine could hand out is taken: COM20..COM28 by our links,
 # all others by an empty entry (no device). Wine's mount manager reads this
 # at start-up and makes dosdevices/comN from it.
 {
   printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n'
   for n in $(seq 1 256); do
-    if [ "$n" -ge 20 ] && [ "$n" -le 27 ]; then
+    if [ "$n" -ge 20 ] && [ "$n" -le 28 ]; then
       printf '"COM%d"="%s"\n' "$n" "$ports/com$n"
     else
       printf '"COM%d"=""\n' "$n"
     fi
   done
+  # A crashing test program ends at once instead of waiting in a debugger.
+  printf '\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]\n'
+  printf '"Auto"="1"\n"Debugger"="-"\n'
 } >"$build/ports.reg"
 wine regedit /S "$build/ports.reg" >/dev/null 2>&1
 wineserver -w
@@ -85,7 +90,7 @@ wineserver -p 600 >/dev/null 2>&1 &  # one server for the whole run
 wine cmd /c exit >/dev/null 2>&1       # the mount manager makes our COM links
 for link in "$WINEPREFIX"/dosdevices/com*; do
   case "$(basename "$link")" in
-    com2[0-7]) ;;
+    com2[0-8]) ;;
     *) rm -f "$link" ;;  # a real port Wine found on its own: never offered
   esac
 done
@@ -124,6 +129,18 @@ if [ "$bench" = 1 ]; then
   done
   exit 0
 fi
-targets=(test_shape test_oma fuzz_replay test_win32)
+# The simulator the window tests talk to is a Linux program; Wine starts it.
+cmake -G Ninja -S "$root" -B "$build/host" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTREVALON_TESTS=OFF -DTREVALON_BENCH=OFF "${launcher[@]}" >/dev/null
+nice cmake --build "$build/host" -j 2 --target trevalon-host
+export TREVALON_HOST_UNIX=$build/host/tools/trevalon-host
+export TREVALON_HOST_LINK=$ports/com28
+export TREVALON_HOST_PORT=COM28
+export TREVALON_UNIX_WORK=$build/e2e
+rm -rf "$TREVALON_UNIX_WORK"
+mkdir -p "$TREVALON_UNIX_WORK"
+
+targets=(test_shape test_oma fuzz_replay test_win32 test_win32app trevalon)
 nice cmake --build "$build/tree" -j 2 --target "${targets[@]}"
-ctest --test-dir "$build/tree" -L 'shape|oma|win32' --output-on-failure -j 2 --timeout 300
+xvfb-run -a -s "-screen 0 1280x1024x24" \
+  ctest --test-dir "$build/tree" -L 'shape|oma|win32' --output-on-failure -j 2 --timeout 300

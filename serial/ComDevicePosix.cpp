@@ -26,6 +26,7 @@
 #include <system_error>
 
 #include "serial/ComDevice.h"
+#include "serial/ComNames.h"
 #include "serial/Comms.h"
 
 namespace {

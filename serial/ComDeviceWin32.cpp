@@ -9,6 +9,7 @@
 // ComDevice.h names the EV_* flags itself; it comes before <windows.h>,
 // whose macros of the same names and values then stand for them.
 #include "serial/ComDevice.h"
+#include "serial/ComNames.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -86,7 +87,7 @@ public:
 
     int Open(const std::string& port) override {
         Close();
-        const std::string path = "\\\\.\\" + port;
+        const std::string path = ComDevicePath(port);
         // No sharing: a port another program holds cannot be opened.
         HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);

@@ -317,14 +317,3 @@ private:
     std::vector<std::unique_ptr<TComOperation>> FPendingOps;
 };
 
-// --- Port names ---------------------------------------------------------------
-
-// The device path the POSIX device opens for a port name: "COMn" (any case)
-// -> /dev/ttyS(n-1), a name starting with '/' as it is, anything else ->
-// /dev/ + name.
-std::string ComDevicePath(const std::string& port);
-
-// Names of the USB serial devices present (ttyUSB*, ttyACM*, without "/dev/",
-// in natural order): port names the port list and the host search add after
-// COM1..COM99.
-std::vector<std::string> EnumerateUsbSerialDevices();

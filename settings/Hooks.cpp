@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QWidget>
 
+#include "serial/ComNames.h"
 #include "serialqt/QtComOwnerThread.h"
 
 namespace {

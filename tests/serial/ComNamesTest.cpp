@@ -1,6 +1,7 @@
 // Port names to device paths, the USB device list and a port's own name hook.
 #include <gtest/gtest.h>
 
+#include "serial/ComNames.h"
 #include "serial/Comms.h"
 #include "tests/serial/TestOwnerThread.h"
 

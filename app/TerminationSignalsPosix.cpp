@@ -1,9 +1,9 @@
+// Termination on POSIX: signals, turned into a byte on a pipe the window
+// thread watches.
 #include "app/TerminationSignals.h"
 
 #include <QSocketNotifier>
-#include <QtGlobal>
 
-#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -30,8 +30,9 @@ TTerminationSignals::TTerminationSignals(QWidget& window) : FWindow(&window) {
         SignalPipe[0] = SignalPipe[1] = -1;
         return;  // the program still runs; only a signal would end it abruptly
     }
-    FNotifier = new QSocketNotifier(SignalPipe[0], QSocketNotifier::Read);
-    QObject::connect(FNotifier, &QSocketNotifier::activated, [this] {
+    auto* notifier = new QSocketNotifier(SignalPipe[0], QSocketNotifier::Read);
+    FListener = notifier;
+    QObject::connect(notifier, &QSocketNotifier::activated, [this] {
         char bytes[16];
         while (::read(SignalPipe[0], bytes, sizeof bytes) > 0) {
         }
@@ -47,16 +48,8 @@ TTerminationSignals::TTerminationSignals(QWidget& window) : FWindow(&window) {
 TTerminationSignals::~TTerminationSignals() {
     if (SignalPipe[0] < 0) return;
     for (int i = 0; i < 3; ++i) ::sigaction(Signals[i], &Previous[i], nullptr);
-    delete FNotifier;
+    delete FListener;
     ::close(SignalPipe[0]);
     ::close(SignalPipe[1]);
     SignalPipe[0] = SignalPipe[1] = -1;
 }
-
-#else
-
-// Other platforms end a window program through their own session messages.
-TTerminationSignals::TTerminationSignals(QWidget& Window) : FWindow(&Window) {}
-TTerminationSignals::~TTerminationSignals() = default;
-
-#endif

@@ -1,11 +1,11 @@
-// Port names: the device path of a name and the USB serial device list.
+// Port names on POSIX: /dev paths and the USB adapters present.
 #include <dirent.h>
 
 #include <algorithm>
 #include <cctype>
 #include <tuple>
 
-#include "serial/Comms.h"
+#include "serial/ComNames.h"
 
 namespace {
 
