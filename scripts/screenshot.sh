@@ -4,6 +4,12 @@
 # 46 mm, with the received outline and the detailed grid shown.
 #
 #   scripts/screenshot.sh [output.png]
+#   scripts/screenshot.sh --windows [output.png]
+#
+# --windows takes docs/screenshot-windows.png the same way from the Windows
+# package (scripts/package-windows.sh) under Wine, in the private Wine prefix
+# of scripts/test-windows.sh (run that once first): its COM28 leads to the
+# simulator's line.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -11,9 +17,13 @@ if [ "${1:-}" = "--inside-display" ]; then
   # Second half, run by xvfb-run: drive the window as an operator would.
   program=$2
   out=$3
-  "$program" &
+  if [ "${program##*.}" = exe ]; then
+    wine "$program" &
+  else
+    "$program" &
+  fi
   pid=$!
-  trap 'kill "$pid" 2>/dev/null || true' EXIT
+  trap 'kill "$pid" 2>/dev/null || true; [ "${program##*.}" = exe ] && wineserver -k 2>/dev/null || true' EXIT
   win=$(xdotool search --sync --onlyvisible --name '^Trevalon$' | head -n 1)
   eval "$(xdotool getwindowgeometry --shell "$win")"  # sets X, Y, WIDTH, HEIGHT
   click() { xdotool mousemove --sync $((X + $1)) $((Y + $2)) click "${3:-1}"; }
@@ -34,9 +44,41 @@ if [ "${1:-}" = "--inside-display" ]; then
   exit 0
 fi
 
-out=$(realpath -m "${1:-$root/docs/screenshot.png}")
+windows=0
+if [ "${1:-}" = "--windows" ]; then
+  windows=1
+  shift
+fi
+default=$root/docs/screenshot.png
+[ "$windows" = 1 ] && default=$root/docs/screenshot-windows.png
+out=$(realpath -m "${1:-$default}")
 . "$root/scripts/common.sh"
 "$root/scripts/deps.sh" screenshot
+
+if [ "$windows" = 1 ]; then
+  build=${TREVALON_WIN_BUILD:-$root/build-win}
+  version=$(sed -n 's/^project(Trevalon VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+  package=$build/package/trevalon-$version-windows-x64
+  host=$build/host/tools/trevalon-host
+  for need in "$package/trevalon.exe" "$host" "$build/wineprefix/system.reg" "$build/pty_modem_shim.so"; do
+    [ -e "$need" ] || { echo "Missing $need: run scripts/test-windows.sh and scripts/package-windows.sh first" >&2; exit 1; }
+  done
+  export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+  export LD_PRELOAD=$build/pty_modem_shim.so  # no real serial port can be opened
+  work=$(mktemp -d)
+  mkdir "$work/jobs"
+  cp "$root/tests/data/oma-samples/R360_3.oma" "$work/jobs/1234.oma"
+  cp -r "$package" "$work/program"
+  printf '%s\r\n' BaudRate=9600 Parity=None DataBits=8 StopBits=1 Points=512 Port=COM28 \
+    PauseMode=N >"$work/program/trevalon.dat"
+  "$host" --jobs "$work/jobs" --link "$build/wine-ports/com28" --log "$work/host.log" &
+  hostpid=$!
+  trap 'kill "$hostpid" 2>/dev/null || true; wait "$hostpid" 2>/dev/null || true; rm -rf "$work"' EXIT
+  mkdir -p "$(dirname "$out")"
+  xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside-display "$work/program/trevalon.exe" "$out"
+  echo "Wrote $out"
+  exit 0
+fi
 require_own_build_dir "$root/build"
 cmake -S "$root" -B "$root/build" -G Ninja >/dev/null
 cmake --build "$root/build" --target trevalon trevalon-host -j 2
