@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "settings/Utf8File.h"
+
 namespace {
 
 bool SameTextAscii(std::string_view a, std::string_view b) {
@@ -54,7 +56,7 @@ void TNameValueList::SetValue(std::string_view name, std::string_view value) {
 
 bool TNameValueList::LoadFromFile(const std::string& fileName) {
     FLines.clear();
-    std::FILE* file = std::fopen(fileName.c_str(), "rb");
+    std::FILE* file = OpenUtf8File(fileName, "rb");
     if (file == nullptr) return false;
     std::string content;
     char buffer[4096];
@@ -69,7 +71,7 @@ bool TNameValueList::LoadFromFile(const std::string& fileName) {
 }
 
 void TNameValueList::SaveToFile(const std::string& fileName) const {
-    std::FILE* file = std::fopen(fileName.c_str(), "wb");
+    std::FILE* file = OpenUtf8File(fileName, "wb");
     if (file == nullptr)
         throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
     const std::string content = Text();

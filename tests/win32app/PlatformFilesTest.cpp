@@ -13,6 +13,7 @@
 
 #include "app/CommLog.h"
 #include "app/TerminationSignals.h"
+#include "settings/SettingsList.h"
 #include "tests/win32app/WindowFixture.h"
 
 namespace {
@@ -108,6 +109,40 @@ TEST_F(TPlatformFiles, LogFileInAMissingFolderFailsWithTheSystemsWords) {
     error.clear();
     EXPECT_FALSE(WriteLogFile(Utf8(dir.filePath(QStringLiteral("missing/log.txt"))), "x", error));
     EXPECT_FALSE(error.empty());
+}
+
+// A portable copy unzipped into a user's folder keeps its settings beside it.
+TEST_F(TPlatformFiles, SettingsFileInAFolderOfAnyNameIsWrittenAndReadBack) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString folder = dir.filePath(QStringLiteral("J\u00fcrgen \u0141\u00f3d\u017a"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const std::string name = Utf8(folder + QStringLiteral("/trevalon.dat"));
+
+    TNameValueList written;
+    written.Add("Port=COM28");
+    written.Add("BaudRate=9600");
+    ASSERT_NO_THROW(written.SaveToFile(name));
+    QFile file(QString::fromStdString(name));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().toStdString(), "Port=COM28\r\nBaudRate=9600\r\n");
+    file.close();
+
+    TNameValueList read;
+    ASSERT_TRUE(read.LoadFromFile(name));
+    EXPECT_EQ(read.Value("baudrate"), "9600");
+    EXPECT_EQ(read.Strings(), written.Strings());
+
+    // A folder that is not there: no file, and the reason names it.
+    const std::string missing = Utf8(folder + QStringLiteral("/missing/trevalon.dat"));
+    EXPECT_FALSE(read.LoadFromFile(missing));
+    try {
+        written.SaveToFile(missing);
+        ADD_FAILURE() << "saved into a missing folder";
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + missing + "\". ", 0), 0u)
+            << e.what();
+    }
 }
 
 TEST_F(TPlatformFiles, TheEndOfTheSessionClosesTheWindowTheOrdinaryWay) {

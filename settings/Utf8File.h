@@ -1,0 +1,12 @@
+#pragma once
+
+// Opening a file named in UTF-8, as every file name in the program is: POSIX
+// takes the bytes as they are; Windows needs the name as UTF-16, or a folder
+// named outside the system's code page (a user called Jürgen) is not found.
+// Utf8FilePosix.cpp and Utf8FileWin32.cpp hold the halves.
+
+#include <cstdio>
+#include <string>
+
+// std::fopen with a UTF-8 name; null with errno set when it cannot be opened.
+std::FILE* OpenUtf8File(const std::string& fileName, const char* mode);
