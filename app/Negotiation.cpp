@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <stdexcept>
 
+#include "app/CommLog.h"
 #include "app/TrayNumber.h"
 #include "app/Unit1.h"
 #include "oma/HostPackets.h"
@@ -40,8 +41,15 @@ void TForm1::StartConversation(TConversationState state) {
         // be taken for its answer.
         FState = cvIdle;
         EnableControls(true);
-        if (COMPort->Active()) throw;
-        ReportPortNotOpen(e.what());
+        if (!COMPort->Active()) {
+            ReportPortNotOpen(e.what());
+            return;
+        }
+        // The request did not go (a dead line): the panel must not go on
+        // saying it did, and the log keeps why.
+        FLog.AddEndLine(e.what(), FormatTimeStamp(LocalTime()));
+        ShowStatus(e.what(), 0);
+        throw;
     }
 }
 

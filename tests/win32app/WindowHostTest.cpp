@@ -112,8 +112,8 @@ protected:
     }
 
     // Starts the simulator through Wine, waits for its line, then the window.
-    void Start() {
-        const QStringList arguments = {
+    void Start(const QStringList& options = {}) {
+        QStringList arguments = {
             QStringLiteral("-c"),
             QStringLiteral("\"$0\" \"$@\"; echo $? > ") + QString::fromStdString(FWork) +
                 QStringLiteral("/host.status"),
@@ -122,6 +122,7 @@ protected:
             QStringLiteral("--link"), QString::fromStdString(FLink),
             QStringLiteral("--log"), QString::fromStdString(FWork + "/host.log"),
             QStringLiteral("--idle-exit"), QStringLiteral("6000")};
+        arguments.append(options);
         ASSERT_TRUE(QProcess::startDetached(QStringLiteral("Z:\\bin\\sh"), arguments));
         FHostStarted = true;
         // Wine does not see through the link to the terminal; the log says when it is there.
@@ -140,10 +141,10 @@ protected:
         hooks.ProgramFile = FProgramDir.filePath(QStringLiteral("trevalon.exe")).toStdString();
         hooks.TempPath = FProgramDir.path();
         hooks.OpenViewer = [this](const QString& name) {
-            ADD_FAILURE() << "a viewer was opened for " << name.toStdString();
+            FViewed.push_back(name);
             return true;
         };
-        hooks.ReportError = [](const QString& m) { ADD_FAILURE() << m.toStdString(); };
+        hooks.ReportError = [this](const QString& m) { FErrors.push_back(m.toStdString()); };
         hooks.MessageBox = [](QWidget*, const TMessageBoxInfo& box) {
             ADD_FAILURE() << "message box: " << box.Text;
             return QMessageBox::No;
@@ -168,6 +169,8 @@ protected:
     }
 
     std::string FHostExe, FLink, FPort, FWork;
+    std::vector<QString> FViewed;      // files the window opened in a viewer
+    std::vector<std::string> FErrors;  // failures shown by the application's error report
     bool FHostStarted = false;
     QTemporaryDir FProgramDir;
     std::unique_ptr<TForm1> FForm;
@@ -209,6 +212,49 @@ TEST_F(TWindowHost, RequestChangeAndStoreAJobOverACOMPort) {
     const int count = std::stoi(trcfmt.substr(trcfmt.find(';') + 1));
     EXPECT_GE(count, 100);
     EXPECT_EQ(FirstTraceRadii(job), count);
+    EXPECT_TRUE(FViewed.empty());
+    EXPECT_TRUE(FErrors.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The host's line goes dead in the middle of the job data, as a pulled
+// adapter does: the window neither hangs nor spins, the reply timeout ends the
+// conversation, and the next request on the dead line ends with a message.
+TEST_F(TWindowHost, ALineThatGoesDeadMidReplyEndsTheConversation) {
+    AddJob("1234", "R360_3.oma");
+    Start({QStringLiteral("--hang-up"), QStringLiteral("job")});
+
+    FForm->TrayEdit->setText(QStringLiteral("1234"));
+    FForm->ReqButton->click();
+    ASSERT_FALSE(FForm->SettingsButton->isEnabled());
+    const QString status = FromWine(FWork + "/host.status");
+    ASSERT_TRUE(ProcessEventsUntil([&] { return QFileInfo(status).size() > 0; }, 20s))
+        << "the simulator did not hang up";
+    // The events a dead line may still deliver are handled, then the reply
+    // timeout fires as its timer would.
+    ProcessEventsUntil([] { return false; }, 500ms);
+    for (int round = 0; round < 20 && !FForm->SettingsButton->isEnabled(); ++round)
+        FForm->TimeoutTimerTimer();
+    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+    ASSERT_TRUE(FForm->SettingsButton->isEnabled());
+    EXPECT_EQ(Panel(0), "Timeout waiting for host");
+    EXPECT_FALSE(FForm->SaveButton->isEnabled());
+    EXPECT_EQ(FViewed.size(), 1u);  // a timeout shows the log
+    EXPECT_TRUE(FErrors.empty());
+
+    // Nobody at the other end any more: the request cannot be written, the
+    // system's words say why, on the panel and in the error report.
+    FForm->TrayEdit->setText(QStringLiteral("1234"));
+    FForm->ReqButton->click();
+    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+    ASSERT_TRUE(FForm->SettingsButton->isEnabled());
+    ASSERT_EQ(FErrors.size(), 1u);
+    EXPECT_EQ(FErrors[0], Panel(0).toStdString());
+    EXPECT_EQ(Panel(0).left(18), "Operation failed: ") << Panel(0).toStdString();
+    EXPECT_FALSE(FForm->SaveButton->isEnabled());
 }
 
 }  // namespace
