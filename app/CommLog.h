@@ -62,4 +62,4 @@ void RemoveLogFile(const std::string& fileName);
 bool OpenLogViewer(const QString& fileName);
 
 // CommLogPosix.cpp and CommLogWin32.cpp hold the platform's half: the files,
-// the viewer and the version strings. File names are UTF-8.
+// the viewer and the version strings. File names and Error texts are UTF-8.

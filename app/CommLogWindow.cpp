@@ -50,14 +50,16 @@ void TForm1::ShowLog() {
         const QString folder = FHooks.TempPath.isEmpty() ? QDir::tempPath() : FHooks.TempPath;
         FLogFileName = CreateLogFile(folder.toStdString(), error);
         if (FLogFileName.empty()) {
-            ShowStatus("Cannot create the communication log file: " + error, 0);
+            ShowStatusText(QStringLiteral("Cannot create the communication log file: ") +
+                               QString::fromStdString(error),
+                           0);
             return;
         }
     }
     if (!WriteLogFile(FLogFileName, FLog.Text(), error)) {
         ShowStatusText(QStringLiteral("Cannot write the communication log file ") +
                            QString::fromStdString(FLogFileName) + QStringLiteral(": ") +
-                           QString::fromLocal8Bit(error),
+                           QString::fromStdString(error),
                        0);
         return;
     }
