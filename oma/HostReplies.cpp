@@ -1,7 +1,6 @@
 #include "oma/HostReplies.h"
 
 #include <algorithm>
-#include <deque>
 #include <unordered_map>
 
 #include "oma/HostPackets.h"
@@ -204,14 +203,17 @@ bool MatchDblLine(std::string_view line, std::string_view& number) {
     return false;
 }
 
-// Whether a record line is trace data (R or Z): its text before the first
-// "=" names it. A binary payload may hold "=" and spaces, which the record
-// pattern would otherwise read as records of their own.
+// Whether text up to its first "=" names trace data (R or Z).
+bool NamesTraceData(std::string_view text) {
+    const std::string name = TrimControl(text.substr(0, text.find('=')));
+    return name == "R" || name == "Z";
+}
+
+// Whether a record line is trace data: its text before the first "=" names
+// it. A binary payload may hold "=" and spaces, which the record pattern
+// would otherwise read as records of their own.
 bool IsTraceRecordLine(std::string_view line) {
-    const std::size_t equals = line.find('=');
-    if (equals == std::string_view::npos) return false;
-    const std::string label = TrimControl(line.substr(0, equals));
-    return label == "R" || label == "Z";
+    return line.find('=') != std::string_view::npos && NamesTraceData(line);
 }
 
 std::string UpperAscii(std::string_view text) {
@@ -221,29 +223,52 @@ std::string UpperAscii(std::string_view text) {
     return upper;
 }
 
+// Whether two names are the same without regard to ASCII letter case.
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char ca = a[i];
+        char cb = b[i];
+        if (ca >= 'a' && ca <= 'z') ca = static_cast<char>(ca - 'a' + 'A');
+        if (cb >= 'a' && cb <= 'z') cb = static_cast<char>(cb - 'a' + 'A');
+        if (ca != cb) return false;
+    }
+    return true;
+}
+
 // The job's record list, built in linear time: lines keyed by their text
 // before the first "=", looked up without regard to letter case, always the
-// first line of a name; removed lines are dropped at the end.
+// first line of a name; removed lines are dropped at the end. The lines of
+// one name are chained through their indexes, so a reply of many names costs
+// one map entry each and nothing more.
 class TRecordBuilder {
 public:
     void Set(std::string_view label, std::string_view value) {
-        std::deque<std::size_t>& lines = FByName[UpperAscii(label)];
+        TNameLines& lines = FByName[UpperAscii(label)];
         if (value.empty()) {
-            if (lines.empty()) return;
-            FAlive[lines.front()] = false;
-            lines.pop_front();
+            if (lines.First == None) return;
+            FAlive[lines.First] = false;
+            lines.First = FNextOfName[lines.First];
+            if (lines.First == None) lines.Last = None;
             return;
         }
         std::string line = std::string(label) + "=" + std::string(value);
-        if (!lines.empty()) {
-            FLines[lines.front()] = std::move(line);
+        if (lines.First != None) {
+            FLines[lines.First] = std::move(line);
             return;
         }
         // The new line is found by its own name, which stops at its first "=".
         const std::size_t equals = line.find('=');
-        FByName[UpperAscii(std::string_view(line).substr(0, equals))].push_back(FLines.size());
+        TNameLines& own = FByName[UpperAscii(std::string_view(line).substr(0, equals))];
+        const std::size_t index = FLines.size();
+        if (own.Last == None)
+            own.First = index;
+        else
+            FNextOfName[own.Last] = index;
+        own.Last = index;
         FLines.push_back(std::move(line));
         FAlive.push_back(true);
+        FNextOfName.push_back(None);
     }
     std::vector<std::string> Take() {
         std::vector<std::string> lines;
@@ -253,20 +278,127 @@ public:
     }
 
 private:
+    static constexpr std::size_t None = static_cast<std::size_t>(-1);
+    // The first and last line still listed under one name.
+    struct TNameLines {
+        std::size_t First = None;
+        std::size_t Last = None;
+    };
     std::vector<std::string> FLines;
     std::vector<bool> FAlive;
-    std::unordered_map<std::string, std::deque<std::size_t>> FByName;
+    std::vector<std::size_t> FNextOfName;  // the next line of the same name
+    std::unordered_map<std::string, TNameLines> FByName;
 };
 
 // Everything after the "=" of the first line named name (any letter case).
 std::string RecordValue(const std::vector<std::string>& records, std::string_view name) {
-    const std::string wanted = UpperAscii(name);
     for (const std::string& line : records) {
         const std::size_t equals = line.find('=');
-        if (equals != std::string::npos && UpperAscii(line.substr(0, equals)) == wanted)
+        if (equals != std::string::npos && SameName(std::string_view(line).substr(0, equals), name))
             return line.substr(equals + 1);
     }
     return {};
+}
+
+// Forward searches for the verdict scanner. The positions asked for never
+// decrease from one call to the next, so each search resumes where the one
+// before stopped and a whole reply costs one pass.
+class TForwardScan {
+public:
+    explicit TForwardScan(std::string_view text) : FText(text) {}
+
+    // The first '"' at or after at; the text's size when there is none.
+    std::size_t NextQuote(std::size_t at) {
+        if (at < FQuoteFrom || FQuote < at) FQuote = std::min(FText.find('"', at), FText.size());
+        FQuoteFrom = at;
+        return FQuote;
+    }
+    // The last CR or LF before end; npos when there is none.
+    std::size_t LastLineEndBefore(std::size_t end) {
+        if (end < FScanned) {
+            FScanned = 0;
+            FLastLineEnd = std::string_view::npos;
+        }
+        for (; FScanned < end; ++FScanned)
+            if (IsLineEnd(FText[FScanned])) FLastLineEnd = FScanned;
+        return FLastLineEnd;
+    }
+    // Whether the blanks from at hold a CR or LF ("\s*[\n\r]" at at).
+    bool BlanksHoldLineEnd(std::size_t at) {
+        if (at == FBlanksAt) return FBlanksHold;
+        FBlanksAt = at;
+        FBlanksHold = false;
+        for (; at < FText.size() && IsSpace(FText[at]); ++at)
+            if (IsLineEnd(FText[at])) {
+                FBlanksHold = true;
+                break;
+            }
+        return FBlanksHold;
+    }
+
+private:
+    std::string_view FText;
+    std::size_t FQuoteFrom = std::string_view::npos;
+    std::size_t FQuote = 0;
+    std::size_t FScanned = 0;
+    std::size_t FLastLineEnd = std::string_view::npos;
+    std::size_t FBlanksAt = std::string_view::npos;
+    bool FBlanksHold = false;
+};
+
+struct TSpan {
+    std::size_t Start, End;
+};
+
+// Group 2 of the verdict pattern, "([^"]*)"?\s*[\n\r]", tried from start and
+// then from each position below it down to lowest, none of which holds a
+// quote. The greedy group runs to the next quote and gives back: it ends at
+// that quote when blanks holding a line end follow it, else at the last line
+// end before it, and only a start at or below that line end succeeds.
+std::optional<TSpan> VerdictText(TForwardScan& scan, std::string_view reply, std::size_t start,
+                                 std::size_t lowest) {
+    const std::size_t quote = scan.NextQuote(start);
+    if (quote < reply.size() && scan.BlanksHoldLineEnd(quote + 1)) return TSpan{start, quote};
+    const std::size_t lineEnd = scan.LastLineEndBefore(quote);
+    if (lineEnd == std::string_view::npos || lineEnd < lowest) return std::nullopt;
+    return TSpan{std::min(start, lineEnd), lineEnd};
+}
+
+struct TVerdict {
+    std::string_view Code;
+    std::string_view Text;
+};
+
+// "STATUS\s*=\s*(\d+)\s*;?\s*"?([^"]*)"?\s*[\n\r]": groups 1 and 2 of the
+// leftmost match, in one pass where the pattern costs the square of the reply
+// on many STATUS records without a line end. Group 1 is the whole digit run:
+// fewer digits leave the rest unchanged. The greedy "\s*;?\s*" reaches top,
+// and giving back tries every position from top down to the digits' end; a
+// quote at top, taken by '"?', is tried before all of them.
+std::optional<TVerdict> MatchVerdict(std::string_view reply) {
+    const std::size_t size = reply.size();
+    TForwardScan atTop(reply);
+    TForwardScan pastQuote(reply);
+    for (std::size_t status = reply.find("STATUS"); status != std::string_view::npos;
+         status = reply.find("STATUS", status + 1)) {
+        const std::size_t equals = SkipSpaces(reply, status + 6);
+        if (equals >= size || reply[equals] != '=') continue;
+        const std::size_t digits = SkipSpaces(reply, equals + 1);
+        std::size_t low = digits;
+        while (low < size && IsDigit(reply[low])) ++low;
+        if (low == digits) continue;
+        std::size_t top = SkipSpaces(reply, low);
+        if (top < size && reply[top] == ';') top = SkipSpaces(reply, top + 1);
+
+        // Each scanner is asked about rising positions from record to record.
+        std::optional<TSpan> text = VerdictText(atTop, reply, top, low);
+        if (top < size && reply[top] == '"')
+            if (const auto quoted = VerdictText(pastQuote, reply, top + 1, top + 1)) text = quoted;
+        if (!text) continue;
+        return TVerdict{reply.substr(digits, low - digits),
+                        reply.substr(text->Start, text->End - text->Start)};
+    }
+    return std::nullopt;
 }
 
 struct TJobStatus {
@@ -331,10 +463,9 @@ std::optional<TTraceFormat> ReadStoreGrant(std::string_view reply, std::string_v
 }
 
 void ReadStoreVerdict(std::string_view reply) {
-    TReplyMatcher matcher;
-    if (!matcher.Match(R"re(STATUS\s*=\s*(\d+)\s*;?\s*"?([^"]*)"?\s*[\n\r])re", reply) ||
-        matcher.Group(1) != "0") {
-        const std::string text = matcher.Group(2);
+    const std::optional<TVerdict> verdict = MatchVerdict(reply);
+    if (!verdict || verdict->Code != "0") {
+        const std::string text = verdict ? std::string(verdict->Text) : std::string();
         throw std::runtime_error(text.empty() ? "Did not store the shape to the host" : text);
     }
 }
@@ -361,8 +492,10 @@ TJobData ReadJobData(std::string_view data, std::string_view pointCount) {
         std::string_view label;
         std::string_view value;
         if (!IsTraceRecordLine(line) && MatchRecordLine(line, label, value)) {
+            // A label may hold "=": "x R=y=z" gives the label "R=y", whose
+            // record line would be read back as trace data.
             const std::string name = TrimControl(label);
-            if (name != "R" && name != "Z") records.Set(name, TrimControl(value));
+            if (!NamesTraceData(name)) records.Set(name, TrimControl(value));
         }
         std::string_view trace;
         if (job.Format == "1" && static_cast<std::int64_t>(radii.size() / 4) < count &&

@@ -105,4 +105,20 @@ TEST(ReplyMatcher, BinarySubjects) {
     EXPECT_EQ(m.Group(1), "\x1B\x8D\xFF\0\x80"s);
 }
 
+TEST(ReplyMatcher, ASearchBeyondItsBoundsIsAnUnreadableReply) {
+    // The group backtracks over every byte of a long text without line ends:
+    // far more work than any ordinary reply needs.
+    const std::string reply = "\x1cSTATUS=1 " + std::string(600000, 'a') + "\x1d";
+    const char* pattern = R"re(STATUS\s*=\s*(\d+)\s*;?\s*"?([^"]*)"?\s*[\n\r])re";
+    TReplyMatcher m;
+    try {
+        m.Match(pattern, reply);
+        ADD_FAILURE() << "searched";
+    } catch (const EReplyUnreadable& e) {
+        EXPECT_STREQ(e.what(), "Reply from host is too complex to read");
+    }
+    TReplyMatcher unbounded(TReplyMatcher::mbUnbounded);
+    EXPECT_FALSE(unbounded.Match(pattern, reply));
+}
+
 }  // namespace
