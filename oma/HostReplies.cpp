@@ -465,8 +465,12 @@ std::optional<TTraceFormat> ReadStoreGrant(std::string_view reply, std::string_v
 void ReadStoreVerdict(std::string_view reply) {
     const std::optional<TVerdict> verdict = MatchVerdict(reply);
     if (!verdict || verdict->Code != "0") {
-        const std::string text = verdict ? std::string(verdict->Text) : std::string();
-        throw std::runtime_error(text.empty() ? "Did not store the shape to the host" : text);
+        // The operator's text ends at a NUL byte: a text that starts with
+        // one would show as an empty message.
+        const std::string_view text = verdict ? verdict->Text.substr(0, verdict->Text.find('\0'))
+                                              : std::string_view();
+        throw std::runtime_error(text.empty() ? "Did not store the shape to the host"
+                                              : std::string(text));
     }
 }
 

@@ -19,6 +19,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 const std::filesystem::path RepliesDir =
     std::filesystem::path(TREVALON_TEST_DATA_DIR) / ".." / "data" / "replies";
 
@@ -312,6 +314,9 @@ TEST(HostReplies, HostileVerdictsReadAsThePattern) {
     std::string records;
     for (int i = 0; i < 20000; ++i) records += "STATUS=1;\"x";
     EXPECT_EQ(Verdict(records), "failed: Did not store the shape to the host");
+    // The operator's text ends at a NUL byte; an empty one is no text.
+    EXPECT_EQ(Verdict("STATUS=9 Job\0locked\r"s), "failed: Job");
+    EXPECT_EQ(Verdict("STATUS=9\0DEF=8\r"s), "failed: Did not store the shape to the host");
     // Only the last record reaches the line end without crossing a quote.
     EXPECT_EQ(Verdict(records + "\n"), "failed: x");
 }
@@ -513,8 +518,9 @@ TEST(HostReplies, ScannersAgreeWithThePatternsOnRandomLines) {
 
 TEST(HostReplies, VerdictScannerAgreesWithThePatternOnRandomRecords) {
     // Texts of the pieces the verdict pattern tells apart.
-    const std::vector<std::string> pieces = {"STATUS", "=", " ", "\t", "\r", "\n", "\f", ";",
-                                             "\"",     "0", "12", "a", "\x1e", "\v", "S"};
+    const std::vector<std::string> pieces = {"STATUS", "=", " ",  "\t", "\r",   "\n",
+                                             "\f",     ";", "\"", "0",  "12",   "a",
+                                             "\x1e",   "\v", "S", "T",  "\0"s};
     std::mt19937 random(31);
     for (int round = 0; round < 20000; ++round) {
         std::string text;
