@@ -19,6 +19,22 @@
 #define FUZZ_CHECK(condition) \
     ((condition) ? static_cast<void>(0) : FuzzFailed(#condition, __FILE__, __LINE__))
 
+// An input that carries, besides the bytes read, the values a reader takes
+// with them: Head is the text before the first NUL, Body the rest. Without a
+// NUL the whole input is the body and the reader takes its usual values, so
+// a stored reply is a seed as it is.
+struct TFuzzInput {
+    bool HasHead = false;
+    std::string_view Head;
+    std::string_view Body;
+};
+
+inline TFuzzInput SplitAtNul(std::string_view data) {
+    const std::size_t nul = data.find('\0');
+    if (nul == std::string_view::npos) return {false, {}, data};
+    return {true, data.substr(0, nul), data.substr(nul + 1)};
+}
+
 #ifdef TREVALON_LIBFUZZER
 #define TREVALON_FUZZ_ENTRY(body)                                                       \
     extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) { \
@@ -36,3 +52,8 @@ void FuzzOmaUnescape(std::string_view data);
 void FuzzExtractLine(std::string_view data);
 void FuzzRenderControlChars(std::string_view data);
 void FuzzJobFile(std::string_view data);
+void FuzzRequestInit(std::string_view data);
+void FuzzStoreReplies(std::string_view data);
+void FuzzJobReply(std::string_view data);
+void FuzzJobData(std::string_view data);
+void FuzzSettingsText(std::string_view data);

@@ -25,7 +25,9 @@ constexpr TTarget Targets[] = {
     {"decode_fmt2", FuzzDecodeFmt2},   {"decode_fmt3", FuzzDecodeFmt3},
     {"decode_fmt4", FuzzDecodeFmt4},   {"oma_unescape", FuzzOmaUnescape},
     {"extract_line", FuzzExtractLine}, {"render_control_chars", FuzzRenderControlChars},
-    {"job_file", FuzzJobFile},
+    {"job_file", FuzzJobFile},         {"request_init", FuzzRequestInit},
+    {"store_replies", FuzzStoreReplies}, {"job_reply", FuzzJobReply},
+    {"job_data", FuzzJobData},         {"settings_text", FuzzSettingsText},
 };
 
 std::vector<std::filesystem::path> Inputs(const std::filesystem::path& path) {

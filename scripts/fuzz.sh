@@ -13,7 +13,8 @@ seconds=${1:-30}
 shift || true
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(decode_fmt2 decode_fmt3 decode_fmt4 oma_unescape extract_line
-                                     render_control_chars job_file)
+                                     render_control_chars job_file request_init store_replies
+                                     job_reply job_data settings_text)
 
 build="$root/build-fuzz"
 require_own_build_dir "$build"

@@ -143,4 +143,4 @@ mkdir -p "$TREVALON_UNIX_WORK"
 targets=(test_shape test_oma fuzz_replay test_win32 test_win32app trevalon)
 nice cmake --build "$build/tree" -j 2 --target "${targets[@]}"
 xvfb-run -a -s "-screen 0 1280x1024x24" \
-  ctest --test-dir "$build/tree" -L 'shape|oma|win32' --output-on-failure -j 2 --timeout 300
+  ctest --test-dir "$build/tree" -L 'shape|oma|win32|settings' --output-on-failure -j 2 --timeout 300
