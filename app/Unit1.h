@@ -162,6 +162,16 @@ public:
     // The program file (FHooks.ProgramFile or the running program).
     const std::string& ProgramFileName() const { return FProgramFile; }
 
+    // What the window holds, for reading: the shape as received (or as a
+    // preset or job file made it), the shape being edited, the job's other
+    // records, whether a conversation with the host is running, and the
+    // message the picture shows (empty when none).
+    const TTraceInfo& ReceivedShape() const { return FReceived; }
+    const TTraceInfo& WorkingShape() const { return FWorking; }
+    const TNameValueList& JobRecords() const { return FRecords; }
+    bool Talking() const { return FState != cvIdle; }
+    const std::string& PictureMessage() const { return FEndMessage; }
+
     // --- Event handlers -----------------------------------------------------
     void FormCreate();
     void FormClose();
@@ -200,7 +210,6 @@ protected:
 
 private:
     friend struct TForm1Probe;   // tests reach the fields through it
-    friend struct TEditorProbe;  // editor tests reach the editor's state through it
 
     // --- Conversation steps (Negotiation.cpp, RequestJob.cpp, StoreJob.cpp) --
     // Each reads the reply in FRxBuffer with its reader (oma/HostReplies.h),

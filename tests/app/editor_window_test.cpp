@@ -12,29 +12,14 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "app/Presets.h"
 #include "app/ValueEdit.h"
 #include "tests/app/FormFixture.h"
 #include "tests/app/editor_Keys.h"
-
-struct TEditorProbe {
-    static TTraceInfo& Working(TForm1& f) { return f.FWorking; }
-    static TTraceInfo& Received(TForm1& f) { return f.FReceived; }
-    static std::string& EndMessage(TForm1& f) { return f.FEndMessage; }
-    static std::uint8_t& State(TForm1& f) { return f.FState; }
-    static std::int32_t& Countdown(TForm1& f) { return f.FCountdown; }
-    static std::string& PointCount(TForm1& f) { return f.FPointCount; }
-    static bool& Updating(TForm1& f) { return f.FUpdating; }
-    static std::int32_t& OverlayX(TForm1& f) { return f.FOverlayX; }
-    static std::int32_t& OverlayY(TForm1& f) { return f.FOverlayY; }
-};
 
 namespace {
 
 using EditorKeys::KeyClick;
 using EditorKeys::KeyClicks;
-
-using TProbe = TEditorProbe;
 
 const QColor KSilver(192, 192, 192);
 const QColor KNavy(0, 0, 128);
@@ -42,11 +27,13 @@ const QColor KAqua(0, 255, 255);
 const QColor KRed(255, 0, 0);
 const QColor KGrey(128, 128, 128);
 
-std::string Resampled1024(const std::string& radii) {
-    TTraceCalc calc;
-    calc.LoadTrace(radii);
-    calc.Resample(1024);
-    return calc.GetTrace();
+// A preset's radius string as computed independently (tests/data/presets,
+// made by make_presets.py there): NAME at 512 points, NAME-1024 resampled.
+std::string Golden(const char* name) {
+    const std::string bytes = ReadFileBytes(QStringLiteral(TREVALON_TEST_DATA_DIR "/../data/presets/") +
+                                            QString::fromLatin1(name) + QStringLiteral(".radii"));
+    EXPECT_FALSE(bytes.empty()) << name;
+    return bytes;
 }
 
 int Count(const QImage& image, const QColor& colour, QRect area) {
@@ -56,11 +43,21 @@ int Count(const QImage& image, const QColor& colour, QRect area) {
     return n;
 }
 
+// The bounding box of the pixels in Colour.
+QRect Extent(const QImage& image, const QColor& colour) {
+    QRect box;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == colour) box |= QRect(x, y, 1, 1);
+    return box;
+}
+
 class TEditorWindow : public TFormFixture {
 protected:
     void SetUp() override {
         TFormFixture::SetUp();
         QLocale::setDefault(QLocale::c());
+        WriteSettings(PortSettings);  // a conversation can be started and abandoned
         Create();
         FForm->show();
         FForm->activateWindow();
@@ -71,10 +68,29 @@ protected:
     }
 
     TForm1& F() { return *FForm; }
-    TTraceInfo& Working() { return TProbe::Working(*FForm); }
-    TTraceInfo& Received() { return TProbe::Received(*FForm); }
-    std::string& Message() { return TProbe::EndMessage(*FForm); }
+    const TTraceInfo& Working() const { return FForm->WorkingShape(); }
+    const TTraceInfo& Received() const { return FForm->ReceivedShape(); }
+    const std::string& Message() const { return FForm->PictureMessage(); }
     QImage Picture() const { return FForm->Image1->pixmap().toImage(); }
+
+    // The centre of the received outline as drawn, from its left, right and
+    // top extremes and its radius in pixels.
+    QPoint OutlineCentre(int radius) const {
+        const QRect box = Extent(Picture(), KAqua);
+        return {box.center().x(), box.top() + radius};
+    }
+
+    // Starts Request Shape and waits until the host has the initialization request.
+    void StartRequest() {
+        F().TrayEdit->setText(QStringLiteral("1"));
+        F().ReqButton->click();
+        std::string got;
+        ASSERT_TRUE(ProcessEventsUntil([&] {
+            got += FHost.ReadAvailable();
+            return got.find('\x1d') != std::string::npos;
+        }));
+        ASSERT_TRUE(F().Talking());
+    }
 
     // Replaces an edit's text by typing, as the operator does.
     void Type(TValueEdit* edit, const char* text) {
@@ -109,11 +125,11 @@ TEST_F(TEditorWindow, StartsEmptyWithTheEditingControlsDisabled) {
 
 TEST_F(TEditorWindow, CirclePresetOnAFreshStart) {
     F().Circle1->trigger();
-    EXPECT_EQ(Received().Radii, CircleRadii());
+    EXPECT_EQ(Received().Radii, Golden("circle"));
     EXPECT_EQ(F().TrayEdit->text(), "CIRCLE");
     EXPECT_TRUE(F().ReqButton->isEnabled());
     EXPECT_EQ(Working().Radii.size(), 4096u);
-    EXPECT_EQ(Working().Radii, Resampled1024(CircleRadii()));
+    EXPECT_EQ(Working().Radii, Golden("circle-1024"));
     EXPECT_EQ(Working().DBL, 15.0);
     EXPECT_EQ(Received().DBL, 0.0);
     EXPECT_EQ(F().DBLEdit->Text(), "15.00");
@@ -121,9 +137,6 @@ TEST_F(TEditorWindow, CirclePresetOnAFreshStart) {
     EXPECT_EQ(F().BoxBEdit->Text(), "50.00");
     EXPECT_EQ(F().ChgALabel->text(), "0.00");
     EXPECT_EQ(F().ChgBLabel->text(), "0.00");
-    EXPECT_EQ(TProbe::PointCount(F()), "512");
-    EXPECT_EQ(TProbe::OverlayX(F()), 236);
-    EXPECT_EQ(TProbe::OverlayY(F()), 203);
     EXPECT_TRUE(Message().empty());
     for (QWidget* w : std::initializer_list<QWidget*>{
              F().SaveButton, F().ResetButton, F().ShowOrigCheckbox, F().DetailedGridCheckBox,
@@ -131,24 +144,28 @@ TEST_F(TEditorWindow, CirclePresetOnAFreshStart) {
         EXPECT_TRUE(w->isEnabled());
     EXPECT_FALSE(F().BoxAEdit->isEnabled());  // Lock B at Datum is ticked
     EXPECT_EQ(Picture().pixelColor(346, 93), KNavy);
+    // The received outline, once shown, sits at the picture's centre.
+    F().ShowOrigCheckbox->click();
+    Settle();
+    EXPECT_EQ(Extent(Picture(), KAqua).center(), QPoint(236, 203));
 }
 
 TEST_F(TEditorWindow, EachPresetFromItsMenuItem) {
     struct TRow {
         QAction* TForm1::*Item;
         const char* Tray;
-        std::string Radii;
+        const char* Golden;
         double Box;
     };
-    for (const TRow& r : {TRow{&TForm1::Square1, "SQUARE", SquareRadii(), 50.0},
-                         TRow{&TForm1::Diamond1, "DIAMOND", DiamondRadii(), 70.7},
-                         TRow{&TForm1::FlowerPot1, "FLPOT", FlowerPotRadii(), 50.0}}) {
+    for (const TRow& r : {TRow{&TForm1::Square1, "SQUARE", "square", 50.0},
+                         TRow{&TForm1::Diamond1, "DIAMOND", "diamond", 70.7},
+                         TRow{&TForm1::FlowerPot1, "FLPOT", "flowerpot", 50.0}}) {
         (F().*r.Item)->trigger();
         EXPECT_EQ(F().TrayEdit->text(), r.Tray);
-        EXPECT_EQ(Received().Radii, r.Radii) << r.Tray;
+        EXPECT_EQ(Received().Radii, Golden(r.Golden)) << r.Tray;
         EXPECT_NEAR(Received().HBox, r.Box, 0.05) << r.Tray;
         EXPECT_NEAR(Received().VBox, r.Box, 0.05) << r.Tray;
-        EXPECT_EQ(Working().Radii, Resampled1024(r.Radii)) << r.Tray;
+        EXPECT_EQ(Working().Radii, Golden((std::string(r.Golden) + "-1024").c_str())) << r.Tray;
     }
 }
 
@@ -158,7 +175,9 @@ TEST_F(TEditorWindow, ChoosingAPresetTwiceGivesTheSameResult) {
     const TTraceInfo firstReceived = Received();
     // The DBL change runs even though the edit already shows 15.00: it is what
     // empties the message.
-    Message() = "Box A Too small";
+    UntickLockB();
+    Type(F().BoxAEdit, "9");
+    ASSERT_EQ(Message(), "Box A Too small");
     F().Square1->trigger();
     EXPECT_TRUE(Message().empty());
     EXPECT_EQ(Working().Radii, firstWorking.Radii);
@@ -169,12 +188,11 @@ TEST_F(TEditorWindow, ChoosingAPresetTwiceGivesTheSameResult) {
 }
 
 TEST_F(TEditorWindow, APresetAbandonsARunningConversation) {
-    TProbe::State(F()) = cvAwaitJob;
-    TProbe::Countdown(F()) = 12;
-    F().TimeoutTimer->start();
-    F().EnableControls(false);
+    StartRequest();
+    ASSERT_FALSE(F().ReqButton->isEnabled());
+    ASSERT_TRUE(F().TimeoutTimer->isActive());
     F().FlowerPot1->trigger();
-    EXPECT_EQ(TProbe::State(F()), cvIdle);
+    EXPECT_FALSE(F().Talking());
     EXPECT_TRUE(F().ReqButton->isEnabled());
     EXPECT_TRUE(F().SettingsButton->isEnabled());
     EXPECT_TRUE(F().SaveButton->isEnabled());
@@ -184,9 +202,10 @@ TEST_F(TEditorWindow, APresetAbandonsARunningConversation) {
 
 TEST_F(TEditorWindow, AnAbandonedConversationReportsNoTimeout) {
     // One second before the timeout: the preset must not let it fire.
-    TProbe::State(F()) = cvAwaitInitAnswer;
-    TProbe::Countdown(F()) = 1;
-    F().TimeoutTimer->start();
+    StartRequest();
+    for (int tick = 0; tick < 14; ++tick) F().TimeoutTimerTimer();
+    ASSERT_EQ(Panel(1), "1");
+    ASSERT_TRUE(F().Talking());
     F().Circle1->trigger();
     Settle();
     EXPECT_FALSE(F().TimeoutTimer->isActive());
@@ -227,10 +246,12 @@ TEST_F(TEditorWindow, BoxABelowTenIsRefusedUntilItIsValidAgain) {
 
 TEST_F(TEditorWindow, WithLockBAChangeOfBIgnoresBoxA) {
     F().Circle1->trigger();
+    // Box A shows a refused value, then Lock B is ticked again.
+    UntickLockB();
+    Type(F().BoxAEdit, "5");
+    ASSERT_EQ(Message(), "Box A Too small");
+    F().LockBCheckbox->click();
     ASSERT_TRUE(F().LockBCheckbox->isChecked());
-    TProbe::Updating(F()) = true;
-    F().BoxAEdit->SetText("5.00");
-    TProbe::Updating(F()) = false;
     F().BoxBEdit->setFocus();
     KeyClick(F().BoxBEdit, Qt::Key_Up);
     EXPECT_EQ(F().BoxBEdit->Text(), "50.10");
@@ -241,10 +262,11 @@ TEST_F(TEditorWindow, WithLockBAChangeOfBIgnoresBoxA) {
 
 TEST_F(TEditorWindow, AChangeOfAAlsoAppliesBAsShown) {
     F().Circle1->trigger();
+    // Every change starts from the received 50 mm circle: box B is 40 only
+    // because the change of A applies B as its edit shows it.
+    Type(F().BoxBEdit, "40");
+    ASSERT_EQ(F().BoxBEdit->Text(), "40");
     UntickLockB();
-    TProbe::Updating(F()) = true;
-    F().BoxBEdit->SetText("40.00");
-    TProbe::Updating(F()) = false;
     Type(F().BoxAEdit, "55");
     EXPECT_TRUE(Message().empty());
     EXPECT_NEAR(Working().HBox, 55.0, 0.02);
@@ -297,7 +319,7 @@ TEST_F(TEditorWindow, EmptyingDBLKeepsItButStartsAgainFromTheReceivedShape) {
     EXPECT_TRUE(Message().empty());
     EXPECT_TRUE(F().SaveButton->isEnabled());
     EXPECT_EQ(Working().DBL, 15.0);
-    EXPECT_EQ(Working().Radii, Resampled1024(Received().Radii));
+    EXPECT_EQ(Working().Radii, Golden("circle-1024"));
 
     KeyClicks(F().DBLEdit, "17,5");
     EXPECT_EQ(Working().DBL, 17.5);
@@ -324,14 +346,14 @@ TEST_F(TEditorWindow, RotationByOnePoint) {
 
     // Rotating 64 points turns the square into the diamond, box values too.
     for (int i = 0; i < 64; ++i) F().RotRightButton->click();
-    EXPECT_EQ(Working().Radii, DiamondRadii());
+    EXPECT_EQ(Working().Radii, Golden("diamond"));
     EXPECT_NEAR(Working().HBox, 70.7, 0.05);
     EXPECT_EQ(F().BoxBEdit->Text(), TValueEdit::FormatValue(Working().VBox));
 
     // A later edit starts from the received shape: the rotation is gone.
     F().DBLEdit->setFocus();
     KeyClick(F().DBLEdit, Qt::Key_Up);
-    EXPECT_EQ(Working().Radii, Resampled1024(SquareRadii()));
+    EXPECT_EQ(Working().Radii, Golden("square-1024"));
     EXPECT_DOUBLE_EQ(Working().DBL, 0.1);  // Reset brought back the received DBL of 0
 }
 
@@ -343,7 +365,7 @@ TEST_F(TEditorWindow, ResetRestoresTheReceivedShape) {
     F().ResetButton->click();
     Settle();
     EXPECT_EQ(Working().Radii, Received().Radii);
-    EXPECT_EQ(Working().Radii.size(), 2048u);
+    EXPECT_EQ(Working().Radii, Golden("flowerpot"));
     EXPECT_EQ(Working().DBL, Received().DBL);
     for (QLabel* label : {F().ChgALabel, F().ChgBLabel, F().ChgCLabel, F().DBLChgLabel})
         EXPECT_EQ(label->text(), "0.00");
@@ -354,7 +376,10 @@ TEST_F(TEditorWindow, WithoutAReceivedShapeEditsStartFromNothing) {
     // The port settings were applied after a job was loaded: the received
     // shape is gone, the working one is still there.
     F().Square1->trigger();
-    Received().Radii.clear();
+    F().SettingsButton->click();  // the dialog is closed at once; the settings are applied
+    Settle();
+    ASSERT_TRUE(Received().Radii.empty());
+    ASSERT_FALSE(Working().Radii.empty());
     const TTraceInfo before = Working();
 
     Type(F().CircEdit, "100");
@@ -427,7 +452,10 @@ TEST_F(TEditorWindow, CtrlArrowsMoveTheReceivedOutline) {
     F().Circle1->trigger();
     F().ShowOrigCheckbox->click();
     Settle();
-    ASSERT_EQ(TProbe::OverlayX(F()), 236);
+    const QRect centred = Extent(Picture(), KAqua);
+    ASSERT_EQ(centred.center(), QPoint(236, 203));
+    const int radius = centred.width() / 2;
+    ASSERT_EQ(OutlineCentre(radius), QPoint(236, 203));
 
     // A focused value edit does not see the key: its value stays.
     F().DBLEdit->setFocus();
@@ -435,24 +463,28 @@ TEST_F(TEditorWindow, CtrlArrowsMoveTheReceivedOutline) {
     KeyClick(F().DBLEdit, Qt::Key_Right, Qt::ControlModifier);
     KeyClick(F().DBLEdit, Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(F().DBLEdit->Text(), "15.00");
-    EXPECT_EQ(TProbe::OverlayX(F()), 238);
-    EXPECT_EQ(TProbe::OverlayY(F()), 202);
     Settle();
+    EXPECT_EQ(OutlineCentre(radius), QPoint(238, 202));
     // The 25 mm outline, 156 pixels at this scale, now around (238, 202).
     EXPECT_EQ(Picture().pixelColor(238 + 110, 202 - 110), KAqua);
 
-    // At the top edge no key moves it any more, but each still redraws.
-    TProbe::OverlayY(F()) = 0;
-    KeyClick(F().DBLEdit, Qt::Key_Down, Qt::ControlModifier);
-    EXPECT_EQ(TProbe::OverlayY(F()), 0);
-
     // Left of the picture, the next drawing puts it back at the centre.
-    TProbe::OverlayY(F()) = 10;
-    TProbe::OverlayX(F()) = 0;
-    KeyClick(F().DBLEdit, Qt::Key_Left, Qt::ControlModifier);
+    for (int i = 0; i < 239; ++i) KeyClick(F().DBLEdit, Qt::Key_Left, Qt::ControlModifier);
     Settle();
-    EXPECT_EQ(TProbe::OverlayX(F()), 236);
-    EXPECT_EQ(TProbe::OverlayY(F()), 203);
+    EXPECT_EQ(OutlineCentre(radius), QPoint(236, 203));
+
+    // At the top edge no key moves it any more, but each still redraws.
+    for (int i = 0; i < 203; ++i) KeyClick(F().DBLEdit, Qt::Key_Up, Qt::ControlModifier);
+    Settle();
+    const QImage atTop = Picture();
+    const QRect cut = Extent(atTop, KAqua);
+    ASSERT_EQ(cut.top(), 0);  // the upper half is off the picture
+    ASSERT_NEAR(cut.bottom(), radius, 1);
+    ASSERT_EQ(cut.center().x(), 236);
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Left, Qt::Key_Right})
+        KeyClick(F().DBLEdit, key, Qt::ControlModifier);
+    Settle();
+    EXPECT_EQ(Picture(), atTop);
 
     // Without Ctrl the arrow belongs to the edit.
     KeyClick(F().DBLEdit, Qt::Key_Up);
