@@ -209,8 +209,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    friend struct TForm1Probe;   // tests reach the fields through it
-
     // --- Conversation steps (Negotiation.cpp, RequestJob.cpp, StoreJob.cpp) --
     // Each reads the reply in FRxBuffer with its reader (oma/HostReplies.h),
     // applies the result and answers; it fails by throwing the operator's text.

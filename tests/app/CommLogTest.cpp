@@ -126,8 +126,8 @@ TEST_F(TLogDisplayTest, WithoutExchangeHoldsEndLineEmptyLineAndNoVersion) {
     ASSERT_EQ(FViewed.size(), 1u);
     EXPECT_EQ(ReadFileBytes(FViewed[0]), "14:03:27:045 ------------ Display Log ---------\r\n\r\n");
     EXPECT_EQ(Panel(0), "Display Log");
-    EXPECT_EQ(TForm1Probe::EndMessage(*FForm), "Display Log");
-    EXPECT_EQ(TForm1Probe::State(*FForm), cvIdle);
+    EXPECT_EQ(FForm->PictureMessage(), "Display Log");
+    EXPECT_FALSE(FForm->Talking());
 }
 
 TEST_F(TLogDisplayTest, TwoDisplaysRewriteTheSameFileAndCloseDeletesIt) {
@@ -162,7 +162,6 @@ TEST_F(TLogDisplayTest, TwoDisplaysRewriteTheSameFileAndCloseDeletesIt) {
 
     FForm->close();
     EXPECT_FALSE(QFile::exists(FViewed[0]));
-    EXPECT_TRUE(TForm1Probe::LogFileName(*FForm).empty());
 }
 
 TEST_F(TLogDisplayTest, ATerminationSignalClosesTheWindowAndDeletesTheLogFile) {
@@ -195,11 +194,11 @@ TEST_F(TLogDisplayTest, LogFileThatCannotBeCreatedIsReportedAndRetried) {
     ShowLogFromMenu();
     EXPECT_TRUE(FViewed.empty());
     EXPECT_EQ(Panel(0), "Cannot create the communication log file: No such file or directory");
-    EXPECT_TRUE(TForm1Probe::LogFileName(*FForm).empty());
 
     ASSERT_TRUE(QDir().mkpath(FTempPath));
     ShowLogFromMenu();
     ASSERT_EQ(FViewed.size(), 1u);
+    EXPECT_EQ(QFileInfo(FViewed[0]).absolutePath(), QFileInfo(FTempPath).absoluteFilePath());
     EXPECT_EQ(Panel(0), "Display Log");
     // The first display's lines were kept in memory.
     const std::string file = ReadFileBytes(FViewed[0]);

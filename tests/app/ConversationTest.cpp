@@ -24,17 +24,21 @@ protected:
     // The answer of the initialization step to an accepted reply.
     static std::string DescriptionSent() { return Ack + BuildPacket(EdgerDescriptionBody()); }
 
-    // Whether the log holds Line.
-    bool Logged(const std::string& line) const {
-        const auto& lines = TForm1Probe::Log(*FForm).Lines();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    // Whether Log holds Line.
+    static bool Logged(const std::vector<std::string>& log, const std::string& line) {
+        return std::find(log.begin(), log.end(), line) != log.end();
     }
 
-    // Writes Bytes as the host and waits until the window has taken them.
-    void HostSends(const std::string& bytes, const std::function<bool()>& done) {
-        FHost.Write(bytes);
-        ASSERT_TRUE(ProcessEventsUntil(done));
+    // A refusal of the initialization ends the conversation it reaches; glued
+    // to an earlier partial reply it would be read as an acceptance.
+    void RefusalEndsTheNextConversation() {
+        FViewed.clear();
+        StartConversation();
+        FHost.Write(std::string(1, FS) + "ANS=INI\rSTATUS=1\r" + RS + "CRC=1234\r" + GS);
+        ASSERT_TRUE(ProcessEventsUntil([&] { return !FForm->Talking(); }));
+        EXPECT_EQ(Panel(0), "Did not receive status 0 on init");
         Settle();
+        FHost.ReadAvailable();
     }
 };
 
@@ -67,26 +71,28 @@ TEST_F(TConversationTest, ReplyInPiecesIsProcessedOnceWhenGSArrives) {
     StartConversation();
     const std::string first = Packet.substr(0, 10);
     const std::string second = Packet.substr(10) + "tail";
-    HostSends(first, [&] { return TForm1Probe::RxBuffer(*FForm) == first; });
+    HostWrites(first);
     EXPECT_EQ(FHost.ReadAvailable(), "");
-    EXPECT_EQ(FromHostEntries(), 0);
 
     FTick += 19999;
     FHost.Write(second);
     EXPECT_EQ(ProgramSends(), DescriptionSent());
     Settle();
     EXPECT_EQ(FHost.ReadAvailable(), "");  // answered once
-    EXPECT_EQ(FromHostEntries(), 1);
-    EXPECT_TRUE(Logged("14:03:27:045 <gs>tail"));  // bytes after GS of the same read come along
-    EXPECT_TRUE(TForm1Probe::RxBuffer(*FForm).empty());
+    // Nothing of the reply is left behind: the next reply is read on its own.
+    EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\rDEF=7\rTRCFMT=1;400;E;B\r"),
+              Ack + BuildPacket(JobRequestBody("7", "1234", "1", "400")));
+    const std::vector<std::string> log = ShownLog();
+    EXPECT_EQ(FromHostEntries(log), 3);  // the reply once, then ACK and the next reply
+    EXPECT_TRUE(Logged(log, "14:03:27:045 <gs>tail"));  // bytes after GS of the same read come along
 }
 
 TEST_F(TConversationTest, BytesBeforeFSAreLoggedOneEntryEachAndDropped) {
     StartConversation();
     FHost.Write(Ack + "ab" + Packet);
     EXPECT_EQ(ProgramSends(), DescriptionSent());
-    EXPECT_EQ(FromHostEntries(), 4);  // ACK, a, b, then the packet
-    const auto& lines = TForm1Probe::Log(*FForm).Lines();
+    const std::vector<std::string> lines = ShownLog();
+    EXPECT_EQ(FromHostEntries(lines), 4);  // ACK, a, b, then the packet
     std::vector<std::string> single;
     for (std::size_t i = 0; i + 1 < lines.size(); ++i)
         if (lines[i].find("Data From Host") != std::string::npos) single.push_back(lines[i + 1]);
@@ -100,27 +106,34 @@ TEST_F(TConversationTest, BytesBeforeFSAreLoggedOneEntryEachAndDropped) {
 TEST_F(TConversationTest, PacketWithoutItsFSIsNeverProcessed) {
     StartConversation();
     const std::string lost = Packet.substr(1);
-    HostSends(lost, [&] { return FromHostEntries() == static_cast<int>(lost.size()); });
+    HostWrites(lost);
     EXPECT_EQ(FHost.ReadAvailable(), "");
-    EXPECT_TRUE(TForm1Probe::RxBuffer(*FForm).empty());
+    // Every byte was dropped and logged on its own: nothing waits for a GS.
+    EXPECT_EQ(FromHostEntries(ShownLog()), static_cast<int>(lost.size()));
 }
 
 TEST_F(TConversationTest, PacketInIdleIsLoggedNotAcknowledged) {
-    HostSends(Packet, [&] { return FromHostEntries() == 1; });
-    EXPECT_TRUE(TForm1Probe::RxBuffer(*FForm).empty());
+    const std::string refusal = std::string(1, FS) + "ANS=INI\rSTATUS=1\r" + RS + "CRC=1234\r" + GS;
+    HostWrites(refusal);
     EXPECT_EQ(FHost.ReadAvailable(), "");
     EXPECT_TRUE(FViewed.empty());
-    EXPECT_EQ(TForm1Probe::State(*FForm), cvIdle);
+    EXPECT_FALSE(FForm->Talking());
+    EXPECT_EQ(FromHostEntries(ShownLog()), 1);
+    // Not kept either: the next conversation reads its own reply.
+    StartConversation();
+    FHost.Write(Packet);
+    EXPECT_EQ(ProgramSends(), DescriptionSent());
 }
 
 TEST_F(TConversationTest, SilenceOfMoreThanTwentySecondsDropsTheFirstPiece) {
     StartConversation();
     const std::string old = std::string(1, FS) + "OLD";
-    HostSends(old, [&] { return TForm1Probe::RxBuffer(*FForm) == old; });
+    HostWrites(old);
     FTick += 20001;
     FHost.Write(Packet);
     EXPECT_EQ(ProgramSends(), DescriptionSent());
-    EXPECT_TRUE(Logged("14:03:27:045 <fs>ANS=INI<cr>"));  // the reply as it came, without OLD
+    // The reply as it came, without OLD.
+    EXPECT_TRUE(Logged(ShownLog(), "14:03:27:045 <fs>ANS=INI<cr>"));
 }
 
 // A conversation that ends before its reply is complete leaves nothing
@@ -140,19 +153,10 @@ TEST_F(TConversationTest, EveryEndingEmptiesTheReceiveBuffer) {
     for (const auto& end : endings) {
         StartConversation();
         const std::string partial = std::string(1, FS) + "ANS=INI\rSTATUS=0\r";
-        HostSends(partial, [&] { return TForm1Probe::RxBuffer(*FForm) == partial; });
+        HostWrites(partial);
         end();
-        EXPECT_EQ(TForm1Probe::State(*FForm), cvIdle);
-        EXPECT_TRUE(TForm1Probe::RxBuffer(*FForm).empty());
-
-        // The next conversation's refusal fails it, though glued to the rest it would pass.
-        FViewed.clear();
-        StartConversation();
-        FHost.Write(std::string(1, FS) + "ANS=INI\rSTATUS=1\r" + RS + "CRC=1234\r" + GS);
-        ASSERT_TRUE(ProcessEventsUntil([&] { return TForm1Probe::State(*FForm) == cvIdle; }));
-        EXPECT_EQ(Panel(0), "Did not receive status 0 on init");
-        Settle();
-        FHost.ReadAvailable();
+        EXPECT_FALSE(FForm->Talking());
+        RefusalEndsTheNextConversation();
     }
 }
 
@@ -161,45 +165,43 @@ TEST_F(TConversationTest, EveryEndingEmptiesTheReceiveBuffer) {
 // known exactly at every step and the overflow comes at a known byte.
 TEST_F(TConversationTest, FloodWithoutGSIsDroppedAndLogged) {
     StartConversation();
-    const auto overflowLine = [&]() -> std::string {
-        for (const std::string& line : TForm1Probe::Log(*FForm).Lines())
-            if (line.find("Receive buffer overflow") != std::string::npos) return line;
-        return {};
-    };
     constexpr std::size_t Chunk = 4096;
-    std::size_t largest = 0;
     std::size_t sent = 0;
-    while (overflowLine().empty()) {
-        ASSERT_LE(sent, MaxRxBuffer) << "no overflow after " << sent << " bytes";
+    // A packet start, then 1 MiB and one chunk more without GS; each chunk is
+    // read before the next goes (a deadline, not a pace: a loaded machine
+    // only makes this slower).
+    while (sent < MaxRxBuffer + Chunk) {
         std::string bytes(Chunk, 'x');
         if (sent == 0) bytes[0] = FS;
-        FHost.Write(bytes, 30s);
+        HostWrites(bytes);
         sent += Chunk;
-        // Until the overflow every byte sent stays in the buffer; a deadline,
-        // not a pace: a loaded machine only makes this slower.
-        ASSERT_TRUE(ProcessEventsUntil(
-            [&] { return !overflowLine().empty() || TForm1Probe::RxBuffer(*FForm).size() == sent; },
-            30s))
-            << "the window took " << TForm1Probe::RxBuffer(*FForm).size() << " of " << sent;
-        largest = std::max(largest, TForm1Probe::RxBuffer(*FForm).capacity());
     }
-    // The first delivery past 1 MiB drops the lot, whatever part of the last
-    // chunk it held; the rest of that chunk, without FS, goes the same way.
-    EXPECT_EQ(sent, MaxRxBuffer + Chunk);
-    const std::string line = overflowLine();
+    // Dropped whole once past 1 MiB: the next reply is read on its own.
+    FHost.Write(Packet);
+    EXPECT_EQ(ProgramSends(), DescriptionSent());
+
+    // The first delivery past 1 MiB dropped the lot, whatever part of the
+    // last chunk it held; the rest of that chunk, without FS, went the same way.
+    const std::vector<std::string> log = ShownLog();
+    std::vector<std::string> overflows;
+    for (const std::string& line : log)
+        if (line.find("Receive buffer overflow") != std::string::npos) overflows.push_back(line);
+    ASSERT_EQ(overflows.size(), 1u);
+    const std::string& line = overflows.front();
     const std::size_t at = line.find("Receive buffer overflow: ");
     ASSERT_NE(at, std::string::npos) << line;
     const std::size_t dropped = std::stoul(line.substr(at + 25));
     EXPECT_GT(dropped, MaxRxBuffer) << line;
     EXPECT_LE(dropped, sent) << line;
     EXPECT_NE(line.find(" bytes without GS dropped"), std::string::npos) << line;
-    EXPECT_TRUE(ProcessEventsUntil([&] { return TForm1Probe::RxBuffer(*FForm).empty(); }, 30s));
-    EXPECT_LE(largest, 2 * MaxRxBuffer);
-    EXPECT_LE(TForm1Probe::Log(*FForm).Count(), TCommLog::MaxLines + 10);
+    // The log stays bounded too: at most its lines, the end line, and the
+    // program's version lines that showing it adds.
+    EXPECT_LE(log.size(), TCommLog::MaxLines + 10);
 }
 
 TEST_F(TConversationTest, TimeoutCountsDownTheLastNineSecondsAndOpensTheLog) {
     StartConversation();
+    EXPECT_TRUE(FForm->Talking());
     EXPECT_TRUE(FForm->TimeoutTimer->isActive());
     EXPECT_FALSE(FForm->ReqButton->isEnabled());
     for (int n = 1; n <= 14; ++n) {
@@ -214,7 +216,7 @@ TEST_F(TConversationTest, TimeoutCountsDownTheLastNineSecondsAndOpensTheLog) {
     EXPECT_EQ(Panel(1), "");
     EXPECT_EQ(Hint(), "Timeout waiting for host");  // the tooltip holds panel 0
     EXPECT_FALSE(FForm->TimeoutTimer->isActive());
-    EXPECT_EQ(TForm1Probe::State(*FForm), cvIdle);
+    EXPECT_FALSE(FForm->Talking());
     EXPECT_TRUE(FForm->ReqButton->isEnabled());
     ASSERT_EQ(FViewed.size(), 1u);
     const std::string file = ReadFileBytes(FViewed[0]);
@@ -227,8 +229,9 @@ TEST_F(TConversationTest, SendDuringConversationRestartsTheCountdown) {
     for (int i = 0; i < 10; ++i) FForm->TimeoutTimerTimer();
     EXPECT_EQ(Panel(1), "5");
     FForm->SendToHost(Ack);
-    EXPECT_EQ(TForm1Probe::Countdown(*FForm), 15);
+    // Fifteen seconds again: fourteen ticks leave one.
     for (int i = 0; i < 14; ++i) FForm->TimeoutTimerTimer();
+    EXPECT_EQ(Panel(1), "1");
     EXPECT_TRUE(FViewed.empty());
     FForm->TimeoutTimerTimer();
     EXPECT_EQ(FViewed.size(), 1u);
@@ -242,18 +245,19 @@ TEST_F(TConversationTest, SendInIdleStartsNoCountdown) {
 
 TEST_F(TConversationTest, EscapeEndsARunningConversationWithTheMessageUnchanged) {
     // Save Shape keeps the message of the last ended conversation.
-    StartConversation();
-    FHost.Write(std::string(1, FS) + "ANS=INI\rSTATUS=1\r" + RS + "CRC=1234\r" + GS);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return TForm1Probe::State(*FForm) == cvIdle; }));
-    ASSERT_EQ(Panel(0), "Did not receive status 0 on init");
     HoldShape(EllipseRadii(400));
+    FForm->SaveButton->click();
+    ASSERT_EQ(ProgramSends(), BuildPacket(InitRequestBody()));
+    AnswerLast(Ack + BuildPacket("ANS=INI\rSTATUS=1\r"));
+    ASSERT_EQ(Panel(0), "Did not get positive response from host");
+    ASSERT_TRUE(FForm->SaveButton->isEnabled());
     FViewed.clear();
     FForm->SaveButton->click();
     EXPECT_EQ(ProgramSends(), BuildPacket(InitRequestBody()));
     PressKey(FForm.get(), Qt::Key_Escape);
     EXPECT_FALSE(FForm->TimeoutTimer->isActive());
-    EXPECT_EQ(TForm1Probe::State(*FForm), cvIdle);
-    EXPECT_EQ(Panel(0), "Did not receive status 0 on init");
+    EXPECT_FALSE(FForm->Talking());
+    EXPECT_EQ(Panel(0), "Did not get positive response from host");
     EXPECT_EQ(FViewed.size(), 1u);
     EXPECT_TRUE(FForm->ReqButton->isEnabled());
 }
@@ -269,42 +273,39 @@ TEST_F(TConversationTest, JobNotFoundEndsQuietlyWithTheHint) {
     ASSERT_FALSE(RequestUpToJob("1234", "1", "400").empty());
     for (int i = 0; i < 7; ++i) FForm->TimeoutTimerTimer();
     ASSERT_EQ(Panel(1), "8");
-    HostSends(Ack + BuildPacket("ANS=7\rSTATUS=1;\"No such tray\"\r"),
-              [&] { return TForm1Probe::State(*FForm) == cvIdle; });
+    AnswerLast(Ack + BuildPacket("ANS=7\rSTATUS=1;\"No such tray\"\r"));
     EXPECT_EQ(Panel(0), "No such tray");
     EXPECT_EQ(Hint(), "No such tray");
     EXPECT_EQ(Panel(1), "");
-    EXPECT_EQ(TForm1Probe::EndMessage(*FForm), "No such tray");
+    EXPECT_EQ(FForm->PictureMessage(), "No such tray");
     EXPECT_FALSE(FForm->TimeoutTimer->isActive());
     EXPECT_TRUE(FViewed.empty());
-    EXPECT_TRUE(TForm1Probe::RxBuffer(*FForm).empty());
     EXPECT_TRUE(FForm->ReqButton->isEnabled());
+    RefusalEndsTheNextConversation();
 }
 
 TEST_F(TConversationTest, StepFailureEndsTheConversationAndOpensTheLog) {
     StartConversation();
-    HostSends(std::string(1, FS) + "ANS=INI\rSTATUS=1\r" + RS + "CRC=1234\r" + GS,
-              [&] { return TForm1Probe::State(*FForm) == cvIdle; });
+    AnswerLast(std::string(1, FS) + "ANS=INI\rSTATUS=1\r" + RS + "CRC=1234\r" + GS);
     EXPECT_EQ(Panel(0), "Did not receive status 0 on init");
     EXPECT_EQ(Hint(), "Did not receive status 0 on init");
     EXPECT_FALSE(FForm->TimeoutTimer->isActive());
     ASSERT_EQ(FViewed.size(), 1u);
-    EXPECT_TRUE(TForm1Probe::RxBuffer(*FForm).empty());
-    const auto& lines = TForm1Probe::Log(*FForm).Lines();
-    EXPECT_NE(std::find(lines.begin(), lines.end(),
-                        "14:03:27:045 ------------ Did not receive status 0 on init ---------"),
-              lines.end());
+    const std::string file = ReadFileBytes(FViewed[0]);
+    EXPECT_NE(file.find("\r\n14:03:27:045 ------------ Did not receive status 0 on init ---------\r\n"),
+              std::string::npos);
     EXPECT_TRUE(FErrors.empty());
+    RefusalEndsTheNextConversation();
 }
 
 TEST_F(TConversationTest, DisplayLogDuringAConversationAbandonsIt) {
     StartConversation();
     FForm->DisplayCommunicationLog1->trigger();
     Settle();
-    EXPECT_EQ(TForm1Probe::State(*FForm), cvIdle);
+    EXPECT_FALSE(FForm->Talking());
     EXPECT_EQ(Panel(0), "Display Log");
     EXPECT_TRUE(FForm->ReqButton->isEnabled());
-    HostSends(Packet, [&] { return FromHostEntries() == 1; });
+    HostWrites(Packet);
     EXPECT_EQ(FHost.ReadAvailable(), "");  // the late reply is ignored
     FForm->TimeoutTimerTimer();
     EXPECT_FALSE(FForm->TimeoutTimer->isActive());
@@ -332,11 +333,16 @@ TEST_F(TConversationTest, WriteThatRunsOutOfTimeFailsAndLogsOnlyWhatWent) {
     ASSERT_LT(went.size(), big.size());
     EXPECT_EQ(message, "Timeout sending to host: " + std::to_string(went.size()) + " of " +
                            std::to_string(big.size()) + " bytes sent");
-    const auto& lines = TForm1Probe::Log(*FForm).Lines();
-    ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(lines[lines.size() - 3], "14:03:27:045 ------------ Data To Host ---------");
+    const std::vector<std::string> lines = ShownLog();
+    // The last data entry: its header, its bytes, the empty line after it.
+    std::size_t last = lines.size();
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].find(" ------------ Data To Host ---------") != std::string::npos) last = i;
+    ASSERT_LT(last + 2, lines.size());
+    EXPECT_EQ(lines[last], "14:03:27:045 ------------ Data To Host ---------");
+    EXPECT_EQ(lines[last + 2], "");
     // Compared by size and content apart, so a failure does not print a megabyte.
-    const std::string& logged = lines[lines.size() - 2];
+    const std::string& logged = lines[last + 1];
     EXPECT_EQ(logged.size(), 13 + went.size());
     EXPECT_TRUE(logged == "14:03:27:045 " + went);
 }
@@ -348,7 +354,7 @@ TEST_F(TConversationTest, EnableControlsFollowsTheReceivedShape) {
     EXPECT_FALSE(FForm->SaveButton->isEnabled());
     EXPECT_FALSE(FForm->ResetButton->isEnabled());
     EXPECT_FALSE(FForm->ShowOrigCheckbox->isEnabled());
-    Received().Radii = std::string(4 * 8, '1');
+    FForm->Circle1->trigger();  // a received shape
     FForm->EnableControls(true);
     EXPECT_TRUE(FForm->SaveButton->isEnabled());
     EXPECT_TRUE(FForm->ResetButton->isEnabled());
@@ -373,7 +379,7 @@ TEST_F(TConversationTest, WindowPreviewsEscapeBeforeTheFocusedControl) {
     PressKey(FForm->TrayEdit, Qt::Key_Escape);
     EXPECT_FALSE(FForm->TimeoutTimer->isActive());
     EXPECT_EQ(FViewed.size(), 1u);  // seen once, though the edit passes Escape on to its parents
-    EXPECT_EQ(TForm1Probe::State(*FForm), cvIdle);
+    EXPECT_FALSE(FForm->Talking());
 }
 
 }  // namespace

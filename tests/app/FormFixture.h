@@ -44,26 +44,6 @@ inline void EnsureApplication() {
     });
 }
 
-// Reaches the window's private state.
-struct TForm1Probe {
-    static std::string& RxBuffer(TForm1& f) { return f.FRxBuffer; }
-    static std::uint8_t& State(TForm1& f) { return f.FState; }
-    static std::int32_t& Countdown(TForm1& f) { return f.FCountdown; }
-    static std::string& EndMessage(TForm1& f) { return f.FEndMessage; }
-    static std::uint32_t& LastRxTick(TForm1& f) { return f.FLastRxTick; }
-    static TCommLog& Log(TForm1& f) { return f.FLog; }
-    static std::string& LogFileName(TForm1& f) { return f.FLogFileName; }
-    static TNameValueList& Settings(TForm1& f) { return f.SettingsList; }
-    static TTraceInfo& Received(TForm1& f) { return f.FReceived; }
-    static TTraceInfo& Working(TForm1& f) { return f.FWorking; }
-    static TNameValueList& Records(TForm1& f) { return f.FRecords; }
-    static std::string& HostDef(TForm1& f) { return f.FHostDef; }
-    static std::string& PointCount(TForm1& f) { return f.FPointCount; }
-    static std::string& StoreInitReply(TForm1& f) { return f.FStoreInitReply; }
-    static std::function<void(unsigned)>& Sleep(TForm1& f) { return f.FHooks.Sleep; }
-    static THooks& Hooks(TForm1& f) { return f.FHooks; }
-};
-
 // A settings file whose port is the fixture's pseudo-terminal, at 9600 8N1.
 inline const std::string PortSettings =
     "Port=COM5\r\nBaudRate=9600\r\nParity=None\r\nDataBits=8\r\nStopBits=1\r\n";
@@ -117,14 +97,20 @@ protected:
     THooks Hooks() {
         THooks hooks;
         hooks.ProgramFile = ProgramFile().toStdString();
-        hooks.TickCount = [this] { return FTick; };
+        // The window reads the clock once for each delivery of bytes.
+        hooks.TickCount = [this] {
+            ++FDeliveries;
+            return FTick;
+        };
         hooks.LocalTime = [] { return QTime(14, 3, 27, 45); };
         hooks.OpenViewer = [this](const QString& name) {
             FViewed.push_back(name);
             return FViewerStarts;
         };
         hooks.TempPath = FTempPath.isEmpty() ? FDir.path() : FTempPath;
-        hooks.Sleep = [](unsigned) {};
+        hooks.Sleep = [this](unsigned ms) {
+            if (FSleep) FSleep(ms);
+        };
         hooks.ShowSettingsModal = [this](TSettingsForm& dialog) { return FRunDialog(dialog); };
         hooks.ReportError = [this](const QString& m) { FErrors.push_back(m.toStdString()); };
         hooks.MessageBox = [this](QWidget*, const TMessageBoxInfo& box) {
@@ -145,17 +131,50 @@ protected:
     }
 
     QString Panel(int n) const { return FForm->StatusBar1->PanelText(n); }
-    TTraceInfo& Received() { return TForm1Probe::Received(*FForm); }
-    TTraceInfo& Working() { return TForm1Probe::Working(*FForm); }
-    TNameValueList& Records() { return TForm1Probe::Records(*FForm); }
+    const TTraceInfo& Received() const { return FForm->ReceivedShape(); }
+    const TTraceInfo& Working() const { return FForm->WorkingShape(); }
+    const TNameValueList& Records() const { return FForm->JobRecords(); }
     QString Hint() const { return FForm->StatusBar1->Hint(); }
 
-    // Lines of the log that are data entries' headers from the host.
-    int FromHostEntries() const {
+    // The communication log as the operator gets it: Display Communication
+    // Log writes it to its file and hands that to the viewer. This ends a
+    // running conversation, as the menu item does.
+    std::vector<std::string> ShownLog() {
+        FForm->DisplayCommunicationLog1->trigger();
+        Settle();
+        std::vector<std::string> lines;
+        EXPECT_FALSE(FViewed.empty()) << "the log was not shown";
+        if (FViewed.empty()) return lines;
+        const std::string text = ReadFileBytes(FViewed.back());
+        std::size_t from = 0;
+        for (std::size_t end = text.find("\r\n"); end != std::string::npos;
+             end = text.find("\r\n", from)) {
+            lines.push_back(text.substr(from, end - from));
+            from = end + 2;
+        }
+        return lines;
+    }
+
+    // Lines of Log that are data entries' headers from the host.
+    static int FromHostEntries(const std::vector<std::string>& log) {
         int n = 0;
-        for (const std::string& line : TForm1Probe::Log(*FForm).Lines())
+        for (const std::string& line : log)
             if (line.find("Data From Host") != std::string::npos) ++n;
         return n;
+    }
+
+    // Whether the window has read everything the host wrote: nothing waits
+    // in the device or in the port's queue.
+    bool Taken() const { return FHost.SlaveInputCount() == 0 && FForm->COMPort->InputCount() == 0; }
+
+    // Writes Bytes as the host and waits until the window has read them all:
+    // a delivery reached it and nothing is left waiting.
+    void HostWrites(const std::string& bytes) {
+        const int before = FDeliveries;
+        FHost.Write(bytes, 30s);
+        ASSERT_TRUE(ProcessEventsUntil([&] { return FDeliveries > before && Taken(); }, 30s))
+            << "the window did not read " << bytes.size() << " bytes";
+        Settle();
     }
 
     QTemporaryDir FDir;
@@ -163,11 +182,13 @@ protected:
     TComNameMap FNames;
     std::unique_ptr<TForm1> FForm;
     std::uint32_t FTick = 100000;
+    int FDeliveries = 0;  // deliveries of received bytes to the window
     std::vector<QString> FViewed;
     bool FViewerStarts = true;
     QString FTempPath;
     QString FProgramDir;
     std::vector<std::string> FErrors;
+    std::function<void(unsigned)> FSleep;  // the window's pauses
     std::function<int(TSettingsForm&)> FRunDialog = [](TSettingsForm&) { return 0; };
     std::vector<TMessageBoxInfo> FBoxes;
     std::vector<std::string> FPortsAsked;  // every port name a port of the window opened

@@ -16,13 +16,7 @@
 
 namespace {
 
-class TOperatorMessagesTest : public TFormFixture {
-protected:
-    std::string LastLogLine() const {
-        const auto& lines = TForm1Probe::Log(*FForm).Lines();
-        return lines.empty() ? std::string() : lines.back();
-    }
-};
+using TOperatorMessagesTest = TFormFixture;
 
 const std::string WhatToDo = ". Choose a port in Settings.";
 
@@ -58,15 +52,18 @@ TEST_F(TOperatorMessagesTest, RequestAndStoreOnAClosedPortSayWhyAndWhatToDo) {
         Settle();
         const std::string expected = "The serial port is not open: " + row.Reason + WhatToDo;
         EXPECT_EQ(Panel(0).toStdString(), expected);
-        EXPECT_EQ(TForm1Probe::EndMessage(*FForm), expected);  // drawn on the picture
+        EXPECT_EQ(FForm->PictureMessage(), expected);  // drawn on the picture
         EXPECT_TRUE(FErrors.empty()) << (FErrors.empty() ? "" : FErrors.front());
         EXPECT_TRUE(FViewed.empty());  // nothing was exchanged: no log to show
-        EXPECT_EQ(TForm1Probe::State(*FForm), cvIdle);
+        EXPECT_FALSE(FForm->Talking());
         EXPECT_TRUE(FForm->ReqButton->isEnabled());
         EXPECT_FALSE(FForm->TimeoutTimer->isActive());
-        // The port's own text of the failed send stays in the log.
-        EXPECT_NE(LastLogLine().find(" ------------ Operation failed: "), std::string::npos)
-            << LastLogLine();
+        // The port's own text of the failed send stays in the log: the last
+        // entry before the display's own end line.
+        const std::vector<std::string> log = ShownLog();
+        ASSERT_GE(log.size(), 2u);
+        EXPECT_NE(log[0].find(" ------------ Operation failed: "), std::string::npos) << log[0];
+        EXPECT_NE(log[1].find(" ------------ Display Log "), std::string::npos) << log[1];
 
         // Save Shape of a preset shape says the same.
         FForm->Circle1->trigger();
@@ -87,8 +84,9 @@ TEST_F(TOperatorMessagesTest, ALogNoViewerOpensIsReportedWithItsPath) {
     FForm->DisplayCommunicationLog1->trigger();
     Settle();
     ASSERT_EQ(FViewed.size(), 1U);
-    const std::string logFile = TForm1Probe::LogFileName(*FForm);
-    EXPECT_EQ(FViewed.front().toStdString(), logFile);
+    const std::string logFile = FViewed.front().toStdString();
+    EXPECT_TRUE(QFileInfo::exists(FViewed.front()));
+    EXPECT_EQ(QFileInfo(FViewed.front()).absolutePath(), QFileInfo(FDir.path()).absoluteFilePath());
     EXPECT_EQ(Panel(0).toStdString(), "No viewer could be started for the communication log " + logFile);
     EXPECT_TRUE(FErrors.empty());
 

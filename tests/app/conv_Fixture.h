@@ -1,5 +1,5 @@
 // A main window whose host conversations a test drives: the scripted host on
-// the fixture's pseudo-terminal, and the conversation state within reach.
+// the fixture's pseudo-terminal, shapes reached by real requests.
 #pragma once
 
 #include <QApplication>
@@ -30,10 +30,26 @@ class TConversationFixture : public TFormFixture {
 protected:
     void SetUp() override {
         TFormFixture::SetUp();
+        FSleep = [this](unsigned ms) { FSlept.push_back(ms); };
         WriteSettings(PortSettings);
         Create();
         ASSERT_EQ(Panel(0), "Ready");
-        TForm1Probe::Sleep(*FForm) = [this](unsigned ms) { FSlept.push_back(ms); };
+    }
+
+    // Starts the window again on a settings file with these lines added.
+    void Restart(const std::string& moreSettings) {
+        FForm.reset();
+        WriteSettings(PortSettings + moreSettings);
+        Create();
+        ASSERT_EQ(Panel(0), "Ready");
+    }
+
+    // The operator presses Escape: a running conversation ends at once.
+    void Abandon() {
+        PressKey(FForm.get(), Qt::Key_Escape);
+        Settle();
+        ASSERT_FALSE(FForm->Talking());
+        FHost.ReadAvailable();
     }
 
     // Everything the program sends until it has sent a packet's GS; empty
@@ -57,7 +73,7 @@ protected:
     // The host answers with Bytes, after which the conversation ends.
     void AnswerLast(const std::string& bytes) {
         FHost.Write(bytes);
-        ASSERT_TRUE(ProcessEventsUntil([&] { return TForm1Probe::State(*FForm) == cvIdle; }));
+        ASSERT_TRUE(ProcessEventsUntil([&] { return !FForm->Talking(); }));
         Settle();
         FTaken = FHost.ReadAvailable();
     }
@@ -75,21 +91,25 @@ protected:
         return Answer("ANS=INI\rSTATUS=0\rDEF=7\rTRCFMT=" + format + ";" + count + ";E;B\r");
     }
 
-    // A received shape of Radii with the job records Records, as after a request.
-    void HoldShape(const std::string& radii, const std::vector<std::string>& jobRecords = {},
+    // A received shape of Radii, as a request for Tray leaves it: the host
+    // answers DEF 7 and sends the job data ANS, STATUS, JOB, then Records,
+    // then the trace in format 1. Nothing is left on the line or in the viewer.
+    void HoldShape(const std::string& radii,
+                   const std::vector<std::string>& records = {"DBL=18.00"},
                    const char* tray = "1234") {
-        Received().Radii = radii;
-        Received().DBL = 18;
-        MeasureTrace(Received());
-        Working() = Received();
-        for (const std::string& line : jobRecords) Records().Add(line);
-        SetTray(tray);
-        FForm->ShowValues();
-        FForm->EnableControls(true);
-    }
-
-    void SetSetting(const char* name, const char* value) {
-        TForm1Probe::Settings(*FForm).SetValue(name, value);
+        const std::string count = std::to_string(RadiusCount(radii));
+        FForm->ReqButton->setEnabled(true);
+        ASSERT_FALSE(RequestUpToJob(tray, "1", count).empty());
+        std::string body = "ANS=7\rSTATUS=0\rJOB=\"" + std::string(tray) + "\"\r";
+        for (const std::string& line : records) body += line + "\r";
+        body += "TRCFMT=1;" + count + ";E;R;F\r" + EncodeTraceFmt1(radii);
+        AnswerLast(Ack + BuildPacket(body));
+        ASSERT_EQ(Panel(0), "");
+        ASSERT_EQ(Received().Radii, radii);
+        ASSERT_TRUE(FForm->SaveButton->isEnabled());
+        FForm->TimeoutTimerTimer();  // the reply timer's next tick finds the conversation over
+        ASSERT_FALSE(FForm->TimeoutTimer->isActive());
+        FSlept.clear();
     }
 
     std::vector<unsigned> FSlept;

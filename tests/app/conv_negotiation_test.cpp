@@ -72,21 +72,23 @@ TEST_F(TNegotiationTest, RequestShapeOpensWithTheInitializationRequest) {
     FForm->ReqButton->click();
     EXPECT_EQ(ProgramSends(), BuildPacket("REQ=INI\rOMAV=3.02\r"));
     EXPECT_EQ(Panel(0), "Sent request to initialize");
-    EXPECT_EQ(TForm1Probe::State(*FForm), cvAwaitInitAnswer);
+    EXPECT_TRUE(FForm->Talking());
     EXPECT_FALSE(FForm->ReqButton->isEnabled());
     EXPECT_TRUE(FForm->TimeoutTimer->isActive());
 
     EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r"), Ack + BuildPacket(EdgerDescriptionBody()));
     EXPECT_EQ(Panel(0), "Sent information specs to host");
-    EXPECT_EQ(TForm1Probe::State(*FForm), cvAwaitDefinition);
 
     const std::string job = Answer("ANS=INI\rSTATUS=0\rTRCFMT=4;512;E;B\rDEF=7\r");
     EXPECT_EQ(job, Ack + BuildPacket("REQ=7\rJOB=\"1234\"\rTRCFMT=4;512;E;R;F\r"));
     EXPECT_EQ(Panel(0), "Requesting job 1234");
-    EXPECT_EQ(TForm1Probe::State(*FForm), cvAwaitJob);
-    EXPECT_EQ(TForm1Probe::HostDef(*FForm), "7");
-    EXPECT_EQ(TForm1Probe::PointCount(*FForm), "512");
+    EXPECT_TRUE(FForm->Talking());
     EXPECT_TRUE(FSlept.empty());
+    // The job data is read for DEF 7 and 512 points.
+    AnswerLast(Ack + BuildPacket("ANS=7\rSTATUS=0\rJOB=\"1234\"\rTRCFMT=4;512;E;R;F\rR=" +
+                                 EncodeTraceFmt4(EllipseRadii(512)) + "\r"));
+    EXPECT_EQ(Panel(0), "");
+    EXPECT_EQ(RadiusCount(Received().Radii), 512);
 }
 
 TEST_F(TNegotiationTest, JobRequestForDefSevenAndFourHundredPointsHasItsChecksum) {
@@ -117,8 +119,7 @@ TEST_F(TNegotiationTest, InitAnswerCheck) {
         ASSERT_FALSE(ProgramSends().empty());
         if (tRow.Accepted) {
             EXPECT_EQ(Answer(tRow.Body), Ack + BuildPacket(EdgerDescriptionBody()));
-            FForm->TimeoutTimer->stop();
-            TForm1Probe::State(*FForm) = cvIdle;
+            Abandon();
         } else {
             AnswerLast(Ack + BuildPacket(tRow.Body));
             EXPECT_EQ(FTaken, "");  // neither ACK nor packet
@@ -152,29 +153,24 @@ TEST_F(TNegotiationTest, DefinitionAnswers) {
         if (tRow.Failure.empty()) {
             EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r" + tRow.Records),
                       Ack + BuildPacket(JobRequestBody(tRow.Def, "77", tRow.Format, tRow.Count)));
-            EXPECT_EQ(TForm1Probe::PointCount(*FForm), tRow.Count);
-            FForm->TimeoutTimer->stop();
-            TForm1Probe::State(*FForm) = cvIdle;
+            Abandon();
         } else {
             AnswerLast(Ack + BuildPacket("ANS=INI\rSTATUS=0\r" + tRow.Records));
             EXPECT_EQ(FTaken, "");
             EXPECT_EQ(Panel(0), QString::fromStdString(tRow.Failure));
-        }
-        if (!tRow.Def.empty()) {
-            EXPECT_EQ(TForm1Probe::HostDef(*FForm), tRow.Def);
         }
     }
 }
 
 TEST_F(TNegotiationTest, PauseModeYWaitsAfterTheAckBeforeTheRequest) {
     std::string sentBeforePause;
-    TForm1Probe::Sleep(*FForm) = [&](unsigned ms) {
+    FSleep = [&](unsigned ms) {
         FSlept.push_back(ms);
         sentBeforePause = FHost.ReadAvailable();
     };
     for (const char* mode : {"y", "N", "Y"}) {
         SCOPED_TRACE(mode);
-        SetSetting("PauseMode", mode);
+        Restart("PauseMode=" + std::string(mode) + "\r\n");
         FSlept.clear();
         sentBeforePause.clear();
         FForm->ReqButton->setEnabled(true);
@@ -186,48 +182,51 @@ TEST_F(TNegotiationTest, PauseModeYWaitsAfterTheAckBeforeTheRequest) {
         } else {
             EXPECT_TRUE(FSlept.empty());
         }
-        FForm->TimeoutTimer->stop();
-        TForm1Probe::State(*FForm) = cvIdle;
+        Abandon();
     }
 }
 
 // Save Shape's opening in both tracer modes.
 TEST_F(TNegotiationTest, StoreOpeningWithPresetInitNegotiatesFirst) {
+    Restart("PauseMode=Y\r\n");
     HoldShape(EllipseRadii(400));
-    SetSetting("PauseMode", "Y");
     FForm->SaveButton->click();
     EXPECT_EQ(ProgramSends(), BuildPacket("REQ=INI\rOMAV=3.02\r"));
     EXPECT_EQ(Panel(0), "Sent request to initialize");
-    EXPECT_EQ(TForm1Probe::State(*FForm), cvAwaitStoreInit);
+    EXPECT_TRUE(FForm->Talking());
     EXPECT_FALSE(FForm->SaveButton->isEnabled());
 
     EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r"), Ack + BuildPacket(TracerDescriptionBody()));
     EXPECT_EQ(Panel(0), "Negotiating trace format with host");
-    EXPECT_EQ(TForm1Probe::State(*FForm), cvAwaitStoreDefinition);
     EXPECT_TRUE(FSlept.empty());
 
     const std::string reply = "ANS=INI\rSTATUS=0\rDEF=ABC\rTRCFMT=2;500;E;B\r";
     EXPECT_EQ(Answer(reply), Ack + BuildPacket("REQ=ABC\rJOB=\"1234\"\r"));
     EXPECT_EQ(FSlept, std::vector<unsigned>{4000});
     EXPECT_EQ(Panel(0), "Requesting to store job 1234");
-    EXPECT_EQ(TForm1Probe::State(*FForm), cvAwaitStoreGrant);
-    EXPECT_EQ(TForm1Probe::HostDef(*FForm), "ABC");
-    EXPECT_EQ(TForm1Probe::StoreInitReply(*FForm), BuildPacket(reply));
+    EXPECT_TRUE(FForm->Talking());
+    // The grant is read with the format this answer named, and the upload
+    // answers to DEF ABC.
+    const std::vector<std::string> upload = BodyRecords(Answer("ANS=ABC\rSTATUS=0\r"));
+    ASSERT_GE(upload.size(), 5u);
+    EXPECT_EQ(upload[0], "ANS=ABC");
+    EXPECT_EQ(upload[4], "TRCFMT=2;500;E;R;F");
 }
 
 TEST_F(TNegotiationTest, StoreOpeningWithNoInitAsksForTheJobDirectly) {
-    HoldShape(EllipseRadii(400));
-    SetSetting("TracerMode", "No Init");
-    SetSetting("PauseMode", "Y");
-    TForm1Probe::HostDef(*FForm) = "7";  // from an earlier request
+    Restart("TracerMode=No Init\r\nPauseMode=Y\r\n");
+    HoldShape(EllipseRadii(400));  // the request left DEF 7
     FForm->SaveButton->click();
     ASSERT_FALSE(ProgramSends().empty());
     EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r"),
               Ack + BuildPacket("REQ=TRC\rJOB=\"1234\"\r" + TraceFormatOffers()));
     EXPECT_EQ(Panel(0), "Requesting to store job 1234");
-    EXPECT_EQ(TForm1Probe::State(*FForm), cvAwaitStoreGrant);
-    EXPECT_EQ(TForm1Probe::HostDef(*FForm), "");
+    EXPECT_TRUE(FForm->Talking());
     EXPECT_TRUE(FSlept.empty());
+    // The request's DEF is forgotten: the upload answers TRC.
+    const std::vector<std::string> upload = BodyRecords(Answer("ANS=TRC\rSTATUS=0\r"));
+    ASSERT_FALSE(upload.empty());
+    EXPECT_EQ(upload[0], "ANS=TRC");
 }
 
 TEST_F(TNegotiationTest, StoreInitAndDefinitionChecks) {
@@ -266,10 +265,8 @@ TEST_F(TNegotiationTest, StoreInitAndDefinitionChecks) {
                 const std::string packet = BuildPacket(tRow.Definition);
                 def = ChecksumOf(packet);
             }
-            EXPECT_EQ(TForm1Probe::HostDef(*FForm), def);
             EXPECT_EQ(request, Ack + BuildPacket(StoreRequestBody(def, "1234")));
-            FForm->TimeoutTimer->stop();
-            TForm1Probe::State(*FForm) = cvIdle;
+            Abandon();
         } else {
             AnswerLast(Ack + BuildPacket(tRow.Definition));
             EXPECT_EQ(Panel(0), QString::fromStdString(tRow.Failure));

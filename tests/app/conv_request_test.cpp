@@ -192,18 +192,22 @@ TEST_F(TRequestTest, BinaryTraceWithEqualsAndSpacesAddsNoRecords) {
 }
 
 TEST_F(TRequestTest, RequestShapeEmptiesTheShapesFirst) {
-    HoldShape(EllipseRadii(512), {"FTYP=1"});
-    Received().HBox = 50;
-    TForm1Probe::EndMessage(*FForm) = "Earlier failure";
+    HoldShape(EllipseRadii(512), {"DBL=18.00", "FTYP=1"});
+    const double hbox = Received().HBox;
+    ASSERT_NEAR(hbox, 52.0, 0.01);
+    // A refused edit leaves its message on the picture.
+    FForm->LockBCheckbox->click();
+    FForm->BoxAEdit->SetText(QStringLiteral("5"));
+    ASSERT_EQ(FForm->PictureMessage(), "Box A Too small");
     SetTray("42");
     FForm->ReqButton->click();
     EXPECT_EQ(ProgramSends(), BuildPacket(InitRequestBody()));
     EXPECT_TRUE(Received().Radii.empty());
     EXPECT_EQ(Received().DBL, 0);
-    EXPECT_EQ(Received().HBox, 50);  // box values stay
+    EXPECT_EQ(Received().HBox, hbox);  // box values stay
     EXPECT_TRUE(Working().Radii.empty());
     EXPECT_EQ(Records().Count(), 0u);
-    EXPECT_EQ(TForm1Probe::EndMessage(*FForm), "");
+    EXPECT_EQ(FForm->PictureMessage(), "");
     EXPECT_FALSE(FForm->SaveButton->isEnabled());
 }
 
@@ -223,7 +227,9 @@ TEST_F(TRequestTest, EnterRequestsEvenWhileTheButtonIsDisabled) {
     SetTray("88");
     PressKey(FForm->TrayEdit, Qt::Key_Enter);
     EXPECT_EQ(ProgramSends(), BuildPacket(InitRequestBody()));
-    EXPECT_EQ(TForm1Probe::State(*FForm), cvAwaitInitAnswer);
+    EXPECT_TRUE(FForm->Talking());
+    // The conversation starts over: the next answer is read as the init answer.
+    EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r"), Ack + BuildPacket(EdgerDescriptionBody()));
     EXPECT_EQ(FForm->TrayEdit->text(), "88");  // Enter is swallowed
 }
 
@@ -249,7 +255,7 @@ TEST_F(TRequestTest, TrayNumberThatWouldBreakThePacketSendsNothing) {
             Settle();
             EXPECT_EQ(FHost.ReadAvailable(), "");
             EXPECT_EQ(Panel(0), tRow.Message);
-            EXPECT_EQ(TForm1Probe::State(*FForm), cvIdle);
+            EXPECT_FALSE(FForm->Talking());
             EXPECT_FALSE(FForm->TimeoutTimer->isActive());
             EXPECT_EQ(Working().Radii.size(), 1600u);  // nothing emptied
         }
@@ -276,7 +282,7 @@ TEST_F(TRequestTest, FailedFirstSendOnAClosedPortReEnablesAndSaysWhatToDo) {
     EXPECT_EQ(Panel(0), "The serial port is not open: it has been closed. Choose a port in Settings.");
     EXPECT_TRUE(FForm->ReqButton->isEnabled());
     EXPECT_TRUE(FForm->SettingsButton->isEnabled());
-    EXPECT_EQ(TForm1Probe::State(*FForm), cvIdle);
+    EXPECT_FALSE(FForm->Talking());
     EXPECT_FALSE(FForm->TimeoutTimer->isActive());
 }
 

@@ -20,16 +20,13 @@ protected:
         return Answer(grant);
     }
 
-    // The job records of a typical job data, as the request left them.
-    const std::vector<std::string> FJobRecords = {"ANS=7",
-                                                 "STATUS=0",
-                                                 "JOB=\"1234\"",
-                                                 "HBOX=50.00;50.00",
+    // The records of a typical job data after its ANS, STATUS and JOB; the
+    // request keeps them, and its trace, TRCFMT and checksum, as the job's records.
+    const std::vector<std::string> FJobRecords = {"HBOX=50.00;50.00",
                                                  "DBL=17.00",
                                                  "FTYP=1",
                                                  "ETYP=2",
                                                  "VBOX=1;1",
-                                                 "TRCFMT=1;512;E;R;F",
                                                  "CIRC=1",
                                                  "DO=B",
                                                  "ZFMT=1",
@@ -39,15 +36,14 @@ protected:
                                                  "REM=note",
                                                  "REQ=7",
                                                  "INI=1",
-                                                 "FOO=X=1",
-                                                 "CRC=12345"};
+                                                 "FOO=X=1"};
 
-    // The echoed records for the working shape and a DBL field of 18.
-    std::vector<std::string> EchoedRecords() {
+    // The echoed records for the working shape and the job's DBL of 17.
+    std::vector<std::string> EchoedRecords() const {
         const std::string h = FormatBoxValue(Working().HBox);
         const std::string v = FormatBoxValue(Working().VBox);
         const std::string c = FormatBoxValue(Working().Circ);
-        return {"HBOX=" + h, "DBL=18.00", "FTYP=1", "ETYP=2", "VBOX=" + v, "CIRC=" + c, "FOO=X=1"};
+        return {"HBOX=" + h, "DBL=17.00", "FTYP=1", "ETYP=2", "VBOX=" + v, "CIRC=" + c, "FOO=X=1"};
     }
 };
 
@@ -63,19 +59,22 @@ std::vector<std::string> TraceLines(const std::string& records) {
 TEST_F(TStoreTest, FiveHundredTwelvePointsGrantedFourHundredInFormatOne) {
     const std::string shape = EllipseRadii(512);
     HoldShape(shape, FJobRecords);
-    Working().HBox = 52.3;
+    const TTraceInfo before = Working();
     const std::string upload =
         StoreUpToUpload("TRCFMT=1;400;E;B\r", "ANS=8\rSTATUS=0\rJOB=\"1234\"\r");
     ASSERT_EQ(upload.substr(0, 1), Ack);
     EXPECT_EQ(Panel(0), "Storing the shape to job 1234");
-    EXPECT_EQ(TForm1Probe::State(*FForm), cvAwaitStoreResult);
+    EXPECT_TRUE(FForm->Talking());
 
     TTraceCalc calc;
     calc.LoadTrace(shape);
     calc.Resample(400);
     const std::string resampled = calc.GetTrace();
     EXPECT_EQ(Working().Radii, resampled);
-    EXPECT_EQ(Working().HBox, 52.3);  // measurements stay as they were
+    // Measurements stay as they were, though the resampled points measure otherwise.
+    EXPECT_EQ(Working().HBox, before.HBox);
+    EXPECT_EQ(Working().VBox, before.VBox);
+    EXPECT_EQ(Working().Circ, before.Circ);
 
     const std::vector<std::string> records = BodyRecords(upload);
     const std::vector<std::string> head = {"ANS=8", "JOB=\"1234\"", "VEN=VORMIK", "MODEL=TORVIKAL",
@@ -84,7 +83,7 @@ TEST_F(TStoreTest, FiveHundredTwelvePointsGrantedFourHundredInFormatOne) {
     ASSERT_EQ(trace.size(), 27u);
     EXPECT_EQ(std::count(trace.back().begin(), trace.back().end(), ';'), 9);
     EXPECT_EQ(records, Joined(Joined(head, trace), EchoedRecords()));
-    EXPECT_EQ(EchoedRecords().front(), "HBOX=52.30;52.30");
+    EXPECT_EQ(EchoedRecords().front(), "HBOX=52.00;52.00");
 }
 
 TEST_F(TStoreTest, FormatsTwoToFourUploadOneRecord) {
@@ -96,9 +95,9 @@ TEST_F(TStoreTest, FormatsTwoToFourUploadOneRecord) {
             StoreUpToUpload("TRCFMT=" + format + ";500;E;B\r", "ANS=8\rSTATUS=0\r");
         const std::string body =
             "ANS=8\rJOB=\"1234\"\rVEN=VORMIK\rMODEL=TORVIKAL\rTRCFMT=" + format + ";500;E;R;F\r" +
-            TraceRecords(format, shape) + "HBOX=" + FormatBoxValue(Working().HBox) +
+            TraceRecords(format, shape) + "DBL=18.00\rHBOX=" + FormatBoxValue(Working().HBox) +
             "\rVBOX=" + FormatBoxValue(Working().VBox) +
-            "\rCIRC=" + FormatBoxValue(Working().Circ) + "\rDBL=18.00\r";
+            "\rCIRC=" + FormatBoxValue(Working().Circ) + "\r";
         EXPECT_EQ(upload, Ack + BuildPacket(body));
         AnswerLast(Ack + BuildPacket("ANS=8\rSTATUS=0\r"));
         EXPECT_EQ(Panel(0), "Job stored");
@@ -106,9 +105,9 @@ TEST_F(TStoreTest, FormatsTwoToFourUploadOneRecord) {
 }
 
 TEST_F(TStoreTest, NoInitGrantWithoutTRCFMTUploadsFormatOneAtTheWorkingCount) {
-    SetSetting("TracerMode", "No Init");
+    Restart("TracerMode=No Init\r\n");
     const std::string shape = EllipseRadii(1024);
-    HoldShape(shape, {"FTYP=1"});
+    HoldShape(shape, {"FTYP=1", "DBL=18.00"});
     FForm->SaveButton->click();
     ASSERT_FALSE(ProgramSends().empty());
     ASSERT_EQ(Answer("ANS=INI\rSTATUS=0\r"), Ack + BuildPacket(NoInitStoreBody("1234")));
@@ -116,14 +115,14 @@ TEST_F(TStoreTest, NoInitGrantWithoutTRCFMTUploadsFormatOneAtTheWorkingCount) {
     const std::string body =
         "ANS=TRC\rJOB=\"1234\"\rVEN=VORMIK\rMODEL=TORVIKAL\r"
         "TRCFMT=1;1024;E;R;F\r" +
-        EncodeTraceFmt1(shape) + "FTYP=1\rHBOX=" + FormatBoxValue(Working().HBox) +
+        EncodeTraceFmt1(shape) + "FTYP=1\rDBL=18.00\rHBOX=" + FormatBoxValue(Working().HBox) +
         "\rVBOX=" + FormatBoxValue(Working().VBox) + "\rCIRC=" + FormatBoxValue(Working().Circ) +
-        "\rDBL=18.00\r";
+        "\r";
     EXPECT_EQ(upload, Ack + BuildPacket(body));
 }
 
 TEST_F(TStoreTest, NoInitReadsTheGrantsOwnTRCFMT) {
-    SetSetting("TracerMode", "No Init");
+    Restart("TracerMode=No Init\r\n");
     HoldShape(EllipseRadii(512));
     FForm->SaveButton->click();
     ASSERT_FALSE(ProgramSends().empty());
@@ -219,7 +218,7 @@ TEST_F(TStoreTest, DBLFieldThatIsNoNumberEndsTheStore) {
         Answer("ANS=INI\rSTATUS=0\r");
         Answer("ANS=INI\rSTATUS=0\rDEF=8\rTRCFMT=1;512;E;B\r");
         FHost.Write(Ack + BuildPacket("ANS=8\rSTATUS=0\r"));
-        EXPECT_TRUE(ProcessEventsUntil([&] { return TForm1Probe::State(*FForm) == cvIdle; }));
+        EXPECT_TRUE(ProcessEventsUntil([&] { return !FForm->Talking(); }));
         return FHost.ReadAvailable();
     }();
     EXPECT_EQ(upload, Ack);
@@ -231,13 +230,16 @@ TEST_F(TStoreTest, NumbersGoOutWithAPointInACommaLocale) {
     const QLocale previous;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     HoldShape(EllipseRadii(512), {"DBL=17.00"});
-    Working().HBox = 52.3;
-    ASSERT_EQ(FForm->DBLEdit->Text(), "18,00");
+    ASSERT_EQ(FForm->DBLEdit->Text(), "17,00");
+    // The DBL field, not the job's record, is what goes out.
+    FForm->DBLEdit->SetText(QStringLiteral("18"));
+    ASSERT_EQ(Working().DBL, 18.0);
+    ASSERT_EQ(FormatBoxValue(Working().HBox), "52.00;52.00");
     const auto records = BodyRecords(StoreUpToUpload("TRCFMT=2;512;E;B\r", "ANS=8\rSTATUS=0\r"));
     QLocale::setDefault(previous);
     ASSERT_GE(records.size(), 4u);
     EXPECT_EQ(records[records.size() - 4], "DBL=18.00");
-    EXPECT_EQ(records[records.size() - 3], "HBOX=52.30;52.30");
+    EXPECT_EQ(records[records.size() - 3], "HBOX=52.00;52.00");
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -94,9 +96,9 @@ protected:
     void Run(QPushButton* button) {
         button->setEnabled(true);
         button->click();
-        ASSERT_NE(TForm1Probe::State(*FForm), cvIdle) << Panel(0).toStdString();
-        ASSERT_TRUE(ProcessEventsUntil([&] { return TForm1Probe::State(*FForm) == cvIdle; }, 10s))
-            << "state " << int(TForm1Probe::State(*FForm));
+        ASSERT_TRUE(FForm->Talking()) << Panel(0).toStdString();
+        ASSERT_TRUE(ProcessEventsUntil([&] { return !FForm->Talking(); }, 10s))
+            << "still talking at " << Panel(0).toStdString();
         Settle();
     }
 
@@ -105,23 +107,39 @@ protected:
         Run(FForm->ReqButton);
     }
 
-    // Runs a conversation whose host falls silent once it reaches State, and
-    // lets the reply timeout end it.
-    void RunIntoTimeout(
-        QPushButton* button, std::uint8_t state,
-        const std::function<bool()>& also = [] { return true; }) {
+    // Whether the simulator's log holds Text.
+    bool HostLogged(const std::string& text) const {
+        return FileText(HostLog()).find(text) != std::string::npos;
+    }
+
+    // Runs a conversation whose host falls silent once it has sent what its
+    // log notes as Sent (after the step whose status panel 0 shows as Step),
+    // and lets the reply timeout end it once the window has read all of that.
+    void RunIntoTimeout(QPushButton* button, const QString& step, const std::string& sent) {
         button->setEnabled(true);
         button->click();
-        ASSERT_TRUE(
-            ProcessEventsUntil([&] { return TForm1Probe::State(*FForm) == state && also(); }, 10s));
-        for (int round = 0; round < 20 && TForm1Probe::State(*FForm) != cvIdle; ++round)
-            FForm->TimeoutTimerTimer();
+        ASSERT_TRUE(ProcessEventsUntil([&] { return Panel(0) == step; }, 10s))
+            << Panel(0).toStdString();
+        ASSERT_TRUE(ProcessEventsUntil([&] { return HostLogged(sent) && Taken(); }, 10s))
+            << FileText(HostLog());
+        Settle();
+        ASSERT_TRUE(FForm->Talking());
+        for (int round = 0; round < 20 && FForm->Talking(); ++round) FForm->TimeoutTimerTimer();
         Settle();
     }
 
-    // Changes the DBL, then box A (with B no longer locked), as an operator
-    // would. Every edit starts from the received shape, so the box comes last.
-    void EditShape(double boxA, double dbl) {
+    // Changes the DBL, which starts again from the received shape at 1024
+    // points, and turns the shape by one point to the right, as an operator
+    // would; the stored shape is then golden data (tests/data/roundtrip).
+    void EditShape(double dbl) {
+        FForm->DBLEdit->SetValue(dbl);
+        FForm->RotRightButton->click();
+        Settle();
+    }
+
+    // Changes the DBL, then box A (with B no longer locked). Every edit
+    // starts from the received shape, so the box comes last.
+    void EditBoxA(double boxA, double dbl) {
         FForm->LockBCheckbox->setChecked(false);
         FForm->DBLEdit->SetValue(dbl);
         FForm->BoxAEdit->SetValue(boxA);
@@ -133,12 +151,30 @@ protected:
     pid_t FPid = -1;
 };
 
-// The working shape as the store sends it at Count points.
-inline std::string Resampled(const std::string& radii, int count) {
-    TTraceCalc calc;
-    calc.LoadTrace(radii);
-    if (calc.PointCount() != count) calc.Resample(static_cast<std::uint16_t>(count));
-    return calc.GetTrace();
+// A radius string computed independently for the shapes these tests make
+// from R360_3.oma (tests/data/roundtrip, made by make_roundtrip.py there).
+inline std::string Golden(const std::string& name) {
+    const std::string text = FileText(std::filesystem::path(TREVALON_TEST_DATA_DIR) / ".." / "data" /
+                                      "roundtrip" / (name + ".radii"));
+    EXPECT_FALSE(text.empty()) << name;
+    return text;
+}
+
+// Box A of a radius string, worked out here: the extent in x of its points
+// (radii in hundredths of a millimetre at equal angles), the centre included.
+inline double BoxA(const std::string& radii) {
+    const std::size_t n = radii.size() / 4;
+    double low = 0;
+    double high = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double r = std::stoi(radii.substr(4 * i, 4)) / 100.0;
+        const double x = std::cos(2 * 3.14159265358979323846 * static_cast<double>(i) /
+                                  static_cast<double>(n)) *
+                         r;
+        low = std::min(low, x);
+        high = std::max(high, x);
+    }
+    return high - low;
 }
 
 // The value of a job file's record, or nothing.

@@ -16,7 +16,7 @@ protected:
     void RequestAndEdit() {
         Request("1234");
         ASSERT_EQ(Panel(0), "");
-        EditShape(52.5, 18.0);
+        EditShape(18.0);
         ASSERT_TRUE(FForm->SaveButton->isEnabled());
         FEdited = Working();
     }
@@ -59,7 +59,7 @@ TEST_F(THostFaults, StatusWithATextForTheJob) {
 TEST_F(THostFaults, SilentHostTimesOut) {
     Start({"--silent", "job"});
     FForm->TrayEdit->setText("1234");
-    RunIntoTimeout(FForm->ReqButton, cvAwaitJob);
+    RunIntoTimeout(FForm->ReqButton, "Requesting job 1234", "(kept silent)");
     EXPECT_EQ(Panel(0), "Timeout waiting for host");
     EXPECT_EQ(FViewed.size(), 1u);
     EXPECT_TRUE(FForm->ReqButton->isEnabled());
@@ -68,12 +68,16 @@ TEST_F(THostFaults, SilentHostTimesOut) {
 TEST_F(THostFaults, ReplyWithoutItsGSIsNeverTakenAndTimesOut) {
     Start({"--drop-gs", "job"});
     FForm->TrayEdit->setText("1234");
-    RunIntoTimeout(FForm->ReqButton, cvAwaitJob,
-                   [&] { return TForm1Probe::RxBuffer(*FForm).find("CRC=") != std::string::npos; });
+    RunIntoTimeout(FForm->ReqButton, "Requesting job 1234", "DBL=20.00");
     EXPECT_EQ(Panel(0), "Timeout waiting for host");
     EXPECT_TRUE(Received().Radii.empty());
-    EXPECT_TRUE(TForm1Probe::RxBuffer(*FForm).empty() ||
-                TForm1Probe::RxBuffer(*FForm).find(GS) == std::string::npos);
+    // The job data was never taken as a reply: no entry of the log holds it.
+    const std::vector<std::string> log = ShownLog();
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [](const std::string& line) {
+                                return line.find("DBL=20.00") != std::string::npos;
+                            }),
+              0);
 }
 
 TEST_F(THostFaults, NoiseBeforeEveryPacketIsDropped) {
@@ -85,7 +89,7 @@ TEST_F(THostFaults, NoiseBeforeEveryPacketIsDropped) {
     EXPECT_TRUE(FViewed.empty());
     // Every noise byte was logged on its own before the packets.
     int naks = 0;
-    for (const std::string& line : TForm1Probe::Log(*FForm).Lines())
+    for (const std::string& line : ShownLog())
         if (line.find("<nak>") != std::string::npos) ++naks;
     EXPECT_GE(naks, 6);
 }
@@ -96,7 +100,7 @@ TEST_F(THostFaults, SplitPacketsAreJoined) {
     EXPECT_EQ(RadiusCount(Received().Radii), 400);
     Run(FForm->SaveButton);
     EXPECT_EQ(Panel(0), "Job stored");
-    EXPECT_EQ(TJobFile::Parse(JobText("1234")).FirstTrace().Radii, Resampled(FEdited.Radii, 400));
+    EXPECT_EQ(TJobFile::Parse(JobText("1234")).FirstTrace().Radii, Golden("r360_3-400-stored"));
 }
 
 TEST_F(THostFaults, RefusedStoreShowsTheHostsTextAndKeepsTheShape) {
@@ -121,8 +125,7 @@ TEST_F(THostFaults, RefusedGrantKeepsTheShape) {
 TEST_F(THostFaults, HangUpDuringTheJobDataTimesOut) {
     Start({"--hang-up", "job"});
     FForm->TrayEdit->setText("1234");
-    RunIntoTimeout(FForm->ReqButton, cvAwaitJob,
-                   [&] { return !TForm1Probe::RxBuffer(*FForm).empty(); });
+    RunIntoTimeout(FForm->ReqButton, "Requesting job 1234", " -- hung up\n");
     EXPECT_EQ(Panel(0), "Timeout waiting for host");
     EXPECT_TRUE(Received().Radii.empty());
     EXPECT_TRUE(FForm->ReqButton->isEnabled());
@@ -131,8 +134,7 @@ TEST_F(THostFaults, HangUpDuringTheJobDataTimesOut) {
 TEST_F(THostFaults, HangUpDuringTheVerdictKeepsTheShape) {
     Start({"--hang-up", "verdict"});
     RequestAndEdit();
-    RunIntoTimeout(FForm->SaveButton, cvAwaitStoreResult,
-                   [&] { return !TForm1Probe::RxBuffer(*FForm).empty(); });
+    RunIntoTimeout(FForm->SaveButton, "Storing the shape to job 1234", " -- hung up\n");
     EXPECT_EQ(Panel(0), "Timeout waiting for host");
     ExpectNothingLost(false);  // the host had stored the job before it hung up
 }

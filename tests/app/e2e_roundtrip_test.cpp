@@ -11,17 +11,17 @@ TEST_P(TRoundTrip, RequestEditAndStoreKeepTheEditedShapeAndValues) {
     AddJob("1234", SampleText("R360_3.oma"));
     Start({"--format", std::to_string(Format), "--points", std::to_string(Count)});
 
+    const std::string count = std::to_string(Count);
     Request("1234");
     ASSERT_EQ(Panel(0), "") << Panel(0).toStdString();
-    ASSERT_EQ(RadiusCount(Received().Radii), Count);
+    ASSERT_EQ(Received().Radii, Golden("r360_3-" + count));
     EXPECT_EQ(Received().DBL, 20.0);
     EXPECT_NEAR(Received().HBox, 51.0, 0.1);
     EXPECT_TRUE(FForm->SaveButton->isEnabled());
     EXPECT_TRUE(FViewed.empty());
 
-    EditShape(53.5, 19.25);
+    EditShape(19.25);
     ASSERT_EQ(RadiusCount(Working().Radii), 1024);
-    ASSERT_NEAR(Working().HBox, 53.5, 0.02);
     const TTraceInfo edited = Working();
 
     Run(FForm->SaveButton);
@@ -32,7 +32,7 @@ TEST_P(TRoundTrip, RequestEditAndStoreKeepTheEditedShapeAndValues) {
     EXPECT_TRUE(HasBackup("1234"));
 
     const TJobFile job = TJobFile::Parse(JobText("1234"));
-    EXPECT_EQ(job.FirstTrace().Radii, Resampled(edited.Radii, Count));
+    EXPECT_EQ(job.FirstTrace().Radii, Golden("r360_3-" + count + "-stored"));
     EXPECT_EQ(JobValue(job, "HBOX"), FormatBoxValue(edited.HBox));
     EXPECT_EQ(JobValue(job, "VBOX"), FormatBoxValue(edited.VBox));
     EXPECT_EQ(JobValue(job, "CIRC"), FormatBoxValue(edited.Circ));
@@ -51,6 +51,25 @@ INSTANTIATE_TEST_SUITE_P(FormatsAndCounts, TRoundTrip,
                          });
 
 using THostTest = THostFixture;
+
+// Box A as edited goes to the host: in its record and in the stored points.
+TEST_F(THostTest, AnEditedBoxAIsStored) {
+    AddJob("1234", SampleText("R360_3.oma"));
+    Start({"--format", "1", "--points", "400"});
+    Request("1234");
+    ASSERT_EQ(Panel(0), "");
+    EditBoxA(53.5, 19.25);
+    ASSERT_NEAR(Working().HBox, 53.5, 0.02);
+    const TTraceInfo edited = Working();
+    Run(FForm->SaveButton);
+    ASSERT_EQ(Panel(0), "Job stored");
+    const TJobFile job = TJobFile::Parse(JobText("1234"));
+    EXPECT_EQ(JobValue(job, "HBOX"), FormatBoxValue(edited.HBox));
+    EXPECT_EQ(JobValue(job, "DBL"), "19.25");
+    const std::string stored = job.FirstTrace().Radii;
+    EXPECT_EQ(stored.size(), 1600u);
+    EXPECT_NEAR(BoxA(stored), 53.5, 0.1);
+}
 
 TEST_F(THostTest, BothTracerModesStoreTheShape) {
     for (const char* mode : {"No Init", "Preset Init"}) {

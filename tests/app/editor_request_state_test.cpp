@@ -42,17 +42,17 @@ protected:
     }
 
     void TimeOut() {
-        for (int tick = 0; tick < 20 && TForm1Probe::State(*FForm) != cvIdle; ++tick)
-            FForm->TimeoutTimerTimer();
+        for (int tick = 0; tick < 20 && FForm->Talking(); ++tick) FForm->TimeoutTimerTimer();
         Settle();
-        ASSERT_EQ(TForm1Probe::State(*FForm), cvIdle);
+        ASSERT_FALSE(FForm->Talking());
     }
 };
 
 TEST_F(TRequestStateTest, RequestShapeEmptiesTheValuesAndDisablesEditing) {
     LoadShape();
     RequestTray(QStringLiteral("1234"));
-    ASSERT_EQ(TForm1Probe::State(*FForm), cvAwaitInitAnswer);
+    ASSERT_EQ(ProgramSends(), BuildPacket(InitRequestBody()));
+    ASSERT_TRUE(FForm->Talking());
     ExpectNothingToEdit();
 }
 
@@ -86,7 +86,7 @@ TEST_F(TRequestStateTest, ATrayNumberBeyondLatin1IsRefusedAndNothingIsSent) {
         RequestTray(tray);
         Settle();
         EXPECT_EQ(Panel(0), "Tray number may only contain Latin-1 characters");
-        EXPECT_EQ(TForm1Probe::State(*FForm), cvIdle);
+        EXPECT_FALSE(FForm->Talking());
         EXPECT_EQ(FHost.ReadAvailable(), "");
     }
     // Latin-1 letters go out as their single bytes.
