@@ -66,10 +66,13 @@ TEST_F(TStoreTest, FiveHundredTwelvePointsGrantedFourHundredInFormatOne) {
     EXPECT_EQ(Panel(0), "Storing the shape to job 1234");
     EXPECT_TRUE(FForm->Talking());
 
-    TTraceCalc calc;
-    calc.LoadTrace(shape);
-    calc.Resample(400);
-    const std::string resampled = calc.GetTrace();
+    // Both shapes computed independently (tests/data/conversation).
+    const auto golden = [](const char* name) {
+        return ReadFileBytes(QStringLiteral(TREVALON_TEST_DATA_DIR "/../data/conversation/") +
+                             QString::fromLatin1(name) + QStringLiteral(".radii"));
+    };
+    ASSERT_EQ(shape, golden("ellipse-512"));
+    const std::string resampled = golden("ellipse-512-400");
     EXPECT_EQ(Working().Radii, resampled);
     // Measurements stay as they were, though the resampled points measure otherwise.
     EXPECT_EQ(Working().HBox, before.HBox);
