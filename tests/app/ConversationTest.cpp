@@ -317,6 +317,25 @@ TEST_F(TConversationTest, FailedWriteRaisesThePortError) {
     EXPECT_THROW(FForm->SendToHost("x"), EComPort);
 }
 
+// An unplugged adapter: the port is still open, the request cannot be
+// written. The panel says why (not "Sent request to initialize"), the log
+// keeps it, the error report shows it, and the window is ready again.
+TEST_F(TConversationTest, ARequestOnADeadLineSaysWhyItWasNotSent) {
+    FHost.CloseMaster();
+    Settle();
+    ASSERT_TRUE(FForm->COMPort->Active());
+    SetTray("1234");
+    FForm->ReqButton->click();
+    Settle();
+    ASSERT_EQ(FErrors.size(), 1u);
+    EXPECT_EQ(FErrors[0], "Operation failed: 5 (Input/output error)");
+    EXPECT_EQ(Panel(0).toStdString(), FErrors[0]);
+    EXPECT_FALSE(FForm->Talking());
+    EXPECT_TRUE(FForm->SettingsButton->isEnabled());
+    const std::vector<std::string> log = ShownLog();
+    EXPECT_TRUE(Logged(log, "14:03:27:045 ------------ Operation failed: 5 (Input/output error) ---------"));
+}
+
 TEST_F(TConversationTest, WriteThatRunsOutOfTimeFailsAndLogsOnlyWhatWent) {
     // The host reads nothing, so the line's queue fills and the write times out.
     FForm->COMPort->Timeouts().SetWriteTotalMultiplier(0);
