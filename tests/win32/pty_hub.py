@@ -33,6 +33,9 @@ SPEEDS = {getattr(termios, name): int(name[1:]) for name in dir(termios)
 class TDevice:
     def __init__(self, link):
         self.closed = False
+        # Held around every background write and the closing: a flood never
+        # writes to a descriptor number a newer device has been given.
+        self.io_lock = threading.Lock()
         self.master, self.slave = pty.openpty()
         tmp = link + '.new'
         if os.path.lexists(tmp):
@@ -45,7 +48,11 @@ class TDevice:
         termios.tcsetattr(self.master, termios.TCSANOW, attrs)
 
     def close(self):
-        self.closed = True  # a flood still running stops before the fd is reused
+        with self.io_lock:
+            self.closed = True  # a flood still running stops before the fd is reused
+            self._close_fds()
+
+    def _close_fds(self):
         for fd in (self.master, self.slave):
             if fd is not None:
                 os.close(fd)
@@ -112,10 +119,14 @@ class THub:
             def flood():
                 sent = 0
                 try:
-                    while sent < count and not d.closed:
+                    while sent < count:
                         piece = bytes((sent + i) & 0x7F for i in range(min(64, count - sent)))
-                        select.select([], [master], [], 1)
-                        sent += os.write(master, piece)
+                        with d.io_lock:
+                            if d.closed:
+                                break
+                            if not select.select([], [master], [], 0.1)[1]:
+                                continue
+                            sent += os.write(master, piece)
                 except OSError:
                     pass  # unplugged meanwhile
 
