@@ -14,6 +14,7 @@
 
 #include "crash/CrashHandler.h"
 #include "crash/DumpText.h"
+#include "crash/Utf8Path.h"
 
 namespace {
 
@@ -40,6 +41,7 @@ std::wstring DumpPath;
 char Version[64];
 DWORD MainThread = 0;
 LPTOP_LEVEL_EXCEPTION_FILTER PreviousFilter = nullptr;
+void* OverflowHandler = nullptr;
 std::terminate_handler PreviousTerminate = nullptr;
 void (*PreviousAbort)(int) = SIG_DFL;
 bool Installed = false;
@@ -82,17 +84,51 @@ bool Claim() {
     return false;
 }
 
+// Walks the failing thread's stack from the exception's own context (its
+// stack lies within [Low, High)): the first frame is the failing instruction,
+// and no frame of the handler or of the system's exception dispatch comes
+// before it. Reads nothing outside that stack.
+std::size_t FramesFromContext(const CONTEXT& context, ULONG_PTR low, ULONG_PTR high) {
+    static CONTEXT walk;  // large; kept off a stack that may be nearly used up
+    walk = context;
+    std::size_t count = 0;
+    while (count < MaxFrames) {
+        Frames[count++] = reinterpret_cast<const void*>(walk.Rip);
+        const DWORD64 stack = walk.Rsp;
+        DWORD64 imageBase = 0;
+        if (PRUNTIME_FUNCTION function = ::RtlLookupFunctionEntry(walk.Rip, &imageBase, nullptr)) {
+            void* handlerData = nullptr;
+            DWORD64 establisher = 0;
+            ::RtlVirtualUnwind(UNW_FLAG_NHANDLER, imageBase, walk.Rip, function, &walk, &handlerData, &establisher,
+                               nullptr);
+        } else {
+            // A leaf function (or a call through a bad pointer): the return
+            // address is on top of the stack.
+            if (stack < low || stack + sizeof(DWORD64) > high) break;
+            walk.Rip = *reinterpret_cast<const DWORD64*>(stack);
+            walk.Rsp = stack + sizeof(DWORD64);
+        }
+        if (walk.Rip == 0 || walk.Rsp <= stack || walk.Rsp > high) break;
+    }
+    return count;
+}
+
+// Facts.Frames, when set, are the frames; otherwise this thread's own stack
+// is recorded, less this function.
 void WriteDump(TCrashFacts facts) {
-    std::size_t count = boost::stacktrace::safe_dump_to(Frames, sizeof Frames);
-    if (count > 0) --count;
+    std::size_t count = facts.FrameCount;
+    if (facts.Frames == nullptr) {
+        count = boost::stacktrace::safe_dump_to(Frames, sizeof Frames);
+        if (count > 0) --count;
+        facts.Thread = ::GetCurrentThreadId();
+        facts.MainThread = facts.Thread == MainThread;
+    }
     FILETIME now;
     ::GetSystemTimeAsFileTime(&now);
     const std::uint64_t ticks = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
     facts.Version = Version;
     facts.Time = static_cast<std::int64_t>(ticks / 10000000ULL) - 11644473600LL;
     facts.Process = ::GetCurrentProcessId();
-    facts.Thread = ::GetCurrentThreadId();
-    facts.MainThread = facts.Thread == MainThread;
     facts.Frames = Frames;
     facts.FrameCount = count;
 
@@ -123,25 +159,74 @@ void WriteDump(TCrashFacts facts) {
     ::FlushFileBuffers(DumpFile);
 }
 
-LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* pointers) {
-    if (Claim()) {
-        TCrashFacts facts;
-        const EXCEPTION_RECORD* record = pointers != nullptr ? pointers->ExceptionRecord : nullptr;
-        const DWORD code = record != nullptr ? record->ExceptionCode : 0;
-        for (const TExceptionName& name : ExceptionNames)
-            if (name.Code == code) facts.Event = name.Event;
-        if (facts.Event == nullptr) {
-            CopyText(OtherEvent, sizeof OtherEvent, "exception 0x00000000");
-            for (int digit = 0; digit < 8; ++digit)
-                OtherEvent[19 - digit] = "0123456789abcdef"[(code >> (4 * digit)) & 0xf];
-            facts.Event = OtherEvent;
-        }
-        if (record != nullptr && code == EXCEPTION_ACCESS_VIOLATION && record->NumberParameters >= 2) {
-            facts.HasAddress = true;
-            facts.Address = record->ExceptionInformation[1];
-        }
-        WriteDump(facts);
+// The failure being recorded; one at a time (see Claim).
+TCrashFacts PendingFacts;
+const CONTEXT* PendingContext = nullptr;
+ULONG_PTR PendingStackLow = 0;
+ULONG_PTR PendingStackHigh = 0;
+
+DWORD WINAPI WritePendingDump(void*) {
+    if (PendingContext != nullptr) {
+        PendingFacts.FrameCount = FramesFromContext(*PendingContext, PendingStackLow, PendingStackHigh);
+        PendingFacts.Frames = Frames;
+        PendingFacts.TopExact = true;
     }
+    WriteDump(PendingFacts);
+    return 0;
+}
+
+// Call on the failing thread, having claimed the dump.
+void RecordException(const EXCEPTION_POINTERS* pointers) {
+    TCrashFacts& facts = PendingFacts;
+    const EXCEPTION_RECORD* record = pointers != nullptr ? pointers->ExceptionRecord : nullptr;
+    const DWORD code = record != nullptr ? record->ExceptionCode : 0;
+    for (const TExceptionName& name : ExceptionNames)
+        if (name.Code == code) facts.Event = name.Event;
+    if (facts.Event == nullptr) {
+        CopyText(OtherEvent, sizeof OtherEvent, "exception 0x00000000");
+        for (int digit = 0; digit < 8; ++digit)
+            OtherEvent[19 - digit] = "0123456789abcdef"[(code >> (4 * digit)) & 0xf];
+        facts.Event = OtherEvent;
+    }
+    if (record != nullptr && code == EXCEPTION_ACCESS_VIOLATION && record->NumberParameters >= 2) {
+        facts.HasAddress = true;
+        facts.Address = record->ExceptionInformation[1];
+    }
+    facts.Thread = ::GetCurrentThreadId();
+    facts.MainThread = facts.Thread == MainThread;
+    PendingContext = pointers != nullptr ? pointers->ContextRecord : nullptr;
+    ::GetCurrentThreadStackLimits(&PendingStackLow, &PendingStackHigh);
+    // After a stack overflow only a few kilobytes of this thread's stack are
+    // left (Wine leaves one page, whatever the stack guarantee), too few for
+    // walking the stack and writing: another thread does it meanwhile.
+    HANDLE writer = code == EXCEPTION_STACK_OVERFLOW
+                        ? ::CreateThread(nullptr, 256 * 1024, WritePendingDump, nullptr, 0, nullptr)
+                        : nullptr;
+    if (writer == nullptr) {
+        WritePendingDump(nullptr);
+        return;
+    }
+    ::WaitForSingleObject(writer, 10000);
+    ::CloseHandle(writer);
+}
+
+// A stack overflow is recorded before the system searches the frames for a
+// handler: that search needs more stack than is left, and under Wine the
+// process dies in it before the unhandled-exception filter is reached.
+LONG WINAPI OnStackOverflow(EXCEPTION_POINTERS* pointers) {
+    if (pointers == nullptr || pointers->ExceptionRecord == nullptr ||
+        pointers->ExceptionRecord->ExceptionCode != EXCEPTION_STACK_OVERFLOW)
+        return EXCEPTION_CONTINUE_SEARCH;
+    if (Claim()) {
+        RecordException(pointers);
+        // Ends as the system would, with the exception's code.
+        ::TerminateProcess(::GetCurrentProcess(), EXCEPTION_STACK_OVERFLOW);
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* pointers) {
+    if (Claim()) RecordException(pointers);
     // The system ends the process with the exception's code.
     return EXCEPTION_CONTINUE_SEARCH;
 }
@@ -187,7 +272,7 @@ void OnAbortSignal(int) {
 bool InstallCrashHandler(const std::string& folder, const std::string& version) {
     if (Installed) return true;
     std::error_code error;
-    const std::filesystem::path base(folder);
+    const std::filesystem::path base = PathFromUtf8(folder);
     std::filesystem::create_directories(base, error);
     const std::wstring stem = (base / (std::to_string(::GetTickCount64()) + "-" + std::to_string(::GetCurrentProcessId()))).wstring();
     for (int attempt = 0; attempt < 100 && DumpFile == INVALID_HANDLE_VALUE; ++attempt) {
@@ -206,6 +291,7 @@ bool InstallCrashHandler(const std::string& folder, const std::string& version) 
     ULONG guarantee = 64 * 1024;
     ::SetThreadStackGuarantee(&guarantee);
     PreviousFilter = ::SetUnhandledExceptionFilter(OnUnhandledException);
+    OverflowHandler = ::AddVectoredExceptionHandler(1, OnStackOverflow);
     PreviousTerminate = std::set_terminate(OnTerminate);
     PreviousAbort = std::signal(SIGABRT, OnAbortSignal);
     Installed = true;
@@ -221,6 +307,8 @@ void RemoveCrashHandler() {
     std::signal(SIGABRT, PreviousAbort);
     std::set_terminate(PreviousTerminate);
     ::SetUnhandledExceptionFilter(PreviousFilter);
+    if (OverflowHandler != nullptr) ::RemoveVectoredExceptionHandler(OverflowHandler);
+    OverflowHandler = nullptr;
     ::CloseHandle(DumpFile);
     DumpFile = INVALID_HANDLE_VALUE;
     ::DeleteFileW(DumpPath.c_str());

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "crash/DumpReport.h"
+#include "crash/Utf8Path.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ std::string DemangleTypeName(const std::string& name) {
 }
 
 std::optional<TTakenDump> TakeDump(const std::string& path) {
-    const std::filesystem::path original(path);
+    const std::filesystem::path original = PathFromUtf8(path);
     // A living process keeps its dump open without sharing.
     HANDLE file = ::CreateFileW(original.wstring().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -35,7 +36,7 @@ std::optional<TTakenDump> TakeDump(const std::string& path) {
     ::CloseHandle(file);
     std::filesystem::path renamed = original;
     renamed.replace_extension(".taken");
-    taken.TakenPath = renamed.string();
+    taken.TakenPath = Utf8FromPath(renamed);
     if (renamed != original && !::MoveFileExW(original.wstring().c_str(), renamed.wstring().c_str(), MOVEFILE_REPLACE_EXISTING))
         return std::nullopt;
     return taken;

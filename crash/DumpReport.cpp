@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "crash/DumpText.h"
+#include "crash/Utf8Path.h"
 
 namespace fs = std::filesystem;
 
@@ -112,13 +113,13 @@ void KeepNewest(const std::string& folder, const std::string& programName, std::
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     std::vector<std::string> names;
     std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
-        const std::string name = entry.path().filename().string();
+    for (const fs::directory_entry& entry : fs::directory_iterator(PathFromUtf8(folder), error)) {
+        const std::string name = Utf8FromPath(entry.path().filename());
         if (entry.is_regular_file(error) && IsReportName(name, prefix)) names.push_back(name);
     }
     // Names carry the time fixed-width, so their order is the reports' age.
     std::sort(names.begin(), names.end());
-    for (std::size_t i = 0; i + keep < names.size(); ++i) fs::remove(fs::path(folder) / names[i], error);
+    for (std::size_t i = 0; i + keep < names.size(); ++i) fs::remove(PathFromUtf8(folder) / names[i], error);
 }
 
 }  // namespace
@@ -260,10 +261,10 @@ std::vector<TCrashReport> ConvertDumps(const std::string& folder, const std::str
     std::vector<TCrashReport> reports;
     std::error_code error;
     std::vector<std::string> dumps, stale;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(PathFromUtf8(folder), error)) {
         const fs::path& path = entry.path();
-        if (path.extension() == ".dump") dumps.push_back(path.string());
-        if (path.extension() == ".taken") stale.push_back(path.string());
+        if (path.extension() == ".dump") dumps.push_back(Utf8FromPath(path));
+        if (path.extension() == ".taken") stale.push_back(Utf8FromPath(path));
     }
     // A dump left half converted: the start converting it failed, perhaps in
     // reading symbols, so this time it is reported by module and offset only
@@ -277,21 +278,21 @@ std::vector<TCrashReport> ConvertDumps(const std::string& folder, const std::str
         std::optional<TTakenDump> taken = TakeDump(path);
         if (!taken) continue;
         if (std::optional<TDump> dump = ParseDump(taken->Text)) {
-            const fs::path reportPath = fs::path(folder) / ReportName(programName, *dump);
+            const fs::path reportPath = PathFromUtf8(folder) / ReportName(programName, *dump);
             const std::string text = FormatReport(programName, *dump, *resolver);
             std::ofstream file(reportPath, std::ios::binary | std::ios::trunc);
             file << text;
             file.close();
             if (file)
-                reports.push_back({reportPath.string(), dump->Time, DescribeFailure(*dump)});
+                reports.push_back({Utf8FromPath(reportPath), dump->Time, DescribeFailure(*dump)});
             else
                 fs::remove(reportPath, error);
         }
-        fs::remove(taken->TakenPath, error);
+        fs::remove(PathFromUtf8(taken->TakenPath), error);
     }
     if (!reports.empty()) KeepNewest(folder, programName, keep);
     // Only reports that survived the rotation are news.
-    std::erase_if(reports, [&](const TCrashReport& report) { return !fs::exists(report.Path, error); });
+    std::erase_if(reports, [&](const TCrashReport& report) { return !fs::exists(PathFromUtf8(report.Path), error); });
     std::sort(reports.begin(), reports.end(),
               [](const TCrashReport& a, const TCrashReport& b) { return a.Path < b.Path; });
     return reports;

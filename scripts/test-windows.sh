@@ -140,7 +140,7 @@ export TREVALON_UNIX_WORK=$build/e2e
 rm -rf "$TREVALON_UNIX_WORK"
 mkdir -p "$TREVALON_UNIX_WORK"
 
-targets=(test_shape test_oma fuzz_replay test_win32 test_win32app trevalon)
+targets=(test_shape test_oma fuzz_replay test_win32 test_win32app test_win32crash trevalon)
 nice cmake --build "$build/tree" -j 2 --target "${targets[@]}"
 xvfb-run -a -s "-screen 0 1280x1024x24" \
   ctest --test-dir "$build/tree" -L 'shape|oma|win32|settings' --output-on-failure -j 2 --timeout 300

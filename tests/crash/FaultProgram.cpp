@@ -4,7 +4,9 @@
 // It installs the crash handler with its dumps in FOLDER, turns dumps left by
 // earlier runs into reports (one "report PATH" line each), prints "handler 1"
 // or "handler 0", then does MODE. Lines marked "fault:" are where each
-// failure happens; the tests read this file to find them.
+// failure happens; the tests read this file to find them. FOLDER is UTF-8,
+// as the program hands it to the crash handler (on Windows it is read from
+// the UTF-16 command line, so any folder name arrives whole).
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -16,7 +18,30 @@
 #include "crash/CrashHandler.h"
 #include "crash/DumpReport.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
 namespace {
+
+std::vector<std::string> Arguments([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
+#ifdef _WIN32
+    std::vector<std::string> arguments;
+    int count = 0;
+    LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    for (int i = 0; wide != nullptr && i < count; ++i) {
+        const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string text(size > 0 ? size - 1 : 0, '\0');
+        if (size > 1) ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, text.data(), size, nullptr, nullptr);
+        arguments.push_back(text);
+    }
+    ::LocalFree(wide);
+    return arguments;
+#else
+    return std::vector<std::string>(argv, argv + argc);
+#endif
+}
 
 int* volatile NullTarget = nullptr;
 volatile int Zero = 0;
@@ -67,12 +92,13 @@ volatile bool Forever = true;
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
+    const std::vector<std::string> arguments = Arguments(argc, argv);
+    if (arguments.size() != 3) {
         std::fprintf(stderr, "usage: fault_program FOLDER MODE\n");
         return 2;
     }
-    const std::string folder = argv[1];
-    const std::string mode = argv[2];
+    const std::string& folder = arguments[1];
+    const std::string& mode = arguments[2];
     const bool installed = InstallCrashHandler(folder, "9.8.7");
     for (const TCrashReport& report : ConvertDumps(folder, "FaultProgram")) std::cout << "report " << report.Path << "\n";
     std::cout << "handler " << (installed ? 1 : 0) << std::endl;

@@ -1,0 +1,96 @@
+#include "ChildProcessWin32.h"
+
+TChildProcessWin32::TChildProcessWin32(const std::wstring& program, const std::wstring& commandLine) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE outputWrite = nullptr;
+    if (!::CreatePipe(&FOutputRead, &outputWrite, &inherit, 0)) return;
+    ::SetHandleInformation(FOutputRead, HANDLE_FLAG_INHERIT, 0);
+    // Standard input is the null device: a program waiting for its end sees it at once.
+    HANDLE input = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
+                                 0, nullptr);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input;
+    startup.hStdOutput = outputWrite;
+    startup.hStdError = outputWrite;
+    PROCESS_INFORMATION info = {};
+    std::wstring line = commandLine;
+    if (::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                         &info)) {
+        FProcess = info.hProcess;
+        FId = info.dwProcessId;
+        ::CloseHandle(info.hThread);
+    }
+    // The child holds the only writing end now: reading ends when it does.
+    ::CloseHandle(outputWrite);
+    if (input != INVALID_HANDLE_VALUE) ::CloseHandle(input);
+    if (FProcess == nullptr) {
+        ::CloseHandle(FOutputRead);
+        FOutputRead = nullptr;
+        return;
+    }
+    FReader = std::thread([this] {
+        char chunk[4096];
+        DWORD n = 0;
+        while (::ReadFile(FOutputRead, chunk, sizeof chunk, &n, nullptr) && n > 0) FOutput.append(chunk, n);
+    });
+}
+
+TChildProcessWin32::~TChildProcessWin32() {
+    if (FProcess != nullptr && FExitCode == STILL_ACTIVE) {
+        ::TerminateProcess(FProcess, 1);
+        ::WaitForSingleObject(FProcess, 10000);
+    }
+    if (FReader.joinable()) FReader.join();
+    if (FOutputRead != nullptr) ::CloseHandle(FOutputRead);
+    if (FProcess != nullptr) ::CloseHandle(FProcess);
+}
+
+bool TChildProcessWin32::WaitForExit(std::chrono::milliseconds deadline) {
+    if (FProcess == nullptr) return false;
+    if (::WaitForSingleObject(FProcess, static_cast<DWORD>(deadline.count())) != WAIT_OBJECT_0) return false;
+    ::GetExitCodeProcess(FProcess, &FExitCode);
+    if (FReader.joinable()) FReader.join();
+    return true;
+}
+
+std::wstring QuoteArgument(const std::wstring& argument) {
+    std::wstring quoted = L"\"";
+    std::size_t backslashes = 0;
+    for (const wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes before a quote are doubled, and the quote escaped.
+        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, L'\\');
+    return quoted + L"\"";
+}
+
+std::wstring Wide(const std::string& text) {
+    const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(size, L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+    return wide;
+}
+
+std::string Utf8(const std::wstring& text) {
+    const int size =
+        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string narrow(size, '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size, nullptr,
+                          nullptr);
+    return narrow;
+}
+
+std::wstring FromWine(const std::string& unixPath) {
+    std::wstring path = L"Z:" + Wide(unixPath);
+    for (wchar_t& c : path)
+        if (c == L'/') c = L'\\';
+    return path;
+}

@@ -1,0 +1,89 @@
+// The packaged program under Wine: it starts with its crash handler in
+// place (a dump file of the running process waits in the per-user crash
+// report folder), closes when its window is told to, and leaves no dump and
+// no report behind.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <chrono>
+#include <thread>
+
+#include "ChildProcessWin32.h"
+#include "Folders.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Qt's per-user data folder of a program without an organisation name,
+// named after its executable.
+std::filesystem::path CrashReportFolder() {
+    PWSTR local = nullptr;
+    std::filesystem::path folder;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &local)))
+        folder = std::filesystem::path(local) / L"trevalon" / L"crash-reports";
+    ::CoTaskMemFree(local);
+    return folder;
+}
+
+struct TWindowSearch {
+    DWORD Process = 0;
+    HWND Window = nullptr;
+};
+
+// The process's visible top-level window, once it has one.
+HWND MainWindowOf(DWORD process) {
+    TWindowSearch search{process, nullptr};
+    ::EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* found = reinterpret_cast<TWindowSearch*>(data);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            if (owner != found->Process || !::IsWindowVisible(window) || ::GetWindow(window, GW_OWNER) != nullptr)
+                return TRUE;
+            found->Window = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.Window;
+}
+
+template <typename TCondition>
+bool WaitUntil(TCondition condition, std::chrono::milliseconds deadline) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
+TEST(TProgramStartTest, StartsWithTheCrashHandlerAndClosesCleanly) {
+    const std::filesystem::path reports = CrashReportFolder();
+    ASSERT_FALSE(reports.empty());
+    const std::vector<std::wstring> dumpsBefore = FilesIn(reports, L".dump");
+    const std::vector<std::wstring> reportsBefore = FilesIn(reports, L".txt");
+
+    // A program folder of its own: no settings file, so no port is opened.
+    TTempFolder programFolder;
+    ASSERT_FALSE(programFolder.Path().empty());
+    const std::filesystem::path program = programFolder.Path() / L"trevalon.exe";
+    std::error_code error;
+    ASSERT_TRUE(std::filesystem::copy_file(FromWine(TREVALON_PROGRAM), program, error)) << error.message();
+
+    TChildProcessWin32 child(program.wstring(), QuoteArgument(program.wstring()));
+    ASSERT_TRUE(child.Started()) << "error " << ::GetLastError();
+    HWND window = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (window = MainWindowOf(child.Id())) != nullptr; }, 60s))
+        << "no window appeared";
+    EXPECT_EQ(FilesIn(reports, L".dump").size(), dumpsBefore.size() + 1)
+        << "the running program has no dump file prepared";
+
+    ASSERT_TRUE(::PostMessageW(window, WM_CLOSE, 0, 0));
+    ASSERT_TRUE(child.WaitForExit(60s)) << "the program did not end";
+    EXPECT_EQ(child.ExitCode(), 0u) << child.Output();
+    EXPECT_EQ(FilesIn(reports, L".dump"), dumpsBefore);
+    EXPECT_EQ(FilesIn(reports, L".txt"), reportsBefore);
+}
+
+}  // namespace
