@@ -10,6 +10,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <utility>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -94,18 +95,19 @@ std::optional<TCodeRange> RangeOf(const std::string& function) {
     return std::nullopt;
 }
 
-// The frames of a report that lie in fault_program.exe: "[... + 0xoffset]".
-std::vector<std::uint64_t> ProgramOffsets(const std::string& report) {
-    std::vector<std::uint64_t> offsets;
+// The frames of a report that lie in fault_program.exe ("[... + 0xoffset]"),
+// each with its line.
+std::vector<std::pair<std::uint64_t, std::string>> ProgramFrames(const std::string& report) {
+    std::vector<std::pair<std::uint64_t, std::string>> frames;
     std::istringstream lines(report);
     std::string line;
     const std::string marker = "fault_program.exe + 0x";
     while (std::getline(lines, line)) {
         const std::size_t at = line.find(marker);
         if (line.rfind("#", 0) != 0 || at == std::string::npos) continue;
-        offsets.push_back(std::stoull(line.substr(at + marker.size()), nullptr, 16));
+        frames.emplace_back(std::stoull(line.substr(at + marker.size()), nullptr, 16), line);
     }
-    return offsets;
+    return frames;
 }
 
 struct TFault {
@@ -171,15 +173,18 @@ TEST_P(TWin32FaultTest, NextStartReportsTheFailureAndWhereItHappened) {
     EXPECT_NE(report.find(std::string("What happened: ") + fault.Failure + "\n"), std::string::npos) << report;
     EXPECT_NE(report.find("(main thread)"), std::string::npos) << report;
 
-    // A frame in the failing function: a return address lies just past its
-    // call, the faulting instruction within, so one before it is inside.
+    // A frame in the failing function, named by the program's own symbol
+    // table: a return address lies just past its call and the failing
+    // instruction within, so one before it is inside.
     const std::optional<TCodeRange> range = RangeOf(fault.Function);
     ASSERT_TRUE(range) << fault.Function << " is not in " << FAULT_PROGRAM_SYMBOLS;
-    bool found = false;
-    for (const std::uint64_t offset : ProgramOffsets(report))
-        found = found || (offset > range->Start && offset <= range->End);
-    EXPECT_TRUE(found) << fault.Function << " is at " << Hex(range->Start) << ".." << Hex(range->End) << "\n"
-                       << report;
+    std::string frame;
+    for (const auto& [offset, line] : ProgramFrames(report))
+        if (frame.empty() && offset > range->Start && offset <= range->End) frame = line;
+    ASSERT_FALSE(frame.empty()) << fault.Function << " is at " << Hex(range->Start) << ".." << Hex(range->End)
+                                << "\n" << report;
+    EXPECT_NE(frame.find(std::string("  (anonymous namespace)::") + fault.Function + "("), std::string::npos)
+        << frame;
 
     // The dump is gone: the operator hears about it once.
     EXPECT_TRUE(FilesIn(folder.Path(), L".dump").empty());
