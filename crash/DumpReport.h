@@ -52,7 +52,9 @@ using TFrameResolver = std::function<TFrameInfo(const TDump& dump, std::size_t i
 
 // Resolves frames through this process: code the crashed process shared with
 // it (the same program, the same libraries, unchanged since) is symbolized
-// with Boost.Stacktrace; other code is named by module and offset.
+// with Boost.Stacktrace; other code is named by module and offset. On
+// Windows the function is read from the module file's COFF symbol table
+// (no file and line), when the file is still the size it was loaded at.
 TFrameResolver SymbolResolver();
 // Names every frame by module and offset only.
 TFrameInfo ModuleOnly(const TDump& dump, std::size_t index);
