@@ -113,8 +113,8 @@ std::size_t FramesFromContext(const CONTEXT& context, ULONG_PTR low, ULONG_PTR h
     return count;
 }
 
-// Facts.Frames, when set, are the frames; otherwise this thread's own stack
-// is recorded, less this function.
+// Facts.Frames, when set, are the frames (with their thread); otherwise this
+// thread's own stack is recorded.
 void WriteDump(TCrashFacts facts) {
     std::size_t count = facts.FrameCount;
     if (facts.Frames == nullptr) {
@@ -197,8 +197,8 @@ void RecordException(const EXCEPTION_POINTERS* pointers) {
     PendingContext = pointers != nullptr ? pointers->ContextRecord : nullptr;
     ::GetCurrentThreadStackLimits(&PendingStackLow, &PendingStackHigh);
     // After a stack overflow only a few kilobytes of this thread's stack are
-    // left (Wine leaves one page, whatever the stack guarantee), too few for
-    // walking the stack and writing: another thread does it meanwhile.
+    // left (Wine 8 leaves about one page and ignores the stack guarantee),
+    // too few for walking the stack and writing: another thread does it.
     HANDLE writer = code == EXCEPTION_STACK_OVERFLOW
                         ? ::CreateThread(nullptr, 256 * 1024, WritePendingDump, nullptr, 0, nullptr)
                         : nullptr;

@@ -1,13 +1,14 @@
 #include "ChildProcessWin32.h"
 
-TChildProcessWin32::TChildProcessWin32(const std::wstring& program, const std::wstring& commandLine) {
+TChildProcessWin32::TChildProcessWin32(const std::wstring& program,
+                                       const std::wstring& commandLine) {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE outputWrite = nullptr;
     if (!::CreatePipe(&FOutputRead, &outputWrite, &inherit, 0)) return;
     ::SetHandleInformation(FOutputRead, HANDLE_FLAG_INHERIT, 0);
     // Standard input is the null device: a program waiting for its end sees it at once.
-    HANDLE input = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
-                                 0, nullptr);
+    HANDLE input = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                 OPEN_EXISTING, 0, nullptr);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -16,8 +17,8 @@ TChildProcessWin32::TChildProcessWin32(const std::wstring& program, const std::w
     startup.hStdError = outputWrite;
     PROCESS_INFORMATION info = {};
     std::wstring line = commandLine;
-    if (::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                         &info)) {
+    if (::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                         &startup, &info)) {
         FProcess = info.hProcess;
         FId = info.dwProcessId;
         ::CloseHandle(info.hThread);
@@ -33,7 +34,8 @@ TChildProcessWin32::TChildProcessWin32(const std::wstring& program, const std::w
     FReader = std::thread([this] {
         char chunk[4096];
         DWORD n = 0;
-        while (::ReadFile(FOutputRead, chunk, sizeof chunk, &n, nullptr) && n > 0) FOutput.append(chunk, n);
+        while (::ReadFile(FOutputRead, chunk, sizeof chunk, &n, nullptr) && n > 0)
+            FOutput.append(chunk, n);
     });
 }
 
@@ -49,7 +51,8 @@ TChildProcessWin32::~TChildProcessWin32() {
 
 bool TChildProcessWin32::WaitForExit(std::chrono::milliseconds deadline) {
     if (FProcess == nullptr) return false;
-    if (::WaitForSingleObject(FProcess, static_cast<DWORD>(deadline.count())) != WAIT_OBJECT_0) return false;
+    if (::WaitForSingleObject(FProcess, static_cast<DWORD>(deadline.count())) != WAIT_OBJECT_0)
+        return false;
     ::GetExitCodeProcess(FProcess, &FExitCode);
     if (FReader.joinable()) FReader.join();
     return true;
@@ -73,18 +76,20 @@ std::wstring QuoteArgument(const std::wstring& argument) {
 }
 
 std::wstring Wide(const std::string& text) {
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    const int size =
+        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(size, L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                          size);
     return wide;
 }
 
 std::string Utf8(const std::wstring& text) {
-    const int size =
-        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                           nullptr, 0, nullptr, nullptr);
     std::string narrow(size, '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size, nullptr,
-                          nullptr);
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(),
+                          size, nullptr, nullptr);
     return narrow;
 }
 

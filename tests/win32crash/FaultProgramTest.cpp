@@ -10,9 +10,9 @@
 #include <fstream>
 #include <map>
 #include <optional>
-#include <utility>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ChildProcessWin32.h"
@@ -35,7 +35,8 @@ struct TRun {
 
 TRun RunFaultProgram(const std::filesystem::path& folder, const std::string& mode) {
     const std::wstring program = FromWine(FAULT_PROGRAM);
-    TChildProcessWin32 child(program, QuoteArgument(program) + L" " + QuoteArgument(folder.wstring()) + L" " +
+    TChildProcessWin32 child(program, QuoteArgument(program) + L" " +
+                                          QuoteArgument(folder.wstring()) + L" " +
                                           QuoteArgument(Wide(mode)));
     TRun run;
     EXPECT_TRUE(child.Started()) << "error " << ::GetLastError();
@@ -118,13 +119,14 @@ struct TFault {
 };
 
 const TFault Faults[] = {
-    {"null", EXCEPTION_ACCESS_VIOLATION, "exception 0xc0000005 EXCEPTION_ACCESS_VIOLATION at address 0x0",
-     "CrashByNullDereference"},
+    {"null", EXCEPTION_ACCESS_VIOLATION,
+     "exception 0xc0000005 EXCEPTION_ACCESS_VIOLATION at address 0x0", "CrashByNullDereference"},
     {"divide", EXCEPTION_INT_DIVIDE_BY_ZERO, "exception 0xc0000094 EXCEPTION_INT_DIVIDE_BY_ZERO",
      "CrashByDivisionByZero"},
     {"trap", EXCEPTION_ILLEGAL_INSTRUCTION, "exception 0xc000001d EXCEPTION_ILLEGAL_INSTRUCTION",
      "CrashByIllegalInstruction"},
-    {"overflow", EXCEPTION_STACK_OVERFLOW, "exception 0xc00000fd EXCEPTION_STACK_OVERFLOW", "CrashByStackOverflow"},
+    {"overflow", EXCEPTION_STACK_OVERFLOW, "exception 0xc00000fd EXCEPTION_STACK_OVERFLOW",
+     "CrashByStackOverflow"},
     {"abort", AbortExitCode, "signal 22 SIGABRT (abort)", "CrashByAbort"},
     {"throw", AbortExitCode, "uncaught exception std::runtime_error: \"deliberate failure\"",
      "CrashByUncaughtException"},
@@ -170,7 +172,8 @@ TEST_P(TWin32FaultTest, NextStartReportsTheFailureAndWhereItHappened) {
     ASSERT_FALSE(report.empty());
     EXPECT_NE(report.find("FaultProgram stopped unexpectedly."), std::string::npos) << report;
     EXPECT_NE(report.find("Version: 9.8.7\n"), std::string::npos) << report;
-    EXPECT_NE(report.find(std::string("What happened: ") + fault.Failure + "\n"), std::string::npos) << report;
+    EXPECT_NE(report.find(std::string("What happened: ") + fault.Failure + "\n"), std::string::npos)
+        << report;
     EXPECT_NE(report.find("(main thread)"), std::string::npos) << report;
 
     // A frame in the failing function, named by the program's own symbol
@@ -181,9 +184,11 @@ TEST_P(TWin32FaultTest, NextStartReportsTheFailureAndWhereItHappened) {
     std::string frame;
     for (const auto& [offset, line] : ProgramFrames(report))
         if (frame.empty() && offset > range->Start && offset <= range->End) frame = line;
-    ASSERT_FALSE(frame.empty()) << fault.Function << " is at " << Hex(range->Start) << ".." << Hex(range->End)
-                                << "\n" << report;
-    EXPECT_NE(frame.find(std::string("  (anonymous namespace)::") + fault.Function + "("), std::string::npos)
+    ASSERT_FALSE(frame.empty()) << fault.Function << " is at " << Hex(range->Start) << ".."
+                                << Hex(range->End) << "\n"
+                                << report;
+    EXPECT_NE(frame.find(std::string("  (anonymous namespace)::") + fault.Function + "("),
+              std::string::npos)
         << frame;
 
     // The dump is gone: the operator hears about it once.
@@ -194,7 +199,9 @@ TEST_P(TWin32FaultTest, NextStartReportsTheFailureAndWhereItHappened) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, TWin32FaultTest, testing::ValuesIn(Faults),
-                         [](const testing::TestParamInfo<TFault>& param) { return std::string(param.param.Mode); });
+                         [](const testing::TestParamInfo<TFault>& param) {
+                             return std::string(param.param.Mode);
+                         });
 
 TEST(TWin32CrashReportTest, CleanExitLeavesNothing) {
     TTempFolder folder;
@@ -209,10 +216,13 @@ TEST(TWin32CrashReportTest, CleanExitLeavesNothing) {
 TEST(TWin32CrashReportTest, TwoThreadsFailingAtOnceGiveOneReport) {
     TTempFolder folder;
     const std::string report = CrashAndReport(folder.Path(), "threads", EXCEPTION_ACCESS_VIOLATION);
-    EXPECT_NE(report.find("What happened: exception 0xc0000005 EXCEPTION_ACCESS_VIOLATION at address 0x0\n"),
-              std::string::npos)
+    EXPECT_NE(
+        report.find(
+            "What happened: exception 0xc0000005 EXCEPTION_ACCESS_VIOLATION at address 0x0\n"),
+        std::string::npos)
         << report;
-    EXPECT_EQ(report.find("(main thread)"), std::string::npos) << "one of the two threads failed\n" << report;
+    EXPECT_EQ(report.find("(main thread)"), std::string::npos) << "one of the two threads failed\n"
+                                                               << report;
 }
 
 // The per-user folder holds the user's name, which is often beyond ASCII;
@@ -221,7 +231,8 @@ TEST(TWin32CrashReportTest, FolderNameBeyondAsciiKeepsItsReports) {
     TTempFolder folder(L" J\u00f6rg \u03a9");
     ASSERT_FALSE(folder.Path().empty());
     const std::string report = CrashAndReport(folder.Path(), "null", EXCEPTION_ACCESS_VIOLATION);
-    EXPECT_NE(report.find("What happened: exception 0xc0000005 EXCEPTION_ACCESS_VIOLATION"), std::string::npos)
+    EXPECT_NE(report.find("What happened: exception 0xc0000005 EXCEPTION_ACCESS_VIOLATION"),
+              std::string::npos)
         << report;
 }
 

@@ -20,9 +20,10 @@ public:
         static std::atomic<int> counter{0};
         wchar_t temp[MAX_PATH + 1];
         const DWORD length = ::GetTempPathW(MAX_PATH + 1, temp);
-        const std::filesystem::path path = std::filesystem::path(std::wstring(temp, length)) /
-                                           (L"trevalon-crashtest-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                                            std::to_wstring(++counter) + suffix);
+        const std::filesystem::path path =
+            std::filesystem::path(std::wstring(temp, length)) /
+            (L"trevalon-crashtest-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+             std::to_wstring(++counter) + suffix);
         std::error_code error;
         std::filesystem::remove_all(path, error);
         if (std::filesystem::create_directories(path, error)) FPath = path;
@@ -40,11 +41,13 @@ private:
 };
 
 // The names in Folder ending in Extension (L".txt"), sorted; none when the folder is missing.
-inline std::vector<std::wstring> FilesIn(const std::filesystem::path& folder, const std::wstring& extension) {
+inline std::vector<std::wstring> FilesIn(const std::filesystem::path& folder,
+                                         const std::wstring& extension) {
     std::vector<std::wstring> names;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error))
-        if (entry.path().extension().wstring() == extension) names.push_back(entry.path().filename().wstring());
+        if (entry.path().extension().wstring() == extension)
+            names.push_back(entry.path().filename().wstring());
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -39,7 +39,8 @@ HWND MainWindowOf(DWORD process) {
             auto* found = reinterpret_cast<TWindowSearch*>(data);
             DWORD owner = 0;
             ::GetWindowThreadProcessId(window, &owner);
-            if (owner != found->Process || !::IsWindowVisible(window) || ::GetWindow(window, GW_OWNER) != nullptr)
+            if (owner != found->Process || !::IsWindowVisible(window) ||
+                ::GetWindow(window, GW_OWNER) != nullptr)
                 return TRUE;
             found->Window = window;
             return FALSE;
@@ -69,7 +70,8 @@ TEST(TProgramStartTest, StartsWithTheCrashHandlerAndClosesCleanly) {
     ASSERT_FALSE(programFolder.Path().empty());
     const std::filesystem::path program = programFolder.Path() / L"trevalon.exe";
     std::error_code error;
-    ASSERT_TRUE(std::filesystem::copy_file(FromWine(TREVALON_PROGRAM), program, error)) << error.message();
+    ASSERT_TRUE(std::filesystem::copy_file(FromWine(TREVALON_PROGRAM), program, error))
+        << error.message();
 
     TChildProcessWin32 child(program.wstring(), QuoteArgument(program.wstring()));
     ASSERT_TRUE(child.Started()) << "error " << ::GetLastError();
