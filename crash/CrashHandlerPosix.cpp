@@ -1,4 +1,3 @@
-#include <cxxabi.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -16,7 +15,6 @@
 #include <exception>
 #include <filesystem>
 #include <string>
-#include <typeinfo>
 
 #include "crash/CrashHandler.h"
 #include "crash/DumpText.h"
@@ -79,12 +77,6 @@ void WriteToDump(const char* data, std::size_t size) {
         data += n;
         size -= static_cast<std::size_t>(n);
     }
-}
-
-void CopyText(char* target, std::size_t size, const char* text) {
-    std::size_t i = 0;
-    for (; text != nullptr && text[i] != '\0' && i + 1 < size; ++i) target[i] = text[i];
-    target[i] = '\0';
 }
 
 // Claims the one dump of this process. A second thread failing meanwhile
@@ -202,17 +194,7 @@ extern "C" void OnFatalSignal(int signal, siginfo_t* info, void* /*context*/) {
         OwnFrames += 2;
         TCrashFacts facts;
         facts.Event = "terminate";
-        if (const std::type_info* type = abi::__cxa_current_exception_type()) {
-            CopyText(ExceptionType, sizeof ExceptionType, type->name());
-            facts.ExceptionType = ExceptionType;
-            try {
-                throw;
-            } catch (const std::exception& e) {
-                CopyText(Message, sizeof Message, e.what());
-                facts.Message = Message;
-            } catch (...) {
-            }
-        }
+        DescribeCurrentException(facts, ExceptionType, sizeof ExceptionType, Message, sizeof Message);
         if (Where[0] != '\0') facts.Where = Where;
         WriteDump(facts);
     }

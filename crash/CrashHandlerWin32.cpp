@@ -6,11 +6,9 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
-#include <cxxabi.h>
 #include <exception>
 #include <filesystem>
 #include <string>
-#include <typeinfo>
 
 #include "crash/CrashHandler.h"
 #include "crash/DumpText.h"
@@ -61,12 +59,6 @@ void WriteToDump(const char* data, std::size_t size) {
         data += written;
         size -= written;
     }
-}
-
-void CopyText(char* target, std::size_t size, const char* text) {
-    std::size_t i = 0;
-    for (; text != nullptr && text[i] != '\0' && i + 1 < size; ++i) target[i] = text[i];
-    target[i] = '\0';
 }
 
 // As on POSIX: the first failing thread writes; another one waits for it to
@@ -240,17 +232,7 @@ void OnTerminate() {
     if (Claim()) {
         TCrashFacts facts;
         facts.Event = "terminate";
-        if (const std::type_info* type = abi::__cxa_current_exception_type()) {
-            CopyText(ExceptionType, sizeof ExceptionType, type->name());
-            facts.ExceptionType = ExceptionType;
-            try {
-                throw;
-            } catch (const std::exception& e) {
-                CopyText(Message, sizeof Message, e.what());
-                facts.Message = Message;
-            } catch (...) {
-            }
-        }
+        DescribeCurrentException(facts, ExceptionType, sizeof ExceptionType, Message, sizeof Message);
         if (Where[0] != '\0') facts.Where = Where;
         WriteDump(facts);
     }

@@ -1,4 +1,3 @@
-#include <cxxabi.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -43,13 +42,6 @@ std::map<std::string, TLoadedModule> LoadedModules() {
 }
 
 }  // namespace
-
-std::string DemangleTypeName(const std::string& name) {
-    int status = 0;
-    std::unique_ptr<char, void (*)(void*)> readable(
-        abi::__cxa_demangle(name.c_str(), nullptr, nullptr, &status), std::free);
-    return status == 0 && readable ? std::string(readable.get()) : name;
-}
 
 std::optional<TTakenDump> TakeDump(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <cxxabi.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -20,13 +19,6 @@ namespace {
 constexpr std::size_t MaxDumpSize = 16 * 1024 * 1024;
 
 }  // namespace
-
-std::string DemangleTypeName(const std::string& name) {
-    int status = 0;
-    std::unique_ptr<char, void (*)(void*)> readable(
-        abi::__cxa_demangle(name.c_str(), nullptr, nullptr, &status), std::free);
-    return status == 0 && readable ? std::string(readable.get()) : name;
-}
 
 std::optional<TTakenDump> TakeDump(const std::string& path) {
     const std::filesystem::path original = PathFromUtf8(path);

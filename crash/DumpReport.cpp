@@ -1,7 +1,10 @@
 #include "crash/DumpReport.h"
 
+#include <cxxabi.h>
+
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -296,4 +299,11 @@ std::vector<TCrashReport> ConvertDumps(const std::string& folder, const std::str
     std::sort(reports.begin(), reports.end(),
               [](const TCrashReport& a, const TCrashReport& b) { return a.Path < b.Path; });
     return reports;
+}
+
+std::string DemangleTypeName(const std::string& name) {
+    int status = 0;
+    std::unique_ptr<char, void (*)(void*)> readable(
+        abi::__cxa_demangle(name.c_str(), nullptr, nullptr, &status), std::free);
+    return status == 0 && readable ? std::string(readable.get()) : name;
 }

@@ -1,5 +1,10 @@
 #include "crash/DumpText.h"
 
+#include <cxxabi.h>
+
+#include <exception>
+#include <typeinfo>
+
 TDumpText& TDumpText::Add(const char* text) {
     if (text == nullptr) return *this;
     std::size_t size = 0;
@@ -74,4 +79,25 @@ void WriteDumpHead(TDumpText& out, const TCrashFacts& facts) {
     out.Add("top ").Add(facts.TopExact ? "exact\n" : "return\n");
     for (std::size_t i = 0; i < facts.FrameCount; ++i)
         out.Add("frame ").AddHex(reinterpret_cast<std::uintptr_t>(facts.Frames[i])).Add("\n");
+}
+
+void CopyText(char* target, std::size_t size, const char* text) {
+    std::size_t i = 0;
+    for (; text != nullptr && text[i] != '\0' && i + 1 < size; ++i) target[i] = text[i];
+    target[i] = '\0';
+}
+
+void DescribeCurrentException(TCrashFacts& facts, char* type, std::size_t typeSize, char* message,
+                              std::size_t messageSize) {
+    const std::type_info* current = abi::__cxa_current_exception_type();
+    if (current == nullptr) return;
+    CopyText(type, typeSize, current->name());
+    facts.ExceptionType = type;
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        CopyText(message, messageSize, e.what());
+        facts.Message = message;
+    } catch (...) {
+    }
 }

@@ -55,6 +55,15 @@ struct TCrashFacts {
     std::size_t FrameCount = 0;
 };
 
+// Copies Text (null: nothing) into Target of Size bytes, cut and ended by NUL.
+void CopyText(char* target, std::size_t size, const char* text);
+
+// Inside std::terminate's handler: the type (mangled) and what() of the
+// exception being handled, copied into the buffers given and set in Facts;
+// nothing when there is none.
+void DescribeCurrentException(TCrashFacts& facts, char* type, std::size_t typeSize, char* message,
+                              std::size_t messageSize);
+
 // Writes everything up to the module list: the first line, the facts and the
 // frames; the platform adds its "modules" section and the last line.
 void WriteDumpHead(TDumpText& out, const TCrashFacts& facts);

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <QWindow>
 #include <string>
 #include <vector>
 
@@ -148,7 +149,10 @@ TEST_F(TPlatformFiles, SettingsFileInAFolderOfAnyNameIsWrittenAndReadBack) {
 TEST_F(TPlatformFiles, TheEndOfTheSessionClosesTheWindowTheOrdinaryWay) {
     QWidget window;
     window.show();
-    ASSERT_TRUE(ProcessEventsUntil([&] { return window.isVisible(); }));
+    // On screen, as a window is when the session ends.
+    ASSERT_TRUE(ProcessEventsUntil([&] {
+        return window.windowHandle() != nullptr && window.windowHandle()->isExposed();
+    }));
     const auto hwnd = reinterpret_cast<HWND>(window.winId());
     {
         TTerminationSignals handling(window);

@@ -6,7 +6,9 @@
 #include <shlobj.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
+#include <utility>
 
 #include "ChildProcessWin32.h"
 #include "Folders.h"
@@ -59,9 +61,38 @@ bool WaitUntil(TCondition condition, std::chrono::milliseconds deadline) {
     return true;
 }
 
+// Sets the user's crash report folder aside while a test runs and puts it
+// back after: dumps a program killed earlier left there (a screenshot run)
+// would become reports at the start under test, and the user's reports stay.
+class TSetAside {
+public:
+    explicit TSetAside(std::filesystem::path folder)
+        : FFolder(std::move(folder)), FAside(FFolder.wstring() + L".set-aside-by-test") {
+        std::error_code error;
+        if (std::filesystem::exists(FFolder, error)) {
+            std::filesystem::remove_all(FAside, error);
+            std::filesystem::rename(FFolder, FAside, error);
+            FMoved = !error;
+        }
+    }
+    ~TSetAside() {
+        std::error_code error;
+        std::filesystem::remove_all(FFolder, error);
+        if (FMoved) std::filesystem::rename(FAside, FFolder, error);
+    }
+    TSetAside(const TSetAside&) = delete;
+    TSetAside& operator=(const TSetAside&) = delete;
+
+private:
+    std::filesystem::path FFolder;
+    std::filesystem::path FAside;
+    bool FMoved = false;
+};
+
 TEST(TProgramStartTest, StartsWithTheCrashHandlerAndClosesCleanly) {
     const std::filesystem::path reports = CrashReportFolder();
     ASSERT_FALSE(reports.empty());
+    const TSetAside aside(reports);
     const std::vector<std::wstring> dumpsBefore = FilesIn(reports, L".dump");
     const std::vector<std::wstring> reportsBefore = FilesIn(reports, L".txt");
 
