@@ -10,6 +10,7 @@
 
 #include "ChildProcess.h"
 #include "Folders.h"
+#include "tests/crash/FaultOutput.h"
 
 using namespace std::chrono_literals;
 
@@ -33,16 +34,6 @@ TRun RunFaultProgram(const std::string& folder, const std::string& mode) {
     run.Status = child.Status();
     run.Output = child.Output();
     return run;
-}
-
-// The report paths a start of fault_program printed.
-std::vector<std::string> ReportsIn(const std::string& output) {
-    std::vector<std::string> paths;
-    std::istringstream lines(output);
-    std::string line;
-    while (std::getline(lines, line))
-        if (line.rfind("report ", 0) == 0) paths.push_back(line.substr(7));
-    return paths;
 }
 
 // Skips in builds whose sanitizer runtime keeps the fatal signals for itself

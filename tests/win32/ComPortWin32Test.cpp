@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QTimer>
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -17,32 +16,10 @@
 #include "serial/Comms.h"
 #include "serialqt/QtComOwnerThread.h"
 #include "tests/serial/Watchdog.h"
+#include "tests/support/QtEvents.h"
 #include "tests/win32/HubClient.h"
 
 namespace {
-
-using TClock = std::chrono::steady_clock;
-
-void EnsureCoreApplication() {
-    if (QCoreApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "test_win32";
-    static char* argv[] = {name, nullptr};
-    new QCoreApplication(argc, argv);
-}
-
-// Runs the owner's event loop until Condition holds or Timeout passes.
-bool ProcessEventsUntil(const std::function<bool()>& condition,
-                        std::chrono::milliseconds timeout = 5s) {
-    const TClock::time_point deadline = TClock::now() + timeout;
-    QTimer tick;
-    tick.start(10);
-    while (!condition()) {
-        if (TClock::now() >= deadline) return condition();
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
 
 // The system's own text for an error code, taken straight from Windows.
 std::string SystemText(DWORD code) {

@@ -17,6 +17,7 @@
 
 #include "ChildProcessWin32.h"
 #include "Folders.h"
+#include "tests/crash/FaultOutput.h"
 
 using namespace std::chrono_literals;
 
@@ -44,18 +45,6 @@ TRun RunFaultProgram(const std::filesystem::path& folder, const std::string& mod
     run.ExitCode = child.ExitCode();
     run.Output = child.Output();
     return run;
-}
-
-// The report paths (UTF-8) a start of fault_program printed.
-std::vector<std::string> ReportsIn(const std::string& output) {
-    std::vector<std::string> paths;
-    std::istringstream lines(output);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.rfind("report ", 0) == 0) paths.push_back(line.substr(7));
-    }
-    return paths;
 }
 
 std::string Hex(std::uint64_t value) {
