@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -28,6 +30,7 @@
 #include "settings/Hooks.h"
 #include "app/StatusBar.h"
 #include "app/Unit1.h"
+#include "serial/ComDevice.h"
 #include "serial/Comms.h"
 #include "tests/support/PtyHost.h"
 #include "tests/support/QtEvents.h"
@@ -70,6 +73,61 @@ inline bool WriteFileBytes(const QString& name, const std::string& bytes) {
            static_cast<qint64>(bytes.size());
 }
 
+// The platform's device, counting the bytes the window's reads took: a pty
+// may still hold bytes between its two ends that neither end's queue shows,
+// so only this count says whether everything written has been read.
+class TCountingComDevice : public TComDevice {
+public:
+    explicit TCountingComDevice(std::shared_ptr<std::atomic<std::int64_t>> bytesRead)
+        : FDevice(NewPlatformComDevice()), FBytesRead(std::move(bytesRead)) {}
+
+    int Open(const std::string& port) override { return FDevice->Open(port); }
+    void Close() override { FDevice->Close(); }
+    int SetQueueSizes(int32_t readSize, int32_t writeSize) override {
+        return FDevice->SetQueueSizes(readSize, writeSize);
+    }
+    int SetLineSettings(const TComLineSettings& settings) override {
+        return FDevice->SetLineSettings(settings);
+    }
+    int SetTimeouts(const TComTimeoutValues& timeouts) override {
+        return FDevice->SetTimeouts(timeouts);
+    }
+    int SetEventMask(uint32_t mask) override { return FDevice->SetEventMask(mask); }
+    int NewStopSignal(std::unique_ptr<TComStopSignal>& signal) override {
+        return FDevice->NewStopSignal(signal);
+    }
+    TWaitResult WaitEvent(TComStopSignal& stop, uint32_t& mask) override {
+        return FDevice->WaitEvent(stop, mask);
+    }
+    std::unique_ptr<TComOperation> NewOperation() override { return FDevice->NewOperation(); }
+    TComIoResult Write(TComOperation& op, const char* data, int32_t count) override {
+        return FDevice->Write(op, data, count);
+    }
+    TComIoResult Read(TComOperation& op, char* data, int32_t count) override {
+        const TComIoResult result = FDevice->Read(op, data, count);
+        if (result.Status == TComIoResult::ioPending) FPendingRead = &op;
+        if (result.Status == TComIoResult::ioDone) *FBytesRead += result.Count;
+        return result;
+    }
+    TComIoResult WaitOperation(TComOperation& op) override {
+        const TComIoResult result = FDevice->WaitOperation(op);
+        if (&op == FPendingRead.exchange(nullptr) && result.Status == TComIoResult::ioDone)
+            *FBytesRead += result.Count;
+        return result;
+    }
+    int InputCount(int32_t& count) override { return FDevice->InputCount(count); }
+    int Purge() override { return FDevice->Purge(); }
+    std::string ErrorText(int code) const override { return FDevice->ErrorText(code); }
+    std::string OpenAdvice(const std::string& port, int code) const override {
+        return FDevice->OpenAdvice(port, code);
+    }
+
+private:
+    std::unique_ptr<TComDevice> FDevice;
+    std::shared_ptr<std::atomic<std::int64_t>> FBytesRead;
+    std::atomic<TComOperation*> FPendingRead{nullptr};
+};
+
 class TFormFixture : public ::testing::Test {
 protected:
     TFormFixture() { EnsureApplication(); }
@@ -97,11 +155,7 @@ protected:
     THooks Hooks() {
         THooks hooks;
         hooks.ProgramFile = ProgramFile().toStdString();
-        // The window reads the clock once for each delivery of bytes.
-        hooks.TickCount = [this] {
-            ++FDeliveries;
-            return FTick;
-        };
+        hooks.TickCount = [this] { return FTick; };
         hooks.LocalTime = [] { return QTime(14, 3, 27, 45); };
         hooks.OpenViewer = [this](const QString& name) {
             FViewed.push_back(name);
@@ -120,6 +174,9 @@ protected:
         hooks.ComPort.DevicePath = [this](const std::string& port) {
             FPortsAsked.push_back(port);
             return FNames.DevicePath(port);
+        };
+        hooks.ComPort.NewDevice = [bytesRead = FBytesRead] {
+            return std::make_unique<TCountingComDevice>(bytesRead);
         };
         hooks.UsbSerialDevices = [] { return std::vector<std::string>{}; };
         return hooks;
@@ -168,11 +225,13 @@ protected:
     bool Taken() const { return FHost.SlaveInputCount() == 0 && FForm->COMPort->InputCount() == 0; }
 
     // Writes Bytes as the host and waits until the window has read them all:
-    // a delivery reached it and nothing is left waiting.
+    // as many bytes as were written went through its reads, and nothing is
+    // left waiting.
     void HostWrites(const std::string& bytes) {
-        const int before = FDeliveries;
+        const std::int64_t before = *FBytesRead;
         FHost.Write(bytes, 30s);
-        ASSERT_TRUE(ProcessEventsUntil([&] { return FDeliveries > before && Taken(); }, 30s))
+        const auto size = static_cast<std::int64_t>(bytes.size());
+        ASSERT_TRUE(ProcessEventsUntil([&] { return *FBytesRead - before >= size && Taken(); }, 30s))
             << "the window did not read " << bytes.size() << " bytes";
         Settle();
     }
@@ -182,7 +241,8 @@ protected:
     TComNameMap FNames;
     std::unique_ptr<TForm1> FForm;
     std::uint32_t FTick = 100000;
-    int FDeliveries = 0;  // deliveries of received bytes to the window
+    std::shared_ptr<std::atomic<std::int64_t>> FBytesRead =
+        std::make_shared<std::atomic<std::int64_t>>(0);  // by the window's ports
     std::vector<QString> FViewed;
     bool FViewerStarts = true;
     QString FTempPath;
