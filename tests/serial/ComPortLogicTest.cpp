@@ -453,12 +453,12 @@ TEST_F(TComPortLogic, CloseCarriesOutADeliveryAlreadyRequested) {
     for (int round = 0; round < 20; ++round) {
         FPort.SetActive(true);
         FState->Post(EV_RXCHAR);
-        // Wait (without running the event loop) until the thread has asked.
-        ASSERT_TRUE(FState->WaitUntilTaken(5s));
+        // Wait (without running the event loop) until the thread has asked
+        // for the delivery on the owner's thread.
+        ASSERT_TRUE(FOwner->WaitPosted(static_cast<size_t>(round) + 1));
         FPort.SetActive(false);  // must not wait for an event loop that is not running
     }
-    EXPECT_LE(deliveries, 20);
-    EXPECT_GE(deliveries, 1);
+    EXPECT_EQ(deliveries, 20);
     EXPECT_TRUE(activeDuringDelivery);
 }
 
@@ -491,13 +491,14 @@ TEST_F(TComPortLogic, AHandlerRunDuringCloseCannotReopenThePort) {
     for (int round = 0; round < 20; ++round) {
         FPort.SetActive(true);
         FState->Post(EV_RXCHAR);
-        // Without the event loop running, the delivery can only run in Close.
-        ASSERT_TRUE(FState->WaitUntilTaken(5s));
+        // The delivery is asked for; without the event loop running, it can
+        // only run in Close.
+        ASSERT_TRUE(FOwner->WaitPosted(static_cast<size_t>(round) + 1));
         FPort.SetActive(false);
         EXPECT_FALSE(FPort.Active());
     }
     const std::vector<std::string> reports = FState->TakeReports();
-    EXPECT_GE(deliveries, 1);
+    EXPECT_EQ(deliveries, 20);
     EXPECT_EQ(reports.size(), static_cast<size_t>(deliveries));
     for (const std::string& report : reports)
         EXPECT_TRUE(report == "Unable to open COM1: the port is being closed" ||
