@@ -263,8 +263,11 @@ int RunHost(const THostOptions& options, THostLine& line, THostSession& session,
             for (const auto& chunk : reply.Chunks) {
                 if (chunk.GapMs)
                     std::this_thread::sleep_for(std::chrono::milliseconds(chunk.GapMs));
+                // Logged once written, so whoever reads the log knows the
+                // bytes are on the line.
+                const bool written = line.Write(chunk.Bytes, options.PaceBaud);
                 log.Data("->", chunk.Bytes);
-                if (!line.Write(chunk.Bytes, options.PaceBaud)) {
+                if (!written) {
                     log.Note("the line takes no more data: the rest of the reply is dropped");
                     break;
                 }
