@@ -23,7 +23,7 @@ declare -A groups=(
   [screenshot]="xvfb xauth imagemagick xdotool fonts-liberation"
   [package]="dpkg-dev desktop-file-utils"
   [lint]="clang-tidy"
-  [windows]="xvfb xauth"
+  [windows]="xvfb"
 )
 
 packages=("${base[@]}")

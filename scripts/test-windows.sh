@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows program and its test programs with the Windows Qt
-# kit and runs them under Wine (on a virtual X display), with real COM ports:
+# kit and runs them under Wine (on a virtual X display, Xvfb), with real COM ports:
 # in a private Wine prefix COM20..COM27 lead to pseudo-terminals whose far ends
 # tests/win32/pty_hub.py plays on the Linux side, and COM28 to the line of the
 # lab host simulator (trevalon-host, built here for Linux) that the window
@@ -58,9 +58,25 @@ export LD_PRELOAD=$build/pty_modem_shim.so
 cleanup() {
   [ -n "${hub_pid:-}" ] && kill "$hub_pid" 2>/dev/null || true
   wineserver -k 2>/dev/null || true
+  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
 wineserver -k 2>/dev/null || true
+
+# One virtual display for every Wine process of the run. Wine starts its
+# desktop process (explorer.exe) with the first program that needs one, here
+# the set-up below; started without a display it stays headless for a while,
+# and windows of tests started meanwhile are never shown.
+rm -f "$build/xvfb.display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$build/xvfb.display" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 1 100); do
+  [ -s "$build/xvfb.display" ] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || { echo "Xvfb did not start" >&2; exit 1; }
+  sleep 0.1
+done
+[ -s "$build/xvfb.display" ] || { echo "Xvfb did not start in time" >&2; exit 1; }
+export DISPLAY=:$(cat "$build/xvfb.display")
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Creating the Wine prefix $WINEPREFIX"
@@ -142,5 +158,4 @@ mkdir -p "$TREVALON_UNIX_WORK"
 
 targets=(test_shape test_oma fuzz_replay test_win32 test_win32app test_win32crash trevalon)
 nice cmake --build "$build/tree" -j 2 --target "${targets[@]}"
-xvfb-run -a -s "-screen 0 1280x1024x24" \
-  ctest --test-dir "$build/tree" -L 'shape|oma|win32|settings' --output-on-failure -j 2 --timeout 300
+ctest --test-dir "$build/tree" -L 'shape|oma|win32|settings' --output-on-failure -j 2 --timeout 300
