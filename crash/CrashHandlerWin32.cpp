@@ -135,15 +135,22 @@ void WriteDump(TCrashFacts facts) {
                                   static_cast<LPCSTR>(Frames[i]), &module))
             continue;
         MODULEINFO info = {};
-        char path[MAX_PATH];
-        const DWORD length = ::GetModuleFileNameA(module, path, sizeof path);
-        if (!::K32GetModuleInformation(::GetCurrentProcess(), module, &info, sizeof info) || length == 0) continue;
+        // The wide name in UTF-8, as the report reads it: the code page's
+        // name would lose a folder name beyond it, and with it the symbols.
+        wchar_t wide[MAX_PATH];
+        const DWORD wideLength = ::GetModuleFileNameW(module, wide, MAX_PATH);
+        char path[3 * MAX_PATH];
+        const int length = wideLength == 0 || wideLength >= MAX_PATH
+                               ? 0
+                               : ::WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(wideLength), path,
+                                                       sizeof path, nullptr, nullptr);
+        if (!::K32GetModuleInformation(::GetCurrentProcess(), module, &info, sizeof info) || length <= 0) continue;
         out.Add("module ")
             .AddHex(reinterpret_cast<std::uintptr_t>(info.lpBaseOfDll))
             .Add(" ")
             .AddHex(info.SizeOfImage)
             .Add(" ")
-            .Add(path, length)
+            .Add(path, static_cast<std::size_t>(length))
             .Add("\n");
     }
     out.Add(DumpLastLine);

@@ -34,8 +34,10 @@ struct TRun {
     std::string Output;
 };
 
-TRun RunFaultProgram(const std::filesystem::path& folder, const std::string& mode) {
-    const std::wstring program = FromWine(FAULT_PROGRAM);
+// Runs the fault program (the built one unless Program names a copy) with
+// its dumps and reports in Folder.
+TRun RunFaultProgram(const std::filesystem::path& folder, const std::string& mode,
+                     const std::wstring& program = FromWine(FAULT_PROGRAM)) {
     TChildProcessWin32 child(program, QuoteArgument(program) + L" " +
                                           QuoteArgument(folder.wstring()) + L" " +
                                           QuoteArgument(Wide(mode)));
@@ -130,15 +132,16 @@ void PrintTo(const TFault& fault, std::ostream* out) {
 
 // The report a crash in Mode leaves for the next start, checked on the way:
 // the crash's exit code, one dump and no report until that start.
-std::string CrashAndReport(const std::filesystem::path& folder, const char* mode, DWORD exitCode) {
-    const TRun crashed = RunFaultProgram(folder, mode);
+std::string CrashAndReport(const std::filesystem::path& folder, const char* mode, DWORD exitCode,
+                           const std::wstring& program = FromWine(FAULT_PROGRAM)) {
+    const TRun crashed = RunFaultProgram(folder, mode, program);
     EXPECT_TRUE(crashed.Ended) << "the failing program hung";
     EXPECT_NE(crashed.Output.find("handler 1"), std::string::npos) << crashed.Output;
     EXPECT_EQ(Hex(crashed.ExitCode), Hex(exitCode)) << crashed.Output;
     EXPECT_EQ(FilesIn(folder, L".dump").size(), 1u);
     EXPECT_TRUE(FilesIn(folder, L".txt").empty()) << "reports are made at the next start";
 
-    const TRun next = RunFaultProgram(folder, "none");
+    const TRun next = RunFaultProgram(folder, "none", program);
     EXPECT_TRUE(next.Ended);
     EXPECT_EQ(next.ExitCode, 0u) << next.Output;
     const std::vector<std::string> reports = ReportsIn(next.Output);
@@ -149,6 +152,22 @@ std::string CrashAndReport(const std::filesystem::path& folder, const char* mode
     const std::filesystem::path path(Wide(reports[0]));
     EXPECT_EQ(path.parent_path(), folder) << reports[0];
     return ReadWholeFile(path);
+}
+
+// The report's frame in Function, named by the program's own symbol table: a
+// return address lies just past its call and the failing instruction within,
+// so one before it is inside. Empty, with the test failed, when there is none.
+std::string FrameOfFunction(const std::string& report, const std::string& function) {
+    const std::optional<TCodeRange> range = RangeOf(function);
+    if (!range) {
+        ADD_FAILURE() << function << " is not in " << FAULT_PROGRAM_SYMBOLS;
+        return {};
+    }
+    for (const auto& [offset, line] : ProgramFrames(report))
+        if (offset > range->Start && offset <= range->End) return line;
+    ADD_FAILURE() << function << " is at " << Hex(range->Start) << ".." << Hex(range->End) << "\n"
+                  << report;
+    return {};
 }
 
 class TWin32FaultTest : public testing::TestWithParam<TFault> {};
@@ -165,17 +184,8 @@ TEST_P(TWin32FaultTest, NextStartReportsTheFailureAndWhereItHappened) {
         << report;
     EXPECT_NE(report.find("(main thread)"), std::string::npos) << report;
 
-    // A frame in the failing function, named by the program's own symbol
-    // table: a return address lies just past its call and the failing
-    // instruction within, so one before it is inside.
-    const std::optional<TCodeRange> range = RangeOf(fault.Function);
-    ASSERT_TRUE(range) << fault.Function << " is not in " << FAULT_PROGRAM_SYMBOLS;
-    std::string frame;
-    for (const auto& [offset, line] : ProgramFrames(report))
-        if (frame.empty() && offset > range->Start && offset <= range->End) frame = line;
-    ASSERT_FALSE(frame.empty()) << fault.Function << " is at " << Hex(range->Start) << ".."
-                                << Hex(range->End) << "\n"
-                                << report;
+    const std::string frame = FrameOfFunction(report, fault.Function);
+    ASSERT_FALSE(frame.empty());
     EXPECT_NE(frame.find(std::string("  (anonymous namespace)::") + fault.Function + "("),
               std::string::npos)
         << frame;
@@ -222,6 +232,26 @@ TEST(TWin32CrashReportTest, FolderNameBeyondAsciiKeepsItsReports) {
     const std::string report = CrashAndReport(folder.Path(), "null", EXCEPTION_ACCESS_VIOLATION);
     EXPECT_NE(report.find("What happened: exception 0xc0000005 EXCEPTION_ACCESS_VIOLATION"),
               std::string::npos)
+        << report;
+}
+
+// A program installed in a folder named beyond the code page (the user's
+// own programs folder, say) is still found by the next start, which reads
+// the failing function's name from it.
+TEST(TWin32CrashReportTest, ProgramInAFolderBeyondTheCodePageIsStillNamed) {
+    TTempFolder folder;
+    TTempFolder install(L" J\u00fcrgen \u03a9 \u65e5\u672c");
+    ASSERT_FALSE(install.Path().empty());
+    const std::filesystem::path program = install.Path() / L"fault_program.exe";
+    std::error_code error;
+    ASSERT_TRUE(std::filesystem::copy_file(FromWine(FAULT_PROGRAM), program, error))
+        << error.message();
+    const std::string report =
+        CrashAndReport(folder.Path(), "null", EXCEPTION_ACCESS_VIOLATION, program.wstring());
+    ASSERT_FALSE(report.empty());
+    const std::string frame = FrameOfFunction(report, "CrashByNullDereference");
+    EXPECT_NE(frame.find("  (anonymous namespace)::CrashByNullDereference("), std::string::npos)
+        << frame << "\n"
         << report;
 }
 
