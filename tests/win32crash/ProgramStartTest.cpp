@@ -119,4 +119,67 @@ TEST(TProgramStartTest, StartsWithTheCrashHandlerAndClosesCleanly) {
     EXPECT_EQ(FilesIn(reports, L".txt"), reportsBefore);
 }
 
+// Killed by an access violation while idle (a thread made to start at
+// address 0, as a stray call through a null pointer would), the program
+// leaves its dump; the next start turns it into a report, says so on
+// standard error and in a notice, and runs on until it is closed.
+TEST(TProgramStartTest, ACrashOfTheIdleWindowIsReportedAtTheNextStart) {
+    const std::filesystem::path reports = CrashReportFolder();
+    ASSERT_FALSE(reports.empty());
+    const TSetAside aside(reports);
+
+    TTempFolder programFolder;
+    ASSERT_FALSE(programFolder.Path().empty());
+    const std::filesystem::path program = programFolder.Path() / L"trevalon.exe";
+    std::error_code error;
+    ASSERT_TRUE(std::filesystem::copy_file(FromWine(TREVALON_PROGRAM), program, error))
+        << error.message();
+
+    {
+        TChildProcessWin32 first(program.wstring(), QuoteArgument(program.wstring()));
+        ASSERT_TRUE(first.Started()) << "error " << ::GetLastError();
+        ASSERT_TRUE(WaitUntil([&] { return MainWindowOf(first.Id()) != nullptr; }, 60s))
+            << "no window appeared";
+        HANDLE process = ::OpenProcess(PROCESS_ALL_ACCESS, FALSE, first.Id());
+        ASSERT_NE(process, nullptr) << "error " << ::GetLastError();
+        HANDLE thread = ::CreateRemoteThread(process, nullptr, 0, nullptr, nullptr, 0, nullptr);
+        const DWORD threadError = ::GetLastError();
+        ::CloseHandle(process);
+        ASSERT_NE(thread, nullptr) << "error " << threadError;
+        ::CloseHandle(thread);
+        ASSERT_TRUE(first.WaitForExit(60s)) << "the handler hung";
+        EXPECT_EQ(first.ExitCode(), static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION)) << first.Output();
+    }
+    ASSERT_EQ(FilesIn(reports, L".dump").size(), 1u);
+    EXPECT_TRUE(FilesIn(reports, L".txt").empty()) << "reports are made at the next start";
+
+    TChildProcessWin32 second(program.wstring(), QuoteArgument(program.wstring()));
+    ASSERT_TRUE(second.Started()) << "error " << ::GetLastError();
+    HWND window = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (window = MainWindowOf(second.Id())) != nullptr; }, 60s))
+        << "no window appeared";
+    // The report is made while the window runs; then the window closes as ever.
+    ASSERT_TRUE(WaitUntil([&] { return FilesIn(reports, L".txt").size() == 1; }, 60s))
+        << "no report was made";
+    ASSERT_TRUE(::PostMessageW(window, WM_CLOSE, 0, 0));
+    ASSERT_TRUE(second.WaitForExit(60s)) << "the program did not end";
+    EXPECT_EQ(second.ExitCode(), 0u) << second.Output();
+
+    const std::vector<std::wstring> saved = FilesIn(reports, L".txt");
+    ASSERT_EQ(saved.size(), 1u);
+    const std::filesystem::path report = reports / saved.front();
+    EXPECT_NE(second.Output().find("Trevalon stopped unexpectedly on "), std::string::npos)
+        << second.Output();
+    EXPECT_NE(second.Output().find(". A report was saved to " + Utf8(report.wstring()) + "."),
+              std::string::npos)
+        << second.Output();
+    const std::string text = ReadWholeFile(report);
+    EXPECT_NE(text.find("Trevalon stopped unexpectedly."), std::string::npos) << text;
+    EXPECT_NE(text.find("Version: " TREVALON_VERSION "\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("What happened: exception 0xc0000005 EXCEPTION_ACCESS_VIOLATION"),
+              std::string::npos)
+        << text;
+    EXPECT_TRUE(FilesIn(reports, L".dump").empty());
+}
+
 }  // namespace
