@@ -63,6 +63,19 @@ cleanup() {
 trap cleanup EXIT
 wineserver -k 2>/dev/null || true
 
+# Waits until File, which the background process Pid writes once it is
+# ready, has content; What names it in the error otherwise.
+wait_for_file() {
+  local file=$1 pid=$2 what=$3
+  for _ in $(seq 1 100); do
+    [ -s "$file" ] && return 0
+    kill -0 "$pid" 2>/dev/null || { echo "$what did not start" >&2; exit 1; }
+    sleep 0.1
+  done
+  echo "$what did not start in time" >&2
+  exit 1
+}
+
 # One virtual display for every Wine process of the run. Wine starts its
 # desktop process (explorer.exe) with the first program that needs one, here
 # the set-up below; started without a display it stays headless for a while,
@@ -70,12 +83,7 @@ wineserver -k 2>/dev/null || true
 rm -f "$build/xvfb.display"
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$build/xvfb.display" >/dev/null 2>&1 &
 xvfb_pid=$!
-for _ in $(seq 1 100); do
-  [ -s "$build/xvfb.display" ] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || { echo "Xvfb did not start" >&2; exit 1; }
-  sleep 0.1
-done
-[ -s "$build/xvfb.display" ] || { echo "Xvfb did not start in time" >&2; exit 1; }
+wait_for_file "$build/xvfb.display" "$xvfb_pid" Xvfb
 export DISPLAY=:$(cat "$build/xvfb.display")
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -114,12 +122,7 @@ done
 rm -f "$build/hub.port"
 python3 "$root/tests/win32/pty_hub.py" "$ports" 20 27 "$build/hub.port" &
 hub_pid=$!
-for _ in $(seq 1 100); do
-  [ -s "$build/hub.port" ] && break
-  kill -0 "$hub_pid" 2>/dev/null || { echo "pty hub did not start" >&2; exit 1; }
-  sleep 0.1
-done
-[ -s "$build/hub.port" ] || { echo "pty hub did not start in time" >&2; exit 1; }
+wait_for_file "$build/hub.port" "$hub_pid" "pty hub"
 export TREVALON_PTY_HUB=$(cat "$build/hub.port")
 
 # --- Build and test ------------------------------------------------------------

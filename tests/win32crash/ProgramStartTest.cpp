@@ -89,6 +89,42 @@ private:
     bool FMoved = false;
 };
 
+// A copy of the program in a folder of its own: no settings file, so no port
+// is opened. Empty, with the test failed, when it cannot be made.
+class TProgramCopy {
+public:
+    TProgramCopy() {
+        if (FFolder.Path().empty()) {
+            ADD_FAILURE() << "no folder for the program";
+            return;
+        }
+        const std::filesystem::path program = FFolder.Path() / L"trevalon.exe";
+        std::error_code error;
+        if (std::filesystem::copy_file(FromWine(TREVALON_PROGRAM), program, error))
+            FProgram = program;
+        else
+            ADD_FAILURE() << "cannot copy the program: " << error.message();
+    }
+    const std::filesystem::path& Path() const { return FProgram; }
+
+private:
+    TTempFolder FFolder;
+    std::filesystem::path FProgram;
+};
+
+// Waits for the main window of the started Child; null, with the test
+// failed, when none appeared.
+HWND StartAndWaitForWindow(TChildProcessWin32& child) {
+    if (!child.Started()) {
+        ADD_FAILURE() << "error " << ::GetLastError();
+        return nullptr;
+    }
+    HWND window = nullptr;
+    if (!WaitUntil([&] { return (window = MainWindowOf(child.Id())) != nullptr; }, 60s))
+        ADD_FAILURE() << "no window appeared";
+    return window;
+}
+
 TEST(TProgramStartTest, StartsWithTheCrashHandlerAndClosesCleanly) {
     const std::filesystem::path reports = CrashReportFolder();
     ASSERT_FALSE(reports.empty());
@@ -96,19 +132,11 @@ TEST(TProgramStartTest, StartsWithTheCrashHandlerAndClosesCleanly) {
     const std::vector<std::wstring> dumpsBefore = FilesIn(reports, L".dump");
     const std::vector<std::wstring> reportsBefore = FilesIn(reports, L".txt");
 
-    // A program folder of its own: no settings file, so no port is opened.
-    TTempFolder programFolder;
-    ASSERT_FALSE(programFolder.Path().empty());
-    const std::filesystem::path program = programFolder.Path() / L"trevalon.exe";
-    std::error_code error;
-    ASSERT_TRUE(std::filesystem::copy_file(FromWine(TREVALON_PROGRAM), program, error))
-        << error.message();
-
-    TChildProcessWin32 child(program.wstring(), QuoteArgument(program.wstring()));
-    ASSERT_TRUE(child.Started()) << "error " << ::GetLastError();
-    HWND window = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (window = MainWindowOf(child.Id())) != nullptr; }, 60s))
-        << "no window appeared";
+    const TProgramCopy program;
+    ASSERT_FALSE(program.Path().empty());
+    TChildProcessWin32 child(program.Path().wstring(), QuoteArgument(program.Path().wstring()));
+    const HWND window = StartAndWaitForWindow(child);
+    ASSERT_NE(window, nullptr);
     EXPECT_EQ(FilesIn(reports, L".dump").size(), dumpsBefore.size() + 1)
         << "the running program has no dump file prepared";
 
@@ -128,18 +156,12 @@ TEST(TProgramStartTest, ACrashOfTheIdleWindowIsReportedAtTheNextStart) {
     ASSERT_FALSE(reports.empty());
     const TSetAside aside(reports);
 
-    TTempFolder programFolder;
-    ASSERT_FALSE(programFolder.Path().empty());
-    const std::filesystem::path program = programFolder.Path() / L"trevalon.exe";
-    std::error_code error;
-    ASSERT_TRUE(std::filesystem::copy_file(FromWine(TREVALON_PROGRAM), program, error))
-        << error.message();
-
+    const TProgramCopy program;
+    ASSERT_FALSE(program.Path().empty());
+    const std::wstring commandLine = QuoteArgument(program.Path().wstring());
     {
-        TChildProcessWin32 first(program.wstring(), QuoteArgument(program.wstring()));
-        ASSERT_TRUE(first.Started()) << "error " << ::GetLastError();
-        ASSERT_TRUE(WaitUntil([&] { return MainWindowOf(first.Id()) != nullptr; }, 60s))
-            << "no window appeared";
+        TChildProcessWin32 first(program.Path().wstring(), commandLine);
+        ASSERT_NE(StartAndWaitForWindow(first), nullptr);
         HANDLE process = ::OpenProcess(PROCESS_ALL_ACCESS, FALSE, first.Id());
         ASSERT_NE(process, nullptr) << "error " << ::GetLastError();
         HANDLE thread = ::CreateRemoteThread(process, nullptr, 0, nullptr, nullptr, 0, nullptr);
@@ -153,11 +175,9 @@ TEST(TProgramStartTest, ACrashOfTheIdleWindowIsReportedAtTheNextStart) {
     ASSERT_EQ(FilesIn(reports, L".dump").size(), 1u);
     EXPECT_TRUE(FilesIn(reports, L".txt").empty()) << "reports are made at the next start";
 
-    TChildProcessWin32 second(program.wstring(), QuoteArgument(program.wstring()));
-    ASSERT_TRUE(second.Started()) << "error " << ::GetLastError();
-    HWND window = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (window = MainWindowOf(second.Id())) != nullptr; }, 60s))
-        << "no window appeared";
+    TChildProcessWin32 second(program.Path().wstring(), commandLine);
+    const HWND window = StartAndWaitForWindow(second);
+    ASSERT_NE(window, nullptr);
     // The report is made while the window runs; then the window closes as ever.
     ASSERT_TRUE(WaitUntil([&] { return FilesIn(reports, L".txt").size() == 1; }, 60s))
         << "no report was made";
