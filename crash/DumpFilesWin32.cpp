@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "crash/DumpReport.h"
+#include "crash/DwarfLines.h"
 #include "crash/Utf8Path.h"
 
 namespace {
@@ -43,8 +44,8 @@ std::optional<TTakenDump> TakeDump(const std::string& path) {
 namespace {
 
 // The functions a module's COFF symbol table names, which mingw's linker
-// keeps unless the program is stripped. File and line would need the DWARF
-// sections, which nothing here reads; frames get the function's name only.
+// keeps unless the program is stripped, and the source lines of its DWARF
+// line table where the program kept that (.debug_line and its names).
 class TModuleSymbols {
 public:
     // Reads Path when its image is ImageSize bytes, as the crashed process
@@ -64,6 +65,7 @@ public:
         const std::uint16_t optionalSize = Field<std::uint16_t>(fileHeader, 16);
         // PE32+ only: this program is built for x86-64.
         if (Field<std::uint16_t>(optional, 0) != 0x20b || Field<std::uint32_t>(optional, 56) != imageSize) return;
+        FImageBase = Field<std::uint64_t>(optional, 24);
         if (symbolTable == 0 || symbolCount == 0) return;
 
         std::vector<char> sections(std::size_t{sectionCount} * 40);
@@ -99,6 +101,30 @@ public:
         }
         std::sort(FFunctions.begin(), FFunctions.end(),
                   [](const TFunction& a, const TFunction& b) { return a.Start < b.Start; });
+
+        // Section names longer than eight characters are in the string table.
+        const auto content = [&](const char* wanted) {
+            for (std::uint16_t i = 0; i < sectionCount; ++i) {
+                const char* header = sections.data() + std::size_t{i} * 40;
+                std::string name(header, ::strnlen(header, 8));
+                if (name.size() > 1 && name[0] == '/') {
+                    const unsigned long offset = std::strtoul(name.c_str() + 1, nullptr, 10);
+                    name = offset < strings.size()
+                               ? std::string(strings.data() + offset, ::strnlen(strings.data() + offset, strings.size() - offset))
+                               : std::string();
+                }
+                if (name != wanted) continue;
+                const std::uint32_t rawSize = Field<std::uint32_t>(header, 16);
+                const std::uint32_t virtualSize = Field<std::uint32_t>(header, 8);
+                const std::uint32_t size = virtualSize != 0 && virtualSize < rawSize ? virtualSize : rawSize;
+                std::string bytes(size < (256u << 20) ? size : 0, '\0');
+                if (!Read(file, Field<std::uint32_t>(header, 20), bytes.data(), bytes.size())) bytes.clear();
+                return bytes;
+            }
+            return std::string();
+        };
+        const std::string lines = content(".debug_line");
+        if (!lines.empty()) FLines = TDwarfLines(lines, content(".debug_line_str"), content(".debug_str"));
     }
 
     // The readable name of the function whose code holds Offset; empty when none.
@@ -110,6 +136,9 @@ public:
         if (offset >= it->SectionEnd) return {};
         return DemangleTypeName(it->Name);
     }
+
+    // The source line of the code at Offset, when the program kept its line table.
+    std::optional<TSourceLine> LineAt(std::uint64_t offset) const { return FLines.At(FImageBase + offset); }
 
 private:
     struct TFunction {
@@ -132,6 +161,8 @@ private:
     }
 
     std::vector<TFunction> FFunctions;
+    std::uint64_t FImageBase = 0;
+    TDwarfLines FLines;
 };
 
 }  // namespace
@@ -152,7 +183,12 @@ TFrameResolver SymbolResolver() {
         if (!symbols) symbols = std::make_unique<TModuleSymbols>(info.Module, loaded->End - loaded->Start);
         // A return address points after its call; look up the call itself.
         const bool exact = index == 0 && dump.TopExact;
-        info.Function = symbols->NameAt(info.Offset - (exact || info.Offset == 0 ? 0 : 1));
+        const std::uint64_t code = info.Offset - (exact || info.Offset == 0 ? 0 : 1);
+        info.Function = symbols->NameAt(code);
+        if (const std::optional<TSourceLine> line = symbols->LineAt(code)) {
+            info.File = line->File;
+            info.Line = line->Line;
+        }
         return info;
     };
 }

@@ -31,7 +31,12 @@ rm -rf "$build/package"
 mkdir -p "$stage"
 # The program with every DLL it imports (recursively) and the plugins Qt loads.
 bash "$kitdir/deploy-win.sh" "$build/tree/app/trevalon.exe" "$stage" "$kit" >/dev/null
-x86_64-w64-mingw32-strip --strip-debug "$stage/trevalon.exe"  # the build keeps its debug info
+# The build keeps its debug info; the package keeps only the line table, from
+# which crash reports name each frame's source file and line.
+x86_64-w64-mingw32-strip --strip-debug --keep-section=.debug_line --keep-section=.debug_line_str \
+  "$stage/trevalon.exe"
+x86_64-w64-mingw32-objdump -h "$stage/trevalon.exe" | grep -q ' \.debug_line ' ||
+  { echo "package-windows.sh: the program lost its line table" >&2; exit 1; }
 cp "$build/tree/app/trevalon.html" "$stage/"
 sed "s/@VERSION@/$version/" "$root/docs/windows-readme.txt" | sed 's/$/\r/' >"$stage/README.txt"
 rm -f "$build/$name.zip"

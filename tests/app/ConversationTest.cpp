@@ -84,7 +84,8 @@ TEST_F(TConversationTest, ReplyInPiecesIsProcessedOnceWhenGSArrives) {
               Ack + BuildPacket(JobRequestBody("7", "1234", "1", "400")));
     const std::vector<std::string> log = ShownLog();
     EXPECT_EQ(FromHostEntries(log), 3);  // the reply once, then ACK and the next reply
-    EXPECT_TRUE(Logged(log, "14:03:27:045 <gs>tail"));  // bytes after GS of the same read come along
+    EXPECT_TRUE(
+        Logged(log, "14:03:27:045 <gs>tail"));  // bytes after GS of the same read come along
 }
 
 TEST_F(TConversationTest, BytesBeforeFSAreLoggedOneEntryEachAndDropped) {
@@ -298,8 +299,9 @@ TEST_F(TConversationTest, StepFailureEndsTheConversationAndOpensTheLog) {
     EXPECT_FALSE(FForm->TimeoutTimer->isActive());
     ASSERT_EQ(FViewed.size(), 1u);
     const std::string file = ReadFileBytes(FViewed[0]);
-    EXPECT_NE(file.find("\r\n14:03:27:045 ------------ Did not receive status 0 on init ---------\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        file.find("\r\n14:03:27:045 ------------ Did not receive status 0 on init ---------\r\n"),
+        std::string::npos);
     EXPECT_TRUE(FErrors.empty());
     RefusalEndsTheNextConversation();
 }
@@ -339,7 +341,8 @@ TEST_F(TConversationTest, ARequestOnADeadLineSaysWhyItWasNotSent) {
     EXPECT_FALSE(FForm->Talking());
     EXPECT_TRUE(FForm->SettingsButton->isEnabled());
     const std::vector<std::string> log = ShownLog();
-    EXPECT_TRUE(Logged(log, "14:03:27:045 ------------ Operation failed: 5 (Input/output error) ---------"));
+    EXPECT_TRUE(Logged(
+        log, "14:03:27:045 ------------ Operation failed: 5 (Input/output error) ---------"));
 }
 
 TEST_F(TConversationTest, WriteThatRunsOutOfTimeFailsAndLogsOnlyWhatWent) {

@@ -27,11 +27,11 @@
 
 #include "app/CommLog.h"
 #include "app/ErrorReport.h"
-#include "settings/Hooks.h"
 #include "app/StatusBar.h"
 #include "app/Unit1.h"
 #include "serial/ComDevice.h"
 #include "serial/Comms.h"
+#include "settings/Hooks.h"
 #include "tests/support/PtyHost.h"
 #include "tests/support/QtEvents.h"
 
@@ -149,7 +149,10 @@ protected:
     }
 
     // Creates the window and lets it run until its posted messages are handled.
-    void Create() { FForm = std::make_unique<TForm1>(Hooks()); Settle(); }
+    void Create() {
+        FForm = std::make_unique<TForm1>(Hooks());
+        Settle();
+    }
 
     // The window's surroundings as this fixture plays them.
     THooks Hooks() {
@@ -231,7 +234,8 @@ protected:
         const std::int64_t before = *FBytesRead;
         FHost.Write(bytes, 30s);
         const auto size = static_cast<std::int64_t>(bytes.size());
-        ASSERT_TRUE(ProcessEventsUntil([&] { return *FBytesRead - before >= size && Taken(); }, 30s))
+        ASSERT_TRUE(
+            ProcessEventsUntil([&] { return *FBytesRead - before >= size && Taken(); }, 30s))
             << "the window did not read " << bytes.size() << " bytes";
         Settle();
     }

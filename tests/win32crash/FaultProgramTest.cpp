@@ -107,24 +107,36 @@ struct TFault {
     DWORD ExitCode;
     const char* Failure;   // the "What happened" line
     const char* Function;  // the function that failed
+    bool ExactLine;        // the frame names the line marked "// fault: Mode"
 };
 
 const TFault Faults[] = {
     {"null", EXCEPTION_ACCESS_VIOLATION,
-     "exception 0xc0000005 EXCEPTION_ACCESS_VIOLATION at address 0x0", "CrashByNullDereference"},
+     "exception 0xc0000005 EXCEPTION_ACCESS_VIOLATION at address 0x0", "CrashByNullDereference",
+     true},
     {"divide", EXCEPTION_INT_DIVIDE_BY_ZERO, "exception 0xc0000094 EXCEPTION_INT_DIVIDE_BY_ZERO",
-     "CrashByDivisionByZero"},
+     "CrashByDivisionByZero", true},
     {"trap", EXCEPTION_ILLEGAL_INSTRUCTION, "exception 0xc000001d EXCEPTION_ILLEGAL_INSTRUCTION",
-     "CrashByIllegalInstruction"},
+     "CrashByIllegalInstruction", true},
     {"overflow", EXCEPTION_STACK_OVERFLOW, "exception 0xc00000fd EXCEPTION_STACK_OVERFLOW",
-     "CrashByStackOverflow"},
-    {"abort", AbortExitCode, "signal 22 SIGABRT (abort)", "CrashByAbort"},
+     "CrashByStackOverflow", false},
+    {"abort", AbortExitCode, "signal 22 SIGABRT (abort)", "CrashByAbort", true},
     {"throw", AbortExitCode, "uncaught exception std::runtime_error: \"deliberate failure\"",
-     "CrashByUncaughtException"},
+     "CrashByUncaughtException", true},
     {"escaped", AbortExitCode,
      "uncaught exception std::logic_error: \"not handled by anyone\" (escaped an event handler)",
-     "CrashInEventHandler"},
+     "CrashInEventHandler", true},
 };
+
+// The number of the first line of the fault program's source that contains
+// Marker; 0 when none does.
+unsigned SourceLineWith(const std::string& marker) {
+    std::istringstream text(ReadWholeFile(std::filesystem::path(FromWine(FAULT_PROGRAM_SOURCE))));
+    std::string line;
+    for (unsigned number = 1; std::getline(text, line); ++number)
+        if (line.find(marker) != std::string::npos) return number;
+    return 0;
+}
 
 void PrintTo(const TFault& fault, std::ostream* out) {
     *out << fault.Mode;
@@ -189,6 +201,14 @@ TEST_P(TWin32FaultTest, NextStartReportsTheFailureAndWhereItHappened) {
     EXPECT_NE(frame.find(std::string("  (anonymous namespace)::") + fault.Function + "("),
               std::string::npos)
         << frame;
+    // And its line, from the program's DWARF line table.
+    if (fault.ExactLine) {
+        const unsigned line = SourceLineWith(std::string("// fault: ") + fault.Mode);
+        ASSERT_NE(line, 0u);
+        EXPECT_NE(frame.find("FaultProgram.cpp:" + std::to_string(line)), std::string::npos)
+            << "expected line " << line << "\n"
+            << report;
+    }
 
     // The dump is gone: the operator hears about it once.
     EXPECT_TRUE(FilesIn(folder.Path(), L".dump").empty());

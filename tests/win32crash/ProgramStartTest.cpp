@@ -170,7 +170,8 @@ TEST(TProgramStartTest, ACrashOfTheIdleWindowIsReportedAtTheNextStart) {
         ASSERT_NE(thread, nullptr) << "error " << threadError;
         ::CloseHandle(thread);
         ASSERT_TRUE(first.WaitForExit(60s)) << "the handler hung";
-        EXPECT_EQ(first.ExitCode(), static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION)) << first.Output();
+        EXPECT_EQ(first.ExitCode(), static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION))
+            << first.Output();
     }
     ASSERT_EQ(FilesIn(reports, L".dump").size(), 1u);
     EXPECT_TRUE(FilesIn(reports, L".txt").empty()) << "reports are made at the next start";
