@@ -148,6 +148,7 @@ private:
     };
 
     static bool Read(std::ifstream& file, std::uint64_t at, char* data, std::size_t size) {
+        file.clear();  // a read that failed before must not fail this one
         file.seekg(static_cast<std::streamoff>(at));
         file.read(data, static_cast<std::streamsize>(size));
         return static_cast<std::size_t>(file.gcount()) == size;
