@@ -28,7 +28,6 @@ public:
     // The line whose code holds Address (as the line table counts
     // addresses: the program's preferred load address included).
     std::optional<TSourceLine> At(std::uint64_t address) const;
-    bool Empty() const { return FRanges.empty(); }
 
 private:
     // The code from Start up to End came from one line.
