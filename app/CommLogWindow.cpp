@@ -16,9 +16,7 @@ void TForm1::LogFromHost(const std::string& bytes) {
 }
 
 void TForm1::EndConversation() {
-    FState = cvIdle;
-    // A partial reply must not be glued onto the next conversation's first reply.
-    FRxBuffer.clear();
+    FEngine->Abandon();
     ShowStatus(FEndMessage, 0);
     FLog.AddEndLine(FEndMessage, FormatTimeStamp(LocalTime()));
     ShowStatus(std::string(), 1);

@@ -1,50 +1,128 @@
-#include "app/Conversation.h"
-
-#include <algorithm>
-#include <chrono>
-#include <stdexcept>
-#include <thread>
+// The window's side of the host conversations: it drives the engine
+// (conversation/Conversation.h) with the link's bytes, the timer's ticks and
+// the operator's keys, and shows what the engine tells it.
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <chrono>
+#include <thread>
 
 #include "app/StatusBar.h"
+#include "app/TrayNumber.h"
 #include "app/Unit1.h"
-#include "oma/OMAMach.h"
-#include "serial/Comms.h"
+#include "app/ValueEdit.h"
+#include "link/Link.h"
+#include "shape/Convert.h"
 
-bool TicksApart(std::uint32_t now, std::uint32_t last, std::uint32_t limit) {
-    const std::uint32_t forward = now - last;
-    const std::uint32_t backward = last - now;
-    return std::min(forward, backward) > limit;
+// What the engine asks of the window and tells it.
+class TForm1::TEngineSink : public TConversationSink {
+public:
+    explicit TEngineSink(TForm1& form) : FForm(form) {}
+
+    std::int32_t Write(const std::string& bytes) override { return FForm.FLink->Write(bytes); }
+    void ReplyComplete() override { FForm.PostMessage(WM_HOSTREPLY); }
+    void LogToHost(const std::string& bytes) override { FForm.LogToHost(bytes); }
+    void LogFromHost(const std::string& bytes) override { FForm.LogFromHost(bytes); }
+    void LogLine(const std::string& text) override {
+        FForm.FLog.AddEndLine(text, FormatTimeStamp(FForm.LocalTime()));
+    }
+    void ShowStatus(const std::string& text, int panel) override { FForm.ShowStatus(text, panel); }
+    void ShowCountdown(std::int32_t seconds) override {
+        FForm.StatusBar1->SetPanelText(1, seconds > 0 ? QString::number(seconds) : QString());
+    }
+    void TimerRunning(bool running) override {
+        if (running)
+            FForm.TimeoutTimer->start();
+        else
+            FForm.TimeoutTimer->stop();
+    }
+    void EnableControls(bool enable) override { FForm.EnableControls(enable); }
+    void Pause(unsigned milliseconds) override { FForm.Pause(milliseconds); }
+    std::string Tray() override { return FForm.PacketTray(); }
+    TStoreSource StoreSource() override { return {FForm.FWorking, FForm.FRecords}; }
+    double StoreDBL() override {
+        const QString text = FForm.DBLEdit->Text();
+        const std::optional<double> dbl = TValueEdit::ParseValue(text);
+        if (!dbl) throw EConvertError::NotFloat(text.toLatin1().toStdString());
+        return *dbl;
+    }
+
+    bool StartFailed(const std::string& message) override {
+        if (!FForm.FLink->IsOpen()) {
+            FForm.ReportPortNotOpen(message);
+            return false;
+        }
+        // The request did not go (a dead line): the panel must not go on
+        // saying it did, and the log keeps why.
+        LogLine(message);
+        FForm.ShowStatus(message, 0);
+        return true;
+    }
+    void JobReading() override { FForm.FReceived.Radii.clear(); }
+    void ReplyNotUnderstood(const std::string& reply) override {
+        // Support reads a reply the program could not make sense of from the clipboard.
+        if (QClipboard* clipboard = QGuiApplication::clipboard())
+            clipboard->setText(
+                QString::fromLatin1(reply.data(), static_cast<qsizetype>(reply.size())));
+    }
+    void JobNotFound() override {
+        FForm.FWorking = FForm.FReceived;
+        FForm.DrawShape();
+    }
+    void JobReceived(TJobData& job) override {
+        FForm.FRecords.Clear();
+        for (std::string& line : job.Records) FForm.FRecords.Add(std::move(line));
+        FForm.FReceived.Radii = std::move(job.Radii);
+        FForm.FReceived.DBL = job.DBL;
+        FForm.MeasureShape(FForm.FReceived);
+        FForm.FWorking = FForm.FReceived;
+        FForm.DrawShape();
+        FForm.EnableControls(true);
+        FForm.ShowValues();
+    }
+    void StoreUploading(const TStoreSource& upload) override {
+        FForm.FWorking = upload.Working;
+        FForm.FRecords = upload.Records;
+    }
+    void JobStored() override {
+        FForm.FReceived.Radii.clear();
+        FForm.FWorking.Radii.clear();
+        FForm.DrawShape();
+        FForm.EnableControls(true);
+        FForm.ShowValues();
+        FForm.TrayEdit->clear();
+        FForm.TrayEdit->setFocus();
+    }
+    void Failed(const std::string& message, TFailure failure) override {
+        FForm.FEndMessage = message;
+        // A request that ends here leaves no shape: nothing to edit or store.
+        FForm.ShowValues();
+        if (failure == fdShown) FForm.SendMessage(WM_ENDCONVERSATION);
+    }
+    void TimedOut() override {
+        FForm.FEndMessage = TimeoutMessage;
+        FForm.SendMessage(WM_ENDCONVERSATION);
+    }
+
+private:
+    TForm1& FForm;
+};
+
+std::unique_ptr<TConversationSink> TForm1::NewEngineSink() {
+    return std::make_unique<TEngineSink>(*this);
 }
 
-std::string DropBeforeFS(std::string& buffer) {
-    const std::size_t first = buffer.find(FS);
-    const std::size_t count = first == std::string::npos ? buffer.size() : first;
-    std::string dropped = buffer.substr(0, count);
-    buffer.erase(0, count);
-    return dropped;
+TConversationSettings TForm1::ConversationSettings() const {
+    return {SettingsList.Value("TracerMode") == "No Init", SettingsList.Value("PauseMode") == "Y"};
 }
 
 void TForm1::SendToHost(const std::string& text) {
-    const std::int32_t sent = COMPort->Write(text, true);
-    // A write that runs out of time succeeds with fewer bytes: the host then
-    // holds a broken packet, so the log shows what went and the send fails.
-    if (sent < 0 || static_cast<std::size_t>(sent) < text.size()) {
-        const std::size_t went = static_cast<std::size_t>(std::max(sent, 0));
-        LogToHost(text.substr(0, went));
-        throw std::runtime_error("Timeout sending to host: " + std::to_string(went) + " of " +
-                                 std::to_string(text.size()) + " bytes sent");
-    }
-    LogToHost(text);
-    if (FState != cvIdle) {
-        FCountdown = ReplyTimeoutSeconds;
-        // A running timer keeps its one-second rhythm.
-        if (!TimeoutTimer->isActive()) TimeoutTimer->start();
-    }
+    FEngine->SendToHost(text);
 }
 
 void TForm1::Pause(unsigned milliseconds) {
@@ -76,114 +154,21 @@ void TForm1::EnableControls(bool enable) {
 
 void TForm1::COMPortRxChar(std::int32_t count) {
     const std::uint32_t now = TickCount();
-    if (TicksApart(now, FLastRxTick, RxStaleMs)) FRxBuffer.clear();
-
-    std::string bytes = ReadWaiting(count);
-    FLastRxTick = now;
-
-    // Only new bytes can hold a GS not yet announced: an earlier one has
-    // already been posted and is waiting for its handler.
-    const std::size_t scanFrom = FRxBuffer.size();
-    FRxBuffer += bytes;
-    const std::string dropped = DropBeforeFS(FRxBuffer);
-    for (char byte : dropped) LogFromHost(std::string(1, byte));
-
-    const std::size_t from = dropped.empty() ? scanFrom : 0;
-    if (FRxBuffer.find(GS, from) != std::string::npos) {
-        PostMessage(WM_HOSTREPLY);
-    } else if (FRxBuffer.size() > MaxRxBuffer && FRxBuffer.find(GS) == std::string::npos) {
-        FLog.AddEndLine("Receive buffer overflow: " + std::to_string(FRxBuffer.size()) +
-                            " bytes without GS dropped",
-                        FormatTimeStamp(LocalTime()));
-        FRxBuffer.clear();
-        FRxBuffer.shrink_to_fit();
-    }
-}
-
-// Reads the Count bytes the receive event reported; bytes that arrive
-// meanwhile are announced by the port's next event.
-std::string TForm1::ReadWaiting(std::int32_t count) {
-    std::string bytes;
-    if (count <= 0) return bytes;
-    // Read leaves Data at Count bytes whatever it got; keep what it got.
-    const std::int32_t got = COMPort->Read(bytes, count, true);
-    bytes.resize(static_cast<std::size_t>(std::max(got, 0)));
-    return bytes;
+    // Bytes that arrive meanwhile are announced by the link's next event.
+    FEngine->Received(FLink->Read(count), now);
 }
 
 void TForm1::HostReply() {
-    // A reply is handled once, even if a second announcement was queued.
-    if (FRxBuffer.find(GS) == std::string::npos) return;
-    LogFromHost(FRxBuffer);
-    try {
-        ProcessReply();
-    } catch (const EJobNotFound& e) {
-        FRxBuffer.clear();
-        EndConversationQuietly(e.what());
-        return;
-    } catch (const std::exception& e) {
-        FRxBuffer.clear();
-        EndConversationQuietly(e.what());
-        SendMessage(WM_ENDCONVERSATION);
-        return;
-    }
-    FRxBuffer.clear();
-}
-
-void TForm1::ProcessReply() {
-    switch (FState) {
-        case cvAwaitInitAnswer:
-            return InitAnswerStep();
-        case cvAwaitDefinition:
-            return DefinitionStep();
-        case cvAwaitJob:
-            return JobStep();
-        case cvAwaitStoreInit:
-            return StoreInitStep();
-        case cvAwaitStoreGrant:
-            return StoreGrantStep();
-        case cvAwaitStoreResult:
-            return StoreResultStep();
-        case cvAwaitStoreDefinition:
-            return StoreDefinitionStep();
-        default:
-            return;  // cvIdle: a packet is logged and otherwise ignored
-    }
-}
-
-void TForm1::EndConversationQuietly(const std::string& message) {
-    ShowStatus(message, 0);
-    FState = cvIdle;
-    FRxBuffer.clear();
-    TimeoutTimer->stop();
-    EnableControls(true);
-    ShowStatus(std::string(), 1);
-    FEndMessage = message;
-    // A request that ends here leaves no shape: nothing to edit or store.
-    ShowValues();
+    FEngine->HostReply();
 }
 
 void TForm1::TimeoutTimerTimer() {
-    --FCountdown;
-    if (FCountdown <= 0) {
-        TimeoutTimer->stop();
-        FEndMessage = "Timeout waiting for host";
-        SendMessage(WM_ENDCONVERSATION);
-    } else if (FCountdown < 10) {
-        StatusBar1->SetPanelText(1, QString::number(FCountdown));
-    }
-    if (FState == cvIdle) {
-        TimeoutTimer->stop();
-        StatusBar1->SetPanelText(1, QString());
-    }
+    FEngine->Tick();
 }
 
 bool TForm1::FormKeyDown(QKeyEvent* key) {
     if (key->key() == Qt::Key_Escape) {
-        if (TimeoutTimer->isActive()) {
-            TimeoutTimer->stop();
-            SendMessage(WM_ENDCONVERSATION);
-        }
+        if (FEngine->Cancel()) SendMessage(WM_ENDCONVERSATION);
         return false;  // passed on either way
     }
     return OverlayKeyDown(key);

@@ -13,13 +13,10 @@
 #include "app/Unit1.h"
 #include "app/ValueEdit.h"
 #include "shape/Convert.h"
+#include "shape/ShapeEdit.h"
 #include "shape/TrceCalc.h"
 
 namespace {
-
-constexpr std::uint16_t EditPointCount = 1024;
-constexpr double MinBox = 10.0;
-constexpr double MinCirc = 20.0;
 
 double EditValue(const TValueEdit* edit) {
     const std::optional<double> value = TValueEdit::ParseValue(edit->Text());
@@ -35,33 +32,19 @@ void TForm1::BoxValsEditChange(QObject* sender) {
     // arithmetic below.
     ClearUpperVectorState();
     try {
-        std::string start;
-        {
-            TTraceCalc calc;
-            calc.LoadTrace(FReceived.Radii);
-            calc.Resample(EditPointCount);
-            start = calc.GetTrace();
-        }
-        TTraceCalc calc;
-        calc.LoadTrace(start);
-        if (sender == BoxAEdit || sender == BoxBEdit) {
-            calc.LockB = LockBCheckbox->isChecked();
-            if (!calc.LockB) {
-                const double a = EditValue(BoxAEdit);
-                if (!(a >= MinBox)) throw std::runtime_error("Box A Too small");
-                calc.SetTargetHBox(a);
-            }
-            const double b = EditValue(BoxBEdit);
-            if (!(b >= MinBox)) throw std::runtime_error("Box B Too small");
-            calc.SetTargetVBox(b);
-        } else if (sender == CircEdit) {
-            calc.ScaleToCirc(EditValue(CircEdit));
-            if (!(calc.GetCirc() >= MinCirc)) throw std::runtime_error("Circ Too small");
-        }
+        const TShapeChange change = sender == BoxAEdit || sender == BoxBEdit ? scBox
+                                    : sender == CircEdit                     ? scCirc
+                                                                             : scNone;
+        std::string radii = ChangedRadii(
+            FReceived.Radii, change, LockBCheckbox->isChecked(), [this](TShapeValue which) {
+                return EditValue(which == svBoxA   ? BoxAEdit
+                                 : which == svBoxB ? BoxBEdit
+                                                   : CircEdit);
+            });
         // Built aside and taken over whole, so a failure anywhere leaves the
         // working shape as it was.
         TTraceInfo next = FWorking;
-        next.Radii = calc.GetTrace();
+        next.Radii = std::move(radii);
         if (const std::optional<double> dbl = TValueEdit::ParseValue(DBLEdit->Text()))
             next.DBL = *dbl;
         MeasureTrace(next);
@@ -77,16 +60,7 @@ void TForm1::BoxValsEditChange(QObject* sender) {
 }
 
 void TForm1::RotRightButtonClick(QObject* sender) {
-    std::string& radii = FWorking.Radii;
-    const std::size_t used = radii.size() / 4 * 4;  // trailing characters stay where they are
-    if (used >= 8) {
-        const auto first = radii.begin();
-        const auto end = radii.begin() + static_cast<std::ptrdiff_t>(used);
-        if (sender == RotRightButton)
-            std::rotate(first, first + 4, end);
-        else
-            std::rotate(first, end - 4, end);
-    }
+    FWorking.Radii = RotatedRadii(std::move(FWorking.Radii), sender == RotRightButton ? 1 : -1);
     MeasureTrace(FWorking);
     ShowValues();
     PostMessage(WM_REDRAWSHAPE);

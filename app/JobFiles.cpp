@@ -132,7 +132,7 @@ void TForm1::SavePdf1Click() {
 }
 
 bool TForm1::OpenJobFile(const QString& fileName) {
-    if (FState != cvIdle) {
+    if (FEngine->Talking()) {
         ReportFileFailure("Wait until the conversation with the host has ended");
         return false;
     }

@@ -113,13 +113,9 @@ void TForm1::LoadPreset(const std::string& radii, const char* trayText) {
     // A conversation still waiting for the host is abandoned and a late reply
     // is ignored. Its timer is stopped now rather than at its next tick, which
     // could otherwise still report a timeout for the abandoned exchange.
-    FState = cvIdle;
-    FRxBuffer.clear();
-    if (TimeoutTimer->isActive()) {
-        TimeoutTimer->stop();
-        StatusBar1->SetPanelText(1, QString());
-    }
-    FPointCount = "512";
+    FEngine->Abandon();
+    FEngine->StopTimer();
+    FEngine->SetPointCount("512");
     FOverlayX = -1;
     DrawShape();
 }

@@ -10,6 +10,7 @@
 #include "app/CommLog.h"
 #include "app/StatusBar.h"
 #include "app/Unit1.h"
+#include "link/Link.h"
 #include "serial/Comms.h"
 #include "settings/Settings.h"
 #include "settings/SettingsLocation.h"
@@ -39,11 +40,7 @@ void TForm1::FormCreate() {
 
     FReceived.Radii.clear();
     FWorking.Radii.clear();
-    FRxBuffer.clear();
-    FState = cvIdle;
-    FCountdown = 0;
-    FPointCount.clear();
-    FHostDef.clear();
+    FEngine->Reset();
     FRecords.Clear();
     FLogFileName.clear();
 
@@ -54,7 +51,6 @@ void TForm1::FormCreate() {
     FLog.Clear();
 
     TrayEdit->clear();
-    FLastRxTick = 0;
     EnableControls(true);
     ReqButton->setEnabled(false);  // the tray field is empty
     ShowValues();
@@ -65,32 +61,20 @@ void TForm1::ConfigurePort() {
     // A configuration still queued when the window closed would reopen the
     // port from the released settings.
     if (FClosed) return;
-    COMPort->SetActive(false);
+    FLink->Close();
     FReceived.Radii.clear();
     ShowValues();
 
     // A conversation started while the port is closed reports why it is.
-    auto toInt = [this](const std::string& text) {
-        try {
-            return StrToInt(text);
-        } catch (const std::exception& e) {
-            FPortError = e.what();
-            throw;
-        }
-    };
-    COMPort->SetPort(SettingsList.Value("Port"));
-    COMPort->SetBaudRate(toInt(SettingsList.Value("BaudRate")));
-    const std::string parity = SettingsList.Value("Parity");
-    COMPort->Parity().SetBits(parity == "Even" ? prEven : parity == "Odd" ? prOdd : prNone);
-    // Out of the byte's range the device refuses it when the port opens.
-    const int dataBits = toInt(SettingsList.Value("DataBits"));
-    COMPort->SetDataBits(static_cast<TDataBits>(dataBits >= 0 && dataBits <= 255 ? dataBits : 0));
-    const std::string stopBits = SettingsList.Value("StopBits");
-    COMPort->SetStopBits(stopBits == "1.5" ? sbOne5StopBits
-                         : stopBits == "2" ? sbTwoStopBits
-                                           : sbOneStopBit);
+    TLinkSettings settings;
     try {
-        COMPort->SetActive(true);
+        settings = LinkSettingsFrom(SettingsList);
+    } catch (const std::exception& e) {
+        FPortError = e.what();
+        throw;
+    }
+    try {
+        FLink->Open(settings);
         FPortError.clear();
         ShowStatus("Ready", 0);
     } catch (const std::exception& e) {
@@ -100,7 +84,7 @@ void TForm1::ConfigurePort() {
 }
 
 void TForm1::SettingsButtonClick() {
-    COMPort->SetActive(false);  // frees the device for the dialog's port list and scan
+    FLink->Close();  // frees the device for the dialog's port list and scan
     int result = QDialog::Rejected;
     {
         TSettingsForm dialog(SettingsList, FHooks, this);
@@ -118,8 +102,8 @@ void TForm1::FormClose() {
     if (FClosed) return;
     FClosed = true;
     // Nothing may reopen the log after this: no timeout, no late reply.
-    TimeoutTimer->stop();
-    COMPort->SetActive(false);
+    FEngine->Cancel();
+    FLink->Close();
     SettingsList.Clear();
     FRecords.Clear();
     FLog.Clear();

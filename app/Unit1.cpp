@@ -21,6 +21,7 @@
 #include "app/Glyphs.h"
 #include "app/StatusBar.h"
 #include "app/ValueEdit.h"
+#include "link/Link.h"
 #include "serial/Comms.h"
 
 namespace {
@@ -67,7 +68,10 @@ TForm1::TForm1(THooks hooks, QWidget* parent) : QWidget(parent), FHooks(std::mov
                        ? QCoreApplication::applicationFilePath().toStdString()
                        : FHooks.ProgramFile;
     COMPort = std::make_unique<TComPort>(FHooks.ComPortHooks());
-    COMPort->OnRxChar = [this](TComPort*, std::int32_t inQue) { COMPortRxChar(inQue); };
+    FLink = NewSerialLink(*COMPort);
+    FLink->OnReceive = [this](std::int32_t inQue) { COMPortRxChar(inQue); };
+    FEngineSink = NewEngineSink();
+    FEngine = std::make_unique<TConversation>(*FEngineSink);
     CreateControls();
     ConnectControls();
     qApp->installEventFilter(this);
@@ -78,6 +82,7 @@ TForm1::~TForm1() {
     qApp->removeEventFilter(this);
     FormClose();
     // The port's event thread hands its events to this window: stop it first.
+    FLink.reset();
     COMPort.reset();
 }
 

@@ -25,6 +25,7 @@
 #include <string>
 
 #include "app/CommLog.h"
+#include "conversation/Conversation.h"
 #include "oma/HostReplies.h"
 #include "settings/Hooks.h"
 #include "settings/SettingsList.h"
@@ -42,6 +43,7 @@ class QPushButton;
 class QTimer;
 class QToolButton;
 class TComPort;
+class TLink;
 class TSettingsForm;
 class TStatusBar;
 class TValueEdit;
@@ -54,19 +56,6 @@ inline constexpr QEvent::Type WM_APPLYSETTINGS = static_cast<QEvent::Type>(WM_US
 inline constexpr QEvent::Type WM_ENDCONVERSATION = static_cast<QEvent::Type>(WM_USER + 2);
 inline constexpr QEvent::Type WM_REDRAWSHAPE = static_cast<QEvent::Type>(WM_USER + 3);
 inline constexpr QEvent::Type WM_HOSTREPLY = static_cast<QEvent::Type>(WM_USER + 4);
-
-// Conversation states held in FState.
-enum TConversationState : std::uint8_t {
-    cvIdle = 0,
-    cvAwaitInitAnswer = 1,
-    cvAwaitDefinition = 2,
-    cvAwaitJob = 3,
-    cvAwaitStoreInit = 4,
-    cvAwaitStoreGrant = 5,
-    cvAwaitStoreResult = 6,
-    cvAwaitStoreDefinition = 7,
-};
-inline constexpr int ConversationStateCount = 8;
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -116,9 +105,11 @@ public:
     QAction* DisplayCommunicationLog1 = nullptr;
     TStatusBar* StatusBar1 = nullptr;
     QTimer* TimeoutTimer = nullptr;  // 1000 ms, off at start
+    // The serial port; the link to the host is over it while the port setting
+    // names a serial port.
     std::unique_ptr<TComPort> COMPort;
 
-    // Writes Text to COMPort (waiting for the write), logs it as data to the
+    // Writes Text to the link (waiting for the write), logs it as data to the
     // host and, during a conversation, restarts the 15-second reply countdown.
     void SendToHost(const std::string& text);
     // Sets a status bar panel to Text (single-byte); the bar's hint always
@@ -169,7 +160,9 @@ public:
     const TTraceInfo& ReceivedShape() const { return FReceived; }
     const TTraceInfo& WorkingShape() const { return FWorking; }
     const TNameValueList& JobRecords() const { return FRecords; }
-    bool Talking() const { return FState != cvIdle; }
+    bool Talking() const { return FEngine->Talking(); }
+    // The conversation engine, for reading its state.
+    const TConversation& Engine() const { return *FEngine; }
     const std::string& PictureMessage() const { return FEndMessage; }
 
     // --- Event handlers -----------------------------------------------------
@@ -209,16 +202,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // --- Conversation steps (Negotiation.cpp, RequestJob.cpp, StoreJob.cpp) --
-    // Each reads the reply in FRxBuffer with its reader (oma/HostReplies.h),
-    // applies the result and answers; it fails by throwing the operator's text.
-    void InitAnswerStep();       // cvAwaitInitAnswer
-    void DefinitionStep();       // cvAwaitDefinition
-    void JobStep();              // cvAwaitJob
-    void StoreInitStep();        // cvAwaitStoreInit
-    void StoreGrantStep();       // cvAwaitStoreGrant
-    void StoreResultStep();      // cvAwaitStoreResult
-    void StoreDefinitionStep();  // cvAwaitStoreDefinition
+    // --- Conversations (Conversation.cpp, RequestJob.cpp, StoreJob.cpp) --------
+    class TEngineSink;
+    std::unique_ptr<TConversationSink> NewEngineSink();
+    TConversationSettings ConversationSettings() const;
 
     // Opens File without waiting: the log in the platform's text viewer, the
     // help in the desktop's browser; False when no viewer could be started.
@@ -233,23 +220,14 @@ private:
     // The tray field's text for a packet; throws with the operator's text when
     // it would break the packet (a control character or a double quote).
     std::string PacketTray() const;
-    // Sends the initialization request that opens a conversation in State;
-    // a failed send re-enables the controls and reaches the caller.
-    void StartConversation(TConversationState state);
-    // Blocks for the pause after initialization when PauseMode is "Y".
-    void PauseAfterInit();
 
     // --- Engine, log, start-up, editor and file helpers ---------------------
     void CreateControls();
     void ConnectControls();
     void ConfigurePort();
-    std::string ReadWaiting(std::int32_t count);
+    // Runs the engine's step on a complete reply (WM_HOSTREPLY).
     void HostReply();
-    // Runs the step of the current state on FRxBuffer.
-    void ProcessReply();
     void EndConversation();
-    // Ends the running conversation without showing the log.
-    void EndConversationQuietly(const std::string& message);
     void ShowLog();
     void DeleteLogFile();
     std::uint32_t TickCount() const;
@@ -270,20 +248,16 @@ private:
     THooks FHooks;
     std::string FProgramFile;
 
-    // Conversation engine.
-    std::string FRxBuffer;  // unprocessed reply bytes; starts with FS once anything survives
-    std::uint32_t FLastRxTick = 0;
-    std::uint8_t FState = cvIdle;
-    std::int32_t FCountdown = 0;
+    // The link to the host and the conversations over it.
+    std::unique_ptr<TLink> FLink;
+    std::unique_ptr<TConversationSink> FEngineSink;
+    std::unique_ptr<TConversation> FEngine;
     std::string FEndMessage;
 
-    // Shared by the conversation steps.
+    // The job: what the conversations fetch and store.
     TTraceInfo FReceived;
     TTraceInfo FWorking;
     TNameValueList FRecords;
-    std::string FHostDef;
-    std::string FPointCount;
-    std::string FStoreInitReply;
 
     // Communication log and settings.
     TCommLog FLog;

@@ -45,6 +45,7 @@ inline TFuzzInput SplitAtNul(std::string_view data) {
 #define TREVALON_FUZZ_ENTRY(body)
 #endif
 
+void FuzzConversation(std::string_view data);
 void FuzzDecodeFmt2(std::string_view data);
 void FuzzDecodeFmt3(std::string_view data);
 void FuzzDecodeFmt4(std::string_view data);

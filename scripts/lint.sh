@@ -13,7 +13,7 @@ out=$(mktemp)
 trap 'rm -f "$out"' EXIT
 if ! run-clang-tidy -p "$build" -j "$(nproc)" -quiet \
     -checks='-*,readability-identifier-naming' \
-    "$root/(app|shape|oma|serial|serialqt|crash|settings|tools|tests|bench|fuzz)/" >"$out" 2>&1; then
+    "$root/(app|cli|conversation|link|shape|oma|serial|serialqt|crash|settings|tools|tests|bench|fuzz)/" >"$out" 2>&1; then
   grep -E 'error:|warning:' "$out" | sort -u >&2 || cat "$out" >&2
   echo "lint: naming convention violated (see .clang-tidy)" >&2
   exit 1

@@ -1,9 +1,9 @@
-// The conversation engine against a pseudo-terminal host: receiving, the
-// reply timeout, cancel and the endings of a conversation.
+// The window's conversations end to end against a pseudo-terminal host:
+// receiving, the reply timeout, cancel and the endings as the operator sees them.
 #include <QKeyEvent>
 #include <QTimer>
 
-#include "app/Conversation.h"
+#include "conversation/Conversation.h"
 #include "conv_Fixture.h"
 
 namespace {
@@ -41,31 +41,6 @@ protected:
         FHost.ReadAvailable();
     }
 };
-
-TEST(ConversationPure, TicksApartIsWrapSafeAndSymmetric) {
-    struct TRow {
-        std::uint32_t Now, Last;
-        bool Apart;
-    } rows[] = {
-        {120000, 100000, false},
-        {120001, 100000, true},
-        {100000, 120001, true},
-        {5000, 0xFFFFFFFFu - 14999, false},
-        {5001, 0xFFFFFFFFu - 14999, true},
-        {0, 0, false},
-    };
-    for (const TRow& r : rows)
-        EXPECT_EQ(TicksApart(r.Now, r.Last, RxStaleMs), r.Apart) << r.Now << " " << r.Last;
-}
-
-TEST(ConversationPure, DropBeforeFSKeepsFromTheFirstFS) {
-    std::string buffer = std::string("\x06xy") + FS + "A" + FS;
-    EXPECT_EQ(DropBeforeFS(buffer), "\x06xy");
-    EXPECT_EQ(buffer, std::string(1, FS) + "A" + FS);
-    std::string noise = "\x06\x15";
-    EXPECT_EQ(DropBeforeFS(noise), "\x06\x15");
-    EXPECT_TRUE(noise.empty());
-}
 
 TEST_F(TConversationTest, ReplyInPiecesIsProcessedOnceWhenGSArrives) {
     StartConversation();

@@ -1,0 +1,108 @@
+#include <string>
+
+#include "conversation/Conversation.h"
+#include "fuzz/FuzzTarget.h"
+
+// Whole conversations from a script of deliveries, ticks, cancels and starts.
+// The head (before a NUL) chooses the conversation: "store" or "noinit" for a
+// store, anything else a request. Each byte of the body is an operation:
+// below 200 it delivers the next (byte % 64) + 1 bytes as one chunk; 200-219
+// is a tick of the reply timer; 220-229 is Escape; 230 and above starts the
+// conversation again. The engine must never throw, its buffer stays bounded,
+// and every ending leaves it idle with an empty buffer.
+namespace {
+
+class TFuzzSink : public TConversationSink {
+public:
+    TConversation* Engine = nullptr;
+    bool Ended = false;
+
+    std::int32_t Write(const std::string& bytes) override {
+        return static_cast<std::int32_t>(bytes.size());
+    }
+    void ReplyComplete() override { Engine->HostReply(); }
+    void LogToHost(const std::string&) override {}
+    void LogFromHost(const std::string&) override {}
+    void LogLine(const std::string&) override {}
+    void ShowStatus(const std::string&, int) override {}
+    void ShowCountdown(std::int32_t seconds) override { FUZZ_CHECK(seconds >= 0 && seconds < 10); }
+    void TimerRunning(bool) override {}
+    void EnableControls(bool) override {}
+    void Pause(unsigned milliseconds) override { FUZZ_CHECK(milliseconds == PauseAfterInitMs); }
+    std::string Tray() override { return "1234"; }
+    TStoreSource StoreSource() override {
+        TStoreSource source;
+        for (int i = 0; i < 360; ++i) source.Working.Radii += "2500";
+        source.Records.Add("FOO=1");
+        return source;
+    }
+    double StoreDBL() override { return 18; }
+    bool StartFailed(const std::string&) override { return false; }
+    void JobReading() override {}
+    void ReplyNotUnderstood(const std::string& reply) override { FUZZ_CHECK(!reply.empty()); }
+    void JobNotFound() override {}
+    void JobReceived(TJobData& job) override {
+        FUZZ_CHECK(Engine->State() == cvIdle);
+        FUZZ_CHECK(job.Radii.size() % 4 == 0);
+        Ended = true;
+    }
+    void StoreUploading(const TStoreSource&) override {}
+    void JobStored() override {
+        FUZZ_CHECK(Engine->State() == cvIdle);
+        Ended = true;
+    }
+    void Failed(const std::string& message, TFailure) override {
+        FUZZ_CHECK(!Engine->Talking());
+        FUZZ_CHECK(Engine->Buffer().empty());
+        FUZZ_CHECK(!message.empty());
+        Ended = true;
+    }
+    void TimedOut() override {
+        Engine->Abandon();
+        Ended = true;
+    }
+};
+
+}  // namespace
+
+void FuzzConversation(std::string_view data) {
+    const TFuzzInput input = SplitAtNul(data);
+    const bool store = input.Head == "store" || input.Head == "noinit";
+    const TConversationSettings settings{input.Head == "noinit", true};
+    TFuzzSink sink;
+    TConversation engine(sink);
+    sink.Engine = &engine;
+    auto start = [&] {
+        if (store)
+            engine.StartStore(settings);
+        else
+            engine.StartRequest(settings);
+    };
+    start();
+    std::uint32_t now = 0;
+    std::string_view body = input.Body;
+    while (!body.empty()) {
+        const auto op = static_cast<unsigned char>(body.front());
+        body.remove_prefix(1);
+        sink.Ended = false;
+        if (op < 200) {
+            const std::size_t size = std::min<std::size_t>(op % 64 + 1, body.size());
+            engine.Received(std::string(body.substr(0, size)), now += 7);
+            body.remove_prefix(size);
+        } else if (op < 220) {
+            engine.Tick();
+            now += 1000;
+        } else if (op < 230) {
+            if (engine.Cancel()) engine.Abandon();
+        } else {
+            start();
+        }
+        FUZZ_CHECK(engine.Buffer().size() <= MaxRxBuffer + 64);
+        if (sink.Ended) {
+            FUZZ_CHECK(!engine.Talking());
+            FUZZ_CHECK(engine.Buffer().empty());
+        }
+    }
+}
+
+TREVALON_FUZZ_ENTRY(FuzzConversation)

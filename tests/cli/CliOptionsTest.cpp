@@ -1,0 +1,62 @@
+// The command line read into its record: what each command takes, and the
+// combinations that cannot work refused before anything runs.
+#include <gtest/gtest.h>
+
+#include "cli/CliOptions.h"
+
+namespace {
+
+TEST(TCliOptions, ReadsEachCommandWithItsOptions) {
+    const TCliOptions fetch =
+        ParseCliOptions({"fetch", "1234", "-o", "a.oma", "--port", "COM3", "--json", "--log", "l"});
+    EXPECT_EQ(fetch.Command, "fetch");
+    EXPECT_EQ(fetch.Arguments, std::vector<std::string>{"1234"});
+    EXPECT_EQ(fetch.Output, "a.oma");
+    EXPECT_EQ(fetch.Port, "COM3");
+    EXPECT_TRUE(fetch.Json);
+    EXPECT_EQ(fetch.Log, "l");
+
+    const TCliOptions edit = ParseCliOptions({"edit", "in.oma", "-o", "out.oma", "--vbox", "46.5",
+                                              "--lock-b", "--rotate", "-3", "--points", "512"});
+    EXPECT_EQ(edit.VBox, 46.5);
+    EXPECT_TRUE(edit.LockB);
+    EXPECT_EQ(edit.Rotate, -3);
+    EXPECT_EQ(edit.Points, 512);
+    EXPECT_FALSE(edit.HBox.has_value());
+
+    EXPECT_EQ(ParseCliOptions({"store", "job.oma", "--tray", "77"}).Tray, "77");
+    EXPECT_TRUE(ParseCliOptions({"ports"}).Arguments.empty());
+    EXPECT_TRUE(ParseCliOptions({"--help"}).Help);
+}
+
+TEST(TCliOptions, RefusesWhatCannotRun) {
+    const std::vector<std::vector<std::string>> faults = {
+        {},
+        {"fetch"},
+        {"fetch", "1", "2"},
+        {"ports", "x"},
+        {"launch", "1"},
+        {"fetch", "1", "--port"},
+        {"show", "a.oma", "--vbox", "40"},
+        {"edit", "a.oma"},
+        {"edit", "a", "-o", "b", "--hbox", "50", "--circ", "150"},
+        {"edit", "a", "-o", "b", "--hbox", "50", "--lock-b"},
+        {"edit", "a", "-o", "b", "--vbox", "4,5"},
+        {"edit", "a", "-o", "b", "--vbox", "nan"},
+        {"edit", "a", "-o", "b", "--rotate", "1.5"},
+        {"edit", "a", "-o", "b", "--format", "5"},
+        {"edit", "a", "-o", "b", "--points", "0"},
+        {"edit", "a", "-o", "b", "--points", "4097"},
+        {"show", "a", "-o", "b"},
+        {"fetch", "1", "--tray", "2"},
+        {"print", "a.oma"},
+        {"fetch", "1", "--frobnicate"},
+    };
+    for (const auto& args : faults) {
+        std::string line;
+        for (const std::string& arg : args) line += arg + " ";
+        EXPECT_THROW(ParseCliOptions(args), EUsage) << line;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,280 @@
+// trevalon-cli as a lab script runs it: against trevalon-host on a
+// pseudo-terminal, and on the sample job files. Expected figures are the
+// samples' own stated measurements.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+struct TResult {
+    int Exit = -1;
+    std::string Out;
+    std::string Err;
+};
+
+std::ostream& operator<<(std::ostream& out, const TResult& result) {
+    return out << "exit " << result.Exit << "\nstdout:\n" << result.Out << "stderr:\n" << result.Err;
+}
+
+class TCliProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FDir = fs::temp_directory_path() /
+               ("trevalon-cli-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(FDir);
+        fs::create_directories(FDir / "jobs");
+        fs::copy_file(fs::path(TREVALON_SAMPLES_DIR) / "R360_3.oma", FDir / "jobs" / "1234.oma");
+        fs::copy_file(fs::path(TREVALON_SAMPLES_DIR) / "R360_3.oma", FDir / "R360_3.oma");
+        FLink = FDir / "line";
+        std::ofstream(FDir / "settings.dat", std::ios::binary)
+            << "Port=" << FLink.string() << "\r\nBaudRate=9600\r\nParity=None\r\nDataBits=8\r\n"
+            << "StopBits=1\r\nTracerMode=Init\r\nPauseMode=N\r\n";
+    }
+
+    void TearDown() override {
+        if (FHost > 0) {
+            kill(FHost, SIGTERM);
+            int status = 0;
+            waitpid(FHost, &status, 0);
+        }
+        fs::remove_all(FDir);
+    }
+
+    // Starts the simulator on its pseudo-terminal link.
+    void StartHost(std::vector<std::string> extra = {}) {
+        std::vector<std::string> args = {TREVALON_HOST_EXE, "--jobs", (FDir / "jobs").string(),
+                                         "--link", FLink.string(), "--log",
+                                         (FDir / "host.log").string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        FHost = Spawn(args, "/dev/null", "/dev/null");
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (!fs::exists(FLink)) {
+            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the simulator made no link";
+            std::this_thread::sleep_for(5ms);
+        }
+    }
+
+    static pid_t Spawn(std::vector<std::string> args, const std::string& out, const std::string& err) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        pid_t pid = 0;
+        const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        return failed ? -1 : pid;
+    }
+
+    // Runs trevalon-cli with Args (and the test's settings file unless
+    // Settings is false); a run past Limit is killed and fails the test.
+    TResult Cli(std::vector<std::string> args, bool settings = true,
+                std::chrono::seconds limit = 30s) {
+        args.insert(args.begin(), TREVALON_CLI_EXE);
+        if (settings) {
+            args.push_back("--settings");
+            args.push_back((FDir / "settings.dat").string());
+        }
+        const fs::path out = FDir / "cli.out";
+        const fs::path err = FDir / "cli.err";
+        TResult result;
+        const pid_t pid = Spawn(args, out.string(), err.string());
+        if (pid <= 0) {
+            ADD_FAILURE() << "trevalon-cli did not start";
+            return result;
+        }
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        int status = 0;
+        while (waitpid(pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                ADD_FAILURE() << "trevalon-cli still ran after " << limit.count() << " s";
+                break;
+            }
+            std::this_thread::sleep_for(5ms);
+        }
+        result.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        result.Out = ReadFile(out);
+        result.Err = ReadFile(err);
+        return result;
+    }
+
+    fs::path FDir;
+    fs::path FLink;
+    pid_t FHost = -1;
+};
+
+// The value printed for Name ("box A: 51.00" gives 51.00).
+double Figure(const std::string& out, const std::string& name) {
+    const std::size_t at = out.find(name + ": ");
+    if (at == std::string::npos) return -1;
+    return std::stod(out.substr(at + name.size() + 2));
+}
+
+// The host answers with the sample's own trace, not resampled.
+const std::vector<std::string> SampleAsItIs = {"--format", "1", "--points", "360", "--insist"};
+
+TEST_F(TCliProgramTest, FetchPrintsTheJobsFiguresAndWritesItsJobFile) {
+    StartHost(SampleAsItIs);
+    const TResult fetched = Cli({"fetch", "1234", "-o", (FDir / "out.oma").string(), "--log",
+                                 (FDir / "comm.log").string()});
+    ASSERT_EQ(fetched.Exit, 0) << fetched;
+    EXPECT_NEAR(Figure(fetched.Out, "box A"), 51.00, 0.01) << fetched;
+    EXPECT_NEAR(Figure(fetched.Out, "box B"), 44.01, 0.01);
+    EXPECT_NEAR(Figure(fetched.Out, "circumference"), 150.76, 0.05);
+    EXPECT_EQ(Figure(fetched.Out, "DBL"), 20.00);
+    EXPECT_EQ(Figure(fetched.Out, "points"), 360);
+    // The written file holds the same shape, under its job number.
+    const TResult shown = Cli({"show", (FDir / "out.oma").string()}, false);
+    ASSERT_EQ(shown.Exit, 0) << shown;
+    EXPECT_NE(shown.Out.find("tray: 1234\n"), std::string::npos) << shown;
+    EXPECT_EQ(Figure(shown.Out, "box B"), Figure(fetched.Out, "box B"));
+    EXPECT_EQ(Figure(shown.Out, "points"), 360);
+    // The log has both directions.
+    const std::string log = ReadFile(FDir / "comm.log");
+    EXPECT_NE(log.find("REQ=INI"), std::string::npos);
+    EXPECT_NE(log.find("ANS=7"), std::string::npos);
+}
+
+TEST_F(TCliProgramTest, JsonOutputIsOneObject) {
+    StartHost(SampleAsItIs);
+    const TResult fetched = Cli({"fetch", "1234", "--json"});
+    ASSERT_EQ(fetched.Exit, 0) << fetched;
+    EXPECT_EQ(fetched.Out.rfind("{\"command\":\"fetch\",\"tray\":\"1234\",\"box A\":51.00,", 0), 0u)
+        << fetched;
+    EXPECT_NE(fetched.Out.find("\"points\":360,\"bytes sent\":"), std::string::npos) << fetched;
+    const TResult missing = Cli({"fetch", "55", "--json"});
+    EXPECT_EQ(missing.Exit, 4) << missing;
+    EXPECT_EQ(missing.Out, "{\"command\":\"fetch\",\"exit\":4,\"error\":\"Tray 55 not found\"}\n");
+}
+
+TEST_F(TCliProgramTest, AnEditedShapeIsStoredAndFetchedBack) {
+    StartHost();
+    const fs::path edited = FDir / "edited.oma";
+    const TResult edit =
+        Cli({"edit", (FDir / "R360_3.oma").string(), "-o", edited.string(), "--vbox", "46"}, false);
+    ASSERT_EQ(edit.Exit, 0) << edit;
+    EXPECT_NEAR(Figure(edit.Out, "box B"), 46.00, 0.02) << edit;
+    EXPECT_NEAR(Figure(edit.Out, "box A"), 51.00, 0.02);
+    const TResult stored = Cli({"store", edited.string(), "--tray", "1234"});
+    ASSERT_EQ(stored.Exit, 0) << stored;
+    EXPECT_NE(stored.Out.find("verdict: Job stored"), std::string::npos) << stored;
+    const TResult fetched = Cli({"fetch", "1234"});
+    ASSERT_EQ(fetched.Exit, 0) << fetched;
+    EXPECT_NEAR(Figure(fetched.Out, "box B"), 46.00, 0.05) << fetched;
+    // The job kept its previous file.
+    EXPECT_TRUE(fs::exists(FDir / "jobs" / "1234.oma.bak"));
+}
+
+TEST_F(TCliProgramTest, TheHostsRefusalsEndWithTheirOwnWords) {
+    StartHost({"--refuse-store"});
+    const TResult missing = Cli({"fetch", "4711"});
+    EXPECT_EQ(missing.Exit, 4) << missing;
+    EXPECT_EQ(missing.Err, "trevalon-cli: Tray 4711 not found\n");
+    const TResult refused = Cli({"store", (FDir / "R360_3.oma").string(), "--tray", "1234"});
+    EXPECT_EQ(refused.Exit, 4) << refused;
+    EXPECT_EQ(refused.Err, "trevalon-cli: Job locked\n");
+}
+
+TEST_F(TCliProgramTest, ASilentHostTimesOut) {
+    StartHost({"--silent", "job"});
+    const auto start = std::chrono::steady_clock::now();
+    const TResult fetched = Cli({"fetch", "1234"});
+    EXPECT_EQ(fetched.Exit, 5) << fetched;
+    EXPECT_EQ(fetched.Err, "trevalon-cli: Timeout waiting for host\n");
+    // The fifteenth tick after the job request ends it.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 14s);
+}
+
+TEST_F(TCliProgramTest, ALinkThatCannotOpenIsSaidSo) {
+    const TResult fetched = Cli({"fetch", "1234", "--port", (FDir / "no-such-line").string()});
+    EXPECT_EQ(fetched.Exit, 3) << fetched;
+    EXPECT_NE(fetched.Err.find("No such file or directory"), std::string::npos) << fetched;
+    const TResult noFile = Cli({"fetch", "1234", "--settings", (FDir / "none.dat").string()}, false);
+    EXPECT_EQ(noFile.Exit, 6) << noFile;
+}
+
+TEST_F(TCliProgramTest, FilesThatCannotBeUsedAndRefusedEdits) {
+    const TResult missing = Cli({"show", (FDir / "missing.oma").string()}, false);
+    EXPECT_EQ(missing.Exit, 6) << missing;
+    const TResult unsupported =
+        Cli({"show", (fs::path(TREVALON_SAMPLES_DIR) / "TRCFMT6.oma").string()}, false);
+    EXPECT_EQ(unsupported.Exit, 6) << unsupported;
+    EXPECT_NE(unsupported.Err.find("Trace type 6 is unsupported"), std::string::npos) << unsupported;
+    const TResult small = Cli({"edit", (FDir / "R360_3.oma").string(), "-o",
+                               (FDir / "small.oma").string(), "--hbox", "5"},
+                              false);
+    EXPECT_EQ(small.Exit, 1) << small;
+    EXPECT_EQ(small.Err, "trevalon-cli: Box A Too small\n");
+    EXPECT_FALSE(fs::exists(FDir / "small.oma"));
+}
+
+TEST_F(TCliProgramTest, EditRotatesAndWritesTheChosenFormatAndCount) {
+    const fs::path out = FDir / "turned.oma";
+    const TResult turned = Cli({"edit", (FDir / "R360_3.oma").string(), "-o", out.string(),
+                                "--rotate", "90", "--format", "4", "--points", "512", "--dbl",
+                                "18.5"},
+                               false);
+    ASSERT_EQ(turned.Exit, 0) << turned;
+    // A quarter turn of 360 points swaps the box's sides.
+    EXPECT_NEAR(Figure(turned.Out, "box A"), 44.01, 0.05) << turned;
+    EXPECT_NEAR(Figure(turned.Out, "box B"), 51.00, 0.05);
+    EXPECT_EQ(Figure(turned.Out, "DBL"), 18.50);
+    const TResult shown = Cli({"show", out.string()}, false);
+    ASSERT_EQ(shown.Exit, 0) << shown;
+    EXPECT_EQ(Figure(shown.Out, "format"), 4);
+    EXPECT_EQ(Figure(shown.Out, "points"), 512);
+}
+
+TEST_F(TCliProgramTest, PrintWritesAPdf) {
+    const fs::path pdf = FDir / "shape.pdf";
+    const TResult printed = Cli({"print", (FDir / "R360_3.oma").string(), "-o", pdf.string()}, false);
+    ASSERT_EQ(printed.Exit, 0) << printed;
+    EXPECT_EQ(ReadFile(pdf).rfind("%PDF", 0), 0u);
+}
+
+TEST_F(TCliProgramTest, UsageFaultsAndHelp) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{}, {"fetch"}, {"frobnicate"}, {"show", "a.oma", "--hbox", "5"},
+          {"edit", "a.oma"}, {"edit", "a.oma", "-o", "b.oma", "--circ", "150", "--vbox", "40"},
+          {"fetch", "1", "--format", "7"}, {"show", "a", "--bogus"}}) {
+        const TResult result = Cli(args, false);
+        EXPECT_EQ(result.Exit, 2) << result;
+        EXPECT_NE(result.Err.find("Try 'trevalon-cli --help'"), std::string::npos) << result;
+    }
+    const TResult help = Cli({"--help"}, false);
+    EXPECT_EQ(help.Exit, 0);
+    EXPECT_NE(help.Out.find("Exit status:"), std::string::npos);
+    // A tray that would break the packet is refused before anything is sent.
+    const TResult quote = Cli({"fetch", "12\"34"});
+    EXPECT_EQ(quote.Exit, 2) << quote;
+}
+
+}  // namespace
