@@ -17,6 +17,7 @@ void TForm1::LogFromHost(const std::string& bytes) {
 
 void TForm1::EndConversation() {
     FEngine->Abandon();
+    FinishTranscript();
     ShowStatus(FEndMessage, 0);
     FLog.AddEndLine(FEndMessage, FormatTimeStamp(LocalTime()));
     ShowStatus(std::string(), 1);

@@ -53,6 +53,7 @@ public:
     }
 
     bool StartFailed(const std::string& message) override {
+        FForm.FinishTranscript();
         if (!FForm.FLink->IsOpen()) {
             FForm.ReportPortNotOpen(message);
             return false;
@@ -75,6 +76,7 @@ public:
         FForm.DrawShape();
     }
     void JobReceived(TJobData& job) override {
+        FForm.FinishTranscript();
         FForm.FRecords.Clear();
         for (std::string& line : job.Records) FForm.FRecords.Add(std::move(line));
         FForm.FReceived.Radii = std::move(job.Radii);
@@ -90,6 +92,7 @@ public:
         FForm.FRecords = upload.Records;
     }
     void JobStored() override {
+        FForm.FinishTranscript();
         FForm.FReceived.Radii.clear();
         FForm.FWorking.Radii.clear();
         FForm.DrawShape();
@@ -99,12 +102,14 @@ public:
         FForm.TrayEdit->setFocus();
     }
     void Failed(const std::string& message, TFailure failure) override {
+        FForm.FinishTranscript();
         FForm.FEndMessage = message;
         // A request that ends here leaves no shape: nothing to edit or store.
         FForm.ShowValues();
         if (failure == fdShown) FForm.SendMessage(WM_ENDCONVERSATION);
     }
     void TimedOut() override {
+        FForm.FinishTranscript();
         FForm.FEndMessage = TimeoutMessage;
         FForm.SendMessage(WM_ENDCONVERSATION);
     }

@@ -114,6 +114,7 @@ void TForm1::LoadPreset(const std::string& radii, const char* trayText) {
     // is ignored. Its timer is stopped now rather than at its next tick, which
     // could otherwise still report a timeout for the abandoned exchange.
     FEngine->Abandon();
+    FinishTranscript();
     FEngine->StopTimer();
     FEngine->SetPointCount("512");
     FOverlayX = -1;

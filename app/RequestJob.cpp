@@ -19,5 +19,6 @@ void TForm1::ReqButtonClick() {
     FOverlayX = -1;
     FOverlayY = -1;
     FRecords.Clear();
+    BeginTranscript("request");
     FEngine->StartRequest(ConversationSettings());
 }

@@ -103,6 +103,8 @@ void TForm1::FormClose() {
     FClosed = true;
     // Nothing may reopen the log after this: no timeout, no late reply.
     FEngine->Cancel();
+    FEngine->Abandon();
+    FinishTranscript();
     FLink->Close();
     SettingsList.Clear();
     FRecords.Clear();

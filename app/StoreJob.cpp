@@ -15,5 +15,6 @@ void TForm1::StartStore() {
         return;
     }
     // FEndMessage stays: Escape shows it again, and the picture keeps it.
+    BeginTranscript("store");
     FEngine->StartStore(ConversationSettings());
 }

@@ -182,6 +182,7 @@ void TForm1::CreateControls() {
     ImagePopupMenu = new QMenu(this);
     DisplayCommunicationLog1 =
         ImagePopupMenu->addAction(QStringLiteral("Display Communication Log"));
+    SaveTranscript1 = ImagePopupMenu->addAction(QStringLiteral("Save Session Transcript..."));
 
     StatusBar1 = new TStatusBar(this);
     StatusBar1->setGeometry(0, ClientHeight - StatusBarHeight, ClientWidth, StatusBarHeight);
@@ -233,6 +234,7 @@ void TForm1::ConnectControls() {
             [this](const QPoint& at) { ImagePopupMenu->popup(Image1->mapToGlobal(at)); });
     connect(DisplayCommunicationLog1, &QAction::triggered, this,
             on(&TForm1::DisplayCommunicationLog1Click));
+    connect(SaveTranscript1, &QAction::triggered, this, on(&TForm1::SaveTranscript1Click));
     connect(TimeoutTimer, &QTimer::timeout, this, on(&TForm1::TimeoutTimerTimer));
 }
 

@@ -103,6 +103,7 @@ public:
     QLabel* Image1 = nullptr;  // the shape picture: a pixmap of 462 x 406
     QMenu* ImagePopupMenu = nullptr;
     QAction* DisplayCommunicationLog1 = nullptr;
+    QAction* SaveTranscript1 = nullptr;  // "Save Session Transcript..."
     TStatusBar* StatusBar1 = nullptr;
     QTimer* TimeoutTimer = nullptr;  // 1000 ms, off at start
     // The serial port; the link to the host is over it while the port setting
@@ -195,6 +196,7 @@ public:
     void SaveFile1Click();
     void Print1Click();
     void SavePdf1Click();
+    void SaveTranscript1Click();
 
 protected:
     bool event(QEvent* event) override;
@@ -206,6 +208,11 @@ private:
     class TEngineSink;
     std::unique_ptr<TConversationSink> NewEngineSink();
     TConversationSettings ConversationSettings() const;
+    // Starts recording the conversation about to start (Transcripts.cpp).
+    void BeginTranscript(const char* kind);
+    // Keeps the transcript of a conversation that has ended: in the user's
+    // data folder, and as the one Save Session Transcript saves.
+    void FinishTranscript();
 
     // Opens File without waiting: the log in the platform's text viewer, the
     // help in the desktop's browser; False when no viewer could be started.
@@ -253,6 +260,10 @@ private:
     std::unique_ptr<TConversationSink> FEngineSink;
     std::unique_ptr<TConversation> FEngine;
     std::string FEndMessage;
+    std::unique_ptr<TTranscriptRecorder> FTranscript;
+    bool FTranscriptStored = false;
+    bool FTranscriptFailureLogged = false;
+    std::string FLastTranscript;
 
     // The job: what the conversations fetch and store.
     TTraceInfo FReceived;

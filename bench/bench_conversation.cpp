@@ -70,6 +70,36 @@ void BM_JobReply(benchmark::State& state) {
 }
 BENCHMARK(BM_JobReply)->Arg(1)->Arg(4096)->Unit(benchmark::kMillisecond);
 
+// A whole request of a 512-point format 1 job in 64-byte deliveries, without
+// and with its session transcript recorded: the recording's share of the
+// conversation's CPU.
+void BM_RequestRecorded(benchmark::State& state) {
+    std::string radii;
+    for (int i = 0; i < 512; ++i) radii += std::to_string(2000 + i % 900);
+    const std::string reply = BuildPacket("ANS=7\rSTATUS=0\rJOB=\"1234\"\rDBL=18.00\rHBOX=50.00;50.00\r"
+                                          "TRCFMT=1;512;E;R;F\r" + TraceRecords("1", radii));
+    const std::string init = BuildPacket("ANS=INI\rSTATUS=0\r");
+    const std::string definition = BuildPacket("ANS=INI\rSTATUS=0\rDEF=7\rTRCFMT=1;512;E;R;F\r");
+    const bool recorded = state.range(0) != 0;
+    std::uint32_t now = 0;
+    for (auto _ : state) {
+        TQuietSink sink;
+        TConversation engine(sink);
+        sink.Engine = &engine;
+        TTranscriptHeader header;
+        header.Kind = "request";
+        TTranscriptRecorder recorder(header, [&] { return ++now; });
+        if (recorded) engine.SetRecorder(&recorder);
+        engine.StartRequest({});
+        engine.Received(init, 1);
+        engine.Received(definition, 2);
+        for (std::size_t at = 0; at < reply.size(); at += 64) engine.Received(reply.substr(at, 64), 3);
+        if (!sink.Received) state.SkipWithError("no job");
+        benchmark::DoNotOptimize(recorder.Text().size());
+    }
+}
+BENCHMARK(BM_RequestRecorded)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -27,6 +27,7 @@ TForm1& Window() {
         hooks.ProgramFile = Dir->filePath(QStringLiteral("trevalon")).toStdString();
         hooks.OpenViewer = [](const QString&) { return true; };
         hooks.TempPath = Dir->path();
+        hooks.TranscriptPath = Dir->filePath(QStringLiteral("transcripts"));
         Form = std::make_unique<TForm1>(std::move(hooks));
         Form->FlowerPot1->trigger();
     }

@@ -196,6 +196,7 @@ int main(int argc, char** argv) {
             hooks.ProgramFile = (root / "trevalon").string();
             hooks.OpenViewer = [](const QString&) { return true; };
             hooks.TempPath = dir.path();
+            hooks.TranscriptPath = dir.filePath(QStringLiteral("transcripts"));
             TForm1 form(hooks);
             for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
 

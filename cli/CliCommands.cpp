@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QString>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +10,7 @@
 #include <sstream>
 
 #include "app/CommLog.h"
+#include "app/TranscriptFiles.h"
 #include "app/ShapePrint.h"
 #include "app/TrayNumber.h"
 #include "cli/CliPlatform.h"
@@ -184,7 +186,7 @@ public:
         hooks.ReportError = [this](const std::string& message) { FErr << message << "\n"; };
         FPort = std::make_unique<TComPort>(hooks);
         FLink = NewSerialLink(*FPort);
-        TLinkSettings link;
+        TLinkSettings& link = FLinkSettings;
         try {
             link = LinkSettingsFrom(FSettings);
         } catch (const std::exception& e) {
@@ -211,6 +213,19 @@ public:
     THostRun(const THostRun&) = delete;
     THostRun& operator=(const THostRun&) = delete;
 
+    // Starts recording when --transcript asks for it.
+    void BeginTranscript(const char* kind, const std::string& tray) {
+        if (FOptions.Transcript.empty()) return;
+        const TTranscriptHeader header = TranscriptHeaderFor(
+            FSettings, kind, tray, TREVALON_VERSION, TREVALON_CLI_PLATFORM);
+        FRecorder = std::make_unique<TTranscriptRecorder>(header, [] {
+            using namespace std::chrono;
+            return static_cast<std::uint32_t>(
+                duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+        });
+        FSession->SetRecorder(FRecorder.get());
+    }
+
     TConversationSettings Settings() const {
         return {FSettings.Value("TracerMode") == "No Init", FSettings.Value("PauseMode") == "Y"};
     }
@@ -234,19 +249,28 @@ public:
     // Writes the communication log where --log asks; the conversation's
     // result stands, so a log that cannot be written is only reported.
     bool WriteLog() {
-        if (FOptions.Log.empty()) return true;
+        bool written = true;
         std::string error;
-        if (WriteLogFile(FOptions.Log, FLog.Text(), error)) return true;
-        FErr << "trevalon-cli: cannot write the communication log " << FOptions.Log << ": "
-             << error << "\n";
-        return false;
+        if (!FOptions.Log.empty() && !WriteLogFile(FOptions.Log, FLog.Text(), error)) {
+            FErr << "trevalon-cli: cannot write the communication log " << FOptions.Log << ": "
+                 << error << "\n";
+            written = false;
+        }
+        if (FRecorder && !WriteTranscriptFile(FOptions.Transcript, FRecorder->Text(), error)) {
+            FErr << "trevalon-cli: cannot write the session transcript " << FOptions.Transcript
+                 << ": " << error << "\n";
+            written = false;
+        }
+        return written;
     }
 
 private:
     const TCliOptions& FOptions;
     std::ostream& FErr;
     TNameValueList FSettings;
+    TLinkSettings FLinkSettings;
     TCommLog FLog;
+    std::unique_ptr<TTranscriptRecorder> FRecorder;
     std::shared_ptr<TCliLoop> FLoop;
     std::unique_ptr<TComPort> FPort;
     std::unique_ptr<TLink> FLink;
@@ -259,7 +283,7 @@ TCliOutcome Converse(THostRun& run, F&& conversation) {
     TCliOutcome outcome = conversation();
     const bool logged = run.WriteLog();
     THostRun::Check(outcome);
-    if (!logged) throw ECliFailure(exFile, "The communication log was not written");
+    if (!logged) throw ECliFailure(exFile, "The communication log or transcript was not written");
     return outcome;
 }
 
@@ -268,6 +292,7 @@ TCliOutcome Converse(THostRun& run, F&& conversation) {
 void Fetch(const TCliOptions& options, TReport& report, std::ostream& err) {
     const std::string tray = CheckedTray(options.Arguments[0]);
     THostRun run(options, err);
+    run.BeginTranscript("request", tray);
     TCliOutcome outcome =
         Converse(run, [&] { return run.Session().Request(tray, run.Settings()); });
     TTraceInfo shape;
@@ -293,6 +318,7 @@ void Store(const TCliOptions& options, TReport& report, std::ostream& err) {
     source.Working = MeasuredShape(file);
     for (const std::string& record : file.Records) source.Records.Add(record);
     THostRun run(options, err);
+    run.BeginTranscript("store", tray);
     TCliOutcome outcome = Converse(run, [&] {
         return run.Session().Store(tray, source, source.Working.DBL, run.Settings());
     });

@@ -55,6 +55,8 @@ TCliOptions ParseCliOptions(const std::vector<std::string>& args) {
             options.Port = value();
         } else if (arg == "--log") {
             options.Log = value();
+        } else if (arg == "--transcript") {
+            options.Transcript = value();
         } else if (arg == "-o" || arg == "--output") {
             options.Output = value();
         } else if (arg == "--tray") {
@@ -97,6 +99,9 @@ TCliOptions ParseCliOptions(const std::vector<std::string>& args) {
     if (options.Format && !edit && options.Command != "fetch")
         throw EUsage("--format belongs to edit and fetch");
     if (!options.Tray.empty() && options.Command != "store") throw EUsage("--tray belongs to store");
+    if ((!options.Transcript.empty() || !options.Log.empty()) && options.Command != "fetch" &&
+        options.Command != "store")
+        throw EUsage("--log and --transcript belong to fetch and store");
     if ((edit || options.Command == "print") && options.Output.empty())
         throw EUsage(options.Command + " needs -o FILE");
     if (!options.Output.empty() && !edit && options.Command != "print" && options.Command != "fetch")
@@ -140,6 +145,10 @@ Options:
   --settings FILE  the settings file (default: the window's)
   --port NAME      the port to use instead of the settings' port
   --log FILE       write the communication log to FILE
+  --transcript FILE
+                   write the session transcript (every byte both ways with
+                   its timing, as JSON Lines) to FILE; trevalon-host
+                   --replay FILE plays the host's side of it
   --json           print the result as one JSON object
   --help           this text
   --version        the program's version

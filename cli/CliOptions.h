@@ -34,6 +34,7 @@ struct TCliOptions {
     std::string Settings;  // --settings FILE
     std::string Port;      // --port NAME
     std::string Log;       // --log FILE
+    std::string Transcript;  // --transcript FILE
     std::string Output;    // -o FILE
     std::string Tray;      // --tray N (store)
     std::optional<double> HBox, VBox, Circ, DBL;

@@ -42,6 +42,9 @@ public:
     // The countdown of the last nine seconds goes here (a terminal); empty: nowhere.
     std::function<void(std::int32_t seconds)> OnCountdown;
 
+    // Records the conversations from now on (the caller keeps Recorder).
+    void SetRecorder(TTranscriptRecorder* recorder) { FEngine.SetRecorder(recorder); }
+
     TCliOutcome Request(const std::string& tray, const TConversationSettings& settings);
     TCliOutcome Store(const std::string& tray, TStoreSource source, double dbl,
                       const TConversationSettings& settings);

@@ -40,15 +40,26 @@ void TConversation::SendToHost(const std::string& text) {
     if (sent < 0 || static_cast<std::size_t>(sent) < text.size()) {
         const std::size_t went = static_cast<std::size_t>(std::max(sent, 0));
         FSink.LogToHost(text.substr(0, went));
+        if (FRecorder) FRecorder->ToHost(text.substr(0, went));
         throw std::runtime_error("Timeout sending to host: " + std::to_string(went) + " of " +
                                  std::to_string(text.size()) + " bytes sent");
     }
     FSink.LogToHost(text);
+    if (FRecorder) FRecorder->ToHost(text);
     if (FState != cvIdle) {
         FCountdown = ReplyTimeoutSeconds;
         // A running timer keeps its one-second rhythm.
         if (!FTimerOn) SetTimer(true);
     }
+}
+
+void TConversation::SetState(std::uint8_t state) {
+    if (FRecorder && state != FState) FRecorder->Event("state", StateName(state));
+    FState = state;
+}
+
+void TConversation::Record(std::string_view result, std::string_view message) {
+    if (FRecorder) FRecorder->Outcome(result, message);
 }
 
 void TConversation::SetTimer(bool on) {
@@ -60,6 +71,8 @@ void TConversation::Tick() {
     --FCountdown;
     if (FCountdown <= 0) {
         SetTimer(false);
+        if (FRecorder) FRecorder->Event("timeout");
+        Record("timeout", TimeoutMessage);
         FSink.TimedOut();
     } else if (FCountdown < 10) {
         FSink.ShowCountdown(FCountdown);
@@ -73,11 +86,14 @@ void TConversation::Tick() {
 bool TConversation::Cancel() {
     if (!FTimerOn) return false;
     SetTimer(false);
+    if (FRecorder) FRecorder->Event("escape");
+    Record("cancelled", {});
     return true;
 }
 
 void TConversation::Abandon() {
-    FState = cvIdle;
+    if (FRecorder && !FRecorder->Ended() && FState != cvIdle) Record("abandoned", {});
+    SetState(cvIdle);
     // A partial reply must not be glued onto the next conversation's first reply.
     FRxBuffer.clear();
 }
@@ -90,7 +106,7 @@ void TConversation::StopTimer() {
 
 void TConversation::Reset() {
     FRxBuffer.clear();
-    FState = cvIdle;
+    SetState(cvIdle);
     FCountdown = 0;
     FPointCount.clear();
     FHostDef.clear();
@@ -114,7 +130,7 @@ void TConversation::StartConversation(TConversationState state,
                                       const TConversationSettings& settings) {
     FSettings = settings;
     const std::string packet = BuildPacket(InitRequestBody());
-    FState = state;
+    SetState(state);
     FSink.ShowStatus("Sent request to initialize", 0);
     FSink.EnableControls(false);
     try {
@@ -122,7 +138,8 @@ void TConversation::StartConversation(TConversationState state,
     } catch (const std::exception& e) {
         // No countdown runs for an unsent request: a stray packet must not
         // be taken for its answer.
-        FState = cvIdle;
+        SetState(cvIdle);
+        Record("not sent", e.what());
         FSink.EnableControls(true);
         if (FSink.StartFailed(e.what())) throw;
     }
@@ -131,6 +148,7 @@ void TConversation::StartConversation(TConversationState state,
 // --- Receiving -------------------------------------------------------------------
 
 void TConversation::Received(const std::string& bytes, std::uint32_t now) {
+    if (FRecorder) FRecorder->FromHost(bytes);
     if (TicksApart(now, FLastRxTick, RxStaleMs)) FRxBuffer.clear();
     FLastRxTick = now;
 
@@ -171,7 +189,8 @@ void TConversation::HostReply() {
 void TConversation::Fail(const std::string& message, TFailure failure) {
     FRxBuffer.clear();
     FSink.ShowStatus(message, 0);
-    FState = cvIdle;
+    SetState(cvIdle);
+    Record(failure == fdQuiet ? "not found" : "failed", message);
     if (FTimerOn) SetTimer(false);
     FSink.EnableControls(true);
     FSink.ShowStatus(std::string(), 1);
@@ -210,7 +229,7 @@ void TConversation::InitAnswerStep() {
     SendToHost(Ack);
     const std::string packet = BuildPacket(EdgerDescriptionBody());
     FSink.ShowStatus("Sent information specs to host", 0);
-    FState = cvAwaitDefinition;
+    SetState(cvAwaitDefinition);
     SendToHost(packet);
 }
 
@@ -224,7 +243,7 @@ void TConversation::DefinitionStep() {
     const std::string packet =
         BuildPacket(JobRequestBody(FHostDef, tray, definition.Trace.Format, FPointCount));
     FSink.ShowStatus("Requesting job " + tray, 0);
-    FState = cvAwaitJob;
+    SetState(cvAwaitJob);
     SendToHost(packet);
 }
 
@@ -236,11 +255,11 @@ void TConversation::StoreInitStep() {
         const std::string tray = FSink.Tray();
         packet = BuildPacket(NoInitStoreBody(tray));
         FSink.ShowStatus("Requesting to store job " + tray, 0);
-        FState = cvAwaitStoreGrant;
+        SetState(cvAwaitStoreGrant);
     } else {
         packet = BuildPacket(TracerDescriptionBody());
         FSink.ShowStatus("Negotiating trace format with host", 0);
-        FState = cvAwaitStoreDefinition;
+        SetState(cvAwaitStoreDefinition);
     }
     SendToHost(packet);
 }
@@ -257,7 +276,7 @@ void TConversation::StoreDefinitionStep() {
     PauseAfterInit();
     SendToHost(packet);
     FSink.ShowStatus("Requesting to store job " + tray, 0);
-    FState = cvAwaitStoreGrant;
+    SetState(cvAwaitStoreGrant);
 }
 
 // --- Steps: the job and the store ----------------------------------------------------------
@@ -278,7 +297,8 @@ void TConversation::JobStep() {
     }
     FPointCount = job.PointCount;
     FSink.ShowStatus("Received data", 0);
-    FState = cvIdle;
+    SetState(cvIdle);
+    Record("job", {});
     FSink.JobReceived(job);
     FSink.ShowStatus("", 0);
 }
@@ -338,14 +358,15 @@ void TConversation::StoreGrantStep() {
 
     const std::string packet = BuildPacket(body);
     FSink.ShowStatus("Storing the shape to job " + tray, 0);
-    FState = cvAwaitStoreResult;
+    SetState(cvAwaitStoreResult);
     SendToHost(packet);
 }
 
 void TConversation::StoreResultStep() {
     SendToHost(Ack);
     ReadStoreVerdict(FRxBuffer);
-    FState = cvIdle;
+    SetState(cvIdle);
+    Record("stored", "Job stored");
     FSink.ShowStatus("Job stored", 0);
     FSink.JobStored();
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "conversation/Transcript.h"
 #include "oma/HostReplies.h"
 #include "settings/SettingsList.h"
 #include "shape/TrceCalc.h"
@@ -175,6 +176,9 @@ public:
     void StopTimer();
     // Back to the state of a fresh engine.
     void Reset();
+    // Records the conversations from now on into Recorder (the caller's, which
+    // outlives them); nothing records them.
+    void SetRecorder(TTranscriptRecorder* recorder) { FRecorder = recorder; }
 
     // Writes Text, logs it and, during a conversation, restarts the countdown.
     void SendToHost(const std::string& text);
@@ -184,6 +188,8 @@ private:
     void ProcessReply();
     void Fail(const std::string& message, TFailure failure);
     void SetTimer(bool on);
+    void SetState(std::uint8_t state);
+    void Record(std::string_view result, std::string_view message);
     void PauseAfterInit();
 
     void InitAnswerStep();
@@ -204,4 +210,5 @@ private:
     std::string FHostDef;
     std::string FPointCount;
     std::string FStoreInitReply;
+    TTranscriptRecorder* FRecorder = nullptr;
 };

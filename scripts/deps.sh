@@ -11,7 +11,7 @@ set -euo pipefail
 # poppler-utils renders the printed PDF in the print test (pdftoppm).
 base=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libpcre2-dev
+  qt6-base-dev libpcre2-dev nlohmann-json3-dev
   libboost-stacktrace-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xdg-utils

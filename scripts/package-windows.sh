@@ -22,7 +22,7 @@ command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 "$kit/bin/qt-cmake" -G Ninja -S "$root" -B "$build/tree" -DQT_HOST_PATH=/usr \
   -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DTREVALON_WINKIT="$kit" -DTREVALON_BENCH=ON "${launcher[@]}" >/dev/null
-nice cmake --build "$build/tree" -j 2 --target trevalon
+nice cmake --build "$build/tree" -j 2 --target trevalon trevalon-cli
 
 version=$(sed -n 's/^project(Trevalon VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 name=trevalon-$version-windows-x64
@@ -37,6 +37,8 @@ x86_64-w64-mingw32-strip --strip-debug --keep-section=.debug_line --keep-section
   "$stage/trevalon.exe"
 x86_64-w64-mingw32-objdump -h "$stage/trevalon.exe" | grep -q ' \.debug_line ' ||
   { echo "package-windows.sh: the program lost its line table" >&2; exit 1; }
+# The command line beside it, on the same DLLs.
+x86_64-w64-mingw32-strip --strip-debug "$build/tree/cli/trevalon-cli.exe" -o "$stage/trevalon-cli.exe"
 cp "$build/tree/app/trevalon.html" "$stage/"
 sed "s/@VERSION@/$version/" "$root/docs/windows-readme.txt" | sed 's/$/\r/' >"$stage/README.txt"
 rm -f "$build/$name.zip"

@@ -159,6 +159,7 @@ export TREVALON_UNIX_WORK=$build/e2e
 rm -rf "$TREVALON_UNIX_WORK"
 mkdir -p "$TREVALON_UNIX_WORK"
 
-targets=(test_shape test_oma fuzz_replay test_win32 test_win32app test_win32crash trevalon)
+targets=(test_shape test_oma test_conversation fuzz_replay test_win32 test_win32app test_win32crash trevalon
+  trevalon-cli)
 nice cmake --build "$build/tree" -j 2 --target "${targets[@]}"
-ctest --test-dir "$build/tree" -L 'shape|oma|win32|settings' --output-on-failure -j 2 --timeout 300
+ctest --test-dir "$build/tree" -L 'shape|oma|conversation|win32|settings' --output-on-failure -j 2 --timeout 300

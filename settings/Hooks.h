@@ -21,7 +21,7 @@ class QWidget;
 class TSettingsForm;
 
 // What a file name is asked for.
-enum TFileChoiceKind : std::uint8_t { fcOpenJob, fcSaveJob, fcSavePdf };
+enum TFileChoiceKind : std::uint8_t { fcOpenJob, fcSaveJob, fcSavePdf, fcSaveTranscript };
 
 struct TFileChoice {
     TFileChoiceKind Kind = fcOpenJob;
@@ -53,6 +53,9 @@ struct THooks {
     std::function<bool(const QString& fileName)> OpenViewer;
     // Folder for the temporary log file. Empty: the system's temp folder.
     QString TempPath;
+    // Folder of the session transcripts. Empty: "transcripts" in the user's
+    // data folder, beside the crash reports.
+    QString TranscriptPath;
     // Blocking pause of the window thread. Empty: a real sleep.
     std::function<void(unsigned milliseconds)> Sleep;
     // Runs the settings dialog modally and returns its result

@@ -7,6 +7,7 @@
 
 const char* const HostUsage =
     R"(Usage: trevalon-host --jobs DIR (--link PATH | --device PATH) [options]
+       trevalon-host --replay FILE [--fast] (--link PATH | --device PATH)
 
 An OMA laboratory host for trying Trevalon without the production host. Jobs
 are files DIR/<tray>.oma of OMA records with a format 1 trace; a stored shape
@@ -35,6 +36,14 @@ error, or all):
   --hang-up KINDS      hang up halfway through the packet, then exit
   --status KIND:CODE[:TEXT]   answer KIND with this STATUS instead (repeatable)
   --refuse-store       answer every upload with STATUS=3 "Job locked"
+Replay (support reproducing a lab's conversation):
+  --replay FILE        play the host's side of a session transcript: the
+                       client's bytes must come as recorded; the recorded
+                       answers follow at their recorded times. Exits 0 when
+                       the client did exactly as recorded, 3 at the first
+                       difference (its byte offset, expected and received
+                       bytes on standard error), 1 when it stopped short
+  --fast               answer at once instead of at the recorded times
 Running:
   --exchanges N        exit after N client packets
   --idle-exit MS       exit after MS milliseconds without traffic
@@ -95,6 +104,7 @@ THostOptions ParseHostOptions(const std::vector<std::string>& args) {
     using TTaking = std::function<void(const std::string&, const std::string&)>;
     const std::map<std::string, TTaking> taking = {
         {"--jobs", [&](auto&, auto& v) { options.JobsDir = v; }},
+        {"--replay", [&](auto&, auto& v) { options.ReplayPath = v; }},
         {"--link", [&](auto&, auto& v) { options.LinkPath = v; }},
         {"--device", [&](auto&, auto& v) { options.DevicePath = v; }},
         {"--baud", [&](auto& o, auto& v) { options.DeviceBaud = ToNumber(o, v, 50, 4000000); }},
@@ -147,6 +157,7 @@ THostOptions ParseHostOptions(const std::vector<std::string>& args) {
         {"--insist", [&] { host.Insist = true; }},
         {"--refuse-store", [&] { faults.RefuseStore = true; }},
         {"--help", [&] { options.Help = true; }},
+        {"--fast", [&] { options.Fast = true; }},
     };
 
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -170,7 +181,8 @@ THostOptions ParseHostOptions(const std::vector<std::string>& args) {
         }
     }
     if (options.Help) return options;
-    if (options.JobsDir.empty()) throw EUsage("--jobs is required");
+    if (options.JobsDir.empty() && options.ReplayPath.empty())
+        throw EUsage("--jobs is required");
     if (options.LinkPath.empty() == options.DevicePath.empty())
         throw EUsage("give either --link or --device");
     if (host.EdgerDef == host.TracerDef) throw EUsage("--def and --tracer-def must differ");

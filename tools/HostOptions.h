@@ -24,6 +24,8 @@ struct THostOptions {
     std::size_t MaxExchanges = 0;  // 0: no limit
     unsigned IdleExitMs = 0;       // 0: never
     std::string LogPath;           // empty: standard error
+    std::string ReplayPath;  // play the host's side of this session transcript
+    bool Fast = false;       // the replay without its recorded pauses
     bool Help = false;
     THostConfig Host;
 };

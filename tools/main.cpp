@@ -3,10 +3,13 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "tools/HostLine.h"
+#include "tools/HostReplay.h"
 #include "tools/HostOptions.h"
 #include "tools/HostSession.h"
 #include "tools/JobFile.h"
@@ -22,6 +25,30 @@ int main(int argc, char** argv) {
     if (options.Help) {
         std::fputs(HostUsage, stdout);
         return 0;
+    }
+    if (!options.ReplayPath.empty()) {
+        try {
+            std::ifstream in(options.ReplayPath, std::ios::binary);
+            if (!in) throw ELine("Cannot read the transcript " + options.ReplayPath);
+            const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            TTranscript transcript;
+            try {
+                transcript = ReadTranscript(text);
+            } catch (const ETranscript& e) {
+                throw ELine(options.ReplayPath + ": " + e.what());
+            }
+            THostLog log(options.LogPath);
+            THostReplay replay(transcript, options.Fast);
+            auto line = options.LinkPath.empty()
+                            ? THostLine::OpenDevice(options.DevicePath, options.DeviceBaud)
+                            : THostLine::CreatePty(options.LinkPath);
+            log.Note("replaying " + options.ReplayPath + " (" + transcript.Header.Kind + ", tray " +
+                     transcript.Header.Tray + ") on " + line->Name());
+            return RunReplay(options, *line, replay, log);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "trevalon-host: %s\n", e.what());
+            return 1;
+        }
     }
     try {
         std::error_code ec;

@@ -165,6 +165,10 @@ protected:
             return FViewerStarts;
         };
         hooks.TempPath = FTempPath.isEmpty() ? FDir.path() : FTempPath;
+        hooks.TranscriptPath = FDir.filePath(QStringLiteral("transcripts"));
+        hooks.ChooseFile = [this](TFileChoice& choice) {
+            return FChooseFile ? FChooseFile(choice) : QString();
+        };
         hooks.Sleep = [this](unsigned ms) {
             if (FSleep) FSleep(ms);
         };
@@ -253,6 +257,7 @@ protected:
     QString FProgramDir;
     std::vector<std::string> FErrors;
     std::function<void(unsigned)> FSleep;  // the window's pauses
+    std::function<QString(TFileChoice&)> FChooseFile;  // the file dialogs; none: cancelled
     std::function<int(TSettingsForm&)> FRunDialog = [](TSettingsForm&) { return 0; };
     std::vector<TMessageBoxInfo> FBoxes;
     std::vector<std::string> FPortsAsked;  // every port name a port of the window opened

@@ -77,6 +77,18 @@ protected:
         }
     }
 
+    // The simulator's exit code once it ends by itself (-1 when it does not within 10 s).
+    int HostExit() {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        int status = 0;
+        while (waitpid(FHost, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) return -1;
+            std::this_thread::sleep_for(5ms);
+        }
+        FHost = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
     static pid_t Spawn(std::vector<std::string> args, const std::string& out, const std::string& err) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -258,6 +270,56 @@ TEST_F(TCliProgramTest, PrintWritesAPdf) {
     const TResult printed = Cli({"print", (FDir / "R360_3.oma").string(), "-o", pdf.string()}, false);
     ASSERT_EQ(printed.Exit, 0) << printed;
     EXPECT_EQ(ReadFile(pdf).rfind("%PDF", 0), 0u);
+}
+
+fs::path GoldenTranscript(const std::string& name) {
+    return fs::path(TREVALON_TEST_DATA_DIR) / ".." / "data" / "transcripts" / (name + ".jsonl");
+}
+
+TEST_F(TCliProgramTest, ARecordedConversationReplaysIdentically) {
+    // Recorded live, then replayed: the client does exactly the same.
+    StartHost(SampleAsItIs);
+    const fs::path recorded = FDir / "live.jsonl";
+    const TResult live = Cli({"fetch", "1234", "--transcript", recorded.string()});
+    ASSERT_EQ(live.Exit, 0) << live;
+    kill(FHost, SIGTERM);
+    HostExit();
+    fs::remove(FLink);
+    StartHost({"--replay", recorded.string()});
+    const TResult replayed = Cli({"fetch", "1234"});
+    EXPECT_EQ(replayed.Exit, 0) << replayed;
+    EXPECT_EQ(replayed.Out, live.Out);
+    EXPECT_EQ(HostExit(), 0) << ReadFile(FDir / "host.log");
+}
+
+TEST_F(TCliProgramTest, GoldenTranscriptsReplayAgainstTheCommandLine) {
+    StartHost({"--replay", GoldenTranscript("store-init").string(), "--fast"});
+    const TResult stored = Cli({"store", (FDir / "R360_3.oma").string(), "--tray", "1234"});
+    EXPECT_EQ(stored.Exit, 0) << stored;
+    EXPECT_EQ(HostExit(), 0) << ReadFile(FDir / "host.log");
+}
+
+TEST_F(TCliProgramTest, AClientThatDivergesIsCaughtAtItsByte) {
+    // The recorded client asked for tray 1234; this one asks for 1235.
+    StartHost({"--replay", GoldenTranscript("request-init").string(), "--fast"});
+    const TResult fetched = Cli({"fetch", "1235"}, true, 40s);
+    EXPECT_NE(fetched.Exit, 0) << fetched;
+    EXPECT_EQ(HostExit(), 3);
+    const std::string log = ReadFile(FDir / "host.log");
+    EXPECT_NE(log.find("diverged at client byte "), std::string::npos) << log;
+    EXPECT_NE(log.find("expected \"4\""), std::string::npos) << log;
+}
+
+TEST_F(TCliProgramTest, AMalformedTranscriptIsRefusedClearly) {
+    std::ofstream(FDir / "bad.jsonl") << "{\"transcript\":1}\n";
+    const pid_t host = Spawn({TREVALON_HOST_EXE, "--replay", (FDir / "bad.jsonl").string(), "--link",
+                              FLink.string()},
+                             (FDir / "host.out").string(), (FDir / "host.err").string());
+    int status = 0;
+    waitpid(host, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(ReadFile(FDir / "host.err"),
+              "trevalon-host: " + (FDir / "bad.jsonl").string() + ": line 1: \"kind\" is missing\n");
 }
 
 TEST_F(TCliProgramTest, UsageFaultsAndHelp) {

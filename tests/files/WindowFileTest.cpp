@@ -46,6 +46,7 @@ protected:
         };
         hooks.ProgramFile = FDir.filePath(QStringLiteral("trevalon")).toStdString();
         hooks.TempPath = FDir.path();
+        hooks.TranscriptPath = FDir.filePath(QStringLiteral("transcripts"));
         hooks.ChooseFile = [this](TFileChoice& choice) {
             FChoices.push_back(choice);
             choice.Filter = FChosenFilter;

@@ -140,6 +140,7 @@ protected:
         THooks hooks;
         hooks.ProgramFile = FProgramDir.filePath(QStringLiteral("trevalon.exe")).toStdString();
         hooks.TempPath = FProgramDir.path();
+        hooks.TranscriptPath = FProgramDir.filePath(QStringLiteral("transcripts"));
         hooks.OpenViewer = [this](const QString& name) {
             FViewed.push_back(name);
             return true;
