@@ -8,9 +8,9 @@
 #include <fstream>
 #include <iterator>
 #include <system_error>
-#include <unordered_map>
 
 #include "oma/HostPackets.h"
+#include "oma/JobRecords.h"
 #include "oma/OmaErrors.h"
 #include "oma/OmaText.h"
 #include "oma/OmaTrace.h"
@@ -382,31 +382,14 @@ TJobFileData ParseJobFile(std::string_view text) {
     data.Type = trace.Type;
 
     // The record list keeps the job step's rule: one line per label.
-    std::unordered_map<std::string, std::size_t> recordAt;
+    TRecordBuilder records;
     for (const std::string& line : data.File.Lines()) {
         std::string_view label;
         std::string_view value;
-        if (!SplitLine(line, label, value) || label.empty() || label == "R" || label == "Z")
-            continue;
-        value = TrimBlanks(value);
-        std::string key(label);
-        for (char& c : key)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (value.empty()) {
-            if (const auto found = recordAt.find(key); found != recordAt.end()) {
-                data.Records[found->second].clear();
-                recordAt.erase(found);
-            }
-            continue;
-        }
-        std::string record = std::string(label) + "=" + std::string(value);
-        const auto [At, Added] = recordAt.try_emplace(std::move(key), data.Records.size());
-        if (Added)
-            data.Records.push_back(std::move(record));
-        else
-            data.Records[At->second] = std::move(record);
+        if (SplitLine(line, label, value) && !label.empty() && label != "R" && label != "Z")
+            records.Set(label, TrimBlanks(value));
     }
-    std::erase_if(data.Records, [](const std::string& line) { return line.empty(); });
+    data.Records = records.Take();
 
     for (const std::string& record : data.Records) {
         const std::string_view label = LabelOf(record);

@@ -217,4 +217,65 @@ TEST(TJobFileKeepTest, ARecordListKeepsTheEyeOfItsTraceRecord) {
     EXPECT_EQ(CountLines(text, "HBOX=1.00;3.00"), 1);
 }
 
+// ---- One reader for the window, the command line and the simulator ---------
+// Where the two former readers differed, these cases hold the rule kept.
+
+TEST(TJobFileRulesTest, ABlockIsItsFormatRecordAndTheDataLinesRightAfterIt) {
+    // A record between R lines ends the trace: the R line after it is not trace data.
+    try {
+        ParseJobFile("TRCFMT=1;3;E;R;F\nR=2500;2500\nDBL=17\nR=2500\n");
+        FAIL() << "read a trace across a record";
+    } catch (const EOmaJobFile& e) {
+        EXPECT_STREQ(e.what(), "Trace contains 2 points, but number of points is 3");
+    }
+    // Angle lines belong to the trace; they are not records, and a new trace drops them.
+    const TJobFileData data = ParseJobFile("JOB=1\nTRCFMT=1;2;E;R;F\nA=0;18000\nR=2500;2400\n");
+    EXPECT_EQ(data.Radii, "25002400");
+    for (const TJobRecord& record : data.File.Records()) EXPECT_NE(record.Label, "A");
+    const std::string saved = RewriteJobFile(data.File, TJobFileShape{"25002400", 1, 2, 3, 0}, 1);
+    EXPECT_EQ(saved.find("A="), std::string::npos) << saved;
+}
+
+TEST(TJobFileRulesTest, LabelsAreReadWithoutRegardToLetterCase) {
+    const TJobFileData data = ParseJobFile("trcfmt=1;2;e;l;p\nr=2500;2400\n");
+    EXPECT_EQ(data.Radii, "25002400");
+    EXPECT_EQ(data.Eye, "l");
+    TOmaJobFile file = TOmaJobFile::Parse("hbox=1;2\n");
+    file.SetRecord("HBOX", "3;4");
+    EXPECT_EQ(file.Text(), "hbox=3;4\n");
+}
+
+TEST(TJobFileRulesTest, EmptyLinesStayAndNewRecordsGoBeforeTheFirstBlock) {
+    TOmaJobFile file = TOmaJobFile::Parse("JOB=1\n\nSTHKFMT=1;1;E;R\nR=2000\nT=0100\n"
+                                          "TRCFMT=1;1;E;R;F\nR=2500\n");
+    file.SetRecord("FTYP", "1");
+    EXPECT_EQ(file.Text(), "JOB=1\n\nFTYP=1\nSTHKFMT=1;1;E;R\nR=2000\nT=0100\n"
+                           "TRCFMT=1;1;E;R;F\nR=2500\n");
+    EXPECT_EQ(file.FirstTrace().Radii, "2500");
+}
+
+TEST(TJobFileRulesTest, TheRecordListKeepsOneLinePerLabelAndTheFileKeepsThemAll) {
+    const TJobFileData data =
+        ParseJobFile("X=1\nDRILLE=a\nDRILLE=b\nY= 2 \nX=\nTRCFMT=1;1;E;R;F\nR=2500\n");
+    const std::vector<std::string> list = {"DRILLE=b", "Y=2", "TRCFMT=1;1;E;R;F"};
+    EXPECT_EQ(data.Records, list);
+    std::vector<std::string> labels;
+    for (const TJobRecord& record : data.File.Records()) labels.push_back(record.Label + "=" + record.Value);
+    const std::vector<std::string> all = {"X=1", "DRILLE=a", "DRILLE=b", "Y= 2 ", "X="};
+    EXPECT_EQ(labels, all);
+}
+
+TEST(TJobFileRulesTest, ThePreviousFileIsACopyNotASecondName) {
+    const fs::path folder = fs::temp_directory_path() /
+                            ("trevalon-bak-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    fs::create_directories(folder);
+    const fs::path target = folder / "job.oma";
+    WriteJobFileBytes(target, "A=1\n");
+    WriteJobFileBytes(target, "A=2\n");
+    EXPECT_EQ(fs::hard_link_count(target), 1u);
+    EXPECT_EQ(fs::hard_link_count(folder / "job.oma.bak"), 1u);
+    EXPECT_EQ(ReadWholeFile(folder / "job.oma.bak"), "A=1\n");
+    fs::remove_all(folder);
+}
+
 }  // namespace

@@ -42,6 +42,10 @@ const TSample Samples[] = {
     {"R360_1.oma", 360, -1, -1, -1, 0, 0.0, "L419413101"},
 };
 
+void PrintTo(const TSample& sample, std::ostream* out) {
+    *out << sample.File;
+}
+
 class TSampleFileTest : public ::testing::TestWithParam<TSample> {};
 
 TEST_P(TSampleFileTest, OpensWithItsStatedMeasurements) {
@@ -136,6 +140,10 @@ struct TRoundTrip {
     int Points;
 };
 
+void PrintTo(const TRoundTrip& row, std::ostream* out) {
+    *out << "format " << row.Format << ", " << row.Points << " points";
+}
+
 class TJobFileRoundTripTest : public ::testing::TestWithParam<TRoundTrip> {};
 
 TEST_P(TJobFileRoundTripTest, ReadsBackTheSameRadiiRecordsAndDBL) {
@@ -217,6 +225,10 @@ std::vector<TMalformed> MalformedFiles() {
         {"ShortBinary", "TRCFMT=2;3;E;R;F\r\nR=\xC4\x09\xC4\x09\r\n",
          "Trace contains 2 points, but number of points is 3"},
     };
+}
+
+void PrintTo(const TMalformed& file, std::ostream* out) {
+    *out << file.Name;
 }
 
 class TMalformedFileTest : public ::testing::TestWithParam<TMalformed> {};

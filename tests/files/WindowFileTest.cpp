@@ -176,6 +176,10 @@ struct TSaveCase {
     int Points;  // in the file
 };
 
+void PrintTo(const TSaveCase& save, std::ostream* out) {
+    *out << "format " << save.Format << (save.ReceivedCount ? ", received count" : ", 1024 points");
+}
+
 class TWindowSaveTest : public TWindowFileTest, public ::testing::WithParamInterface<TSaveCase> {};
 
 TEST_P(TWindowSaveTest, SavedAndOpenedAgainGivesTheSameShapeAndValues) {
