@@ -2,7 +2,9 @@
 
 // The communication log: every byte exchanged with the host, rendered with
 // RenderControlChars, one line per OMA record, with millisecond time stamps.
-// Pure: the caller supplies the time stamp; the window owns one TCommLog.
+// TCommLog keeps the lines in memory and the caller supplies the time stamps;
+// the functions below it do the file work (the log file, its viewer, the
+// version strings). The window owns one TCommLog.
 
 #include <QString>
 #include <QTime>

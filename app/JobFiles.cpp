@@ -64,6 +64,33 @@ QString AskFileName(const THooks& hooks, QWidget* parent, TFileChoice& choice,
     return dialog.selectedFiles().constFirst();
 }
 
+// The job file the shown shape came from, kept with the window as a child
+// object, so that Save Job File writes back every line it did not change.
+class TOpenedJobFile : public QObject {
+public:
+    explicit TOpenedJobFile(QObject* parent) : QObject(parent) {
+        setObjectName(QStringLiteral("trevalonOpenedJobFile"));
+    }
+    TOmaJobFile File;
+    std::string Tray;  // its JOB record's number
+    // What the window held when the file was opened: once another shape or
+    // job replaces them, the file no longer describes the shape.
+    std::string Radii;
+    std::vector<std::string> Records;
+};
+
+TOpenedJobFile* OpenedJobFile(const QObject* form) {
+    return dynamic_cast<TOpenedJobFile*>(form->findChild<QObject*>(
+        QStringLiteral("trevalonOpenedJobFile"), Qt::FindDirectChildrenOnly));
+}
+
+std::string EyeText(const std::string& eye) {
+    if (eye == "R" || eye == "r") return " (right eye)";
+    if (eye == "L" || eye == "l") return " (left eye)";
+    if (eye == "B" || eye == "b") return " (both eyes)";
+    return {};
+}
+
 // The first local file of a drag, if it carries one.
 QString DraggedFile(const QMimeData* mime) {
     if (mime == nullptr || !mime->hasUrls()) return {};
@@ -145,6 +172,12 @@ bool TForm1::OpenJobFile(const QString& fileName) {
 
         FRecords.Clear();
         for (const std::string& record : file.Records) FRecords.Add(record);
+        TOpenedJobFile* opened = OpenedJobFile(this);
+        if (opened == nullptr) opened = new TOpenedJobFile(this);
+        opened->File = file.File;
+        opened->Tray = file.Tray;
+        opened->Radii = received.Radii;
+        opened->Records = FRecords.Strings();
         FReceived = received;
         FWorking = FReceived;
         FEndMessage.clear();
@@ -155,7 +188,9 @@ bool TForm1::OpenJobFile(const QString& fileName) {
         DrawShape();
         EnableControls(true);
         ShowValues();
-        ShowStatus("Opened job file " + QFileInfo(fileName).fileName().toLatin1().toStdString(), 0);
+        ShowStatus("Opened job file " + QFileInfo(fileName).fileName().toLatin1().toStdString() +
+                       EyeText(file.Eye),
+                   0);
         return true;
     } catch (const std::exception& e) {
         ReportFileFailure(e.what());
@@ -182,13 +217,23 @@ bool TForm1::SaveJobFile(const QString& fileName, int format, bool receivedCount
         if (!dbl) throw EConvertError::NotFloat(dblText.toLatin1().toStdString());
         shape.DBL = *dbl;
 
-        std::vector<std::string> records = FRecords.Strings();
         // The tray field names the job, as it does for Save Shape.
-        if (const std::string tray = TrayText(); !tray.empty()) {
-            if (std::string fault = TrayNumberFault(tray); !fault.empty()) throw EOmaJobFile(fault);
-            SetJobRecord(records, "JOB", "\"" + tray + "\"");
+        const std::string tray = TrayText();
+        if (std::string fault = TrayNumberFault(tray); !tray.empty() && !fault.empty())
+            throw EOmaJobFile(fault);
+        const TOpenedJobFile* opened = OpenedJobFile(this);
+        std::string text;
+        if (opened != nullptr && opened->Radii == FReceived.Radii &&
+            opened->Records == FRecords.Strings()) {
+            TOmaJobFile file = opened->File;
+            if (!tray.empty() && tray != opened->Tray) file.SetRecord("JOB", "\"" + tray + "\"");
+            text = RewriteJobFile(std::move(file), shape, format);
+        } else {
+            std::vector<std::string> records = FRecords.Strings();
+            if (!tray.empty()) SetJobRecord(records, "JOB", "\"" + tray + "\"");
+            text = BuildJobFile(records, shape, format);
         }
-        WriteJobFileBytes(FilePath(fileName), BuildJobFile(records, shape, format));
+        WriteJobFileBytes(FilePath(fileName), text);
         ClearFileFailure();
         ShowStatus("Saved job file " + QFileInfo(fileName).fileName().toLatin1().toStdString(), 0);
         return true;

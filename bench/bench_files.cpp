@@ -1,6 +1,8 @@
 // Job files and paper: opening the largest sample file and a 4096-point
 // format 4 file (reading, decoding and measuring alone, and through the
-// window with its redraw), and rendering the printed shape as a PDF.
+// window with its redraw); opening and saving the largest sample and a
+// two-eye 4096-point format 1 file (in memory, and through the window to
+// disk); rendering the printed shape as a PDF.
 
 #include <benchmark/benchmark.h>
 
@@ -47,6 +49,26 @@ QString Format4File() {
     return name;
 }
 
+// Both eyes traced at 4096 points, format 1, with a few hundred records.
+QString TwoEyeFile() {
+    const QString name = Dir->filePath(QStringLiteral("two-eyes-4096.oma"));
+    if (std::filesystem::exists(name.toStdString())) return name;
+    std::string text = "JOB=\"4097\"\r\nDBL=18.00\r\nHBOX=50.00;50.00\r\n";
+    for (int i = 0; i < 300; ++i) text += "REC" + std::to_string(i) + "=1.00;2.00\r\n";
+    for (const char* eye : {"R", "L"}) {
+        text += std::string("TRCFMT=1;4096;E;") + eye + ";F\r\n";
+        for (int i = 0; i < 4096; ++i) {
+            const double t = 2 * std::numbers::pi * i / 4096;
+            text += i % 10 == 0 ? "R=" : ";";
+            text += std::to_string(static_cast<int>(
+                2500 / std::sqrt(std::pow(std::cos(t), 2) + std::pow(1.25 * std::sin(t), 2))));
+            if (i % 10 == 9 || i == 4095) text += "\r\n";
+        }
+    }
+    std::ofstream(name.toStdString(), std::ios::binary) << text;
+    return name;
+}
+
 TForm1& Window() {
     if (!Form) {
         THooks hooks;
@@ -85,6 +107,41 @@ void OpenFormat4File4096(benchmark::State& state) {
     OpenInWindow(state, Format4File());
 }
 
+void OpenAndSave(benchmark::State& state, const QString& fileName) {
+    const std::string bytes = ReadJobFileBytes(fileName.toStdString());
+    std::size_t written = 0;
+    for (auto _ : state) {
+        const TJobFileData file = ParseJobFile(bytes);
+        const std::string text =
+            RewriteJobFile(file.File, TJobFileShape{file.Radii, 50, 40, 150, file.DBL}, 1);
+        written = text.size();
+        benchmark::DoNotOptimize(text.data());
+    }
+    state.counters["bytes"] = static_cast<double>(written);
+}
+
+void OpenAndSaveInWindow(benchmark::State& state, const QString& fileName) {
+    TForm1& form = Window();
+    const QString saved = Dir->filePath(QStringLiteral("saved.oma"));
+    for (auto _ : state) {
+        if (!form.OpenJobFile(fileName)) state.SkipWithError("the file did not open");
+        if (!form.SaveJobFile(saved, 1, true)) state.SkipWithError("the file was not saved");
+    }
+}
+
+void OpenSaveLargestSample(benchmark::State& state) {
+    OpenAndSave(state, Largest());
+}
+void OpenSaveTwoEyes4096(benchmark::State& state) {
+    OpenAndSave(state, TwoEyeFile());
+}
+void OpenSaveLargestSampleInWindow(benchmark::State& state) {
+    OpenAndSaveInWindow(state, Largest());
+}
+void OpenSaveTwoEyes4096InWindow(benchmark::State& state) {
+    OpenAndSaveInWindow(state, TwoEyeFile());
+}
+
 void RenderPdf(benchmark::State& state) {
     const TJobFileData file = ParseJobFile(ReadJobFileBytes(Largest().toStdString()));
     TPrintSheet sheet;
@@ -102,6 +159,10 @@ BENCHMARK(ReadLargestSample)->Unit(benchmark::kMicrosecond);
 BENCHMARK(ReadFormat4File4096)->Unit(benchmark::kMicrosecond);
 BENCHMARK(OpenLargestSample)->Unit(benchmark::kMicrosecond);
 BENCHMARK(OpenFormat4File4096)->Unit(benchmark::kMicrosecond);
+BENCHMARK(OpenSaveLargestSample)->Unit(benchmark::kMicrosecond);
+BENCHMARK(OpenSaveTwoEyes4096)->Unit(benchmark::kMicrosecond);
+BENCHMARK(OpenSaveLargestSampleInWindow)->Unit(benchmark::kMicrosecond);
+BENCHMARK(OpenSaveTwoEyes4096InWindow)->Unit(benchmark::kMicrosecond);
 BENCHMARK(RenderPdf)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -5,7 +5,8 @@
 #include "oma/OmaTrace.h"
 
 // Any bytes as a job file: refused with the reader's own exceptions, or a
-// trace of the stated count that, written out again, reads back the same.
+// trace of the stated count that, written out again (from the record list,
+// and from the file's own lines), reads back the same.
 void FuzzJobFile(std::string_view data) {
     TJobFileData file;
     try {
@@ -30,6 +31,16 @@ void FuzzJobFile(std::string_view data) {
         const TJobFileData again = ParseJobFile(text);
         FUZZ_CHECK(again.Radii == file.Radii);
         FUZZ_CHECK(again.Format == format);
+
+        const TJobFileShape shape{file.Radii, 1, 2, 3, file.DBL};
+        const std::string rewritten = RewriteJobFile(file.File, shape, format);
+        const TJobFileData reread = ParseJobFile(rewritten);
+        FUZZ_CHECK(reread.Radii == file.Radii);
+        FUZZ_CHECK(reread.Format == format);
+        FUZZ_CHECK(reread.Eye == file.Eye && reread.Type == file.Type);
+        FUZZ_CHECK(reread.File.TraceCount() == file.File.TraceCount());
+        // What was written once is written again the same.
+        FUZZ_CHECK(RewriteJobFile(reread.File, shape, format) == rewritten);
     }
 }
 

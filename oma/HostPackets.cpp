@@ -1,5 +1,7 @@
 #include "oma/HostPackets.h"
 
+#include "oma/OmaText.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -58,9 +60,8 @@ std::string StoreRequestBody(std::string_view hostDef, std::string_view tray) {
 
 std::string TraceRecords(std::string_view format, std::string_view radii) {
     if (format == "1") return EncodeTraceFmt1(radii);
-    if (format == "2") return "R=" + EncodeTraceFmt2(radii) + "\r";
-    if (format == "3") return "R=" + EncodeTraceFmt3(radii) + "\r";
-    if (format == "4") return "R=" + EncodeTraceFmt4(radii) + "\r";
+    if (format == "2" || format == "3" || format == "4")
+        return "R=" + EncodeBinaryTrace(format[0] - '0', radii) + "\r";
     throw std::invalid_argument("Trace type " + std::string(format) + " is unsupported");
 }
 
@@ -88,9 +89,13 @@ std::optional<double> ReadWireNumber(std::string_view text) {
 }
 
 std::string TrimControl(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
-    return std::string(text);
+    return std::string(TrimBlanks(text));
+}
+
+bool IsNeverEchoed(std::string_view label) {
+    for (const char* own : NeverEchoedLabels)
+        if (SameTextAscii(label, own)) return true;
+    return false;
 }
 
 std::int64_t PointCountValue(std::string_view digits) {

@@ -9,6 +9,15 @@
 #include <string>
 #include <string_view>
 
+// Records of a job that the host gets back only as the program's own: a
+// store never echoes them from the job's record list, and a host keeps its
+// own when a shape is stored.
+inline constexpr const char* NeverEchoedLabels[] = {"ANS", "STATUS", "DO",    "INI", "REQ",
+                                                    "TRCFMT", "ZFMT", "JOB", "VEN", "MODEL",
+                                                    "VER", "REM", "CRC"};
+// Whether label (compared without regard to ASCII case) is one of them.
+bool IsNeverEchoed(std::string_view label);
+
 // How the program names itself to the host.
 inline constexpr char VendorName[] = "VORMIK";
 inline constexpr char ModelName[] = "TORVIKAL";

@@ -4,6 +4,8 @@
 #include <unordered_map>
 
 #include "oma/HostPackets.h"
+#include "oma/JobRecords.h"
+#include "oma/OmaText.h"
 #include "oma/OmaTrace.h"
 #include "oma/ReplyMatcher.h"
 
@@ -216,85 +218,11 @@ bool IsTraceRecordLine(std::string_view line) {
     return line.find('=') != std::string_view::npos && NamesTraceData(line);
 }
 
-std::string UpperAscii(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return upper;
-}
-
-// Whether two names are the same without regard to ASCII letter case.
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char ca = a[i];
-        char cb = b[i];
-        if (ca >= 'a' && ca <= 'z') ca = static_cast<char>(ca - 'a' + 'A');
-        if (cb >= 'a' && cb <= 'z') cb = static_cast<char>(cb - 'a' + 'A');
-        if (ca != cb) return false;
-    }
-    return true;
-}
-
-// The job's record list, built in linear time: lines keyed by their text
-// before the first "=", looked up without regard to letter case, always the
-// first line of a name; removed lines are dropped at the end. The lines of
-// one name are chained through their indexes, so a reply of many names costs
-// one map entry each and nothing more.
-class TRecordBuilder {
-public:
-    void Set(std::string_view label, std::string_view value) {
-        TNameLines& lines = FByName[UpperAscii(label)];
-        if (value.empty()) {
-            if (lines.First == None) return;
-            FAlive[lines.First] = false;
-            lines.First = FNextOfName[lines.First];
-            if (lines.First == None) lines.Last = None;
-            return;
-        }
-        std::string line = std::string(label) + "=" + std::string(value);
-        if (lines.First != None) {
-            FLines[lines.First] = std::move(line);
-            return;
-        }
-        // The new line is found by its own name, which stops at its first "=".
-        const std::size_t equals = line.find('=');
-        TNameLines& own = FByName[UpperAscii(std::string_view(line).substr(0, equals))];
-        const std::size_t index = FLines.size();
-        if (own.Last == None)
-            own.First = index;
-        else
-            FNextOfName[own.Last] = index;
-        own.Last = index;
-        FLines.push_back(std::move(line));
-        FAlive.push_back(true);
-        FNextOfName.push_back(None);
-    }
-    std::vector<std::string> Take() {
-        std::vector<std::string> lines;
-        for (std::size_t i = 0; i < FLines.size(); ++i)
-            if (FAlive[i]) lines.push_back(std::move(FLines[i]));
-        return lines;
-    }
-
-private:
-    static constexpr std::size_t None = static_cast<std::size_t>(-1);
-    // The first and last line still listed under one name.
-    struct TNameLines {
-        std::size_t First = None;
-        std::size_t Last = None;
-    };
-    std::vector<std::string> FLines;
-    std::vector<bool> FAlive;
-    std::vector<std::size_t> FNextOfName;  // the next line of the same name
-    std::unordered_map<std::string, TNameLines> FByName;
-};
-
 // Everything after the "=" of the first line named name (any letter case).
 std::string RecordValue(const std::vector<std::string>& records, std::string_view name) {
     for (const std::string& line : records) {
         const std::size_t equals = line.find('=');
-        if (equals != std::string::npos && SameName(std::string_view(line).substr(0, equals), name))
+        if (equals != std::string::npos && SameTextAscii(std::string_view(line).substr(0, equals), name))
             return line.substr(equals + 1);
     }
     return {};
@@ -524,15 +452,10 @@ TJobData ReadJobData(std::string_view data, std::string_view pointCount) {
         }
         if (!hasTrace) throw std::runtime_error("Cannot find trace data");
         const std::string_view payload = traceLine.substr(traceLine.find('=') + 1);
-        if (job.Format == "2")
-            radii = DecodeTraceFmt2(payload);
-        else if (job.Format == "3")
-            radii = DecodeTraceFmt3(payload);
-        else if (job.Format == "4")
-            radii = DecodeTraceFmt4(
-                payload, static_cast<int>(std::min<std::int64_t>(count, MaxTracePoints + 1)));
-        else
+        if (job.Format != "2" && job.Format != "3" && job.Format != "4")
             throw std::runtime_error("Trace type " + job.Format + " is unsupported");
+        radii = DecodeBinaryTrace(job.Format[0] - '0', payload,
+                                  static_cast<int>(std::min<std::int64_t>(count, MaxTracePoints + 1)));
     }
 
     const std::int64_t points = static_cast<std::int64_t>(radii.size() / 4);

@@ -8,22 +8,28 @@
 #include <fstream>
 #include <iterator>
 #include <system_error>
-#include <unordered_map>
 
+#include "oma/HostPackets.h"
+#include "oma/JobRecords.h"
+#include "oma/OmaErrors.h"
+#include "oma/OmaText.h"
 #include "oma/OmaTrace.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char LineEnd[] = "\r\n";
+constexpr char FileLineEnd[] = "\r\n";
 
-bool SameLabel(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
+// Format 1 values per R record, as the labs' own files hold them.
+constexpr int ValuesPerLine = 10;
+
+// The label of a record line (trimmed), or nothing for a line without "=".
+bool SplitLine(std::string_view line, std::string_view& label, std::string_view& value) {
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) return false;
+    label = TrimBlanks(line.substr(0, equals));
+    value = line.substr(equals + 1);
     return true;
 }
 
@@ -31,49 +37,25 @@ std::string_view LabelOf(std::string_view line) {
     return line.substr(0, line.find('='));
 }
 
-// Two decimals with "." whatever the locale: OMA readers expect ".".
-std::string TwoDecimals(double value) {
-    std::array<char, 64> buffer{};
-    const auto [End, Error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                            std::chars_format::fixed, 2);
-    if (Error != std::errc()) return "0.00";
-    return std::string(buffer.data(), End);
-}
-
-// The trace records of one format, each line closed by CR as on the line.
-std::string TraceLines(int format, std::string_view radii) {
-    switch (format) {
-        case 1: return EncodeTraceFmt1(radii);
-        case 2: return "R=" + EncodeTraceFmt2(radii) + "\r";
-        case 3: return "R=" + EncodeTraceFmt3(radii) + "\r";
-        case 4: return "R=" + EncodeTraceFmt4(radii) + "\r";
-        default: throw EOmaJobFile("Trace type " + std::to_string(format) + " is unsupported");
-    }
-}
-
-// Text without the bytes of value 32 or less at either end.
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
-    return text;
-}
-
-// The lines of text: CR, LF and any run of them end a line, so empty lines
-// are skipped (as the line splitting of replies does), in one pass.
-std::vector<std::string_view> Lines(std::string_view text) {
-    std::vector<std::string_view> lines;
+std::vector<std::string_view> SplitFields(std::string_view value) {
+    std::vector<std::string_view> fields;
     std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = text.find_first_not_of("\r\n", end);
-        if (start == std::string_view::npos) break;
+    while (true) {
+        const std::size_t semicolon = value.find(';', start);
+        fields.push_back(value.substr(start, semicolon - start));
+        if (semicolon == std::string_view::npos) break;
+        start = semicolon + 1;
     }
-    return lines;
+    return fields;
+}
+
+std::string JoinFields(const std::vector<std::string>& fields) {
+    std::string text;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) text += ';';
+        text += fields[i];
+    }
+    return text;
 }
 
 // A point count as digits; anything else, or more than fits, is -1.
@@ -88,12 +70,35 @@ long ReadCount(std::string_view text) {
 }
 
 double ReadDBL(std::string_view value) {
-    value = Trim(value.substr(0, value.find(';')));
-    double number = 0;
-    const char* end = value.data() + value.size();
-    const auto [Stop, Error] = std::from_chars(value.data(), end, number);
-    if (value.empty() || Error != std::errc() || Stop != end || !std::isfinite(number)) return 0;
-    return number;
+    return ReadWireNumber(TrimBlanks(value.substr(0, value.find(';')))).value_or(0);
+}
+
+std::string FormatGroup(long value) {
+    std::string group = std::to_string(value);
+    return std::string(4 - group.size(), '0') + group;
+}
+
+// Format 1 values of R records: any width, separated by ";", blanks around
+// them ignored, an empty field (a trailing ";") skipped.
+void AppendFormat1Values(std::string& radii, std::string_view value) {
+    for (std::string_view field : SplitFields(value)) {
+        field = TrimBlanks(field);
+        if (field.empty()) continue;
+        const long number = ReadCount(field);
+        if (number < 0) {
+            if (field.find_first_not_of("+-0123456789") == std::string_view::npos &&
+                field.find_first_of("0123456789") != std::string_view::npos)
+                throw EOmaFormat("Invalid trace data: point " +
+                                 std::to_string(radii.size() / 4 + 1) + " has the value " +
+                                 std::string(field));
+            throw EOmaJobFile("Trace data holds \"" + std::string(field.substr(0, 20)) +
+                              "\", which is not a number");
+        }
+        if (number > 9999)
+            throw EOmaFormat("Invalid trace data: point " + std::to_string(radii.size() / 4 + 1) +
+                             " has the value " + std::to_string(number));
+        radii += FormatGroup(number);
+    }
 }
 
 std::string Reason(int error) {
@@ -102,105 +107,296 @@ std::string Reason(int error) {
 
 }  // namespace
 
-TJobFileData ParseJobFile(std::string_view text) {
-    TJobFileData data;
-    std::string format;  // as written in the first TRCFMT record
-    long count = -1;
-    bool anyTrace = false;  // any R record at all
-    bool hasTrace = false;  // R records after the first TRCFMT
-    std::string_view payload;  // formats 2 to 4
-    bool payloadFound = false;
-    // Label (lower case) to its line: a file of many short records stays linear.
-    std::unordered_map<std::string, std::size_t> recordAt;
-    const auto setRecord = [&](std::string_view label, std::string_view value) {
-        std::string key(label);
-        for (char& c : key)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (value.empty()) {
-            // As in job data: an empty value removes the record.
-            if (const auto found = recordAt.find(key); found != recordAt.end()) {
-                data.Records[found->second].clear();
-                recordAt.erase(found);
-            }
-            return;
-        }
-        std::string line = std::string(label) + "=" + std::string(value);
-        const auto [At, Added] = recordAt.try_emplace(std::move(key), data.Records.size());
-        if (Added)
-            data.Records.push_back(std::move(line));
-        else
-            data.Records[At->second] = std::move(line);
-    };
+bool IsBlockLabel(std::string_view label) {
+    return label.size() > 3 && SameTextAscii(label.substr(label.size() - 3), "FMT");
+}
 
-    // R records belong to the format record before them (TRCFMT, STHKFMT ...):
-    // only those after the first TRCFMT, up to the next format record, are the trace.
-    bool inTrace = false;
-    for (const std::string_view line : Lines(text)) {
-        const std::size_t equals = line.find('=');
-        if (equals == std::string_view::npos) continue;
-        const std::string_view label = Trim(line.substr(0, equals));
-        if (label == "R") {
-            anyTrace = true;
-            if (!inTrace) continue;
-            hasTrace = true;
-            if (format == "1") {
-                if (static_cast<long>(data.Radii.size() / 4) < count)
-                    data.Radii += KeepDigits(Trim(line.substr(equals + 1)));
-            } else if (!payloadFound) {
-                // Binary data: every byte after "=" belongs to it.
-                payload = line.substr(equals + 1);
-                payloadFound = true;
-            }
+bool IsBlockDataLabel(std::string_view label) {
+    for (std::string_view data : {"R", "A", "T", "Z"})
+        if (SameTextAscii(label, data)) return true;
+    return false;
+}
+
+TOmaJobFile TOmaJobFile::Parse(std::string_view text) {
+    TOmaJobFile file;
+    const std::size_t firstEnd = text.find_first_of("\r\n");
+    if (firstEnd != std::string_view::npos) {
+        if (text[firstEnd] == '\n')
+            file.FLineEnd = "\n";
+        else
+            file.FLineEnd = firstEnd + 1 < text.size() && text[firstEnd + 1] == '\n' ? "\r\n" : "\r";
+    }
+    file.FFinalLineEnd = text.empty() || text.back() == '\r' || text.back() == '\n';
+    std::size_t position = 0;
+    while (position < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", position);
+        if (end == std::string_view::npos) end = text.size();
+        file.FLines.emplace_back(text.substr(position, end - position));
+        // One line end: CR LF, CR or LF; an empty line between records stays a line.
+        position = end;
+        if (position + 1 < text.size() && text[position] == '\r' && text[position + 1] == '\n')
+            position += 2;
+        else if (position < text.size())
+            ++position;
+    }
+    return file;
+}
+
+std::string TOmaJobFile::Text() const {
+    std::string text;
+    for (std::size_t i = 0; i < FLines.size(); ++i) {
+        text += FLines[i];
+        if (i + 1 < FLines.size() || FFinalLineEnd) text += FLineEnd;
+    }
+    return text;
+}
+
+std::string TOmaJobFile::Text(std::string_view lineEnd) const {
+    std::string text;
+    for (const std::string& line : FLines) {
+        text += line;
+        text += lineEnd;
+    }
+    return text;
+}
+
+std::vector<TOmaJobFile::TBlock> TOmaJobFile::Blocks() const {
+    std::vector<TBlock> blocks;
+    std::string_view label;
+    std::string_view value;
+    for (std::size_t i = 0; i < FLines.size();) {
+        if (!SplitLine(FLines[i], label, value) || !IsBlockLabel(label)) {
+            ++i;
             continue;
         }
-        if (label == "Z" || label.empty()) continue;
-        const std::string_view value = Trim(line.substr(equals + 1));
-        if (label.size() >= 3 && label.substr(label.size() - 3) == "FMT") inTrace = false;
-        if (label == "TRCFMT" && format.empty()) {
-            inTrace = true;
-            const std::size_t semicolon = value.find(';');
-            format = std::string(Trim(value.substr(0, semicolon)));
-            if (format.empty()) format = "?";
-            if (semicolon != std::string_view::npos) {
-                const std::string_view rest = value.substr(semicolon + 1);
-                count = ReadCount(Trim(rest.substr(0, rest.find(';'))));
-            }
-        }
-        setRecord(label, value);
+        TBlock block{i, i + 1};
+        while (block.End < FLines.size() && SplitLine(FLines[block.End], label, value) &&
+               IsBlockDataLabel(label))
+            ++block.End;
+        blocks.push_back(block);
+        i = block.End;
     }
-    std::erase_if(data.Records, [](const std::string& line) { return line.empty(); });
+    return blocks;
+}
 
+std::size_t TOmaJobFile::FirstBlockLine() const {
+    const std::vector<TBlock> blocks = Blocks();
+    return blocks.empty() ? FLines.size() : blocks.front().First;
+}
+
+std::vector<std::size_t> TOmaJobFile::OutsideBlocks() const {
+    std::vector<std::size_t> lines;
+    const std::vector<TBlock> blocks = Blocks();
+    auto block = blocks.begin();
+    for (std::size_t i = 0; i < FLines.size(); ++i) {
+        if (block != blocks.end() && i == block->First) {
+            i = block->End - 1;
+            ++block;
+            continue;
+        }
+        lines.push_back(i);
+    }
+    return lines;
+}
+
+std::vector<TJobRecord> TOmaJobFile::Records() const {
+    std::vector<TJobRecord> records;
+    std::string_view label;
+    std::string_view value;
+    for (std::size_t i : OutsideBlocks())
+        if (SplitLine(FLines[i], label, value) && !label.empty() && !IsBlockDataLabel(label))
+            records.push_back(TJobRecord{std::string(label), std::string(value)});
+    return records;
+}
+
+std::size_t TOmaJobFile::FindRecord(std::string_view wanted) const {
+    std::string_view label;
+    std::string_view value;
+    for (std::size_t i : OutsideBlocks())
+        if (SplitLine(FLines[i], label, value) && SameTextAscii(label, wanted)) return i;
+    return std::string::npos;
+}
+
+std::string TOmaJobFile::Value(std::string_view label) const {
+    const std::size_t at = FindRecord(label);
+    if (at == std::string::npos) return {};
+    return FLines[at].substr(FLines[at].find('=') + 1);
+}
+
+void TOmaJobFile::SetRecord(std::string_view label, std::string_view value) {
+    if (value.empty()) {
+        for (std::size_t at = FindRecord(label); at != std::string::npos; at = FindRecord(label))
+            FLines.erase(FLines.begin() + static_cast<std::ptrdiff_t>(at));
+        return;
+    }
+    if (const std::size_t at = FindRecord(label); at != std::string::npos) {
+        FLines[at] = std::string(LabelOf(FLines[at])) + "=" + std::string(value);
+        return;
+    }
+    FLines.insert(FLines.begin() + static_cast<std::ptrdiff_t>(FirstBlockLine()),
+                  std::string(label) + "=" + std::string(value));
+}
+
+void TOmaJobFile::SetEyeField(std::string_view label, std::string_view eye,
+                              std::string_view value) {
+    const bool left = SameTextAscii(eye, "L");
+    const bool both = SameTextAscii(eye, "B");
+    std::vector<std::string> fields;
+    if (const std::size_t at = FindRecord(label); at != std::string::npos) {
+        const std::string value = Value(label);  // the fields below view it
+        for (std::string_view field : SplitFields(value)) fields.emplace_back(field);
+        // One value stands for both eyes: the other eye keeps it.
+        if (fields.size() == 1) fields.push_back(fields.front());
+    } else {
+        fields = {"", ""};
+    }
+    if (!left || both) fields[0] = value;
+    if (left || both) fields[1] = value;
+    SetRecord(label, JoinFields(fields));
+}
+
+bool TOmaJobFile::FirstTraceBlock(TBlock& found) const {
+    std::string_view label;
+    std::string_view value;
+    for (const TBlock& block : Blocks()) {
+        if (SplitLine(FLines[block.First], label, value) && SameTextAscii(label, "TRCFMT")) {
+            found = block;
+            return true;
+        }
+    }
+    return false;
+}
+
+int TOmaJobFile::TraceCount() const {
+    int count = 0;
+    std::string_view label;
+    std::string_view value;
+    for (const TBlock& block : Blocks())
+        if (SplitLine(FLines[block.First], label, value) && SameTextAscii(label, "TRCFMT")) ++count;
+    return count;
+}
+
+TJobTrace TOmaJobFile::FirstTrace() const {
+    std::string_view label;
+    std::string_view value;
+    bool anyTrace = false;
+    for (const std::string& line : FLines)
+        if (SplitLine(line, label, value) && SameTextAscii(label, "R")) anyTrace = true;
     if (!anyTrace) throw EOmaJobFile("Cannot find trace data");
-    if (format.empty()) throw EOmaJobFile("Cannot find the trace format (no TRCFMT record)");
+    TBlock block{};
+    if (!FirstTraceBlock(block))
+        throw EOmaJobFile("Cannot find the trace format (no TRCFMT record)");
+
+    TJobTrace trace;
+    SplitLine(FLines[block.First], label, value);
+    for (std::string_view field : SplitFields(value)) trace.Fields.emplace_back(field);
+    std::string format(TrimBlanks(trace.Fields[0]));
+    if (format.empty()) format = "?";
+    const long count = trace.Fields.size() > 1 ? ReadCount(TrimBlanks(trace.Fields[1])) : -1;
+    if (trace.Fields.size() > 3) trace.Eye = TrimBlanks(trace.Fields[3]);
+    if (trace.Fields.size() > 4) trace.Type = TrimBlanks(trace.Fields[4]);
     if (format != "1" && format != "2" && format != "3" && format != "4")
         throw EOmaJobFile("Trace type " + format + " is unsupported");
-    if (!hasTrace) throw EOmaJobFile("Cannot find trace data");
+
+    std::vector<std::string_view> data;
+    for (std::size_t i = block.First + 1; i < block.End; ++i)
+        if (SplitLine(FLines[i], label, value) && SameTextAscii(label, "R")) data.push_back(value);
+    if (data.empty()) throw EOmaJobFile("Cannot find trace data");
     if (count < 1 || count > MaxTracePoints)
         throw EOmaJobFile("Cannot read a trace of " + std::to_string(count < 0 ? 0 : count) +
-                       " points (1 to " + std::to_string(MaxTracePoints) + ")");
-    data.Format = format[0] - '0';
-    if (data.Format != 1) {
-        if (data.Format == 2)
-            data.Radii = DecodeTraceFmt2(payload);
-        else if (data.Format == 3)
-            data.Radii = DecodeTraceFmt3(payload);
-        else
-            data.Radii = DecodeTraceFmt4(payload, static_cast<int>(count));
+                          " points (1 to " + std::to_string(MaxTracePoints) + ")");
+    trace.Format = format[0] - '0';
+    if (trace.Format == 1) {
+        for (std::string_view record : data) AppendFormat1Values(trace.Radii, record);
+    } else {
+        // Binary data: every byte after "=" of the first R record belongs to it.
+        trace.Radii = DecodeBinaryTrace(trace.Format, data.front(), static_cast<int>(count));
     }
-    const long points = static_cast<long>(data.Radii.size() / 4);
+    const long points = static_cast<long>(trace.Radii.size() / 4);
     if (points != count)
         throw EOmaJobFile("Trace contains " + std::to_string(points) +
-                       " points, but number of points is " + std::to_string(count));
-    // A radius written with five digits would otherwise pass as a shifted shape.
-    if (data.Radii.size() != static_cast<std::size_t>(count) * 4)
-        throw EOmaJobFile("Trace data has " + std::to_string(data.Radii.size()) + " digits, but " +
-                       std::to_string(count) + " points need " + std::to_string(count * 4));
+                          " points, but number of points is " + std::to_string(count));
+    return trace;
+}
+
+void TOmaJobFile::ReplaceFirstTrace(int format, std::string_view radii) {
+    const std::size_t points = radii.size() / 4;
+    if (points == 0) throw EOmaJobFile("There is no shape to save");
+    if (format < 1 || format > 4)
+        throw EOmaJobFile("Trace type " + std::to_string(format) + " is unsupported");
+    std::vector<std::string> data;
+    if (format == 1) {
+        for (std::size_t i = 0; i < points; ++i) {
+            if (i % ValuesPerLine == 0)
+                data.emplace_back("R=");
+            else
+                data.back() += ';';
+            const std::string_view group = radii.substr(i * 4, 4);
+            if (group.find_first_not_of("0123456789") != std::string_view::npos)
+                throw EOmaConvert("'" + std::string(group) + "' is not a valid integer value");
+            data.back() += group;
+        }
+    } else {
+        // Escaping keeps CR and LF out of binary payloads, so the record stays one line.
+        data.push_back("R=" + EncodeBinaryTrace(format, radii));
+    }
+
+    TBlock block{};
+    if (!FirstTraceBlock(block)) {
+        FLines.push_back("TRCFMT=1;1;E;R;F");
+        block = TBlock{FLines.size() - 1, FLines.size()};
+    }
+    std::string_view label;
+    std::string_view value;
+    SplitLine(FLines[block.First], label, value);
+    std::vector<std::string> fields;
+    for (std::string_view field : SplitFields(value)) fields.emplace_back(field);
+    if (fields.size() < 2) fields.resize(2);
+    fields[0] = std::to_string(format);
+    fields[1] = std::to_string(points);
+    FLines[block.First] = std::string(LabelOf(FLines[block.First])) + "=" + JoinFields(fields);
+    // Angle and other data lines of the old trace describe its points, not the new ones.
+    FLines.erase(FLines.begin() + static_cast<std::ptrdiff_t>(block.First + 1),
+                 FLines.begin() + static_cast<std::ptrdiff_t>(block.End));
+    FLines.insert(FLines.begin() + static_cast<std::ptrdiff_t>(block.First + 1), data.begin(),
+                  data.end());
+}
+
+std::string TOmaJobFile::FirstTraceEye() const {
+    TBlock block{};
+    if (!FirstTraceBlock(block)) return "R";
+    std::string_view label;
+    std::string_view value;
+    SplitLine(FLines[block.First], label, value);
+    const std::vector<std::string_view> fields = SplitFields(value);
+    const std::string_view eye = fields.size() > 3 ? TrimBlanks(fields[3]) : std::string_view();
+    return eye.empty() ? std::string("R") : std::string(eye);
+}
+
+TJobFileData ParseJobFile(std::string_view text) {
+    TJobFileData data;
+    data.File = TOmaJobFile::Parse(text);
+    TJobTrace trace = data.File.FirstTrace();
+    data.Radii = std::move(trace.Radii);
+    data.Format = trace.Format;
+    data.Eye = trace.Eye;
+    data.Type = trace.Type;
+
+    // The record list keeps the job step's rule: one line per label.
+    TRecordBuilder records;
+    for (const std::string& line : data.File.Lines()) {
+        std::string_view label;
+        std::string_view value;
+        if (SplitLine(line, label, value) && !label.empty() && label != "R" && label != "Z")
+            records.Set(label, TrimBlanks(value));
+    }
+    data.Records = records.Take();
 
     for (const std::string& record : data.Records) {
         const std::string_view label = LabelOf(record);
         const std::string_view value = std::string_view(record).substr(label.size() + 1);
-        if (SameLabel(label, "DBL")) data.DBL = ReadDBL(value);
-        if (SameLabel(label, "JOB")) {
+        if (SameTextAscii(label, "DBL")) data.DBL = ReadDBL(value);
+        if (SameTextAscii(label, "JOB")) {
             std::string_view tray = value;
             if (tray.size() >= 2 && tray.front() == '"' && tray.back() == '"')
                 tray = tray.substr(1, tray.size() - 2);
@@ -214,12 +410,12 @@ void SetJobRecord(std::vector<std::string>& records, std::string_view name,
                   std::string_view value) {
     if (value.empty()) {
         std::erase_if(records, [&](const std::string& line) {
-            return line.find('=') != std::string::npos && SameLabel(LabelOf(line), name);
+            return line.find('=') != std::string::npos && SameTextAscii(LabelOf(line), name);
         });
         return;
     }
     for (std::string& line : records) {
-        if (line.find('=') != std::string::npos && SameLabel(LabelOf(line), name)) {
+        if (line.find('=') != std::string::npos && SameTextAscii(LabelOf(line), name)) {
             line = std::string(name) + "=" + std::string(value);
             return;
         }
@@ -227,36 +423,37 @@ void SetJobRecord(std::vector<std::string>& records, std::string_view name,
     records.push_back(std::string(name) + "=" + std::string(value));
 }
 
+std::string RewriteJobFile(TOmaJobFile file, const TJobFileShape& shape, int format) {
+    const std::string fileDBL = FormatWireNumber(ReadDBL(file.Value("DBL")));
+    file.ReplaceFirstTrace(format, shape.Radii);
+    const std::string eye = file.FirstTraceEye();
+    file.SetEyeField("HBOX", eye, FormatWireNumber(shape.HBox));
+    file.SetEyeField("VBOX", eye, FormatWireNumber(shape.VBox));
+    file.SetEyeField("CIRC", eye, FormatWireNumber(shape.Circ));
+    // A DBL of the same number stays as written ("15" is not rewritten "15.00").
+    if (FormatWireNumber(shape.DBL) != fileDBL) file.SetRecord("DBL", FormatWireNumber(shape.DBL));
+    return file.Text(FileLineEnd);
+}
+
 std::string BuildJobFile(const std::vector<std::string>& records, const TJobFileShape& shape,
                          int format) {
-    const int points = static_cast<int>(shape.Radii.size() / 4);
-    if (points == 0) throw EOmaJobFile("There is no shape to save");
-    std::string traceLines = TraceLines(format, shape.Radii);
-
-    std::vector<std::string> lines = records;
-    SetJobRecord(lines, "HBOX", TwoDecimals(shape.HBox) + ";" + TwoDecimals(shape.HBox));
-    SetJobRecord(lines, "VBOX", TwoDecimals(shape.VBox) + ";" + TwoDecimals(shape.VBox));
-    SetJobRecord(lines, "CIRC", TwoDecimals(shape.Circ) + ";" + TwoDecimals(shape.Circ));
-    SetJobRecord(lines, "DBL", TwoDecimals(shape.DBL));
-    for (const char* label : JobFileDroppedLabels) SetJobRecord(lines, label, "");
-
-    std::string text;
-    for (const std::string& line : lines) {
+    std::vector<std::string> lines;
+    // The trace keeps the eye and type of the job's TRCFMT record.
+    std::string traceRecord;
+    for (const std::string& line : records) {
         // A record never spans lines in a file; a stray line end would split it.
         if (line.find_first_of("\r\n") != std::string::npos) continue;
-        text += line;
-        text += LineEnd;
+        if (traceRecord.empty() && line.find('=') != std::string::npos &&
+            SameTextAscii(TrimBlanks(LabelOf(line)), "TRCFMT"))
+            traceRecord = "TRCFMT=" + line.substr(line.find('=') + 1);
+        lines.push_back(line);
     }
-    text += "TRCFMT=" + std::to_string(format) + ";" + std::to_string(points) + ";E;R;F";
-    text += LineEnd;
-    // Escaping keeps CR out of binary payloads, so every CR here ends a record.
-    for (char c : traceLines) {
-        if (c == '\r')
-            text += LineEnd;
-        else
-            text += c;
-    }
-    return text;
+    for (const char* label : JobFileDroppedLabels) SetJobRecord(lines, label, "");
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    TOmaJobFile file = TOmaJobFile::Parse(text);
+    file.AppendLine(traceRecord.empty() ? "TRCFMT=1;1;E;R;F" : traceRecord);
+    return RewriteJobFile(std::move(file), shape, format);
 }
 
 std::string ReadJobFileBytes(const fs::path& fileName) {

@@ -1,12 +1,14 @@
 #pragma once
 
-// OMA job files: the records of one job and its trace, as labs pass them
+// OMA job files: the records of one job and its traces, as labs pass them
 // around on disk. A file holds the same records as the host's job data,
-// one name=value record per line, without packet framing or checksum.
+// one label=value record per line, without packet framing or checksum.
 //
-// Writing follows the upload's record rules: the job's records kept in their
-// order, HBOX, VBOX, CIRC and DBL set from the shape, then the trace in the
-// chosen format after its TRCFMT record.
+// A file is kept as its lines: what the program does not change is written
+// back as it was read, in its place (repeated records, blanks in values, the
+// other eye's trace, thickness and Z data). Data blocks are a format record
+// (TRCFMT, STHKFMT, ZFMT ...) with the data lines after it (R, A, T, Z); a
+// TRCFMT block is a trace, for the eye its TRCFMT names.
 
 #include <cstdint>
 #include <filesystem>
@@ -26,31 +28,118 @@ public:
 // points in format 1 with a few hundred records is about 30 KiB.
 inline constexpr std::uintmax_t MaxJobFileSize = 1024 * 1024;
 
+// One record: the label trimmed of blanks, the value as written.
+struct TJobRecord {
+    std::string Label;
+    std::string Value;
+};
+
+// A trace as its TRCFMT record describes it.
+struct TJobTrace {
+    // The TRCFMT fields as written: format;count;E;eye;type;...
+    std::vector<std::string> Fields;
+    int Format = 0;
+    // "R", "L", "B" as written; empty when the record names no eye.
+    std::string Eye;
+    // "F" (frame), "P" (pattern), "D" (demo lens) ...; empty when none.
+    std::string Type;
+    // Exactly the TRCFMT record's point count.
+    std::string Radii;
+};
+
+// Whether label starts a data block: it ends in "FMT" (TRCFMT, STHKFMT, ZFMT).
+bool IsBlockLabel(std::string_view label);
+// Whether label is a data line of a block: R, A, T or Z.
+bool IsBlockDataLabel(std::string_view label);
+
+// A job file as its lines. Labels compare without regard to ASCII case.
+class TOmaJobFile {
+public:
+    // Splits text into lines (CR LF, CR and LF each end one); never throws.
+    static TOmaJobFile Parse(std::string_view text);
+    // The lines, each followed by the file's own first line end (LF for a
+    // file without one); the last line gets one only when the file had it.
+    std::string Text() const;
+    // Every line followed by lineEnd.
+    std::string Text(std::string_view lineEnd) const;
+    const std::vector<std::string>& Lines() const { return FLines; }
+
+    // label=value lines outside the data blocks, in file order, repeated
+    // labels included.
+    std::vector<TJobRecord> Records() const;
+    // The value of the first such record of label; empty when there is none.
+    std::string Value(std::string_view label) const;
+    // A non-empty value replaces the value of the first record of label in
+    // place (its label as written stays); a new record goes before the first
+    // data block, or at the end. The empty value removes every record of label.
+    void SetRecord(std::string_view label, std::string_view value);
+    // Sets the field of eye ("R" field 0, "L" field 1, "B" both) of an "R;L"
+    // record to value; the other field stays as written (a record of one
+    // value keeps that value for the other eye; a new record leaves it empty).
+    void SetEyeField(std::string_view label, std::string_view eye, std::string_view value);
+
+    // Number of traces (TRCFMT blocks).
+    int TraceCount() const;
+    // The first trace, read and checked. Throws EOmaJobFile ("Cannot find
+    // trace data", "Trace type 6 is unsupported", "Trace contains 359 points,
+    // but number of points is 360", ...) and EOmaFormat for a value outside
+    // 0 to 9999 or beyond the codec's limits. Format 1 values are separated by
+    // ";" and read by value, whatever their width.
+    TJobTrace FirstTrace() const;
+    // Writes radii as the first trace in format (1 to 4): its TRCFMT record
+    // takes the format and point count and keeps its other fields; its data
+    // lines are replaced (format 1: R records of ten four-digit values). A
+    // file without a trace gets one at its end, "E;R;F". Throws EOmaJobFile
+    // for another format or an empty shape.
+    void ReplaceFirstTrace(int format, std::string_view radii);
+    // The eye the first TRCFMT record names; "R" when it names none.
+    std::string FirstTraceEye() const;
+    // Adds a line at the end.
+    void AppendLine(std::string line) { FLines.push_back(std::move(line)); }
+
+private:
+    struct TBlock {
+        std::size_t First;  // the format record
+        std::size_t End;    // one past its last data line
+    };
+    std::vector<TBlock> Blocks() const;
+    // Indexes of the lines outside the blocks, in order.
+    std::vector<std::size_t> OutsideBlocks() const;
+    // Index of the first record line of label outside the blocks, or npos.
+    std::size_t FindRecord(std::string_view label) const;
+    std::size_t FirstBlockLine() const;
+    // The first TRCFMT block, or nothing.
+    bool FirstTraceBlock(TBlock& block) const;
+
+    std::vector<std::string> FLines;
+    std::string FLineEnd = "\n";
+    bool FFinalLineEnd = true;
+};
+
 // What a job file holds for the window.
 struct TJobFileData {
-    // The records as name=value lines in file order, one per label (a label
-    // that occurs again keeps its first place and takes the later value);
-    // R and Z records are trace data, not records.
+    // The records for the job's record list, as the job step keeps them:
+    // name=value lines in file order, one per label (a label that occurs
+    // again keeps its first place and takes the later value, an empty value
+    // removes it), labels and values trimmed of blanks; R and Z records are
+    // trace data, not records.
     std::vector<std::string> Records;
-    // The first trace: the points of the first TRCFMT record's count.
+    // The first trace's points, format, eye and type.
     std::string Radii;
     int Format = 0;
+    std::string Eye;
+    std::string Type;
     // The first number of the DBL record ("17.00" or "17.00;17.00"); 0 when
     // there is none.
     double DBL = 0;
     // The JOB record's value without its double quotes; empty when none.
     std::string Tray;
+    // The file as read, for writing it back.
+    TOmaJobFile File;
 };
 
-// Reads a job file's text as the job step reads job data: lines end at CR or
-// LF; a line "label=value" is a record; the first TRCFMT record gives the
-// trace format (1 to 4) and point count; the R records after it, up to the
-// next format record (TRCFMT, STHKFMT, ZFMT ...), are the trace: in format 1
-// their digits, each record taken whole while fewer points than the count are
-// read; in formats 2 to 4 the escaped payload of the first of them. A record with an empty value removes its label. Throws EOmaJobFile for a file without a usable trace
-// ("Cannot find trace data", "Trace type 6 is unsupported", "Trace contains
-// 359 points, but number of points is 360", ...) and EOmaFormat for trace
-// data with a value outside 0 to 9999 or beyond the codec's limits.
+// Reads a job file's text. Throws as TOmaJobFile::FirstTrace, and
+// "Cannot find the trace format (no TRCFMT record)" for R records without one.
 TJobFileData ParseJobFile(std::string_view text);
 
 // A shape as it goes into a file: its radius string (already at the point
@@ -63,17 +152,21 @@ struct TJobFileShape {
     double DBL = 0;
 };
 
-// Labels not written back from the records: the host conversation's own
-// (ANS, STATUS, CRC), and TRCFMT and ZFMT, which describe trace data that the
-// file carries anew (Z data is not kept).
+// Labels not written back from a job's record list: the host conversation's
+// own (ANS, STATUS, CRC), and TRCFMT and ZFMT, which describe trace data that
+// the record list does not hold.
 inline constexpr const char* JobFileDroppedLabels[] = {"ANS", "STATUS", "CRC", "TRCFMT", "ZFMT"};
 
-// The text of a job file: every record of records (name=value lines) in its
-// order with HBOX, VBOX and CIRC set to "%.2f;%.2f" of the shape and DBL to
-// "%.2f" ("." as the separator), the dropped labels removed, then
-// "TRCFMT=<format>;<points>;E;R;F" and the trace records of that format
-// (1 to 4). Every line ends in CR LF. Throws EOmaJobFile for another format or
-// an empty shape, EOmaConvert for a group that is not a number.
+// The text of a job file as read with its first trace replaced by the shape
+// in format (1 to 4): the shape's eye field of HBOX, VBOX and CIRC set to
+// "%.2f" of it, DBL to "%.2f" when its number differs from the shape's, every
+// other line as read. Every line ends in CR LF. Throws EOmaJobFile for another
+// format or an empty shape, EOmaConvert for a group that is not a number.
+std::string RewriteJobFile(TOmaJobFile file, const TJobFileShape& shape, int format);
+
+// The same for a job that comes from a record list (name=value lines, the
+// host's job data): the dropped labels removed, the trace last, for the eye
+// and type of the list's TRCFMT record ("E;R;F" when it has none).
 std::string BuildJobFile(const std::vector<std::string>& records, const TJobFileShape& shape,
                          int format);
 

@@ -1,6 +1,8 @@
 #include "oma/OmaTrace.h"
 
 #include <array>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace {
@@ -408,4 +410,22 @@ std::string DecodeTraceFmt4(std::string_view escaped, int count) {
     radii.reserve(values.size() * GroupWidth);
     for (std::int16_t v : values) AppendValue(radii, static_cast<std::uint16_t>(v));
     return radii;
+}
+
+std::string EncodeBinaryTrace(int format, std::string_view radii) {
+    switch (format) {
+        case 2: return EncodeTraceFmt2(radii);
+        case 3: return EncodeTraceFmt3(radii);
+        case 4: return EncodeTraceFmt4(radii);
+        default: throw std::invalid_argument("Trace type " + std::to_string(format) + " is unsupported");
+    }
+}
+
+std::string DecodeBinaryTrace(int format, std::string_view escaped, int count) {
+    switch (format) {
+        case 2: return DecodeTraceFmt2(escaped);
+        case 3: return DecodeTraceFmt3(escaped);
+        case 4: return DecodeTraceFmt4(escaped, count);
+        default: throw std::invalid_argument("Trace type " + std::to_string(format) + " is unsupported");
+    }
 }

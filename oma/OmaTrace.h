@@ -46,6 +46,12 @@ std::string EncodeTraceFmt4(std::string_view radii);
 // on as zero bytes.
 std::string DecodeTraceFmt4(std::string_view escaped, int count);
 
+// The one choice of codec by trace format for binary traces: the escaped
+// payload of format 2, 3 or 4, and its decoding (count is used by format 4
+// only). Any other format throws std::invalid_argument.
+std::string EncodeBinaryTrace(int format, std::string_view radii);
+std::string DecodeBinaryTrace(int format, std::string_view escaped, int count);
+
 // Writes items of 1, 2 or 4 nibbles into a byte buffer, high nibble first.
 // Writing past the buffer throws std::length_error.
 class TNibbleWriter {

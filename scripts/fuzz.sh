@@ -12,14 +12,13 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-30}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(decode_fmt2 decode_fmt3 decode_fmt4 oma_unescape extract_line
-                                     render_control_chars job_file request_init store_replies
-                                     job_reply job_data settings_text)
 
 build="$root/build-fuzz"
 require_own_build_dir "$build"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DTREVALON_FUZZ=ON -DTREVALON_TESTS=OFF -DTREVALON_BENCH=OFF >/dev/null
+# Every target fuzz/CMakeLists.txt builds, unless some are named.
+[ ${#targets[@]} -eq 0 ] && IFS=';' read -r -a targets < "$build/fuzz/targets.txt"
 cmake --build "$build" --target fuzz_targets -j "$(nproc)"
 
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -4,21 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "oma/OmaText.h"
 #include "settings/Utf8File.h"
 
 namespace {
 
-bool SameTextAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        unsigned char ca = static_cast<unsigned char>(a[i]);
-        unsigned char cb = static_cast<unsigned char>(b[i]);
-        if (ca >= 'a' && ca <= 'z') ca = static_cast<unsigned char>(ca - 'a' + 'A');
-        if (cb >= 'a' && cb <= 'z') cb = static_cast<unsigned char>(cb - 'a' + 'A');
-        if (ca != cb) return false;
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -71,16 +61,28 @@ bool TNameValueList::LoadFromFile(const std::string& fileName) {
 }
 
 void TNameValueList::SaveToFile(const std::string& fileName) const {
-    std::FILE* file = OpenUtf8File(fileName, "wb");
+    // The list goes to a file of its own first and replaces the old one in
+    // one rename: a write cut short (a full disk, the program stopped) leaves
+    // the old settings whole.
+    const std::string temporary = fileName + ".tmp";
+    std::FILE* file = OpenUtf8File(temporary, "wb");
     if (file == nullptr)
         throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
     const std::string content = Text();
-    const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
+    const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size() &&
+                         SyncUtf8File(file);
     const int writeErrno = errno;
     const bool closed = std::fclose(file) == 0;
-    if (!written || !closed)
-        throw EFCreateError("Cannot write file \"" + fileName + "\". " +
-                            std::strerror(written ? errno : writeErrno));
+    if (!written || !closed) {
+        const int error = written ? errno : writeErrno;
+        RemoveUtf8File(temporary);
+        throw EFCreateError("Cannot write file \"" + fileName + "\". " + std::strerror(error));
+    }
+    if (!ReplaceUtf8File(temporary, fileName)) {
+        const int error = errno;
+        RemoveUtf8File(temporary);
+        throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(error));
+    }
 }
 
 std::string TNameValueList::Text() const {

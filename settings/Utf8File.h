@@ -10,3 +10,11 @@
 
 // std::fopen with a UTF-8 name; null with errno set when it cannot be opened.
 std::FILE* OpenUtf8File(const std::string& fileName, const char* mode);
+// Flushes file and asks the system to put its data on the disk; false with
+// errno set when that fails.
+bool SyncUtf8File(std::FILE* file);
+// Renames from over to in one step (an existing to is replaced); false with
+// errno set when it cannot.
+bool ReplaceUtf8File(const std::string& from, const std::string& to);
+// Deletes the file; a file already gone is no fault.
+void RemoveUtf8File(const std::string& fileName);

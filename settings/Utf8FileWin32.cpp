@@ -1,9 +1,36 @@
 #include "settings/Utf8File.h"
 
 #include <QString>
+#include <cerrno>
 #include <cstdio>
+#include <io.h>
+#include <windows.h>
+
+namespace {
+
+std::wstring Wide(const std::string& fileName) {
+    return QString::fromStdString(fileName).toStdWString();
+}
+
+}  // namespace
 
 std::FILE* OpenUtf8File(const std::string& fileName, const char* mode) {
-    return ::_wfopen(QString::fromStdString(fileName).toStdWString().c_str(),
-                     QString::fromLatin1(mode).toStdWString().c_str());
+    return ::_wfopen(Wide(fileName).c_str(), QString::fromLatin1(mode).toStdWString().c_str());
+}
+
+bool SyncUtf8File(std::FILE* file) {
+    return std::fflush(file) == 0 && ::_commit(::_fileno(file)) == 0;
+}
+
+bool ReplaceUtf8File(const std::string& from, const std::string& to) {
+    if (::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    const DWORD error = ::GetLastError();
+    errno = error == ERROR_ACCESS_DENIED ? EACCES : error == ERROR_PATH_NOT_FOUND ? ENOENT : EIO;
+    return false;
+}
+
+void RemoveUtf8File(const std::string& fileName) {
+    ::DeleteFileW(Wide(fileName).c_str());
 }

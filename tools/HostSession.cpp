@@ -4,7 +4,9 @@
 #include <charconv>
 #include <utility>
 
+#include "oma/HostPackets.h"
 #include "oma/OMAMach.h"
+#include "oma/OmaText.h"
 #include "oma/OmaTrace.h"
 #include "shape/Convert.h"
 #include "shape/TrceCalc.h"
@@ -19,9 +21,7 @@ std::size_t Index(TReplyKind kind) {
 }
 
 std::string_view Trim(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
-    return text;
+    return TrimBlanks(text);
 }
 
 bool IsAlnum(std::string_view text) {
@@ -43,10 +43,6 @@ std::string StatusRecord(int code, std::string_view text) {
         if (static_cast<unsigned char>(c) >= ' ' && c != '"' && c != 0x7F) clean += c;
     if (!clean.empty()) record += ";\"" + clean + "\"";
     return record + "\r";
-}
-
-std::string JobRecord(std::string_view tray) {
-    return "JOB=\"" + std::string(tray) + "\"\r";
 }
 
 std::vector<std::string> SplitFields(std::string_view value) {
@@ -349,7 +345,7 @@ THostSession::TAnswer THostSession::AnswerJob(const TRequest& request, const std
     std::string body = header + StatusRecord(stOk, "") + JobRecord(tray);
     std::string radii;
     try {
-        auto job = TJobFile::Parse(*text);
+        const TOmaJobFile job = TOmaJobFile::Parse(*text);
         for (const auto& record : job.Records()) {
             static constexpr std::string_view Own[] = {"ANS", "REQ", "STATUS", "JOB", "CRC"};
             std::string value(Trim(record.Value));
@@ -372,14 +368,7 @@ THostSession::TAnswer THostSession::AnswerJob(const TRequest& request, const std
     for (std::size_t i = 0; i < fields.size(); ++i) trcfmt += (i ? ";" : "") + fields[i];
     body += trcfmt + "\r";
     try {
-        if (format == 1)
-            body += EncodeTraceFmt1(radii);
-        else
-            body += "R=" +
-                    (format == 2   ? EncodeTraceFmt2(radii)
-                     : format == 3 ? EncodeTraceFmt3(radii)
-                                   : EncodeTraceFmt4(radii)) +
-                    "\r";
+        body += TraceRecords(std::to_string(format), radii);
     } catch (const std::exception& e) {
         return fail(stBadTrace, "Job has no usable trace", "job " + tray + ": " + e.what());
     }
@@ -445,9 +434,7 @@ THostSession::TAnswer THostSession::AnswerUpload(const TRequest& request,
         } else {
             const std::string* data = request.Find("R");
             if (!data) return fail(stBadTrace, "No trace data");
-            radii = format == 2   ? DecodeTraceFmt2(*data)
-                    : format == 3 ? DecodeTraceFmt3(*data)
-                                  : DecodeTraceFmt4(*data, count);
+            radii = DecodeBinaryTrace(format, *data, count);
         }
     } catch (const std::exception& e) {
         return fail(stBadTrace, std::string("Bad trace data: ") + e.what());
@@ -459,20 +446,18 @@ THostSession::TAnswer THostSession::AnswerUpload(const TRequest& request,
     try {
         auto text = FJobs.Load(tray);
         if (!text) return fail(stNotFound, TrayText(tray));
-        auto job = TJobFile::Parse(*text);
-        job.ReplaceFirstTrace(radii);
-        static constexpr std::string_view NotKept[] = {"ANS",   "STATUS", "DO",  "INI",
-                                                       "REQ",   "ZFMT",   "JOB", "VEN",
-                                                       "MODEL", "VER",    "REM", "CRC"};
+        TOmaJobFile job = TOmaJobFile::Parse(*text);
+        job.ReplaceFirstTrace(1, radii);
         for (const auto& record : request.Records) {
-            if (record.Label.empty() || IsTraceLabel(record.Label) ||
-                std::find(std::begin(NotKept), std::end(NotKept), record.Label) !=
-                    std::end(NotKept))
+            if (record.Label.empty() || IsBlockLabel(record.Label) ||
+                IsBlockDataLabel(record.Label) || IsNeverEchoed(record.Label))
                 continue;
             job.SetRecord(record.Label, Trim(record.Value));
         }
         FJobs.Save(tray, job.Text());
     } catch (const EJobFile& e) {
+        return fail(stHostFault, "Cannot store the job", e.what());
+    } catch (const EOmaJobFile& e) {
         return fail(stHostFault, "Cannot store the job", e.what());
     }
     FGrant.reset();

@@ -178,7 +178,7 @@ inline double BoxA(const std::string& radii) {
 }
 
 // The value of a job file's record, or nothing.
-inline std::optional<std::string> JobValue(const TJobFile& job, const std::string& label) {
+inline std::optional<std::string> JobValue(const TOmaJobFile& job, const std::string& label) {
     for (const TJobRecord& record : job.Records())
         if (record.Label == label) return record.Value;
     return std::nullopt;

@@ -100,7 +100,7 @@ TEST_F(THostFaults, SplitPacketsAreJoined) {
     EXPECT_EQ(RadiusCount(Received().Radii), 400);
     Run(FForm->SaveButton);
     EXPECT_EQ(Panel(0), "Job stored");
-    EXPECT_EQ(TJobFile::Parse(JobText("1234")).FirstTrace().Radii, Golden("r360_3-400-stored"));
+    EXPECT_EQ(TOmaJobFile::Parse(JobText("1234")).FirstTrace().Radii, Golden("r360_3-400-stored"));
 }
 
 TEST_F(THostFaults, RefusedStoreShowsTheHostsTextAndKeepsTheShape) {

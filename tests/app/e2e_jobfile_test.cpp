@@ -23,7 +23,7 @@ TEST_F(TJobFileStoreTest, AnOpenedFileIsStoredUnderItsJobNumberOrTheTypedOne) {
 
         Run(FForm->SaveButton);
         ASSERT_EQ(Panel(0), "Job stored");
-        const TJobFile job = TJobFile::Parse(JobText(tray));
+        const TOmaJobFile job = TOmaJobFile::Parse(JobText(tray));
         EXPECT_EQ(job.FirstTrace().Radii, Golden("r360_3-512"));
         EXPECT_EQ(JobValue(job, "HBOX"), "51.00;51.00");  // as the file states it
         EXPECT_EQ(JobValue(job, "DBL"), "20.00");

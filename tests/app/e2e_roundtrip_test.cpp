@@ -31,7 +31,7 @@ TEST_P(TRoundTrip, RequestEditAndStoreKeepTheEditedShapeAndValues) {
     EXPECT_FALSE(FForm->SaveButton->isEnabled());
     EXPECT_TRUE(HasBackup("1234"));
 
-    const TJobFile job = TJobFile::Parse(JobText("1234"));
+    const TOmaJobFile job = TOmaJobFile::Parse(JobText("1234"));
     EXPECT_EQ(job.FirstTrace().Radii, Golden("r360_3-" + count + "-stored"));
     EXPECT_EQ(JobValue(job, "HBOX"), FormatBoxValue(edited.HBox));
     EXPECT_EQ(JobValue(job, "VBOX"), FormatBoxValue(edited.VBox));
@@ -63,7 +63,7 @@ TEST_F(THostTest, AnEditedBoxAIsStored) {
     const TTraceInfo edited = Working();
     Run(FForm->SaveButton);
     ASSERT_EQ(Panel(0), "Job stored");
-    const TJobFile job = TJobFile::Parse(JobText("1234"));
+    const TOmaJobFile job = TOmaJobFile::Parse(JobText("1234"));
     EXPECT_EQ(JobValue(job, "HBOX"), FormatBoxValue(edited.HBox));
     EXPECT_EQ(JobValue(job, "DBL"), "19.25");
     const std::string stored = job.FirstTrace().Radii;
@@ -86,7 +86,7 @@ TEST_F(THostTest, BothTracerModesStoreTheShape) {
         const TTraceInfo rotated = Working();
         Run(FForm->SaveButton);
         ASSERT_EQ(Panel(0), "Job stored");
-        EXPECT_EQ(TJobFile::Parse(JobText("77")).FirstTrace().Radii, rotated.Radii);
+        EXPECT_EQ(TOmaJobFile::Parse(JobText("77")).FirstTrace().Radii, rotated.Radii);
         const std::string log = FileText(HostLog());
         if (std::string(mode) == "No Init")
             EXPECT_NE(log.find("ANS=TRC"), std::string::npos);

@@ -42,6 +42,10 @@ const TSample Samples[] = {
     {"R360_1.oma", 360, -1, -1, -1, 0, 0.0, "L419413101"},
 };
 
+void PrintTo(const TSample& sample, std::ostream* out) {
+    *out << sample.File;
+}
+
 class TSampleFileTest : public ::testing::TestWithParam<TSample> {};
 
 TEST_P(TSampleFileTest, OpensWithItsStatedMeasurements) {
@@ -107,18 +111,20 @@ TEST(TJobFileWriteTest, RecordsKeepTheirOrderWithTheShapesValuesAndTheTraceLast)
     const TJobFileShape shape{std::string(16 * 4, '0').replace(0, 4, "2500"), 52.3, 40.004,
                               150.125, 18};
     const std::string text = BuildJobFile(records, shape, 1);
+    // HBOX, VBOX and CIRC are "R;L" pairs: the trace's eye (R) takes the shape's
+    // values, the left eye keeps its own.
     const std::string expected =
         "JOB=\"4711\"\r\n"
         "FTYP=1\r\n"
-        "HBOX=52.30;52.30\r\n"
+        "HBOX=52.30;10.00\r\n"
         "DBL=18.00\r\n"
         "ETYP=2\r\n"
         "VEN=LAB\r\n"
-        "VBOX=40.00;40.00\r\n"
-        "CIRC=150.12;150.12\r\n"
+        "VBOX=40.00;\r\n"
+        "CIRC=150.12;\r\n"
         "TRCFMT=1;16;E;R;F\r\n"
-        "R=2500;0000;0000;0000;0000;0000;0000;0000;0000;0000;0000;0000;0000;0000;0000\r\n"
-        "R=0000\r\n";
+        "R=2500;0000;0000;0000;0000;0000;0000;0000;0000;0000\r\n"
+        "R=0000;0000;0000;0000;0000;0000\r\n";
     EXPECT_EQ(text, expected);
 }
 
@@ -134,6 +140,10 @@ struct TRoundTrip {
     int Points;
 };
 
+void PrintTo(const TRoundTrip& row, std::ostream* out) {
+    *out << "format " << row.Format << ", " << row.Points << " points";
+}
+
 class TJobFileRoundTripTest : public ::testing::TestWithParam<TRoundTrip> {};
 
 TEST_P(TJobFileRoundTripTest, ReadsBackTheSameRadiiRecordsAndDBL) {
@@ -147,8 +157,8 @@ TEST_P(TJobFileRoundTripTest, ReadsBackTheSameRadiiRecordsAndDBL) {
     EXPECT_DOUBLE_EQ(data.DBL, 18.25);
     EXPECT_EQ(data.Tray, "T-17");
     const std::vector<std::string> expected = {"JOB=\"T-17\"",       "FTYP=1",
-                                               "DBL=18.25",          "HBOX=48.12;48.12",
-                                               "VBOX=36.50;36.50",   "CIRC=140.25;140.25",
+                                               "DBL=18.25",          "HBOX=48.12;",
+                                               "VBOX=36.50;",        "CIRC=140.25;",
                                                "TRCFMT=" + std::to_string(format) + ";" +
                                                    std::to_string(points) + ";E;R;F"};
     EXPECT_EQ(data.Records, expected);
@@ -196,10 +206,14 @@ std::vector<TMalformed> MalformedFiles() {
          "Cannot find trace data"},
         {"TooFewPoints", "TRCFMT=1;361;E;R;F\r\n" + r360,
          "Trace contains 360 points, but number of points is 361"},
-        {"ThreeDigitValue", "TRCFMT=1;3;E;R;F\r\nR=2500;250;2500\r\n",
-         "Trace contains 2 points, but number of points is 3"},
+        {"NotANumber", "TRCFMT=1;3;E;R;F\r\nR=2500;25a0;2500\r\n",
+         "Trace data holds \"25a0\", which is not a number"},
         {"FiveDigitValue", "TRCFMT=1;2;E;R;F\r\nR=2500;25000\r\n",
-         "Trace data has 9 digits, but 2 points need 8"},
+         "Invalid trace data: point 2 has the value 25000"},
+        {"NegativeFormatOneValue", "TRCFMT=1;2;E;R;F\r\nR=2500;-12\r\n",
+         "Invalid trace data: point 2 has the value -12"},
+        {"MorePointsThanStated", "TRCFMT=1;2;E;R;F\r\nR=2500;2500;2500\r\n",
+         "Trace contains 3 points, but number of points is 2"},
         {"ZeroPoints", "TRCFMT=1;0;E;R;F\r\nR=2500\r\n", "Cannot read a trace of 0 points"},
         {"NoCount", "TRCFMT=1\r\nR=2500\r\n", "Cannot read a trace of 0 points"},
         {"TooManyPoints", "TRCFMT=4;5000;E;R;F\r\nR=\x09\xC4\r\n",
@@ -211,6 +225,10 @@ std::vector<TMalformed> MalformedFiles() {
         {"ShortBinary", "TRCFMT=2;3;E;R;F\r\nR=\xC4\x09\xC4\x09\r\n",
          "Trace contains 2 points, but number of points is 3"},
     };
+}
+
+void PrintTo(const TMalformed& file, std::ostream* out) {
+    *out << file.Name;
 }
 
 class TMalformedFileTest : public ::testing::TestWithParam<TMalformed> {};

@@ -140,6 +140,10 @@ std::vector<TScaleCase> ScaleCases() {
     return cases;
 }
 
+void PrintTo(const TScaleCase& shape, std::ostream* out) {
+    *out << shape.Name << " (" << shape.BoxA << " x " << shape.BoxB << " mm)";
+}
+
 class TPrintScaleTest : public TPrintTest, public ::testing::WithParamInterface<TScaleCase> {};
 
 TEST_P(TPrintScaleTest, TheOutlineMeasuresItsBoxOnPaper) {

@@ -108,8 +108,40 @@ TEST_F(TWindowFileTest, ASampleOpensWithItsStatedValuesAndTrayNumber) {
     EXPECT_EQ(FForm->ChgALabel->text(), QStringLiteral("0.00"));
     EXPECT_TRUE(FForm->SaveButton->isEnabled());
     EXPECT_TRUE(FForm->ReqButton->isEnabled());
-    EXPECT_EQ(Panel0(), QStringLiteral("Opened job file R360_3.oma"));
+    EXPECT_EQ(Panel0(), QStringLiteral("Opened job file R360_3.oma (right eye)"));
     EXPECT_EQ(MessagePixels(), 0);
+}
+
+TEST_F(TWindowFileTest, ALeftEyeFileSaysSoAndIsSavedForTheLeftEyeWithEverythingElse) {
+    std::string text = "JOB=88\nHBOX=40.00;41.00\nDRILLE=B;C;1\nDRILLE=B;C;2\nTEXT_1= ;\n"
+                       "TRCFMT=1;36;E;L;P\n";
+    for (int i = 0; i < 36; i += 9) {
+        text += "R=";
+        for (int j = i; j < i + 9; ++j) text += (j > i ? ";" : "") + std::to_string(1900 + 10 * j);
+        text += "\n";
+    }
+    text += "STHKFMT=1;2;E;L\nR=2000;2001\nT=0100;0101\nDBL=17\n";
+    WriteWholeFile(Path("left.oma").toStdString(), text);
+    ASSERT_TRUE(FForm->OpenJobFile(Path("left.oma")));
+    EXPECT_EQ(Panel0(), QStringLiteral("Opened job file left.oma (left eye)"));
+
+    ASSERT_TRUE(FForm->SaveJobFile(Path("saved.oma"), 1, true)) << Panel0().toStdString();
+    const std::string saved = ReadWholeFile(Path("saved.oma").toStdString());
+    const TJobFileData file = ParseJobFile(saved);
+    EXPECT_EQ(file.Eye, "L");
+    EXPECT_EQ(file.Type, "P");
+    EXPECT_EQ(file.Radii, ParseJobFile(text).Radii);
+    for (const char* line : {"JOB=88\r\n", "DRILLE=B;C;1\r\nDRILLE=B;C;2\r\nTEXT_1= ;\r\n",
+                             "STHKFMT=1;2;E;L\r\nR=2000;2001\r\nT=0100;0101\r\nDBL=17\r\n"})
+        EXPECT_NE(saved.find(line), std::string::npos) << line;
+    EXPECT_EQ(saved.find("HBOX=40.00;"), 0u + saved.find("HBOX=")) << saved;
+
+    // A preset replaces the file's shape: its lines no longer describe it.
+    FForm->Circle1->trigger();
+    ASSERT_TRUE(FForm->SaveJobFile(Path("circle.oma"), 1, true)) << Panel0().toStdString();
+    const std::string circle = ReadWholeFile(Path("circle.oma").toStdString());
+    EXPECT_EQ(circle.find("R=1900;"), std::string::npos) << circle;
+    EXPECT_EQ(ParseJobFile(circle).Radii.size(), FForm->ReceivedShape().Radii.size());
 }
 
 TEST_F(TWindowFileTest, AFileThatCannotBeUsedLeavesTheShapesWithItsMessage) {
@@ -145,6 +177,10 @@ struct TSaveCase {
     int Points;  // in the file
 };
 
+void PrintTo(const TSaveCase& save, std::ostream* out) {
+    *out << "format " << save.Format << (save.ReceivedCount ? ", received count" : ", 1024 points");
+}
+
 class TWindowSaveTest : public TWindowFileTest, public ::testing::WithParamInterface<TSaveCase> {};
 
 TEST_P(TWindowSaveTest, SavedAndOpenedAgainGivesTheSameShapeAndValues) {
@@ -168,7 +204,7 @@ TEST_P(TWindowSaveTest, SavedAndOpenedAgainGivesTheSameShapeAndValues) {
         return std::find(file.Records.begin(), file.Records.end(), record) != file.Records.end();
     };
     EXPECT_TRUE(has("OMAV=03.10"));
-    EXPECT_TRUE(has("HBOX=53.00;53.00"));
+    EXPECT_TRUE(has("HBOX=53.00;51.00"));  // the right eye edited, the left as stated
     EXPECT_TRUE(has("DBL=20.00"));
 
     FForm->TrayEdit->clear();
@@ -296,7 +332,7 @@ TEST_F(TWindowFileTest, AFileDroppedOnThePictureOrTheTrayFieldOpens) {
         QCoreApplication::sendEvent(target, &drop);
         EXPECT_TRUE(drop.isAccepted());
         EXPECT_EQ(FForm->TrayEdit->text(), QStringLiteral("L419413101"));
-        EXPECT_EQ(Panel0(), QStringLiteral("Opened job file R360_1.oma"));
+        EXPECT_EQ(Panel0(), QStringLiteral("Opened job file R360_1.oma (right eye)"));
     }
     // Text without a file is not taken by the window.
     QMimeData text;

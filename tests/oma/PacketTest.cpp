@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "oma/HostPackets.h"
 #include "oma/OMAMach.h"
+#include "tests/support/PacketFiles.h"
 
 namespace {
 
@@ -14,12 +16,7 @@ std::string Framed(const std::string& body, const std::string& crc) {
 }
 
 std::string DeviceDescriptionBody() {
-    std::string body = "ANS=INI\rDEV=EDG\rVEN=VORMIK\rMODEL=TORVIKAL\r";
-    for (const char* count : {"512", "500", "400"})
-        for (const char* format : {"4", "3", "2", "1"})
-            body += "TRCFMT="s + format + ";" + count + ";E;B\r";
-    body += "DEF=\"INITREQ\"\rD=DBL;FTYP;ETYP\rD=HBOX;VBOX;CIRC\rENDDEF=\"INITREQ\"\r";
-    return body;
+    return PacketBody("edger-description");
 }
 
 TEST(OmaCRC16, KnownValues) {
@@ -31,9 +28,9 @@ TEST(OmaCRC16, KnownValues) {
         {"", 0},
         {"123456789", 0x31C3},
         {"abc", 40406},
-        {"REQ=INI\rOMAV=3.02\r\x1E", 47292},
-        {"REQ=INI\r\x1E", 13402},
-        {"REQ=7\rJOB=\"1234\"\rTRCFMT=1;400;E;R;F\r\x1E", 31386},
+        {PacketBody("init") + "\x1E", 47292},
+        {PacketBody("probe") + "\x1E", 13402},
+        {PacketBody("job-request") + "\x1E", 31386},
         {DeviceDescriptionBody() + "\x1E", 19441},
     };
     for (const auto& row : rows) EXPECT_EQ(OmaCRC16(row.Data), row.Crc) << row.Data;
@@ -60,18 +57,27 @@ TEST(OmaCRC16, CoversEveryByteValue) {
 }
 
 TEST(BuildPacket, InitializationRequest) {
-    EXPECT_EQ(BuildPacket("REQ=INI\rOMAV=3.02\r"), Framed("REQ=INI\rOMAV=3.02\r", "47292"));
-    const std::string shortInit = BuildPacket("REQ=INI\r");
-    EXPECT_EQ(shortInit, Framed("REQ=INI\r", "13402"));
+    EXPECT_EQ(BuildPacket(InitRequestBody()), PacketFile("init"));
+    const std::string shortInit = BuildPacket(PacketBody("probe"));
+    EXPECT_EQ(shortInit, PacketFile("probe"));
     EXPECT_EQ(shortInit.size(), 21u);
 }
 
-TEST(BuildPacket, ConversationBodies) {
-    const std::string body = DeviceDescriptionBody();
-    EXPECT_EQ(body.size(), 310u);
-    EXPECT_EQ(BuildPacket(body), Framed(body, "19441"));
-    EXPECT_EQ(BuildPacket("REQ=7\rJOB=\"1234\"\rTRCFMT=1;400;E;R;F\r"),
-              Framed("REQ=7\rJOB=\"1234\"\rTRCFMT=1;400;E;R;F\r", "31386"));
+// Every packet the program sends is byte for byte its golden file.
+TEST(BuildPacket, ConversationPacketsAreTheirGoldenFiles) {
+    EXPECT_EQ(DeviceDescriptionBody().size(), 310u);
+    EXPECT_EQ(BuildPacket(EdgerDescriptionBody()), PacketFile("edger-description"));
+    EXPECT_EQ(BuildPacket(TracerDescriptionBody()), PacketFile("tracer-description"));
+    EXPECT_EQ(BuildPacket(JobRequestBody("7", "1234", "1", "400")), PacketFile("job-request"));
+    EXPECT_EQ(BuildPacket(StoreRequestBody("8", "1234")), PacketFile("store-request"));
+    EXPECT_EQ(BuildPacket(NoInitStoreBody("1234")), PacketFile("store-request-no-init"));
+    // The upload's trace records, and its framing.
+    std::string radii;
+    for (int i = 0; i < 20; ++i) radii += std::to_string(2500 + 10 * i);
+    const std::string upload = PacketBody("upload");
+    EXPECT_NE(upload.find("\rTRCFMT=1;20;E;R;F\r" + TraceRecords("1", radii) + "HBOX="),
+              std::string::npos);
+    EXPECT_EQ(BuildPacket(upload), PacketFile("upload"));
 }
 
 TEST(BuildPacket, ChecksumWithoutLeadingZeros) {

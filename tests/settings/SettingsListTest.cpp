@@ -1,6 +1,11 @@
 // Name=value lists and the settings file.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <QFileInfo>
+
 #include <QDir>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -133,6 +138,41 @@ TEST(SettingsFile, UnreadableFileFailsToLoad) {
     std::fclose(std::fopen(empty.c_str(), "wb"));
     EXPECT_TRUE(list.LoadFromFile(empty));
     EXPECT_EQ(list.Count(), 0u);
+}
+
+TEST(SettingsFile, AWriteThatFailsHalfwayLeavesTheOldFileWhole) {
+    QTemporaryDir dir;
+    const std::string name = dir.filePath("t.dat").toStdString();
+    ListOf({"Port=COM1", "BaudRate=9600"}).SaveToFile(name);
+    const std::string old = Slurp(name);
+    TNameValueList big;
+    for (int i = 0; i < 2000; ++i) big.Add("Key" + std::to_string(i) + "=" + std::string(40, 'v'));
+
+    // The system refuses every byte past the first 4 KiB, as a full disk does.
+    struct sigaction ignore {};
+    struct sigaction previous {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &previous), 0);
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit saved = limit;
+    limit.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    std::string message;
+    try {
+        big.SaveToFile(name);
+    } catch (const EFCreateError& e) {
+        message = e.what();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::sigaction(SIGXFSZ, &previous, nullptr);
+
+    EXPECT_EQ(message, "Cannot write file \"" + name + "\". File too large");
+    EXPECT_EQ(Slurp(name), old);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(name + ".tmp")));
+    // The next save goes through.
+    big.SaveToFile(name);
+    EXPECT_EQ(Slurp(name), big.Text());
 }
 
 TEST(SettingsFile, UnwritableFileRaisesTheCreationError) {

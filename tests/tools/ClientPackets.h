@@ -14,32 +14,31 @@
 #include "oma/OMAMach.h"
 #include "oma/OmaTrace.h"
 #include "oma/ReplyMatcher.h"
+#include "tests/support/PacketFiles.h"
 #include "tools/JobFile.h"
 
 namespace client {
 
-inline std::string Offers() {
-    std::string offers;
-    for (int count : {512, 500, 400})
-        for (int format : {4, 3, 2, 1})
-            offers += "TRCFMT=" + std::to_string(format) + ";" + std::to_string(count) + ";E;B\r";
-    return offers;
+// The packets are the golden files of tests/data/packets; a request for
+// another tray, host DEF or format is its file with those records changed.
+inline std::string Replaced(std::string text, std::string_view from, std::string_view to) {
+    const std::size_t at = text.find(from);
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
 inline std::string InitBody() {
-    return "REQ=INI\rOMAV=3.02\r";
+    return PacketBody("init");
 }
 inline std::string ProbeBody() {
-    return "REQ=INI\r";
+    return PacketBody("probe");
 }
 
 inline std::string EdgerDescriptionBody() {
-    return "ANS=INI\rDEV=EDG\rVEN=VORMIK\rMODEL=TORVIKAL\r" + Offers() +
-           "DEF=\"INITREQ\"\rD=DBL;FTYP;ETYP\rD=HBOX;VBOX;CIRC\rENDDEF=\"INITREQ\"\r";
+    return PacketBody("edger-description");
 }
 
 inline std::string TracerDescriptionBody() {
-    return "ANS=INI\rDEV=TRC\rVEN=VORMIK\rMODEL=TORVIKAL\r" + Offers();
+    return PacketBody("tracer-description");
 }
 
 inline std::string JobRecord(std::string_view tray) {
@@ -48,16 +47,19 @@ inline std::string JobRecord(std::string_view tray) {
 
 inline std::string JobRequestBody(std::string_view def, std::string_view tray, int format,
                                   int count) {
-    return "REQ=" + std::string(def) + "\r" + JobRecord(tray) + "TRCFMT=" + std::to_string(format) +
-           ";" + std::to_string(count) + ";E;R;F\r";
+    std::string body = Replaced(PacketBody("job-request"), "REQ=7\r", "REQ=" + std::string(def) + "\r");
+    body = Replaced(body, JobRecord("1234"), JobRecord(tray));
+    return Replaced(body, "TRCFMT=1;400;",
+                    "TRCFMT=" + std::to_string(format) + ";" + std::to_string(count) + ";");
 }
 
 inline std::string NoInitStoreBody(std::string_view tray) {
-    return "REQ=TRC\r" + JobRecord(tray) + Offers();
+    return Replaced(PacketBody("store-request-no-init"), JobRecord("1234"), JobRecord(tray));
 }
 
 inline std::string StoreRequestBody(std::string_view def, std::string_view tray) {
-    return "REQ=" + std::string(def) + "\r" + JobRecord(tray);
+    return Replaced(Replaced(PacketBody("store-request"), "REQ=8\r", "REQ=" + std::string(def) + "\r"),
+                    JobRecord("1234"), JobRecord(tray));
 }
 
 inline std::string TraceRecords(int format, std::string_view radii) {
@@ -76,8 +78,12 @@ inline std::string TraceRecords(int format, std::string_view radii) {
 // The upload: ANS, JOB, VEN, MODEL, TRCFMT, the trace, then the echoed records.
 inline std::string UploadBody(std::string_view ans, std::string_view tray, int format,
                               std::string_view radii, std::string_view records) {
-    return "ANS=" + std::string(ans) + "\r" + JobRecord(tray) + "VEN=VORMIK\rMODEL=TORVIKAL\r" +
-           "TRCFMT=" + std::to_string(format) + ";" + std::to_string(radii.size() / 4) +
+    // The golden upload's records before its trace, for this answer and tray.
+    const std::string golden = PacketBody("upload");
+    std::string head = golden.substr(0, golden.find("TRCFMT="));
+    head = Replaced(Replaced(head, "ANS=8\r", "ANS=" + std::string(ans) + "\r"), JobRecord("1234"),
+                    JobRecord(tray));
+    return head + "TRCFMT=" + std::to_string(format) + ";" + std::to_string(radii.size() / 4) +
            ";E;R;F\r" + TraceRecords(format, radii) + std::string(records);
 }
 

@@ -148,7 +148,7 @@ TEST_F(THostProgramTest, RequestAndStoreOverAPseudoTerminal) {
     std::string verdict =
         Exchange(UploadBody("TRC", "1234", 3, edited, "HBOX=50.00;50.00\rDBL=18.00\r"));
     EXPECT_EQ(verdict, ack + BuildPacket("ANS=TRC\rSTATUS=0\rJOB=\"1234\"\r"));
-    EXPECT_EQ(TJobFile::Parse(ReadFile(FDir / "1234.oma")).FirstTrace().Radii, edited);
+    EXPECT_EQ(TOmaJobFile::Parse(ReadFile(FDir / "1234.oma")).FirstTrace().Radii, edited);
     EXPECT_EQ(ReadFile(FDir / "1234.oma.bak"), Sample("R360_3.oma"));
 
     kill(FPid, SIGTERM);

@@ -73,9 +73,10 @@ protected:
 
 TEST_F(THostSessionTest, ClientPacketsAreTheProgramsOwn) {
     // The packets the tests send are byte for byte those the program sends.
-    EXPECT_EQ(BuildPacket(InitBody()),
-              "\x1cREQ=INI\rOMAV=3.02\r\x1e"
-              "CRC=47292\r\x1d");
+    EXPECT_EQ(BuildPacket(InitBody()), PacketFile("init"));
+    EXPECT_EQ(BuildPacket(JobRequestBody("7", "1234", 1, 400)), PacketFile("job-request"));
+    EXPECT_EQ(BuildPacket(StoreRequestBody("8", "1234")), PacketFile("store-request"));
+    EXPECT_EQ(BuildPacket(NoInitStoreBody("1234")), PacketFile("store-request-no-init"));
     EXPECT_EQ(EdgerDescriptionBody().size(), 310u);
     EXPECT_EQ(OmaCRC16(EdgerDescriptionBody() + RS), 19441);
     EXPECT_EQ(OmaCRC16(JobRequestBody("7", "1234", 1, 400) + RS), 31386);
@@ -105,6 +106,11 @@ struct TChoiceRow {
     const char* Granted;
 };
 
+void PrintTo(const TChoiceRow& row, std::ostream* out) {
+    *out << "prefer format " << row.Format << ", " << row.Points << " points"
+         << (row.Insist ? ", insisting" : "") << ": " << row.Granted;
+}
+
 class THostChoiceTest : public THostSessionTest, public ::testing::WithParamInterface<TChoiceRow> {};
 
 TEST_P(THostChoiceTest, EdgerGetsDefAndPreferredOffer) {
@@ -133,7 +139,12 @@ INSTANTIATE_TEST_SUITE_P(Preferences, THostChoiceTest,
                                            TChoiceRow{3, 1000, false, "3;512;E;B"},
                                            TChoiceRow{0, 1000, false, "4;512;E;B"},
                                            TChoiceRow{1, 1000, true, "1;1000;E;B"},
-                                           TChoiceRow{0, 360, true, "4;360;E;B"}));
+                                           TChoiceRow{0, 360, true, "4;360;E;B"}),
+                         [](const auto& row) {
+                             return "Format" + std::to_string(row.param.Format) + "Points" +
+                                    std::to_string(row.param.Points) +
+                                    (row.param.Insist ? "Insisting" : "");
+                         });
 
 TEST_F(THostSessionTest, TracerDeviceDescriptionGetsDefOnItsOwnLine) {
     THostSession host(FConfig, FJobs);
@@ -172,7 +183,12 @@ TEST_P(THostJobTest, ServesTheFirstTraceResampledAndEncoded) {
 INSTANTIATE_TEST_SUITE_P(
     SamplesFormatsCounts, THostJobTest,
     ::testing::Combine(::testing::Values("R360_3.oma", "STHKFMT.oma", "R1000_1.oma"),
-                       ::testing::Values(1, 2, 3, 4), ::testing::Values(400, 500, 512)));
+                       ::testing::Values(1, 2, 3, 4), ::testing::Values(400, 500, 512)),
+    [](const auto& row) {
+        const std::string name = std::get<0>(row.param);
+        return name.substr(0, name.find('.')) + "Format" + std::to_string(std::get<1>(row.param)) +
+               "Points" + std::to_string(std::get<2>(row.param));
+    });
 
 TEST_F(THostSessionTest, ServedSamplesKeepTheirStatedMeasurements) {
     struct {
@@ -297,7 +313,7 @@ TEST_P(THostStoreTest, UploadReplacesTheFirstTraceAndKeepsABackup) {
     EXPECT_EQ(VerdictStatus(verdict).Code, "0");
 
     EXPECT_EQ(ReadFile(FOlder / "1234.oma.bak"), original);
-    auto stored = TJobFile::Parse(ReadFile(FOlder / "1234.oma"));
+    auto stored = TOmaJobFile::Parse(ReadFile(FOlder / "1234.oma"));
     auto trace = stored.FirstTrace();
     EXPECT_EQ(trace.Radii, edited);
     EXPECT_EQ(trace.Fields[0], "1");
@@ -316,12 +332,17 @@ TEST_P(THostStoreTest, UploadReplacesTheFirstTraceAndKeepsABackup) {
         return file.substr(at, file.find("UNI=", at) - at);
     };
     EXPECT_EQ(leftTrace(text), leftTrace(original));
-    EXPECT_FALSE(std::filesystem::exists(FOlder / "1234.oma.new"));
+    EXPECT_FALSE(std::filesystem::exists(FOlder / "1234.oma.tmp"));
 }
 
 INSTANTIATE_TEST_SUITE_P(ModesFormatsCounts, THostStoreTest,
                          ::testing::Combine(::testing::Bool(), ::testing::Values(1, 2, 3, 4),
-                                            ::testing::Values(400, 512)));
+                                            ::testing::Values(400, 512)),
+                         [](const auto& row) {
+                             return std::string(std::get<0>(row.param) ? "NoInit" : "PresetInit") +
+                                    "Format" + std::to_string(std::get<1>(row.param)) + "Points" +
+                                    std::to_string(std::get<2>(row.param));
+                         });
 
 TEST_F(THostSessionTest, RejectsBadUploadsWithATextAndStoresNothing) {
     std::string radii = Resampled(SampleTrace(FJobs.Files["1234"]), 400);

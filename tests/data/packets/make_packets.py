@@ -1,0 +1,49 @@
+#!/usr/bin/env python3
+"""Writes the packets the program sends, framed as on the line: FS, the
+records (each ended by CR), RS, "CRC=" with the decimal CRC-16 (polynomial
+0x1021, start 0) of the records and the RS, CR, GS. Written from the message
+layouts, not by the program. Run from anywhere:
+    python3 tests/data/packets/make_packets.py
+"""
+import pathlib
+
+HERE = pathlib.Path(__file__).resolve().parent
+FS, GS, RS, CR = "\x1c", "\x1d", "\x1e", "\r"
+
+
+def crc16(data):
+    reg = 0
+    for b in data.encode("latin-1"):
+        reg ^= b << 8
+        for _ in range(8):
+            reg = ((reg << 1) ^ 0x1021) if reg & 0x8000 else reg << 1
+            reg &= 0xFFFF
+    return reg
+
+
+def packet(records):
+    body = "".join(r + CR for r in records)
+    return FS + body + RS + "CRC=" + str(crc16(body + RS)) + CR + GS
+
+
+OFFERS = ["TRCFMT=%s;%s;E;B" % (f, n) for n in ("512", "500", "400") for f in ("4", "3", "2", "1")]
+NAMES = ["VEN=VORMIK", "MODEL=TORVIKAL"]
+RADII = [2500 + 10 * i for i in range(20)]
+TRACE = ["R=" + ";".join("%04d" % r for r in RADII[i:i + 15]) for i in range(0, len(RADII), 15)]
+
+PACKETS = {
+    "init": ["REQ=INI", "OMAV=3.02"],
+    "probe": ["REQ=INI"],
+    "edger-description": ["ANS=INI", "DEV=EDG"] + NAMES + OFFERS +
+                         ['DEF="INITREQ"', "D=DBL;FTYP;ETYP", "D=HBOX;VBOX;CIRC", 'ENDDEF="INITREQ"'],
+    "tracer-description": ["ANS=INI", "DEV=TRC"] + NAMES + OFFERS,
+    "job-request": ["REQ=7", 'JOB="1234"', "TRCFMT=1;400;E;R;F"],
+    "store-request": ["REQ=8", 'JOB="1234"'],
+    "store-request-no-init": ["REQ=TRC", 'JOB="1234"'] + OFFERS,
+    "upload": ["ANS=8", 'JOB="1234"'] + NAMES + ["TRCFMT=1;20;E;R;F"] + TRACE +
+              ["HBOX=50.38;50.38", "VBOX=50.38;50.38", "CIRC=158.27;158.27", "DBL=18.00", "FTYP=1"],
+}
+
+for name, records in PACKETS.items():
+    (HERE / (name + ".pkt")).write_bytes(packet(records).encode("latin-1"))
+    print(name + ".pkt")
