@@ -24,7 +24,9 @@ struct THostOptions {
     std::size_t MaxExchanges = 0;  // 0: no limit
     unsigned IdleExitMs = 0;       // 0: never
     std::string LogPath;           // empty: standard error
+    std::filesystem::path SamplesDir;  // jobs copied into JobsDir when missing there
     bool Help = false;
+    bool Version = false;
     THostConfig Host;
 };
 
