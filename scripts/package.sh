@@ -75,7 +75,7 @@ if [ "${1:-}" = "--inside-display" ]; then
   [ -f "$data/jobs/1234.oma" ] || fail "the sample jobs were not copied to $data/jobs"
 
   # Fetch job 1234: the host's job reply is the conversation's last packet.
-  xdotool mousemove --sync $((X + 79)) $((Y + 36)) click 1
+  xdotool click 1  # the pointer is still on the tray field (a --sync move to it would wait)
   xdotool type --delay 20 1234
   xdotool key Return
   wait_until 20 "job 1234 sent by the sample host" logged '^.*job: '
