@@ -36,9 +36,6 @@ if(TARGET trevalon-host)
   install(TARGETS trevalon-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${TREVALON_SAMPLES} DESTINATION ${CMAKE_INSTALL_DATADIR}/trevalon/samples)
 endif()
-if(TARGET trevalon-cli)
-  install(TARGETS trevalon-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
 
 # The changelog, compressed reproducibly (no name or time stamp in the gzip header).
 configure_file(packaging/debian/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
