@@ -19,6 +19,8 @@
 
 #include "app/ErrorReport.h"
 #include "app/Glyphs.h"
+#include "app/ProgramInfo.h"
+#include "app/SampleHost.h"
 #include "app/StatusBar.h"
 #include "app/ValueEdit.h"
 #include "link/Link.h"
@@ -76,6 +78,7 @@ TForm1::TForm1(THooks hooks, QWidget* parent) : QWidget(parent), FHooks(std::mov
     ConnectControls();
     qApp->installEventFilter(this);
     FormCreate();
+    OfferSampleHost();
 }
 
 TForm1::~TForm1() {
@@ -183,6 +186,14 @@ void TForm1::CreateControls() {
     DisplayCommunicationLog1 =
         ImagePopupMenu->addAction(QStringLiteral("Display Communication Log"));
     SaveTranscript1 = ImagePopupMenu->addAction(QStringLiteral("Save Session Transcript..."));
+    // The file commands again where an operator looks for them, and About,
+    // which the Help button's own menu (right-click) offers too.
+    ImagePopupMenu->addSeparator();
+    ImagePopupMenu->addActions({OpenFile1, SaveFile1, Print1, SavePdf1});
+    ImagePopupMenu->addSeparator();
+    About1 = ImagePopupMenu->addAction(QStringLiteral("About Trevalon..."));
+    HelpButton->setContextMenuPolicy(Qt::ActionsContextMenu);
+    HelpButton->addAction(About1);
 
     StatusBar1 = new TStatusBar(this);
     StatusBar1->setGeometry(0, ClientHeight - StatusBarHeight, ClientWidth, StatusBarHeight);
@@ -236,6 +247,7 @@ void TForm1::ConnectControls() {
             on(&TForm1::DisplayCommunicationLog1Click));
     connect(SaveTranscript1, &QAction::triggered, this, on(&TForm1::SaveTranscript1Click));
     connect(TimeoutTimer, &QTimer::timeout, this, on(&TForm1::TimeoutTimerTimer));
+    connect(About1, &QAction::triggered, this, [this] { ShowAbout(this); });
 }
 
 void TForm1::SendMessage(QEvent::Type message) {
@@ -250,7 +262,10 @@ void TForm1::PostMessage(QEvent::Type message) {
 bool TForm1::event(QEvent* event) {
     switch (static_cast<int>(event->type())) {
         case WM_APPLYSETTINGS:
-            Guarded(FHooks, [this] { ConfigurePort(); });
+            Guarded(FHooks, [this] {
+                SampleHostSettingsApplied();
+                ConfigurePort();
+            });
             return true;
         case WM_ENDCONVERSATION:
             Guarded(FHooks, [this] { EndConversation(); });
@@ -288,7 +303,10 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    Guarded(FHooks, [this] { FormClose(); });
+    Guarded(FHooks, [this] {
+        FormClose();
+        FSampleHost.reset();  // after the port is closed
+    });
     event->accept();
 }
 

@@ -10,6 +10,7 @@
 //   Startup.cpp        FormCreate, ConfigurePort, SettingsButtonClick, FormClose
 //   JobFiles.cpp       opening and saving job files, printing and PDF
 //   ErrorReport.cpp    the application-wide error report
+//   SampleHostOffer.cpp  the first start's "Try with the sample host"
 //   OperatorMessages.cpp  a conversation on a closed port, opening files in a viewer
 //   editor files       see the editor block below
 
@@ -44,6 +45,7 @@ class QTimer;
 class QToolButton;
 class TComPort;
 class TLink;
+class TSampleHost;
 class TSettingsForm;
 class TStatusBar;
 class TValueEdit;
@@ -77,6 +79,7 @@ public:
     QAction* SaveFile1 = nullptr;  // "Save Job File...", Ctrl+S
     QAction* Print1 = nullptr;     // "Print Shape...", Ctrl+P
     QAction* SavePdf1 = nullptr;   // "Save as PDF..."
+    QAction* TrySampleHost1 = nullptr;  // "Try with the sample host", while offered
     QPushButton* ReqButton = nullptr;
     QPushButton* SaveButton = nullptr;
     QCheckBox* ShowOrigCheckbox = nullptr;
@@ -104,6 +107,7 @@ public:
     QMenu* ImagePopupMenu = nullptr;
     QAction* DisplayCommunicationLog1 = nullptr;
     QAction* SaveTranscript1 = nullptr;  // "Save Session Transcript..."
+    QAction* About1 = nullptr;  // "About Trevalon...": version and licence
     TStatusBar* StatusBar1 = nullptr;
     QTimer* TimeoutTimer = nullptr;  // 1000 ms, off at start
     // The serial port; the link to the host is over it while the port setting
@@ -197,6 +201,7 @@ public:
     void Print1Click();
     void SavePdf1Click();
     void SaveTranscript1Click();
+    void TrySampleHost1Click();
 
 protected:
     bool event(QEvent* event) override;
@@ -251,6 +256,14 @@ private:
     // event was taken.
     bool FileDragEvent(QEvent* event);
 
+    // --- Sample host (SampleHostOffer.cpp) ----------------------------------
+    // At start: offers the sample host when there is no settings file, or
+    // starts it again when the settings still name it.
+    void OfferSampleHost();
+    // Before settings are applied: settings that name another port end the
+    // offer and the sample host.
+    void SampleHostSettingsApplied();
+
     // --- State --------------------------------------------------------------
     THooks FHooks;
     std::string FProgramFile;
@@ -286,4 +299,7 @@ private:
 
     // Job files.
     std::string FFileFailure;  // the last file operation's failure shown
+
+    // The sample host, when the program has one; it stops with the window.
+    std::unique_ptr<TSampleHost> FSampleHost;
 };

@@ -1,10 +1,12 @@
 // Program entry: the application, its one main window and the message loop.
 #include "app/CrashReports.h"
 #include "app/ErrorReport.h"
+#include "app/ProgramInfo.h"
 #include "app/TerminationSignals.h"
 #include "app/Unit1.h"
 
 int main(int argc, char** argv) {
+    if (const auto status = AnswerInfoOption(argc, argv)) return *status;  // no display needed
     TApplication application(argc, argv);
     TCrashReports crashReports;
     TForm1 form1;

@@ -2,13 +2,14 @@
 # Installs the Debian packages Trevalon needs, when any is missing. As root it
 # runs apt-get; otherwise it prints the command to run (with sudo) and fails.
 #
-#   scripts/deps.sh            building, running and testing (run.sh, test.sh)
+#   scripts/deps.sh            building, running and testing on Linux (run.sh, test.sh)
 #   scripts/deps.sh GROUP...   that, plus: fuzz, screenshot, package, lint, windows, or all
 set -euo pipefail
 
-# Building, running and testing: everything scripts/run.sh and scripts/test.sh use.
-# xdg-utils is the desktop opener that shows the help file and the log;
-# poppler-utils renders the printed PDF in the print test (pdftoppm).
+# Building, running and testing on Linux: everything scripts/run.sh and
+# scripts/test.sh use, and nothing more (the Windows tool chain is the
+# windows group). xdg-utils is the desktop opener that shows the help file and
+# the log; poppler-utils renders the printed PDF in the print test (pdftoppm).
 base=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libpcre2-dev nlohmann-json3-dev
@@ -16,14 +17,18 @@ base=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xdg-utils
   poppler-utils
-  g++-mingw-w64-x86-64-posix wine wine64 python3
+  python3
 )
 declare -A groups=(
   [fuzz]="clang libclang-rt-14-dev"
   [screenshot]="xvfb xauth imagemagick xdotool fonts-liberation"
-  [package]="dpkg-dev desktop-file-utils"
+  # The .deb: CPack's dpkg-shlibdeps, the menu entry's check, lintian, and
+  # help2man, which makes the manual pages from the programs' --help.
+  [package]="dpkg-dev desktop-file-utils lintian help2man"
   [lint]="clang-tidy"
-  [windows]="xvfb"
+  # Cross-building for Windows, running it under Wine on one virtual display,
+  # and the MSI (wixl, with msiinfo from msitools to check it).
+  [windows]="g++-mingw-w64-x86-64-posix wine wine64 xvfb msitools wixl"
 )
 
 packages=("${base[@]}")

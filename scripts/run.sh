@@ -38,25 +38,13 @@ if [ -f "$settings" ] && [ "$port" != "$link" ]; then
   exec "$program" "$@"
 fi
 
-# The sample jobs by tray number. Jobs already there are kept, so a shape
-# stored in one run is what the next run receives.
-mkdir -p "$jobs"
-samples="$root/tests/data/oma-samples"
-while read -r tray file; do
-  cp -n "$samples/$file" "$jobs/$tray.oma"
-done <<'JOBS'
-1234 R360_3.oma
-1001 R1000_1.oma
-1002 R1000_2.oma
-1003 R1000_3.oma
-3601 R360_1.oma
-3602 R360_2.oma
-2000 STHKFMT.oma
-6000 TRCFMT6.oma
-JOBS
-
 hostlog="$build/trevalon-host.log"
-"$build/tools/trevalon-host" --jobs "$jobs" --link "$link" --log "$hostlog" &
+# The simulator copies the sample jobs (build/samples, by tray number, as the
+# packages install them) into build/jobs, keeping jobs already there, so a
+# shape stored in one run is what the next run receives. The program's own
+# "Try with the sample host" starts it the same way.
+"$build/tools/trevalon-host" --jobs "$jobs" --samples "$build/samples" --link "$link" \
+  --log "$hostlog" &
 host=$!
 stop_host() {
   kill -TERM "$host" 2>/dev/null || true

@@ -21,30 +21,9 @@ if [ "${1:-}" = "--bench" ]; then
   bench=1
   shift
 fi
-kitdir=${1:-$root/../shared/winkit}
-if [ ! -f "$kitdir/winkit.tar.xz" ]; then
-  cat >&2 <<EOF
-No Windows Qt kit at $kitdir (winkit.tar.xz).
-Make one on Debian 12 with build-winkit.sh from the kit's folder (about 20
-minutes on two cores; it needs a deb-src line for bookworm), or pass the
-folder that holds winkit.tar.xz:
-  scripts/test-windows.sh /path/to/winkit
-EOF
-  exit 2
-fi
-kitdir=$(cd "$kitdir" && pwd)
+. "$root/scripts/common.sh"
 "$root/scripts/deps.sh" windows
-
-build=${TREVALON_WIN_BUILD:-$root/build-win}
-mkdir -p "$build"
-kit=$build/kit/prefix
-if [ ! -x "$kit/bin/qt-cmake" ] || [ "$kitdir/winkit.tar.xz" -nt "$kit/bin/qt-cmake" ]; then
-  echo "Unpacking the Windows kit into $build/kit"
-  rm -rf "$build/kit"
-  mkdir -p "$build/kit"
-  tar xJf "$kitdir/winkit.tar.xz" -C "$build/kit"
-  touch "$kit/bin/qt-cmake"
-fi
+windows_kit "${1:-}"
 
 # --- Wine: a private prefix whose only COM ports are ours -------------------
 export WINEPREFIX=$build/wineprefix
@@ -126,14 +105,7 @@ wait_for_file "$build/hub.port" "$hub_pid" "pty hub"
 export TREVALON_PTY_HUB=$(cat "$build/hub.port")
 
 # --- Build and test ------------------------------------------------------------
-launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-"$kit/bin/qt-cmake" -G Ninja -S "$root" -B "$build/tree" \
-  -DQT_HOST_PATH=/usr \
-  -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-  -DTREVALON_WINKIT="$kit" \
-  -DCMAKE_CROSSCOMPILING_EMULATOR="$kit/share/winkit/wine-run.sh" \
-  -DTREVALON_BENCH=ON "${launcher[@]}" >/dev/null
+windows_configure
 if [ "$bench" = 1 ]; then
   nice cmake --build "$build/tree" -j 2 --target bench_serial_win32
   server=$(pgrep -n -x wineserver64 || pgrep -n wineserver)
@@ -149,6 +121,8 @@ if [ "$bench" = 1 ]; then
   exit 0
 fi
 # The simulator the window tests talk to is a Linux program; Wine starts it.
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -G Ninja -S "$root" -B "$build/host" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTREVALON_TESTS=OFF -DTREVALON_BENCH=OFF "${launcher[@]}" >/dev/null
 nice cmake --build "$build/host" -j 2 --target trevalon-host

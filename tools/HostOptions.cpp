@@ -45,10 +45,13 @@ Replay (support reproducing a lab's conversation):
                        bytes on standard error), 1 when it stopped short
   --fast               answer at once instead of at the recorded times
 Running:
+  --samples DIR        first copy DIR/*.oma into the job folder (made when
+                       missing), keeping jobs already there
   --exchanges N        exit after N client packets
   --idle-exit MS       exit after MS milliseconds without traffic
   --log FILE           log the exchanges to FILE instead of standard error
   --help               this text
+  --version            the version
 SIGINT or SIGTERM ends the simulator and removes its link.
 )";
 
@@ -152,12 +155,14 @@ THostOptions ParseHostOptions(const std::vector<std::string>& args) {
         {"--idle-exit",
          [&](auto& o, auto& v) { options.IdleExitMs = ToNumber(o, v, 1, 86400000); }},
         {"--log", [&](auto&, auto& v) { options.LogPath = v; }},
+        {"--samples", [&](auto&, auto& v) { options.SamplesDir = v; }},
     };
     const std::map<std::string, std::function<void()>> flags = {
         {"--insist", [&] { host.Insist = true; }},
         {"--refuse-store", [&] { faults.RefuseStore = true; }},
         {"--help", [&] { options.Help = true; }},
         {"--fast", [&] { options.Fast = true; }},
+        {"--version", [&] { options.Version = true; }},
     };
 
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -180,7 +185,7 @@ THostOptions ParseHostOptions(const std::vector<std::string>& args) {
             throw EUsage("unknown option '" + args[i] + "'");
         }
     }
-    if (options.Help) return options;
+    if (options.Help || options.Version) return options;
     if (options.JobsDir.empty() && options.ReplayPath.empty())
         throw EUsage("--jobs is required");
     if (options.LinkPath.empty() == options.DevicePath.empty())

@@ -26,7 +26,9 @@ struct THostOptions {
     std::string LogPath;           // empty: standard error
     std::string ReplayPath;  // play the host's side of this session transcript
     bool Fast = false;       // the replay without its recorded pauses
+    std::filesystem::path SamplesDir;  // jobs copied into JobsDir when missing there
     bool Help = false;
+    bool Version = false;
     THostConfig Host;
 };
 

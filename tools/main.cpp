@@ -14,6 +14,22 @@
 #include "tools/HostSession.h"
 #include "tools/JobFile.h"
 
+namespace {
+
+// Copies the sample jobs into the job folder, keeping any job already there:
+// a shape stored in one run is what the next run serves.
+void CopyMissingSamples(const std::filesystem::path& samples, const std::filesystem::path& jobs) {
+    namespace fs = std::filesystem;
+    if (!fs::is_directory(samples)) throw ELine("The sample folder " + samples.string() + " does not exist");
+    fs::create_directories(jobs);
+    for (const fs::directory_entry& entry : fs::directory_iterator(samples)) {
+        if (entry.path().extension() != ".oma" || !entry.is_regular_file()) continue;
+        fs::copy_file(entry.path(), jobs / entry.path().filename(), fs::copy_options::skip_existing);
+    }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     THostOptions options;
     try {
@@ -24,6 +40,10 @@ int main(int argc, char** argv) {
     }
     if (options.Help) {
         std::fputs(HostUsage, stdout);
+        return 0;
+    }
+    if (options.Version) {
+        std::printf("trevalon-host %s\n", TREVALON_VERSION);
         return 0;
     }
     if (!options.ReplayPath.empty()) {
@@ -51,6 +71,7 @@ int main(int argc, char** argv) {
         }
     }
     try {
+        if (!options.SamplesDir.empty()) CopyMissingSamples(options.SamplesDir, options.JobsDir);
         std::error_code ec;
         if (!std::filesystem::is_directory(options.JobsDir, ec))
             throw ELine("The job folder " + options.JobsDir.string() + " does not exist");

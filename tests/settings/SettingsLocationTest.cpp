@@ -77,3 +77,27 @@ TEST(SettingsLocation, OnThisMachine) {
 }
 
 }  // namespace
+
+namespace {
+
+// An installed Windows program lives under Program Files; a portable copy
+// anywhere else keeps its settings beside itself.
+TEST(SettingsLocation, InstalledProgramsFolderByName) {
+    const std::vector<std::string> programs = {"C:\\Program Files", "", "C:\\Program Files (x86)\\"};
+    struct TRow {
+        const char* Path;
+        bool Inside;
+    } rows[] = {
+        {"C:\\Program Files\\Trevalon", true},
+        {"c:/program files/trevalon", true},  // Qt's spelling, another case
+        {"C:\\Program Files", true},
+        {"C:\\Program Files (x86)\\Trevalon\\", true},
+        {"C:\\Program Files Portable\\Trevalon", false},  // a prefix, not a folder
+        {"D:\\Tools\\Trevalon", false},
+        {"", false},
+    };
+    for (const TRow& r : rows) EXPECT_EQ(PathInFolders(r.Path, programs), r.Inside) << r.Path;
+    EXPECT_FALSE(PathInFolders("C:\\Program Files\\Trevalon", {}));
+}
+
+}  // namespace

@@ -1,0 +1,17 @@
+#pragma once
+
+// What the program says about itself: the answers to --help and --version,
+// which need no display, and the About box with the version and licence.
+
+#include <optional>
+
+class QWidget;
+
+// Answers --help (-h) and --version when one is the first argument: prints to
+// standard output and returns the exit status. Returns nothing otherwise, so
+// the program starts as usual.
+std::optional<int> AnswerInfoOption(int argc, char** argv);
+
+// The About box: version, copyright, licence and where the licence texts of
+// the program and its libraries are.
+void ShowAbout(QWidget* parent);

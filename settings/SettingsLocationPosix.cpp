@@ -1,0 +1,6 @@
+#include "settings/SettingsLocation.h"
+
+// Linux installs programs into folders their users may not write.
+bool IsInstalledProgramsFolder(const std::string&) {
+    return false;
+}
