@@ -50,7 +50,7 @@ std::string JobReply() {
     return BuildPacket(body);
 }
 
-void BM_JobReply(benchmark::State& state) {
+void JobReplyDelivered(benchmark::State& state) {
     const std::string reply = JobReply();
     const std::string init = BuildPacket("ANS=INI\rSTATUS=0\r");
     const std::string definition = BuildPacket("ANS=INI\rSTATUS=0\rDEF=7\rTRCFMT=1;512;E;R;F\r");
@@ -68,12 +68,12 @@ void BM_JobReply(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * reply.size()));
 }
-BENCHMARK(BM_JobReply)->Arg(1)->Arg(4096)->Unit(benchmark::kMillisecond);
+BENCHMARK(JobReplyDelivered)->Arg(1)->Arg(4096)->Unit(benchmark::kMillisecond);
 
 // A whole request of a 512-point format 1 job in 64-byte deliveries, without
 // and with its session transcript recorded: the recording's share of the
 // conversation's CPU.
-void BM_RequestRecorded(benchmark::State& state) {
+void RequestRecorded(benchmark::State& state) {
     std::string radii;
     for (int i = 0; i < 512; ++i) radii += std::to_string(2000 + i % 900);
     const std::string reply = BuildPacket("ANS=7\rSTATUS=0\rJOB=\"1234\"\rDBL=18.00\rHBOX=50.00;50.00\r"
@@ -98,7 +98,7 @@ void BM_RequestRecorded(benchmark::State& state) {
         benchmark::DoNotOptimize(recorder.Text().size());
     }
 }
-BENCHMARK(BM_RequestRecorded)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(RequestRecorded)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
