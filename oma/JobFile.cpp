@@ -243,8 +243,8 @@ void TOmaJobFile::SetEyeField(std::string_view label, std::string_view eye,
     const bool both = SameTextAscii(eye, "B");
     std::vector<std::string> fields;
     if (const std::size_t at = FindRecord(label); at != std::string::npos) {
-        const std::string value = Value(label);  // the fields below view it
-        for (std::string_view field : SplitFields(value)) fields.emplace_back(field);
+        const std::string current = Value(label);  // the fields below view it
+        for (std::string_view field : SplitFields(current)) fields.emplace_back(field);
         // One value stands for both eyes: the other eye keeps it.
         if (fields.size() == 1) fields.push_back(fields.front());
     } else {
