@@ -155,9 +155,10 @@ std::string CheckedTray(const std::string& tray) {
 }
 
 // Writes Shape with Records as a job file, as Save Job File does: at Points
-// points (resampled when it has another count) in Format.
+// points (resampled when it has another count) in Format. A shape read from
+// a file (Opened) goes back into that file, every other line as it was read.
 void WriteJob(const std::string& fileName, std::vector<std::string> records, const TTraceInfo& shape,
-              int format, int points, const std::string& tray) {
+              int format, int points, const std::string& tray, const TOmaJobFile* opened = nullptr) {
     try {
         TJobFileShape file{shape.Radii, shape.HBox, shape.VBox, shape.Circ, shape.DBL};
         if (points != RadiusCount(file.Radii)) {
@@ -165,6 +166,10 @@ void WriteJob(const std::string& fileName, std::vector<std::string> records, con
             calc.LoadTrace(file.Radii);
             calc.Resample(static_cast<std::uint16_t>(points));
             file.Radii = calc.GetTrace();
+        }
+        if (opened) {
+            WriteJobFileBytes(PathOf(fileName), RewriteJobFile(*opened, file, format));
+            return;
         }
         if (!tray.empty()) SetJobRecord(records, "JOB", "\"" + tray + "\"");
         WriteJobFileBytes(PathOf(fileName), BuildJobFile(records, file, format));
@@ -362,7 +367,7 @@ void Edit(const TCliOptions& options, TReport& report) {
     MeasureTrace(working);
     const int format = options.Format.value_or(file.Format >= 1 && file.Format <= 4 ? file.Format : 1);
     const int points = options.Points.value_or(RadiusCount(received.Radii));
-    WriteJob(options.Output, file.Records, working, format, points, {});
+    WriteJob(options.Output, file.Records, working, format, points, {}, &file.File);
     report.Text("file", options.Output);
     report.Count("format", format);
     // The figures of the shape as written, at its point count.
