@@ -46,6 +46,7 @@ inline TFuzzInput SplitAtNul(std::string_view data) {
 #endif
 
 void FuzzConversation(std::string_view data);
+void FuzzTranscript(std::string_view data);
 void FuzzDecodeFmt2(std::string_view data);
 void FuzzDecodeFmt3(std::string_view data);
 void FuzzDecodeFmt4(std::string_view data);

@@ -28,7 +28,7 @@ constexpr TTarget Targets[] = {
     {"job_file", FuzzJobFile},         {"request_init", FuzzRequestInit},
     {"store_replies", FuzzStoreReplies}, {"job_reply", FuzzJobReply},
     {"job_data", FuzzJobData},         {"settings_text", FuzzSettingsText},
-    {"conversation", FuzzConversation},
+    {"conversation", FuzzConversation}, {"transcript", FuzzTranscript},
 };
 
 std::vector<std::filesystem::path> Inputs(const std::filesystem::path& path) {
