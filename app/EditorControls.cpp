@@ -79,7 +79,7 @@ void TForm1::ShowValues() {
 
 void TForm1::ClearImage() {
     const QSize size = Image1->size().isEmpty() ? ShapePictureSize : Image1->size();
-    Image1->setPixmap(QPixmap::fromImage(BlankShapeImage(size)));
+    Image1->setPixmap(QPixmap::fromImage(BlankShapeImage(size, Image1->devicePixelRatioF())));
 }
 
 void TForm1::LockBCheckboxClick() {
@@ -92,8 +92,8 @@ void TForm1::HelpButtonClick() {
         const QString helpFile = QString::fromStdString(candidate);
         if (!QFileInfo::exists(helpFile)) continue;
         if (!OpenInViewer(helpFile, vwHelp))
-            ShowStatusText(QStringLiteral("No viewer could be started for the help file ") + helpFile,
-                           0);
+            ShowStatusText(
+                QStringLiteral("No viewer could be started for the help file ") + helpFile, 0);
         return;
     }
     ShowStatusText(QStringLiteral("Cannot find the help file ") +

@@ -47,19 +47,24 @@ QPen ShapePen(const QColor& colour, int width) {
     return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
 }
 
-// The outline of a radius string around (x0, y0) at s mm per pixel, as the
-// closed run of lines from the last point through points 0 to n - 1. Pixel
-// offsets truncate toward zero. A line that stays on one pixel is left out
-// (its neighbours' ends cover it), unless the whole outline is one pixel.
-QList<QLine> OutlineLines(std::string_view radii, int x0, int y0, double s) {
+// The outline of a radius string around the logical pixel (x0, y0) at s mm
+// per logical pixel, in the pixels of an image of the given device pixel
+// ratio, as the closed run of lines from the last point through points 0 to
+// n - 1. The centre is the image pixel under the logical pixel's centre;
+// offsets, in image pixels, truncate toward zero. A line that stays on one
+// pixel is left out (its neighbours' ends cover it), unless the whole outline
+// is one pixel.
+QList<QLine> OutlineLines(std::string_view radii, int x0, int y0, double s, qreal ratio) {
     const int n = static_cast<int>(radii.size() / 4);
     const double step = 2 * std::numbers::pi / n;
+    const int centreX = static_cast<int>(std::floor((x0 + 0.5) * ratio));
+    const int centreY = static_cast<int>(std::floor((y0 + 0.5) * ratio));
     std::vector<QPoint> pixels(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
         const double r = StrToInt(radii.substr(4 * static_cast<size_t>(i), 4));
-        const int x = static_cast<int>(std::trunc(std::cos(i * step) * r / 100 / s));
-        const int y = static_cast<int>(std::trunc(std::sin(i * step) * r / 100 / s));
-        pixels[static_cast<size_t>(i)] = QPoint(x0 + x, y0 - y);
+        const int x = static_cast<int>(std::trunc(std::cos(i * step) * r / 100 / s * ratio));
+        const int y = static_cast<int>(std::trunc(std::sin(i * step) * r / 100 / s * ratio));
+        pixels[static_cast<size_t>(i)] = QPoint(centreX + x, centreY - y);
     }
     QList<QLine> lines;
     lines.reserve(n);
@@ -72,20 +77,29 @@ QList<QLine> OutlineLines(std::string_view radii, int x0, int y0, double s) {
     return lines;
 }
 
-// Draws lines with a round pen 3 pixels wide: every pixel of the one-pixel
-// line (both ends included) becomes a 3 x 3 block, which is the set of pixel
-// centres within 1.5 pixels of it. Outlines have a thousand short lines, and
-// the general stroker needs far longer for them than a keystroke may take.
-void DrawOutline(QImage& image, const QList<QLine>& lines, const QColor& colour) {
+// Draws lines with a round pen 3 logical pixels wide: every pixel of the
+// one-pixel line (both ends included) becomes the set of pixel centres within
+// 1.5 logical pixels of it, a 3 x 3 block at ratio 1 and a disc at higher
+// ratios. Outlines have a thousand short lines, and the general stroker needs
+// far longer for them than a keystroke may take.
+void DrawOutline(QImage& image, const QList<QLine>& lines, const QColor& colour, qreal ratio) {
     const QRgb value = colour.rgb();
     const int width = image.width();
     const int height = image.height();
     uchar* const bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
+    // Half the width of the disc's row at each height, from its top row down.
+    const double radius = 1.5 * ratio;
+    const int reach = static_cast<int>(std::floor(radius));
+    std::vector<int> halfRow(static_cast<size_t>(2 * reach + 1));
+    for (int dy = -reach; dy <= reach; ++dy)
+        halfRow[static_cast<size_t>(dy + reach)] =
+            static_cast<int>(std::floor(std::sqrt(radius * radius - dy * dy)));
     const auto stamp = [&](int x, int y) {
-        for (int yy = std::max(y - 1, 0); yy <= std::min(y + 1, height - 1); ++yy) {
+        for (int yy = std::max(y - reach, 0); yy <= std::min(y + reach, height - 1); ++yy) {
             auto* row = reinterpret_cast<QRgb*>(bits + yy * stride);
-            for (int xx = std::max(x - 1, 0); xx <= std::min(x + 1, width - 1); ++xx)
+            const int half = halfRow[static_cast<size_t>(yy - y + reach)];
+            for (int xx = std::max(x - half, 0); xx <= std::min(x + half, width - 1); ++xx)
                 row[xx] = value;
         }
     };
@@ -147,8 +161,13 @@ void ClearUpperVectorState() {
 #endif
 }
 
-QImage BlankShapeImage(QSize size) {
-    QImage image(size, QImage::Format_RGB32);
+QImage BlankShapeImage(QSize size, qreal devicePixelRatio) {
+    const qreal ratio = devicePixelRatio > 0 ? devicePixelRatio : 1;
+    // Whole image pixels covering the logical size; the logical size comes
+    // back by rounding (462 at 125 % is 577.5 pixels: 578, read as 462).
+    QImage image(static_cast<int>(std::ceil(size.width() * ratio)),
+                 static_cast<int>(std::ceil(size.height() * ratio)), QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
     image.fill(ShapeColours::Background);
     return image;
 }
@@ -179,8 +198,9 @@ void PaintShape(QImage& image, TShapePicture& picture) {
     const std::string working = calc.GetTrace();
     if (working.size() < 20) return;
 
-    const int width = image.width();
-    const int height = image.height();
+    const qreal ratio = image.devicePixelRatio();
+    const int width = qRound(image.width() / ratio);
+    const int height = qRound(image.height() / ratio);
     const int cx = width / 2 + 5;
     const int cy = height / 2;
     if (picture.OverlayX < 0) {
@@ -207,14 +227,15 @@ void PaintShape(QImage& image, TShapePicture& picture) {
     // The outlines go straight into the pixels, with no painter on the image.
     painter.end();
     ClearUpperVectorState();
-    DrawOutline(image, OutlineLines(working, cx, cy, s), ShapeColours::Working);
+    DrawOutline(image, OutlineLines(working, cx, cy, s, ratio), ShapeColours::Working, ratio);
     if (picture.ShowOrig) {
         // The received outline takes the working shape's scale, so a change of
         // size shows against it; without one the drawing stops here.
         if (picture.ReceivedRadii.size() < 4) return;
-        DrawOutline(image,
-                    OutlineLines(picture.ReceivedRadii, picture.OverlayX, picture.OverlayY, s),
-                    ShapeColours::Received);
+        DrawOutline(
+            image,
+            OutlineLines(picture.ReceivedRadii, picture.OverlayX, picture.OverlayY, s, ratio),
+            ShapeColours::Received, ratio);
     }
     BeginPainting(painter, image);
 
@@ -237,8 +258,8 @@ void PaintShape(QImage& image, TShapePicture& picture) {
     }
 }
 
-QImage RenderShape(TShapePicture& picture, QSize size) {
-    QImage image = BlankShapeImage(size);
+QImage RenderShape(TShapePicture& picture, QSize size, qreal devicePixelRatio) {
+    QImage image = BlankShapeImage(size, devicePixelRatio);
     PaintShape(image, picture);
     return image;
 }
@@ -257,7 +278,8 @@ void TForm1::DrawShape() {
     picture.OverlayY = FOverlayY;
 
     const QSize size = Image1->size().isEmpty() ? ShapePictureSize : Image1->size();
-    QImage image = BlankShapeImage(size);
+    // Drawn at the resolution of the screen the window is on.
+    QImage image = BlankShapeImage(size, Image1->devicePixelRatioF());
     // The picture is replaced in one step, also when the drawing fails part way.
     const auto show = [&] {
         FOverlayX = picture.OverlayX;

@@ -37,12 +37,18 @@ inline const QColor ValueLine{0, 0, 255};
 inline const QColor Axes{0, 0, 0};
 }  // namespace ShapeColours
 
-// A picture of the given size filled with the background only.
-QImage BlankShapeImage(QSize size = ShapePictureSize);
+// A picture of the given size in logical pixels, filled with the background
+// only. At a device pixel ratio above 1 (a display scaled to 125 %, 150 %,
+// 200 %) the image has that many more pixels and carries the ratio, so the
+// picture is drawn sharp at the screen's resolution and shown at its size.
+QImage BlankShapeImage(QSize size = ShapePictureSize, qreal devicePixelRatio = 1);
 
 // Paints the picture into image, which must already be filled with the
 // background: message, grid, working shape, received outline, value line,
-// axes and ticks, in that order. An image that is not 32-bit RGB is first
+// axes and ticks, in that order. The geometry is in logical pixels, the
+// image's size divided by its device pixel ratio; lines and texts are drawn
+// at the image's own resolution, so a line one logical pixel wide is two
+// pixels wide at ratio 2. An image that is not 32-bit RGB is first
 // converted to Format_RGB32, as the outlines are written as 32-bit pixels.
 // A working shape of fewer than five points,
 // or one without extent (scale zero), leaves the background and the message.
@@ -51,7 +57,8 @@ QImage BlankShapeImage(QSize size = ShapePictureSize);
 void PaintShape(QImage& image, TShapePicture& picture);
 
 // BlankShapeImage plus PaintShape.
-QImage RenderShape(TShapePicture& picture, QSize size = ShapePictureSize);
+QImage RenderShape(TShapePicture& picture, QSize size = ShapePictureSize,
+                   qreal devicePixelRatio = 1);
 
 // Qt's AVX2 fill routines (behind QImage::fill and every solid span of a
 // QPainter) return with the upper halves of the vector registers still in

@@ -2,6 +2,7 @@
 #include "app/CrashReports.h"
 #include "app/ErrorReport.h"
 #include "app/ProgramInfo.h"
+#include "app/StartFile.h"
 #include "app/TerminationSignals.h"
 #include "app/Unit1.h"
 
@@ -13,5 +14,6 @@ int main(int argc, char** argv) {
     TTerminationSignals terminationSignals(form1);
     form1.show();
     crashReports.TellAboutEarlierCrashes(form1);
+    OpenStartFile(form1, QCoreApplication::arguments());
     return application.exec();
 }

@@ -9,9 +9,11 @@
 #include <QCheckBox>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "app/ErrorReport.h"
+#include "app/ShapeDisplay.h"
 #include "app/Unit1.h"
 #include "app/ValueEdit.h"
 
@@ -66,6 +68,30 @@ void RedrawOnly(benchmark::State& state) {
     for (auto _ : state) f.DrawShape();
 }
 
+// Drawing the picture alone (the flower pot at 1024 points, received outline
+// and grid shown) at device pixel ratio 1, 1.5 and 2 (argument: ratio x 10),
+// as on displays scaled to 100 %, 150 % and 200 %.
+void DrawPictureAtRatio(benchmark::State& state) {
+    TForm1& f = Window();
+    TShapePicture picture;
+    picture.WorkingRadii = f.WorkingShape().Radii;
+    picture.ReceivedRadii = f.ReceivedShape().Radii;
+    picture.HBox = f.WorkingShape().HBox;
+    picture.VBox = f.WorkingShape().VBox;
+    picture.Circ = f.WorkingShape().Circ;
+    picture.DetailedGrid = true;
+    picture.ShowOrig = true;
+    const qreal ratio = static_cast<qreal>(state.range(0)) / 10;
+    for (auto _ : state) {
+        QImage image = RenderShape(picture, ShapePictureSize, ratio);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    state.SetLabel(QStringLiteral("%1 x %2 pixels")
+                       .arg(std::ceil(ShapePictureSize.width() * ratio))
+                       .arg(std::ceil(ShapePictureSize.height() * ratio))
+                       .toStdString());
+}
+
 #define KEYSTROKE_BENCHMARK(Name)       \
     BENCHMARK(Name)                     \
         ->Iterations(1)                 \
@@ -79,6 +105,7 @@ KEYSTROKE_BENCHMARK(EditBoxA);
 KEYSTROKE_BENCHMARK(EditCirc);
 KEYSTROKE_BENCHMARK(EditDBL);
 BENCHMARK(RedrawOnly)->Unit(benchmark::kMicrosecond);
+BENCHMARK(DrawPictureAtRatio)->Arg(10)->Arg(15)->Arg(20)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

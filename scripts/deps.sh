@@ -9,13 +9,15 @@ set -euo pipefail
 # Building, running and testing on Linux: everything scripts/run.sh and
 # scripts/test.sh use, and nothing more (the Windows tool chain is the
 # windows group). xdg-utils is the desktop opener that shows the help file and
-# the log; poppler-utils renders the printed PDF in the print test (pdftoppm).
+# the log; shared-mime-info, desktop-file-utils and libglib2.0-bin (gio) let a
+# test look up the installed .oma file type and its program as a desktop does;
+# poppler-utils renders the printed PDF in the print test (pdftoppm).
 base=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libpcre2-dev nlohmann-json3-dev
   libboost-stacktrace-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xdg-utils
+  xdg-utils shared-mime-info desktop-file-utils libglib2.0-bin
   poppler-utils
   python3
 )

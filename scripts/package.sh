@@ -134,6 +134,7 @@ for f in ./usr/bin/trevalon ./usr/bin/trevalon-host ./usr/share/trevalon/trevalo
          ./usr/share/man/man1/trevalon.1.gz ./usr/share/man/man1/trevalon-host.1.gz \
          ./usr/share/doc/trevalon/copyright ./usr/share/doc/trevalon/changelog.gz \
          ./usr/share/applications/trevalon.desktop ./usr/share/doc/trevalon/README.md \
+         ./usr/share/mime/packages/trevalon.xml \
          ./usr/share/icons/hicolor/scalable/apps/trevalon.svg \
          ./usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/trevalon.png; do
   grep -qxF "$f" <<<"$contents" || fail "missing $f"

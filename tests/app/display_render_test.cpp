@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/Presets.h"
 #include "app/ShapeDisplay.h"
@@ -261,6 +264,96 @@ TEST_F(TDisplayTest, ABadGroupFailsWithTheConversionMessage) {
     QImage image = BlankShapeImage();
     EXPECT_THROW(PaintShape(image, picture), EConvertError);
     EXPECT_EQ(At(image, 346, 93), KNavy);  // what came before stays painted
+}
+
+// Runs of Colour along row y of image: (first column, length) each.
+std::vector<std::pair<int, int>> RunsInRow(const QImage& image, int y, const QColor& colour) {
+    std::vector<std::pair<int, int>> runs;
+    for (int x = 0; x < image.width(); ++x) {
+        if (image.pixelColor(x, y) != colour) continue;
+        if (!runs.empty() && runs.back().first + runs.back().second == x)
+            ++runs.back().second;
+        else
+            runs.emplace_back(x, 1);
+    }
+    return runs;
+}
+
+// On a scaled display the picture keeps its logical geometry (the 25 mm
+// circle 156 logical pixels out) but is drawn at the screen's resolution: the
+// outline lies trunc(156.15 x ratio) image pixels from the image pixel under
+// the centre, its band is 3 logical pixels wide, and it is no enlarged copy of
+// the picture drawn at ratio 1.
+TEST_F(TDisplayTest, AtHigherPixelRatiosTheSameGeometryIsDrawnInMorePixels) {
+    struct TRatio {
+        qreal Ratio;
+        QSize Pixels;
+        QPoint Centre;  // image pixel under the centre of logical (236, 203)
+        int Radius;     // trunc(25 mm / 0.16010 mm x ratio)
+    };
+    const TRatio ratios[] = {{1.25, {578, 508}, {295, 254}, 195},
+                             {1.5, {693, 609}, {354, 305}, 234},
+                             {2, {924, 812}, {473, 407}, 312}};
+    for (const TRatio& r : ratios) {
+        SCOPED_TRACE(r.Ratio);
+        TShapePicture picture = Picture(CircleRadii(), CircleRadii());
+        const QImage image = RenderShape(picture, ShapePictureSize, r.Ratio);
+        ASSERT_EQ(image.size(), r.Pixels);
+        EXPECT_EQ(image.devicePixelRatio(), r.Ratio);
+        EXPECT_EQ(picture.OverlayX, 236);  // logical, as at ratio 1
+        for (int k = 1; k < 16; ++k) {
+            if (k % 4 == 0) continue;
+            const double a = k * std::numbers::pi / 8 + 0.2;
+            const auto px = [&](double radius) {
+                return QPoint(r.Centre.x() + static_cast<int>(std::trunc(std::cos(a) * radius)),
+                              r.Centre.y() - static_cast<int>(std::trunc(std::sin(a) * radius)));
+            };
+            EXPECT_EQ(image.pixelColor(px(r.Radius)), KNavy) << k;
+            // 1.5 logical pixels either side of the line, and no more.
+            const double edge = std::floor(1.5 * r.Ratio);
+            EXPECT_EQ(image.pixelColor(px(r.Radius - edge - 4)), KSilver) << k;
+            EXPECT_EQ(image.pixelColor(px(r.Radius + edge + 4)), KSilver) << k;
+        }
+    }
+}
+
+TEST_F(TDisplayTest, AtRatioTwoAOnePixelLineIsTwoPixelsWideAndNothingIsADoubledImage) {
+    TShapePicture picture = Picture(CircleRadii(), CircleRadii());
+    picture.DetailedGrid = true;
+    const QImage sharp = RenderShape(picture, ShapePictureSize, 2);
+    // Logical row 153 crosses the vertical grid lines at +-5, 10, 15 mm (31,
+    // 62, 93 logical pixels) well inside the circle: each is one logical
+    // pixel, two image pixels, wide, where the logical line lies.
+    const auto runs = RunsInRow(sharp, 2 * 153, KGrey);
+    ASSERT_FALSE(runs.empty());
+    for (const int offset : {-93, -62, -31, 31, 62, 93}) {
+        const int x = 2 * (236 + offset);
+        const auto run = std::find_if(runs.begin(), runs.end(), [&](const auto& candidate) {
+            return candidate.first >= x - 1 && candidate.first <= x + 1;
+        });
+        ASSERT_NE(run, runs.end()) << offset;
+        EXPECT_EQ(run->second, 2) << offset;
+    }
+    // The axes (2 logical pixels) are 4 image pixels wide.
+    const auto axis = RunsInRow(sharp, 2 * 100, KBlack);
+    ASSERT_EQ(axis.size(), 1u);
+    EXPECT_EQ(axis.front().second, 4);
+
+    // A picture doubled from ratio 1 has every pair of columns 2i, 2i + 1
+    // alike; the sharp one has outline edges between them.
+    TShapePicture plain = Picture(CircleRadii(), CircleRadii());
+    plain.DetailedGrid = true;
+    const QImage doubled =
+        RenderShape(plain).scaled(sharp.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    const auto splitPairs = [](const QImage& image) {
+        int split = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x + 1 < image.width(); x += 2)
+                split += image.pixel(x, y) != image.pixel(x + 1, y) ? 1 : 0;
+        return split;
+    };
+    EXPECT_EQ(splitPairs(doubled), 0);
+    EXPECT_GT(splitPairs(sharp), 100);
 }
 
 #ifdef TREVALON_TEST_XINUSE
