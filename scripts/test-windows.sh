@@ -42,6 +42,20 @@ cleanup() {
 trap cleanup EXIT
 wineserver -k 2>/dev/null || true
 
+# The pid of the wineserver of our own prefix (another run or another user's
+# Wine may have a newer one): a server works in a folder that Wine names
+# after the prefix's device and inode, server-<dev>-<inode> in hexadecimal.
+own_wineserver() {
+  local name pid
+  name=server-$(stat -c '%d %i' "$WINEPREFIX" | awk '{printf "%x-%x", $1, $2}')
+  for pid in $(pgrep -x 'wineserver(64)?'); do
+    if [ "$(basename "$(readlink "/proc/$pid/cwd" 2>/dev/null)")" = "$name" ]; then
+      echo "$pid"
+      return 0
+    fi
+  done
+}
+
 # Waits until File, which the background process Pid writes once it is
 # ready, has content; What names it in the error otherwise.
 wait_for_file() {
@@ -108,7 +122,8 @@ export TREVALON_PTY_HUB=$(cat "$build/hub.port")
 windows_configure
 if [ "$bench" = 1 ]; then
   nice cmake --build "$build/tree" -j 2 --target bench_serial_win32
-  server=$(pgrep -n -x wineserver64 || pgrep -n wineserver)
+  server=$(own_wineserver)
+  [ -n "$server" ] || { echo "no wineserver runs for $WINEPREFIX" >&2; exit 1; }
   ticks() { awk '{print $14 + $15}' "/proc/$server/stat"; }
   "$kit/share/winkit/wine-run.sh" "$build/tree/bench/bench_serial_win32.exe" 5 | while read -r line; do
     line=${line%$'\r'}

@@ -152,7 +152,9 @@ TEST_F(TPlatformFiles, TheEndOfTheSessionClosesTheWindowTheOrdinaryWay) {
     // On screen, as a window is when the session ends.
     ASSERT_TRUE(ProcessEventsUntil([&] {
         return window.windowHandle() != nullptr && window.windowHandle()->isExposed();
-    }));
+    }, 10s)) << "after 10 s the window " << (window.windowHandle() == nullptr ? "has no native window"
+                                            : window.isVisible() ? "is visible but not exposed"
+                                                                 : "is hidden");
     const auto hwnd = reinterpret_cast<HWND>(window.winId());
     {
         TTerminationSignals handling(window);

@@ -31,12 +31,41 @@ TChildProcessWin32::TChildProcessWin32(const std::wstring& program,
         FOutputRead = nullptr;
         return;
     }
+    // Reads only what the pipe holds, so the reader never blocks: it stops
+    // when every writer is gone or, once the child ended, when the pipe is
+    // empty (a process that outlived the child may hold a writing end).
     FReader = std::thread([this] {
         char chunk[4096];
-        DWORD n = 0;
-        while (::ReadFile(FOutputRead, chunk, sizeof chunk, &n, nullptr) && n > 0)
+        for (;;) {
+            DWORD available = 0;
+            if (!::PeekNamedPipe(FOutputRead, nullptr, 0, nullptr, &available, nullptr)) break;
+            if (available == 0) {
+                if (FEnded) break;
+                ::Sleep(10);
+                continue;
+            }
+            DWORD n = 0;
+            const DWORD want = available < sizeof chunk ? available : DWORD{sizeof chunk};
+            if (!::ReadFile(FOutputRead, chunk, want, &n, nullptr) || n == 0) break;
+            const std::lock_guard<std::mutex> lock(FOutputLock);
             FOutput.append(chunk, n);
+        }
     });
+}
+
+void TChildProcessWin32::StopReading() {
+    // The child's writes are all in the pipe once it has ended.
+    FEnded = true;
+    if (FReader.joinable()) FReader.join();
+}
+
+bool TChildProcessWin32::Running() const {
+    return FProcess != nullptr && ::WaitForSingleObject(FProcess, 0) == WAIT_TIMEOUT;
+}
+
+std::string TChildProcessWin32::Output() const {
+    const std::lock_guard<std::mutex> lock(FOutputLock);
+    return FOutput;
 }
 
 TChildProcessWin32::~TChildProcessWin32() {
@@ -44,7 +73,7 @@ TChildProcessWin32::~TChildProcessWin32() {
         ::TerminateProcess(FProcess, 1);
         ::WaitForSingleObject(FProcess, 10000);
     }
-    if (FReader.joinable()) FReader.join();
+    StopReading();
     if (FOutputRead != nullptr) ::CloseHandle(FOutputRead);
     if (FProcess != nullptr) ::CloseHandle(FProcess);
 }
@@ -54,7 +83,7 @@ bool TChildProcessWin32::WaitForExit(std::chrono::milliseconds deadline) {
     if (::WaitForSingleObject(FProcess, static_cast<DWORD>(deadline.count())) != WAIT_OBJECT_0)
         return false;
     ::GetExitCodeProcess(FProcess, &FExitCode);
-    if (FReader.joinable()) FReader.join();
+    StopReading();
     return true;
 }
 

@@ -2,11 +2,17 @@
 
 // A Windows program run as a child of the test: its standard output and
 // error are collected together, its end is awaited with a deadline, and a
-// child still running when the object goes is ended.
+// child still running when the object goes is ended. Nothing here waits for
+// the output pipe to close: a process the child started can keep its writing
+// end open long after the child ended (under Wine the desktop process that a
+// first window starts inherits the child's standard error), so the output is
+// read while it arrives and is complete once the child has ended.
 
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -22,10 +28,12 @@ public:
     DWORD Id() const { return FId; }
     // Waits for the end and for all its output; false when Deadline passed first.
     bool WaitForExit(std::chrono::milliseconds deadline);
+    // Whether the child is still running, without waiting.
+    bool Running() const;
     // The exit code once ended: the exception's code for a crash.
     DWORD ExitCode() const { return FExitCode; }
-    // Everything the child wrote; complete once WaitForExit returned true.
-    const std::string& Output() const { return FOutput; }
+    // Everything the child wrote so far; complete once WaitForExit returned true.
+    std::string Output() const;
 
 private:
     HANDLE FProcess = nullptr;
@@ -33,7 +41,11 @@ private:
     DWORD FExitCode = STILL_ACTIVE;
     HANDLE FOutputRead = nullptr;
     std::thread FReader;
+    std::atomic<bool> FEnded{false};  // the child is gone: read what is left, then stop
+    mutable std::mutex FOutputLock;
     std::string FOutput;
+
+    void StopReading();
 };
 
 // A command-line argument quoted as CommandLineToArgvW reads it back.

@@ -112,17 +112,55 @@ private:
     std::filesystem::path FProgram;
 };
 
-// Waits for the main window of the started Child; null, with the test
-// failed, when none appeared.
+// What a test waiting for Process's window saw: each top-level window of the
+// process (class, title, visible or hidden, owned), or that it has none.
+std::string WindowsOf(DWORD process) {
+    struct TList {
+        DWORD Process;
+        std::string Text;
+    } list{process, {}};
+    ::EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* found = reinterpret_cast<TList*>(data);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            if (owner != found->Process) return TRUE;
+            wchar_t className[128] = {};
+            wchar_t title[256] = {};
+            ::GetClassNameW(window, className, 128);
+            ::GetWindowTextW(window, title, 256);
+            found->Text += "\n  " + Utf8(className) + " \"" + Utf8(title) + "\" " +
+                           (::IsWindowVisible(window) ? "visible" : "hidden") +
+                           (::GetWindow(window, GW_OWNER) != nullptr ? ", owned" : "");
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&list));
+    return list.Text.empty() ? std::string(" none") : list.Text;
+}
+
+// Waits for the main window of the started Child; null, with the test failed
+// and what was seen, when none appeared within 30 seconds or the child ended
+// first.
 HWND StartAndWaitForWindow(TChildProcessWin32& child) {
     if (!child.Started()) {
-        ADD_FAILURE() << "error " << ::GetLastError();
+        ADD_FAILURE() << "the program did not start: error " << ::GetLastError();
         return nullptr;
     }
     HWND window = nullptr;
-    if (!WaitUntil([&] { return (window = MainWindowOf(child.Id())) != nullptr; }, 60s))
-        ADD_FAILURE() << "no window appeared";
-    return window;
+    const bool shown = WaitUntil(
+        [&] { return (window = MainWindowOf(child.Id())) != nullptr || !child.Running(); }, 30s);
+    if (window != nullptr) return window;
+    if (!shown) {
+        ADD_FAILURE() << "no window appeared in 30 s; the program runs on, with these windows:"
+                      << WindowsOf(child.Id()) << "\nits output so far:\n"
+                      << child.Output();
+    } else {
+        child.WaitForExit(5s);
+        ADD_FAILURE() << "the program ended with exit code 0x" << std::hex << child.ExitCode()
+                      << std::dec << " before it showed a window; its output:\n"
+                      << child.Output();
+    }
+    return nullptr;
 }
 
 TEST(TProgramStartTest, StartsWithTheCrashHandlerAndClosesCleanly) {
@@ -141,7 +179,9 @@ TEST(TProgramStartTest, StartsWithTheCrashHandlerAndClosesCleanly) {
         << "the running program has no dump file prepared";
 
     ASSERT_TRUE(::PostMessageW(window, WM_CLOSE, 0, 0));
-    ASSERT_TRUE(child.WaitForExit(60s)) << "the program did not end";
+    ASSERT_TRUE(child.WaitForExit(30s)) << "the program did not end within 30 s of WM_CLOSE; windows:"
+                                        << WindowsOf(child.Id()) << "\noutput:\n"
+                                        << child.Output();
     EXPECT_EQ(child.ExitCode(), 0u) << child.Output();
     EXPECT_EQ(FilesIn(reports, L".dump"), dumpsBefore);
     EXPECT_EQ(FilesIn(reports, L".txt"), reportsBefore);
@@ -169,7 +209,7 @@ TEST(TProgramStartTest, ACrashOfTheIdleWindowIsReportedAtTheNextStart) {
         ::CloseHandle(process);
         ASSERT_NE(thread, nullptr) << "error " << threadError;
         ::CloseHandle(thread);
-        ASSERT_TRUE(first.WaitForExit(60s)) << "the handler hung";
+        ASSERT_TRUE(first.WaitForExit(30s)) << "the handler hung; output:\n" << first.Output();
         EXPECT_EQ(first.ExitCode(), static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION))
             << first.Output();
     }
@@ -180,10 +220,12 @@ TEST(TProgramStartTest, ACrashOfTheIdleWindowIsReportedAtTheNextStart) {
     const HWND window = StartAndWaitForWindow(second);
     ASSERT_NE(window, nullptr);
     // The report is made while the window runs; then the window closes as ever.
-    ASSERT_TRUE(WaitUntil([&] { return FilesIn(reports, L".txt").size() == 1; }, 60s))
-        << "no report was made";
+    ASSERT_TRUE(WaitUntil([&] { return FilesIn(reports, L".txt").size() == 1; }, 30s))
+        << "no report was made; output:\n" << second.Output();
     ASSERT_TRUE(::PostMessageW(window, WM_CLOSE, 0, 0));
-    ASSERT_TRUE(second.WaitForExit(60s)) << "the program did not end";
+    ASSERT_TRUE(second.WaitForExit(30s)) << "the program did not end within 30 s of WM_CLOSE; windows:"
+                                         << WindowsOf(second.Id()) << "\noutput:\n"
+                                         << second.Output();
     EXPECT_EQ(second.ExitCode(), 0u) << second.Output();
 
     const std::vector<std::wstring> saved = FilesIn(reports, L".txt");
