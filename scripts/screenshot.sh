@@ -4,8 +4,11 @@
 # 46 mm, with the received outline and the detailed grid shown.
 #
 #   scripts/screenshot.sh [output.png]
+#   scripts/screenshot.sh --scale 2 [output.png]
 #   scripts/screenshot.sh --windows [output.png]
 #
+# --scale 2 takes docs/screenshot-200.png: the same at a display scale of
+# 200 % (QT_SCALE_FACTOR=2), the window twice the size in pixels.
 # --windows takes docs/screenshot-windows.png the same way from the Windows
 # package (scripts/package-windows.sh) under Wine, in the private Wine prefix
 # of scripts/test-windows.sh (run that once first): its COM28 leads to the
@@ -26,7 +29,8 @@ if [ "${1:-}" = "--inside-display" ]; then
   trap 'kill "$pid" 2>/dev/null || true; [ "${program##*.}" = exe ] && wineserver -k 2>/dev/null || true' EXIT
   win=$(xdotool search --sync --onlyvisible --name '^Trevalon$' | head -n 1)
   eval "$(xdotool getwindowgeometry --shell "$win")"  # sets X, Y, WIDTH, HEIGHT
-  click() { xdotool mousemove --sync $((X + $1)) $((Y + $2)) click "${3:-1}"; }
+  scale=${TREVALON_SHOT_SCALE:-1}
+  click() { xdotool mousemove --sync $((X + $1 * scale)) $((Y + $2 * scale)) click "${3:-1}"; }
   settle() { sleep 0.4; }
 
   settle
@@ -45,11 +49,18 @@ if [ "${1:-}" = "--inside-display" ]; then
 fi
 
 windows=0
+scale=1
 if [ "${1:-}" = "--windows" ]; then
   windows=1
   shift
 fi
+if [ "${1:-}" = "--scale" ]; then
+  scale=$2
+  shift 2
+  case "$scale" in 1|2) ;; *) echo "--scale takes 1 or 2" >&2; exit 2 ;; esac
+fi
 default=$root/docs/screenshot.png
+[ "$scale" = 2 ] && default=$root/docs/screenshot-200.png
 [ "$windows" = 1 ] && default=$root/docs/screenshot-windows.png
 out=$(realpath -m "${1:-$default}")
 . "$root/scripts/common.sh"
@@ -98,5 +109,10 @@ cp "$root/build/app/trevalon" "$work/trevalon"
 printf '%s\r\n' BaudRate=9600 Parity=None DataBits=8 StopBits=1 Points=512 "Port=$work/port" \
   PauseMode=N >"$work/trevalon.dat"
 mkdir -p "$(dirname "$out")"
-xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside-display "$work/trevalon" "$out"
+if [ "$scale" = 2 ]; then
+  QT_SCALE_FACTOR=2 TREVALON_SHOT_SCALE=2 \
+    xvfb-run -a -s "-screen 0 2048x1536x24" "$0" --inside-display "$work/trevalon" "$out"
+else
+  xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside-display "$work/trevalon" "$out"
+fi
 echo "Wrote $out"
