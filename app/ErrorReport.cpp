@@ -3,11 +3,13 @@
 #include <cstdio>
 #include <utility>
 
+#include "app/Fonts.h"
 #include "crash/CrashHandler.h"
 
 TApplication::TApplication(int& argc, char** argv, std::function<void(const QString&)> report)
     : QApplication(argc, argv) {
     FHooks.ReportError = std::move(report);
+    AddFontLookAlikes();
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

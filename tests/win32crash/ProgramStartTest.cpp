@@ -179,9 +179,10 @@ TEST(TProgramStartTest, StartsWithTheCrashHandlerAndClosesCleanly) {
         << "the running program has no dump file prepared";
 
     ASSERT_TRUE(::PostMessageW(window, WM_CLOSE, 0, 0));
-    ASSERT_TRUE(child.WaitForExit(30s)) << "the program did not end within 30 s of WM_CLOSE; windows:"
-                                        << WindowsOf(child.Id()) << "\noutput:\n"
-                                        << child.Output();
+    ASSERT_TRUE(child.WaitForExit(30s))
+        << "the program did not end within 30 s of WM_CLOSE; windows:" << WindowsOf(child.Id())
+        << "\noutput:\n"
+        << child.Output();
     EXPECT_EQ(child.ExitCode(), 0u) << child.Output();
     EXPECT_EQ(FilesIn(reports, L".dump"), dumpsBefore);
     EXPECT_EQ(FilesIn(reports, L".txt"), reportsBefore);
@@ -221,11 +222,13 @@ TEST(TProgramStartTest, ACrashOfTheIdleWindowIsReportedAtTheNextStart) {
     ASSERT_NE(window, nullptr);
     // The report is made while the window runs; then the window closes as ever.
     ASSERT_TRUE(WaitUntil([&] { return FilesIn(reports, L".txt").size() == 1; }, 30s))
-        << "no report was made; output:\n" << second.Output();
+        << "no report was made; output:\n"
+        << second.Output();
     ASSERT_TRUE(::PostMessageW(window, WM_CLOSE, 0, 0));
-    ASSERT_TRUE(second.WaitForExit(30s)) << "the program did not end within 30 s of WM_CLOSE; windows:"
-                                         << WindowsOf(second.Id()) << "\noutput:\n"
-                                         << second.Output();
+    ASSERT_TRUE(second.WaitForExit(30s))
+        << "the program did not end within 30 s of WM_CLOSE; windows:" << WindowsOf(second.Id())
+        << "\noutput:\n"
+        << second.Output();
     EXPECT_EQ(second.ExitCode(), 0u) << second.Output();
 
     const std::vector<std::wstring> saved = FilesIn(reports, L".txt");
