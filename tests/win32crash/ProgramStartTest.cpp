@@ -139,7 +139,8 @@ std::string WindowsOf(DWORD process) {
 }
 
 // Waits for the main window of the started Child; null, with the test failed
-// and what was seen, when none appeared within 30 seconds or the child ended
+// and what was seen, when none appeared within a minute (a loaded machine
+// has taken over 30 seconds to show it under Wine) or the child ended
 // first.
 HWND StartAndWaitForWindow(TChildProcessWin32& child) {
     if (!child.Started()) {
@@ -148,10 +149,10 @@ HWND StartAndWaitForWindow(TChildProcessWin32& child) {
     }
     HWND window = nullptr;
     const bool shown = WaitUntil(
-        [&] { return (window = MainWindowOf(child.Id())) != nullptr || !child.Running(); }, 30s);
+        [&] { return (window = MainWindowOf(child.Id())) != nullptr || !child.Running(); }, 60s);
     if (window != nullptr) return window;
     if (!shown) {
-        ADD_FAILURE() << "no window appeared in 30 s; the program runs on, with these windows:"
+        ADD_FAILURE() << "no window appeared in 60 s; the program runs on, with these windows:"
                       << WindowsOf(child.Id()) << "\nits output so far:\n"
                       << child.Output();
     } else {
