@@ -42,7 +42,7 @@ public:
 std::string JobReply() {
     std::string body = "ANS=7\rSTATUS=0\rJOB=\"1234\"\r";
     for (int i = 0; body.size() < (1u << 20) - 8000; ++i)
-        body += "TEXT_" + std::to_string(i) + "=" + std::string(40, 'a' + i % 26) + "\r";
+        body += "TEXT_" + std::to_string(i) + "=" + std::string(40, static_cast<char>('a' + i % 26)) + "\r";
     body += "TRCFMT=1;512;E;R;F\r";
     std::string radii;
     for (int i = 0; i < 512; ++i) radii += "2500";
