@@ -1,6 +1,7 @@
 // A full request and a full store against trevalon-host paced at 9600 baud:
 // the time each conversation takes against the time the host's bytes need on
-// the line, and the program's own CPU time per conversation.
+// the line, and the program's own CPU time per conversation, with the session
+// transcript recorded and without.
 //
 //     bench_conversation [rounds]        (needs TREVALON_HOST_EXE and the samples)
 //
@@ -138,7 +139,7 @@ void Report(const char* name, const std::vector<TResult>& results) {
     }
     const double n = static_cast<double>(results.size());
     std::printf(
-        "%-26s host bytes %6zu  program bytes %6zu  wall %8.3f s  host wire %8.3f s  "
+        "%-38s host bytes %6zu  program bytes %6zu  wall %8.3f s  host wire %8.3f s  "
         "ratio %.4f (+%.2f%%)  two-way wire %8.3f s  program CPU %7.2f ms\n",
         name, results.front().FromHost, results.front().ToHost, wall / n, bound / n, wall / bound,
         (wall / bound - 1) * 100, twoWay / n, cpu / n * 1000);
@@ -189,35 +190,42 @@ int main(int argc, char** argv) {
         MakeRaw(hostFd);
         {
             TRelay relay(hostFd, master);
-            std::ofstream(root / "trevalon.dat", std::ios::binary)
-                << "Port=" << slaveName << "\r\nBaudRate=9600\r\nParity=None\r\nDataBits=8\r\n"
-                << "StopBits=1\r\n";
-            THooks hooks;
-            hooks.ProgramFile = (root / "trevalon").string();
-            hooks.OpenViewer = [](const QString&) { return true; };
-            hooks.TempPath = dir.path();
-            hooks.TranscriptPath = dir.filePath(QStringLiteral("transcripts"));
-            TForm1 form(hooks);
-            for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+            // With and without the session transcript: the recording's share of
+            // the program's CPU per conversation.
+            for (const bool recorded : {true, false}) {
+                std::ofstream(root / "trevalon.dat", std::ios::binary)
+                    << "Port=" << slaveName << "\r\nBaudRate=9600\r\nParity=None\r\nDataBits=8\r\n"
+                    << "StopBits=1\r\n"
+                    << (recorded ? "" : "Transcripts=N\r\n");
+                THooks hooks;
+                hooks.ProgramFile = (root / "trevalon").string();
+                hooks.OpenViewer = [](const QString&) { return true; };
+                hooks.TempPath = dir.path();
+                hooks.TranscriptPath = dir.filePath(QStringLiteral("transcripts"));
+                TForm1 form(hooks);
+                for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
 
-            std::vector<TResult> requests, stores;
-            for (int round = 0; round < rounds; ++round) {
-                form.TrayEdit->setText(QStringLiteral("1234"));
-                requests.push_back(Converse(form, form.ReqButton, relay));
-                if (!form.StatusBar1->PanelText(0).isEmpty()) {
-                    std::fprintf(stderr, "request failed: %s\n",
-                                 qPrintable(form.StatusBar1->PanelText(0)));
-                    return 1;
+                std::vector<TResult> requests, stores;
+                for (int round = 0; round < rounds; ++round) {
+                    form.TrayEdit->setText(QStringLiteral("1234"));
+                    requests.push_back(Converse(form, form.ReqButton, relay));
+                    if (!form.StatusBar1->PanelText(0).isEmpty()) {
+                        std::fprintf(stderr, "request failed: %s\n",
+                                     qPrintable(form.StatusBar1->PanelText(0)));
+                        return 1;
+                    }
+                    stores.push_back(Converse(form, form.SaveButton, relay));
+                    if (form.StatusBar1->PanelText(0) != QStringLiteral("Job stored")) {
+                        std::fprintf(stderr, "store failed: %s\n",
+                                     qPrintable(form.StatusBar1->PanelText(0)));
+                        return 1;
+                    }
                 }
-                stores.push_back(Converse(form, form.SaveButton, relay));
-                if (form.StatusBar1->PanelText(0) != QStringLiteral("Job stored")) {
-                    std::fprintf(stderr, "store failed: %s\n",
-                                 qPrintable(form.StatusBar1->PanelText(0)));
-                    return 1;
-                }
+                const std::string tail =
+                    std::string(format) + ", 512" + (recorded ? "" : ", unrecorded");
+                Report(("request, format " + tail).c_str(), requests);
+                Report(("store, format " + tail).c_str(), stores);
             }
-            Report((std::string("request, format ") + format + ", 512").c_str(), requests);
-            Report((std::string("store, format ") + format + ", 512").c_str(), stores);
         }
         close(slave);
         close(master);

@@ -46,8 +46,48 @@ std::string Utf8ToLatin1(const std::string& text, std::size_t line) {
     return bytes;
 }
 
+// Bytes as the escaped content of a JSON string, Latin-1 characters written
+// as \u00XX, exactly as the library's ASCII-only output has them.
+void AppendJsonBytes(std::string& out, std::string_view bytes) {
+    static constexpr char Hex[] = "0123456789abcdef";
+    for (char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (byte) {
+            case '"':
+                out += "\\\"";
+                continue;
+            case '\\':
+                out += "\\\\";
+                continue;
+            case '\b':
+                out += "\\b";
+                continue;
+            case '\t':
+                out += "\\t";
+                continue;
+            case '\n':
+                out += "\\n";
+                continue;
+            case '\f':
+                out += "\\f";
+                continue;
+            case '\r':
+                out += "\\r";
+                continue;
+            default:
+                break;
+        }
+        if (byte < 0x20 || byte >= 0x7F) {
+            const char escaped[] = {'\\', 'u', '0', '0', Hex[byte >> 4], Hex[byte & 0x0F]};
+            out.append(escaped, sizeof escaped);
+        } else {
+            out += c;
+        }
+    }
+}
+
 constexpr const char* StateNames[] = {
-    "cvIdle",           "cvAwaitInitAnswer", "cvAwaitDefinition",      "cvAwaitJob",
+    "cvIdle",           "cvAwaitInitAnswer", "cvAwaitDefinition",  "cvAwaitJob",
     "cvAwaitStoreInit", "cvAwaitStoreGrant", "cvAwaitStoreResult", "cvAwaitStoreDefinition"};
 
 std::string Text(const TJson& object, const char* name, std::size_t line) {
@@ -71,11 +111,11 @@ std::string TranscriptTime(std::chrono::system_clock::time_point time) {
     const year_month_day date{day};
     const hh_mm_ss clock{ms - day};
     char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
-                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                  static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
-                  static_cast<int>(clock.seconds().count()),
-                  static_cast<int>(clock.subseconds().count()));
+    std::snprintf(
+        text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
+        static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+        static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+        static_cast<int>(clock.seconds().count()), static_cast<int>(clock.subseconds().count()));
     return text;
 }
 
@@ -131,13 +171,22 @@ std::uint32_t TTranscriptRecorder::Now() const {
     return FClock ? FClock() - FStart : 0;
 }
 
+// A chunk line is written by hand: it is recorded for every delivery, and
+// building a JSON object per chunk cost more than the conversation's own
+// reading. The text is what the library writes for the same line (ASCII only,
+// bytes above 0x7E as \u00XX), so readers see one format.
 void TTranscriptRecorder::Chunk(const char* direction, std::string_view bytes) {
     if (bytes.empty()) return;
-    TJson line;
-    line["ms"] = Now();
-    line["dir"] = direction;
-    line["data"] = Latin1ToUtf8(bytes);
-    FText += line.dump(-1, ' ', true) + "\n";
+    char ms[16];
+    const auto end = std::to_chars(ms, ms + sizeof ms, Now()).ptr;
+    FText.reserve(FText.size() + bytes.size() + 40);
+    FText += "{\"ms\":";
+    FText.append(ms, end);
+    FText += ",\"dir\":\"";
+    FText += direction;
+    FText += "\",\"data\":\"";
+    AppendJsonBytes(FText, bytes);
+    FText += "\"}\n";
 }
 
 void TTranscriptRecorder::ToHost(std::string_view bytes) {
@@ -217,7 +266,8 @@ TTranscript ReadTranscript(std::string_view text) {
         if (object.contains("dir")) {
             const std::string dir = Text(object, "dir", line);
             if (dir != "out" && dir != "in")
-                throw ETranscript("line " + std::to_string(line) + ": \"dir\" is neither in nor out");
+                throw ETranscript("line " + std::to_string(line) +
+                                  ": \"dir\" is neither in nor out");
             entry.Kind = dir == "out" ? TTranscriptEntry::teToHost : TTranscriptEntry::teFromHost;
             entry.Data = Utf8ToLatin1(Text(object, "data", line), line);
         } else {

@@ -12,6 +12,8 @@
 #include "shape/TrceCalc.h"
 #include "tests/conversation/EngineSink.h"
 
+#include <nlohmann/json.hpp>
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -57,6 +59,43 @@ TEST(TTranscriptText, EveryByteSurvivesBothWays) {
     for (char c : recorder.Text()) EXPECT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F));
 }
 
+// Chunk lines are written without the JSON library; they must be the very
+// text the library writes for the same object, byte by byte.
+TEST(TTranscriptText, ChunkLinesAreTheJsonLibrarysOwnText) {
+    std::string all;
+    for (int byte = 0; byte < 256; ++byte) all += static_cast<char>(byte);
+    std::uint32_t now = 7;
+    TTranscriptRecorder recorder(Header(), [&] { return now; });
+    const std::size_t headerEnd = recorder.Text().size();
+    now = 4294967295u;
+    recorder.ToHost(all);
+    recorder.FromHost(
+        "\x1c"
+        "ANS=7\r\"quoted\" back\\slash\r\x1d");
+    std::string expected;
+    for (const auto& [direction, bytes] : {std::pair<const char*, std::string>{"out", all},
+                                           {"in",
+                                            "\x1c"
+                                            "ANS=7\r\"quoted\" back\\slash\r\x1d"}}) {
+        nlohmann::ordered_json line;
+        line["ms"] = 4294967288u;
+        line["dir"] = direction;
+        std::string characters;  // bytes as the code points U+0000..U+00FF
+        for (char c : bytes) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x80) {
+                characters += c;
+            } else {
+                characters += static_cast<char>(0xC0 | (byte >> 6));
+                characters += static_cast<char>(0x80 | (byte & 0x3F));
+            }
+        }
+        line["data"] = characters;
+        expected += line.dump(-1, ' ', true) + "\n";
+    }
+    EXPECT_EQ(recorder.Text().substr(headerEnd), expected);
+}
+
 TEST(TTranscriptText, TheHeaderTimeIsUtcWithMilliseconds) {
     using namespace std::chrono;
     const sys_days day = year{2026} / December / 7;
@@ -66,21 +105,26 @@ TEST(TTranscriptText, TheHeaderTimeIsUtcWithMilliseconds) {
 }
 
 TEST(TTranscriptText, AMalformedTranscriptSaysWhereItIsWrong) {
-    const std::string head = R"({"transcript":1,"kind":"request"})" "\n";
+    const std::string head = R"({"transcript":1,"kind":"request"})"
+                             "\n";
     const struct {
         std::string Text;
         std::string Message;
     } rows[] = {
         {"", "the transcript is empty"},
         {"not json\n", "line 1: not a JSON object"},
-        {R"({"transcript":2,"kind":"request"})", "line 1: not a session transcript (no \"transcript\":1)"},
+        {R"({"transcript":2,"kind":"request"})",
+         "line 1: not a session transcript (no \"transcript\":1)"},
         {R"({"transcript":1})", "line 1: \"kind\" is missing"},
         {head + R"({"dir":"out","data":"x"})", "line 2: \"ms\" is missing"},
         {head + R"({"ms":-1,"dir":"out","data":"x"})", "line 2: \"ms\" is missing"},
         {head + R"({"ms":1,"dir":"up","data":"x"})", "line 2: \"dir\" is neither in nor out"},
         {head + R"({"ms":1,"dir":"in"})", "line 2: \"data\" is missing"},
-        {head + R"({"ms":1,"dir":"in","data":"\u0100"})", "line 2: data holds a character that is no byte"},
-        {head + R"({"ms":5,"dir":"in","data":"a"})" "\n" R"({"ms":4,"dir":"in","data":"b"})",
+        {head + R"({"ms":1,"dir":"in","data":"\u0100"})",
+         "line 2: data holds a character that is no byte"},
+        {head + R"({"ms":5,"dir":"in","data":"a"})"
+                "\n"
+                R"({"ms":4,"dir":"in","data":"b"})",
          "line 3: time runs backwards"},
         {head + R"({"ms":5})", "line 2: \"event\" is missing"},
         {head + "[1,2]", "line 2: not a JSON object"},
@@ -118,7 +162,8 @@ TEST_P(TGoldenTranscript, ReplayedAgainstTheEngineGivesTheIdenticalConversation)
     sink.Engine = &engine;
     sink.TrayValue = golden.Header.Tray;
     // A store uploads the sample as trevalon-cli read it from its file.
-    const TJobFileData file = ParseJobFile(ReadBytes(fs::path(TREVALON_SAMPLES_DIR) / "R360_3.oma"));
+    const TJobFileData file =
+        ParseJobFile(ReadBytes(fs::path(TREVALON_SAMPLES_DIR) / "R360_3.oma"));
     sink.Source.Working.Radii = file.Radii;
     sink.Source.Working.DBL = file.DBL;
     MeasureTrace(sink.Source.Working);
