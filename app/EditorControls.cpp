@@ -80,6 +80,15 @@ void TForm1::ShowValues() {
 void TForm1::ClearImage() {
     const QSize size = Image1->size().isEmpty() ? ShapePictureSize : Image1->size();
     Image1->setPixmap(QPixmap::fromImage(BlankShapeImage(size, Image1->devicePixelRatioF())));
+    FPictureCleared = true;
+}
+
+void TForm1::KeepPictureAtScreenRatio() {
+    if (Image1->pixmap().devicePixelRatio() == Image1->devicePixelRatioF()) return;
+    if (FPictureCleared)
+        ClearImage();
+    else
+        DrawShape();
 }
 
 void TForm1::LockBCheckboxClick() {

@@ -285,6 +285,7 @@ void TForm1::DrawShape() {
         FOverlayX = picture.OverlayX;
         FOverlayY = picture.OverlayY;
         Image1->setPixmap(QPixmap::fromImage(image));
+        FPictureCleared = false;
     };
     try {
         PaintShape(image, picture);

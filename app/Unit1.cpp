@@ -284,6 +284,10 @@ bool TForm1::event(QEvent* event) {
 // The window previews every key before the focused control sees it. Only the
 // key's first receiver counts, so a key that travels up to parents is seen once.
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    // Every change of pixel ratio repaints the window, so the paint is where
+    // the picture learns of it, whatever the platform reported.
+    if (watched == Image1 && event->type() == QEvent::Paint)
+        Guarded(FHooks, [this] { KeepPictureAtScreenRatio(); });
     if (watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this &&
         FileDragEvent(event))
         return true;

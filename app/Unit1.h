@@ -134,6 +134,9 @@ public:
     void ShowValues();
     void ClearImage();
     void DrawShape();
+    // Draws the picture again when the screen's pixel ratio is no longer the
+    // one it was drawn at (moved to another screen, display scale changed).
+    void KeepPictureAtScreenRatio();
     static QString FormatChange(double value);
     // Reads a job file into FRecords, FReceived and FWorking and shows it;
     // the tray field takes the file's JOB number when it has one. A file that
@@ -296,6 +299,7 @@ private:
     bool FUpdating = false;
     std::int32_t FOverlayX = -1;
     std::int32_t FOverlayY = -1;
+    bool FPictureCleared = true;  // the picture is ClearImage's, not DrawShape's
 
     // Job files.
     std::string FFileFailure;  // the last file operation's failure shown
