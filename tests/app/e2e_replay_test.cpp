@@ -36,6 +36,8 @@ TEST_F(TReplayTest, RequestsGiveTheRecordedEndings) {
         const char* Panel;
     } rows[] = {
         {"request-init", ""},
+        {"request-noinit", ""},
+        {"request-format4", ""},
         {"request-split", ""},
         {"request-noise", ""},
         {"request-not-found", "Tray 4711 not found"},
@@ -43,20 +45,45 @@ TEST_F(TReplayTest, RequestsGiveTheRecordedEndings) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Name);
-        Start({"--replay", GoldenTranscript(row.Name), "--fast"});
-        Request(std::string(row.Name) == "request-not-found" ? "4711" : "1234");
+        const std::string name = row.Name;
+        Start({"--replay", GoldenTranscript(name), "--fast"},
+              name == "request-noinit" ? "TracerMode=No Init\r\n" : "");
+        Request(name == "request-not-found" ? "4711" : "1234");
         EXPECT_EQ(Panel(0).toStdString(), row.Panel);
         EXPECT_EQ(ReplayExit(), 0) << FileText(HostLog());
-        if (std::string(row.Name) == "request-init") {
+        // The sample's stated box A; format 4 carries the shape at 400 points.
+        if (name == "request-init" || name == "request-noinit" || name == "request-format4")
             EXPECT_NEAR(Received().HBox, 51.0, 0.1);
-        }
         FForm.reset();
         std::filesystem::remove(FLink);
     }
 }
 
-TEST_F(TReplayTest, AStoreOfAnOpenedJobFileSendsTheRecordedUpload) {
-    for (const char* name : {"store-init", "store-noinit"}) {
+// A host that hangs up after the job request: the replay has played every
+// byte, and the window's reply timeout ends the conversation as recorded.
+TEST_F(TReplayTest, AHostThatHangsUpEndsInTheRecordedTimeout) {
+    Start({"--replay", GoldenTranscript("request-hang-up"), "--fast"});
+    FForm->TrayEdit->setText(QStringLiteral("1234"));
+    FForm->ReqButton->click();
+    EXPECT_EQ(ReplayExit(), 0) << FileText(HostLog());
+    Settle();
+    ASSERT_TRUE(FForm->Talking()) << Panel(0).toStdString();
+    for (int second = 0; second < 20 && FForm->Talking(); ++second) FForm->TimeoutTimerTimer();
+    Settle();
+    EXPECT_EQ(Panel(0), "Timeout waiting for host");
+}
+
+TEST_F(TReplayTest, StoresOfAnOpenedJobFileGiveTheRecordedEndings) {
+    const struct {
+        const char* Name;
+        const char* Panel;
+    } rows[] = {
+        {"store-init", "Job stored"},
+        {"store-noinit", "Job stored"},
+        {"store-refused", "Job locked"},
+        {"store-grant-refused", "Did not get positive response from host"},
+    };
+    for (const auto& [name, panel] : rows) {
         SCOPED_TRACE(name);
         const bool noInit = std::string(name) == "store-noinit";
         Start({"--replay", GoldenTranscript(name), "--fast"},
@@ -65,7 +92,7 @@ TEST_F(TReplayTest, AStoreOfAnOpenedJobFileSendsTheRecordedUpload) {
             (std::filesystem::path(TREVALON_SAMPLES_DIR) / "R360_3.oma").string())));
         FForm->TrayEdit->setText(QStringLiteral("1234"));
         Run(FForm->SaveButton);
-        EXPECT_EQ(Panel(0), "Job stored");
+        EXPECT_EQ(Panel(0), panel);
         EXPECT_EQ(ReplayExit(), 0) << FileText(HostLog());
         FForm.reset();
         std::filesystem::remove(FLink);
