@@ -9,10 +9,6 @@
 
 namespace {
 
-// Records of the job data that the host gets back only as the program's own.
-constexpr const char* NeverEchoed[] = {"ANS", "STATUS", "DO",    "INI", "REQ", "TRCFMT", "ZFMT",
-                                       "JOB", "VEN",    "MODEL", "VER", "REM", "CRC"};
-
 const std::string Ack(1, ACK);
 
 }  // namespace
@@ -347,7 +343,7 @@ void TConversation::StoreGrantStep() {
         throw;
     }
     records.SetValue("DBL", FormatWireNumber(dbl));
-    for (const char* label : NeverEchoed)
+    for (const char* label : NeverEchoedLabels)
         while (records.IndexOfName(label) >= 0) records.SetValue(label, "");
     FSink.StoreUploading(upload);
 
