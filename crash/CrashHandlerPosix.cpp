@@ -4,7 +4,6 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <boost/stacktrace/safe_dump_to.hpp>
 #include <cerrno>
 #include <csignal>
@@ -18,28 +17,19 @@
 
 #include "crash/CrashHandler.h"
 #include "crash/DumpText.h"
+#include "crash/HandlerState.h"
 
 namespace {
 
-struct TFatalSignal {
-    int Number;
-    const char* Event;
-};
-
-const TFatalSignal FatalSignals[] = {
-    {SIGSEGV, "signal 11 SIGSEGV (segmentation fault)"},
-    {SIGBUS, "signal 7 SIGBUS (bus error)"},
-    {SIGILL, "signal 4 SIGILL (illegal instruction)"},
-    {SIGFPE, "signal 8 SIGFPE (arithmetic exception)"},
-    {SIGABRT, "signal 6 SIGABRT (abort)"},
-};
+const int FatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
 constexpr int FatalSignalCount = sizeof FatalSignals / sizeof FatalSignals[0];
+// The one fatal signal here beyond standard C's.
+const TSignalName PosixSignalNames[] = {{SIGBUS, "SIGBUS", "bus error"}};
 
 // A handler that does not finish in this time (a lock held by the failed
 // code, an unwinder lost in a wrecked stack) is cut short by SIGALRM: the
 // process ends without a report rather than hanging.
 constexpr unsigned WatchdogSeconds = 10;
-constexpr std::size_t MaxFrames = 128;
 constexpr std::size_t AltStackSize = 256 * 1024;
 
 // Everything the handlers touch is prepared at installation.
@@ -47,20 +37,11 @@ struct sigaction Previous[FatalSignalCount];
 std::terminate_handler PreviousTerminate = nullptr;
 int DumpFd = -1;
 std::string DumpPath;
-char Version[64];
 pid_t MainThread = 0;
 std::uintptr_t Restorer = 0;  // where a signal handler returns to (the sigreturn trampoline)
 stack_t AltStack = {};
 stack_t PreviousAltStack = {};
-bool Installed = false;
 
-// 0 while armed; the first failing thread takes it to 1 and writes the dump.
-std::atomic<int> State{0};
-std::atomic<pid_t> Writer{0};
-const void* Frames[MaxFrames + 1];
-char ExceptionType[256];
-char Message[1024];
-char Where[256];
 // The handler's own frames above the failure: WriteDump, OnTerminate and,
 // for an escaped exception, DieOfEscapedException.
 std::size_t OwnFrames = 0;
@@ -83,13 +64,14 @@ void WriteToDump(const char* data, std::size_t size) {
 // waits for the first to end the process (the watchdog bounds that wait); the
 // writing thread failing again (its own abort after std::terminate) just dies.
 bool Claim() {
-    const pid_t self = ThreadId();
-    int expected = 0;
-    if (State.compare_exchange_strong(expected, 1)) {
-        Writer.store(self);
-        return true;
+    switch (ClaimDump(static_cast<std::uint64_t>(ThreadId()))) {
+        case clWriter:
+            return true;
+        case clWriterAgain:
+            return false;
+        case clOther:
+            break;
     }
-    if (Writer.load() == self) return false;
     for (;;) ::pause();
 }
 
@@ -107,7 +89,8 @@ void StartWatchdog() {
 
 [[gnu::noinline]] void WriteDump(TCrashFacts facts) {
     StartWatchdog();
-    std::size_t count = boost::stacktrace::safe_dump_to(Frames, sizeof Frames);
+    const void** frames = Handler.Frames;
+    std::size_t count = boost::stacktrace::safe_dump_to(frames, sizeof Handler.Frames);
     if (count > 0) --count;  // the terminating null frame
     std::size_t first = OwnFrames < count ? OwnFrames : 0;
     // A signal's frames start in the handler; the failing code begins after
@@ -115,7 +98,7 @@ void StartWatchdog() {
     if (facts.TopExact) {
         facts.TopExact = false;
         for (std::size_t i = 0; i < count; ++i) {
-            const auto address = reinterpret_cast<std::uintptr_t>(Frames[i]);
+            const auto address = reinterpret_cast<std::uintptr_t>(frames[i]);
             if (Restorer != 0 && address >= Restorer && address < Restorer + 16) {
                 first = i + 1;
                 facts.TopExact = true;
@@ -125,12 +108,12 @@ void StartWatchdog() {
     }
     timespec now = {};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    facts.Version = Version;
+    facts.Version = Handler.Version;
     facts.Time = now.tv_sec;
     facts.Process = static_cast<std::uint64_t>(::getpid());
     facts.Thread = static_cast<std::uint64_t>(ThreadId());
     facts.MainThread = static_cast<pid_t>(facts.Thread) == MainThread;
-    facts.Frames = Frames + first;
+    facts.Frames = frames + first;
     facts.FrameCount = count - first;
 
     TDumpText out(WriteToDump);
@@ -163,8 +146,7 @@ extern "C" void OnFatalSignal(int signal, siginfo_t* info, void* /*context*/) {
     const int savedErrno = errno;
     if (Claim()) {
         TCrashFacts facts;
-        for (const TFatalSignal& fatal : FatalSignals)
-            if (fatal.Number == signal) facts.Event = fatal.Event;
+        facts.Event = SignalEvent(signal, PosixSignalNames);
         if (info != nullptr && info->si_code > 0 && signal != SIGABRT) {
             // Sent by the kernel for a fault (not by kill): the faulting address.
             facts.HasAddress = true;
@@ -192,11 +174,7 @@ extern "C" void OnFatalSignal(int signal, siginfo_t* info, void* /*context*/) {
 [[gnu::noinline]] void OnTerminate() {
     if (Claim()) {
         OwnFrames += 2;
-        TCrashFacts facts;
-        facts.Event = "terminate";
-        DescribeCurrentException(facts, ExceptionType, sizeof ExceptionType, Message, sizeof Message);
-        if (Where[0] != '\0') facts.Where = Where;
-        WriteDump(facts);
+        WriteDump(TerminateFacts());
     }
     DieOfAbort();
 }
@@ -233,19 +211,16 @@ bool OpenDumpFile(const std::string& folder) {
 }  // namespace
 
 bool InstallCrashHandler(const std::string& folder, const std::string& version) {
-    if (Installed) return true;
-    for (const TFatalSignal& fatal : FatalSignals)
-        if (HandledElsewhere(fatal.Number)) return false;
+    if (Handler.Installed) return true;
+    for (const int fatal : FatalSignals)
+        if (HandledElsewhere(fatal)) return false;
     if (!OpenDumpFile(folder)) return false;
-    CopyText(Version, sizeof Version, version.c_str());
+    ArmHandlerState(version);
     MainThread = ThreadId();
-    State.store(0);
-    Writer.store(0);
-    Where[0] = '\0';
     OwnFrames = 0;
 
     // The unwinder sets itself up on first use; do that now, not in a handler.
-    boost::stacktrace::safe_dump_to(Frames, sizeof Frames);
+    boost::stacktrace::safe_dump_to(Handler.Frames, sizeof Handler.Frames);
 
     AltStack.ss_sp = std::malloc(AltStackSize);
     AltStack.ss_size = AltStackSize;
@@ -261,24 +236,20 @@ bool InstallCrashHandler(const std::string& folder, const std::string& version) 
     // No fatal signal interrupts the handler: one raised inside it ends the
     // process at once with that signal's default action.
     sigemptyset(&action.sa_mask);
-    for (const TFatalSignal& fatal : FatalSignals) sigaddset(&action.sa_mask, fatal.Number);
-    for (int i = 0; i < FatalSignalCount; ++i) ::sigaction(FatalSignals[i].Number, &action, &Previous[i]);
+    for (const int fatal : FatalSignals) sigaddset(&action.sa_mask, fatal);
+    for (int i = 0; i < FatalSignalCount; ++i) ::sigaction(FatalSignals[i], &action, &Previous[i]);
     struct sigaction installed = {};
     ::sigaction(SIGSEGV, nullptr, &installed);
     Restorer = reinterpret_cast<std::uintptr_t>(installed.sa_restorer);
     PreviousTerminate = std::set_terminate(OnTerminate);
-    Installed = true;
+    Handler.Installed = true;
     return true;
 }
 
-bool CrashHandlerInstalled() {
-    return Installed;
-}
-
 void RemoveCrashHandler() {
-    if (!Installed) return;
+    if (!Handler.Installed) return;
     std::set_terminate(PreviousTerminate);
-    for (int i = 0; i < FatalSignalCount; ++i) ::sigaction(FatalSignals[i].Number, &Previous[i], nullptr);
+    for (int i = 0; i < FatalSignalCount; ++i) ::sigaction(FatalSignals[i], &Previous[i], nullptr);
     if (AltStack.ss_sp != nullptr) {
         ::sigaltstack(&PreviousAltStack, nullptr);
         std::free(AltStack.ss_sp);
@@ -287,13 +258,13 @@ void RemoveCrashHandler() {
     ::unlink(DumpPath.c_str());
     ::close(DumpFd);
     DumpFd = -1;
-    Installed = false;
+    Handler.Installed = false;
 }
 
 [[gnu::noinline]] void DieOfEscapedException(const char* where) {
-    CopyText(Where, sizeof Where, where);
+    CopyText(Handler.Where, sizeof Handler.Where, where);
     OwnFrames = 1;
-    if (!Installed) std::terminate();
+    if (!Handler.Installed) std::terminate();
     OnTerminate();
     std::abort();  // not reached
 }

@@ -1,7 +1,6 @@
 #include <windows.h>
 #include <psapi.h>
 
-#include <atomic>
 #include <boost/stacktrace/safe_dump_to.hpp>
 #include <csignal>
 #include <cstdint>
@@ -12,11 +11,10 @@
 
 #include "crash/CrashHandler.h"
 #include "crash/DumpText.h"
+#include "crash/HandlerState.h"
 #include "crash/Utf8Path.h"
 
 namespace {
-
-constexpr std::size_t MaxFrames = 128;
 
 struct TExceptionName {
     DWORD Code;
@@ -36,20 +34,12 @@ const TExceptionName ExceptionNames[] = {
 
 HANDLE DumpFile = INVALID_HANDLE_VALUE;
 std::wstring DumpPath;
-char Version[64];
 DWORD MainThread = 0;
 LPTOP_LEVEL_EXCEPTION_FILTER PreviousFilter = nullptr;
 void* OverflowHandler = nullptr;
 std::terminate_handler PreviousTerminate = nullptr;
 void (*PreviousAbort)(int) = SIG_DFL;
-bool Installed = false;
 
-std::atomic<int> State{0};
-std::atomic<DWORD> Writer{0};
-const void* Frames[MaxFrames + 1];
-char ExceptionType[256];
-char Message[1024];
-char Where[256];
 char OtherEvent[64];
 
 void WriteToDump(const char* data, std::size_t size) {
@@ -64,13 +54,14 @@ void WriteToDump(const char* data, std::size_t size) {
 // As on POSIX: the first failing thread writes; another one waits for it to
 // end the process, bounded so that nothing hangs.
 bool Claim() {
-    const DWORD self = ::GetCurrentThreadId();
-    int expected = 0;
-    if (State.compare_exchange_strong(expected, 1)) {
-        Writer.store(self);
-        return true;
+    switch (ClaimDump(::GetCurrentThreadId())) {
+        case clWriter:
+            return true;
+        case clWriterAgain:
+            return false;
+        case clOther:
+            break;
     }
-    if (Writer.load() == self) return false;
     ::Sleep(10000);
     ::TerminateProcess(::GetCurrentProcess(), 3);
     return false;
@@ -85,7 +76,7 @@ std::size_t FramesFromContext(const CONTEXT& context, ULONG_PTR low, ULONG_PTR h
     walk = context;
     std::size_t count = 0;
     while (count < MaxFrames) {
-        Frames[count++] = reinterpret_cast<const void*>(walk.Rip);
+        Handler.Frames[count++] = reinterpret_cast<const void*>(walk.Rip);
         const DWORD64 stack = walk.Rsp;
         DWORD64 imageBase = 0;
         if (PRUNTIME_FUNCTION function = ::RtlLookupFunctionEntry(walk.Rip, &imageBase, nullptr)) {
@@ -110,7 +101,7 @@ std::size_t FramesFromContext(const CONTEXT& context, ULONG_PTR low, ULONG_PTR h
 void WriteDump(TCrashFacts facts) {
     std::size_t count = facts.FrameCount;
     if (facts.Frames == nullptr) {
-        count = boost::stacktrace::safe_dump_to(Frames, sizeof Frames);
+        count = boost::stacktrace::safe_dump_to(Handler.Frames, sizeof Handler.Frames);
         if (count > 0) --count;
         facts.Thread = ::GetCurrentThreadId();
         facts.MainThread = facts.Thread == MainThread;
@@ -118,10 +109,10 @@ void WriteDump(TCrashFacts facts) {
     FILETIME now;
     ::GetSystemTimeAsFileTime(&now);
     const std::uint64_t ticks = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    facts.Version = Version;
+    facts.Version = Handler.Version;
     facts.Time = static_cast<std::int64_t>(ticks / 10000000ULL) - 11644473600LL;
     facts.Process = ::GetCurrentProcessId();
-    facts.Frames = Frames;
+    facts.Frames = Handler.Frames;
     facts.FrameCount = count;
 
     TDumpText out(WriteToDump);
@@ -132,7 +123,7 @@ void WriteDump(TCrashFacts facts) {
     for (std::size_t i = 0; i < count; ++i) {
         HMODULE module = nullptr;
         if (!::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                  static_cast<LPCSTR>(Frames[i]), &module))
+                                  static_cast<LPCSTR>(Handler.Frames[i]), &module))
             continue;
         MODULEINFO info = {};
         // The wide name in UTF-8, as the report reads it: the code page's
@@ -167,7 +158,7 @@ ULONG_PTR PendingStackHigh = 0;
 DWORD WINAPI WritePendingDump(void*) {
     if (PendingContext != nullptr) {
         PendingFacts.FrameCount = FramesFromContext(*PendingContext, PendingStackLow, PendingStackHigh);
-        PendingFacts.Frames = Frames;
+        PendingFacts.Frames = Handler.Frames;
         PendingFacts.TopExact = true;
     }
     WriteDump(PendingFacts);
@@ -237,11 +228,7 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* pointers) {
 
 void OnTerminate() {
     if (Claim()) {
-        TCrashFacts facts;
-        facts.Event = "terminate";
-        DescribeCurrentException(facts, ExceptionType, sizeof ExceptionType, Message, sizeof Message);
-        if (Where[0] != '\0') facts.Where = Where;
-        WriteDump(facts);
+        WriteDump(TerminateFacts());
     }
     DieOfAbort();
 }
@@ -250,7 +237,7 @@ void OnTerminate() {
 void OnAbortSignal(int) {
     if (Claim()) {
         TCrashFacts facts;
-        facts.Event = "signal 22 SIGABRT (abort)";
+        facts.Event = SignalEvent(SIGABRT);
         WriteDump(facts);
     }
     DieOfAbort();
@@ -259,7 +246,7 @@ void OnAbortSignal(int) {
 }  // namespace
 
 bool InstallCrashHandler(const std::string& folder, const std::string& version) {
-    if (Installed) return true;
+    if (Handler.Installed) return true;
     std::error_code error;
     const std::filesystem::path base = PathFromUtf8(folder);
     std::filesystem::create_directories(base, error);
@@ -271,11 +258,9 @@ bool InstallCrashHandler(const std::string& folder, const std::string& version) 
         if (DumpFile == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) break;
     }
     if (DumpFile == INVALID_HANDLE_VALUE) return false;
-    CopyText(Version, sizeof Version, version.c_str());
+    ArmHandlerState(version);
     MainThread = ::GetCurrentThreadId();
-    State.store(0);
-    Where[0] = '\0';
-    boost::stacktrace::safe_dump_to(Frames, sizeof Frames);
+    boost::stacktrace::safe_dump_to(Handler.Frames, sizeof Handler.Frames);
     // Room for the filter to run after a stack overflow.
     ULONG guarantee = 64 * 1024;
     ::SetThreadStackGuarantee(&guarantee);
@@ -283,16 +268,12 @@ bool InstallCrashHandler(const std::string& folder, const std::string& version) 
     OverflowHandler = ::AddVectoredExceptionHandler(1, OnStackOverflow);
     PreviousTerminate = std::set_terminate(OnTerminate);
     PreviousAbort = std::signal(SIGABRT, OnAbortSignal);
-    Installed = true;
+    Handler.Installed = true;
     return true;
 }
 
-bool CrashHandlerInstalled() {
-    return Installed;
-}
-
 void RemoveCrashHandler() {
-    if (!Installed) return;
+    if (!Handler.Installed) return;
     std::signal(SIGABRT, PreviousAbort);
     std::set_terminate(PreviousTerminate);
     ::SetUnhandledExceptionFilter(PreviousFilter);
@@ -301,12 +282,12 @@ void RemoveCrashHandler() {
     ::CloseHandle(DumpFile);
     DumpFile = INVALID_HANDLE_VALUE;
     ::DeleteFileW(DumpPath.c_str());
-    Installed = false;
+    Handler.Installed = false;
 }
 
 void DieOfEscapedException(const char* where) {
-    CopyText(Where, sizeof Where, where);
-    if (!Installed) std::terminate();
+    CopyText(Handler.Where, sizeof Handler.Where, where);
+    if (!Handler.Installed) std::terminate();
     OnTerminate();
     std::abort();
 }

@@ -22,6 +22,25 @@ enum : std::uint64_t {
     ctDirectoryIndex = 2,
 };
 
+// Opcodes of the line-number program that change the row being built; the
+// others (column, statement flags, isa, and any a later version adds) are
+// skipped by the operand counts the header gives.
+enum : unsigned {
+    opExtended = 0x00,
+    opCopy = 0x01,
+    opAdvancePc = 0x02,
+    opAdvanceLine = 0x03,
+    opSetFile = 0x04,
+    opConstAddPc = 0x08,
+    opFixedAdvancePc = 0x09,
+};
+
+// Operations behind opExtended.
+enum : unsigned {
+    exEndSequence = 0x01,
+    exSetAddress = 0x02,
+};
+
 // A cursor over bytes that turns every read past the end into a failure
 // (Ok() false) instead of a fault; values read then are 0.
 class TCursor {
@@ -320,14 +339,14 @@ void TDwarfLines::ReadUnit(std::string_view unit, std::string_view lineStrings,
             continue;
         }
         switch (opcode) {
-            case 0: {  // extended
+            case opExtended: {
                 const std::uint64_t length = program.Unsigned();
                 if (length == 0 || !program.Ok()) break;
                 const std::size_t at = program.Position();
                 const auto sub = static_cast<unsigned>(program.Fixed(1));
-                if (sub == 1) {
+                if (sub == exEndSequence) {
                     emit(true);
-                } else if (sub == 2) {
+                } else if (sub == exSetAddress) {
                     state.Address = program.Fixed(std::min<std::uint64_t>(length - 1, 8));
                 }
                 // Whatever the operation read, it ends where its length says.
@@ -335,25 +354,25 @@ void TDwarfLines::ReadUnit(std::string_view unit, std::string_view lineStrings,
                 if (length > read) program.Skip(length - read);
                 break;
             }
-            case 1:
+            case opCopy:
                 emit(false);
-                break;  // copy
-            case 2:
+                break;
+            case opAdvancePc:
                 advance(program.Unsigned());
-                break;  // advance pc
-            case 3:
+                break;
+            case opAdvanceLine:
                 state.Line += program.Signed();
-                break;  // advance line
-            case 4:
+                break;
+            case opSetFile:
                 state.File = program.Unsigned();
                 break;
-            case 8:
+            case opConstAddPc:
                 advance((255 - opcodeBase) / lineRange);
-                break;  // const add pc
-            case 9:
+                break;
+            case opFixedAdvancePc:
                 state.Address += program.Fixed(2);
-                break;  // fixed advance pc
-            default:    // column, statement flags, isa and opcodes of later versions: operands only
+                break;
+            default:  // operands only
                 for (unsigned i = 0; i < operandCounts[opcode]; ++i) program.Unsigned();
                 break;
         }
