@@ -26,6 +26,7 @@
 #include <string>
 
 #include "app/CommLog.h"
+#include "app/WindowMessages.h"
 #include "conversation/Conversation.h"
 #include "oma/HostReplies.h"
 #include "settings/Hooks.h"
@@ -49,15 +50,6 @@ class TSampleHost;
 class TSettingsForm;
 class TStatusBar;
 class TValueEdit;
-
-// Window messages, as custom event types numbered like the platform's
-// (WM_USER + n). "Posted" goes through the event queue; "sent" is handled at
-// once on the window thread (TForm1::SendMessage).
-inline constexpr int WM_USER = QEvent::User;
-inline constexpr QEvent::Type WM_APPLYSETTINGS = static_cast<QEvent::Type>(WM_USER + 1);
-inline constexpr QEvent::Type WM_ENDCONVERSATION = static_cast<QEvent::Type>(WM_USER + 2);
-inline constexpr QEvent::Type WM_REDRAWSHAPE = static_cast<QEvent::Type>(WM_USER + 3);
-inline constexpr QEvent::Type WM_HOSTREPLY = static_cast<QEvent::Type>(WM_USER + 4);
 
 class TForm1 : public QWidget {
     Q_OBJECT
