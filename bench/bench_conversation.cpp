@@ -3,40 +3,21 @@
 // gathering, framing and reading a reply, without a line.
 #include <benchmark/benchmark.h>
 
+#include <stdexcept>
+
 #include "conversation/Conversation.h"
 #include "oma/HostPackets.h"
 #include "oma/OMAMach.h"
+#include "tests/support/QuietSink.h"
 
 namespace {
 
-class TQuietSink : public TConversationSink {
+// Quiet, but a job must arrive and nothing may fail.
+class TBenchSink : public TQuietSink {
 public:
-    TConversation* Engine = nullptr;
     bool Received = false;
-    std::int32_t Write(const std::string& bytes) override {
-        return static_cast<std::int32_t>(bytes.size());
-    }
-    void ReplyComplete() override { Engine->HostReply(); }
-    void LogToHost(const std::string&) override {}
-    void LogFromHost(const std::string&) override {}
-    void LogLine(const std::string&) override {}
-    void ShowStatus(const std::string&, int) override {}
-    void ShowCountdown(std::int32_t) override {}
-    void TimerRunning(bool) override {}
-    void EnableControls(bool) override {}
-    void Pause(unsigned) override {}
-    std::string Tray() override { return "1234"; }
-    TStoreSource StoreSource() override { return {}; }
-    double StoreDBL() override { return 0; }
-    bool StartFailed(const std::string&) override { return false; }
-    void JobReading() override {}
-    void ReplyNotUnderstood(const std::string&) override {}
-    void JobNotFound() override {}
     void JobReceived(TJobData&) override { Received = true; }
-    void StoreUploading(const TStoreSource&) override {}
-    void JobStored() override {}
     void Failed(const std::string& message, TFailure) override { throw std::logic_error(message); }
-    void TimedOut() override {}
 };
 
 std::string JobReply() {
@@ -56,7 +37,7 @@ void JobReplyDelivered(benchmark::State& state) {
     const std::string definition = BuildPacket("ANS=INI\rSTATUS=0\rDEF=7\rTRCFMT=1;512;E;R;F\r");
     const auto chunk = static_cast<std::size_t>(state.range(0));
     for (auto _ : state) {
-        TQuietSink sink;
+        TBenchSink sink;
         TConversation engine(sink);
         sink.Engine = &engine;
         engine.StartRequest({});
@@ -83,7 +64,7 @@ void RequestRecorded(benchmark::State& state) {
     const bool recorded = state.range(0) != 0;
     std::uint32_t now = 0;
     for (auto _ : state) {
-        TQuietSink sink;
+        TBenchSink sink;
         TConversation engine(sink);
         sink.Engine = &engine;
         TTranscriptHeader header;

@@ -2,6 +2,7 @@
 
 #include "conversation/Conversation.h"
 #include "fuzz/FuzzTarget.h"
+#include "tests/support/QuietSink.h"
 
 // Whole conversations from a script of deliveries, ticks, cancels and starts.
 // The head (before a NUL) chooses the conversation: "store" or "noinit" for a
@@ -12,24 +13,12 @@
 // and every ending leaves it idle with an empty buffer.
 namespace {
 
-class TFuzzSink : public TConversationSink {
+class TFuzzSink : public TQuietSink {
 public:
-    TConversation* Engine = nullptr;
     bool Ended = false;
 
-    std::int32_t Write(const std::string& bytes) override {
-        return static_cast<std::int32_t>(bytes.size());
-    }
-    void ReplyComplete() override { Engine->HostReply(); }
-    void LogToHost(const std::string&) override {}
-    void LogFromHost(const std::string&) override {}
-    void LogLine(const std::string&) override {}
-    void ShowStatus(const std::string&, int) override {}
     void ShowCountdown(std::int32_t seconds) override { FUZZ_CHECK(seconds >= 0 && seconds < 10); }
-    void TimerRunning(bool) override {}
-    void EnableControls(bool) override {}
     void Pause(unsigned milliseconds) override { FUZZ_CHECK(milliseconds == PauseAfterInitMs); }
-    std::string Tray() override { return "1234"; }
     TStoreSource StoreSource() override {
         TStoreSource source;
         for (int i = 0; i < 360; ++i) source.Working.Radii += "2500";
@@ -37,16 +26,12 @@ public:
         return source;
     }
     double StoreDBL() override { return 18; }
-    bool StartFailed(const std::string&) override { return false; }
-    void JobReading() override {}
     void ReplyNotUnderstood(const std::string& reply) override { FUZZ_CHECK(!reply.empty()); }
-    void JobNotFound() override {}
     void JobReceived(TJobData& job) override {
         FUZZ_CHECK(Engine->State() == cvIdle);
         FUZZ_CHECK(job.Radii.size() % 4 == 0);
         Ended = true;
     }
-    void StoreUploading(const TStoreSource&) override {}
     void JobStored() override {
         FUZZ_CHECK(Engine->State() == cvIdle);
         Ended = true;
