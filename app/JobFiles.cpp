@@ -257,16 +257,8 @@ bool TForm1::SaveShapePdf(const QString& fileName) {
 }
 
 TPrintSheet TForm1::PrintSheet() const {
-    TPrintSheet sheet;
-    sheet.WorkingRadii = FWorking.Radii;
+    TPrintSheet sheet = PrintSheetFor(FWorking, TrayEdit->text());
     if (ShowOrigCheckbox->isChecked()) sheet.ReceivedRadii = FReceived.Radii;
-    sheet.HBox = FWorking.HBox;
-    sheet.VBox = FWorking.VBox;
-    sheet.Circ = FWorking.Circ;
-    sheet.DBL = FWorking.DBL;
-    sheet.Tray = TrayEdit->text();
-    sheet.Date = QDate::currentDate();
-    sheet.Version = QStringLiteral(TREVALON_VERSION);
     return sheet;
 }
 

@@ -187,6 +187,19 @@ void PrintShapeSheet(QPrinter& printer, const TPrintSheet& sheet) {
     PaintPrintSheet(printer, sheet);
 }
 
+TPrintSheet PrintSheetFor(const TTraceInfo& shape, const QString& tray) {
+    TPrintSheet sheet;
+    sheet.WorkingRadii = shape.Radii;
+    sheet.HBox = shape.HBox;
+    sheet.VBox = shape.VBox;
+    sheet.Circ = shape.Circ;
+    sheet.DBL = shape.DBL;
+    sheet.Tray = tray;
+    sheet.Date = QDate::currentDate();
+    sheet.Version = QStringLiteral(TREVALON_VERSION);
+    return sheet;
+}
+
 void SaveShapeSheetPdf(const QString& fileName, const TPrintSheet& sheet) {
     QPdfWriter writer(fileName);
     writer.setResolution(1200);

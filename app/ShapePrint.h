@@ -7,6 +7,8 @@
 #include <QString>
 #include <string>
 
+#include "shape/TrceCalc.h"
+
 class QPagedPaintDevice;
 class QPrinter;
 
@@ -42,6 +44,10 @@ void PaintPrintSheet(QPagedPaintDevice& device, const TPrintSheet& sheet);
 // so nothing is scaled to fit) and paints it. Throws std::runtime_error when
 // the printer cannot be started.
 void PrintShapeSheet(QPrinter& printer, const TPrintSheet& sheet);
+
+// The sheet of Shape for Tray, dated today, naming this program's version;
+// no received outline.
+TPrintSheet PrintSheetFor(const TTraceInfo& shape, const QString& tray);
 
 // The sheet as a PDF file; throws std::runtime_error with the operator's text
 // when it cannot be written.

@@ -154,19 +154,13 @@ std::string CheckedTray(const std::string& tray) {
     return tray;
 }
 
-// Writes Shape with Records as a job file, as Save Job File does: at Points
-// points (resampled when it has another count) in Format. A shape read from
-// a file (Opened) goes back into that file, every other line as it was read.
+// Writes Shape with Records as a job file in Format, as Save Job File does.
+// A shape read from a file (Opened) goes back into that file, every other
+// line as it was read.
 void WriteJob(const std::string& fileName, std::vector<std::string> records, const TTraceInfo& shape,
-              int format, int points, const std::string& tray, const TOmaJobFile* opened = nullptr) {
+              int format, const std::string& tray, const TOmaJobFile* opened = nullptr) {
     try {
-        TJobFileShape file{shape.Radii, shape.HBox, shape.VBox, shape.Circ, shape.DBL};
-        if (points != RadiusCount(file.Radii)) {
-            TTraceCalc calc;
-            calc.LoadTrace(file.Radii);
-            calc.Resample(static_cast<std::uint16_t>(points));
-            file.Radii = calc.GetTrace();
-        }
+        const TJobFileShape file{shape.Radii, shape.HBox, shape.VBox, shape.Circ, shape.DBL};
         if (opened) {
             WriteJobFileBytes(PathOf(fileName), RewriteJobFile(*opened, file, format));
             return;
@@ -309,8 +303,7 @@ void Fetch(const TCliOptions& options, TReport& report, std::ostream& err) {
     report.Count("bytes sent", static_cast<long long>(outcome.BytesSent));
     report.Count("bytes received", static_cast<long long>(outcome.BytesReceived));
     if (!options.Output.empty()) {
-        WriteJob(options.Output, outcome.Job.Records, shape, options.Format.value_or(1),
-                 RadiusCount(shape.Radii), tray);
+        WriteJob(options.Output, outcome.Job.Records, shape, options.Format.value_or(1), tray);
         report.Text("file", options.Output);
     }
 }
@@ -367,18 +360,20 @@ void Edit(const TCliOptions& options, TReport& report) {
     MeasureTrace(working);
     const int format = options.Format.value_or(file.Format >= 1 && file.Format <= 4 ? file.Format : 1);
     const int points = options.Points.value_or(RadiusCount(received.Radii));
-    WriteJob(options.Output, file.Records, working, format, points, {}, &file.File);
-    report.Text("file", options.Output);
-    report.Count("format", format);
-    // The figures of the shape as written, at its point count.
+    // The shape at the point count it is written with. The file keeps the box
+    // values of the shape as edited; the figures are those of the shape as written.
     TTraceInfo written = working;
-    if (points != RadiusCount(written.Radii)) {
+    const bool resampled = points != RadiusCount(working.Radii);
+    if (resampled) {
         TTraceCalc calc;
-        calc.LoadTrace(written.Radii);
+        calc.LoadTrace(working.Radii);
         calc.Resample(static_cast<std::uint16_t>(points));
         written.Radii = calc.GetTrace();
-        MeasureTrace(written);
     }
+    WriteJob(options.Output, file.Records, written, format, {}, &file.File);
+    report.Text("file", options.Output);
+    report.Count("format", format);
+    if (resampled) MeasureTrace(written);
     ShapeFigures(report, written);
 }
 
@@ -391,15 +386,8 @@ void Print(const TCliOptions& options, TReport& report) {
     char name[] = "trevalon-cli";
     char* argv[] = {name, nullptr};
     QGuiApplication application(argc, argv);
-    TPrintSheet sheet;
-    sheet.WorkingRadii = shape.Radii;
-    sheet.HBox = shape.HBox;
-    sheet.VBox = shape.VBox;
-    sheet.Circ = shape.Circ;
-    sheet.DBL = shape.DBL;
-    sheet.Tray = QString::fromLatin1(file.Tray.data(), static_cast<qsizetype>(file.Tray.size()));
-    sheet.Date = QDate::currentDate();
-    sheet.Version = QStringLiteral(TREVALON_VERSION);
+    const TPrintSheet sheet = PrintSheetFor(
+        shape, QString::fromLatin1(file.Tray.data(), static_cast<qsizetype>(file.Tray.size())));
     try {
         SaveShapeSheetPdf(QString::fromStdString(options.Output), sheet);
     } catch (const std::exception& e) {
