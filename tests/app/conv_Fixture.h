@@ -11,6 +11,7 @@
 #include "oma/OMAMach.h"
 #include "oma/OmaTrace.h"
 #include "shape/TrceCalc.h"
+#include "tests/support/PacketFiles.h"
 
 inline const std::string Ack(1, ACK);
 
@@ -70,6 +71,12 @@ protected:
         return ProgramSends();
     }
 
+    // The host answers with the golden reply Name.
+    std::string AnswerFile(std::string_view name) {
+        FHost.Write(Ack + ReplyFile(name));
+        return ProgramSends();
+    }
+
     // The host answers with Bytes, after which the conversation ends.
     void AnswerLast(const std::string& bytes) {
         FHost.Write(bytes);
@@ -86,9 +93,12 @@ protected:
                                const std::string& count) {
         SetTray(tray);
         FForm->ReqButton->click();
-        EXPECT_EQ(ProgramSends(), BuildPacket(InitRequestBody()));
-        EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r"), Ack + BuildPacket(EdgerDescriptionBody()));
-        return Answer("ANS=INI\rSTATUS=0\rDEF=7\rTRCFMT=" + format + ";" + count + ";E;B\r");
+        EXPECT_EQ(ProgramSends(), PacketFile("init"));
+        EXPECT_EQ(AnswerFile("init-fmt1"), Ack + PacketFile("edger-description"));
+        // The golden DEF 7 answer, granting this format and count.
+        std::string granted = ReplyBody("edger-granted-1-400");
+        granted.replace(granted.find("1;400;"), 6, format + ";" + count + ";");
+        return Answer(granted);
     }
 
     // A received shape of Radii, as a request for Tray leaves it: the host

@@ -16,23 +16,20 @@ TEST(HostPackets, DeviceDescriptionAndJobRequestAreTheKnownBytes) {
     const std::string description = EdgerDescriptionBody();
     EXPECT_EQ(description.size(), 310u);
     EXPECT_EQ(ChecksumOf(BuildPacket(description)), "19441");
-    EXPECT_EQ(description, "ANS=INI\rDEV=EDG\rVEN=VORMIK\rMODEL=TORVIKAL\r" + TraceFormatOffers() +
-                        "DEF=\"INITREQ\"\rD=DBL;FTYP;ETYP\rD=HBOX;VBOX;CIRC\rENDDEF=\"INITREQ\"\r");
+    EXPECT_EQ(description, PacketBody("edger-description"));
 
     const std::string job = JobRequestBody("7", "1234", "1", "400");
-    EXPECT_EQ(job, "REQ=7\rJOB=\"1234\"\rTRCFMT=1;400;E;R;F\r");
+    EXPECT_EQ(job, PacketBody("job-request"));
     EXPECT_EQ(ChecksumOf(BuildPacket(job)), "31386");
 }
 
 TEST(HostPackets, TwelveOffersFromMostPointsAndHighestFormat) {
-    EXPECT_EQ(TraceFormatOffers(),
-              "TRCFMT=4;512;E;B\rTRCFMT=3;512;E;B\rTRCFMT=2;512;E;B\rTRCFMT=1;512;E;B\r"
-              "TRCFMT=4;500;E;B\rTRCFMT=3;500;E;B\rTRCFMT=2;500;E;B\rTRCFMT=1;500;E;B\r"
-              "TRCFMT=4;400;E;B\rTRCFMT=3;400;E;B\rTRCFMT=2;400;E;B\rTRCFMT=1;400;E;B\r");
-    EXPECT_EQ(TracerDescriptionBody(),
-              "ANS=INI\rDEV=TRC\rVEN=VORMIK\rMODEL=TORVIKAL\r" + TraceFormatOffers());
-    EXPECT_EQ(NoInitStoreBody("55"), "REQ=TRC\rJOB=\"55\"\r" + TraceFormatOffers());
-    EXPECT_EQ(StoreRequestBody("ABC", ""), "REQ=ABC\rJOB=\"\"\r");
+    // The golden tracer description is its head, then the twelve offers.
+    const std::string tracer = PacketBody("tracer-description");
+    EXPECT_EQ(tracer.substr(tracer.find("TRCFMT=")), TraceFormatOffers());
+    EXPECT_EQ(TracerDescriptionBody(), tracer);
+    EXPECT_EQ(NoInitStoreBody("1234"), PacketBody("store-request-no-init"));
+    EXPECT_EQ(StoreRequestBody("8", "1234"), PacketBody("store-request"));
 }
 
 TEST(HostPackets, NumbersOnTheWireUseAPointInEveryLocale) {
@@ -70,17 +67,20 @@ using TNegotiationTest = TConversationFixture;
 TEST_F(TNegotiationTest, RequestShapeOpensWithTheInitializationRequest) {
     SetTray("1234");
     FForm->ReqButton->click();
-    EXPECT_EQ(ProgramSends(), BuildPacket("REQ=INI\rOMAV=3.02\r"));
+    EXPECT_EQ(ProgramSends(), PacketFile("init"));
     EXPECT_EQ(Panel(0), "Sent request to initialize");
     EXPECT_TRUE(FForm->Talking());
     EXPECT_FALSE(FForm->ReqButton->isEnabled());
     EXPECT_TRUE(FForm->TimeoutTimer->isActive());
 
-    EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r"), Ack + BuildPacket(EdgerDescriptionBody()));
+    EXPECT_EQ(AnswerFile("init-fmt1"), Ack + PacketFile("edger-description"));
     EXPECT_EQ(Panel(0), "Sent information specs to host");
 
-    const std::string job = Answer("ANS=INI\rSTATUS=0\rTRCFMT=4;512;E;B\rDEF=7\r");
-    EXPECT_EQ(job, Ack + BuildPacket("REQ=7\rJOB=\"1234\"\rTRCFMT=4;512;E;R;F\r"));
+    const std::string job = AnswerFile("edger-def7-first");
+    // The golden job request, for the format and count this answer granted.
+    std::string request = PacketBody("job-request");
+    request.replace(request.find("TRCFMT=1;400;"), 13, "TRCFMT=4;512;");
+    EXPECT_EQ(job, Ack + BuildPacket(request));
     EXPECT_EQ(Panel(0), "Requesting job 1234");
     EXPECT_TRUE(FForm->Talking());
     EXPECT_TRUE(FSlept.empty());
@@ -93,35 +93,34 @@ TEST_F(TNegotiationTest, RequestShapeOpensWithTheInitializationRequest) {
 
 TEST_F(TNegotiationTest, JobRequestForDefSevenAndFourHundredPointsHasItsChecksum) {
     const std::string job = RequestUpToJob("1234", "1", "400");
-    EXPECT_EQ(job, Ack + std::string(1, FS) + "REQ=7\rJOB=\"1234\"\rTRCFMT=1;400;E;R;F\r" + RS +
-                       "CRC=31386\r" + GS);
+    EXPECT_EQ(job, Ack + PacketFile("job-request"));
 }
 
 // Answers to the initialization request: the first check is loose.
 TEST_F(TNegotiationTest, InitAnswerCheck) {
     const struct {
-        std::string Body;
+        std::string Reply;  // a golden reply
         bool Accepted;
     } rows[] = {
-        {"ANS=INI\rSTATUS=0\r", true},
-        {"ANS=INI\rSTATUS=10\r", true},
-        {"ANS = INI\rX=1\rSTATUS=2\rY=0;\r", true},
-        {"ANS=INI\rSTATUS=1\r", false},
-        {"STATUS=0\rANS=INI\r", false},
-        {"ANS=INI\r", false},
+        {"init-fmt1", true},
+        {"example-init-status10", true},
+        {"init-loose-status2", true},
+        {"init-status1", false},
+        {"init-status-first", false},
+        {"example-search-answer", false},
     };
     for (const auto& tRow : rows) {
-        SCOPED_TRACE(tRow.Body);
+        SCOPED_TRACE(tRow.Reply);
         FViewed.clear();
         FForm->ReqButton->setEnabled(true);
         SetTray("9");
         FForm->ReqButton->click();
         ASSERT_FALSE(ProgramSends().empty());
         if (tRow.Accepted) {
-            EXPECT_EQ(Answer(tRow.Body), Ack + BuildPacket(EdgerDescriptionBody()));
+            EXPECT_EQ(AnswerFile(tRow.Reply), Ack + PacketFile("edger-description"));
             Abandon();
         } else {
-            AnswerLast(Ack + BuildPacket(tRow.Body));
+            AnswerLast(Ack + ReplyFile(tRow.Reply));
             EXPECT_EQ(FTaken, "");  // neither ACK nor packet
             EXPECT_EQ(Panel(0), "Did not receive status 0 on init");
             EXPECT_EQ(FViewed.size(), 1u);
@@ -132,30 +131,30 @@ TEST_F(TNegotiationTest, InitAnswerCheck) {
 // Answers to the device description: DEF and TRCFMT as the edger reads them.
 TEST_F(TNegotiationTest, DefinitionAnswers) {
     const struct {
-        std::string Records;
+        std::string Reply;  // a golden reply
         std::string Def, Format, Count, Failure;
     } rows[] = {
-        {"DEF=\"12\"\rTRCFMT=3;500;E;B\r", "12", "3", "500", ""},
-        {"DEF=\"INITREQ\"\rTRCFMT=4;512;E;B\r", "4", "4", "512", ""},
-        {"DEF = 7\rTRCFMT = 2 ; x400x;E;B\r", "7", "2", "400", ""},
-        {"DEF=7\rTRCFMT=1;0400;E;B\r", "7", "1", "0400", ""},
-        {"DEF=7\rTRCFMT=5;512;E;B\r", "7", "", "", "Did not receive TRCFMT from host (init 2)"},
-        {"DEF=7\rTRCFMT=0;512;E;B\r", "7", "", "", "Did not receive TRCFMT from host (init 2)"},
-        {"TRCFMT=1;400;E;B\r", "", "", "", "Did not receive DEF from host (init 2)"},
+        {"edger-quoted12-3-500", "12", "3", "500", ""},
+        {"edger-initreq", "4", "4", "512", ""},
+        {"edger-spaced", "7", "2", "400", ""},
+        {"edger-padded-count", "7", "1", "0400", ""},
+        {"edger-format5", "7", "", "", "Did not receive TRCFMT from host (init 2)"},
+        {"edger-format0", "7", "", "", "Did not receive TRCFMT from host (init 2)"},
+        {"edger-no-def", "", "", "", "Did not receive DEF from host (init 2)"},
     };
     for (const auto& tRow : rows) {
-        SCOPED_TRACE(tRow.Records);
+        SCOPED_TRACE(tRow.Reply);
         FForm->ReqButton->setEnabled(true);
         SetTray("77");
         FForm->ReqButton->click();
         ASSERT_FALSE(ProgramSends().empty());
-        ASSERT_FALSE(Answer("ANS=INI\rSTATUS=0\r").empty());
+        ASSERT_FALSE(AnswerFile("init-fmt1").empty());
         if (tRow.Failure.empty()) {
-            EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r" + tRow.Records),
+            EXPECT_EQ(AnswerFile(tRow.Reply),
                       Ack + BuildPacket(JobRequestBody(tRow.Def, "77", tRow.Format, tRow.Count)));
             Abandon();
         } else {
-            AnswerLast(Ack + BuildPacket("ANS=INI\rSTATUS=0\r" + tRow.Records));
+            AnswerLast(Ack + ReplyFile(tRow.Reply));
             EXPECT_EQ(FTaken, "");
             EXPECT_EQ(Panel(0), QString::fromStdString(tRow.Failure));
         }
@@ -191,23 +190,24 @@ TEST_F(TNegotiationTest, StoreOpeningWithPresetInitNegotiatesFirst) {
     Restart("PauseMode=Y\r\n");
     HoldShape(EllipseRadii(400));
     FForm->SaveButton->click();
-    EXPECT_EQ(ProgramSends(), BuildPacket("REQ=INI\rOMAV=3.02\r"));
+    EXPECT_EQ(ProgramSends(), PacketFile("init"));
     EXPECT_EQ(Panel(0), "Sent request to initialize");
     EXPECT_TRUE(FForm->Talking());
     EXPECT_FALSE(FForm->SaveButton->isEnabled());
 
-    EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r"), Ack + BuildPacket(TracerDescriptionBody()));
+    EXPECT_EQ(AnswerFile("storeinit-ok"), Ack + PacketFile("tracer-description"));
     EXPECT_EQ(Panel(0), "Negotiating trace format with host");
     EXPECT_TRUE(FSlept.empty());
 
-    const std::string reply = "ANS=INI\rSTATUS=0\rDEF=ABC\rTRCFMT=2;500;E;B\r";
-    EXPECT_EQ(Answer(reply), Ack + BuildPacket("REQ=ABC\rJOB=\"1234\"\r"));
+    std::string request = PacketBody("store-request");  // the golden one, for DEF ABC
+    request.replace(request.find("REQ=8\r"), 6, "REQ=ABC\r");
+    EXPECT_EQ(AnswerFile("tracer-abc-2-500"), Ack + BuildPacket(request));
     EXPECT_EQ(FSlept, std::vector<unsigned>{4000});
     EXPECT_EQ(Panel(0), "Requesting to store job 1234");
     EXPECT_TRUE(FForm->Talking());
     // The grant is read with the format this answer named, and the upload
     // answers to DEF ABC.
-    const std::vector<std::string> upload = BodyRecords(Answer("ANS=ABC\rSTATUS=0\r"));
+    const std::vector<std::string> upload = BodyRecords(AnswerFile("grant-abc-bare"));
     ASSERT_GE(upload.size(), 5u);
     EXPECT_EQ(upload[0], "ANS=ABC");
     EXPECT_EQ(upload[4], "TRCFMT=2;500;E;R;F");
@@ -218,31 +218,29 @@ TEST_F(TNegotiationTest, StoreOpeningWithNoInitAsksForTheJobDirectly) {
     HoldShape(EllipseRadii(400));  // the request left DEF 7
     FForm->SaveButton->click();
     ASSERT_FALSE(ProgramSends().empty());
-    EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r"),
-              Ack + BuildPacket("REQ=TRC\rJOB=\"1234\"\r" + TraceFormatOffers()));
+    EXPECT_EQ(AnswerFile("storeinit-noinit"), Ack + PacketFile("store-request-no-init"));
     EXPECT_EQ(Panel(0), "Requesting to store job 1234");
     EXPECT_TRUE(FForm->Talking());
     EXPECT_TRUE(FSlept.empty());
     // The request's DEF is forgotten: the upload answers TRC.
-    const std::vector<std::string> upload = BodyRecords(Answer("ANS=TRC\rSTATUS=0\r"));
+    const std::vector<std::string> upload = BodyRecords(AnswerFile("grant-trc-bare"));
     ASSERT_FALSE(upload.empty());
     EXPECT_EQ(upload[0], "ANS=TRC");
 }
 
 TEST_F(TNegotiationTest, StoreInitAndDefinitionChecks) {
+    // Golden replies: to the initialization, and to the tracer's description.
     const struct {
         std::string Init, Definition;
         std::string Def, Failure;
     } rows[] = {
-        {"ANS=INI\rSTATUS=01\r", "", "", "Did not get positive response from host"},
-        {"ANS=INI\rSTATUS=1\r", "", "", "Did not get positive response from host"},
-        {"ANS=INI\rSTATUS=0\r", "ANS=INI\rSTATUS=0\rDEF=ABC\r", "ABC", ""},
-        {"ANS=INI\rSTATUS=0\r", "ANS=INI\rSTATUS=0\rDEF=;  X9\r", "X9", ""},
-        {"ANS=INI\rSTATUS=0\r", "ANS=INI\rSTATUS=0\rDEF=\"ABC\"\r", "", ""},
-        {"ANS=INI\rSTATUS=0\r", "ANS=INI\rSTATUS=07\rDEF=ABC\r", "",
-         "Did not get positive response from host"},
-        {"ANS=INI\rSTATUS=0\r", "ANS=INI\rSTATUS=0\rXDEF=ABC\r", "",
-         "Did not find the host's DEF value"},
+        {"example-storeinit-01", "", "", "Did not get positive response from host"},
+        {"init-status1", "", "", "Did not get positive response from host"},
+        {"storeinit-ok", "example-tracer-plain", "ABC", ""},
+        {"storeinit-ok", "tracer-def-after-blanks", "X9", ""},
+        {"storeinit-ok", "example-tracer-quoted", "", ""},
+        {"storeinit-ok", "tracer-status07", "", "Did not get positive response from host"},
+        {"storeinit-ok", "tracer-xdef", "", "Did not find the host's DEF value"},
     };
     for (const auto& tRow : rows) {
         SCOPED_TRACE(tRow.Init + "|" + tRow.Definition);
@@ -250,25 +248,22 @@ TEST_F(TNegotiationTest, StoreInitAndDefinitionChecks) {
         FForm->SaveButton->click();
         ASSERT_FALSE(ProgramSends().empty());
         if (tRow.Definition.empty()) {
-            AnswerLast(Ack + BuildPacket(tRow.Init));
+            AnswerLast(Ack + ReplyFile(tRow.Init));
             EXPECT_EQ(FTaken, "");
             EXPECT_EQ(Panel(0), QString::fromStdString(tRow.Failure));
             continue;
         }
-        ASSERT_FALSE(Answer(tRow.Init).empty());
+        ASSERT_FALSE(AnswerFile(tRow.Init).empty());
         if (tRow.Failure.empty()) {
-            const std::string request = Answer(tRow.Definition);
+            const std::string request = AnswerFile(tRow.Definition);
             std::string def = tRow.Def;
             // A quoted DEF is not taken from its own line: the shortest skip runs on to the
             // checksum digits, which end the next line.
-            if (def.empty()) {
-                const std::string packet = BuildPacket(tRow.Definition);
-                def = ChecksumOf(packet);
-            }
+            if (def.empty()) def = ChecksumOf(ReplyFile(tRow.Definition));
             EXPECT_EQ(request, Ack + BuildPacket(StoreRequestBody(def, "1234")));
             Abandon();
         } else {
-            AnswerLast(Ack + BuildPacket(tRow.Definition));
+            AnswerLast(Ack + ReplyFile(tRow.Definition));
             EXPECT_EQ(Panel(0), QString::fromStdString(tRow.Failure));
             const bool ackedFirst = tRow.Failure == "Did not find the host's DEF value";
             EXPECT_EQ(FTaken, ackedFirst ? Ack : "");

@@ -33,6 +33,12 @@ protected:
         AnswerLast(Ack + BuildPacket(body));
     }
 
+    // The same, answered with the golden reply Name.
+    void RequestWithReply(std::string_view name) {
+        ASSERT_FALSE(RequestUpToJob("1234", "1", "400").empty());
+        AnswerLast(Ack + ReplyFile(name));
+    }
+
     static std::string Head() { return "ANS=7\rSTATUS=0\rJOB=\"1234\"\r"; }
 };
 
@@ -126,20 +132,20 @@ TEST_F(TRequestTest, JobDataOutcomes) {
 
 TEST_F(TRequestTest, StatusReadings) {
     const struct {
-        std::string Body;
+        std::string Reply;  // a golden reply
         std::string Message;
     } rows[] = {
-        {"ANS=7\rSTATUS=1;\"No such tray\"\r", "No such tray"},
-        {"ANS=7\rSTATUS=1\r", "Job not found/not available"},
-        {"ANS=7\rJOB=\"1234\"\r", "Job not found/not available"},
-        {"ANS=7\rSTATUS=2 ; Locked by edger 3.\r", "Locked by edger 3"},
-        {"ANS=7\rSTATUS=0\nSTATUS=5;Gone\n", "Gone"},  // the LF's record wins
+        {"example-job-nosuchtray", "No such tray"},
+        {"example-job-status1", "Job not found/not available"},
+        {"example-job-nostatus", "Job not found/not available"},
+        {"job-locked-by-edger", "Locked by edger 3"},
+        {"job-status-after-lf", "Gone"},  // the LF's record wins
     };
     HoldShape(EllipseRadii(400));
     for (const auto& tRow : rows) {
-        SCOPED_TRACE(tRow.Body);
+        SCOPED_TRACE(tRow.Reply);
         FForm->ReqButton->setEnabled(true);
-        RequestWithJob(tRow.Body);
+        RequestWithReply(tRow.Reply);
         EXPECT_EQ(FTaken, Ack);
         EXPECT_EQ(Panel(0), QString::fromStdString(tRow.Message));
         EXPECT_EQ(Hint(), QString::fromStdString(tRow.Message));
@@ -153,23 +159,23 @@ TEST_F(TRequestTest, StatusReadings) {
 
 TEST_F(TRequestTest, UnreadableReplyGoesToTheClipboard) {
     const struct {
-        std::string Body;
+        std::string Reply;  // a golden reply
     } rows[] = {
-        {"ANS=8\rSTATUS=0\r"},            // another DEF
-        {"ANS=77\rSTATUS=0\r"},           // the DEF followed by a digit
-        {"ANS=7\rSTATUS=x\r"},            // a STATUS that is no number
-        {"ANS=7\rFOO=1\nSTATUS=\"\"\r"},  // the same after a LF
+        {"job-answers-def8"},            // another DEF
+        {"job-answers-def77"},           // the DEF followed by a digit
+        {"job-status-not-number"},       // a STATUS that is no number
+        {"job-empty-status-after-lf"},  // the same after a LF
     };
     for (const auto& tRow : rows) {
-        SCOPED_TRACE(tRow.Body);
+        SCOPED_TRACE(tRow.Reply);
         QGuiApplication::clipboard()->clear();
         FViewed.clear();
         FForm->ReqButton->setEnabled(true);
-        RequestWithJob(tRow.Body);
+        RequestWithReply(tRow.Reply);
         EXPECT_EQ(FTaken, Ack);  // acknowledged before any check
         EXPECT_EQ(Panel(0), "Did not understand response from host");
         EXPECT_EQ(FViewed.size(), 1u);
-        const std::string reply = BuildPacket(tRow.Body);
+        const std::string reply = ReplyFile(tRow.Reply);
         EXPECT_EQ(QGuiApplication::clipboard()->text().toLatin1().toStdString(), reply);
     }
 }
@@ -219,7 +225,7 @@ TEST_F(TRequestTest, RequestShapeEmptiesTheShapesFirst) {
     ASSERT_EQ(FForm->PictureMessage(), "Box A Too small");
     SetTray("42");
     FForm->ReqButton->click();
-    EXPECT_EQ(ProgramSends(), BuildPacket(InitRequestBody()));
+    EXPECT_EQ(ProgramSends(), PacketFile("init"));
     EXPECT_TRUE(Received().Radii.empty());
     EXPECT_EQ(Received().DBL, 0);
     EXPECT_EQ(Received().HBox, hbox);  // box values stay
@@ -236,18 +242,20 @@ TEST_F(TRequestTest, EnterRequestsEvenWhileTheButtonIsDisabled) {
     ASSERT_TRUE(ProcessEventsUntil([&] { return QApplication::focusWidget() == FForm->TrayEdit; }));
     ASSERT_FALSE(FForm->ReqButton->isEnabled());  // the field is empty
     PressKey(FForm->TrayEdit, Qt::Key_Return);
-    EXPECT_EQ(ProgramSends(), BuildPacket(InitRequestBody()));
-    ASSERT_FALSE(Answer("ANS=INI\rSTATUS=0\r").empty());
-    EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\rDEF=7\rTRCFMT=1;400;E;B\r"),
-              Ack + BuildPacket("REQ=7\rJOB=\"\"\rTRCFMT=1;400;E;R;F\r"));
+    EXPECT_EQ(ProgramSends(), PacketFile("init"));
+    ASSERT_FALSE(AnswerFile("init-fmt1").empty());
+    // The golden job request, for no tray.
+    std::string request = PacketBody("job-request");
+    request.replace(request.find("JOB=\"1234\""), 10, "JOB=\"\"");
+    EXPECT_EQ(AnswerFile("edger-granted-1-400"), Ack + BuildPacket(request));
 
     // During the conversation Enter starts it over.
     SetTray("88");
     PressKey(FForm->TrayEdit, Qt::Key_Enter);
-    EXPECT_EQ(ProgramSends(), BuildPacket(InitRequestBody()));
+    EXPECT_EQ(ProgramSends(), PacketFile("init"));
     EXPECT_TRUE(FForm->Talking());
     // The conversation starts over: the next answer is read as the init answer.
-    EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r"), Ack + BuildPacket(EdgerDescriptionBody()));
+    EXPECT_EQ(AnswerFile("init-fmt1"), Ack + PacketFile("edger-description"));
     EXPECT_EQ(FForm->TrayEdit->text(), "88");  // Enter is swallowed
 }
 
@@ -284,9 +292,9 @@ TEST_F(TRequestTest, TrayChangedToAQuoteMidConversationEndsIt) {
     SetTray("12");
     FForm->ReqButton->click();
     ASSERT_FALSE(ProgramSends().empty());
-    ASSERT_FALSE(Answer("ANS=INI\rSTATUS=0\r").empty());
+    ASSERT_FALSE(AnswerFile("init-fmt1").empty());
     SetTray("1\"2");
-    AnswerLast(Ack + BuildPacket("ANS=INI\rSTATUS=0\rDEF=7\rTRCFMT=1;400;E;B\r"));
+    AnswerLast(Ack + ReplyFile("edger-granted-1-400"));
     EXPECT_EQ(FTaken, Ack);
     EXPECT_EQ(Panel(0), "Tray number may not contain a double quote (\")");
     EXPECT_EQ(FViewed.size(), 1u);

@@ -8,16 +8,15 @@ namespace {
 
 class TStoreTest : public TConversationFixture {
 protected:
-    // Save Shape through the tracer's negotiation (DEF 8, DescriptionRecords in the
-    // answer to the tracer description) up to the grant Grant; returns what
-    // the program sends on the grant.
-    std::string StoreUpToUpload(const std::string& descriptionRecords, const std::string& grant) {
+    // Save Shape through the tracer's negotiation (the golden reply Tracer,
+    // DEF 8, answering the tracer description) up to the golden grant Grant;
+    // returns what the program sends on the grant.
+    std::string StoreUpToUpload(std::string_view tracer, std::string_view grant) {
         FForm->SaveButton->click();
-        EXPECT_EQ(ProgramSends(), BuildPacket(InitRequestBody()));
-        EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\r"), Ack + BuildPacket(TracerDescriptionBody()));
-        EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\rDEF=8\r" + descriptionRecords),
-                  Ack + BuildPacket("REQ=8\rJOB=\"1234\"\r"));
-        return Answer(grant);
+        EXPECT_EQ(ProgramSends(), PacketFile("init"));
+        EXPECT_EQ(AnswerFile("storeinit-ok"), Ack + PacketFile("tracer-description"));
+        EXPECT_EQ(AnswerFile(tracer), Ack + PacketFile("store-request"));
+        return AnswerFile(grant);
     }
 
     // The records of a typical job data after its ANS, STATUS and JOB; the
@@ -52,6 +51,13 @@ std::vector<std::string> Joined(std::vector<std::string> a, const std::vector<st
     return a;
 }
 
+// The golden upload's records before its trace (tray 1234), answering Ans.
+std::string UploadHead(const std::string& ans) {
+    std::string head = PacketBody("upload");
+    head.erase(head.find("TRCFMT="));
+    return head.replace(0, head.find('\r'), "ANS=" + ans);
+}
+
 std::vector<std::string> TraceLines(const std::string& records) {
     return BodyRecords(BuildPacket(records));
 }
@@ -61,7 +67,7 @@ TEST_F(TStoreTest, FiveHundredTwelvePointsGrantedFourHundredInFormatOne) {
     HoldShape(shape, FJobRecords);
     const TTraceInfo before = Working();
     const std::string upload =
-        StoreUpToUpload("TRCFMT=1;400;E;B\r", "ANS=8\rSTATUS=0\rJOB=\"1234\"\r");
+        StoreUpToUpload("tracer-ok", "grant-8-1234");
     ASSERT_EQ(upload.substr(0, 1), Ack);
     EXPECT_EQ(Panel(0), "Storing the shape to job 1234");
     EXPECT_TRUE(FForm->Talking());
@@ -80,8 +86,7 @@ TEST_F(TStoreTest, FiveHundredTwelvePointsGrantedFourHundredInFormatOne) {
     EXPECT_EQ(Working().Circ, before.Circ);
 
     const std::vector<std::string> records = BodyRecords(upload);
-    const std::vector<std::string> head = {"ANS=8", "JOB=\"1234\"", "VEN=VORMIK", "MODEL=TORVIKAL",
-                                           "TRCFMT=1;400;E;R;F"};
+    const std::vector<std::string> head = TraceLines(UploadHead("8") + "TRCFMT=1;400;E;R;F\r");
     const std::vector<std::string> trace = TraceLines(EncodeTraceFmt1(resampled));
     ASSERT_EQ(trace.size(), 27u);
     EXPECT_EQ(std::count(trace.back().begin(), trace.back().end(), ';'), 9);
@@ -95,14 +100,14 @@ TEST_F(TStoreTest, FormatsTwoToFourUploadOneRecord) {
         const std::string shape = EllipseRadii(500);
         HoldShape(shape);
         const std::string upload =
-            StoreUpToUpload("TRCFMT=" + format + ";500;E;B\r", "ANS=8\rSTATUS=0\r");
+            StoreUpToUpload("tracer-granted-" + format + "-500", "grant-8-bare");
         const std::string body =
-            "ANS=8\rJOB=\"1234\"\rVEN=VORMIK\rMODEL=TORVIKAL\rTRCFMT=" + format + ";500;E;R;F\r" +
+            UploadHead("8") + "TRCFMT=" + format + ";500;E;R;F\r" +
             TraceRecords(format, shape) + "DBL=18.00\rHBOX=" + FormatBoxValue(Working().HBox) +
             "\rVBOX=" + FormatBoxValue(Working().VBox) +
             "\rCIRC=" + FormatBoxValue(Working().Circ) + "\r";
         EXPECT_EQ(upload, Ack + BuildPacket(body));
-        AnswerLast(Ack + BuildPacket("ANS=8\rSTATUS=0\r"));
+        AnswerLast(Ack + ReplyFile("example-verdict-ok"));
         EXPECT_EQ(Panel(0), "Job stored");
     }
 }
@@ -113,11 +118,10 @@ TEST_F(TStoreTest, NoInitGrantWithoutTRCFMTUploadsFormatOneAtTheWorkingCount) {
     HoldShape(shape, {"FTYP=1", "DBL=18.00"});
     FForm->SaveButton->click();
     ASSERT_FALSE(ProgramSends().empty());
-    ASSERT_EQ(Answer("ANS=INI\rSTATUS=0\r"), Ack + BuildPacket(NoInitStoreBody("1234")));
-    const std::string upload = Answer("ANS=TRC\rSTATUS=0\r");
+    ASSERT_EQ(AnswerFile("storeinit-noinit"), Ack + PacketFile("store-request-no-init"));
+    const std::string upload = AnswerFile("grant-trc-bare");
     const std::string body =
-        "ANS=TRC\rJOB=\"1234\"\rVEN=VORMIK\rMODEL=TORVIKAL\r"
-        "TRCFMT=1;1024;E;R;F\r" +
+        UploadHead("TRC") + "TRCFMT=1;1024;E;R;F\r" +
         EncodeTraceFmt1(shape) + "FTYP=1\rDBL=18.00\rHBOX=" + FormatBoxValue(Working().HBox) +
         "\rVBOX=" + FormatBoxValue(Working().VBox) + "\rCIRC=" + FormatBoxValue(Working().Circ) +
         "\r";
@@ -129,8 +133,8 @@ TEST_F(TStoreTest, NoInitReadsTheGrantsOwnTRCFMT) {
     HoldShape(EllipseRadii(512));
     FForm->SaveButton->click();
     ASSERT_FALSE(ProgramSends().empty());
-    ASSERT_FALSE(Answer("ANS=INI\rSTATUS=0\r").empty());
-    const std::string upload = Answer("ANS=TRC\rSTATUS=0\rTRCFMT=3;400;E;B\r");
+    ASSERT_FALSE(AnswerFile("storeinit-noinit").empty());
+    const std::string upload = AnswerFile("grant-trc-3-400");
     const auto records = BodyRecords(upload);
     ASSERT_GE(records.size(), 6u);
     EXPECT_EQ(records[0], "ANS=TRC");
@@ -140,22 +144,22 @@ TEST_F(TStoreTest, NoInitReadsTheGrantsOwnTRCFMT) {
 
 TEST_F(TStoreTest, Verdicts) {
     const struct {
-        std::string Reply;  // body; "#" stands for RS + "CRC=" + the checksum
-        std::string Message;
+        std::string Reply;  // a golden reply
+        std::string Message;  // "#" stands for RS + "CRC=" + the checksum
     } rows[] = {
-        {"ANS=8\rSTATUS=3;\"Job locked\"\r", "Job locked"},
-        {"ANS=8\rSTATUS=3\r", "#"},
-        {"ANS=8\rJOB=\"1234\"\r", "Did not store the shape to the host"},
-        {"ANS=8\rSTATUS=4;\"\"\r", "Did not store the shape to the host"},
-        {"ANS=8\rSTATUS=0\r", "Job stored"},
+        {"example-verdict-locked", "Job locked"},
+        {"example-verdict-bare3", "#"},
+        {"verdict-job-only", "Did not store the shape to the host"},
+        {"verdict-status4-empty-text", "Did not store the shape to the host"},
+        {"example-verdict-ok", "Job stored"},
     };
     for (const auto& tRow : rows) {
         SCOPED_TRACE(tRow.Reply);
         FViewed.clear();
         const std::string shape = EllipseRadii(512);
         HoldShape(shape);
-        ASSERT_FALSE(StoreUpToUpload("TRCFMT=1;400;E;B\r", "ANS=8\rSTATUS=0\r").empty());
-        const std::string packet = BuildPacket(tRow.Reply);
+        ASSERT_FALSE(StoreUpToUpload("tracer-ok", "grant-8-bare").empty());
+        const std::string packet = ReplyFile(tRow.Reply);
         AnswerLast(Ack + packet);
         EXPECT_EQ(FTaken, Ack);  // also for a refusal
         std::string message = tRow.Message;
@@ -183,13 +187,12 @@ TEST_F(TStoreTest, Verdicts) {
 
 TEST_F(TStoreTest, GrantsThatEndTheConversation) {
     const struct {
-        std::string TracerAnswer, Grant, Message;
+        std::string TracerAnswer, Grant, Message;  // golden replies, the operator's text
         bool Acked;
     } rows[] = {
-        {"TRCFMT=1;400;E;B\r", "ANS=8\rSTATUS=1;\"Tray 1234 not found\"\r",
-         "Did not get positive response from host", false},
-        {"TRCFMT=1;5000;E;B\r", "ANS=8\rSTATUS=0\r", "Cannot store a trace of 5000 points", true},
-        {"TRCFMT=2;0;E;B\r", "ANS=8\rSTATUS=0\r", "Cannot store a trace of 0 points", true},
+        {"tracer-ok", "grant-tray-not-found", "Did not get positive response from host", false},
+        {"tracer-granted-1-5000", "grant-8-bare", "Cannot store a trace of 5000 points", true},
+        {"tracer-granted-2-0", "grant-8-bare", "Cannot store a trace of 0 points", true},
     };
     for (const auto& tRow : rows) {
         SCOPED_TRACE(tRow.TracerAnswer + tRow.Grant);
@@ -197,9 +200,9 @@ TEST_F(TStoreTest, GrantsThatEndTheConversation) {
         HoldShape(shape);
         FForm->SaveButton->click();
         ASSERT_FALSE(ProgramSends().empty());
-        ASSERT_FALSE(Answer("ANS=INI\rSTATUS=0\r").empty());
-        ASSERT_FALSE(Answer("ANS=INI\rSTATUS=0\rDEF=8\r" + tRow.TracerAnswer).empty());
-        AnswerLast(Ack + BuildPacket(tRow.Grant));
+        ASSERT_FALSE(AnswerFile("storeinit-ok").empty());
+        ASSERT_FALSE(AnswerFile(tRow.TracerAnswer).empty());
+        AnswerLast(Ack + ReplyFile(tRow.Grant));
         EXPECT_EQ(FTaken, tRow.Acked ? Ack : "");
         EXPECT_EQ(Panel(0), QString::fromStdString(tRow.Message));
         EXPECT_EQ(Working().Radii, shape);
@@ -218,9 +221,9 @@ TEST_F(TStoreTest, DBLFieldThatIsNoNumberEndsTheStore) {
     const std::string upload = [&] {
         FForm->SaveButton->click();
         ProgramSends();
-        Answer("ANS=INI\rSTATUS=0\r");
-        Answer("ANS=INI\rSTATUS=0\rDEF=8\rTRCFMT=1;512;E;B\r");
-        FHost.Write(Ack + BuildPacket("ANS=8\rSTATUS=0\r"));
+        AnswerFile("storeinit-ok");
+        AnswerFile("tracer-granted-1-512");
+        FHost.Write(Ack + ReplyFile("grant-8-bare"));
         EXPECT_TRUE(ProcessEventsUntil([&] { return !FForm->Talking(); }));
         return FHost.ReadAvailable();
     }();
@@ -238,7 +241,7 @@ TEST_F(TStoreTest, NumbersGoOutWithAPointInACommaLocale) {
     FForm->DBLEdit->SetText(QStringLiteral("18"));
     ASSERT_EQ(Working().DBL, 18.0);
     ASSERT_EQ(FormatBoxValue(Working().HBox), "52.00;52.00");
-    const auto records = BodyRecords(StoreUpToUpload("TRCFMT=2;512;E;B\r", "ANS=8\rSTATUS=0\r"));
+    const auto records = BodyRecords(StoreUpToUpload("tracer-granted-2-512", "grant-8-bare"));
     QLocale::setDefault(previous);
     ASSERT_GE(records.size(), 4u);
     EXPECT_EQ(records[records.size() - 4], "DBL=18.00");

@@ -12,10 +12,10 @@
 #include "oma/OMAMach.h"
 #include "shape/TrceCalc.h"
 #include "tests/conversation/EngineSink.h"
+#include "tests/support/PacketFiles.h"
 
 namespace {
 
-const std::filesystem::path DataDir = std::filesystem::path(TREVALON_TEST_DATA_DIR) / ".." / "data";
 
 std::string ReadBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -23,9 +23,7 @@ std::string ReadBytes(const std::filesystem::path& path) {
 }
 
 std::string Reply(const std::string& name) {
-    std::string bytes = ReadBytes(DataDir / "replies" / (name + ".reply"));
-    if (bytes.empty()) throw std::runtime_error("missing golden reply " + name);
-    return bytes;
+    return ReplyFile(name);
 }
 
 // The first trace of the sample job, read the plain way: the R lines after its
@@ -237,6 +235,45 @@ INSTANTIATE_TEST_SUITE_P(Golden, TScriptTest, ::testing::ValuesIn(Scripts),
 
 // --- The upload ------------------------------------------------------------------
 
+// The packets a run wrote, each from its FS to its GS (ACKs left out).
+std::vector<std::string> SentPackets(const TRun& run) {
+    std::string line;
+    for (const std::string& bytes : run.Sink.Written) line += bytes;
+    std::vector<std::string> packets;
+    for (std::size_t at = line.find(FS); at != std::string::npos; at = line.find(FS, at + 1))
+        packets.push_back(line.substr(at, line.find(GS, at) + 1 - at));
+    return packets;
+}
+
+TEST(TPackets, EveryConversationSendsTheGoldenPackets) {
+    {
+        TRun run;
+        run.Sink.TrayValue = "1234";
+        run.Engine.StartRequest({});
+        run.Engine.Received(Reply("init-fmt1"), 100);
+        run.Engine.Received(Reply("edger-granted-1-400"), 200);
+        EXPECT_EQ(SentPackets(run), (std::vector<std::string>{PacketFile("init"), PacketFile("edger-description"),
+                                                               PacketFile("job-request")}));
+    }
+    {
+        TRun run;
+        run.Sink.TrayValue = "1234";
+        run.Engine.StartStore({false, false});
+        run.Engine.Received(Reply("storeinit-ok"), 100);
+        run.Engine.Received(Reply("tracer-ok"), 200);
+        EXPECT_EQ(SentPackets(run), (std::vector<std::string>{PacketFile("init"), PacketFile("tracer-description"),
+                                                               PacketFile("store-request")}));
+    }
+    {
+        TRun run;
+        run.Sink.TrayValue = "1234";
+        run.Engine.StartStore({true, false});
+        run.Engine.Received(Reply("storeinit-noinit"), 100);
+        EXPECT_EQ(SentPackets(run),
+                  (std::vector<std::string>{PacketFile("init"), PacketFile("store-request-no-init")}));
+    }
+}
+
 TEST(TStoreUpload, EchoesTheJobsRecordsAfterTheTraceAndDropsTheProgramsOwn) {
     TRun run;
     RunScript(run, Scripts[8]);  // negotiated, format 1 at 400 points
@@ -246,18 +283,7 @@ TEST(TStoreUpload, EchoesTheJobsRecordsAfterTheTraceAndDropsTheProgramsOwn) {
     for (const std::string& bytes : run.Sink.Written)
         if (bytes.rfind(std::string(1, FS) + "ANS=", 0) == 0) upload = bytes;
     ASSERT_FALSE(upload.empty());
-    std::string trace;
-    for (int line = 0; line < 400 / 15 + 1; ++line) {
-        const int count = line < 400 / 15 ? 15 : 400 % 15;
-        trace += "R=";
-        for (int i = 0; i < count; ++i) trace += i ? ";2500" : "2500";
-        trace += "\r";
-    }
-    const std::string body = "ANS=8\rJOB=\"R360_3\"\rVEN=VORMIK\rMODEL=TORVIKAL\r"
-                             "TRCFMT=1;400;E;R;F\r" + trace +
-                             "HBOX=50.00;50.00\rFOO=bar \rVBOX=50.00;50.00\rCIRC=157.08;157.08\r"
-                             "DBL=18.00\r";
-    EXPECT_EQ(upload.substr(1, upload.find(RS) - 1), body);
+    EXPECT_EQ(upload, PacketFile("upload-circle-400"));
     // The window's records are what went: the program's own labels are gone.
     ASSERT_TRUE(run.Sink.Upload.has_value());
     EXPECT_EQ(run.Sink.Upload->Records.IndexOfName("JOB"), -1);
@@ -283,7 +309,7 @@ TEST(TStoreUpload, AGrantBeyondThePointTablesIsRefused) {
     run.Sink.Source = CircleSource();
     run.Engine.StartStore({true, false});
     run.Engine.Received(Reply("storeinit-noinit"), 100);
-    run.Engine.Received(BuildPacket("ANS=TRC\rSTATUS=0\rTRCFMT=1;5000;E;B\r"), 200);
+    run.Engine.Received(Reply("grant-noinit-5000"), 200);
     EXPECT_EQ(run.Sink.FailedWith, "Cannot store a trace of 5000 points");
 }
 
@@ -493,7 +519,7 @@ TEST(TReplies, AJobReplyThatCannotBeReadGoesToTheClipboard) {
     run.Engine.StartRequest({});
     run.Engine.Received(Reply("init-fmt1"), 100);
     run.Engine.Received(Reply("edger-fmt1"), 200);
-    const std::string reply = BuildPacket("ANS=99\rSTATUS=0\r");
+    const std::string reply = Reply("job-other-answer");
     run.Engine.Received(reply, 300);
     EXPECT_EQ(run.Sink.FailedWith, "Did not understand response from host");
     EXPECT_EQ(run.Sink.Clipboard, reply);

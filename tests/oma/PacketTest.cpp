@@ -153,7 +153,7 @@ TEST(RenderControlChars, NamesEveryByte) {
 }
 
 TEST(RenderControlChars, OneLinePerRecordOfAPacket) {
-    EXPECT_EQ(RenderControlChars(BuildPacket("REQ=INI\rOMAV=3.02\r")),
+    EXPECT_EQ(RenderControlChars(PacketFile("init")),
               "<fs>REQ=INI<cr>\r\nOMAV=3.02<cr>\r\n<rs>CRC=47292<cr>\r\n<gs>");
 }
 

@@ -135,19 +135,18 @@ protected:
 TEST_F(THostProgramTest, RequestAndStoreOverAPseudoTerminal) {
     Start({"--format", "3", "--points", "500"});
     const std::string ack(1, ACK);
-    EXPECT_EQ(Exchange(InitBody()), ack + BuildPacket("ANS=INI\rSTATUS=0\r"));
+    EXPECT_EQ(Exchange(InitBody()), ack + ReplyFile("init-fmt1"));
     EXPECT_EQ(Exchange(EdgerDescriptionBody()),
-              ack + BuildPacket("ANS=INI\rSTATUS=0\rDEF=7\rTRCFMT=3;500;E;B\r"));
+              ack + ReplyFile("edger-granted-3-500"));
     auto radii = JobTrace(Exchange(JobRequestBody("7", "1234", 3, 500)), 500);
     ASSERT_TRUE(radii.has_value());
 
-    EXPECT_EQ(Exchange(InitBody()), ack + BuildPacket("ANS=INI\rSTATUS=0\r"));
-    EXPECT_EQ(Exchange(NoInitStoreBody("1234")),
-              ack + BuildPacket("ANS=TRC\rSTATUS=0\rJOB=\"1234\"\rTRCFMT=3;500;E;B\r"));
+    EXPECT_EQ(Exchange(InitBody()), ack + ReplyFile("init-fmt1"));
+    EXPECT_EQ(Exchange(NoInitStoreBody("1234")), ack + ReplyFile("grant-noinit-3-500"));
     std::string edited = radii->substr(4) + radii->substr(0, 4);  // rotated by one point
     std::string verdict =
         Exchange(UploadBody("TRC", "1234", 3, edited, "HBOX=50.00;50.00\rDBL=18.00\r"));
-    EXPECT_EQ(verdict, ack + BuildPacket("ANS=TRC\rSTATUS=0\rJOB=\"1234\"\r"));
+    EXPECT_EQ(verdict, ack + ReplyFile("verdict-noinit-1234"));
     EXPECT_EQ(TOmaJobFile::Parse(ReadFile(FDir / "1234.oma")).FirstTrace().Radii, edited);
     EXPECT_EQ(ReadFile(FDir / "1234.oma.bak"), Sample("R360_3.oma"));
 
@@ -171,7 +170,7 @@ TEST_F(THostProgramTest, HearsTheProbeOnlyAtItsSpeed) {
                std::string::npos;
     }));
     SetBaud(B38400);
-    EXPECT_EQ(Exchange(ProbeBody()), std::string(1, ACK) + BuildPacket("ANS=INI\rSTATUS=0\r"));
+    EXPECT_EQ(Exchange(ProbeBody()), std::string(1, ACK) + ReplyFile("init-fmt1"));
     EXPECT_EQ(ExitCode(), 0);
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(FLink)));
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <tuple>
 
@@ -14,8 +15,9 @@ namespace {
 
 const std::string Ack(1, ACK);
 
-std::string Expected(const std::string& body) {
-    return Ack + BuildPacket(body);
+// The golden reply Name as the host sends it: its ACK, then the packet.
+std::string Expected(std::string_view name) {
+    return Ack + ReplyFile(name);
 }
 
 bool Matches(const std::string& pattern, const std::string& subject) {
@@ -85,10 +87,7 @@ TEST_F(THostSessionTest, ClientPacketsAreTheProgramsOwn) {
 
 TEST_F(THostSessionTest, AnswersInitializationAndHostSearchProbe) {
     THostSession host(FConfig, FJobs);
-    const std::string answer =
-        "\x06\x1c"
-        "ANS=INI\rSTATUS=0\r\x1e"
-        "CRC=23424\r\x1d";
+    const std::string answer = Expected("init-fmt1");
     for (const auto& body : {InitBody(), ProbeBody()}) {
         std::string reply = Exchange(host, body);
         EXPECT_EQ(reply, answer);
@@ -97,6 +96,126 @@ TEST_F(THostSessionTest, AnswersInitializationAndHostSearchProbe) {
         EXPECT_TRUE(Matches(R"(ANS\s*=\s*INI)", reply));
     }
     EXPECT_EQ(host.Exchanges(), 2u);
+}
+
+// The conversations the golden replies of tests/data/replies record: the
+// simulator's answer to each packet is that file, byte for byte.
+struct TGoldenConversation {
+    std::string Name;
+    bool Store = false;
+    THostConfig Config;
+    std::string Tray = "R360_3";
+    int Format = 1;
+    int Count = 360;
+    bool NoInit = false;
+};
+
+void PrintTo(const TGoldenConversation& row, std::ostream* out) {
+    *out << (row.Store ? "store " : "request ") << row.Name;
+}
+
+TGoldenConversation Golden(std::string name, bool store = false) {
+    TGoldenConversation row;
+    row.Name = std::move(name);
+    row.Store = store;
+    return row;
+}
+
+std::vector<TGoldenConversation> GoldenConversations() {
+    std::vector<TGoldenConversation> rows;
+    for (int format = 1; format <= 4; ++format) {
+        TGoldenConversation row = Golden("fmt" + std::to_string(format));
+        row.Format = format;
+        rows.push_back(row);
+    }
+    TGoldenConversation def12 = Golden("def12");
+    def12.Config.EdgerDef = "12";
+    def12.Config.PreferFormat = 1;
+    def12.Config.PreferPoints = 400;
+    def12.Tray = "nosuchtray";
+    rows.push_back(def12);
+    TGoldenConversation faults = Golden("status-fault");
+    faults.Config.Faults.Status[static_cast<std::size_t>(TReplyKind::rkInit)] = TStatusFault{2, "Busy"};
+    faults.Config.Faults.Status[static_cast<std::size_t>(TReplyKind::rkEdger)] = TStatusFault{6, "Host fault"};
+    faults.Config.Faults.Status[static_cast<std::size_t>(TReplyKind::rkJob)] = TStatusFault{3, "Job locked"};
+    rows.push_back(faults);
+
+    // Stores of a flat 400-point format 1 trace unless the host grants another.
+    auto store = [](std::string name) {
+        TGoldenConversation row = Golden(std::move(name), true);
+        row.Config.PreferFormat = 1;
+        row.Config.PreferPoints = 400;
+        return row;
+    };
+    rows.push_back(store("ok"));
+    TGoldenConversation abc = store("abc");
+    abc.Config.TracerDef = "ABC";
+    abc.Config.PreferFormat = 3;
+    abc.Config.PreferPoints = 500;
+    rows.push_back(abc);
+    TGoldenConversation noInit = store("noinit");
+    noInit.NoInit = true;
+    rows.push_back(noInit);
+    TGoldenConversation refused = store("refused");
+    refused.Config.Faults.RefuseStore = true;
+    rows.push_back(refused);
+    TGoldenConversation storeFaults = store("status-fault");
+    storeFaults.Config.Faults.Status[static_cast<std::size_t>(TReplyKind::rkTracer)] =
+        TStatusFault{5, "Checksum"};
+    storeFaults.Config.Faults.Status[static_cast<std::size_t>(TReplyKind::rkGrant)] =
+        TStatusFault{7, "No format"};
+    storeFaults.Config.Faults.Status[static_cast<std::size_t>(TReplyKind::rkVerdict)] = TStatusFault{4, ""};
+    rows.push_back(storeFaults);
+    return rows;
+}
+
+class THostGoldenTest : public THostSessionTest,
+                        public ::testing::WithParamInterface<TGoldenConversation> {};
+
+TEST_P(THostGoldenTest, AnswersAsTheGoldenRepliesRecord) {
+    const TGoldenConversation& row = GetParam();
+    FJobs.Files["R360_3"] = Sample("R360_3.oma");
+    THostSession host(row.Config, FJobs);
+    const auto expect = [&](const std::string& file, const std::string& body) {
+        EXPECT_EQ(Exchange(host, body), Expected(file + "-" + row.Name)) << file;
+    };
+    if (!row.Store) {
+        expect("init", InitBody());
+        expect("edger", EdgerDescriptionBody());
+        expect("job", JobRequestBody(row.Config.EdgerDef, row.Tray, row.Format, row.Count));
+        return;
+    }
+    expect("storeinit", InitBody());
+    std::string def = "TRC";
+    if (row.NoInit) {
+        expect("grant", NoInitStoreBody(row.Tray));
+    } else {
+        expect("tracer", TracerDescriptionBody());
+        def = row.Config.TracerDef;
+        expect("grant", StoreRequestBody(def, row.Tray));
+    }
+    std::string radii;
+    for (int i = 0; i < row.Config.PreferPoints; ++i) radii += "2500";
+    expect("verdict", UploadBody(def, row.Tray, row.Config.PreferFormat, radii, "DBL=18.00\r"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Conversations, THostGoldenTest, ::testing::ValuesIn(GoldenConversations()),
+                         [](const auto& row) {
+                             std::string name = (row.param.Store ? "Store_" : "Request_") + row.param.Name;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+
+TEST_F(THostSessionTest, HangsUpHalfwayThroughTheGoldenJobReply) {
+    FJobs.Files["R360_3"] = Sample("R360_3.oma");
+    FConfig.Faults.HangUp[static_cast<std::size_t>(TReplyKind::rkJob)] = true;
+    THostSession host(FConfig, FJobs);
+    Exchange(host, InitBody());
+    Exchange(host, EdgerDescriptionBody());
+    const auto replies = host.Feed(BuildPacket(JobRequestBody("7", "R360_3", 1, 360)));
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_TRUE(replies.front().HangUp);
+    EXPECT_EQ(replies.front().Bytes(), Ack + ReplyFile("job-hangup"));
 }
 
 struct TChoiceRow {
@@ -121,8 +240,9 @@ TEST_P(THostChoiceTest, EdgerGetsDefAndPreferredOffer) {
     THostSession host(FConfig, FJobs);
     Exchange(host, InitBody());
     std::string reply = Exchange(host, EdgerDescriptionBody());
-    EXPECT_EQ(reply,
-              Expected("ANS=INI\rSTATUS=0\rDEF=7\rTRCFMT=" + std::string(row.Granted) + "\r"));
+    std::string offer = std::string(row.Granted).substr(0, std::string(row.Granted).rfind(";E;B"));
+    std::replace(offer.begin(), offer.end(), ';', '-');
+    EXPECT_EQ(reply, Expected("edger-granted-" + offer));
     // Read as the program reads it.
     EXPECT_EQ(Group(R"(DEF\s*=\D*(\d+)\D)", reply, 1), "7");
     std::string granted = row.Granted;
@@ -149,7 +269,7 @@ INSTANTIATE_TEST_SUITE_P(Preferences, THostChoiceTest,
 TEST_F(THostSessionTest, TracerDeviceDescriptionGetsDefOnItsOwnLine) {
     THostSession host(FConfig, FJobs);
     std::string reply = Exchange(host, TracerDescriptionBody());
-    EXPECT_EQ(reply, Expected("ANS=INI\rSTATUS=0\rDEF=8\rTRCFMT=4;512;E;B\r"));
+    EXPECT_EQ(reply, Expected("tracer-default"));
     EXPECT_TRUE(Matches(R"(STATUS\s*=\s*0[\s\D])", reply));
     EXPECT_EQ(Group(R"([\n\r]DEF\s*=.*?;?\s*([0-9A-Za-z]+)\s*[\r\n])", reply, 1), "8");
     EXPECT_EQ(Group(R"(TRCFMT\s*=\s*([1-4])\s*;\s*(\d+)\s*;)", reply, 2), "512");
@@ -211,8 +331,7 @@ TEST_F(THostSessionTest, ServedSamplesKeepTheirStatedMeasurements) {
 TEST_F(THostSessionTest, JobRecordsThatWouldBreakTheFramingStayHome) {
     FJobs.Files["9"] = "FOO=1\nB=x\x1dy\nC\x1cX=2\nD=3\nTRCFMT=1;1;E;R;F\nR=2500\n";
     THostSession host(FConfig, FJobs);
-    EXPECT_EQ(Exchange(host, JobRequestBody("7", "9", 1, 1)),
-              Expected("ANS=7\rSTATUS=0\rJOB=\"9\"\rFOO=1\rD=3\rTRCFMT=1;1;E;R;F\rR=2500\r"));
+    EXPECT_EQ(Exchange(host, JobRequestBody("7", "9", 1, 1)), Expected("host-job-kept-home"));
 }
 
 TEST_F(THostSessionTest, RefusesJobsItCannotServe) {
@@ -220,17 +339,17 @@ TEST_F(THostSessionTest, RefusesJobsItCannotServe) {
     struct {
         std::string Body, Answer, Code, Text;
     } rows[] = {
-        {JobRequestBody("7", "9999", 1, 400), "ANS=7\rSTATUS=1;\"Tray 9999 not found\"\r", "1",
+        {JobRequestBody("7", "9999", 1, 400), "host-tray-not-found", "1",
          "Tray 9999 not found"},
-        {JobRequestBody("7", "", 1, 400), "ANS=7\rSTATUS=1;\"No tray number\"\r", "1",
+        {JobRequestBody("7", "", 1, 400), "host-no-tray", "1",
          "No tray number"},
-        {JobRequestBody("7", "../1234", 1, 400), "ANS=7\rSTATUS=2;\"Invalid tray number\"\r", "2",
+        {JobRequestBody("7", "../1234", 1, 400), "host-invalid-tray", "2",
          "Invalid tray number"},
-        {JobRequestBody("7", "66", 1, 400), "ANS=7\rSTATUS=4;\"Job has no usable trace\"\r", "4",
+        {JobRequestBody("7", "66", 1, 400), "host-no-usable-trace", "4",
          "Job has no usable trace"},
-        {JobRequestBody("7", "1234", 5, 400), "ANS=7\rSTATUS=2;\"Unsupported trace format\"\r", "2",
+        {JobRequestBody("7", "1234", 5, 400), "host-unsupported-format", "2",
          "Unsupported trace format"},
-        {JobRequestBody("7", "1234", 1, 5000), "ANS=7\rSTATUS=2;\"Unsupported trace format\"\r",
+        {JobRequestBody("7", "1234", 1, 5000), "host-unsupported-format",
          "2", "Unsupported trace format"},
     };
     for (const auto& row : rows) {
@@ -247,13 +366,13 @@ TEST_F(THostSessionTest, AnswersRequestsItDoesNotKnowWithAStatus) {
     struct {
         std::string Body, Answer;
     } rows[] = {
-        {"REQ=99\rJOB=\"1234\"\r", "ANS=99\rSTATUS=2;\"Unknown request\"\r"},
-        {"REQ=7\rJOB=\"1234\"\r", "ANS=7\rSTATUS=2;\"Job request without TRCFMT\"\r"},
-        {"ANS=INI\rDEV=XYZ\r", "ANS=INI\rSTATUS=2;\"Unknown device\"\r"},
-        {"ANS=55\rJOB=\"1234\"\r", "ANS=55\rSTATUS=2;\"Unknown answer\"\r"},
-        {"FOO=1\r", "ANS=ERR\rSTATUS=2;\"No REQ or ANS record\"\r"},
-        {"REQ=\x01\"\r", "ANS=ERR\rSTATUS=2;\"Unknown request\"\r"},
-        {"ANS=INI\rDEV=EDG\rTRCFMT=9;512;E;B\r", "ANS=INI\rSTATUS=7;\"No usable trace format\"\r"},
+        {"REQ=99\rJOB=\"1234\"\r", "host-unknown-request"},
+        {"REQ=7\rJOB=\"1234\"\r", "host-job-without-trcfmt"},
+        {"ANS=INI\rDEV=XYZ\r", "host-unknown-device"},
+        {"ANS=55\rJOB=\"1234\"\r", "host-unknown-answer"},
+        {"FOO=1\r", "host-no-req-or-ans"},
+        {"REQ=\x01\"\r", "host-unreadable-request"},
+        {"ANS=INI\rDEV=EDG\rTRCFMT=9;512;E;B\r", "host-no-usable-format"},
     };
     for (const auto& row : rows) {
         THostSession host(FConfig, FJobs);
@@ -287,7 +406,7 @@ TEST_P(THostStoreTest, UploadReplacesTheFirstTraceAndKeepsABackup) {
     const std::string granted = std::to_string(format) + ";" + std::to_string(count) + ";E;B";
     std::string original = Sample("R360_3.oma");
 
-    EXPECT_EQ(Exchange(host, InitBody()), Expected("ANS=INI\rSTATUS=0\r"));
+    EXPECT_EQ(Exchange(host, InitBody()), Expected("init-fmt1"));
     std::string ans = noInit ? "TRC" : "8";
     std::string grant;
     if (noInit) {
@@ -296,7 +415,10 @@ TEST_P(THostStoreTest, UploadReplacesTheFirstTraceAndKeepsABackup) {
         Exchange(host, TracerDescriptionBody());
         grant = Exchange(host, StoreRequestBody("8", "1234"));
     }
-    EXPECT_EQ(grant, Expected("ANS=" + ans + "\rSTATUS=0\rJOB=\"1234\"\rTRCFMT=" + granted + "\r"));
+    // The golden grant of the No Init store, for this mode and offer.
+    EXPECT_EQ(grant, Ack + BuildPacket(Replaced(Replaced(ReplyBody("grant-noinit-3-500"), "ANS=TRC\r",
+                                                         "ANS=" + ans + "\r"),
+                                                "TRCFMT=3;500;E;B", "TRCFMT=" + granted)));
     EXPECT_TRUE(Matches(R"(STATUS\s*=\s*0\s*\D+)", grant));
 
     // The operator's edit: every radius 0.10 mm larger.
@@ -309,7 +431,8 @@ TEST_P(THostStoreTest, UploadReplacesTheFirstTraceAndKeepsABackup) {
         "OMAV=03.10\rHBOX=51.20;51.20\rVBOX=44.21;44.21\rCIRC=151.39;151.39\r"
         "DBL=18.00\rFTYP=2\rNEWREC=1\r";
     std::string verdict = Exchange(host, UploadBody(ans, "1234", format, edited, records));
-    EXPECT_EQ(verdict, Expected("ANS=" + ans + "\rSTATUS=0\rJOB=\"1234\"\r"));
+    EXPECT_EQ(verdict, Ack + BuildPacket(Replaced(ReplyBody("verdict-noinit-1234"), "ANS=TRC\r",
+                                                  "ANS=" + ans + "\r")));
     EXPECT_EQ(VerdictStatus(verdict).Code, "0");
 
     EXPECT_EQ(ReadFile(FOlder / "1234.oma.bak"), original);
@@ -385,13 +508,13 @@ TEST_F(THostSessionTest, RefusedOrFailedStoresAnswerWithTheirText) {
     FConfig.Faults.RefuseStore = true;
     THostSession refusing(FConfig, FJobs);
     std::string verdict = Exchange(refusing, upload);
-    EXPECT_EQ(verdict, Expected("ANS=TRC\rSTATUS=3;\"Job locked\"\r"));
+    EXPECT_EQ(verdict, Expected("host-store-locked"));
     EXPECT_EQ(VerdictStatus(verdict).Text, "Job locked");
 
     FConfig.Faults.RefuseStore = false;
     FJobs.FailSave = true;
     THostSession failing(FConfig, FJobs);
-    EXPECT_EQ(Exchange(failing, upload), Expected("ANS=TRC\rSTATUS=6;\"Cannot store the job\"\r"));
+    EXPECT_EQ(Exchange(failing, upload), Expected("host-cannot-store"));
     EXPECT_EQ(FJobs.Saves, 0);
     EXPECT_EQ(FJobs.Files["1234"], Sample("R360_3.oma"));
 }
@@ -407,7 +530,7 @@ TEST_F(THostSessionTest, FaultsChangeOnlyTheBytesOfTheirKind) {
         THostConfig config;
         setFault(config.Faults);
         THostSession host(config, FJobs);
-        EXPECT_EQ(Exchange(host, InitBody()), Expected("ANS=INI\rSTATUS=0\r"));
+        EXPECT_EQ(Exchange(host, InitBody()), Expected("init-fmt1"));
         return host.Feed(BuildPacket(body)).front();
     };
 
@@ -437,7 +560,7 @@ TEST_F(THostSessionTest, FaultsChangeOnlyTheBytesOfTheirKind) {
     EXPECT_EQ(hungUp.Bytes(), Ack + packet.substr(0, packet.size() / 2));
 
     auto status = run([&](THostFaults& f) { f.Status[job] = TStatusFault{2, "Job on hold"}; });
-    EXPECT_EQ(status.Bytes(), Expected("ANS=7\rSTATUS=2;\"Job on hold\"\r"));
+    EXPECT_EQ(status.Bytes(), Expected("host-job-on-hold"));
     EXPECT_EQ(JobStatus(status.Bytes()).Text, "Job on hold");
 }
 
@@ -447,7 +570,7 @@ TEST_F(THostSessionTest, StatusFaultOnTheVerdictStoresNothing) {
     THostSession host(FConfig, FJobs);
     std::string radii = Resampled(SampleTrace(FJobs.Files["1234"]), 400);
     std::string verdict = Exchange(host, UploadBody("TRC", "1234", 1, radii, ""));
-    EXPECT_EQ(verdict, Expected("ANS=TRC\rSTATUS=9;\"Disk full\"\r"));
+    EXPECT_EQ(verdict, Expected("host-disk-full"));
     EXPECT_EQ(FJobs.Saves, 0);
 }
 
@@ -457,8 +580,8 @@ TEST_F(THostSessionTest, HearsOnlyAtItsBaudRates) {
     auto unheard = host.Feed(BuildPacket(ProbeBody()), 9600);
     ASSERT_EQ(unheard.size(), 1u);
     EXPECT_TRUE(unheard.front().Chunks.empty());
-    EXPECT_EQ(Exchange(host, ProbeBody(), 38400), Expected("ANS=INI\rSTATUS=0\r"));
-    EXPECT_EQ(Exchange(host, ProbeBody(), 0), Expected("ANS=INI\rSTATUS=0\r"));
+    EXPECT_EQ(Exchange(host, ProbeBody(), 38400), Expected("init-fmt1"));
+    EXPECT_EQ(Exchange(host, ProbeBody(), 0), Expected("init-fmt1"));
     EXPECT_EQ(host.Exchanges(), 3u);
 }
 
@@ -472,29 +595,26 @@ TEST_F(THostSessionTest, ReadsPacketsHoweverTheyArrive) {
     // Two in one read; a packet abandoned by a new FS is dropped.
     auto two = host.Feed(init + "\x1cREQ=IN" + init);
     ASSERT_EQ(two.size(), 2u);
-    EXPECT_EQ(two[1].Bytes(), Expected("ANS=INI\rSTATUS=0\r"));
+    EXPECT_EQ(two[1].Bytes(), Expected("init-fmt1"));
 }
 
 TEST_F(THostSessionTest, BrokenPacketsGetAStatus) {
     THostSession host(FConfig, FJobs);
     std::string wrongCrc = BuildPacket(InitBody());
     wrongCrc.replace(wrongCrc.find("47292"), 5, "47293");
-    EXPECT_EQ(host.Feed(wrongCrc).front().Bytes(),
-              Expected("ANS=INI\rSTATUS=5;\"Checksum error\"\r"));
+    EXPECT_EQ(host.Feed(wrongCrc).front().Bytes(), Expected("host-checksum-error"));
     std::string padded = BuildPacket(InitBody());
     padded.insert(padded.find("47292"), "00");
-    EXPECT_EQ(host.Feed(padded).front().Bytes(), Expected("ANS=INI\rSTATUS=0\r"));
-    EXPECT_EQ(host.Feed("\x1cREQ=INI\r\x1d").front().Bytes(),
-              Expected("ANS=INI\rSTATUS=5;\"No checksum\"\r"));
+    EXPECT_EQ(host.Feed(padded).front().Bytes(), Expected("init-fmt1"));
+    EXPECT_EQ(host.Feed("\x1cREQ=INI\r\x1d").front().Bytes(), Expected("host-no-checksum"));
     EXPECT_EQ(host.Feed("\x1c\x1d").front().Bytes(),
-              Expected("ANS=ERR\rSTATUS=5;\"No checksum\"\r"));
+              Expected("host-empty-no-checksum"));
 
     std::string flood(1, FS);
     flood.append(MaxClientPacket + 1000, 'A');
     flood += GS;
-    EXPECT_EQ(host.Feed(flood).front().Bytes(),
-              Expected("ANS=ERR\rSTATUS=2;\"Packet too long\"\r"));
-    EXPECT_EQ(Exchange(host, InitBody()), Expected("ANS=INI\rSTATUS=0\r"));
+    EXPECT_EQ(host.Feed(flood).front().Bytes(), Expected("host-packet-too-long"));
+    EXPECT_EQ(Exchange(host, InitBody()), Expected("init-fmt1"));
 }
 
 TEST_F(THostSessionTest, EveryPrefixAndBitFlipOfAnUploadIsAnsweredSafely) {
@@ -529,5 +649,5 @@ TEST_F(THostSessionTest, RandomLineRubbishNeverBreaksTheHost) {
             EXPECT_EQ(reply.Bytes().back(), GS);
         }
     }
-    EXPECT_EQ(Exchange(host, InitBody()), Expected("ANS=INI\rSTATUS=0\r"));
+    EXPECT_EQ(Exchange(host, InitBody()), Expected("init-fmt1"));
 }

@@ -1,0 +1,396 @@
+#!/usr/bin/env python3
+"""The golden host replies of this folder, derived without the program.
+
+Each .reply file holds one reply as the program keeps it: from the packet's FS
+to its GS (FS, the records each ended by CR, RS, "CRC=" with the decimal
+CRC-16 of the records and the RS, CR, GS). A hung-up reply stops short.
+
+The short replies are written here from the message layouts: the lab host
+simulator's answers and fault modes as its manual describes them, and the
+examples of the protocol's description as written there. The job replies
+carry a whole sample job; they are kept as committed files and checked here
+by an independent reading: the records the host echoes from the sample file,
+and the trace decoded by this file's own decoders of formats 1 to 4.
+
+    python3 tests/data/replies/make_replies.py           check every file
+    python3 tests/data/replies/make_replies.py --write   write the short ones
+
+Run with --write only when a reply is meant to change, and review the diff.
+The test suite runs the check.
+"""
+import pathlib
+import sys
+
+HERE = pathlib.Path(__file__).resolve().parent
+SAMPLES = HERE.parent / "oma-samples"
+FS, GS, RS, CR, ESC = "\x1c", "\x1d", "\x1e", "\r", "\x1b"
+
+
+def crc16(data):
+    """CRC-16, polynomial 0x1021, start 0, most significant bit first."""
+    reg = 0
+    for b in data.encode("latin-1"):
+        reg ^= b << 8
+        for _ in range(8):
+            reg = ((reg << 1) ^ 0x1021) if reg & 0x8000 else reg << 1
+            reg &= 0xFFFF
+    return reg
+
+
+def frame(records, crc=None):
+    body = "".join(r + CR for r in records)
+    return FS + body + RS + "CRC=" + str(crc16(body + RS) if crc is None else crc) + CR + GS
+
+
+def frame_body(body):
+    return FS + body + RS + "CRC=" + str(crc16(body + RS)) + CR + GS
+
+
+INIT_OK = ["ANS=INI", "STATUS=0"]
+
+# name -> records (and, where the example says so, the CRC it carries).
+SHORT = {
+    # The simulator's request conversation: init, the edger's description, the job.
+    "init-def12": INIT_OK,
+    "edger-def12": INIT_OK + ["DEF=12", "TRCFMT=1;400;E;B"],
+    "job-def12": ["ANS=12", 'STATUS=1;"Tray nosuchtray not found"'],
+    "init-status-fault": ["ANS=INI", 'STATUS=2;"Busy"'],
+    "edger-status-fault": ["ANS=INI", 'STATUS=6;"Host fault"'],
+    "job-status-fault": ["ANS=7", 'STATUS=3;"Job locked"'],
+    # The store conversation for tray R360_3.
+    "storeinit-ok": INIT_OK,
+    "tracer-ok": INIT_OK + ["DEF=8", "TRCFMT=1;400;E;B"],
+    "grant-ok": ["ANS=8", "STATUS=0", 'JOB="R360_3"', "TRCFMT=1;400;E;B"],
+    "verdict-ok": ["ANS=8", "STATUS=0", 'JOB="R360_3"'],
+    "storeinit-abc": INIT_OK,
+    "tracer-abc": INIT_OK + ["DEF=ABC", "TRCFMT=3;500;E;B"],
+    "grant-abc": ["ANS=ABC", "STATUS=0", 'JOB="R360_3"', "TRCFMT=3;500;E;B"],
+    "verdict-abc": ["ANS=ABC", "STATUS=0", 'JOB="R360_3"'],
+    "storeinit-noinit": INIT_OK,
+    "grant-noinit": ["ANS=TRC", "STATUS=0", 'JOB="R360_3"', "TRCFMT=1;400;E;B"],
+    "verdict-noinit": ["ANS=TRC", "STATUS=0", 'JOB="R360_3"'],
+    "storeinit-refused": INIT_OK,
+    "tracer-refused": INIT_OK + ["DEF=8", "TRCFMT=1;400;E;B"],
+    "grant-refused": ["ANS=8", "STATUS=0", 'JOB="R360_3"', "TRCFMT=1;400;E;B"],
+    "verdict-refused": ["ANS=8", 'STATUS=3;"Job locked"'],
+    "storeinit-status-fault": INIT_OK,
+    "tracer-status-fault": ["ANS=INI", 'STATUS=5;"Checksum"'],
+    "grant-status-fault": ["ANS=8", 'STATUS=7;"No format"'],
+    "verdict-status-fault": ["ANS=8", "STATUS=4"],
+    # Examples of the protocol's description.
+    "example-init-status10": ["ANS=INI", "STATUS=10"],
+    "example-edger-quoted12": ['DEF="12"', "TRCFMT=4;512;E;B"],
+    "example-edger-initreq": ['DEF="INITREQ"', "TRCFMT=4;512;E;B"],
+    "example-edger-def7": ["TRCFMT=4;512;E;B", "DEF=7"],
+    "example-edger-format5": ["DEF=7", "TRCFMT=5;512;E;B"],
+    "example-edger-format0": ["DEF=7", "TRCFMT=0;512;E;B"],
+    "example-storeinit-01": ["ANS=INI", "STATUS=01"],
+    "example-storeinit-0cr": INIT_OK,
+    "example-tracer-quoted": INIT_OK + ['DEF="ABC"'],
+    "example-tracer-plain": INIT_OK + ["DEF=ABC"],
+    "example-job-nosuchtray": ["ANS=7", 'STATUS=1;"No such tray"'],
+    "example-job-status1": ["ANS=7", "STATUS=1"],
+    "example-job-nostatus": ["ANS=7", 'JOB="1234"'],
+    "example-job-notrcfmt": ["ANS=7", "STATUS=0", 'JOB="1234"', "HBOX=1"],
+    "example-job-notrcfmt-r": ["ANS=7", "STATUS=0", 'JOB="1234"', "R=2500;2500"],
+    "example-job-equals": ["ANS=7", "STATUS=0", "FOO=X=1", "FOO=2", "foo=3", "TRCFMT=1;2;E;R;F",
+                           "R=2500;2500"],
+    "example-verdict-locked": ["ANS=8", 'STATUS=3;"Job locked"'],
+    "example-verdict-bare3": ["ANS=8", "STATUS=3"],
+    "example-verdict-nostatus": ["ANS=8"],
+    "example-verdict-ok": ["ANS=8", "STATUS=0"],
+    "example-search-answer": ["ANS=INI"],
+    "example-search-spaces": ["ANS \r\n=\t INI"],
+    "example-search-lower": ["ans=ini"],
+    "example-search-other": ["ANS:=INI"],
+}
+# The simulator's answers to what it cannot serve or read, and its faults.
+SHORT.update({
+    "host-job-kept-home": ["ANS=7", "STATUS=0", 'JOB="9"', "FOO=1", "D=3", "TRCFMT=1;1;E;R;F", "R=2500"],
+    "host-tray-not-found": ["ANS=7", 'STATUS=1;"Tray 9999 not found"'],
+    "host-no-tray": ["ANS=7", 'STATUS=1;"No tray number"'],
+    "host-invalid-tray": ["ANS=7", 'STATUS=2;"Invalid tray number"'],
+    "host-no-usable-trace": ["ANS=7", 'STATUS=4;"Job has no usable trace"'],
+    "host-unsupported-format": ["ANS=7", 'STATUS=2;"Unsupported trace format"'],
+    "host-unknown-request": ["ANS=99", 'STATUS=2;"Unknown request"'],
+    "host-job-without-trcfmt": ["ANS=7", 'STATUS=2;"Job request without TRCFMT"'],
+    "host-unknown-device": ["ANS=INI", 'STATUS=2;"Unknown device"'],
+    "host-unknown-answer": ["ANS=55", 'STATUS=2;"Unknown answer"'],
+    "host-no-req-or-ans": ["ANS=ERR", 'STATUS=2;"No REQ or ANS record"'],
+    "host-unreadable-request": ["ANS=ERR", 'STATUS=2;"Unknown request"'],
+    "host-no-usable-format": ["ANS=INI", 'STATUS=7;"No usable trace format"'],
+    "host-store-locked": ["ANS=TRC", 'STATUS=3;"Job locked"'],
+    "host-cannot-store": ["ANS=TRC", 'STATUS=6;"Cannot store the job"'],
+    "host-job-on-hold": ["ANS=7", 'STATUS=2;"Job on hold"'],
+    # A status text loses its quotes and line ends on the way out.
+    "host-disk-full": ["ANS=TRC", 'STATUS=9;"Disk full"'],
+    "host-checksum-error": ["ANS=INI", 'STATUS=5;"Checksum error"'],
+    "host-no-checksum": ["ANS=INI", 'STATUS=5;"No checksum"'],
+    "host-empty-no-checksum": ["ANS=ERR", 'STATUS=5;"No checksum"'],
+    "host-packet-too-long": ["ANS=ERR", 'STATUS=2;"Packet too long"'],
+    # The tracer's description answered with the host's first offer; the No
+    # Init store of tray 1234 granted and stored in format 3 at 500 points.
+    "tracer-default": INIT_OK + ["DEF=8", "TRCFMT=4;512;E;B"],
+    "grant-noinit-3-500": ["ANS=TRC", "STATUS=0", 'JOB="1234"', "TRCFMT=3;500;E;B"],
+    "verdict-noinit-1234": ["ANS=TRC", "STATUS=0", 'JOB="1234"'],
+    # Replies the program must refuse: a grant beyond its point tables, a job
+    # reply that answers another request.
+    "grant-noinit-5000": ["ANS=TRC", "STATUS=0", "TRCFMT=1;5000;E;B"],
+    "job-other-answer": ["ANS=99", "STATUS=0"],
+})
+# How the window reads odd answers in its conversations' opening.
+SHORT.update({
+    "init-loose-status2": ["ANS = INI", "X=1", "STATUS=2", "Y=0;"],
+    "init-status1": ["ANS=INI", "STATUS=1"],
+    "init-status-first": ["STATUS=0", "ANS=INI"],
+    "edger-quoted12-3-500": INIT_OK + ['DEF="12"', "TRCFMT=3;500;E;B"],
+    "edger-initreq": INIT_OK + ['DEF="INITREQ"', "TRCFMT=4;512;E;B"],
+    "edger-spaced": INIT_OK + ["DEF = 7", "TRCFMT = 2 ; x400x;E;B"],
+    "edger-padded-count": INIT_OK + ["DEF=7", "TRCFMT=1;0400;E;B"],
+    "edger-format5": INIT_OK + ["DEF=7", "TRCFMT=5;512;E;B"],
+    "edger-format0": INIT_OK + ["DEF=7", "TRCFMT=0;512;E;B"],
+    "edger-no-def": INIT_OK + ["TRCFMT=1;400;E;B"],
+    "edger-def7-first": INIT_OK + ["TRCFMT=4;512;E;B", "DEF=7"],
+    "tracer-abc-2-500": INIT_OK + ["DEF=ABC", "TRCFMT=2;500;E;B"],
+    "tracer-def-after-blanks": INIT_OK + ["DEF=;  X9"],
+    "tracer-status07": ["ANS=INI", "STATUS=07", "DEF=ABC"],
+    "tracer-xdef": INIT_OK + ["XDEF=ABC"],
+    "grant-abc-bare": ["ANS=ABC", "STATUS=0"],
+    "grant-trc-bare": ["ANS=TRC", "STATUS=0"],
+    "grant-trc-3-400": ["ANS=TRC", "STATUS=0", "TRCFMT=3;400;E;B"],
+    "grant-8-bare": ["ANS=8", "STATUS=0"],
+    "grant-8-1234": ["ANS=8", "STATUS=0", 'JOB="1234"'],
+    "grant-tray-not-found": ["ANS=8", 'STATUS=1;"Tray 1234 not found"'],
+    "verdict-job-only": ["ANS=8", 'JOB="1234"'],
+    "verdict-status4-empty-text": ["ANS=8", 'STATUS=4;""'],
+})
+# The tracer's description answered with DEF 8 and the offer the host picked.
+for offer in ["2;500", "3;500", "4;500", "2;512", "1;512", "1;5000", "2;0"]:
+    SHORT["tracer-granted-" + offer.replace(";", "-")] = INIT_OK + ["DEF=8", "TRCFMT=%s;E;B" % offer]
+# Job replies the window reads its status from, or cannot read.
+SHORT.update({
+    "job-locked-by-edger": ["ANS=7", "STATUS=2 ; Locked by edger 3."],
+    "job-answers-def8": ["ANS=8", "STATUS=0"],
+    "job-answers-def77": ["ANS=77", "STATUS=0"],
+    "job-status-not-number": ["ANS=7", "STATUS=x"],
+})
+# Replies whose records end in LF, written as their bytes stand.
+RAW = {
+    "job-status-after-lf": "ANS=7\rSTATUS=0\nSTATUS=5;Gone\n",
+    "job-empty-status-after-lf": 'ANS=7\rFOO=1\nSTATUS=""\r',
+}
+# The edger's description answered with DEF 7 and the offer the host picked.
+for offer in ["4;512", "2;500", "1;512", "4;400", "3;512", "1;1000", "4;360", "3;500", "1;400"]:
+    SHORT["edger-granted-" + offer.replace(";", "-")] = INIT_OK + ["DEF=7", "TRCFMT=%s;E;B" % offer]
+# The four request conversations in formats 1 to 4 share their first two replies.
+for fmt in "1234":
+    SHORT["init-fmt" + fmt] = INIT_OK
+    SHORT["edger-fmt" + fmt] = INIT_OK + ["DEF=7", "TRCFMT=4;512;E;B"]
+# The description's example of a packet whose CRC is 0 (it does not check).
+SHORT_CRC = {"example-init-crc0": (["ANS=INI", "STATUS=1"], 3450)}
+
+# --- The job replies ------------------------------------------------------------
+
+# Labels the host never echoes from a stored job: its own answer head, and
+# every trace block (written anew for the format asked for).
+OWN_LABELS = {"JOB", "REQ", "STATUS", "ANS"}
+TRACE_LABELS = {"TRCFMT", "R", "ZFMT", "Z"}
+
+
+def unescape(data):
+    out = bytearray()
+    i = 0
+    raw = data.encode("latin-1")
+    while i < len(raw):
+        if raw[i] == 0x1B:
+            i += 1
+            out.append(raw[i] & 0x7F if i < len(raw) else 0)
+        else:
+            out.append(raw[i])
+        i += 1
+    return bytes(out)
+
+
+def signed(value, bits):
+    return value - (1 << bits) if value & (1 << (bits - 1)) else value
+
+
+def decode_fmt2(payload):
+    return [payload[i] | payload[i + 1] << 8 for i in range(0, len(payload) - 1, 2)]
+
+
+def decode_fmt3(payload):
+    values = [payload[0] | payload[1] << 8]
+    i = 2
+    while i < len(payload):
+        if payload[i] == 0x80:
+            values.append(payload[i + 1] | payload[i + 2] << 8)
+            i += 3
+        else:
+            values.append((values[-1] + signed(payload[i], 8)) & 0xFFFF)
+            i += 1
+    return values
+
+
+def decode_fmt4(payload, count):
+    nibbles = []
+    for b in payload:
+        nibbles += [b >> 4, b & 0xF]
+    at = 0
+
+    def take(n):
+        nonlocal at
+        part = nibbles[at:at + n]
+        at += n
+        return part
+
+    values, mode, previous, previous_d = [], 16, 0, 0
+    while len(values) < count:
+        if mode == 16:
+            a, b, c, d = take(4)
+            item = (a << 4 | b) | (c << 4 | d) << 8
+            if item == 0x8000:
+                mode = 8
+                continue
+            previous_d = (item - previous) & 0xFFFF
+            previous = item
+        elif mode == 8:
+            a, b = take(2)
+            item = a << 4 | b
+            if item == 0x80:
+                mode = 4
+                continue
+            if item == 0x81:
+                mode = 16
+                continue
+            previous_d = signed(item, 8) & 0xFFFF
+            previous = (previous + previous_d) & 0xFFFF
+        else:
+            (item,) = take(1)
+            if item == 8:
+                mode = 8
+                continue
+            previous_d = (previous_d + signed(item, 4)) & 0xFFFF
+            previous = (previous + previous_d) & 0xFFFF
+        values.append(previous)
+    return values
+
+
+def sample_job(name):
+    """The sample's records outside its trace blocks (values without the blanks
+    around them), and its first trace."""
+    lines = (SAMPLES / name).read_bytes().decode("latin-1").replace("\r\n", "\n").split("\n")
+    records, trace, traces, block = [], [], 0, None
+    for line in lines:
+        if not line:
+            continue
+        label, _, value = line.partition("=")
+        if label == "TRCFMT":
+            traces += 1
+            block = traces
+            count = int(value.split(";")[1])
+            continue
+        if label in TRACE_LABELS:
+            if label == "R" and block == 1 and len(trace) < count:
+                trace += [int(v) for v in value.split(";") if v.strip()]
+            continue
+        block = None
+        if label not in OWN_LABELS:
+            records.append(label + "=" + value.strip(" "))
+    return records, trace
+
+
+def check_job(name, fmt, tray, sample):
+    data = (HERE / (name + ".reply")).read_bytes().decode("latin-1")
+    body = check_frame(name, data)
+    records = body.split(CR)[:-1]
+    echoed, trace = sample_job(sample)
+    head = ["ANS=7", "STATUS=0", 'JOB="%s"' % tray]
+    want_count = len(trace)
+    trcfmt = "TRCFMT=%s;%d;E;R;F" % (fmt, want_count)
+    if records[:3] != head:
+        fail(name, "head %r, not %r" % (records[:3], head))
+    at = records.index(trcfmt) if trcfmt in records else fail(name, "no " + trcfmt)
+    if records[3:at] != echoed:
+        got = records[3:at]
+        first = next((i for i, (a, b) in enumerate(zip(got, echoed)) if a != b), min(len(got), len(echoed)))
+        fail(name, "echoed records differ from the sample's at %d: %r" % (first, got[first:first + 2]))
+    trace_records = records[at + 1:]
+    if fmt == "1":
+        if any(not r.startswith("R=") for r in trace_records):
+            fail(name, "a format 1 trace holds other records")
+        groups = [g for r in trace_records for g in r[2:].split(";")]
+        if any(len(g) != 4 for g in groups) or any(len(r) > 78 for r in trace_records[:-1]):
+            fail(name, "format 1 groups of four digits, up to 15 a line")
+        if [len(r[2:].split(";")) for r in trace_records[:-1]] != [15] * (len(trace_records) - 1):
+            fail(name, "format 1 lines of 15 values")
+        values = [int(g) for g in groups]
+    else:
+        if len(trace_records) != 1 or not trace_records[0].startswith("R="):
+            fail(name, "one R record")
+        payload = unescape(trace_records[0][2:])
+        values = {"2": decode_fmt2, "3": decode_fmt3}[fmt](payload) if fmt != "4" else \
+            decode_fmt4(payload, want_count)
+    if values != trace:
+        fail(name, "the trace is not the sample's first trace")
+    return data
+
+
+def check_frame(name, data, crc=None):
+    if not data.startswith(FS) or not data.endswith(CR + GS) or RS not in data:
+        fail(name, "not framed FS ... RS CRC=n CR GS")
+    body, _, tail = data[1:].rpartition(RS)
+    want = crc16(body + RS) if crc is None else crc
+    if tail != "CRC=%d%s%s" % (want, CR, GS):
+        fail(name, "CRC record %r, not CRC=%d" % (tail, want))
+    return body
+
+
+FAILURES = []
+
+
+def fail(name, why):
+    FAILURES.append("%s.reply: %s" % (name, why))
+    raise LookupError
+
+
+def main():
+    write = sys.argv[1:] == ["--write"]
+    expected = {name: frame(records) for name, records in SHORT.items()}
+    expected.update({name: frame(records, crc) for name, (records, crc) in SHORT_CRC.items()})
+    expected.update({name: frame_body(body) for name, body in RAW.items()})
+    if write:
+        for name, data in expected.items():
+            (HERE / (name + ".reply")).write_bytes(data.encode("latin-1"))
+            print(name + ".reply")
+        return 0
+    seen = {p.stem for p in HERE.glob("*.reply")}
+    jobs = {"job-fmt%s" % f: f for f in "1234"}
+    for name in sorted(seen - set(expected) - set(jobs) - {"job-hangup"}):
+        FAILURES.append(name + ".reply: no layout or check here")
+    for name, data in sorted(expected.items()):
+        path = HERE / (name + ".reply")
+        if not path.exists():
+            FAILURES.append(name + ".reply: missing")
+        elif path.read_bytes().decode("latin-1") != data:
+            FAILURES.append("%s.reply: %r, the layout gives %r" % (name, path.read_bytes(), data))
+    whole = {}
+    for name, fmt in sorted(jobs.items()):
+        try:
+            whole[name] = check_job(name, fmt, "R360_3", "R360_3.oma")
+        except LookupError:
+            pass
+    # A host that hangs up halfway through the format 1 job reply.
+    if "job-fmt1" in whole:
+        hung = (HERE / "job-hangup.reply").read_bytes().decode("latin-1")
+        if hung != whole["job-fmt1"][:len(whole["job-fmt1"]) // 2]:
+            FAILURES.append("job-hangup.reply: not the first half of job-fmt1.reply")
+    for line in FAILURES:
+        print(line, file=sys.stderr)
+    if not FAILURES:
+        print("%d golden replies checked" % len(seen))
+    return 1 if FAILURES else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
