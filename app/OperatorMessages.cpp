@@ -7,10 +7,13 @@
 #include "app/Unit1.h"
 
 void TForm1::ReportPortNotOpen(const std::string& sendError) {
-    FLog.AddEndLine(sendError, FormatTimeStamp(LocalTime()));
+    const bool network = FLinkIsNetwork && !FPortError.empty();
+    FLog.AddEndLine(network ? FPortError : sendError, FormatTimeStamp(LocalTime()));
     // Only a configuration that opened the port leaves no reason behind.
     const std::string reason = FPortError.empty() ? "it has been closed" : FPortError;
-    FEndMessage = "The serial port is not open: " + reason + ". Choose a port in Settings.";
+    // A network link's reason names the host and what went wrong on its own.
+    FEndMessage = network ? FPortError
+                      : "The serial port is not open: " + reason + ". Choose a port in Settings.";
     ShowStatus(FEndMessage, 0);
     PostMessage(WM_REDRAWSHAPE);
 }

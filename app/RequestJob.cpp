@@ -19,6 +19,7 @@ void TForm1::ReqButtonClick() {
     FOverlayX = -1;
     FOverlayY = -1;
     FRecords.Clear();
+    ReopenClosedLink();
     BeginTranscript("request");
     FEngine->StartRequest(ConversationSettings());
 }

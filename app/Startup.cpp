@@ -10,6 +10,7 @@
 #include "app/CommLog.h"
 #include "app/StatusBar.h"
 #include "app/Unit1.h"
+#include "link/LinkName.h"
 #include "link/Link.h"
 #include "serial/Comms.h"
 #include "settings/Settings.h"
@@ -73,6 +74,7 @@ void TForm1::ConfigurePort() {
         FPortError = e.what();
         throw;
     }
+    ChooseLink(settings.Port);
     try {
         FLink->Open(settings);
         FPortError.clear();
@@ -80,6 +82,40 @@ void TForm1::ConfigurePort() {
     } catch (const std::exception& e) {
         FPortError = e.what();
         ShowStatus(e.what(), 0);
+    }
+}
+
+void TForm1::ChooseLink(const std::string& port) {
+    // The port setting may have changed kind: a serial port, a network host.
+    if (FLinkIsNetwork == IsNetworkPort(port)) return;
+    FLink.reset();  // the serial link lets go of COMPort's handler first
+    FLink = NewLink(port, FHooks.ComPortHooks(), *COMPort);
+    FLinkIsNetwork = IsNetworkPort(port);
+    FLink->OnReceive = [this](std::int32_t inQue) { COMPortRxChar(inQue); };
+    FLink->OnClosed = [this](const std::string& reason) { LinkClosedByHost(reason); };
+    FLink->OnLogLine = [this](const std::string& text) {
+        FLog.AddEndLine(text, FormatTimeStamp(LocalTime()));
+    };
+}
+
+void TForm1::ReopenClosedLink() {
+    // A network link that the host ended, or that could not connect, is
+    // tried again at each request; a serial port waits for Settings.
+    if (!FLinkIsNetwork || FLink->IsOpen() || FClosed) return;
+    try {
+        FLink->Open(LinkSettingsFrom(SettingsList));
+        FPortError.clear();
+    } catch (const std::exception& e) {
+        FPortError = e.what();
+    }
+}
+
+void TForm1::LinkClosedByHost(const std::string& reason) {
+    if (FEngine->Talking()) {
+        FEngine->LinkLost(reason);
+    } else {
+        FLog.AddEndLine(reason, FormatTimeStamp(LocalTime()));
+        ShowStatus(reason, 0);
     }
 }
 

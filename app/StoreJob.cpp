@@ -15,6 +15,7 @@ void TForm1::StartStore() {
         return;
     }
     // FEndMessage stays: Escape shows it again, and the picture keeps it.
+    ReopenClosedLink();
     BeginTranscript("store");
     FEngine->StartStore(ConversationSettings());
 }

@@ -232,6 +232,12 @@ private:
     void CreateControls();
     void ConnectControls();
     void ConfigurePort();
+    // Makes FLink the kind of link Port asks for (serial or network).
+    void ChooseLink(const std::string& port);
+    // Before a conversation: connects a network link again that is not open.
+    void ReopenClosedLink();
+    // The host ended the network link: a running conversation fails with Reason.
+    void LinkClosedByHost(const std::string& reason);
     // Runs the engine's step on a complete reply (WM_HOSTREPLY).
     void HostReply();
     void EndConversation();
@@ -265,6 +271,7 @@ private:
 
     // The link to the host and the conversations over it.
     std::unique_ptr<TLink> FLink;
+    bool FLinkIsNetwork = false;
     std::unique_ptr<TConversationSink> FEngineSink;
     std::unique_ptr<TConversation> FEngine;
     std::string FEndMessage;

@@ -184,13 +184,13 @@ public:
         hooks.OwnerThread = FLoop;
         hooks.ReportError = [this](const std::string& message) { FErr << message << "\n"; };
         FPort = std::make_unique<TComPort>(hooks);
-        FLink = NewSerialLink(*FPort);
         TLinkSettings& link = FLinkSettings;
         try {
             link = LinkSettingsFrom(FSettings);
         } catch (const std::exception& e) {
             throw ECliFailure(exFile, std::string("The settings cannot be used: ") + e.what());
         }
+        FLink = NewLink(link.Port, hooks, *FPort);
         try {
             FLink->Open(link);
         } catch (const std::exception& e) {

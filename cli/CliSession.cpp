@@ -26,11 +26,16 @@ TCliSession::TCliSession(TLink& link, TCliLoop& loop, TCommLog& log)
         FOutcome.BytesReceived += bytes.size();
         FEngine.Received(bytes, TickCount());
     };
+    // A network host that closes its connection ends the conversation at once.
+    FLink.OnClosed = [this](const std::string& reason) { FEngine.LinkLost(reason); };
+    FLink.OnLogLine = [this](const std::string& text) { FLog.AddEndLine(text, Stamp()); };
     FLoop.OnTick = [this] { FEngine.Tick(); };
 }
 
 TCliSession::~TCliSession() {
     FLink.OnReceive = nullptr;
+    FLink.OnClosed = nullptr;
+    FLink.OnLogLine = nullptr;
     FLoop.OnTick = nullptr;
     FLoop.StopTimer();
 }

@@ -87,6 +87,11 @@ bool TConversation::Cancel() {
     return true;
 }
 
+void TConversation::LinkLost(const std::string& message) {
+    if (FState == cvIdle) return;
+    Fail(message, fdShown);
+}
+
 void TConversation::Abandon() {
     if (FRecorder && !FRecorder->Ended() && FState != cvIdle) Record("abandoned", {});
     SetState(cvIdle);

@@ -170,6 +170,9 @@ public:
     // Escape: ends a conversation whose timer runs. Returns whether it did, and
     // the driver then ends it as any ending with the log shown.
     bool Cancel();
+    // The link ended under a running conversation (a network host closed its
+    // connection): the conversation fails with Message. Idle: nothing.
+    void LinkLost(const std::string& message);
     // The conversation is over (ended, or abandoned): back to idle, buffer empty.
     void Abandon();
     // Stops the timer now, emptying the countdown, rather than at its next tick.

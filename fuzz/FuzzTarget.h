@@ -59,3 +59,4 @@ void FuzzStoreReplies(std::string_view data);
 void FuzzJobReply(std::string_view data);
 void FuzzJobData(std::string_view data);
 void FuzzSettingsText(std::string_view data);
+void FuzzTelnet(std::string_view data);

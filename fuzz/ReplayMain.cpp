@@ -29,6 +29,7 @@ constexpr TTarget Targets[] = {
     {"store_replies", FuzzStoreReplies}, {"job_reply", FuzzJobReply},
     {"job_data", FuzzJobData},         {"settings_text", FuzzSettingsText},
     {"conversation", FuzzConversation}, {"transcript", FuzzTranscript},
+    {"telnet", FuzzTelnet},
 };
 
 std::vector<std::filesystem::path> Inputs(const std::filesystem::path& path) {

@@ -1,7 +1,8 @@
 #pragma once
 
 // TLink: the line to the host as the conversation sees it. One implementation
-// per kind of line (today the serial port); the port setting picks it. The
+// per kind of line (the serial port, a TCP connection); the port setting
+// picks it (NewLink). The
 // entries say what each must do; how is the implementation's affair.
 
 #include <cstdint>
@@ -46,8 +47,25 @@ public:
     // Called on the owner's thread whenever bytes have arrived, with how many
     // wait; the handler reads them with Read. Set before Open.
     std::function<void(std::int32_t count)> OnReceive;
+    // Called on the owner's thread, once, when the far end ended the link
+    // (a network host closing its connection), with the text that says so;
+    // writes fail with that text from then on. Optional.
+    std::function<void(const std::string& reason)> OnClosed;
+    // Called on the owner's thread with what the link has to say for the
+    // communication log (a device server's answers to the line settings). Optional.
+    std::function<void(const std::string& text)> OnLogLine;
 };
 
 // The serial link over Port, an existing component the caller keeps (the
 // window's COMPort): its receive event becomes OnReceive.
 std::unique_ptr<TLink> NewSerialLink(TComPort& port);
+
+// The link to a host on the network (a port name socket://HOST:PORT or
+// rfc2217://HOST:PORT, see LinkName.h); its deliveries go to the hooks'
+// owner's thread and a failing handler to their ReportError.
+std::unique_ptr<TLink> NewNetLink(const TComPortHooks& hooks);
+
+// The link a port name asks for: the network link for a network URL, else
+// the serial link over SerialPort.
+std::unique_ptr<TLink> NewLink(const std::string& port, const TComPortHooks& hooks,
+                               TComPort& serialPort);

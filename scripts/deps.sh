@@ -12,6 +12,7 @@ set -euo pipefail
 # the log; shared-mime-info, desktop-file-utils and libglib2.0-bin (gio) let a
 # test look up the installed .oma file type and its program as a desktop does;
 # poppler-utils renders the printed PDF in the print test (pdftoppm).
+# ser2net is the serial device server the network link tests bridge to the simulator.
 base=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libpcre2-dev nlohmann-json3-dev
@@ -20,6 +21,7 @@ base=(
   xdg-utils shared-mime-info desktop-file-utils libglib2.0-bin
   poppler-utils
   python3
+  ser2net
 )
 declare -A groups=(
   [fuzz]="clang libclang-rt-14-dev"

@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "link/LinkName.h"
 #include "serial/Comms.h"
 
 namespace {
@@ -129,6 +130,18 @@ void TSettingsForm::CreateControls() {
     connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
     connect(BitBtn3, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
     connect(TimeoutTimer, &QTimer::timeout, this, [this] { TimeoutTimerTimer(); });
+    // Raw TCP carries bytes only: the line settings are the device server's affair.
+    connect(COMPortComboBox, &QComboBox::editTextChanged, this, [this](const QString& port) {
+        const bool raw = ParseLinkName(Bytes(port)).Kind == lkSocket;
+        const QString tip =
+            raw ? QStringLiteral("Not used for socket:// ports: set the line at the device server")
+                : QString();
+        for (QComboBox* box :
+             {BaudRateComboBox, ParityComboBox, DatabitsComboBox, StopBitsComboBox}) {
+            box->setEnabled(!raw);
+            box->setToolTip(tip);
+        }
+    });
 }
 
 void TSettingsForm::FormCreate() {

@@ -2,7 +2,12 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <pty.h>
+#include <sys/socket.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/signalfd.h>
@@ -134,6 +139,98 @@ std::unique_ptr<THostLine> THostLine::OpenDevice(const std::string& path, unsign
     return line;
 }
 
+std::unique_ptr<THostLine> THostLine::FromSocket(int fd, const std::string& name) {
+    std::unique_ptr<THostLine> line(new THostLine);
+    line->FFd = fd;
+    line->FName = name;
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    const int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    line->FSocket = true;
+    return line;
+}
+
+namespace {
+
+std::string AddressText(const sockaddr_storage& address) {
+    char host[NI_MAXHOST] = {};
+    char port[NI_MAXSERV] = {};
+    if (getnameinfo(reinterpret_cast<const sockaddr*>(&address), sizeof address, host, sizeof host,
+                    port, sizeof port, NI_NUMERICHOST | NI_NUMERICSERV) != 0)
+        return "?";
+    return address.ss_family == AF_INET6 ? "[" + std::string(host) + "]:" + port
+                                         : std::string(host) + ":" + port;
+}
+
+// SIGINT and SIGTERM as a descriptor to poll, blocked for the process.
+int SignalFd() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigprocmask(SIG_BLOCK, &signals, nullptr);
+    const int fd = signalfd(-1, &signals, SFD_CLOEXEC);
+    if (fd < 0) throw ELine(SysText("Cannot watch for signals"));
+    return fd;
+}
+
+}  // namespace
+
+THostListener::THostListener(const std::string& address, std::uint16_t port) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | AI_PASSIVE;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(address.c_str(), std::to_string(port).c_str(), &hints, &found) != 0)
+        throw ELine("Cannot listen on " + address + ": not a numeric IPv4 or IPv6 address");
+    FFd = socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (FFd < 0) {
+        freeaddrinfo(found);
+        throw ELine(SysText("Cannot make a socket"));
+    }
+    const int on = 1;
+    setsockopt(FFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    const int bound = bind(FFd, found->ai_addr, found->ai_addrlen);
+    freeaddrinfo(found);
+    if (bound != 0 || listen(FFd, 8) != 0)
+        throw ELine(SysText("Cannot listen on " + address + ":" + std::to_string(port)));
+    sockaddr_storage local{};
+    socklen_t size = sizeof local;
+    getsockname(FFd, reinterpret_cast<sockaddr*>(&local), &size);
+    FName = AddressText(local);
+}
+
+THostListener::~THostListener() {
+    if (FFd >= 0) close(FFd);
+}
+
+std::unique_ptr<THostLine> THostListener::Accept(THostLog& log) {
+    const int signalFd = SignalFd();
+    std::unique_ptr<THostLine> line;
+    while (!line) {
+        std::array<pollfd, 2> fds{{{FFd, POLLIN, 0}, {signalFd, POLLIN, 0}}};
+        if (poll(fds.data(), fds.size(), -1) < 0) {
+            if (errno == EINTR) continue;
+            close(signalFd);
+            throw ELine(SysText("Cannot wait for clients"));
+        }
+        if (fds[1].revents) {
+            signalfd_siginfo info{};
+            if (read(signalFd, &info, sizeof info) > 0)
+                log.Note(std::string("ended by ") + strsignal(static_cast<int>(info.ssi_signo)));
+            break;
+        }
+        sockaddr_storage peer{};
+        socklen_t size = sizeof peer;
+        const int fd = accept4(FFd, reinterpret_cast<sockaddr*>(&peer), &size, SOCK_CLOEXEC);
+        if (fd < 0) continue;  // the client gave up before we took it
+        line = THostLine::FromSocket(fd, AddressText(peer));
+    }
+    close(signalFd);
+    return line;
+}
+
 THostLine::~THostLine() {
     if (!FLink.empty()) {
         // Only our own link goes: another simulator may have taken the name since.
@@ -147,6 +244,7 @@ THostLine::~THostLine() {
 }
 
 unsigned THostLine::Baud() const {
+    if (FSocket) return 0;
     termios tio{};
     // On a pty master this reads the slave's settings, which are the client's.
     if (FFd < 0 || tcgetattr(FFd, &tio) != 0) return 0;
@@ -184,6 +282,12 @@ bool THostLine::Write(std::string_view bytes, unsigned paceBaud) {
 }
 
 void THostLine::Drain(std::chrono::milliseconds timeout) {
+    if (FSocket) {
+        // Sent bytes stay with the kernel after close; an orderly end of sending lets
+        // the client read them all before it sees the connection end.
+        shutdown(FFd, SHUT_WR);
+        return;
+    }
     if (FSlaveFd < 0) {
         tcdrain(FFd);
         return;
@@ -201,7 +305,7 @@ void THostLine::Drain(std::chrono::milliseconds timeout) {
 }
 
 void THostLine::HangUp() {
-    if (FSlaveFd < 0) {
+    if (FSlaveFd < 0 && !FSocket) {
         termios tio{};
         // Speed 0 drops DTR, which is how a serial line hangs up.
         if (tcgetattr(FFd, &tio) == 0) {
@@ -215,14 +319,10 @@ void THostLine::HangUp() {
     FSlaveFd = -1;
 }
 
-int RunHost(const THostOptions& options, THostLine& line, THostSession& session, THostLog& log) {
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigprocmask(SIG_BLOCK, &signals, nullptr);
-    int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
-    if (signalFd < 0) throw ELine(SysText("Cannot watch for signals"));
+int RunHost(const THostOptions& options, THostLine& line, THostSession& session, THostLog& log,
+            THostRunEnd* end) {
+    THostRunEnd ended = reLimit;
+    const int signalFd = SignalFd();
 
     auto lastTraffic = TClock::now();
     int code = 0;
@@ -241,6 +341,7 @@ int RunHost(const THostOptions& options, THostLine& line, THostSession& session,
             signalfd_siginfo info{};
             if (read(signalFd, &info, sizeof info) > 0)
                 log.Note(std::string("ended by ") + strsignal(static_cast<int>(info.ssi_signo)));
+            ended = reSignal;
             break;
         }
         if (ready == 0) {
@@ -252,6 +353,7 @@ int RunHost(const THostOptions& options, THostLine& line, THostSession& session,
         if (n <= 0) {
             log.Note(n == 0 ? "the line hung up" : SysText("the line failed"));
             code = 1;
+            ended = reHangUp;
             break;
         }
         lastTraffic = TClock::now();
@@ -279,6 +381,7 @@ int RunHost(const THostOptions& options, THostLine& line, THostSession& session,
                 line.HangUp();
                 log.Note("hung up");
                 hungUp = true;
+                ended = reHangUp;
                 break;
             }
         }
@@ -290,5 +393,6 @@ int RunHost(const THostOptions& options, THostLine& line, THostSession& session,
         }
     }
     close(signalFd);
+    if (end) *end = ended;
     return code;
 }

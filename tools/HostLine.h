@@ -48,6 +48,8 @@ public:
     // existing symbolic link there is replaced; anything else there is an error.
     static std::unique_ptr<THostLine> CreatePty(const std::string& linkPath);
     static std::unique_ptr<THostLine> OpenDevice(const std::string& path, unsigned baud);
+    // A client's TCP connection (the socket is taken over); Name says who it is.
+    static std::unique_ptr<THostLine> FromSocket(int fd, const std::string& name);
     ~THostLine();
     THostLine(const THostLine&) = delete;
     THostLine& operator=(const THostLine&) = delete;
@@ -70,11 +72,37 @@ private:
 
     int FFd = -1;
     int FSlaveFd = -1;  // our own hold on the pty, so the client may close and reopen it
+    bool FSocket = false;  // a TCP connection, not a terminal
     std::string FName;
     std::string FLink;
     std::chrono::steady_clock::time_point FLineFreeAt{};
 };
 
+// Why RunHost returned.
+enum THostRunEnd : std::uint8_t {
+    reSignal,  // SIGINT or SIGTERM
+    reLimit,   // the exchange or idle limit
+    reHangUp,  // the line hung up, from either end
+};
+
 // Serves the line until a signal, the exchange limit, the idle limit or a
-// hang-up. Returns the program's exit code.
-int RunHost(const THostOptions& options, THostLine& line, THostSession& session, THostLog& log);
+// hang-up. Returns the program's exit code; End (when given) says which.
+int RunHost(const THostOptions& options, THostLine& line, THostSession& session, THostLog& log,
+            THostRunEnd* end = nullptr);
+
+// A listening TCP socket on Address:Port (IPv4 or IPv6 text).
+class THostListener {
+public:
+    THostListener(const std::string& address, std::uint16_t port);
+    ~THostListener();
+    THostListener(const THostListener&) = delete;
+    THostListener& operator=(const THostListener&) = delete;
+    // "ADDRESS:PORT" as bound, IPv6 in brackets.
+    const std::string& Name() const { return FName; }
+    // Waits for the next client; null when a signal (SIGINT, SIGTERM) came first.
+    std::unique_ptr<THostLine> Accept(THostLog& log);
+
+private:
+    int FFd = -1;
+    std::string FName;
+};

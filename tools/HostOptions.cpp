@@ -6,7 +6,7 @@
 #include <map>
 
 const char* const HostUsage =
-    R"(Usage: trevalon-host --jobs DIR (--link PATH | --device PATH) [options]
+    R"(Usage: trevalon-host --jobs DIR (--link PATH | --device PATH | --listen [ADDR:]PORT) [options]
        trevalon-host --replay FILE [--fast] (--link PATH | --device PATH)
 
 An OMA laboratory host for trying Trevalon without the production host. Jobs
@@ -16,6 +16,9 @@ replaces the job's first trace, and the previous file is kept as <tray>.oma.bak.
 Line:
   --link PATH          create a pseudo-terminal and make PATH a link to it
   --device PATH        serve a serial device instead
+  --listen [ADDR:]PORT serve TCP connections instead, one session each; on
+                       127.0.0.1 unless ADDR is given ([::1] for IPv6); port 0
+                       takes a free one (the log names it)
   --baud N             speed of --device (default 9600)
   --pace BAUD          send as slowly as a line at BAUD (10 bits a byte)
   --hear-bauds LIST    answer only while the client's line runs at one of
@@ -110,6 +113,19 @@ THostOptions ParseHostOptions(const std::vector<std::string>& args) {
         {"--replay", [&](auto&, auto& v) { options.ReplayPath = v; }},
         {"--link", [&](auto&, auto& v) { options.LinkPath = v; }},
         {"--device", [&](auto&, auto& v) { options.DevicePath = v; }},
+        {"--listen",
+         [&](auto& o, auto& v) {
+             const auto colon = v.rfind(':');
+             std::string address = colon == std::string::npos ? "" : v.substr(0, colon);
+             if (address.size() >= 2 && address.front() == '[' && address.back() == ']')
+                 address = address.substr(1, address.size() - 2);
+             else if (address.find(':') != std::string::npos)
+                 throw EUsage(o + ": an IPv6 address goes in brackets, [::1]:PORT");
+             options.Listen = true;
+             options.ListenAddress = address.empty() ? "127.0.0.1" : address;
+             options.ListenPort = static_cast<std::uint16_t>(
+                 ToNumber(o, colon == std::string::npos ? v : v.substr(colon + 1), 0, 65535));
+         }},
         {"--baud", [&](auto& o, auto& v) { options.DeviceBaud = ToNumber(o, v, 50, 4000000); }},
         {"--pace", [&](auto& o, auto& v) { options.PaceBaud = ToNumber(o, v, 50, 4000000); }},
         {"--hear-bauds",
@@ -188,8 +204,10 @@ THostOptions ParseHostOptions(const std::vector<std::string>& args) {
     if (options.Help || options.Version) return options;
     if (options.JobsDir.empty() && options.ReplayPath.empty())
         throw EUsage("--jobs is required");
-    if (options.LinkPath.empty() == options.DevicePath.empty())
-        throw EUsage("give either --link or --device");
+    if (!options.LinkPath.empty() + !options.DevicePath.empty() + options.Listen != 1)
+        throw EUsage("give one of --link, --device and --listen");
+    if (options.Listen && !options.ReplayPath.empty())
+        throw EUsage("--replay plays on --link or --device, not --listen");
     if (host.EdgerDef == host.TracerDef) throw EUsage("--def and --tracer-def must differ");
     return options;
 }

@@ -19,6 +19,9 @@ struct THostOptions {
     std::filesystem::path JobsDir;
     std::string LinkPath;    // create a pseudo-terminal and link its device here
     std::string DevicePath;  // or serve this serial device
+    bool Listen = false;          // or serve TCP connections
+    std::string ListenAddress;    // on this address (default loopback)
+    std::uint16_t ListenPort = 0;  // and port; 0: one the system chooses (logged)
     unsigned DeviceBaud = 9600;
     unsigned PaceBaud = 0;         // 0: send as fast as the line takes it
     std::size_t MaxExchanges = 0;  // 0: no limit

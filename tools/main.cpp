@@ -77,6 +77,23 @@ int main(int argc, char** argv) {
             throw ELine("The job folder " + options.JobsDir.string() + " does not exist");
         THostLog log(options.LogPath);
         TJobFolder jobs(options.JobsDir);
+        if (options.Listen) {
+            THostListener listener(options.ListenAddress, options.ListenPort);
+            log.Note("listening on " + listener.Name() + ", jobs in " + options.JobsDir.string());
+            // One client at a time, each with a session of its own, as each
+            // would have its own line.
+            while (auto client = listener.Accept(log)) {
+                log.Note("connection from " + client->Name());
+                THostSession session(options.Host, jobs);
+                THostRunEnd end = reLimit;
+                RunHost(options, *client, session, log, &end);
+                // A hang-up, from either end, goes on to the next client; a
+                // signal, the exchange limit or the idle limit ends the simulator.
+                if (end != reHangUp) break;
+                log.Note("connection from " + client->Name() + " ended");
+            }
+            return 0;
+        }
         THostSession session(options.Host, jobs);
         auto line = options.LinkPath.empty()
                         ? THostLine::OpenDevice(options.DevicePath, options.DeviceBaud)

@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,6 +16,8 @@
 #include <fstream>
 #include <iterator>
 #include <thread>
+
+#include "tests/support/LoopbackPort.h"
 
 extern char** environ;
 
@@ -55,10 +58,11 @@ protected:
     }
 
     void TearDown() override {
-        if (FHost > 0) {
-            kill(FHost, SIGTERM);
+        for (const pid_t host : {FSer2net, FHost, FNetHost}) {
+            if (host <= 0) continue;
+            kill(host, SIGTERM);
             int status = 0;
-            waitpid(FHost, &status, 0);
+            waitpid(host, &status, 0);
         }
         fs::remove_all(FDir);
     }
@@ -87,6 +91,28 @@ protected:
         }
         FHost = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+    // Starts a second simulator serving the jobs in JobsDir on a loopback TCP
+    // port of the system's choosing; returns its URL (socket://127.0.0.1:PORT).
+    std::string StartNetHost(const fs::path& jobsDir, std::vector<std::string> extra = {}) {
+        const fs::path log = FDir / "net-host.log";
+        std::vector<std::string> args = {TREVALON_HOST_EXE, "--jobs", jobsDir.string(), "--listen",
+                                         "127.0.0.1:0", "--log", log.string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        FNetHost = Spawn(args, "/dev/null", "/dev/null");
+        const std::string mark = "listening on 127.0.0.1:";
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (std::chrono::steady_clock::now() < deadline) {
+            const std::string text = ReadFile(log);
+            const std::size_t at = text.find(mark);
+            const std::size_t end = at == std::string::npos ? at : text.find(',', at);
+            if (end != std::string::npos)
+                return "socket://127.0.0.1:" + text.substr(at + mark.size(), end - at - mark.size());
+            std::this_thread::sleep_for(5ms);
+        }
+        ADD_FAILURE() << "the simulator did not say where it listens: " << ReadFile(log);
+        return "socket://127.0.0.1:1";
     }
 
     static pid_t Spawn(std::vector<std::string> args, const std::string& out, const std::string& err) {
@@ -141,6 +167,8 @@ protected:
     fs::path FDir;
     fs::path FLink;
     pid_t FHost = -1;
+    pid_t FNetHost = -1;
+    pid_t FSer2net = -1;
 };
 
 // The value printed for Name ("box A: 51.00" gives 51.00).
@@ -337,6 +365,145 @@ TEST_F(TCliProgramTest, UsageFaultsAndHelp) {
     // A tray that would break the packet is refused before anything is sent.
     const TResult quote = Cli({"fetch", "12\"34"});
     EXPECT_EQ(quote.Exit, 2) << quote;
+}
+
+// The same conversations over TCP as over the pseudo-terminal: the same
+// output, the same job file, and the same stored file on the host.
+TEST_F(TCliProgramTest, OverTcpFetchAndStoreMatchTheSerialLineByteForByte) {
+    fs::create_directories(FDir / "net-jobs");
+    fs::copy_file(FDir / "jobs" / "1234.oma", FDir / "net-jobs" / "1234.oma");
+    StartHost();
+    const std::string url = StartNetHost(FDir / "net-jobs");
+
+    const TResult serial = Cli({"fetch", "1234", "-o", (FDir / "serial.oma").string()});
+    ASSERT_EQ(serial.Exit, 0) << serial;
+    const TResult net = Cli({"fetch", "1234", "-o", (FDir / "net.oma").string(), "--port", url});
+    ASSERT_EQ(net.Exit, 0) << net;
+    auto withoutFile = [](std::string out) { return out.substr(0, out.find("file: ")); };
+    EXPECT_EQ(withoutFile(net.Out), withoutFile(serial.Out));
+    EXPECT_NE(net.Out.find("bytes received: "), std::string::npos) << net;
+    EXPECT_EQ(ReadFile(FDir / "net.oma"), ReadFile(FDir / "serial.oma"));
+
+    const fs::path edited = FDir / "edited.oma";
+    ASSERT_EQ(Cli({"edit", (FDir / "R360_3.oma").string(), "-o", edited.string(), "--vbox", "46"},
+                  false)
+                  .Exit,
+              0);
+    const TResult storedSerial = Cli({"store", edited.string(), "--tray", "1234"});
+    ASSERT_EQ(storedSerial.Exit, 0) << storedSerial;
+    const TResult storedNet = Cli({"store", edited.string(), "--tray", "1234", "--port", url});
+    ASSERT_EQ(storedNet.Exit, 0) << storedNet;
+    EXPECT_EQ(storedNet.Out, storedSerial.Out);
+    EXPECT_EQ(ReadFile(FDir / "net-jobs" / "1234.oma"), ReadFile(FDir / "jobs" / "1234.oma"));
+    EXPECT_TRUE(fs::exists(FDir / "net-jobs" / "1234.oma.bak"));
+}
+
+TEST_F(TCliProgramTest, OverTcpAHostThatHangsUpMidReplyIsSaidSoAndTheNextConnectionWorks) {
+    const std::string url = StartNetHost(FDir / "jobs", {"--hang-up", "job"});
+    const auto start = std::chrono::steady_clock::now();
+    const TResult dropped = Cli({"fetch", "1234", "--port", url});
+    EXPECT_EQ(dropped.Exit, 4) << dropped;
+    EXPECT_EQ(dropped.Err, "trevalon-cli: The host closed the connection\n");
+    // Said at once, not after the reply timeout.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    // The simulator takes the next connection with a new session; it hangs up
+    // again at the job, so the conversation gets as far again.
+    const TResult again = Cli({"fetch", "1234", "--port", url});
+    EXPECT_EQ(again.Exit, 4) << again;
+    EXPECT_EQ(again.Err, "trevalon-cli: The host closed the connection\n");
+}
+
+TEST_F(TCliProgramTest, OverTcpARefusedConnectionOrABadUrlIsALinkFailure) {
+    const std::string url = StartNetHost(FDir / "jobs");
+    kill(FNetHost, SIGTERM);
+    int status = 0;
+    waitpid(FNetHost, &status, 0);
+    FNetHost = -1;
+    const TResult refused = Cli({"fetch", "1234", "--port", url});
+    EXPECT_EQ(refused.Exit, 3) << refused;
+    EXPECT_EQ(refused.Err, "trevalon-cli: Cannot connect to " + url.substr(9) +
+                               ": Connection refused\n");
+    const TResult bad = Cli({"fetch", "1234", "--port", "rfc2217://[::1]"});
+    EXPECT_EQ(bad.Exit, 3) << bad;
+    EXPECT_EQ(bad.Err, "trevalon-cli: Not a network address: rfc2217://[::1] (no port)\n");
+}
+
+// A serial device server (ser2net) bridging loopback TCP to the simulator's
+// pseudo-terminal: raw bytes on one port, Telnet with COM port control on
+// the other. Fetch and store both ways match the serial line, and the speed
+// asked for over COM port control is the one the line then runs at.
+TEST_F(TCliProgramTest, ThroughADeviceServerRawAndWithPortControl) {
+    const char* const candidates[] = {"/usr/sbin/ser2net", "/usr/bin/ser2net"};
+    std::string ser2net;
+    for (const char* path : candidates)
+        if (fs::exists(path)) ser2net = path;
+    ASSERT_FALSE(ser2net.empty()) << "ser2net is not installed: run scripts/deps.sh";
+
+    StartHost();
+    const std::uint16_t rawPort = FreeLoopbackPort();
+    std::uint16_t telnetPort = FreeLoopbackPort();
+    while (telnetPort == rawPort) telnetPort = FreeLoopbackPort();
+    const std::string device = fs::read_symlink(FLink).string();
+    std::ofstream(FDir / "ser2net.yaml")
+        << "connection: &raw\n  accepter: tcp,127.0.0.1," << rawPort
+        << "\n  connector: serialdev," << device << ",9600n81,local\n"
+        << "connection: &control\n  accepter: telnet(rfc2217),tcp,127.0.0.1," << telnetPort
+        << "\n  connector: serialdev," << device << ",9600n81,local\n";
+    FSer2net = Spawn({ser2net, "-n", "-u", "-P", (FDir / "ser2net.pid").string(), "-c",
+                      (FDir / "ser2net.yaml").string()},
+                     (FDir / "ser2net.out").string(), (FDir / "ser2net.out").string());
+    ASSERT_GT(FSer2net, 0);
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!LoopbackListening(rawPort) || !LoopbackListening(telnetPort)) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline)
+            << "ser2net did not listen: " << ReadFile(FDir / "ser2net.out");
+        std::this_thread::sleep_for(20ms);
+    }
+
+    const TResult serial = Cli({"fetch", "1234", "-o", (FDir / "serial.oma").string()});
+    ASSERT_EQ(serial.Exit, 0) << serial;
+    auto withoutFile = [](std::string out) { return out.substr(0, out.find("file: ")); };
+    const std::string raw = "socket://127.0.0.1:" + std::to_string(rawPort);
+    const TResult overRaw = Cli({"fetch", "1234", "-o", (FDir / "raw.oma").string(), "--port", raw});
+    ASSERT_EQ(overRaw.Exit, 0) << overRaw;
+    EXPECT_EQ(withoutFile(overRaw.Out), withoutFile(serial.Out));
+    EXPECT_EQ(ReadFile(FDir / "raw.oma"), ReadFile(FDir / "serial.oma"));
+
+    // The simulator sends format 4, which packs the trace in bytes of any
+    // value, 0xFF among them: the Telnet link must double and undouble them.
+    std::ofstream(FDir / "settings.dat", std::ios::binary)
+        << "Port=rfc2217://127.0.0.1:" << telnetPort
+        << "\r\nBaudRate=38400\r\nParity=None\r\nDataBits=8\r\nStopBits=1\r\n"
+        << "TracerMode=Init\r\nPauseMode=N\r\n";
+    const TResult overTelnet = Cli({"fetch", "1234", "-o",
+                                    (FDir / "telnet.oma").string(), "--log",
+                                    (FDir / "telnet.log").string()});
+    ASSERT_EQ(overTelnet.Exit, 0) << overTelnet << ReadFile(FDir / "telnet.log");
+    EXPECT_EQ(withoutFile(overTelnet.Out), withoutFile(overRaw.Out));
+    EXPECT_NE(ReadFile(FDir / "telnet.log")
+                  .find("The device server takes COM port control: 38400 baud, 8 data bits"),
+              std::string::npos)
+        << ReadFile(FDir / "telnet.log");
+    EXPECT_NE(ReadFile(FDir / "host.log").find("TRCFMT=4;"), std::string::npos);
+    // The simulator keeps its end of the line open, so the speed set stays to be read.
+    const int fd = ::open(device.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fd, 0) << device;
+    termios tio{};
+    ASSERT_EQ(tcgetattr(fd, &tio), 0);
+    ::close(fd);
+    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B38400));
+
+    const fs::path edited = FDir / "edited.oma";
+    ASSERT_EQ(Cli({"edit", (FDir / "R360_3.oma").string(), "-o", edited.string(), "--vbox", "46"},
+                  false)
+                  .Exit,
+              0);
+    const TResult stored = Cli({"store", edited.string(), "--tray", "1234"});
+    ASSERT_EQ(stored.Exit, 0) << stored;
+    EXPECT_NE(stored.Out.find("verdict: Job stored"), std::string::npos) << stored;
+    const TResult back = Cli({"fetch", "1234", "--port", raw});
+    ASSERT_EQ(back.Exit, 0) << back;
+    EXPECT_NEAR(Figure(back.Out, "box B"), 46.00, 0.05) << back;
 }
 
 }  // namespace

@@ -101,6 +101,30 @@ TEST_F(TSettingsDialogTest, OkWritesTheShownValuesAndRemovesEmptyOnes) {
     EXPECT_EQ(FSettings.Text(), "Points=512\r\nPort=COM12\r\nPauseMode=Y\r\n");
 }
 
+TEST_F(TSettingsDialogTest, NetworkPortsAreKeptAndRawTcpGreysTheLineSettings) {
+    FSettings.SetText("Port=socket://[::1]:4001\r\nBaudRate=38400\r\nParity=Even\r\n");
+    TSettingsForm dialog(FSettings, Hooks());
+    EXPECT_EQ(dialog.COMPortComboBox->currentText(), "socket://[::1]:4001");
+    QComboBox* const lineBoxes[] = {dialog.BaudRateComboBox, dialog.ParityComboBox,
+                                    dialog.DatabitsComboBox, dialog.StopBitsComboBox};
+    for (QComboBox* box : lineBoxes) {
+        EXPECT_FALSE(box->isEnabled()) << box->objectName().toStdString();
+        EXPECT_FALSE(box->toolTip().isEmpty());
+    }
+    // A device server with port control takes the line settings.
+    dialog.COMPortComboBox->setEditText("rfc2217://lab-server:2001");
+    for (QComboBox* box : lineBoxes) {
+        EXPECT_TRUE(box->isEnabled());
+        EXPECT_TRUE(box->toolTip().isEmpty());
+    }
+    dialog.COMPortComboBox->setEditText("SOCKET://10.1.2.3:23");
+    EXPECT_FALSE(dialog.BaudRateComboBox->isEnabled());
+    dialog.BitBtn1->click();
+    // The URL is kept as typed, and the greyed settings keep their values.
+    EXPECT_EQ(FSettings.Text(),
+              "Port=SOCKET://10.1.2.3:23\r\nBaudRate=38400\r\nParity=Even\r\nPauseMode=N\r\n");
+}
+
 TEST_F(TSettingsDialogTest, CancelLeavesTheListAlone) {
     FSettings.SetText("Port=COM1\r\nBaudRate=9600\r\n");
     TSettingsForm dialog(FSettings, Hooks());

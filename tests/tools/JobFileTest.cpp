@@ -218,14 +218,34 @@ TEST(HostOptionsTest, ReadsEveryOption) {
     EXPECT_EQ(options.LogPath, "/tmp/x.log");
 }
 
+TEST(HostOptionsTest, ListensOnLoopbackUnlessAnAddressIsGiven) {
+    const THostOptions plain = ParseHostOptions({"--jobs", "/j", "--listen", "4001"});
+    EXPECT_TRUE(plain.Listen);
+    EXPECT_EQ(plain.ListenAddress, "127.0.0.1");
+    EXPECT_EQ(plain.ListenPort, 4001);
+    const THostOptions v6 = ParseHostOptions({"--jobs", "/j", "--listen", "[::1]:0"});
+    EXPECT_EQ(v6.ListenAddress, "::1");
+    EXPECT_EQ(v6.ListenPort, 0);
+    const THostOptions any = ParseHostOptions({"--jobs", "/j", "--listen=0.0.0.0:23"});
+    EXPECT_EQ(any.ListenAddress, "0.0.0.0");
+    EXPECT_EQ(any.ListenPort, 23);
+}
+
 TEST(HostOptionsTest, RefusesWhatItCannotFollow) {
     struct {
         std::vector<std::string> Args;
         const char* Message;
     } rows[] = {
         {{"--link", "/l"}, "--jobs is required"},
-        {{"--jobs", "/j"}, "give either --link or --device"},
-        {{"--jobs", "/j", "--link", "/l", "--device", "/d"}, "give either --link or --device"},
+        {{"--jobs", "/j"}, "give one of --link, --device and --listen"},
+        {{"--jobs", "/j", "--link", "/l", "--device", "/d"},
+         "give one of --link, --device and --listen"},
+        {{"--jobs", "/j", "--link", "/l", "--listen", "4001"},
+         "give one of --link, --device and --listen"},
+        {{"--jobs", "/j", "--listen", "65536"},
+         "--listen needs a number from 0 to 65535, not '65536'"},
+        {{"--jobs", "/j", "--listen", "::1:80"},
+         "--listen: an IPv6 address goes in brackets, [::1]:PORT"},
         {{"--jobs", "/j", "--link", "/l", "--format", "5"},
          "--format needs a number from 1 to 4, not '5'"},
         {{"--jobs", "/j", "--link", "/l", "--points", "x"},

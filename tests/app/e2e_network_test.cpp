@@ -1,0 +1,115 @@
+// The window against trevalon-host serving TCP on loopback (socket:// port
+// names): the same round trip as over the serial line, and what the operator
+// is told when the connection cannot be made or the host ends it.
+#include "e2e_Host.h"
+#include "tests/support/LoopbackPort.h"
+
+namespace {
+
+class TNetHostTest : public THostFixture {
+protected:
+    // Starts trevalon-host listening on Port (0: one of the system's choosing)
+    // and returns the URL it serves.
+    std::string Listen(const std::vector<std::string>& options, std::uint16_t port = 0) {
+        std::filesystem::remove(HostLog());
+        std::vector<std::string> args = {TREVALON_HOST_EXE, "--jobs",
+                                         FJobs.string(),     "--listen",
+                                         "127.0.0.1:" + std::to_string(port), "--log",
+                                         HostLog().string()};
+        args.insert(args.end(), options.begin(), options.end());
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        EXPECT_EQ(posix_spawn(&FPid, TREVALON_HOST_EXE, nullptr, nullptr, argv.data(), environ), 0);
+        const std::string mark = "listening on 127.0.0.1:";
+        std::string url;
+        ProcessEventsUntil(
+            [&] {
+                const std::string text = FileText(HostLog());
+                const std::size_t at = text.find(mark);
+                const std::size_t end = at == std::string::npos ? at : text.find(',', at);
+                if (end == std::string::npos) return false;
+                url = "socket://127.0.0.1:" + text.substr(at + mark.size(), end - at - mark.size());
+                return true;
+            },
+            10s);
+        EXPECT_FALSE(url.empty()) << FileText(HostLog());
+        return url;
+    }
+
+    void StartWindow(const std::string& url) {
+        WriteSettings("Port=" + url + "\r\nBaudRate=9600\r\nParity=None\r\nDataBits=8\r\n" +
+                      "StopBits=1\r\n");
+        Create();
+    }
+};
+
+TEST_F(TNetHostTest, RequestEditAndStoreOverTcpMatchTheGoldenShapes) {
+    AddJob("1234", SampleText("R360_3.oma"));
+    const std::string url = Listen({"--format", "1", "--points", "512"});
+    StartWindow(url);
+    ASSERT_EQ(Panel(0), "Ready");
+
+    Request("1234");
+    ASSERT_EQ(Panel(0), "") << Panel(0).toStdString();
+    ASSERT_EQ(Received().Radii, Golden("r360_3-512"));
+    EXPECT_EQ(Received().DBL, 20.0);
+
+    EditShape(19.25);
+    Run(FForm->SaveButton);
+    ASSERT_EQ(Panel(0), "Job stored");
+    const TJobFile job = TJobFile::Parse(JobText("1234"));
+    EXPECT_EQ(job.FirstTrace().Radii, Golden("r360_3-512-stored"));
+    EXPECT_EQ(JobValue(job, "DBL"), "19.25");
+    EXPECT_TRUE(FViewed.empty());
+}
+
+TEST_F(TNetHostTest, ARefusedConnectionIsShownAndTheNextRequestConnectsAgain) {
+    AddJob("1234", SampleText("R360_3.oma"));
+    const std::uint16_t port = FreeLoopbackPort();
+    const std::string address = "127.0.0.1:" + std::to_string(port);
+    StartWindow("socket://" + address);
+    const std::string refused = "Cannot connect to " + address + ": Connection refused";
+    EXPECT_EQ(Panel(0).toStdString(), refused);
+
+    // A request while nobody listens says the same, and nothing is sent.
+    FForm->TrayEdit->setText("1234");
+    FForm->ReqButton->click();
+    Settle();
+    EXPECT_FALSE(FForm->Talking());
+    EXPECT_EQ(Panel(0).toStdString(), refused);
+
+    // The host comes up: the next request connects on its own.
+    ASSERT_FALSE(Listen({"--format", "1", "--points", "512"}, port).empty());
+    Request("1234");
+    ASSERT_EQ(Panel(0), "") << Panel(0).toStdString();
+    EXPECT_EQ(Received().Radii, Golden("r360_3-512"));
+}
+
+TEST_F(TNetHostTest, AHostThatHangsUpMidReplyEndsTheConversationAtOnce) {
+    AddJob("1234", SampleText("R360_3.oma"));
+    const std::string url = Listen({"--format", "1", "--points", "512", "--hang-up", "job"});
+    StartWindow(url);
+    ASSERT_EQ(Panel(0), "Ready");
+    FForm->TrayEdit->setText("1234");
+    FForm->ReqButton->click();
+    ASSERT_TRUE(FForm->Talking());
+    // No timer tick is driven: only the closed connection can end it.
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !FForm->Talking(); }, 10s))
+        << Panel(0).toStdString();
+    EXPECT_EQ(Panel(0), "The host closed the connection");
+    EXPECT_TRUE(Received().Radii.empty());
+    ASSERT_FALSE(FViewed.empty());  // the log is shown, as for any failed conversation
+
+    // The simulator takes the next connection with a new session; the next
+    // request reaches it again (and it hangs up at the same point again).
+    FViewed.clear();
+    FForm->ReqButton->setEnabled(true);
+    FForm->ReqButton->click();
+    ASSERT_TRUE(FForm->Talking()) << Panel(0).toStdString();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !FForm->Talking(); }, 10s));
+    EXPECT_EQ(Panel(0), "The host closed the connection");
+    EXPECT_TRUE(HostLogged("connection from 127.0.0.1:"));
+}
+
+}  // namespace
