@@ -111,12 +111,11 @@ void TForm1::ReopenClosedLink() {
 }
 
 void TForm1::LinkClosedByHost(const std::string& reason) {
-    if (FEngine->Talking()) {
+    // Between conversations it is only noted: the next request connects again.
+    if (FEngine->Talking())
         FEngine->LinkLost(reason);
-    } else {
+    else
         FLog.AddEndLine(reason, FormatTimeStamp(LocalTime()));
-        ShowStatus(reason, 0);
-    }
 }
 
 void TForm1::SettingsButtonClick() {

@@ -15,9 +15,9 @@ struct TNameCase {
 
 void PrintTo(const TNameCase& c, std::ostream* out) { *out << c.Name; }
 
-class LinkNameTest : public ::testing::TestWithParam<TNameCase> {};
+class TLinkNameTest : public ::testing::TestWithParam<TNameCase> {};
 
-TEST_P(LinkNameTest, ReadsTheName) {
+TEST_P(TLinkNameTest, ReadsTheName) {
     const TNameCase& c = GetParam();
     const TLinkName name = ParseLinkName(c.Name);
     EXPECT_EQ(name.Kind, c.Kind);
@@ -31,7 +31,7 @@ TEST_P(LinkNameTest, ReadsTheName) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Names, LinkNameTest,
+    Names, TLinkNameTest,
     ::testing::Values(
         // Serial ports stay serial ports, whatever they look like.
         TNameCase{"COM1", lkSerial, "", 0, false},
