@@ -10,6 +10,9 @@
 #include <stdexcept>
 #include <string>
 
+// The system's words for a socket error code (errno, or a Winsock error).
+std::string SocketErrorText(int code);
+
 // A connection that failed or could not be made; what() is the operator's text.
 class ENetLink : public std::runtime_error {
 public:

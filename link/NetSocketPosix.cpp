@@ -123,6 +123,10 @@ int ConnectOne(int fd, const addrinfo& address, TClock::time_point deadline) {
 
 }  // namespace
 
+std::string SocketErrorText(int code) {
+    return std::strerror(code);
+}
+
 std::unique_ptr<TNetSocket> TNetSocket::Connect(const std::string& host, std::uint16_t port,
                                                 const std::string& hostText,
                                                 std::chrono::milliseconds limit) {

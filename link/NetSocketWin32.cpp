@@ -14,19 +14,6 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-std::string ErrorText(int code) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
-    std::string result = length && text ? std::string(text, length) : "Error " + std::to_string(code);
-    if (text) LocalFree(text);
-    while (!result.empty() && (result.back() == '\n' || result.back() == '\r' ||
-                               result.back() == '.' || result.back() == ' '))
-        result.pop_back();
-    return result;
-}
-
 void StartWinsock() {
     static std::once_flag once;
     static int failure = 0;
@@ -34,7 +21,7 @@ void StartWinsock() {
         WSADATA data{};
         failure = WSAStartup(MAKEWORD(2, 2), &data);
     });
-    if (failure != 0) throw ENetLink("Cannot start the network: " + ErrorText(failure));
+    if (failure != 0) throw ENetLink("Cannot start the network: " + SocketErrorText(failure));
 }
 
 // Milliseconds left to Deadline as select wants them.
@@ -56,7 +43,7 @@ public:
             WSAEventSelect(FSocket, FEvent, FD_READ | FD_CLOSE) != 0) {
             const int code = WSAGetLastError();
             Release();
-            throw ENetLink("Cannot start the network link: " + ErrorText(code));
+            throw ENetLink("Cannot start the network link: " + SocketErrorText(code));
         }
     }
     ~TWinSocket() override { Release(); }
@@ -101,7 +88,7 @@ public:
             if (code == WSAECONNRESET || code == WSAECONNABORTED || code == WSAESHUTDOWN)
                 return wrClosed;
             if (code != WSAEWOULDBLOCK) {
-                error = ErrorText(code);
+                error = SocketErrorText(code);
                 return wrFailed;
             }
             const std::array<WSAEVENT, 2> events{FEvent, FWake};
@@ -111,7 +98,7 @@ public:
                 return wrWoken;
             }
             if (which == WSA_WAIT_FAILED) {
-                error = ErrorText(WSAGetLastError());
+                error = SocketErrorText(WSAGetLastError());
                 return wrFailed;
             }
         }
@@ -124,7 +111,7 @@ private:
         if (code == WSAECONNRESET || code == WSAECONNABORTED || code == WSAESHUTDOWN ||
             code == WSAENOTCONN)
             throw ENetLink("The host closed the connection");
-        throw ENetLink("The connection to the host failed: " + ErrorText(code));
+        throw ENetLink("The connection to the host failed: " + SocketErrorText(code));
     }
 
     void Release() {
@@ -168,6 +155,19 @@ int ConnectOne(SOCKET socket, const addrinfo& address, TClock::time_point deadli
 
 }  // namespace
 
+std::string SocketErrorText(int code) {
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    std::string result = length && text ? std::string(text, length) : "Error " + std::to_string(code);
+    if (text) LocalFree(text);
+    while (!result.empty() && (result.back() == '\n' || result.back() == '\r' ||
+                               result.back() == '.' || result.back() == ' '))
+        result.pop_back();
+    return result;
+}
+
 std::unique_ptr<TNetSocket> TNetSocket::Connect(const std::string& host, std::uint16_t port,
                                                 const std::string& hostText,
                                                 std::chrono::milliseconds limit) {
@@ -184,7 +184,7 @@ std::unique_ptr<TNetSocket> TNetSocket::Connect(const std::string& host, std::ui
     if (lookup != 0) {
         if (lookup == WSAHOST_NOT_FOUND || lookup == WSANO_DATA || lookup == WSANO_RECOVERY)
             throw ENetLink(prefix + "No such host");
-        throw ENetLink(prefix + ErrorText(lookup));
+        throw ENetLink(prefix + SocketErrorText(lookup));
     }
     int lastError = 0;
     for (const addrinfo* address = found; address; address = address->ai_next) {
@@ -211,5 +211,5 @@ std::unique_ptr<TNetSocket> TNetSocket::Connect(const std::string& host, std::ui
         throw ENetLink(prefix + "No answer within " + std::to_string(limit.count() / 1000) +
                        " seconds");
     if (lastError == WSAECONNREFUSED) throw ENetLink(prefix + "Connection refused");
-    throw ENetLink(prefix + ErrorText(lastError));
+    throw ENetLink(prefix + SocketErrorText(lastError));
 }

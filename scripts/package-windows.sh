@@ -30,10 +30,10 @@ fi
 windows_kit "${1:-}"
 windows_configure
 
-# The simulator serves Windows over a loopback TCP port; without that listener
-# it has only pseudo-terminals, which Windows lacks, and is left out.
+# The simulator serves Windows over a loopback TCP port; without a Windows
+# half of its line (only pseudo-terminals, which Windows lacks) it is left out.
 host_exe=0
-grep -q '"--listen"' "$root/tools/HostOptions.cpp" && host_exe=1
+[ -f "$root/tools/HostLineWin32.cpp" ] && host_exe=1
 targets=(trevalon trevalon-cli)
 [ "$host_exe" = 1 ] && targets+=(trevalon-host)
 nice cmake --build "$build/tree" -j 2 --target "${targets[@]}"

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <charconv>
 
+#include "link/LinkName.h"
 #include "oma/OMAMach.h"
 #include "serial/Comms.h"
 #include "settings/Settings.h"
@@ -16,6 +17,18 @@ std::vector<std::string> BuildCandidates(TComPort& port, const THooks& hooks) {
         for (std::int32_t rate : FindBaudRates)
             candidates.push_back(name + "|" + std::to_string(rate));
     return candidates;
+}
+
+std::vector<std::string> NetworkCandidates(const std::string& url) {
+    if (ParseLinkName(url).Kind == lkSocket) return {url + "|0"};
+    std::vector<std::string> candidates;
+    for (std::int32_t rate : FindBaudRates) candidates.push_back(url + "|" + std::to_string(rate));
+    return candidates;
+}
+
+std::string TryingText(const std::string& port, std::int32_t baudRate) {
+    if (baudRate == 0) return "Trying " + port + "...";
+    return "Trying " + port + " at " + std::to_string(baudRate) + " baud...";
 }
 
 TCandidate SplitCandidate(std::string_view candidate) {

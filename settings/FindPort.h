@@ -48,6 +48,15 @@ inline constexpr std::int32_t FindBaudRates[] = {9600, 19200, 38400, 57600};
 // serial devices Hooks lists) and every rate of FindBaudRates. Port is left closed.
 std::vector<std::string> BuildCandidates(TComPort& port, const THooks& hooks);
 
+// The candidates for a network port in the port field, which is searched
+// alone: "url|rate" at each rate of FindBaudRates for rfc2217:// (the device
+// server sets its line to each), one "url|0" for socket:// (no line to set).
+std::vector<std::string> NetworkCandidates(const std::string& url);
+
+// What the progress window says of an attempt: "Trying NAME at RATE baud...",
+// or "Trying NAME..." for a candidate without a rate.
+std::string TryingText(const std::string& port, std::int32_t baudRate);
+
 struct TCandidate {
     std::string Port;
     std::int32_t BaudRate = 0;

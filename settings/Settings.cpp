@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "link/Link.h"
 #include "link/LinkName.h"
 #include "serial/Comms.h"
 
@@ -79,6 +80,7 @@ TSettingsForm::~TSettingsForm() {
     // The members go after this body: no delivery may reach them while the port closes.
     ComPort1->OnRxChar = nullptr;
     CloseSearchPort();
+    FSearchLink.reset();
 }
 
 void TSettingsForm::CreateControls() {
@@ -177,15 +179,26 @@ void TSettingsForm::BitBtn2Click() {
 
 void TSettingsForm::BitBtn3Click() {
     if (FFindState != fsIdle) return;
-    const TMessageBoxInfo confirm{
+    // A network port in the field is the one place to look: the serial ports
+    // are not probed, and only a device server has baud rates to try.
+    const std::string typed = Bytes(COMPortComboBox->currentText());
+    const TLinkKind kind = ParseLinkName(typed).Kind;
+    std::string question =
         "This will attempt to find the host\ron all available serial ports at all\r"
-        "available baud rates.\r\rContinue?",
-        "Confirm...", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No};
+        "available baud rates.\r\rContinue?";
+    if (kind == lkRfc2217)
+        question = "This will attempt to find the host\ron " + typed +
+                   " at all\ravailable baud rates.\r\rContinue?";
+    else if (kind == lkSocket)
+        question = "This will attempt to find the host\ron " + typed + ".\r\rContinue?";
+    const TMessageBoxInfo confirm{question, "Confirm...", QMessageBox::Question,
+                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No};
     if (FHooks.ShowMessageBox(this, confirm) != QMessageBox::Yes) return;
 
     // One search at a time: the button stays off until this one ends.
     BitBtn3->setEnabled(false);
-    FCandidates = BuildCandidates(*ComPort1, FHooks);
+    FNetworkSearch = kind != lkSerial;
+    FCandidates = FNetworkSearch ? NetworkCandidates(typed) : BuildCandidates(*ComPort1, FHooks);
     ComPort1->SetDataBits(8);
     ComPort1->Parity().SetBits(prNone);
     ComPort1->SetStopBits(sbOneStopBit);
@@ -234,21 +247,28 @@ void TSettingsForm::WMFindNext() {
     CloseSearchPort();
 
     const TCandidate candidate = SplitCandidate(FCandidates.front());
-    ComPort1->SetPort(candidate.Port);
-    ComPort1->SetBaudRate(candidate.BaudRate);
-    try {
-        ComPort1->SetActive(true);
-    } catch (const std::exception&) {
-        FFailedPort = candidate.Port;
-        PostFindMessage(WM_FINDDONE, foNoAccess);
-        return;
+    FAttempt = candidate;
+    if (FNetworkSearch) {
+        if (!OpenNetworkAttempt(candidate)) return;
+    } else {
+        ComPort1->SetPort(candidate.Port);
+        ComPort1->SetBaudRate(candidate.BaudRate);
+        try {
+            ComPort1->SetActive(true);
+        } catch (const std::exception&) {
+            FFailedPort = candidate.Port;
+            PostFindMessage(WM_FINDDONE, foNoAccess);
+            return;
+        }
     }
-    FindPortForm->Label1->setText(Latin1("Trying " + candidate.Port + " at " +
-                                         std::to_string(candidate.BaudRate) + " baud..."));
+    FindPortForm->Label1->setText(Latin1(TryingText(candidate.Port, candidate.BaudRate)));
     FCandidates.erase(FCandidates.begin());
 
     try {
-        ComPort1->Write(FindHostRequest(), false);
+        if (FNetworkSearch)
+            FSearchLink->Write(FindHostRequest());
+        else
+            ComPort1->Write(FindHostRequest(), false);
     } catch (const std::exception& e) {
         // Without a request there is nothing to wait for: the search waits
         // for the operator's Cancel.
@@ -260,11 +280,38 @@ void TSettingsForm::WMFindNext() {
     TimeoutTimer->start();
 }
 
+// Connects the search's link to a network candidate (at its rate, for a
+// device server); false, with the search ended, when it cannot.
+bool TSettingsForm::OpenNetworkAttempt(const TCandidate& candidate) {
+    if (!FSearchLink) {
+        FSearchLink = NewNetLink(FHooks.ComPortHooks());
+        FSearchLink->OnReceive = [this](std::int32_t count) {
+            if (FFindState != fsWaiting && FFindState != fsTimedOut) return;
+            SearchReceived(FSearchLink->Read(count));
+        };
+    }
+    TLinkSettings line;
+    line.Port = candidate.Port;
+    line.BaudRate = candidate.BaudRate == 0 ? 9600 : candidate.BaudRate;
+    try {
+        FSearchLink->Open(line);
+    } catch (const std::exception&) {
+        FFailedPort = candidate.Port;
+        PostFindMessage(WM_FINDDONE, foNoAccess);
+        return false;
+    }
+    return true;
+}
+
 void TSettingsForm::ComPort1RxChar(std::int32_t inQue) {
     if (FFindState != fsWaiting && FFindState != fsTimedOut) return;
+    SearchReceived(ReadWaiting(inQue));
+}
+
+void TSettingsForm::SearchReceived(const std::string& bytes) {
     // The whole buffer is searched each time, so an answer split over several
     // deliveries is found when its last part arrives.
-    FReplyBuffer += ReadWaiting(inQue);
+    FReplyBuffer += bytes;
     if (!IsHostAnswer(FReplyBuffer)) return;
     TimeoutTimer->stop();
     FFindState = fsFound;
@@ -292,9 +339,11 @@ void TSettingsForm::TimeoutTimerTimer() {
 void TSettingsForm::WMHostFound() {
     if (FFindState != fsFound) return;
     CloseSearchPort();
-    const std::string port = ComPort1->Port();
+    const std::string port = FNetworkSearch ? FAttempt.Port : ComPort1->Port();
+    const std::int32_t rate = FNetworkSearch ? FAttempt.BaudRate : ComPort1->BaudRate();
     COMPortComboBox->setEditText(Latin1(port));
-    BaudRateComboBox->setEditText(QString::number(ComPort1->BaudRate()));
+    // A socket:// host has no line speed of its own: the field keeps its text.
+    if (rate != 0) BaudRateComboBox->setEditText(QString::number(rate));
     SelectItem(ParityComboBox, "None");
     SelectItem(DatabitsComboBox, "8");
     SelectItem(StopBitsComboBox, "1");
@@ -337,6 +386,7 @@ void TSettingsForm::EndSearch() {
 void TSettingsForm::CloseSearchPort() {
     try {
         ComPort1->SetActive(false);
+        if (FSearchLink) FSearchLink->Close();
     } catch (const std::exception& e) {
         FHooks.Report(std::string(e.what()));
     }

@@ -22,6 +22,7 @@ class QLabel;
 class QPushButton;
 class QTimer;
 class TComPort;
+class TLink;
 
 // The names of the ports Port can open right now, in probing order: COM1 to
 // COM99, then the USB serial devices Hooks lists. Port is left closed; a port
@@ -93,6 +94,11 @@ private:
     TFindState FFindState = fsIdle;
     unsigned FSearch = 0;     // number of the current (or last) search
     std::string FFailedPort;  // the candidate port that could not be opened
+    // A network port in the port field is searched alone, over this link
+    // (ComPort1 serves the serial ports); FAttempt is the candidate it tries.
+    std::unique_ptr<TLink> FSearchLink;
+    TCandidate FAttempt;
+    bool FNetworkSearch = false;
 
     void PostFindMessage(QEvent::Type message, int wParam = 0);
     void WMFindNext();
@@ -101,4 +107,6 @@ private:
     void EndSearch();
     void CloseSearchPort();
     std::string ReadWaiting(std::int32_t count);
+    void SearchReceived(const std::string& bytes);
+    bool OpenNetworkAttempt(const TCandidate& candidate);
 };

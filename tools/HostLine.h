@@ -1,12 +1,17 @@
 #pragma once
 
-// The simulator's side of the serial line (POSIX): a pseudo-terminal it
-// creates and links where the client's settings can name it, or a serial
-// device; paced writing; and the run loop that feeds the session.
+// The simulator's side of the line: a pseudo-terminal it creates and links
+// where the client's settings can name it, a serial device, or a client's TCP
+// connection; paced writing; and the loop that feeds the client's bytes to
+// the session. The lines themselves are platform code (HostLinePosix.cpp;
+// HostLineWin32.cpp has the TCP listener only: Windows has no pseudo-terminals).
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -48,42 +53,64 @@ public:
     // existing symbolic link there is replaced; anything else there is an error.
     static std::unique_ptr<THostLine> CreatePty(const std::string& linkPath);
     static std::unique_ptr<THostLine> OpenDevice(const std::string& path, unsigned baud);
-    // A client's TCP connection (the socket is taken over); Name says who it is.
-    static std::unique_ptr<THostLine> FromSocket(int fd, const std::string& name);
-    ~THostLine();
+    virtual ~THostLine() = default;
     THostLine(const THostLine&) = delete;
     THostLine& operator=(const THostLine&) = delete;
 
-    int Fd() const { return FFd; }
     const std::string& Name() const { return FName; }
     // The speed the client set on the line (for a device, its own); 0 when unknown.
-    unsigned Baud() const;
+    virtual unsigned Baud() const { return 0; }
     // Writes all bytes; with paceBaud each byte takes the 10 bits' time it takes on a real
     // line, and the call returns when the last one would have left. False when the line
     // took nothing for two seconds.
     bool Write(std::string_view bytes, unsigned paceBaud);
     // Waits up to timeout for the client to read what was written.
-    void Drain(std::chrono::milliseconds timeout);
+    virtual void Drain(std::chrono::milliseconds timeout) = 0;
     // Ends the connection as a modem would: the client's device sees the hang-up.
-    void HangUp();
+    virtual void HangUp() = 0;
+
+    enum TWait : std::uint8_t {
+        lwData,     // bytes were appended
+        lwIdle,     // the time ran out
+        lwSignal,   // SIGINT, SIGTERM or the console's Ctrl+C; Why names it
+        lwHungUp,   // the client hung up or closed
+        lwFailed,   // the line failed; Why says how
+    };
+    // Sleeps until the client's bytes come (appended to Into), the line ends,
+    // a signal to stop comes, or Timeout passes (negative: no limit).
+    virtual TWait Wait(std::string& into, std::chrono::milliseconds timeout, std::string& why) = 0;
+
+protected:
+    explicit THostLine(std::string name) : FName(std::move(name)) {}
+    // Writes what the line takes of Bytes now: how many, or -1 when it failed.
+    virtual long Put(std::string_view bytes) = 0;
+    // Waits up to Timeout until the line takes more; false when it does not.
+    virtual bool WaitWritable(std::chrono::milliseconds timeout) = 0;
 
 private:
-    THostLine() = default;
-
-    int FFd = -1;
-    int FSlaveFd = -1;  // our own hold on the pty, so the client may close and reopen it
-    bool FSocket = false;  // a TCP connection, not a terminal
     std::string FName;
-    std::string FLink;
     std::chrono::steady_clock::time_point FLineFreeAt{};
 };
 
-// Why RunHost returned.
+// Why a line stopped being served.
 enum THostRunEnd : std::uint8_t {
     reSignal,  // SIGINT or SIGTERM
     reLimit,   // the exchange or idle limit
     reHangUp,  // the line hung up, from either end
 };
+
+// The line loop the host and the replay share: waits for the client's bytes,
+// logs them and hands each read to OnBytes, until OnBytes returns an end, a
+// signal comes, the idle limit passes or the line ends.
+struct TLineEnd {
+    THostRunEnd End = reLimit;
+    // lwData: OnBytes ended it; otherwise what the line's wait said (lwIdle:
+    // the idle limit), with Why: the signal's name or the failure.
+    THostLine::TWait Cause = THostLine::lwData;
+    std::string Why;
+};
+TLineEnd ServeLine(const THostOptions& options, THostLine& line, THostLog& log,
+                   const std::function<std::optional<THostRunEnd>(std::string_view)>& onBytes);
 
 // Serves the line until a signal, the exchange limit, the idle limit or a
 // hang-up. Returns the program's exit code; End (when given) says which.
@@ -93,16 +120,14 @@ int RunHost(const THostOptions& options, THostLine& line, THostSession& session,
 // A listening TCP socket on Address:Port (IPv4 or IPv6 text).
 class THostListener {
 public:
-    THostListener(const std::string& address, std::uint16_t port);
-    ~THostListener();
-    THostListener(const THostListener&) = delete;
-    THostListener& operator=(const THostListener&) = delete;
+    static std::unique_ptr<THostListener> Open(const std::string& address, std::uint16_t port);
+    virtual ~THostListener() = default;
     // "ADDRESS:PORT" as bound, IPv6 in brackets.
     const std::string& Name() const { return FName; }
-    // Waits for the next client; null when a signal (SIGINT, SIGTERM) came first.
-    std::unique_ptr<THostLine> Accept(THostLog& log);
+    // Waits for the next client; null when a signal to stop came first.
+    virtual std::unique_ptr<THostLine> Accept(THostLog& log) = 0;
 
-private:
-    int FFd = -1;
+protected:
+    THostListener() = default;
     std::string FName;
 };

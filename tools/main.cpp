@@ -1,4 +1,5 @@
-// trevalon-host: an OMA laboratory host on a pseudo-terminal or serial device.
+// trevalon-host: an OMA laboratory host on a pseudo-terminal, a serial device
+// or TCP (on Windows TCP only).
 
 #include <cstdio>
 #include <exception>
@@ -78,11 +79,11 @@ int main(int argc, char** argv) {
         THostLog log(options.LogPath);
         TJobFolder jobs(options.JobsDir);
         if (options.Listen) {
-            THostListener listener(options.ListenAddress, options.ListenPort);
-            log.Note("listening on " + listener.Name() + ", jobs in " + options.JobsDir.string());
+            const auto listener = THostListener::Open(options.ListenAddress, options.ListenPort);
+            log.Note("listening on " + listener->Name() + ", jobs in " + options.JobsDir.string());
             // One client at a time, each with a session of its own, as each
             // would have its own line.
-            while (auto client = listener.Accept(log)) {
+            while (auto client = listener->Accept(log)) {
                 log.Note("connection from " + client->Name());
                 THostSession session(options.Host, jobs);
                 THostRunEnd end = reLimit;

@@ -2,17 +2,19 @@
 // ways, deliveries on the owner's thread, the operator's texts for a link
 // that cannot be made or that the host ends, and a new connection after that.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
+#include <atomic>
+#include <functional>
 #include <thread>
 
-#include "LoopbackServer.h"
 #include "TestOwnerThread.h"
+#include "tests/support/LoopbackServer.h"
 #include "link/Link.h"
 #include "link/NetSocket.h"
 
 namespace {
+
+using namespace std::string_literals;
 
 struct TNetFixture : ::testing::Test {
     std::shared_ptr<TTestOwnerThread> Owner = std::make_shared<TTestOwnerThread>();
@@ -104,17 +106,7 @@ TEST_F(TNetFixture, AMalformedUrlIsRefusedWithoutConnecting) {
 TEST_F(TNetFixture, AHostThatNeverAcceptsRunsIntoTheConnectLimit) {
     // Backlog 0 with a queued connection nobody accepts: further handshakes go unanswered.
     TLoopbackServer server(false, 0);
-    std::vector<int> fillers;
-    for (int i = 0; i < 4; ++i) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(server.Port());
-        ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        fillers.push_back(fd);
-    }
-    std::this_thread::sleep_for(50ms);  // let the fillers' handshakes settle in the queue
+    server.FillBacklog(4);
     const auto start = std::chrono::steady_clock::now();
     std::string error;
     try {
@@ -123,7 +115,6 @@ TEST_F(TNetFixture, AHostThatNeverAcceptsRunsIntoTheConnectLimit) {
         error = e.what();
     }
     const auto took = std::chrono::steady_clock::now() - start;
-    for (int fd : fillers) ::close(fd);
     EXPECT_EQ(error, "Cannot connect to 127.0.0.1:x: No answer within 0 seconds");
     EXPECT_GE(took, 550ms);
     EXPECT_LT(took, 3s);
@@ -177,17 +168,7 @@ TEST_F(TNetFixture, AFloodingHostIsHeldToABoundedBufferAndCloseStillReturns) {
     Link->OnReceive = [&](std::int32_t count) { most = std::max(most, count); };
     std::atomic<bool> stop{false};
     std::atomic<std::size_t> flooded{0};
-    std::thread flood([&] {
-        const std::string block(65536, 'F');
-        while (!stop) {
-            pollfd pfd{server.Client(), POLLOUT, 0};
-            if (poll(&pfd, 1, 20) <= 0) continue;
-            const ssize_t n = ::send(server.Client(), block.data(), block.size(),
-                                     MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (n > 0) flooded += static_cast<std::size_t>(n);
-            if (n < 0 && errno != EAGAIN) break;
-        }
-    });
+    std::thread flood([&] { server.Flood(stop, flooded); });
     Owner->RunUntil([&] { return flooded > (16u << 20); }, 2s);
     Owner->RunUntil([] { return false; }, 200ms);
     EXPECT_GT(most, 0);
@@ -195,6 +176,95 @@ TEST_F(TNetFixture, AFloodingHostIsHeldToABoundedBufferAndCloseStillReturns) {
     Link->Close();
     stop = true;
     flood.join();
+}
+
+// A device server speaking Telnet with COM port control, played byte for byte.
+struct TTelnetServerFixture : TNetFixture {
+    TLoopbackServer Server;
+    std::vector<std::string> Notes;
+    std::string Url() const { return "rfc2217://127.0.0.1:" + std::to_string(Server.Port()); }
+
+    // Opens the link at 38400 baud while Serve plays the server's side of the
+    // start on its own thread (Open waits for the answer to its offer).
+    void OpenWhile(const std::function<void()>& serve) {
+        Link->OnLogLine = [this](const std::string& text) { Notes.push_back(text); };
+        std::thread server([&] {
+            if (!Server.Accept()) return;
+            // WILL BINARY, DO BINARY, WILL SGA, DO SGA, WILL COM-PORT-OPTION.
+            EXPECT_EQ(Server.ReadBytes(15), "\xff\xfb\x00\xff\xfd\x00\xff\xfb\x03\xff\xfd\x03"
+                                            "\xff\xfb\x2c"s);
+            serve();
+        });
+        TLinkSettings settings = At(Url());
+        settings.BaudRate = 38400;
+        try {
+            Link->Open(settings);
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << e.what();
+        }
+        server.join();
+    }
+};
+
+// SET-BAUDRATE 38400, SET-DATASIZE 8, SET-PARITY none, SET-STOPSIZE 1,
+// SET-CONTROL no flow control, PURGE-DATA both, as RFC 2217 spells them.
+const std::string LineAt38400 =
+    "\xff\xfa\x2c\x01\x00\x00\x96\x00\xff\xf0"
+    "\xff\xfa\x2c\x02\x08\xff\xf0"
+    "\xff\xfa\x2c\x03\x01\xff\xf0"
+    "\xff\xfa\x2c\x04\x01\xff\xf0"
+    "\xff\xfa\x2c\x05\x01\xff\xf0"
+    "\xff\xfa\x2c\x0c\x03\xff\xf0"s;
+
+TEST_F(TTelnetServerFixture, OptionGarbageIsRefusedAndByte255IsCarriedBothWays) {
+    OpenWhile([&] {
+        // Options nobody asked for, a stray subnegotiation and a NOP, then
+        // the server takes COM port control.
+        Server.WriteBytes("\xff\xfb\x63\xff\xfd\x4d\xff\xfa\x63\x01\x02\xff\xf0\xff\xf1"
+                          "\xff\xfd\x2c"s);
+        // DONT 99, WONT 77, then the line settings.
+        EXPECT_EQ(Server.ReadBytes(6 + LineAt38400.size()),
+                  "\xff\xfe\x63\xff\xfc\x4d"s + LineAt38400);
+    });
+    ASSERT_TRUE(Link->IsOpen());
+    ASSERT_TRUE(Owner->RunUntil([&] { return !Notes.empty(); }));
+    EXPECT_EQ(Notes[0],
+              "The device server takes COM port control: 38400 baud, 8 data bits, parity None, "
+              "stop bits 1");
+
+    EXPECT_EQ(Link->Write("a\xff" "b"), 3);
+    EXPECT_EQ(Server.ReadBytes(4), "a\xff\xff" "b");
+    // NOTIFY-LINESTATE and NOTIFY-MODEMSTATE between data bytes are taken quietly.
+    ASSERT_TRUE(Server.WriteBytes("\x1c\xff\xff\xff\xfa\x2c\x6a\x60\xff\xf0\xff\xfa\x2c\x6b\x30"
+                                  "\xff\xf0\x1d"s));
+    ASSERT_TRUE(Owner->RunUntil([&] { return Received.size() >= 3; }));
+    EXPECT_EQ(Received, "\x1c\xff\x1d"s);
+    EXPECT_TRUE(Reported.empty());
+}
+
+TEST_F(TTelnetServerFixture, AServerRefusingPortControlIsNotedAndCarriesDataAsItIs) {
+    OpenWhile([&] { Server.WriteBytes("\xff\xfe\x2c"s); });  // DONT COM-PORT-OPTION
+    ASSERT_TRUE(Link->IsOpen());
+    ASSERT_TRUE(Owner->RunUntil([&] { return !Notes.empty(); }));
+    EXPECT_EQ(Notes[0],
+              "The device server refuses COM port control: the line settings are not sent, and "
+              "the line runs as the server has it");
+    EXPECT_EQ(Link->Write("\x06"), 1);
+    EXPECT_EQ(Server.ReadBytes(1), "\x06");  // no line settings before the data
+}
+
+TEST_F(TTelnetServerFixture, AServerThatNeverAnswersTheOfferDelaysOpenOnlyALittle) {
+    const auto start = std::chrono::steady_clock::now();
+    OpenWhile([] {});
+    const auto took = std::chrono::steady_clock::now() - start;
+    ASSERT_TRUE(Link->IsOpen());
+    EXPECT_LT(took, 4s);
+    ASSERT_TRUE(Owner->RunUntil([&] { return !Notes.empty(); }));
+    EXPECT_EQ(Notes[0],
+              "The device server did not answer the offer of COM port control within 2 seconds: "
+              "the line settings are not sent");
+    EXPECT_EQ(Link->Write("\x06"), 1);
+    EXPECT_EQ(Server.ReadBytes(1), "\x06");
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
 // The window against trevalon-host serving TCP on loopback (socket:// port
 // names): the same round trip as over the serial line, and what the operator
 // is told when the connection cannot be made or the host ends it.
+#include <atomic>
+#include <thread>
+
 #include "e2e_Host.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/LoopbackPort.h"
 
 namespace {
@@ -58,7 +62,7 @@ TEST_F(TNetHostTest, RequestEditAndStoreOverTcpMatchTheGoldenShapes) {
     EditShape(19.25);
     Run(FForm->SaveButton);
     ASSERT_EQ(Panel(0), "Job stored");
-    const TJobFile job = TJobFile::Parse(JobText("1234"));
+    const TOmaJobFile job = TOmaJobFile::Parse(JobText("1234"));
     EXPECT_EQ(job.FirstTrace().Radii, Golden("r360_3-512-stored"));
     EXPECT_EQ(JobValue(job, "DBL"), "19.25");
     EXPECT_TRUE(FViewed.empty());
@@ -110,6 +114,62 @@ TEST_F(TNetHostTest, AHostThatHangsUpMidReplyEndsTheConversationAtOnce) {
     ASSERT_TRUE(ProcessEventsUntil([&] { return !FForm->Talking(); }, 10s));
     EXPECT_EQ(Panel(0), "The host closed the connection");
     EXPECT_TRUE(HostLogged("connection from 127.0.0.1:"));
+}
+
+// Hosts that misbehave, played in-process on loopback.
+class TNetHostileTest : public TNetHostTest {
+protected:
+    void StartAgainst(TLoopbackServer& server) {
+        StartWindow("socket://127.0.0.1:" + std::to_string(server.Port()));
+        ASSERT_EQ(Panel(0), "Ready");
+        ASSERT_TRUE(server.Accept()) << "the window did not connect";
+        FForm->TrayEdit->setText("1234");
+        FForm->ReqButton->click();
+        ASSERT_TRUE(FForm->Talking()) << Panel(0).toStdString();
+        // The initialization request, up to its GS.
+        std::string request;
+        while (request.find('\x1d') == std::string::npos) {
+            const std::string got = server.ReadBytes(1, 5s);
+            ASSERT_FALSE(got.empty()) << "the request stopped after: " << request;
+            request += got;
+        }
+        ASSERT_NE(request.find("REQ=INI"), std::string::npos) << request;
+    }
+    // The reply timer's fifteen seconds, one tick at a time.
+    void LetTheReplyTimeRunOut() {
+        for (int i = 0; i < 15 && FForm->Talking(); ++i) FForm->TimeoutTimerTimer();
+        Settle();
+    }
+};
+
+TEST_F(TNetHostileTest, AHostThatAcceptsAndNeverAnswersRunsIntoTheReplyTimeout) {
+    TLoopbackServer server;
+    ASSERT_NO_FATAL_FAILURE(StartAgainst(server));
+    LetTheReplyTimeRunOut();
+    EXPECT_FALSE(FForm->Talking());
+    EXPECT_EQ(Panel(0), "Timeout waiting for host");
+    ASSERT_FALSE(FViewed.empty());  // the log is shown, as for any failed conversation
+}
+
+// The link holds a flooding host to a bounded buffer (its own tests) and the
+// engine drops a reply past its limit (the engine's tests); here the window
+// takes a flood without a GS and still ends the conversation by its timer.
+TEST_F(TNetHostileTest, AFloodWithoutAnEndLeavesTheWindowToItsReplyTimeout) {
+    TLoopbackServer server;
+    ASSERT_NO_FATAL_FAILURE(StartAgainst(server));
+    std::atomic<bool> sent{false};
+    std::thread flood([&] {
+        server.WriteBytes("\x1c" + std::string(3u << 20, 'F'));
+        sent = true;
+    });
+    const bool flooded = ProcessEventsUntil([&] { return sent.load(); }, 20s);
+    flood.join();
+    ASSERT_TRUE(flooded) << "the window did not take the flood";
+    Settle();
+    EXPECT_TRUE(FForm->Talking());
+    LetTheReplyTimeRunOut();
+    EXPECT_EQ(Panel(0), "Timeout waiting for host");
+    EXPECT_FALSE(FViewed.empty());
 }
 
 }  // namespace
