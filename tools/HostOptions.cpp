@@ -7,7 +7,7 @@
 
 const char* const HostUsage =
     R"(Usage: trevalon-host --jobs DIR (--link PATH | --device PATH | --listen [ADDR:]PORT) [options]
-       trevalon-host --replay FILE [--fast] (--link PATH | --device PATH)
+       trevalon-host --replay FILE [--fast] (--link PATH | --device PATH | --listen [ADDR:]PORT)
 
 An OMA laboratory host for trying Trevalon without the production host. Jobs
 are files DIR/<tray>.oma of OMA records with a format 1 trace; a stored shape
@@ -45,7 +45,8 @@ Replay (support reproducing a lab's conversation):
                        answers follow at their recorded times. Exits 0 when
                        the client did exactly as recorded, 3 at the first
                        difference (its byte offset, expected and received
-                       bytes on standard error), 1 when it stopped short
+                       bytes on standard error), 1 when it stopped short;
+                       with --listen the first connection plays it
   --fast               answer at once instead of at the recorded times
 Running:
   --samples DIR        first copy DIR/*.oma into the job folder (made when
@@ -206,8 +207,6 @@ THostOptions ParseHostOptions(const std::vector<std::string>& args) {
         throw EUsage("--jobs is required");
     if (!options.LinkPath.empty() + !options.DevicePath.empty() + options.Listen != 1)
         throw EUsage("give one of --link, --device and --listen");
-    if (options.Listen && !options.ReplayPath.empty())
-        throw EUsage("--replay plays on --link or --device, not --listen");
     if (host.EdgerDef == host.TracerDef) throw EUsage("--def and --tracer-def must differ");
     return options;
 }

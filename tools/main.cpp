@@ -60,11 +60,22 @@ int main(int argc, char** argv) {
             }
             THostLog log(options.LogPath);
             THostReplay replay(transcript, options.Fast);
+            const std::string what = options.ReplayPath + " (" + transcript.Header.Kind +
+                                     ", tray " + transcript.Header.Tray + ")";
+            if (options.Listen) {
+                // One transcript is one conversation: the first client plays it.
+                const auto listener =
+                    THostListener::Open(options.ListenAddress, options.ListenPort);
+                log.Note("listening on " + listener->Name() + ", replaying " + what);
+                const auto client = listener->Accept(log);
+                if (!client) return 1;
+                log.Note("connection from " + client->Name());
+                return RunReplay(options, *client, replay, log);
+            }
             auto line = options.LinkPath.empty()
                             ? THostLine::OpenDevice(options.DevicePath, options.DeviceBaud)
                             : THostLine::CreatePty(options.LinkPath);
-            log.Note("replaying " + options.ReplayPath + " (" + transcript.Header.Kind + ", tray " +
-                     transcript.Header.Tray + ") on " + line->Name());
+            log.Note("replaying " + what + " on " + line->Name());
             return RunReplay(options, *line, replay, log);
         } catch (const std::exception& e) {
             std::fprintf(stderr, "trevalon-host: %s\n", e.what());

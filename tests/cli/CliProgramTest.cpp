@@ -92,10 +92,23 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
+    // The TCP simulator's exit code once it ends by itself (-1 when it does not within 10 s).
+    int NetHostExit() {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        int status = 0;
+        while (waitpid(FNetHost, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) return -1;
+            std::this_thread::sleep_for(5ms);
+        }
+        FNetHost = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
     // Starts a second simulator serving the jobs in JobsDir on a loopback TCP
     // port of the system's choosing; returns its URL (socket://127.0.0.1:PORT).
     std::string StartNetHost(const fs::path& jobsDir, std::vector<std::string> extra = {}) {
         const fs::path log = FDir / "net-host.log";
+        fs::remove(log);  // the log is appended to: only this run's address counts
         std::vector<std::string> args = {TREVALON_HOST_EXE, "--jobs", jobsDir.string(), "--listen",
                                          "127.0.0.1:0", "--log", log.string()};
         args.insert(args.end(), extra.begin(), extra.end());
@@ -335,6 +348,25 @@ TEST_F(TCliProgramTest, AClientThatDivergesIsCaughtAtItsByte) {
     const std::string log = ReadFile(FDir / "host.log");
     EXPECT_NE(log.find("diverged at client byte "), std::string::npos) << log;
     EXPECT_NE(log.find("expected \"4\""), std::string::npos) << log;
+}
+
+// The replay serves its one conversation over TCP too: a recorded store is
+// played to the command line over socket://, and a different client is caught.
+TEST_F(TCliProgramTest, ATranscriptReplaysOverTcp) {
+    const std::string url =
+        StartNetHost(FDir / "jobs", {"--replay", GoldenTranscript("store-init").string(), "--fast"});
+    const TResult stored =
+        Cli({"store", (FDir / "R360_3.oma").string(), "--tray", "1234", "--port", url});
+    EXPECT_EQ(stored.Exit, 0) << stored;
+    EXPECT_EQ(NetHostExit(), 0) << ReadFile(FDir / "net-host.log");
+
+    const std::string again =
+        StartNetHost(FDir / "jobs", {"--replay", GoldenTranscript("request-init").string(), "--fast"});
+    const TResult fetched = Cli({"fetch", "1235", "--port", again}, true, 40s);
+    EXPECT_NE(fetched.Exit, 0) << fetched;
+    EXPECT_EQ(NetHostExit(), 3);
+    const std::string log = ReadFile(FDir / "net-host.log");
+    EXPECT_NE(log.find("diverged at client byte "), std::string::npos) << log;
 }
 
 TEST_F(TCliProgramTest, AMalformedTranscriptIsRefusedClearly) {
