@@ -24,11 +24,15 @@ QString Existing(const QDir& base, std::initializer_list<const char*> candidates
     return {};
 }
 
-// The last lines of the simulator's log: what it said when it failed.
-QString LogTail(const QString& logFile) {
+QString LogText(const QString& logFile) {
     QFile file(logFile);
     if (!file.open(QIODevice::ReadOnly)) return {};
-    const QStringList lines = QString::fromLocal8Bit(file.readAll()).trimmed().split(u'\n');
+    return QString::fromLocal8Bit(file.readAll());
+}
+
+// The last lines of the simulator's log: what it said when it failed.
+QString LogTail(const QString& logFile) {
+    const QStringList lines = LogText(logFile).trimmed().split(u'\n');
     return lines.mid(std::max<qsizetype>(0, lines.size() - 3)).join(QStringLiteral(" / "));
 }
 
@@ -74,6 +78,7 @@ void TSampleHost::Start() {
                                        QStringLiteral("--samples"), FSamples,
                                        QStringLiteral("--log"), log} +
                            FLine.Arguments);
+    if (FLine.Prepare) FLine.Prepare(*FProcess);
     FProcess->start();
     const auto failed = [&](const QString& why) {
         const QString said = LogTail(log);
@@ -86,7 +91,7 @@ void TSampleHost::Start() {
     // The simulator makes its line in a few milliseconds; it ends at once when
     // it cannot, and says why in its log.
     const QDeadlineTimer deadline(StartTimeoutMs);
-    while (!QFileInfo::exists(FLine.ReadyFile)) {
+    while (!FLine.Ready(LogText(log))) {
         if (FProcess->state() == QProcess::NotRunning) throw failed(QStringLiteral("it ended"));
         if (deadline.hasExpired()) throw failed(QStringLiteral("its line did not appear in time"));
         if (FProcess->waitForFinished(PollMs)) throw failed(QStringLiteral("it ended"));
@@ -96,7 +101,10 @@ void TSampleHost::Start() {
 void TSampleHost::Stop() {
     if (!FProcess) return;
     if (FProcess->state() != QProcess::NotRunning) {
-        FProcess->terminate();  // SIGTERM: the simulator removes its line
+        if (FLine.Killed)
+            FProcess->kill();
+        else
+            FProcess->terminate();  // SIGTERM: the simulator removes its line
         if (!FProcess->waitForFinished(StopTimeoutMs)) {
             FProcess->kill();
             FProcess->waitForFinished(StopTimeoutMs);

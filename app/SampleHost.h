@@ -9,6 +9,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -20,7 +21,12 @@ struct TSampleHostLine {
     bool Supported = false;
     QStringList Arguments;  // what trevalon-host is given for the line
     QString Port;           // the port name the settings use for it
-    QString ReadyFile;      // exists once the simulator serves the line
+    // Whether the simulator serves the line yet, given the text of its log.
+    std::function<bool(const QString& log)> Ready;
+    // A console program on Windows takes no polite request to end: it is killed.
+    bool Killed = false;
+    // Anything the platform sets on the process before it starts.
+    std::function<void(QProcess&)> Prepare;
 };
 TSampleHostLine SampleHostLine(const QString& folder);
 

@@ -148,7 +148,7 @@ export TREVALON_UNIX_WORK=$build/e2e
 rm -rf "$TREVALON_UNIX_WORK"
 mkdir -p "$TREVALON_UNIX_WORK"
 
-targets=(test_shape test_oma test_conversation fuzz_replay test_win32 test_win32app test_win32crash trevalon
+targets=(test_shape test_oma test_conversation test_link fuzz_replay test_win32 test_win32app test_win32crash trevalon
   trevalon-cli)
 nice cmake --build "$build/tree" -j 2 --target "${targets[@]}"
 # Every test the Windows tree registers runs, none picked by label: the list
