@@ -71,6 +71,8 @@ void TSampleHost::Start() {
         throw ESampleHost("The sample host's folder " + QDir::toNativeSeparators(FFolder).toStdString() +
                           " cannot be made");
     const QString log = FFolder + QStringLiteral("/trevalon-host.log");
+    // The log is appended to: only what this run writes says it is ready.
+    const qsizetype earlier = LogText(log).size();
     FProcess = std::make_unique<QProcess>();
     FProcess->setProcessChannelMode(QProcess::ForwardedChannels);
     FProcess->setProgram(FProgram);
@@ -91,7 +93,7 @@ void TSampleHost::Start() {
     // The simulator makes its line in a few milliseconds; it ends at once when
     // it cannot, and says why in its log.
     const QDeadlineTimer deadline(StartTimeoutMs);
-    while (!FLine.Ready(LogText(log))) {
+    while (!FLine.Ready(LogText(log).mid(earlier))) {
         if (FProcess->state() == QProcess::NotRunning) throw failed(QStringLiteral("it ended"));
         if (deadline.hasExpired()) throw failed(QStringLiteral("its line did not appear in time"));
         if (FProcess->waitForFinished(PollMs)) throw failed(QStringLiteral("it ended"));

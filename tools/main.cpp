@@ -25,7 +25,11 @@ void CopyMissingSamples(const std::filesystem::path& samples, const std::filesys
     fs::create_directories(jobs);
     for (const fs::directory_entry& entry : fs::directory_iterator(samples)) {
         if (entry.path().extension() != ".oma" || !entry.is_regular_file()) continue;
-        fs::copy_file(entry.path(), jobs / entry.path().filename(), fs::copy_options::skip_existing);
+        // Checked here rather than with skip_existing, which the Windows C++
+        // library refuses with "File exists".
+        const fs::path target = jobs / entry.path().filename();
+        if (fs::exists(target)) continue;
+        fs::copy_file(entry.path(), target);
     }
 }
 

@@ -127,7 +127,7 @@ TEST_F(TSampleHostWin32, TheOfferServesTheSamplesOnALoopbackPortUntilTheWindowCl
     // in Settings ends it.
     Create();
     EXPECT_FALSE(Offered());
-    EXPECT_EQ(Panel(0), QStringLiteral("Ready"));
+    EXPECT_EQ(Panel(0).toStdString(), "Ready");
     EXPECT_TRUE(Listening(port));
     FRunDialog = [](TSettingsForm& dialog) {
         dialog.COMPortComboBox->setCurrentText(QStringLiteral("COM9"));
