@@ -55,7 +55,7 @@ void SetRaw(int fd, speed_t speed) {
 // SIGINT and SIGTERM as a descriptor to poll, blocked for the process: one
 // for the whole run, so a signal is never lost between two waits.
 int SignalFd() {
-    static const int fd = [] {
+    static const int Descriptor = [] {
         sigset_t signals;
         sigemptyset(&signals);
         sigaddset(&signals, SIGINT);
@@ -63,8 +63,8 @@ int SignalFd() {
         sigprocmask(SIG_BLOCK, &signals, nullptr);
         return signalfd(-1, &signals, SFD_CLOEXEC);
     }();
-    if (fd < 0) throw ELine(SysText("Cannot watch for signals"));
-    return fd;
+    if (Descriptor < 0) throw ELine(SysText("Cannot watch for signals"));
+    return Descriptor;
 }
 
 // The name of the signal waiting on SignalFd.
