@@ -44,7 +44,7 @@ double CpuSeconds() {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-void BM_ConnectLoopback(benchmark::State& state) {
+void ConnectLoopback(benchmark::State& state) {
     TListener listener;
     for (auto _ : state) {
         auto socket = TNetSocket::Connect("127.0.0.1", listener.Port, "bench",
@@ -55,11 +55,11 @@ void BM_ConnectLoopback(benchmark::State& state) {
         ::close(accepted);
     }
 }
-BENCHMARK(BM_ConnectLoopback)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ConnectLoopback)->Unit(benchmark::kMicrosecond);
 
 // CPU time the whole process spends per second of wall time with one open
 // link and nothing on the line.
-void BM_IdleOpenConnection(benchmark::State& state) {
+void IdleOpenConnection(benchmark::State& state) {
     TListener listener;
     TComPortHooks hooks;
     hooks.OwnerThread = std::make_shared<TDropOwner>();
@@ -78,7 +78,7 @@ void BM_IdleOpenConnection(benchmark::State& state) {
     link->Close();
     ::close(accepted);
 }
-BENCHMARK(BM_IdleOpenConnection)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(IdleOpenConnection)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
