@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Start-up of the main window against a bare Qt Widgets window of the same
 # size: wall time from process start to the window shown and the event loop
-# idle, and peak resident memory. Medians of N alternating runs.
+# idle, and peak resident memory. Medians of N alternating runs. A second
+# yardstick, the bare window showing one label and one line edit, tells the
+# cost of Qt's text stack (which the bare window never pays) from the rest.
 #   bench/startup.sh [build-dir] [runs]
 #   bench/startup.sh --windows [runs]   the Windows build under Wine, in the
 #                     Wine prefix of scripts/test-windows.sh (run that first)
@@ -24,17 +26,18 @@ else
   runs=${2:-20}
 fi
 export STARTUP_RUNNER=$runner
-cmake --build "$build" --target startup_trevalon startup_minimal >/dev/null
+cmake --build "$build" --target startup_trevalon startup_minimal startup_text >/dev/null
 
 measure() {
-  python3 - "$build/bench/startup_minimal$suffix" "$build/bench/startup_trevalon$suffix" "$runs" <<'PY'
+  python3 - "$build/bench/startup_minimal$suffix" "$build/bench/startup_text$suffix" \
+    "$build/bench/startup_trevalon$suffix" "$runs" <<'PY'
 import os, statistics, subprocess, sys, tempfile, time
-minimal, trevalon, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
+minimal, text, trevalon, runs = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
 runner = [os.environ["STARTUP_RUNNER"]] if os.environ.get("STARTUP_RUNNER") else []
-results = {minimal: ([], []), trevalon: ([], [])}
+results = {minimal: ([], []), text: ([], []), trevalon: ([], [])}
 # The measured program keeps no settings file beside itself: a first start.
 for _ in range(runs):
-    for prog in (minimal, trevalon):
+    for prog in (minimal, text, trevalon):
         start = time.time_ns()
         # Through a file, not a pipe: Wine's helper processes would hold a pipe open.
         with tempfile.TemporaryFile("w+") as f:
@@ -49,13 +52,17 @@ print(f"platform: {platform}, runs: {runs}")
 t = {p: statistics.median(v[0]) for p, v in results.items()}
 m = {p: statistics.median(v[1]) for p, v in results.items()}
 if runner:  # Wine's own processes hold most of the memory: only the time means something
-    print(f"minimal Qt window : {t[minimal]:7.1f} ms")
-    print(f"Trevalon window   : {t[trevalon]:7.1f} ms")
-    print(f"ratio             : {t[trevalon] / t[minimal]:7.2f} x")
+    print(f"minimal Qt window   : {t[minimal]:7.1f} ms")
+    print(f"  with a label, edit: {t[text]:7.1f} ms")
+    print(f"Trevalon window     : {t[trevalon]:7.1f} ms")
+    print(f"ratio to minimal    : {t[trevalon] / t[minimal]:7.2f} x")
+    print(f"ratio to text window: {t[trevalon] / t[text]:7.2f} x")
     sys.exit(0)
-print(f"minimal Qt window : {t[minimal]:7.1f} ms  {m[minimal] / 1024:6.1f} MiB peak")
-print(f"Trevalon window   : {t[trevalon]:7.1f} ms  {m[trevalon] / 1024:6.1f} MiB peak")
-print(f"ratio             : {t[trevalon] / t[minimal]:7.2f} x   {m[trevalon] / m[minimal]:6.2f} x")
+print(f"minimal Qt window   : {t[minimal]:7.1f} ms  {m[minimal] / 1024:6.1f} MiB peak")
+print(f"  with a label, edit: {t[text]:7.1f} ms  {m[text] / 1024:6.1f} MiB peak")
+print(f"Trevalon window     : {t[trevalon]:7.1f} ms  {m[trevalon] / 1024:6.1f} MiB peak")
+print(f"ratio to minimal    : {t[trevalon] / t[minimal]:7.2f} x   {m[trevalon] / m[minimal]:6.2f} x")
+print(f"ratio to text window: {t[trevalon] / t[text]:7.2f} x   {m[trevalon] / m[text]:6.2f} x")
 PY
 }
 
