@@ -4,7 +4,7 @@
 #include <QTimer>
 
 #include "conversation/Conversation.h"
-#include "conv_Fixture.h"
+#include "ConversationFixture.h"
 
 namespace {
 

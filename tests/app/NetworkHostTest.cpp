@@ -4,7 +4,7 @@
 #include <atomic>
 #include <thread>
 
-#include "e2e_Host.h"
+#include "EndToEndHost.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/LoopbackPort.h"
 

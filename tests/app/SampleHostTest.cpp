@@ -13,7 +13,7 @@
 #include <filesystem>
 
 #include "FormFixture.h"
-#include "e2e_Host.h"
+#include "EndToEndHost.h"
 #include "settings/Settings.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "conv_Fixture.h"
+#include "ConversationFixture.h"
 #include "tools/JobFile.h"
 
 extern char** environ;

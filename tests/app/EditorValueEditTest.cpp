@@ -6,7 +6,7 @@
 
 #include "app/ValueEdit.h"
 #include "tests/app/FormFixture.h"
-#include "tests/app/editor_Keys.h"
+#include "tests/app/EditorKeys.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Request, edit and store against trevalon-host in every trace format and
 // point count the program offers, and the real sample files as served jobs.
-#include "e2e_Host.h"
+#include "EndToEndHost.h"
 
 namespace {
 

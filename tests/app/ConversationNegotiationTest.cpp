@@ -2,7 +2,7 @@
 // host's answers it accepts or refuses, and the pause after initialization.
 #include <clocale>
 
-#include "conv_Fixture.h"
+#include "ConversationFixture.h"
 
 namespace {
 

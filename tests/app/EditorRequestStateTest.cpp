@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QToolButton>
 
-#include "conv_Fixture.h"
+#include "ConversationFixture.h"
 
 namespace {
 

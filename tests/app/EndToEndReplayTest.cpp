@@ -7,7 +7,7 @@
 
 #include "app/TranscriptFiles.h"
 #include "conversation/Transcript.h"
-#include "e2e_Host.h"
+#include "EndToEndHost.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Host faults staged by trevalon-host: each conversation ends with its
 // message, and nothing the operator holds is lost.
-#include "e2e_Host.h"
+#include "EndToEndHost.h"
 
 namespace {
 

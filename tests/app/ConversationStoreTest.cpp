@@ -2,7 +2,7 @@
 // exact order and the host's verdict.
 #include <QSignalBlocker>
 
-#include "conv_Fixture.h"
+#include "ConversationFixture.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The request conversation's job step: the host's job data read into the
 // received shape and the job's records, and every way it can end.
-#include "conv_Fixture.h"
+#include "ConversationFixture.h"
 
 namespace {
 

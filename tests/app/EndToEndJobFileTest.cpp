@@ -1,6 +1,6 @@
 // A shape opened from a job file and stored with Save Shape goes to the host
 // under the file's job number, or under the one typed instead.
-#include "e2e_Host.h"
+#include "EndToEndHost.h"
 
 namespace {
 
