@@ -52,8 +52,9 @@ TEST_F(TReplayTest, RequestsGiveTheRecordedEndings) {
         EXPECT_EQ(Panel(0).toStdString(), row.Panel);
         EXPECT_EQ(ReplayExit(), 0) << FileText(HostLog());
         // The sample's stated box A; format 4 carries the shape at 400 points.
-        if (name == "request-init" || name == "request-noinit" || name == "request-format4")
+        if (name == "request-init" || name == "request-noinit" || name == "request-format4") {
             EXPECT_NEAR(Received().HBox, 51.0, 0.1);
+        }
         FForm.reset();
         std::filesystem::remove(FLink);
     }
