@@ -60,19 +60,14 @@ void WriteToDump(const char* data, std::size_t size) {
     }
 }
 
-// Claims the one dump of this process. A second thread failing meanwhile
-// waits for the first to end the process (the watchdog bounds that wait); the
-// writing thread failing again (its own abort after std::terminate) just dies.
-bool Claim() {
-    switch (ClaimDump(static_cast<std::uint64_t>(ThreadId()))) {
-        case clWriter:
-            return true;
-        case clWriterAgain:
-            return false;
-        case clOther:
-            break;
-    }
+// A second thread failing meanwhile waits for the first to end the process
+// (the watchdog bounds that wait).
+[[noreturn]] void WaitForWriter() {
     for (;;) ::pause();
+}
+
+bool Claim() {
+    return ClaimDump(static_cast<std::uint64_t>(ThreadId()), WaitForWriter);
 }
 
 void StartWatchdog() {

@@ -51,20 +51,15 @@ void WriteToDump(const char* data, std::size_t size) {
     }
 }
 
-// As on POSIX: the first failing thread writes; another one waits for it to
-// end the process, bounded so that nothing hangs.
-bool Claim() {
-    switch (ClaimDump(::GetCurrentThreadId())) {
-        case clWriter:
-            return true;
-        case clWriterAgain:
-            return false;
-        case clOther:
-            break;
-    }
+// A second thread failing meanwhile waits for the first to end the process,
+// bounded so that nothing hangs.
+void WaitForWriter() {
     ::Sleep(10000);
     ::TerminateProcess(::GetCurrentProcess(), 3);
-    return false;
+}
+
+bool Claim() {
+    return ClaimDump(::GetCurrentThreadId(), WaitForWriter);
 }
 
 // Walks the failing thread's stack from the exception's own context (its

@@ -71,13 +71,15 @@ void ArmHandlerState(const std::string& version) {
     Writer.store(0);
 }
 
-TClaim ClaimDump(std::uint64_t thread) {
+bool ClaimDump(std::uint64_t thread, void (*waitForEnd)()) {
     int expected = 0;
     if (State.compare_exchange_strong(expected, 1)) {
         Writer.store(thread);
-        return clWriter;
+        return true;
     }
-    return Writer.load() == thread ? clWriterAgain : clOther;
+    if (Writer.load() == thread) return false;
+    waitForEnd();
+    return false;
 }
 
 TCrashFacts TerminateFacts() {

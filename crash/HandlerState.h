@@ -46,13 +46,12 @@ extern THandlerState Handler;
 // Sets the version every dump names and arms the claim below.
 void ArmHandlerState(const std::string& version);
 
-enum TClaim {
-    clWriter,       // the first failure: this thread writes the dump
-    clWriterAgain,  // the writing thread failing again (its own abort): it just dies
-    clOther,        // another thread writes; this one waits for the end of the process
-};
 // Claims the one dump of this process for Thread (the platform's thread id).
-TClaim ClaimDump(std::uint64_t thread);
+// True for the first failing thread, which writes the dump; false for the
+// writing thread failing again (its own abort after std::terminate), which
+// just dies. Any other thread calls WaitForEnd, which waits for the writer to
+// end the process and is not meant to return.
+bool ClaimDump(std::uint64_t thread, void (*waitForEnd)());
 
 // The facts of std::terminate's handler: the exception being handled and
 // where it escaped, when known.
