@@ -174,3 +174,17 @@ int RunHost(const THostOptions& options, THostLine& line, THostSession& session,
     if (end) *end = ended.End;
     return code;
 }
+
+ELine THostListener::NotNumeric() const {
+    return ELine("Cannot listen on " + FAddress + ": not a numeric IPv4 or IPv6 address");
+}
+
+ELine THostListener::CannotListen(const std::string& reason) const {
+    return ELine("Cannot listen on " + FAddress + ":" + PortText() + ": " + reason);
+}
+
+std::string EndpointText(bool named, const char* host, const char* port) {
+    if (!named) return "?";
+    const std::string text(host);
+    return text.find(':') != std::string::npos ? "[" + text + "]:" + port : text + ":" + port;
+}

@@ -128,6 +128,21 @@ public:
     virtual std::unique_ptr<THostLine> Accept(THostLog& log) = 0;
 
 protected:
-    THostListener() = default;
+    THostListener(std::string address, std::uint16_t port)
+        : FAddress(std::move(address)), FPort(port) {}
+    // The set-up's failures, in the same words on every platform: the address
+    // is not numeric; binding or listening failed for Reason.
+    ELine NotNumeric() const;
+    ELine CannotListen(const std::string& reason) const;
+    // The port as the service text the system's address lookup takes.
+    std::string PortText() const { return std::to_string(FPort); }
+
     std::string FName;
+    std::string FAddress;
+    std::uint16_t FPort;
 };
+
+// "HOST:PORT" from the numeric host and port the system wrote for a socket
+// address, an IPv6 host (the only kind with colons) in brackets; "?" when the
+// system could not write them (Named false).
+std::string EndpointText(bool named, const char* host, const char* port);

@@ -77,11 +77,10 @@ std::string TakeSignal() {
 std::string AddressText(const sockaddr_storage& address) {
     char host[NI_MAXHOST] = {};
     char port[NI_MAXSERV] = {};
-    if (getnameinfo(reinterpret_cast<const sockaddr*>(&address), sizeof address, host, sizeof host,
-                    port, sizeof port, NI_NUMERICHOST | NI_NUMERICSERV) != 0)
-        return "?";
-    return address.ss_family == AF_INET6 ? "[" + std::string(host) + "]:" + port
-                                         : std::string(host) + ":" + port;
+    const bool named = getnameinfo(reinterpret_cast<const sockaddr*>(&address), sizeof address, host,
+                                   sizeof host, port, sizeof port,
+                                   NI_NUMERICHOST | NI_NUMERICSERV) == 0;
+    return EndpointText(named, host, port);
 }
 
 // A pseudo-terminal, a serial device or a TCP connection: a descriptor.
@@ -194,14 +193,13 @@ protected:
 
 class TPosixListener : public THostListener {
 public:
-    TPosixListener(const std::string& address, std::uint16_t port) {
+    TPosixListener(const std::string& address, std::uint16_t port) : THostListener(address, port) {
         addrinfo hints{};
         hints.ai_family = AF_UNSPEC;
         hints.ai_socktype = SOCK_STREAM;
         hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | AI_PASSIVE;
         addrinfo* found = nullptr;
-        if (getaddrinfo(address.c_str(), std::to_string(port).c_str(), &hints, &found) != 0)
-            throw ELine("Cannot listen on " + address + ": not a numeric IPv4 or IPv6 address");
+        if (getaddrinfo(address.c_str(), PortText().c_str(), &hints, &found) != 0) throw NotNumeric();
         FFd = socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (FFd < 0) {
             freeaddrinfo(found);
@@ -211,8 +209,7 @@ public:
         setsockopt(FFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         const int bound = bind(FFd, found->ai_addr, found->ai_addrlen);
         freeaddrinfo(found);
-        if (bound != 0 || listen(FFd, 8) != 0)
-            throw ELine(SysText("Cannot listen on " + address + ":" + std::to_string(port)));
+        if (bound != 0 || listen(FFd, 8) != 0) throw CannotListen(std::strerror(errno));
         sockaddr_storage local{};
         socklen_t size = sizeof local;
         getsockname(FFd, reinterpret_cast<sockaddr*>(&local), &size);

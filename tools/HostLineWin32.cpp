@@ -128,16 +128,15 @@ private:
 std::string AddressText(const sockaddr_storage& address) {
     char host[NI_MAXHOST] = {};
     char port[NI_MAXSERV] = {};
-    if (getnameinfo(reinterpret_cast<const sockaddr*>(&address), sizeof address, host, sizeof host,
-                    port, sizeof port, NI_NUMERICHOST | NI_NUMERICSERV) != 0)
-        return "?";
-    return address.ss_family == AF_INET6 ? "[" + std::string(host) + "]:" + port
-                                         : std::string(host) + ":" + port;
+    const bool named = getnameinfo(reinterpret_cast<const sockaddr*>(&address), sizeof address, host,
+                                   sizeof host, port, sizeof port,
+                                   NI_NUMERICHOST | NI_NUMERICSERV) == 0;
+    return EndpointText(named, host, port);
 }
 
 class TWinListener : public THostListener {
 public:
-    TWinListener(const std::string& address, std::uint16_t port) {
+    TWinListener(const std::string& address, std::uint16_t port) : THostListener(address, port) {
         StopEvent();  // Winsock started
         addrinfo hints{};
         hints.ai_family = AF_UNSPEC;
@@ -145,8 +144,7 @@ public:
         hints.ai_protocol = IPPROTO_TCP;
         hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | AI_PASSIVE;
         addrinfo* found = nullptr;
-        if (getaddrinfo(address.c_str(), std::to_string(port).c_str(), &hints, &found) != 0)
-            throw ELine("Cannot listen on " + address + ": not a numeric IPv4 or IPv6 address");
+        if (getaddrinfo(address.c_str(), PortText().c_str(), &hints, &found) != 0) throw NotNumeric();
         FSocket = socket(found->ai_family, SOCK_STREAM, IPPROTO_TCP);
         if (FSocket == INVALID_SOCKET) {
             const int code = WSAGetLastError();
@@ -159,9 +157,7 @@ public:
                    sizeof on);
         const int bound = bind(FSocket, found->ai_addr, static_cast<int>(found->ai_addrlen));
         freeaddrinfo(found);
-        if (bound != 0 || listen(FSocket, 8) != 0)
-            throw ELine("Cannot listen on " + address + ":" + std::to_string(port) + ": " +
-                        SocketErrorText(WSAGetLastError()));
+        if (bound != 0 || listen(FSocket, 8) != 0) throw CannotListen(SocketErrorText(WSAGetLastError()));
         sockaddr_storage local{};
         int size = sizeof local;
         getsockname(FSocket, reinterpret_cast<sockaddr*>(&local), &size);
