@@ -266,11 +266,7 @@ QImage RenderShape(TShapePicture& picture, QSize size, qreal devicePixelRatio) {
 
 void TForm1::DrawShape() {
     TShapePicture picture;
-    picture.WorkingRadii = FWorking.Radii;
-    picture.ReceivedRadii = FReceived.Radii;
-    picture.HBox = FWorking.HBox;
-    picture.VBox = FWorking.VBox;
-    picture.Circ = FWorking.Circ;
+    picture.SetShapes(FWorking, FReceived.Radii);
     picture.Message = FEndMessage;
     picture.DetailedGrid = DetailedGridCheckBox->isChecked();
     picture.ShowOrig = ShowOrigCheckbox->isChecked();

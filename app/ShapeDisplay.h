@@ -7,15 +7,12 @@
 #include <QString>
 #include <string>
 
+#include "app/DrawnShapes.h"
+
 // Everything the shape picture is drawn from. The drawing is a function of
 // this record alone, so it can be checked pixel by pixel without a window.
-struct TShapePicture {
-    std::string WorkingRadii;
-    std::string ReceivedRadii;
-    // The working shape's values as stored, for the value line.
-    double HBox = 0.0;
-    double VBox = 0.0;
-    double Circ = 0.0;
+// The received outline is drawn while ShowOrig is set.
+struct TShapePicture : TDrawnShapes {
     std::string Message;  // drawn in red at the top left when not empty
     bool DetailedGrid = false;
     bool ShowOrig = false;

@@ -189,10 +189,7 @@ void PrintShapeSheet(QPrinter& printer, const TPrintSheet& sheet) {
 
 TPrintSheet PrintSheetFor(const TTraceInfo& shape, const QString& tray) {
     TPrintSheet sheet;
-    sheet.WorkingRadii = shape.Radii;
-    sheet.HBox = shape.HBox;
-    sheet.VBox = shape.VBox;
-    sheet.Circ = shape.Circ;
+    sheet.SetShapes(shape);
     sheet.DBL = shape.DBL;
     sheet.Tray = tray;
     sheet.Date = QDate::currentDate();

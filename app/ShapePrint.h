@@ -5,21 +5,16 @@
 
 #include <QDate>
 #include <QString>
-#include <string>
 
+#include "app/DrawnShapes.h"
 #include "shape/TrceCalc.h"
 
 class QPagedPaintDevice;
 class QPrinter;
 
-struct TPrintSheet {
-    std::string WorkingRadii;
-    // The received outline, drawn when not empty (the window fills it while
-    // "Show Orig Shape" is ticked).
-    std::string ReceivedRadii;
-    double HBox = 0;
-    double VBox = 0;
-    double Circ = 0;
+// The received outline is drawn when it is not empty (the window fills it
+// while "Show Orig Shape" is ticked).
+struct TPrintSheet : TDrawnShapes {
     double DBL = 0;
     QString Tray;
     QDate Date;
