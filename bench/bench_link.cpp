@@ -1,7 +1,6 @@
 // The network link: how long a connect to a loopback host takes, and what an
 // open, idle connection costs in CPU (the reader sleeps in poll: nothing).
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,22 +11,15 @@
 #include "link/Link.h"
 #include "link/NetSocket.h"
 #include "serial/ComHandOff.h"
+#include "tests/support/LoopbackPort.h"
 
 namespace {
 
 struct TListener {
-    int Fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Port before Fd: Fd's initialiser sets it.
     std::uint16_t Port = 0;
-    TListener() {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(Fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t size = sizeof a;
-        getsockname(Fd, reinterpret_cast<sockaddr*>(&a), &size);
-        Port = ntohs(a.sin_port);
-        listen(Fd, 128);
-    }
+    int Fd = BoundLoopbackSocket(Port);
+    TListener() { listen(Fd, 128); }
     ~TListener() { ::close(Fd); }
     int Accept() const { return ::accept4(Fd, nullptr, nullptr, SOCK_CLOEXEC); }
 };
