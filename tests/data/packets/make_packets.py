@@ -6,24 +6,12 @@ layouts, not by the program. Run from anywhere:
     python3 tests/data/packets/make_packets.py
 """
 import pathlib
+import sys
 
 HERE = pathlib.Path(__file__).resolve().parent
-FS, GS, RS, CR = "\x1c", "\x1d", "\x1e", "\r"
-
-
-def crc16(data):
-    reg = 0
-    for b in data.encode("latin-1"):
-        reg ^= b << 8
-        for _ in range(8):
-            reg = ((reg << 1) ^ 0x1021) if reg & 0x8000 else reg << 1
-            reg &= 0xFFFF
-    return reg
-
-
-def packet(records):
-    body = "".join(r + CR for r in records)
-    return FS + body + RS + "CRC=" + str(crc16(body + RS)) + CR + GS
+sys.dont_write_bytecode = True
+sys.path.insert(0, str(HERE.parent))
+from framing import frame  # noqa: E402  (the shared framing sits one folder up)
 
 
 OFFERS = ["TRCFMT=%s;%s;E;B" % (f, n) for n in ("512", "500", "400") for f in ("4", "3", "2", "1")]
@@ -56,5 +44,5 @@ PACKETS = {
 }
 
 for name, records in PACKETS.items():
-    (HERE / (name + ".pkt")).write_bytes(packet(records).encode("latin-1"))
+    (HERE / (name + ".pkt")).write_bytes(frame(records).encode("latin-1"))
     print(name + ".pkt")

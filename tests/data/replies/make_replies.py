@@ -23,27 +23,9 @@ import sys
 
 HERE = pathlib.Path(__file__).resolve().parent
 SAMPLES = HERE.parent / "oma-samples"
-FS, GS, RS, CR, ESC = "\x1c", "\x1d", "\x1e", "\r", "\x1b"
-
-
-def crc16(data):
-    """CRC-16, polynomial 0x1021, start 0, most significant bit first."""
-    reg = 0
-    for b in data.encode("latin-1"):
-        reg ^= b << 8
-        for _ in range(8):
-            reg = ((reg << 1) ^ 0x1021) if reg & 0x8000 else reg << 1
-            reg &= 0xFFFF
-    return reg
-
-
-def frame(records, crc=None):
-    body = "".join(r + CR for r in records)
-    return FS + body + RS + "CRC=" + str(crc16(body + RS) if crc is None else crc) + CR + GS
-
-
-def frame_body(body):
-    return FS + body + RS + "CRC=" + str(crc16(body + RS)) + CR + GS
+sys.dont_write_bytecode = True
+sys.path.insert(0, str(HERE.parent))
+from framing import CR, FS, GS, RS, crc16, frame, frame_body  # noqa: E402  (one folder up)
 
 
 INIT_OK = ["ANS=INI", "STATUS=0"]
