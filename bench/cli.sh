@@ -5,19 +5,12 @@
 #   bench/cli.sh [BUILD] [ROUNDS]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build}
+. "$root/bench/common.sh"
+bench_cli_setup "${1:-}"
 rounds=${2:-5}
-cli=$build/cli/trevalon-cli
-host=$build/tools/trevalon-host
-dir=$(mktemp -d)
-trap 'kill "$pid" 2>/dev/null || true; rm -rf "$dir"' EXIT
-mkdir "$dir/jobs"
-cp "$root/tests/data/oma-samples/R360_3.oma" "$dir/jobs/1234.oma"
-printf 'Port=%s\r\nBaudRate=9600\r\nParity=None\r\nDataBits=8\r\nStopBits=1\r\nTracerMode=Init\r\nPauseMode=N\r\n' \
-  "$dir/line" > "$dir/settings.dat"
 "$host" --jobs "$dir/jobs" --link "$dir/line" --pace 9600 --format 4 --points 512 --insist \
   --log "$dir/host.log" &
-pid=$!
+pids+=($!)
 for _ in $(seq 100); do [ -e "$dir/line" ] && break; sleep 0.05; done
 
 echo "fetch of a 512-point format 4 job at 9600 baud (wall time against wire time):"

@@ -4,17 +4,9 @@
 #   bench/net.sh [BUILD] [ROUNDS]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build}
+. "$root/bench/common.sh"
+bench_cli_setup "${1:-}"
 rounds=${2:-11}
-cli=$build/cli/trevalon-cli
-host=$build/tools/trevalon-host
-dir=$(mktemp -d)
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$dir"' EXIT
-mkdir "$dir/jobs"
-cp "$root/tests/data/oma-samples/R360_3.oma" "$dir/jobs/1234.oma"
-printf 'Port=%s\r\nBaudRate=9600\r\nParity=None\r\nDataBits=8\r\nStopBits=1\r\nTracerMode=Init\r\nPauseMode=N\r\n' \
-  "$dir/line" > "$dir/settings.dat"
 "$host" --jobs "$dir/jobs" --link "$dir/line" --format 4 --points 512 --insist --log "$dir/pty.log" &
 pids+=($!)
 "$host" --jobs "$dir/jobs" --listen 127.0.0.1:0 --format 4 --points 512 --insist --log "$dir/tcp.log" &
