@@ -9,6 +9,7 @@
 #include "FormFixture.h"
 #include "app/TerminationSignals.h"
 #include "oma/OMAMach.h"
+#include "tests/support/PacketFiles.h"
 
 namespace {
 
@@ -24,12 +25,12 @@ TEST(CommLog, LoneAcknowledgementAddsThreeLines) {
 
 TEST(CommLog, PacketRendersOneLinePerRecord) {
     TCommLog log;
-    log.AddData(TCommLog::ldFromHost, BuildPacket("REQ=INI\rOMAV=3.02\r"), Stamp);
+    log.AddData(TCommLog::ldFromHost, PacketFile("init"), Stamp);  // REQ=INI, OMAV=3.02
     ASSERT_EQ(log.Count(), 6u);  // header, 3 record lines, the GS line, empty
     EXPECT_EQ(log.Lines()[0], "14:03:27:045 ------------ Data From Host ---------");
     EXPECT_EQ(log.Lines()[1], "14:03:27:045 <fs>REQ=INI<cr>");
     EXPECT_EQ(log.Lines()[2], "14:03:27:045 OMAV=3.02<cr>");
-    EXPECT_EQ(log.Lines()[3].substr(0, 21), "14:03:27:045 <rs>CRC=");
+    EXPECT_EQ(log.Lines()[3], "14:03:27:045 <rs>CRC=47292<cr>");
     EXPECT_EQ(log.Lines()[4], "14:03:27:045 <gs>");
     EXPECT_EQ(log.Lines()[5], "");
 }

@@ -9,13 +9,14 @@
 #include "oma/HostPackets.h"
 #include "app/ValueEdit.h"
 #include "oma/OMAMach.h"
-#include "oma/OmaTrace.h"
 #include "shape/TrceCalc.h"
 #include "tests/support/PacketFiles.h"
 
 inline const std::string Ack(1, ACK);
 
-// A radius string of Count points on an ellipse of half-axes A and B (mm).
+// A radius string of Count points on an ellipse of half-axes A and B (mm):
+// the shape the golden job-ellipse replies carry, which make_replies.py
+// writes from its own computation of the same ellipse.
 inline std::string EllipseRadii(int count, double a = 26.0, double b = 21.0) {
     std::string radii;
     for (int i = 0; i < count; ++i) {
@@ -64,14 +65,8 @@ protected:
         return done ? sent : std::string();
     }
 
-    // The host answers with Body framed as a packet, preceded by its ACK;
+    // The host answers with the golden reply Name, preceded by its ACK;
     // returns what the program sends back up to its next GS.
-    std::string Answer(const std::string& body) {
-        FHost.Write(Ack + BuildPacket(body));
-        return ProgramSends();
-    }
-
-    // The host answers with the golden reply Name.
     std::string AnswerFile(std::string_view name) {
         FHost.Write(Ack + ReplyFile(name));
         return ProgramSends();
@@ -95,25 +90,19 @@ protected:
         FForm->ReqButton->click();
         EXPECT_EQ(ProgramSends(), PacketFile("init"));
         EXPECT_EQ(AnswerFile("init-fmt1"), Ack + PacketFile("edger-description"));
-        // The golden DEF 7 answer, granting this format and count.
-        std::string granted = ReplyBody("edger-granted-1-400");
-        granted.replace(granted.find("1;400;"), 6, format + ";" + count + ";");
-        return Answer(granted);
+        // The golden DEF 7 answer granting this format and count.
+        return AnswerFile("edger-granted-" + format + "-" + count);
     }
 
-    // A received shape of Radii, as a request for Tray leaves it: the host
-    // answers DEF 7 and sends the job data ANS, STATUS, JOB, then Records,
-    // then the trace in format 1. Nothing is left on the line or in the viewer.
-    void HoldShape(const std::string& radii,
-                   const std::vector<std::string>& records = {"DBL=18.00"},
-                   const char* tray = "1234") {
+    // A received shape of Radii, as a request for tray 1234 leaves it: the
+    // host answers DEF 7 granting format 1 and Radii's count, then sends the
+    // golden job reply Reply, which carries Radii in format 1. Nothing is
+    // left on the line or in the viewer.
+    void HoldShape(std::string_view reply, const std::string& radii) {
         const std::string count = std::to_string(RadiusCount(radii));
         FForm->ReqButton->setEnabled(true);
-        ASSERT_FALSE(RequestUpToJob(tray, "1", count).empty());
-        std::string body = "ANS=7\rSTATUS=0\rJOB=\"" + std::string(tray) + "\"\r";
-        for (const std::string& line : records) body += line + "\r";
-        body += "TRCFMT=1;" + count + ";E;R;F\r" + EncodeTraceFmt1(radii);
-        AnswerLast(Ack + BuildPacket(body));
+        ASSERT_FALSE(RequestUpToJob("1234", "1", count).empty());
+        AnswerLast(Ack + ReplyFile(reply));
         ASSERT_EQ(Panel(0), "");
         ASSERT_EQ(Received().Radii, radii);
         ASSERT_TRUE(FForm->SaveButton->isEnabled());
@@ -125,6 +114,24 @@ protected:
     std::vector<unsigned> FSlept;
     std::string FTaken;  // bytes the program sent in answer to the last reply
 };
+
+// The golden job request (DEF 7, tray 1234, format 1, 400 points) for
+// another DEF, tray, format and count.
+inline std::string JobRequestFor(const std::string& def, const std::string& tray,
+                                 const std::string& format, const std::string& count) {
+    std::string body = PacketBody("job-request");
+    body.replace(body.find("REQ=7\r"), 6, "REQ=" + def + "\r");
+    body.replace(body.find("JOB=\"1234\""), 10, "JOB=\"" + tray + "\"");
+    body.replace(body.find("TRCFMT=1;400;"), 13, "TRCFMT=" + format + ";" + count + ";");
+    return GoldenFrame(body);
+}
+
+// The golden store request (DEF 8, tray 1234) for another DEF.
+inline std::string StoreRequestFor(const std::string& def) {
+    std::string body = PacketBody("store-request");
+    body.replace(body.find("REQ=8\r"), 6, "REQ=" + def + "\r");
+    return GoldenFrame(body);
+}
 
 // The records of a packet's body, each without its CR.
 inline std::vector<std::string> BodyRecords(const std::string& packet) {

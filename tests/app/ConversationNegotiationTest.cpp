@@ -78,17 +78,15 @@ TEST_F(TNegotiationTest, RequestShapeOpensWithTheInitializationRequest) {
 
     const std::string job = AnswerFile("edger-def7-first");
     // The golden job request, for the format and count this answer granted.
-    std::string request = PacketBody("job-request");
-    request.replace(request.find("TRCFMT=1;400;"), 13, "TRCFMT=4;512;");
-    EXPECT_EQ(job, Ack + BuildPacket(request));
+    EXPECT_EQ(job, Ack + JobRequestFor("7", "1234", "4", "512"));
     EXPECT_EQ(Panel(0), "Requesting job 1234");
     EXPECT_TRUE(FForm->Talking());
     EXPECT_TRUE(FSlept.empty());
-    // The job data is read for DEF 7 and 512 points.
-    AnswerLast(Ack + BuildPacket("ANS=7\rSTATUS=0\rJOB=\"1234\"\rTRCFMT=4;512;E;R;F\rR=" +
-                                 EncodeTraceFmt4(EllipseRadii(512)) + "\r"));
+    // The job data is read for DEF 7 and 512 points (the golden reply's
+    // ellipse in format 4).
+    AnswerLast(Ack + ReplyFile("job-ellipse-fmt4-512"));
     EXPECT_EQ(Panel(0), "");
-    EXPECT_EQ(RadiusCount(Received().Radii), 512);
+    EXPECT_EQ(Received().Radii, EllipseRadii(512));
 }
 
 TEST_F(TNegotiationTest, JobRequestForDefSevenAndFourHundredPointsHasItsChecksum) {
@@ -151,7 +149,7 @@ TEST_F(TNegotiationTest, DefinitionAnswers) {
         ASSERT_FALSE(AnswerFile("init-fmt1").empty());
         if (tRow.Failure.empty()) {
             EXPECT_EQ(AnswerFile(tRow.Reply),
-                      Ack + BuildPacket(JobRequestBody(tRow.Def, "77", tRow.Format, tRow.Count)));
+                      Ack + JobRequestFor(tRow.Def, "77", tRow.Format, tRow.Count));
             Abandon();
         } else {
             AnswerLast(Ack + ReplyFile(tRow.Reply));
@@ -174,7 +172,7 @@ TEST_F(TNegotiationTest, PauseModeYWaitsAfterTheAckBeforeTheRequest) {
         sentBeforePause.clear();
         FForm->ReqButton->setEnabled(true);
         const std::string job = RequestUpToJob("5", "1", "400");
-        EXPECT_EQ(job.substr(job.find(FS)), BuildPacket(JobRequestBody("7", "5", "1", "400")));
+        EXPECT_EQ(job.substr(job.find(FS)), JobRequestFor("7", "5", "1", "400"));
         if (std::string(mode) == "Y") {
             EXPECT_EQ(FSlept, std::vector<unsigned>{4000});
             EXPECT_EQ(sentBeforePause, Ack);
@@ -188,7 +186,7 @@ TEST_F(TNegotiationTest, PauseModeYWaitsAfterTheAckBeforeTheRequest) {
 // Save Shape's opening in both tracer modes.
 TEST_F(TNegotiationTest, StoreOpeningWithPresetInitNegotiatesFirst) {
     Restart("PauseMode=Y\r\n");
-    HoldShape(EllipseRadii(400));
+    HoldShape("job-ellipse-400", EllipseRadii(400));
     FForm->SaveButton->click();
     EXPECT_EQ(ProgramSends(), PacketFile("init"));
     EXPECT_EQ(Panel(0), "Sent request to initialize");
@@ -199,9 +197,7 @@ TEST_F(TNegotiationTest, StoreOpeningWithPresetInitNegotiatesFirst) {
     EXPECT_EQ(Panel(0), "Negotiating trace format with host");
     EXPECT_TRUE(FSlept.empty());
 
-    std::string request = PacketBody("store-request");  // the golden one, for DEF ABC
-    request.replace(request.find("REQ=8\r"), 6, "REQ=ABC\r");
-    EXPECT_EQ(AnswerFile("tracer-abc-2-500"), Ack + BuildPacket(request));
+    EXPECT_EQ(AnswerFile("tracer-abc-2-500"), Ack + StoreRequestFor("ABC"));
     EXPECT_EQ(FSlept, std::vector<unsigned>{4000});
     EXPECT_EQ(Panel(0), "Requesting to store job 1234");
     EXPECT_TRUE(FForm->Talking());
@@ -215,7 +211,7 @@ TEST_F(TNegotiationTest, StoreOpeningWithPresetInitNegotiatesFirst) {
 
 TEST_F(TNegotiationTest, StoreOpeningWithNoInitAsksForTheJobDirectly) {
     Restart("TracerMode=No Init\r\nPauseMode=Y\r\n");
-    HoldShape(EllipseRadii(400));  // the request left DEF 7
+    HoldShape("job-ellipse-400", EllipseRadii(400));  // the request left DEF 7
     FForm->SaveButton->click();
     ASSERT_FALSE(ProgramSends().empty());
     EXPECT_EQ(AnswerFile("storeinit-noinit"), Ack + PacketFile("store-request-no-init"));
@@ -244,7 +240,7 @@ TEST_F(TNegotiationTest, StoreInitAndDefinitionChecks) {
     };
     for (const auto& tRow : rows) {
         SCOPED_TRACE(tRow.Init + "|" + tRow.Definition);
-        HoldShape(EllipseRadii(64));
+        HoldShape("job-ellipse-64", EllipseRadii(64));
         FForm->SaveButton->click();
         ASSERT_FALSE(ProgramSends().empty());
         if (tRow.Definition.empty()) {
@@ -260,7 +256,7 @@ TEST_F(TNegotiationTest, StoreInitAndDefinitionChecks) {
             // A quoted DEF is not taken from its own line: the shortest skip runs on to the
             // checksum digits, which end the next line.
             if (def.empty()) def = ChecksumOf(ReplyFile(tRow.Definition));
-            EXPECT_EQ(request, Ack + BuildPacket(StoreRequestBody(def, "1234")));
+            EXPECT_EQ(request, Ack + StoreRequestFor(def));
             Abandon();
         } else {
             AnswerLast(Ack + ReplyFile(tRow.Definition));

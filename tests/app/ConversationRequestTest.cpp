@@ -26,29 +26,19 @@ double Perimeter(const std::string& radii) {
 class TRequestTest : public TConversationFixture {
 protected:
     // Request Shape for tray 1234 up to the job request (DEF 7, Format;Count),
-    // then the job data Body; returns once the conversation has ended.
-    void RequestWithJob(const std::string& body, const std::string& format = "1",
-                        const std::string& count = "400") {
+    // then the golden job reply Name; returns once the conversation has ended.
+    void RequestWithReply(std::string_view name, const std::string& format = "1",
+                          const std::string& count = "400") {
         ASSERT_FALSE(RequestUpToJob("1234", format, count).empty());
-        AnswerLast(Ack + BuildPacket(body));
-    }
-
-    // The same, answered with the golden reply Name.
-    void RequestWithReply(std::string_view name) {
-        ASSERT_FALSE(RequestUpToJob("1234", "1", "400").empty());
         AnswerLast(Ack + ReplyFile(name));
     }
-
-    static std::string Head() { return "ANS=7\rSTATUS=0\rJOB=\"1234\"\r"; }
 };
 
 TEST_F(TRequestTest, FormatOneJobWithTwoEyesTakesTheFirstFourHundredPoints) {
+    // The golden reply: DBL 18.50, FTYP, ETYP, the right eye's ellipse, the
+    // left eye's (24 by 20 mm), then Z=1;2;3.
     const std::string right = EllipseRadii(400);
-    const std::string left = EllipseRadii(400, 24, 20);
-    const std::string body = Head() + "DBL=18.50\rFTYP=1\rETYP=2\rTRCFMT=1;400;E;R;F\r" +
-                             EncodeTraceFmt1(right) + "TRCFMT=1;400;E;L;F\r" +
-                             EncodeTraceFmt1(left) + "Z=1;2;3\r";
-    RequestWithJob(body);
+    RequestWithReply("job-two-eyes");
     EXPECT_EQ(FTaken, Ack);
     EXPECT_EQ(Received().Radii, right);
     EXPECT_EQ(Received().DBL, 18.5);
@@ -63,9 +53,9 @@ TEST_F(TRequestTest, FormatOneJobWithTwoEyesTakesTheFirstFourHundredPoints) {
     EXPECT_TRUE(FViewed.empty());
     EXPECT_EQ(FForm->DBLEdit->Text(), TValueEdit::FormatValue(18.5));
     EXPECT_EQ(FForm->BoxAEdit->Text(), TValueEdit::FormatValue(52.0));
-    const std::string packet = BuildPacket(body);
+    const std::string reply = ReplyFile("job-two-eyes");
     const std::string crc =
-        packet.substr(packet.rfind("CRC="), packet.rfind('\r') - packet.rfind("CRC="));
+        reply.substr(reply.rfind("CRC="), reply.rfind('\r') - reply.rfind("CRC="));
     // A repeated label keeps its last value, in the place of its first.
     EXPECT_EQ(Records().Strings(),
               (std::vector<std::string>{"ANS=7", "STATUS=0", "JOB=\"1234\"", "DBL=18.50", "FTYP=1",
@@ -74,46 +64,38 @@ TEST_F(TRequestTest, FormatOneJobWithTwoEyesTakesTheFirstFourHundredPoints) {
 
 // Table of job data and what becomes of it.
 TEST_F(TRequestTest, JobDataOutcomes) {
-    const std::string r400 = EllipseRadii(400);
-    std::string shortTrace = EncodeTraceFmt1(r400);
-    shortTrace.replace(shortTrace.find("R=") + 2, 4, "123");  // one radius written with three digits
+    // Golden job replies for tray 1234; the traces are the ellipse of EllipseRadii.
     const struct {
-        const char* Name;
-        std::string Body, Format, Count;
-        std::string Message;  // empty: received
+        const char* Reply;
+        std::string Format, Count;  // granted to the edger's description
+        std::string Message;        // empty: received
         int Points;
         double DBL;
     } rows[] = {
-        {"format 1 without DBL", Head() + "TRCFMT=1;400;E;R;F\r" + EncodeTraceFmt1(r400), "1",
-         "400", "", 400, 0},
-        {"format 2 without DBL", Head() + "TRCFMT=2;400;E;R;F\rR=" + EncodeTraceFmt2(r400) + "\r",
-         "2", "400", "", 400, -99.9},
-        {"format 3 with DBL",
-         Head() + "DBL = 17.25 \rTRCFMT=3;400;E;R;F\rR=" + EncodeTraceFmt3(r400) + "\r", "3", "400",
-         "", 400, 17.25},
-        {"format 4, the job's TRCFMT wins",
-         Head() + "TRCFMT=4;500;E;R;F\rR=" + EncodeTraceFmt4(EllipseRadii(500)) + "\r", "1", "400",
-         "", 500, -99.9},
-        {"three-digit radius", Head() + "TRCFMT=1;400;E;R;F\r" + shortTrace, "1", "400",
+        {"job-ellipse-fmt1-400", "1", "400", "", 400, 0},
+        {"job-ellipse-fmt2-400", "2", "400", "", 400, -99.9},
+        {"job-ellipse-fmt3-400-dbl-spaced", "3", "400", "", 400, 17.25},  // "DBL = 17.25 "
+        {"job-ellipse-fmt4-500", "1", "400", "", 500, -99.9},  // the job's TRCFMT wins
+        // The first radius written with three digits.
+        {"job-three-digit-radius", "1", "400",
          "Trace contains 399 points, but number of points is 400", 0, 0},
-        {"too few points", Head() + "TRCFMT=1;400;E;R;F\r" + EncodeTraceFmt1(r400.substr(40)), "1",
-         "400", "Trace contains 390 points, but number of points is 400", 0, 0},
-        {"no TRCFMT, no R", Head() + "HBOX=1\r", "1", "400", "Cannot find trace data", 0, 0},
-        {"no TRCFMT, an R line", Head() + EncodeTraceFmt1(r400), "1", "400",
-         "Trace type  is unsupported", 0, 0},
-        {"format 4 beyond the codec", Head() + "TRCFMT=4;5000;E;R;F\rR=00\r", "1", "400", "*", 0,
-         0},
-        {"agreed count kept without TRCFMT", Head() + "TRCFMT=x\r" + EncodeTraceFmt1(r400), "1",
-         "0400", "Trace type  is unsupported", 0, 0},
+        // The ellipse without its first ten points.
+        {"job-too-few-points", "1", "400", "Trace contains 390 points, but number of points is 400",
+         0, 0},
+        {"example-job-notrcfmt", "1", "400", "Cannot find trace data", 0, 0},  // no TRCFMT, no R
+        {"job-r-without-trcfmt", "1", "400", "Trace type  is unsupported", 0, 0},
+        {"job-fmt4-beyond-codec", "1", "400", "*", 0, 0},  // 5000 points
+        // The agreed count is kept when the job's TRCFMT cannot be read.
+        {"job-trcfmt-unreadable", "1", "0400", "Trace type  is unsupported", 0, 0},
     };
     for (const auto& tRow : rows) {
-        SCOPED_TRACE(tRow.Name);
+        SCOPED_TRACE(tRow.Reply);
         FViewed.clear();
         FForm->ReqButton->setEnabled(true);
-        RequestWithJob(tRow.Body, tRow.Format, tRow.Count);
+        RequestWithReply(tRow.Reply, tRow.Format, tRow.Count);
         EXPECT_EQ(FTaken, Ack);
         if (tRow.Message.empty()) {
-            EXPECT_EQ(RadiusCount(Received().Radii), tRow.Points);
+            EXPECT_EQ(Received().Radii, EllipseRadii(tRow.Points));
             EXPECT_DOUBLE_EQ(Received().DBL, tRow.DBL);
             EXPECT_EQ(Panel(0), "");
             EXPECT_TRUE(FViewed.empty());
@@ -141,7 +123,7 @@ TEST_F(TRequestTest, StatusReadings) {
         {"job-locked-by-edger", "Locked by edger 3"},
         {"job-status-after-lf", "Gone"},  // the LF's record wins
     };
-    HoldShape(EllipseRadii(400));
+    HoldShape("job-ellipse-400", EllipseRadii(400));
     for (const auto& tRow : rows) {
         SCOPED_TRACE(tRow.Reply);
         FForm->ReqButton->setEnabled(true);
@@ -181,10 +163,11 @@ TEST_F(TRequestTest, UnreadableReplyGoesToTheClipboard) {
 }
 
 TEST_F(TRequestTest, RecordsAreCollectedByTheirPattern) {
-    const std::string r = EllipseRadii(400);
-    RequestWithJob(Head() + "FOO=X=1\rFTYP=1\rNAME=two words\rETYP=2\rftyp=3\rEMPTY=\r" +
-                   "TRCFMT=2;400;E;R;F\rR=" + EncodeTraceFmt2(r) + "\r");
+    // FOO=X=1, FTYP=1, NAME=two words, ETYP=2, ftyp=3 and EMPTY=, then a
+    // format 2 trace (the edger was granted format 1).
+    RequestWithReply("job-records-by-pattern");
     ASSERT_EQ(Panel(0), "");
+    EXPECT_EQ(Received().Radii, EllipseRadii(400));
     EXPECT_EQ(Records().Value("FOO"), "X=1");
     EXPECT_EQ(Records().Value("FTYP"), "3");  // labels ignore case; replaced in place
     EXPECT_EQ(Records().IndexOfName("NAME"), -1);
@@ -198,16 +181,16 @@ TEST_F(TRequestTest, RecordsAreCollectedByTheirPattern) {
 }
 
 TEST_F(TRequestTest, BinaryTraceWithEqualsAndSpacesAddsNoRecords) {
-    // Format 2 writes each radius low byte first: 0x2020 is two spaces, and the
-    // last two radii end the line in "A =!", which reads like the record A=!.
+    // Format 2 writes each radius low byte first: 398 radii 0x2020 (8224) are
+    // two spaces each, and the last two, 0x2041 (8257) and 0x213D (8509),
+    // end the line in "A =!", which reads like the record A=!.
     std::string r;
-    for (int i = 0; i < 398; ++i) AppendRadiusGroup(r, 0x2020);
-    AppendRadiusGroup(r, 0x2041);
-    AppendRadiusGroup(r, 0x213D);
-    const std::string payload = EncodeTraceFmt2(r);
-    ASSERT_NE(payload.find('='), std::string::npos);
-    ASSERT_NE(payload.find(' '), std::string::npos);
-    RequestWithJob(Head() + "TRCFMT=2;400;E;R;F\rR=" + payload + "\r", "2", "400");
+    for (int i = 0; i < 398; ++i) r += "8224";
+    r += "82578509";
+    const std::vector<std::string> sent = BodyRecords(ReplyFile("job-binary-equals-spaces"));
+    ASSERT_EQ(sent.size(), 5u);  // ANS STATUS JOB TRCFMT R
+    ASSERT_EQ(sent[4].substr(sent[4].size() - 4), "A =!");
+    RequestWithReply("job-binary-equals-spaces", "2", "400");
     ASSERT_EQ(Received().Radii, r);
     EXPECT_EQ(Records().Strings(),
               (std::vector<std::string>{"ANS=7", "STATUS=0", "JOB=\"1234\"", "TRCFMT=2;400;E;R;F",
@@ -216,7 +199,7 @@ TEST_F(TRequestTest, BinaryTraceWithEqualsAndSpacesAddsNoRecords) {
 }
 
 TEST_F(TRequestTest, RequestShapeEmptiesTheShapesFirst) {
-    HoldShape(EllipseRadii(512), {"DBL=18.00", "FTYP=1"});
+    HoldShape("job-ellipse-512-ftyp", EllipseRadii(512));
     const double hbox = Received().HBox;
     ASSERT_NEAR(hbox, 52.0, 0.01);
     // A refused edit leaves its message on the picture.
@@ -245,9 +228,7 @@ TEST_F(TRequestTest, EnterRequestsEvenWhileTheButtonIsDisabled) {
     EXPECT_EQ(ProgramSends(), PacketFile("init"));
     ASSERT_FALSE(AnswerFile("init-fmt1").empty());
     // The golden job request, for no tray.
-    std::string request = PacketBody("job-request");
-    request.replace(request.find("JOB=\"1234\""), 10, "JOB=\"\"");
-    EXPECT_EQ(AnswerFile("edger-granted-1-400"), Ack + BuildPacket(request));
+    EXPECT_EQ(AnswerFile("edger-granted-1-400"), Ack + JobRequestFor("7", "", "1", "400"));
 
     // During the conversation Enter starts it over.
     SetTray("88");
@@ -260,7 +241,7 @@ TEST_F(TRequestTest, EnterRequestsEvenWhileTheButtonIsDisabled) {
 }
 
 TEST_F(TRequestTest, TrayNumberThatWouldBreakThePacketSendsNothing) {
-    HoldShape(EllipseRadii(400));
+    HoldShape("job-ellipse-400", EllipseRadii(400));
     FForm->show();
     FForm->activateWindow();
     FForm->TrayEdit->setFocus();
@@ -315,12 +296,11 @@ TEST_F(TRequestTest, FailedFirstSendOnAClosedPortReEnablesAndSaysWhatToDo) {
 TEST_F(TRequestTest, DBLIsReadWithAPointWhateverTheLocale) {
     const QLocale previous;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    const std::string r = EllipseRadii(400);
-    RequestWithJob(Head() + "DBL=20.50\rTRCFMT=1;400;E;R;F\r" + EncodeTraceFmt1(r));
+    RequestWithReply("job-dbl-point");  // DBL=20.50
     EXPECT_EQ(Received().DBL, 20.5);
     EXPECT_EQ(FForm->DBLEdit->Text(), "20,50");
     FForm->ReqButton->setEnabled(true);
-    RequestWithJob(Head() + "DBL=20,50\rTRCFMT=3;400;E;R;F\rR=" + EncodeTraceFmt3(r) + "\r", "3");
+    RequestWithReply("job-dbl-comma", "3");  // DBL=20,50, format 3
     EXPECT_EQ(Received().DBL, -99.9);  // "20,50" is no number on the wire
     QLocale::setDefault(previous);
 }

@@ -19,25 +19,12 @@ protected:
         return AnswerFile(grant);
     }
 
-    // The records of a typical job data after its ANS, STATUS and JOB; the
-    // request keeps them, and its trace, TRCFMT and checksum, as the job's records.
-    const std::vector<std::string> FJobRecords = {"HBOX=50.00;50.00",
-                                                 "DBL=17.00",
-                                                 "FTYP=1",
-                                                 "ETYP=2",
-                                                 "VBOX=1;1",
-                                                 "CIRC=1",
-                                                 "DO=B",
-                                                 "ZFMT=1",
-                                                 "VEN=X",
-                                                 "MODEL=Y",
-                                                 "VER=1",
-                                                 "REM=note",
-                                                 "REQ=7",
-                                                 "INI=1",
-                                                 "FOO=X=1"};
-
-    // The echoed records for the working shape and the job's DBL of 17.
+    // The golden job reply job-ellipse-512-records holds a typical job's
+    // records after its ANS, STATUS and JOB: HBOX=50.00;50.00, DBL=17.00,
+    // FTYP=1, ETYP=2, VBOX=1;1, CIRC=1, DO=B, ZFMT=1, VEN=X, MODEL=Y, VER=1,
+    // REM=note, REQ=7, INI=1 and FOO=X=1. The request keeps them, and its
+    // trace, TRCFMT and checksum, as the job's records; the upload echoes
+    // those below, for the working shape and the job's DBL of 17.
     std::vector<std::string> EchoedRecords() const {
         const std::string h = FormatBoxValue(Working().HBox);
         const std::string v = FormatBoxValue(Working().VBox);
@@ -58,13 +45,33 @@ std::string UploadHead(const std::string& ans) {
     return head.replace(0, head.find('\r'), "ANS=" + ans);
 }
 
-std::vector<std::string> TraceLines(const std::string& records) {
-    return BodyRecords(BuildPacket(records));
+// The R records (each with its CR) that follow the first TRCFMT record of
+// the golden reply Name: its trace, written by make_replies.py's own encoders.
+std::string GoldenTrace(std::string_view name) {
+    std::string trace;
+    bool inTrace = false;
+    for (const std::string& record : BodyRecords(ReplyFile(name))) {
+        if (inTrace && record.substr(0, 2) != "R=") break;
+        if (inTrace) trace += record + "\r";
+        inTrace = inTrace || record.substr(0, 7) == "TRCFMT=";
+    }
+    return trace;
+}
+
+// Radii in format 1, worked out here: R records of up to 15 groups of four digits.
+std::vector<std::string> FormatOneLines(const std::string& radii) {
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < radii.size(); at += 4) {
+        if (at % 60 == 0) lines.emplace_back("R=");
+        else lines.back() += ';';
+        lines.back() += radii.substr(at, 4);
+    }
+    return lines;
 }
 
 TEST_F(TStoreTest, FiveHundredTwelvePointsGrantedFourHundredInFormatOne) {
     const std::string shape = EllipseRadii(512);
-    HoldShape(shape, FJobRecords);
+    HoldShape("job-ellipse-512-records", shape);
     const TTraceInfo before = Working();
     const std::string upload =
         StoreUpToUpload("tracer-ok", "grant-8-1234");
@@ -86,8 +93,8 @@ TEST_F(TStoreTest, FiveHundredTwelvePointsGrantedFourHundredInFormatOne) {
     EXPECT_EQ(Working().Circ, before.Circ);
 
     const std::vector<std::string> records = BodyRecords(upload);
-    const std::vector<std::string> head = TraceLines(UploadHead("8") + "TRCFMT=1;400;E;R;F\r");
-    const std::vector<std::string> trace = TraceLines(EncodeTraceFmt1(resampled));
+    const std::vector<std::string> head = BodyRecords(GoldenFrame(UploadHead("8") + "TRCFMT=1;400;E;R;F\r"));
+    const std::vector<std::string> trace = FormatOneLines(resampled);
     ASSERT_EQ(trace.size(), 27u);
     EXPECT_EQ(std::count(trace.back().begin(), trace.back().end(), ';'), 9);
     EXPECT_EQ(records, Joined(Joined(head, trace), EchoedRecords()));
@@ -98,15 +105,16 @@ TEST_F(TStoreTest, FormatsTwoToFourUploadOneRecord) {
     for (const std::string format : {"2", "3", "4"}) {
         SCOPED_TRACE(format);
         const std::string shape = EllipseRadii(500);
-        HoldShape(shape);
+        HoldShape("job-ellipse-500", shape);
         const std::string upload =
             StoreUpToUpload("tracer-granted-" + format + "-500", "grant-8-bare");
+        // The trace as the golden job reply of the same ellipse carries it.
         const std::string body =
             UploadHead("8") + "TRCFMT=" + format + ";500;E;R;F\r" +
-            TraceRecords(format, shape) + "DBL=18.00\rHBOX=" + FormatBoxValue(Working().HBox) +
-            "\rVBOX=" + FormatBoxValue(Working().VBox) +
+            GoldenTrace("job-ellipse-fmt" + format + "-500") + "DBL=18.00\rHBOX=" +
+            FormatBoxValue(Working().HBox) + "\rVBOX=" + FormatBoxValue(Working().VBox) +
             "\rCIRC=" + FormatBoxValue(Working().Circ) + "\r";
-        EXPECT_EQ(upload, Ack + BuildPacket(body));
+        EXPECT_EQ(upload, Ack + GoldenFrame(body));
         AnswerLast(Ack + ReplyFile("example-verdict-ok"));
         EXPECT_EQ(Panel(0), "Job stored");
     }
@@ -115,22 +123,23 @@ TEST_F(TStoreTest, FormatsTwoToFourUploadOneRecord) {
 TEST_F(TStoreTest, NoInitGrantWithoutTRCFMTUploadsFormatOneAtTheWorkingCount) {
     Restart("TracerMode=No Init\r\n");
     const std::string shape = EllipseRadii(1024);
-    HoldShape(shape, {"FTYP=1", "DBL=18.00"});
+    HoldShape("job-ellipse-1024-ftyp-first", shape);  // FTYP=1, DBL=18.00
     FForm->SaveButton->click();
     ASSERT_FALSE(ProgramSends().empty());
     ASSERT_EQ(AnswerFile("storeinit-noinit"), Ack + PacketFile("store-request-no-init"));
     const std::string upload = AnswerFile("grant-trc-bare");
+    // The shape goes back as it came: the golden reply's trace.
     const std::string body =
-        UploadHead("TRC") + "TRCFMT=1;1024;E;R;F\r" +
-        EncodeTraceFmt1(shape) + "FTYP=1\rDBL=18.00\rHBOX=" + FormatBoxValue(Working().HBox) +
+        UploadHead("TRC") + "TRCFMT=1;1024;E;R;F\r" + GoldenTrace("job-ellipse-1024-ftyp-first") +
+        "FTYP=1\rDBL=18.00\rHBOX=" + FormatBoxValue(Working().HBox) +
         "\rVBOX=" + FormatBoxValue(Working().VBox) + "\rCIRC=" + FormatBoxValue(Working().Circ) +
         "\r";
-    EXPECT_EQ(upload, Ack + BuildPacket(body));
+    EXPECT_EQ(upload, Ack + GoldenFrame(body));
 }
 
 TEST_F(TStoreTest, NoInitReadsTheGrantsOwnTRCFMT) {
     Restart("TracerMode=No Init\r\n");
-    HoldShape(EllipseRadii(512));
+    HoldShape("job-ellipse-512", EllipseRadii(512));
     FForm->SaveButton->click();
     ASSERT_FALSE(ProgramSends().empty());
     ASSERT_FALSE(AnswerFile("storeinit-noinit").empty());
@@ -157,7 +166,7 @@ TEST_F(TStoreTest, Verdicts) {
         SCOPED_TRACE(tRow.Reply);
         FViewed.clear();
         const std::string shape = EllipseRadii(512);
-        HoldShape(shape);
+        HoldShape("job-ellipse-512", shape);
         ASSERT_FALSE(StoreUpToUpload("tracer-ok", "grant-8-bare").empty());
         const std::string packet = ReplyFile(tRow.Reply);
         AnswerLast(Ack + packet);
@@ -197,7 +206,7 @@ TEST_F(TStoreTest, GrantsThatEndTheConversation) {
     for (const auto& tRow : rows) {
         SCOPED_TRACE(tRow.TracerAnswer + tRow.Grant);
         const std::string shape = EllipseRadii(512);
-        HoldShape(shape);
+        HoldShape("job-ellipse-512", shape);
         FForm->SaveButton->click();
         ASSERT_FALSE(ProgramSends().empty());
         ASSERT_FALSE(AnswerFile("storeinit-ok").empty());
@@ -211,7 +220,7 @@ TEST_F(TStoreTest, GrantsThatEndTheConversation) {
 }
 
 TEST_F(TStoreTest, DBLFieldThatIsNoNumberEndsTheStore) {
-    HoldShape(EllipseRadii(512));
+    HoldShape("job-ellipse-512", EllipseRadii(512));
     {
         // As the field can hold it while the operator types; the editor would put the value back.
         const QSignalBlocker quiet(FForm->DBLEdit);
@@ -235,7 +244,7 @@ TEST_F(TStoreTest, DBLFieldThatIsNoNumberEndsTheStore) {
 TEST_F(TStoreTest, NumbersGoOutWithAPointInACommaLocale) {
     const QLocale previous;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    HoldShape(EllipseRadii(512), {"DBL=17.00"});
+    HoldShape("job-ellipse-512-dbl17", EllipseRadii(512));
     ASSERT_EQ(FForm->DBLEdit->Text(), "17,00");
     // The DBL field, not the job's record, is what goes out.
     FForm->DBLEdit->SetText(QStringLiteral("18"));

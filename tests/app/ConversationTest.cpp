@@ -8,7 +8,9 @@
 
 namespace {
 
-const std::string Packet = std::string(1, FS) + "ANS=INI\rSTATUS=0\r" + RS + "CRC=1234\r" + GS;
+// The host's acceptance of the initialization, and its refusal (STATUS=1).
+std::string Acceptance() { return ReplyFile("init-fmt1"); }
+std::string Refusal() { return ReplyFile("init-status1"); }
 
 class TConversationTest : public TConversationFixture {
 protected:
@@ -22,7 +24,7 @@ protected:
     }
 
     // The answer of the initialization step to an accepted reply.
-    static std::string DescriptionSent() { return Ack + BuildPacket(EdgerDescriptionBody()); }
+    static std::string DescriptionSent() { return Ack + PacketFile("edger-description"); }
 
     // Whether Log holds Line.
     static bool Logged(const std::vector<std::string>& log, const std::string& line) {
@@ -34,7 +36,7 @@ protected:
     void RefusalEndsTheNextConversation() {
         FViewed.clear();
         StartConversation();
-        FHost.Write(std::string(1, FS) + "ANS=INI\rSTATUS=1\r" + RS + "CRC=1234\r" + GS);
+        FHost.Write(Refusal());
         ASSERT_TRUE(ProcessEventsUntil([&] { return !FForm->Talking(); }));
         EXPECT_EQ(Panel(0), "Did not receive status 0 on init");
         Settle();
@@ -44,8 +46,8 @@ protected:
 
 TEST_F(TConversationTest, ReplyInPiecesIsProcessedOnceWhenGSArrives) {
     StartConversation();
-    const std::string first = Packet.substr(0, 10);
-    const std::string second = Packet.substr(10) + "tail";
+    const std::string first = Acceptance().substr(0, 10);
+    const std::string second = Acceptance().substr(10) + "tail";
     HostWrites(first);
     EXPECT_EQ(FHost.ReadAvailable(), "");
 
@@ -55,8 +57,8 @@ TEST_F(TConversationTest, ReplyInPiecesIsProcessedOnceWhenGSArrives) {
     Settle();
     EXPECT_EQ(FHost.ReadAvailable(), "");  // answered once
     // Nothing of the reply is left behind: the next reply is read on its own.
-    EXPECT_EQ(Answer("ANS=INI\rSTATUS=0\rDEF=7\rTRCFMT=1;400;E;B\r"),
-              Ack + BuildPacket(JobRequestBody("7", "1234", "1", "400")));
+    EXPECT_EQ(AnswerFile("edger-granted-1-400"),
+              Ack + PacketFile("job-request"));
     const std::vector<std::string> log = ShownLog();
     EXPECT_EQ(FromHostEntries(log), 3);  // the reply once, then ACK and the next reply
     EXPECT_TRUE(
@@ -65,7 +67,7 @@ TEST_F(TConversationTest, ReplyInPiecesIsProcessedOnceWhenGSArrives) {
 
 TEST_F(TConversationTest, BytesBeforeFSAreLoggedOneEntryEachAndDropped) {
     StartConversation();
-    FHost.Write(Ack + "ab" + Packet);
+    FHost.Write(Ack + "ab" + Acceptance());
     EXPECT_EQ(ProgramSends(), DescriptionSent());
     const std::vector<std::string> lines = ShownLog();
     EXPECT_EQ(FromHostEntries(lines), 4);  // ACK, a, b, then the packet
@@ -81,7 +83,7 @@ TEST_F(TConversationTest, BytesBeforeFSAreLoggedOneEntryEachAndDropped) {
 
 TEST_F(TConversationTest, PacketWithoutItsFSIsNeverProcessed) {
     StartConversation();
-    const std::string lost = Packet.substr(1);
+    const std::string lost = Acceptance().substr(1);
     HostWrites(lost);
     EXPECT_EQ(FHost.ReadAvailable(), "");
     // Every byte was dropped and logged on its own: nothing waits for a GS.
@@ -89,7 +91,7 @@ TEST_F(TConversationTest, PacketWithoutItsFSIsNeverProcessed) {
 }
 
 TEST_F(TConversationTest, PacketInIdleIsLoggedNotAcknowledged) {
-    const std::string refusal = std::string(1, FS) + "ANS=INI\rSTATUS=1\r" + RS + "CRC=1234\r" + GS;
+    const std::string refusal = Refusal();
     HostWrites(refusal);
     EXPECT_EQ(FHost.ReadAvailable(), "");
     EXPECT_TRUE(FViewed.empty());
@@ -97,7 +99,7 @@ TEST_F(TConversationTest, PacketInIdleIsLoggedNotAcknowledged) {
     EXPECT_EQ(FromHostEntries(ShownLog()), 1);
     // Not kept either: the next conversation reads its own reply.
     StartConversation();
-    FHost.Write(Packet);
+    FHost.Write(Acceptance());
     EXPECT_EQ(ProgramSends(), DescriptionSent());
 }
 
@@ -106,7 +108,7 @@ TEST_F(TConversationTest, SilenceOfMoreThanTwentySecondsDropsTheFirstPiece) {
     const std::string old = std::string(1, FS) + "OLD";
     HostWrites(old);
     FTick += 20001;
-    FHost.Write(Packet);
+    FHost.Write(Acceptance());
     EXPECT_EQ(ProgramSends(), DescriptionSent());
     // The reply as it came, without OLD.
     EXPECT_TRUE(Logged(ShownLog(), "14:03:27:045 <fs>ANS=INI<cr>"));
@@ -128,7 +130,7 @@ TEST_F(TConversationTest, EveryEndingEmptiesTheReceiveBuffer) {
     };
     for (const auto& end : endings) {
         StartConversation();
-        const std::string partial = std::string(1, FS) + "ANS=INI\rSTATUS=0\r";
+        const std::string partial = Acceptance().substr(0, Acceptance().find(RS));
         HostWrites(partial);
         end();
         EXPECT_FALSE(FForm->Talking());
@@ -151,7 +153,7 @@ TEST_F(TConversationTest, FloodWithoutGSIsDroppedAndLogged) {
     // Full, but not past it: nothing dropped yet.
     HostWrites("x");
     // Dropped whole once past 1 MiB: the next reply is read on its own.
-    FHost.Write(Packet);
+    FHost.Write(Acceptance());
     EXPECT_EQ(ProgramSends(), DescriptionSent());
 
     const std::vector<std::string> log = ShownLog();
@@ -227,15 +229,15 @@ TEST_F(TConversationTest, SendInIdleStartsNoCountdown) {
 
 TEST_F(TConversationTest, EscapeEndsARunningConversationWithTheMessageUnchanged) {
     // Save Shape keeps the message of the last ended conversation.
-    HoldShape(EllipseRadii(400));
+    HoldShape("job-ellipse-400", EllipseRadii(400));
     FForm->SaveButton->click();
-    ASSERT_EQ(ProgramSends(), BuildPacket(InitRequestBody()));
-    AnswerLast(Ack + BuildPacket("ANS=INI\rSTATUS=1\r"));
+    ASSERT_EQ(ProgramSends(), PacketFile("init"));
+    AnswerLast(Ack + ReplyFile("init-status1"));
     ASSERT_EQ(Panel(0), "Did not get positive response from host");
     ASSERT_TRUE(FForm->SaveButton->isEnabled());
     FViewed.clear();
     FForm->SaveButton->click();
-    EXPECT_EQ(ProgramSends(), BuildPacket(InitRequestBody()));
+    EXPECT_EQ(ProgramSends(), PacketFile("init"));
     PressKey(FForm.get(), Qt::Key_Escape);
     EXPECT_FALSE(FForm->TimeoutTimer->isActive());
     EXPECT_FALSE(FForm->Talking());
@@ -255,7 +257,7 @@ TEST_F(TConversationTest, JobNotFoundEndsQuietlyWithTheHint) {
     ASSERT_FALSE(RequestUpToJob("1234", "1", "400").empty());
     for (int i = 0; i < 7; ++i) FForm->TimeoutTimerTimer();
     ASSERT_EQ(Panel(1), "8");
-    AnswerLast(Ack + BuildPacket("ANS=7\rSTATUS=1;\"No such tray\"\r"));
+    AnswerLast(Ack + ReplyFile("example-job-nosuchtray"));
     EXPECT_EQ(Panel(0), "No such tray");
     EXPECT_EQ(Hint(), "No such tray");
     EXPECT_EQ(Panel(1), "");
@@ -268,7 +270,7 @@ TEST_F(TConversationTest, JobNotFoundEndsQuietlyWithTheHint) {
 
 TEST_F(TConversationTest, StepFailureEndsTheConversationAndOpensTheLog) {
     StartConversation();
-    AnswerLast(std::string(1, FS) + "ANS=INI\rSTATUS=1\r" + RS + "CRC=1234\r" + GS);
+    AnswerLast(Refusal());
     EXPECT_EQ(Panel(0), "Did not receive status 0 on init");
     EXPECT_EQ(Hint(), "Did not receive status 0 on init");
     EXPECT_FALSE(FForm->TimeoutTimer->isActive());
@@ -288,7 +290,7 @@ TEST_F(TConversationTest, DisplayLogDuringAConversationAbandonsIt) {
     EXPECT_FALSE(FForm->Talking());
     EXPECT_EQ(Panel(0), "Display Log");
     EXPECT_TRUE(FForm->ReqButton->isEnabled());
-    HostWrites(Packet);
+    HostWrites(Acceptance());
     EXPECT_EQ(FHost.ReadAvailable(), "");  // the late reply is ignored
     FForm->TimeoutTimerTimer();
     EXPECT_FALSE(FForm->TimeoutTimer->isActive());

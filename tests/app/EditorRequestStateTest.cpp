@@ -51,7 +51,7 @@ protected:
 TEST_F(TRequestStateTest, RequestShapeEmptiesTheValuesAndDisablesEditing) {
     LoadShape();
     RequestTray(QStringLiteral("1234"));
-    ASSERT_EQ(ProgramSends(), BuildPacket(InitRequestBody()));
+    ASSERT_EQ(ProgramSends(), PacketFile("init"));
     ASSERT_TRUE(FForm->Talking());
     ExpectNothingToEdit();
 }
@@ -72,7 +72,7 @@ TEST_F(TRequestStateTest, AFailedRequestLeavesNothingToEditOrStore) {
 TEST_F(TRequestStateTest, ARequestForAMissingJobLeavesNothingToEdit) {
     LoadShape();
     RequestUpToJob("1234", "1", "400");
-    AnswerLast(Ack + BuildPacket("ANS=7\rSTATUS=3\r"));
+    AnswerLast(Ack + ReplyFile("job-status3"));
     EXPECT_EQ(Panel(0), "Job not found/not available");
     ExpectNothingToEdit();
 }

@@ -5,6 +5,7 @@
 // (tests/data/replies), each kept once as a file that the packet builders'
 // tests, the simulator's tests and the conversation tests all read.
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -42,4 +43,19 @@ inline std::string ReplyBody(std::string_view name) {
 inline std::string PacketBody(std::string_view name) {
     const std::string packet = PacketFile(name);
     return packet.substr(1, packet.rfind('\x1E') - 1);
+}
+
+// Body (records each ended by CR) framed as the golden files are, worked out
+// here and not by the program: FS, the body, RS, "CRC=" with the decimal
+// CRC-16 (polynomial 0x1021, start 0, most significant bit first) of the body
+// and the RS, CR, GS. For tests that vary a golden body.
+inline std::string GoldenFrame(const std::string& body) {
+    const std::string covered = body + '\x1E';
+    std::uint16_t reg = 0;
+    for (const char c : covered) {
+        reg ^= static_cast<std::uint16_t>(static_cast<unsigned char>(c) << 8);
+        for (int bit = 0; bit < 8; ++bit)
+            reg = static_cast<std::uint16_t>((reg & 0x8000u) ? (reg << 1) ^ 0x1021u : reg << 1);
+    }
+    return '\x1C' + covered + "CRC=" + std::to_string(reg) + '\r' + '\x1D';
 }

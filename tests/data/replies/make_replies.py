@@ -10,7 +10,9 @@ simulator's answers and fault modes as its manual describes them, and the
 examples of the protocol's description as written there. The job replies
 carry a whole sample job; they are kept as committed files and checked here
 by an independent reading: the records the host echoes from the sample file,
-and the trace decoded by this file's own decoders of formats 1 to 4.
+and the trace decoded by this file's own decoders of formats 1 to 4. The
+job replies the window's conversation tests receive carry a drawn ellipse
+instead, and are written here by this file's own encoders of formats 1 to 4.
 
     python3 tests/data/replies/make_replies.py           check every file
     python3 tests/data/replies/make_replies.py --write   write the short ones
@@ -162,7 +164,8 @@ RAW = {
     "job-empty-status-after-lf": 'ANS=7\rFOO=1\nSTATUS=""\r',
 }
 # The edger's description answered with DEF 7 and the offer the host picked.
-for offer in ["4;512", "2;500", "1;512", "4;400", "3;512", "1;1000", "4;360", "3;500", "1;400"]:
+for offer in ["4;512", "2;500", "1;512", "4;400", "3;512", "1;1000", "4;360", "3;500", "1;400",
+              "2;400", "3;400", "1;0400", "1;64", "1;500", "1;1024"]:
     SHORT["edger-granted-" + offer.replace(";", "-")] = INIT_OK + ["DEF=7", "TRCFMT=%s;E;B" % offer]
 # The four request conversations in formats 1 to 4 share their first two replies.
 for fmt in "1234":
@@ -328,6 +331,176 @@ def check_frame(name, data, crc=None):
     return body
 
 
+# --- Job replies carrying a drawn ellipse -------------------------------------
+#
+# The window's conversation tests receive these. Each trace is the ellipse of
+# ../conversation/make_ellipse.py (half-axes 26 and 21 mm unless named
+# otherwise, radii rounded to hundredths), written in formats 1 to 4 by this
+# file's own encoders; main() checks the encoders against the worked examples
+# of the formats' description and against the decoders above.
+
+sys.path.insert(0, str(HERE.parent / "conversation"))
+from make_ellipse import ellipse  # noqa: E402
+
+# Payload bytes that never travel bare in formats 2 to 4: ESC, then the byte + 128.
+ESCAPED = {6, 10, 13, 17, 19, 21, 26, 27, 28, 29, 30}
+
+
+def escape(payload):
+    out = bytearray()
+    for b in payload:
+        out += bytes([27, b + 128]) if b in ESCAPED else bytes([b])
+    return out.decode("latin-1")
+
+
+def encode_fmt1(values):
+    """The R records of format 1: up to 15 four-digit values each."""
+    groups = ["%04d" % v for v in values]
+    return ["R=" + ";".join(groups[i:i + 15]) for i in range(0, len(groups), 15)]
+
+
+def encode_fmt2(values):
+    return escape(b"".join(bytes([v & 0xFF, v >> 8 & 0xFF]) for v in values))
+
+
+def encode_fmt3(values):
+    out = bytearray([values[0] & 0xFF, values[0] >> 8 & 0xFF])
+    for previous, value in zip(values, values[1:]):
+        diff = value - previous
+        if -127 <= diff <= 127:
+            out.append(diff & 0xFF)
+        else:
+            out += bytes([0x80, value & 0xFF, value >> 8 & 0xFF])
+    return escape(out)
+
+
+def encode_fmt4(values):
+    nibbles = []
+
+    def put(item, width):
+        if width == 1:
+            nibbles.append(item & 0xF)
+        elif width == 2:
+            nibbles.extend([item >> 4 & 0xF, item & 0xF])
+        else:  # low byte, then high byte, each high nibble first
+            nibbles.extend([item >> 4 & 0xF, item & 0xF, item >> 12 & 0xF, item >> 8 & 0xF])
+
+    mode, previous_d = 16, 0
+
+    def switch(marker, marker_width, to, item, item_width):
+        """A marker, the mode it switches to, and the point's item in that mode."""
+        nonlocal mode
+        put(marker, marker_width)
+        mode = to
+        put(item, item_width)
+
+    for i, value in enumerate(values):
+        d = value - (values[i - 1] if i else 0)
+        dd = d - previous_d
+        d_fits, dd_fits = -126 <= d <= 127, -7 <= dd <= 7
+        if mode == 16:
+            switch(0x8000, 4, 8, d, 2) if d_fits else put(value, 4)
+        elif mode == 8:
+            if not d_fits:
+                switch(129, 2, 16, value, 4)
+            elif dd_fits:
+                switch(128, 2, 4, dd, 1)
+            else:
+                put(d, 2)
+        elif dd_fits:
+            put(dd, 1)
+        elif d_fits:
+            switch(8, 1, 8, d, 2)
+        else:
+            put(8, 1)
+            switch(129, 2, 16, value, 4)
+        previous_d = d
+    if len(nibbles) % 2:
+        nibbles.append(0)
+    return escape(bytes(nibbles[i] << 4 | nibbles[i + 1] for i in range(0, len(nibbles), 2)))
+
+
+def check_encoders():
+    """The worked examples of the formats' description, and each encoder
+    read back by the decoders above."""
+    example = [2500, 2501, 2503, 2506, 2510, 2520, 2400, 2400, 2401]
+    want = {
+        encode_fmt2: "C4 09 C5 09 C7 09 CA 09 CE 09 D8 09 60 09 60 09 61 09",
+        encode_fmt3: "C4 09 01 02 03 04 1B 8A 88 00 01",
+        encode_fmt4: "C4 09 00 80 01 80 1B 91 16 88 80 08 01",
+    }
+    for encode, text in want.items():
+        if encode(example) != bytes.fromhex(text).decode("latin-1"):
+            FAILURES.append("%s: not the worked example %s" % (encode.__name__, text))
+    if encode_fmt3([2500, 2501, 2300, 2290]) != bytes.fromhex("C4 09 01 80 FC 08 F6").decode("latin-1"):
+        FAILURES.append("encode_fmt3: not the worked example with a large step")
+    if encode_fmt1(list(range(31))) != ["R=" + ";".join("%04d" % v for v in range(a, min(a + 15, 31)))
+                                        for a in (0, 15, 30)]:
+        FAILURES.append("encode_fmt1: not lines of 15 values")
+    for values in (ellipse(400), ellipse(500), ellipse(512), [0x2020] * 398 + [0x2041, 0x213D]):
+        raw = lambda text: unescape(text)  # noqa: E731
+        if decode_fmt2(raw(encode_fmt2(values))) != values or \
+                decode_fmt3(raw(encode_fmt3(values))) != values or \
+                decode_fmt4(raw(encode_fmt4(values)), len(values)) != values:
+            FAILURES.append("the encoders and decoders disagree on %d points" % len(values))
+
+
+JOB_1234 = ["ANS=7", "STATUS=0", 'JOB="1234"']
+
+
+def trace(fmt, values, eye="R"):
+    """The TRCFMT record and the trace of Values in format Fmt."""
+    head = ["TRCFMT=%d;%d;E;%s;F" % (fmt, len(values), eye)]
+    if fmt == 1:
+        return head + encode_fmt1(values)
+    return head + ["R=" + {2: encode_fmt2, 3: encode_fmt3, 4: encode_fmt4}[fmt](values)]
+
+
+E400 = ellipse(400)
+# Job 1234 as the window's request receives it.
+DRAWN = {
+    # A received shape to edit or store: the job's records, then its trace in format 1.
+    "job-ellipse-64": JOB_1234 + ["DBL=18.00"] + trace(1, ellipse(64)),
+    "job-ellipse-400": JOB_1234 + ["DBL=18.00"] + trace(1, E400),
+    "job-ellipse-500": JOB_1234 + ["DBL=18.00"] + trace(1, ellipse(500)),
+    "job-ellipse-512": JOB_1234 + ["DBL=18.00"] + trace(1, ellipse(512)),
+    "job-ellipse-512-ftyp": JOB_1234 + ["DBL=18.00", "FTYP=1"] + trace(1, ellipse(512)),
+    "job-ellipse-512-dbl17": JOB_1234 + ["DBL=17.00"] + trace(1, ellipse(512)),
+    "job-ellipse-512-records": JOB_1234 + [
+        "HBOX=50.00;50.00", "DBL=17.00", "FTYP=1", "ETYP=2", "VBOX=1;1", "CIRC=1", "DO=B", "ZFMT=1",
+        "VEN=X", "MODEL=Y", "VER=1", "REM=note", "REQ=7", "INI=1", "FOO=X=1"] + trace(1, ellipse(512)),
+    "job-ellipse-1024-ftyp-first": JOB_1234 + ["FTYP=1", "DBL=18.00"] + trace(1, ellipse(1024)),
+    # The trace formats, with and without DBL.
+    "job-ellipse-fmt1-400": JOB_1234 + trace(1, E400),
+    "job-ellipse-fmt2-400": JOB_1234 + trace(2, E400),
+    "job-ellipse-fmt3-400-dbl-spaced": JOB_1234 + ["DBL = 17.25 "] + trace(3, E400),
+    "job-ellipse-fmt2-500": JOB_1234 + trace(2, ellipse(500)),
+    "job-ellipse-fmt3-500": JOB_1234 + trace(3, ellipse(500)),
+    "job-ellipse-fmt4-500": JOB_1234 + trace(4, ellipse(500)),
+    "job-ellipse-fmt4-512": JOB_1234 + trace(4, ellipse(512)),
+    # Both eyes: the right one (26 x 21 mm) first, the left one 24 x 20 mm.
+    "job-two-eyes": JOB_1234 + ["DBL=18.50", "FTYP=1", "ETYP=2"] + trace(1, E400) +
+    trace(1, ellipse(400, 24, 20), "L") + ["Z=1;2;3"],
+    # DBL with a point, and with a comma that is no number on the wire.
+    "job-dbl-point": JOB_1234 + ["DBL=20.50"] + trace(1, E400),
+    "job-dbl-comma": JOB_1234 + ["DBL=20,50"] + trace(3, E400),
+    # Traces the window cannot take.
+    "job-three-digit-radius": JOB_1234 + [trace(1, E400)[0], "R=123" + trace(1, E400)[1][6:]] +
+    trace(1, E400)[2:],
+    "job-too-few-points": JOB_1234 + ["TRCFMT=1;400;E;R;F"] + encode_fmt1(E400[10:]),
+    "job-r-without-trcfmt": JOB_1234 + encode_fmt1(E400),
+    "job-fmt4-beyond-codec": JOB_1234 + ["TRCFMT=4;5000;E;R;F", "R=00"],
+    "job-trcfmt-unreadable": JOB_1234 + ["TRCFMT=x"] + encode_fmt1(E400),
+    # Records around a binary trace: read by their pattern, whatever their case.
+    "job-records-by-pattern": JOB_1234 + ["FOO=X=1", "FTYP=1", "NAME=two words", "ETYP=2", "ftyp=3",
+                                          "EMPTY="] + trace(2, E400),
+    # Format 2 radii 0x2020 (two spaces), then 0x2041 and 0x213D, which end
+    # the line in "A =!".
+    "job-binary-equals-spaces": JOB_1234 + trace(2, [0x2020] * 398 + [0x2041, 0x213D]),
+    "job-status3": ["ANS=7", "STATUS=3"],
+}
+
+
 FAILURES = []
 
 
@@ -341,11 +514,17 @@ def main():
     expected = {name: frame(records) for name, records in SHORT.items()}
     expected.update({name: frame(records, crc) for name, (records, crc) in SHORT_CRC.items()})
     expected.update({name: frame_body(body) for name, body in RAW.items()})
+    expected.update({name: frame(records) for name, records in DRAWN.items()})
     if write:
+        check_encoders()
+        if FAILURES:
+            print("\n".join(FAILURES), file=sys.stderr)
+            return 1
         for name, data in expected.items():
             (HERE / (name + ".reply")).write_bytes(data.encode("latin-1"))
             print(name + ".reply")
         return 0
+    check_encoders()
     seen = {p.stem for p in HERE.glob("*.reply")}
     jobs = {"job-fmt%s" % f: f for f in "1234"}
     for name in sorted(seen - set(expected) - set(jobs) - {"job-hangup"}):
