@@ -1,11 +1,16 @@
 #include "app/Glyphs.h"
 
+#include <QApplication>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QStyle>
+#include <QStyleOption>
 
 namespace {
 
+// The glyphs are drawn on a 16 x 16 grid and scaled to the size asked for.
 constexpr int Size = 16;
 
 void Arrow(QPainter& p, bool left) {
@@ -17,12 +22,7 @@ void Arrow(QPainter& p, bool left) {
     p.drawPolygon(head);
 }
 
-}  // namespace
-
-QIcon GlyphIcon(TGlyph glyph) {
-    QPixmap pixmap(Size, Size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
+void DrawGlyph(QPainter& p, TGlyph glyph) {
     p.setRenderHint(QPainter::Antialiasing);
     const QColor ink(32, 64, 128);
     p.setPen(QPen(ink, 1.5));
@@ -76,6 +76,47 @@ QIcon GlyphIcon(TGlyph glyph) {
             Arrow(p, false);
             break;
     }
-    p.end();
-    return QIcon(pixmap);
+}
+
+// Draws each pixmap at the size it is asked for, so the buttons' glyphs are
+// as sharp at 150 % or 200 % display scale as at 100 %, where they come out
+// exactly as drawn on the grid.
+class TGlyphIconEngine : public QIconEngine {
+public:
+    explicit TGlyphIconEngine(TGlyph glyph) : FGlyph(glyph) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        const qreal ratio = painter->device() != nullptr ? painter->device()->devicePixelRatioF() : 1;
+        const QPixmap drawn = pixmap(rect.size() * ratio, mode, state);
+        painter->drawPixmap(rect, drawn);
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {
+        QPixmap pixmap(size);
+        pixmap.fill(Qt::transparent);
+        {
+            QPainter p(&pixmap);
+            p.scale(size.width() / qreal(Size), size.height() / qreal(Size));
+            DrawGlyph(p, FGlyph);
+        }
+        if (mode == QIcon::Normal || mode == QIcon::Active) return pixmap;
+        // Greyed as the style greys any other icon.
+        QStyleOption option;
+        option.palette = QApplication::palette();
+        return QApplication::style()->generatedIconPixmap(mode, pixmap, &option);
+    }
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
+    QIconEngine* clone() const override { return new TGlyphIconEngine(FGlyph); }
+    QString key() const override { return QStringLiteral("TGlyphIconEngine"); }
+
+private:
+    TGlyph FGlyph;
+};
+
+}  // namespace
+
+QIcon GlyphIcon(TGlyph glyph) {
+    return QIcon(new TGlyphIconEngine(glyph));
 }

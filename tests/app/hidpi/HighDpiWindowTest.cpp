@@ -1,6 +1,8 @@
 // The window on a display scaled to 200 % (QT_SCALE_FACTOR=2, set before the
 // application starts): the picture keeps its size in logical pixels and is
-// drawn in twice the pixels, not enlarged from a picture of half as many.
+// drawn in twice the pixels, not enlarged from a picture of half as many; so
+// are the buttons' glyphs.
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QImage>
 #include <QPixmap>
@@ -51,6 +53,53 @@ TEST_F(THighDpiWindowTest, ThePictureHasTwiceThePixelsAndOneLogicalPixelLinesTwo
         for (int x = 0; x + 1 < image.width(); x += 2)
             split += image.pixel(x, y) != image.pixel(x + 1, y) ? 1 : 0;
     EXPECT_GT(split, 100) << "the picture is an enlarged copy";
+}
+
+// Pixels of a glyph that are neither empty nor fully inked: its soft edge.
+// Redrawn at twice the size, a glyph's edge grows with its outline (about
+// twice the pixels); enlarged from the small one, with its area (four times).
+struct TInk {
+    int Edge = 0;
+    double Alpha = 0;
+};
+
+TInk InkOf(const QPixmap& pixmap) {
+    const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+    TInk ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const int alpha = qAlpha(image.pixel(x, y));
+            ink.Edge += alpha > 0 && alpha < 255 ? 1 : 0;
+            ink.Alpha += alpha / 255.0;
+        }
+    return ink;
+}
+
+TEST_F(THighDpiWindowTest, ButtonGlyphsAreDrawnAtTheScreensPixelRatio) {
+    Create();
+    FForm->show();
+    Settle();
+    ASSERT_EQ(FForm->devicePixelRatioF(), 2.0) << "the scale factor did not reach the window";
+    const QAbstractButton* buttons[] = {FForm->ReqButton,     FForm->SaveButton,
+                                       FForm->ResetButton,   FForm->HelpButton,
+                                       FForm->SettingsButton, FForm->RotLeftButton,
+                                       FForm->RotRightButton};
+    for (const QAbstractButton* button : buttons) {
+        SCOPED_TRACE(button->text().isEmpty() ? button->toolTip().toStdString()
+                                              : button->text().toStdString());
+        const QSize size = button->iconSize();
+        const QPixmap sharp = button->icon().pixmap(size, FForm->devicePixelRatioF());
+        const QPixmap plain = button->icon().pixmap(size, 1.0);
+        EXPECT_EQ(sharp.size(), size * 2);
+        EXPECT_EQ(sharp.devicePixelRatio(), 2.0);
+        ASSERT_EQ(plain.size(), size);
+        const TInk big = InkOf(sharp);
+        const TInk small = InkOf(plain);
+        ASSERT_GT(small.Edge, 0) << "no glyph drawn";
+        // The same drawing: four times the ink in four times the pixels.
+        EXPECT_NEAR(big.Alpha / small.Alpha, 4.0, 0.8);
+        EXPECT_LT(big.Edge, 3 * small.Edge) << "the glyph is an enlarged copy";
+    }
 }
 
 }  // namespace
