@@ -5,6 +5,9 @@
 #include <QApplication>
 #include <QClipboard>
 
+#include <cmath>
+#include <cstdio>
+
 #include "FormFixture.h"
 #include "oma/HostPackets.h"
 #include "app/ValueEdit.h"
@@ -26,6 +29,33 @@ inline std::string EllipseRadii(int count, double a = 26.0, double b = 21.0) {
         AppendRadiusGroup(radii, static_cast<int>(std::lround(100.0 / std::sqrt(c * c + s * s))));
     }
     return radii;
+}
+
+// The perimeter of the polygon through a radius string's points (hundredths
+// of a millimetre at equal angles), worked out here from their coordinates.
+inline double Perimeter(const std::string& radii) {
+    const std::size_t n = radii.size() / 4;
+    const auto point = [&](std::size_t i) {
+        const double r = std::stoi(radii.substr(4 * (i % n), 4)) / 100.0;
+        const double t = 2 * 3.14159265358979323846 * static_cast<double>(i % n) /
+                         static_cast<double>(n);
+        return std::pair{r * std::cos(t), r * std::sin(t)};
+    };
+    double sum = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto [x0, y0] = point(i);
+        const auto [x1, y1] = point(i + 1);
+        sum += std::hypot(x1 - x0, y1 - y0);
+    }
+    return sum;
+}
+
+// A box or circumference value as the wire carries it, worked out here:
+// two decimals, twice, separated by ";".
+inline std::string WireBox(double mm) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f;%.2f", mm, mm);
+    return text;
 }
 
 class TConversationFixture : public TFormFixture {

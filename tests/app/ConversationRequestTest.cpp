@@ -4,25 +4,6 @@
 
 namespace {
 
-// The perimeter of the polygon through a radius string's points (hundredths
-// of a millimetre at equal angles), worked out here from their coordinates.
-double Perimeter(const std::string& radii) {
-    const std::size_t n = radii.size() / 4;
-    const auto point = [&](std::size_t i) {
-        const double r = std::stoi(radii.substr(4 * (i % n), 4)) / 100.0;
-        const double t = 2 * 3.14159265358979323846 * static_cast<double>(i % n) /
-                         static_cast<double>(n);
-        return std::pair{r * std::cos(t), r * std::sin(t)};
-    };
-    double sum = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto [x0, y0] = point(i);
-        const auto [x1, y1] = point(i + 1);
-        sum += std::hypot(x1 - x0, y1 - y0);
-    }
-    return sum;
-}
-
 class TRequestTest : public TConversationFixture {
 protected:
     // Request Shape for tray 1234 up to the job request (DEF 7, Format;Count),

@@ -24,12 +24,15 @@ protected:
     // FTYP=1, ETYP=2, VBOX=1;1, CIRC=1, DO=B, ZFMT=1, VEN=X, MODEL=Y, VER=1,
     // REM=note, REQ=7, INI=1 and FOO=X=1. The request keeps them, and its
     // trace, TRCFMT and checksum, as the job's records; the upload echoes
-    // those below, for the working shape and the job's DBL of 17.
-    std::vector<std::string> EchoedRecords() const {
-        const std::string h = FormatBoxValue(Working().HBox);
-        const std::string v = FormatBoxValue(Working().VBox);
-        const std::string c = FormatBoxValue(Working().Circ);
-        return {"HBOX=" + h, "DBL=17.00", "FTYP=1", "ETYP=2", "VBOX=" + v, "CIRC=" + c, "FOO=X=1"};
+    // those below, for the 512-point ellipse's measurements and the job's DBL of 17.
+    static std::vector<std::string> EchoedRecords() {
+        return {"HBOX=52.00;52.00", "DBL=17.00", "FTYP=1", "ETYP=2", "VBOX=42.00;42.00",
+                "CIRC=" + WireBox(Perimeter(EllipseRadii(512))), "FOO=X=1"};
+    }
+    // The measurements of the ellipse of Radii: its axes lie on points 0, a
+    // quarter, a half and three quarters round, 52 by 42 mm.
+    static std::string Measured(const std::string& radii) {
+        return "HBOX=52.00;52.00\rVBOX=42.00;42.00\rCIRC=" + WireBox(Perimeter(radii)) + "\r";
     }
 };
 
@@ -98,7 +101,6 @@ TEST_F(TStoreTest, FiveHundredTwelvePointsGrantedFourHundredInFormatOne) {
     ASSERT_EQ(trace.size(), 27u);
     EXPECT_EQ(std::count(trace.back().begin(), trace.back().end(), ';'), 9);
     EXPECT_EQ(records, Joined(Joined(head, trace), EchoedRecords()));
-    EXPECT_EQ(EchoedRecords().front(), "HBOX=52.00;52.00");
 }
 
 TEST_F(TStoreTest, FormatsTwoToFourUploadOneRecord) {
@@ -111,9 +113,7 @@ TEST_F(TStoreTest, FormatsTwoToFourUploadOneRecord) {
         // The trace as the golden job reply of the same ellipse carries it.
         const std::string body =
             UploadHead("8") + "TRCFMT=" + format + ";500;E;R;F\r" +
-            GoldenTrace("job-ellipse-fmt" + format + "-500") + "DBL=18.00\rHBOX=" +
-            FormatBoxValue(Working().HBox) + "\rVBOX=" + FormatBoxValue(Working().VBox) +
-            "\rCIRC=" + FormatBoxValue(Working().Circ) + "\r";
+            GoldenTrace("job-ellipse-fmt" + format + "-500") + "DBL=18.00\r" + Measured(shape);
         EXPECT_EQ(upload, Ack + GoldenFrame(body));
         AnswerLast(Ack + ReplyFile("example-verdict-ok"));
         EXPECT_EQ(Panel(0), "Job stored");
@@ -131,9 +131,7 @@ TEST_F(TStoreTest, NoInitGrantWithoutTRCFMTUploadsFormatOneAtTheWorkingCount) {
     // The shape goes back as it came: the golden reply's trace.
     const std::string body =
         UploadHead("TRC") + "TRCFMT=1;1024;E;R;F\r" + GoldenTrace("job-ellipse-1024-ftyp-first") +
-        "FTYP=1\rDBL=18.00\rHBOX=" + FormatBoxValue(Working().HBox) +
-        "\rVBOX=" + FormatBoxValue(Working().VBox) + "\rCIRC=" + FormatBoxValue(Working().Circ) +
-        "\r";
+        "FTYP=1\rDBL=18.00\r" + Measured(shape);
     EXPECT_EQ(upload, Ack + GoldenFrame(body));
 }
 
