@@ -1,7 +1,8 @@
 // A TCP server on 127.0.0.1 (or ::1) that a test plays byte for byte: it
 // listens on a free port, accepts when asked, and reads and writes with
 // deadlines, so a wrong or missing byte fails the test within seconds.
-// LoopbackServerPosix.cpp and LoopbackServerWin32.cpp (Winsock) implement it.
+// LoopbackServer.cpp holds what every platform shares; LoopbackServerPosix.cpp
+// and LoopbackServerWin32.cpp (Winsock) the socket calls.
 #pragma once
 
 #include <atomic>
@@ -36,6 +37,15 @@ public:
     void FillBacklog(int count);
 
 private:
+    // The platform's part. Waits up to Timeout for the client's bytes; false
+    // when none came or the wait failed.
+    bool ClientReadable(std::chrono::milliseconds timeout) const;
+    // Receives up to Size of the client's bytes: how many; 0 or less when the
+    // client closed or the receive failed.
+    long Receive(char* buffer, std::size_t size) const;
+    // A client of our own connecting to Port without waiting for the handshake.
+    std::intptr_t ConnectWithoutWaiting() const;
+
     std::intptr_t FListen = -1;
     std::intptr_t FClient = -1;
     std::vector<std::intptr_t> FFillers;

@@ -4,11 +4,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
-#include <thread>
 
 #include "tests/support/LoopbackServer.h"
 
@@ -58,22 +56,13 @@ bool TLoopbackServer::Accept(std::chrono::milliseconds timeout) {
     return FClient >= 0;
 }
 
-std::string TLoopbackServer::ReadBytes(std::size_t count, std::chrono::milliseconds timeout) {
-    std::string got;
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (got.size() < count) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) break;
-        pollfd pfd{static_cast<int>(FClient), POLLIN, 0};
-        if (poll(&pfd, 1, static_cast<int>(left.count())) <= 0) break;
-        char buffer[4096];
-        const ssize_t n = ::recv(static_cast<int>(FClient), buffer,
-                                 std::min(sizeof buffer, count - got.size()), 0);
-        if (n <= 0) break;
-        got.append(buffer, static_cast<std::size_t>(n));
-    }
-    return got;
+bool TLoopbackServer::ClientReadable(std::chrono::milliseconds timeout) const {
+    pollfd pfd{static_cast<int>(FClient), POLLIN, 0};
+    return poll(&pfd, 1, static_cast<int>(timeout.count())) > 0;
+}
+
+long TLoopbackServer::Receive(char* buffer, std::size_t size) const {
+    return static_cast<long>(::recv(static_cast<int>(FClient), buffer, size, 0));
 }
 
 bool TLoopbackServer::WriteBytes(const std::string& bytes) {
@@ -104,16 +93,12 @@ void TLoopbackServer::Flood(const std::atomic<bool>& stop, std::atomic<std::size
     }
 }
 
-void TLoopbackServer::FillBacklog(int count) {
-    for (int i = 0; i < count; ++i) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(FPort);
-        ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        FFillers.push_back(fd);
-    }
-    // The fillers' handshakes settle in the queue.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+std::intptr_t TLoopbackServer::ConnectWithoutWaiting() const {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(FPort);
+    ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    return fd;
 }

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <mutex>
 #include <stdexcept>
-#include <thread>
 
 #include "tests/support/LoopbackServer.h"
 
@@ -74,21 +73,12 @@ bool TLoopbackServer::Accept(std::chrono::milliseconds timeout) {
     return true;
 }
 
-std::string TLoopbackServer::ReadBytes(std::size_t count, std::chrono::milliseconds timeout) {
-    std::string got;
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (got.size() < count) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || !Ready(Handle(FClient), false, static_cast<long>(left.count())))
-            break;
-        char buffer[4096];
-        const int n = ::recv(Handle(FClient), buffer,
-                             static_cast<int>(std::min(sizeof buffer, count - got.size())), 0);
-        if (n <= 0) break;
-        got.append(buffer, static_cast<std::size_t>(n));
-    }
-    return got;
+bool TLoopbackServer::ClientReadable(std::chrono::milliseconds timeout) const {
+    return Ready(Handle(FClient), false, static_cast<long>(timeout.count()));
+}
+
+long TLoopbackServer::Receive(char* buffer, std::size_t size) const {
+    return ::recv(Handle(FClient), buffer, static_cast<int>(size), 0);
 }
 
 bool TLoopbackServer::WriteBytes(const std::string& bytes) {
@@ -119,18 +109,14 @@ void TLoopbackServer::Flood(const std::atomic<bool>& stop, std::atomic<std::size
     }
 }
 
-void TLoopbackServer::FillBacklog(int count) {
-    for (int i = 0; i < count; ++i) {
-        const SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        u_long nonBlocking = 1;
-        ioctlsocket(socket, FIONBIO, &nonBlocking);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(FPort);
-        ::connect(socket, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        FFillers.push_back(static_cast<std::intptr_t>(socket));
-    }
-    // The fillers' handshakes settle in the queue.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+std::intptr_t TLoopbackServer::ConnectWithoutWaiting() const {
+    const SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    u_long nonBlocking = 1;
+    ioctlsocket(socket, FIONBIO, &nonBlocking);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(FPort);
+    ::connect(socket, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    return static_cast<std::intptr_t>(socket);
 }
