@@ -143,9 +143,10 @@ TEST_F(THostProgramTest, RequestAndStoreOverAPseudoTerminal) {
 
     EXPECT_EQ(Exchange(InitBody()), ack + ReplyFile("init-fmt1"));
     EXPECT_EQ(Exchange(NoInitStoreBody("1234")), ack + ReplyFile("grant-noinit-3-500"));
-    std::string edited = radii->substr(4) + radii->substr(0, 4);  // rotated by one point
-    std::string verdict =
-        Exchange(UploadBody("TRC", "1234", 3, edited, "HBOX=50.00;50.00\rDBL=18.00\r"));
+    // The sample's trace at 500 points turned by one point, sent in format 3.
+    const std::string edited = UploadRadii("turned-fmt1-500");
+    ASSERT_EQ(edited.size(), 500u * 4);
+    std::string verdict = Exchange(UploadBody("turned-fmt3-500", "TRC"));
     EXPECT_EQ(verdict, ack + ReplyFile("verdict-noinit-1234"));
     EXPECT_EQ(TOmaJobFile::Parse(ReadFile(FDir / "1234.oma")).FirstTrace().Radii, edited);
     EXPECT_EQ(ReadFile(FDir / "1234.oma.bak"), Sample("R360_3.oma"));

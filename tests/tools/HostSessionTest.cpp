@@ -44,11 +44,6 @@ std::string SampleTrace(const std::string& text, int& count) {
     return radii;
 }
 
-std::string SampleTrace(const std::string& text) {
-    int count = 0;
-    return SampleTrace(text, count);
-}
-
 std::string Resampled(const std::string& radii, int count) {
     TTraceCalc calc;
     calc.LoadTrace(radii);
@@ -194,9 +189,10 @@ TEST_P(THostGoldenTest, AnswersAsTheGoldenRepliesRecord) {
         def = row.Config.TracerDef;
         expect("grant", StoreRequestBody(def, row.Tray));
     }
-    std::string radii;
-    for (int i = 0; i < row.Config.PreferPoints; ++i) radii += "2500";
-    expect("verdict", UploadBody(def, row.Tray, row.Config.PreferFormat, radii, "DBL=18.00\r"));
+    // A flat 25 mm trace in the granted format and count.
+    expect("verdict", UploadBody("flat-fmt" + std::to_string(row.Config.PreferFormat) + "-" +
+                                     std::to_string(row.Config.PreferPoints),
+                                 def, row.Tray));
 }
 
 INSTANTIATE_TEST_SUITE_P(Conversations, THostGoldenTest, ::testing::ValuesIn(GoldenConversations()),
@@ -421,16 +417,13 @@ TEST_P(THostStoreTest, UploadReplacesTheFirstTraceAndKeepsABackup) {
                                                 "TRCFMT=3;500;E;B", "TRCFMT=" + granted)));
     EXPECT_TRUE(Matches(R"(STATUS\s*=\s*0\s*\D+)", grant));
 
-    // The operator's edit: every radius 0.10 mm larger.
-    int sampleCount = 0;
-    std::string radii = Resampled(SampleTrace(original, sampleCount), count);
-    std::string edited;
-    for (std::size_t i = 0; i < radii.size(); i += 4)
-        AppendRadiusGroup(edited, std::stoi(radii.substr(i, 4)) + 10);
-    std::string records =
-        "OMAV=03.10\rHBOX=51.20;51.20\rVBOX=44.21;44.21\rCIRC=151.39;151.39\r"
-        "DBL=18.00\rFTYP=2\rNEWREC=1\r";
-    std::string verdict = Exchange(host, UploadBody(ans, "1234", format, edited, records));
+    // The operator's edit of the sample (every radius 0.10 mm larger) in this format, with
+    // records of its own; its radii as the format 1 upload of the same edit spells them.
+    const std::string edit = "-" + std::to_string(count);
+    const std::string edited = UploadRadii("edited-fmt1" + edit);
+    ASSERT_EQ(edited.size(), static_cast<std::size_t>(count) * 4);
+    std::string verdict =
+        Exchange(host, UploadBody("edited-fmt" + std::to_string(format) + edit, ans));
     EXPECT_EQ(verdict, Ack + BuildPacket(Replaced(ReplyBody("verdict-noinit-1234"), "ANS=TRC\r",
                                                   "ANS=" + ans + "\r")));
     EXPECT_EQ(VerdictStatus(verdict).Code, "0");
@@ -468,24 +461,22 @@ INSTANTIATE_TEST_SUITE_P(ModesFormatsCounts, THostStoreTest,
                          });
 
 TEST_F(THostSessionTest, RejectsBadUploadsWithATextAndStoresNothing) {
-    std::string radii = Resampled(SampleTrace(FJobs.Files["1234"]), 400);
     struct {
         std::string Name;
         bool Grant;  // No Init grant of 4;512 first
         std::string Body;
         std::string Code, Text;
     } rows[] = {
-        {"count", false, "ANS=TRC\rJOB=\"1234\"\rTRCFMT=1;512;E;R;F\r" + EncodeTraceFmt1(radii),
-         "4", "Trace holds 400 points instead of 512"},
-        {"grant", true, UploadBody("TRC", "1234", 1, radii, ""), "4",
+        {"count", false, PacketBody("upload-bad-count"), "4",
+         "Trace holds 400 points instead of 512"},
+        {"grant", true, UploadBody("sample-fmt1-400", "TRC"), "4",
          "Trace format differs from the grant 4;512;E;B"},
-        {"digits", false, "ANS=TRC\rJOB=\"1234\"\rTRCFMT=1;2;E;R;F\rR=25x0;2500\r", "4",
+        {"digits", false, PacketBody("upload-bad-digits"), "4",
          "Bad trace data: '25x0' is not a valid integer value"},
-        {"no data", false, "ANS=TRC\rJOB=\"1234\"\rTRCFMT=4;400;E;R;F\r", "4", "No trace data"},
-        {"format", false, "ANS=TRC\rJOB=\"1234\"\rTRCFMT=6;400;E;R;F\rR=00\r", "4",
-         "Missing or unsupported TRCFMT"},
-        {"tray", false, UploadBody("TRC", "4321", 1, radii, ""), "1", "Tray 4321 not found"},
-        {"range", false, "ANS=TRC\rJOB=\"1234\"\rTRCFMT=2;1;E;R;F\rR=\x10\x27\r", "4", ""},
+        {"no data", false, PacketBody("upload-bad-no-data"), "4", "No trace data"},
+        {"format", false, PacketBody("upload-bad-format"), "4", "Missing or unsupported TRCFMT"},
+        {"tray", false, UploadBody("sample-fmt1-400", "TRC", "4321"), "1", "Tray 4321 not found"},
+        {"range", false, PacketBody("upload-bad-range"), "4", ""},
     };
     for (const auto& row : rows) {
         THostSession host(FConfig, FJobs);
@@ -502,8 +493,7 @@ TEST_F(THostSessionTest, RejectsBadUploadsWithATextAndStoresNothing) {
 }
 
 TEST_F(THostSessionTest, RefusedOrFailedStoresAnswerWithTheirText) {
-    std::string radii = Resampled(SampleTrace(FJobs.Files["1234"]), 400);
-    std::string upload = UploadBody("TRC", "1234", 1, radii, "HBOX=50.00;50.00\r");
+    const std::string upload = UploadBody("sample-fmt1-400", "TRC");
 
     FConfig.Faults.RefuseStore = true;
     THostSession refusing(FConfig, FJobs);
@@ -568,8 +558,7 @@ TEST_F(THostSessionTest, StatusFaultOnTheVerdictStoresNothing) {
     FConfig.Faults.Status[static_cast<std::size_t>(TReplyKind::rkVerdict)] =
         TStatusFault{9, "Disk \"full\"\r"};
     THostSession host(FConfig, FJobs);
-    std::string radii = Resampled(SampleTrace(FJobs.Files["1234"]), 400);
-    std::string verdict = Exchange(host, UploadBody("TRC", "1234", 1, radii, ""));
+    std::string verdict = Exchange(host, UploadBody("sample-fmt1-400", "TRC"));
     EXPECT_EQ(verdict, Expected("host-disk-full"));
     EXPECT_EQ(FJobs.Saves, 0);
 }
@@ -618,9 +607,8 @@ TEST_F(THostSessionTest, BrokenPacketsGetAStatus) {
 }
 
 TEST_F(THostSessionTest, EveryPrefixAndBitFlipOfAnUploadIsAnsweredSafely) {
-    std::string radii = Resampled(SampleTrace(FJobs.Files["1234"]), 400);
     for (int format : {1, 3, 4}) {
-        std::string body = UploadBody("TRC", "1234", format, radii, "HBOX=50.00;50.00\r");
+        std::string body = UploadBody("sample-fmt" + std::to_string(format) + "-400", "TRC");
         for (std::size_t n = 0; n <= body.size(); n += (format == 1 ? 7 : 1)) {
             THostSession host(FConfig, FJobs);
             auto replies = host.Feed(BuildPacket(body.substr(0, n)));

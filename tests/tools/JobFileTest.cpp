@@ -69,7 +69,8 @@ TEST(JobFileTest, UnreadableTracesAreReported) {
     // Values need not be padded, and a format 2 trace is read too.
     EXPECT_EQ(TOmaJobFile::Parse("TRCFMT=1;3;E;R;F\nR=25; 2500;0\n").FirstTrace().Radii,
               "002525000000");
-    EXPECT_EQ(TOmaJobFile::Parse("TRCFMT=2;1;E;R;F\nR=" + EncodeTraceFmt2("2500") + "\n")
+    // 2500 is 0x09C4: low byte first.
+    EXPECT_EQ(TOmaJobFile::Parse("TRCFMT=2;1;E;R;F\nR=\xC4\x09\n")
                   .FirstTrace()
                   .Radii,
               "2500");

@@ -43,6 +43,65 @@ PACKETS = {
                           "DBL=18.00"],
 }
 
+# --- Uploads of whole traces ------------------------------------------------------
+#
+# The simulator's store tests send these. Each trace is written in the formats
+# 1 to 4 by the encoders of ../replies/make_replies.py (checked there against
+# the formats' worked examples and its decoders); the format 1 file of a trace
+# gives its radii in plain digits for the tests to expect. Each answers DEF 8
+# for tray 1234; a test that needs another answer or tray changes those records.
+
+sys.path.insert(0, str(HERE.parent / "replies"))
+sys.path.insert(0, str(HERE.parent / "presets"))
+from make_replies import encode_fmt1, encode_fmt2, encode_fmt3, encode_fmt4, sample_job  # noqa: E402
+from make_presets import resample  # noqa: E402
+
+
+def trace_records(fmt, values):
+    head = ["TRCFMT=%d;%d;E;R;F" % (fmt, len(values))]
+    if fmt == 1:
+        return head + encode_fmt1(values)
+    return head + ["R=" + {2: encode_fmt2, 3: encode_fmt3, 4: encode_fmt4}[fmt](values)]
+
+
+def upload(fmt, values, records, ans="8", tray="1234"):
+    return ["ANS=" + ans, 'JOB="%s"' % tray] + NAMES + trace_records(fmt, values) + records
+
+
+# The first trace of the sample job R360_3 (360 points, tray 1234 of the
+# tests), resampled here by the rule of ../presets/make_presets.py.
+SAMPLE = sample_job("R360_3.oma")[1]
+EDITED_RECORDS = ["OMAV=03.10", "HBOX=51.20;51.20", "VBOX=44.21;44.21", "CIRC=151.39;151.39",
+                  "DBL=18.00", "FTYP=2", "NEWREC=1"]
+# A flat 25 mm trace, as the golden store conversations upload it.
+for fmt, count in ((1, 400), (3, 500)):
+    PACKETS["upload-flat-fmt%d-%d" % (fmt, count)] = upload(fmt, [2500] * count, ["DBL=18.00"])
+# The sample at 400 points, with one echoed record.
+for fmt in (1, 3, 4):
+    PACKETS["upload-sample-fmt%d-400" % fmt] = upload(fmt, resample(SAMPLE, 400), ["HBOX=50.00;50.00"])
+# The operator's edit of the sample: every radius 0.10 mm larger.
+for fmt in (1, 2, 3, 4):
+    for count in (400, 512):
+        PACKETS["upload-edited-fmt%d-%d" % (fmt, count)] = upload(
+            fmt, [r + 10 for r in resample(SAMPLE, count)], EDITED_RECORDS)
+# The sample at 500 points turned by one point, in format 3 and in plain digits.
+TURNED = resample(SAMPLE, 500)
+for fmt in (1, 3):
+    PACKETS["upload-turned-fmt%d-500" % fmt] = upload(fmt, TURNED[1:] + TURNED[:1],
+                                                      ["HBOX=50.00;50.00", "DBL=18.00"])
+
+# Uploads the host must refuse, for tray 1234 without a grant.
+BAD = ["ANS=TRC", 'JOB="1234"']
+PACKETS.update({
+    # 400 points where TRCFMT says 512.
+    "upload-bad-count": BAD + ["TRCFMT=1;512;E;R;F"] + encode_fmt1(resample(SAMPLE, 400)),
+    "upload-bad-digits": BAD + ["TRCFMT=1;2;E;R;F", "R=25x0;2500"],
+    "upload-bad-no-data": BAD + ["TRCFMT=4;400;E;R;F"],
+    "upload-bad-format": BAD + ["TRCFMT=6;400;E;R;F", "R=00"],
+    # Format 2: one radius of 10000 (bytes 10 and 39), beyond four digits.
+    "upload-bad-range": BAD + ["TRCFMT=2;1;E;R;F", "R=\x10\x27"],
+})
+
 for name, records in PACKETS.items():
     (HERE / (name + ".pkt")).write_bytes(frame(records).encode("latin-1"))
     print(name + ".pkt")
