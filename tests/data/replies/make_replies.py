@@ -12,7 +12,9 @@ carry a whole sample job; they are kept as committed files and checked here
 by an independent reading: the records the host echoes from the sample file,
 and the trace decoded by this file's own decoders of formats 1 to 4. The
 job replies the window's conversation tests receive carry a drawn ellipse
-instead, and are written here by this file's own encoders of formats 1 to 4.
+instead, and are written here by this file's own encoders of formats 1 to 4;
+so are the simulator's served sample jobs (served-*), their first trace
+resampled by the presets' rule.
 
     python3 tests/data/replies/make_replies.py           check every file
     python3 tests/data/replies/make_replies.py --write   write the short ones
@@ -500,6 +502,47 @@ DRAWN = {
     "job-status3": ["ANS=7", "STATUS=3"],
 }
 
+# --- Job replies serving a sample job -------------------------------------------
+#
+# The simulator serves a stored job's first trace resampled to the count asked
+# for (by the rule of ../presets/make_presets.py) in the format asked for,
+# after the job's own records; here for tray 77 holding each of three samples.
+
+sys.path.insert(0, str(HERE.parent / "presets"))
+from make_presets import resample  # noqa: E402
+
+
+
+def served_records(name):
+    """The records of a stored job the host echoes: every label=value line
+    outside the data blocks (a label ending in FMT opens one; its R, A, T and Z
+    lines belong to it), without the host's own labels, values trimmed."""
+    lines = (SAMPLES / name).read_bytes().decode("latin-1").replace("\r\n", "\n").split("\n")
+    records, block = [], False
+    for line in lines:
+        label, equals, value = line.partition("=")
+        label = label.strip(" ")
+        if not equals:
+            continue
+        if label.upper().endswith("FMT"):
+            block = True
+            continue
+        if block and label.upper() in ("R", "A", "T", "Z"):
+            continue
+        block = False
+        if label.upper() not in OWN_LABELS | {"CRC"}:
+            records.append(label + "=" + value.strip(" "))
+    return records
+
+
+SERVED = {}
+for sample in ("R360_3", "STHKFMT", "R1000_1"):
+    echoed, first = served_records(sample + ".oma"), sample_job(sample + ".oma")[1]
+    for fmt in (1, 2, 3, 4):
+        for count in (400, 500, 512):
+            SERVED["served-%s-fmt%d-%d" % (sample, fmt, count)] = \
+                ["ANS=7", "STATUS=0", 'JOB="77"'] + echoed + trace(fmt, resample(first, count))
+
 
 FAILURES = []
 
@@ -515,6 +558,7 @@ def main():
     expected.update({name: frame(records, crc) for name, (records, crc) in SHORT_CRC.items()})
     expected.update({name: frame_body(body) for name, body in RAW.items()})
     expected.update({name: frame(records) for name, records in DRAWN.items()})
+    expected.update({name: frame(records) for name, records in SERVED.items()})
     if write:
         check_encoders()
         if FAILURES:
