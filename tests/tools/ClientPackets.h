@@ -164,8 +164,8 @@ inline std::string Fmt3(std::string_view data) {
             values.push_back(p[i + 1] | p[i + 2] << 8);
             i += 3;
         } else {
-            values.push_back(static_cast<unsigned>(static_cast<int>(values.back()) + Signed(p[i], 8)) &
-                             0xFFFFu);
+            values.push_back(
+                static_cast<unsigned>(static_cast<int>(values.back()) + Signed(p[i], 8)) & 0xFFFFu);
             ++i;
         }
     }

@@ -104,7 +104,7 @@ protected:
     }
 
     std::string Exchange(const std::string& body) {
-        std::string packet = BuildPacket(body);
+        std::string packet = GoldenFrame(body);
         EXPECT_EQ(write(FD, packet.data(), packet.size()), static_cast<ssize_t>(packet.size()));
         std::string reply = ReadReply();
         if (!FHungUp) {
@@ -138,8 +138,11 @@ TEST_F(THostProgramTest, RequestAndStoreOverAPseudoTerminal) {
     EXPECT_EQ(Exchange(InitBody()), ack + ReplyFile("init-fmt1"));
     EXPECT_EQ(Exchange(EdgerDescriptionBody()),
               ack + ReplyFile("edger-granted-3-500"));
-    auto radii = JobTrace(Exchange(JobRequestBody("7", "1234", 3, 500)), 500);
-    ASSERT_TRUE(radii.has_value());
+    // The sample job as served, for tray 1234.
+    const std::string job = Exchange(JobRequestBody("7", "1234", 3, 500));
+    EXPECT_EQ(job, ack + GoldenFrame(Replaced(ReplyBody("served-R360_3-fmt3-500"), JobRecord("77"),
+                                              JobRecord("1234"))));
+    ASSERT_TRUE(JobTrace(job, 500).has_value());
 
     EXPECT_EQ(Exchange(InitBody()), ack + ReplyFile("init-fmt1"));
     EXPECT_EQ(Exchange(NoInitStoreBody("1234")), ack + ReplyFile("grant-noinit-3-500"));
@@ -162,7 +165,7 @@ TEST_F(THostProgramTest, RequestAndStoreOverAPseudoTerminal) {
 
 TEST_F(THostProgramTest, HearsTheProbeOnlyAtItsSpeed) {
     Start({"--hear-bauds", "38400", "--exchanges", "2"});
-    std::string probe = BuildPacket(ProbeBody());
+    std::string probe = PacketFile("probe");
     ASSERT_EQ(write(FD, probe.data(), probe.size()), static_cast<ssize_t>(probe.size()));
     // The speed change reaches the host through the pty; whatever the host answered at
     // 9600 baud would arrive before the answer at 38400.

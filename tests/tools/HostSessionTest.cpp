@@ -36,7 +36,7 @@ protected:
 
     // One client packet in, the host's whole answer out.
     std::string Exchange(THostSession& host, const std::string& body, unsigned baud = 0) {
-        auto replies = host.Feed(BuildPacket(body), baud);
+        auto replies = host.Feed(GoldenFrame(body), baud);
         EXPECT_EQ(replies.size(), 1u);
         return replies.empty() ? std::string() : replies.front().Bytes();
     }
@@ -187,7 +187,7 @@ TEST_F(THostSessionTest, HangsUpHalfwayThroughTheGoldenJobReply) {
     THostSession host(FConfig, FJobs);
     Exchange(host, InitBody());
     Exchange(host, EdgerDescriptionBody());
-    const auto replies = host.Feed(BuildPacket(JobRequestBody("7", "R360_3", 1, 360)));
+    const auto replies = host.Feed(GoldenFrame(JobRequestBody("7", "R360_3", 1, 360)));
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_TRUE(replies.front().HangUp);
     EXPECT_EQ(replies.front().Bytes(), Ack + ReplyFile("job-hangup"));
@@ -340,20 +340,14 @@ TEST_F(THostSessionTest, RefusesJobsItCannotServe) {
 }
 
 TEST_F(THostSessionTest, AnswersRequestsItDoesNotKnowWithAStatus) {
-    struct {
-        std::string Body, Answer;
-    } rows[] = {
-        {"REQ=99\rJOB=\"1234\"\r", "host-unknown-request"},
-        {"REQ=7\rJOB=\"1234\"\r", "host-job-without-trcfmt"},
-        {"ANS=INI\rDEV=XYZ\r", "host-unknown-device"},
-        {"ANS=55\rJOB=\"1234\"\r", "host-unknown-answer"},
-        {"FOO=1\r", "host-no-req-or-ans"},
-        {"REQ=\x01\"\r", "host-unreadable-request"},
-        {"ANS=INI\rDEV=EDG\rTRCFMT=9;512;E;B\r", "host-no-usable-format"},
-    };
-    for (const auto& row : rows) {
+    // Each packet odd-<name> is answered by the reply host-<name>.
+    for (const char* name : {"unknown-request", "job-without-trcfmt", "unknown-device",
+                             "unknown-answer", "no-req-or-ans", "unreadable-request",
+                             "no-usable-format"}) {
         THostSession host(FConfig, FJobs);
-        EXPECT_EQ(Exchange(host, row.Body), Expected(row.Answer)) << row.Body;
+        EXPECT_EQ(Exchange(host, PacketBody("odd-" + std::string(name))),
+                  Expected("host-" + std::string(name)))
+            << name;
     }
 }
 
@@ -393,8 +387,8 @@ TEST_P(THostStoreTest, UploadReplacesTheFirstTraceAndKeepsABackup) {
         grant = Exchange(host, StoreRequestBody("8", "1234"));
     }
     // The golden grant of the No Init store, for this mode and offer.
-    EXPECT_EQ(grant, Ack + BuildPacket(Replaced(Replaced(ReplyBody("grant-noinit-3-500"), "ANS=TRC\r",
-                                                         "ANS=" + ans + "\r"),
+    EXPECT_EQ(grant, Ack + GoldenFrame(Replaced(Replaced(ReplyBody("grant-noinit-3-500"),
+                                                         "ANS=TRC\r", "ANS=" + ans + "\r"),
                                                 "TRCFMT=3;500;E;B", "TRCFMT=" + granted)));
     EXPECT_TRUE(Matches(R"(STATUS\s*=\s*0\s*\D+)", grant));
 
@@ -405,7 +399,7 @@ TEST_P(THostStoreTest, UploadReplacesTheFirstTraceAndKeepsABackup) {
     ASSERT_EQ(edited.size(), static_cast<std::size_t>(count) * 4);
     std::string verdict =
         Exchange(host, UploadBody("edited-fmt" + std::to_string(format) + edit, ans));
-    EXPECT_EQ(verdict, Ack + BuildPacket(Replaced(ReplyBody("verdict-noinit-1234"), "ANS=TRC\r",
+    EXPECT_EQ(verdict, Ack + GoldenFrame(Replaced(ReplyBody("verdict-noinit-1234"), "ANS=TRC\r",
                                                   "ANS=" + ans + "\r")));
     EXPECT_EQ(VerdictStatus(verdict).Code, "0");
 
@@ -493,7 +487,7 @@ TEST_F(THostSessionTest, RefusedOrFailedStoresAnswerWithTheirText) {
 TEST_F(THostSessionTest, FaultsChangeOnlyTheBytesOfTheirKind) {
     const std::string body = JobRequestBody("7", "1234", 1, 400);
     THostSession plain(FConfig, FJobs);
-    const std::string packet = plain.Feed(BuildPacket(body)).front().Bytes().substr(1);
+    const std::string packet = plain.Feed(GoldenFrame(body)).front().Bytes().substr(1);
     ASSERT_EQ(packet.back(), GS);
 
     auto job = static_cast<std::size_t>(TReplyKind::rkJob);
@@ -502,7 +496,7 @@ TEST_F(THostSessionTest, FaultsChangeOnlyTheBytesOfTheirKind) {
         setFault(config.Faults);
         THostSession host(config, FJobs);
         EXPECT_EQ(Exchange(host, InitBody()), Expected("init-fmt1"));
-        return host.Feed(BuildPacket(body)).front();
+        return host.Feed(GoldenFrame(body)).front();
     };
 
     auto silent = run([&](THostFaults& f) { f.Silent[job] = true; });
@@ -547,7 +541,7 @@ TEST_F(THostSessionTest, StatusFaultOnTheVerdictStoresNothing) {
 TEST_F(THostSessionTest, HearsOnlyAtItsBaudRates) {
     FConfig.HearBauds = {38400, 57600};
     THostSession host(FConfig, FJobs);
-    auto unheard = host.Feed(BuildPacket(ProbeBody()), 9600);
+    auto unheard = host.Feed(PacketFile("probe"), 9600);
     ASSERT_EQ(unheard.size(), 1u);
     EXPECT_TRUE(unheard.front().Chunks.empty());
     EXPECT_EQ(Exchange(host, ProbeBody(), 38400), Expected("init-fmt1"));
@@ -557,27 +551,25 @@ TEST_F(THostSessionTest, HearsOnlyAtItsBaudRates) {
 
 TEST_F(THostSessionTest, ReadsPacketsHoweverTheyArrive) {
     THostSession host(FConfig, FJobs);
-    const std::string init = BuildPacket(InitBody());
+    const std::string init = PacketFile("init");
     // Byte by byte, after the client's ACK and some noise.
     std::size_t replies = host.Feed(std::string("\x06\x15junk\r\n")).size();
     for (char c : init) replies += host.Feed(std::string_view(&c, 1)).size();
     EXPECT_EQ(replies, 1u);
     // Two in one read; a packet abandoned by a new FS is dropped.
-    auto two = host.Feed(init + "\x1cREQ=IN" + init);
+    auto two = host.Feed(init + init.substr(0, 7) + init);
     ASSERT_EQ(two.size(), 2u);
     EXPECT_EQ(two[1].Bytes(), Expected("init-fmt1"));
 }
 
 TEST_F(THostSessionTest, BrokenPacketsGetAStatus) {
     THostSession host(FConfig, FJobs);
-    std::string wrongCrc = BuildPacket(InitBody());
-    wrongCrc.replace(wrongCrc.find("47292"), 5, "47293");
-    EXPECT_EQ(host.Feed(wrongCrc).front().Bytes(), Expected("host-checksum-error"));
-    std::string padded = BuildPacket(InitBody());
-    padded.insert(padded.find("47292"), "00");
-    EXPECT_EQ(host.Feed(padded).front().Bytes(), Expected("init-fmt1"));
-    EXPECT_EQ(host.Feed("\x1cREQ=INI\r\x1d").front().Bytes(), Expected("host-no-checksum"));
-    EXPECT_EQ(host.Feed("\x1c\x1d").front().Bytes(),
+    EXPECT_EQ(host.Feed(PacketFile("init-wrong-crc")).front().Bytes(),
+              Expected("host-checksum-error"));
+    EXPECT_EQ(host.Feed(PacketFile("init-padded-crc")).front().Bytes(), Expected("init-fmt1"));
+    EXPECT_EQ(host.Feed(PacketFile("probe-no-checksum")).front().Bytes(),
+              Expected("host-no-checksum"));
+    EXPECT_EQ(host.Feed(PacketFile("empty-no-checksum")).front().Bytes(),
               Expected("host-empty-no-checksum"));
 
     std::string flood(1, FS);
@@ -592,7 +584,7 @@ TEST_F(THostSessionTest, EveryPrefixAndBitFlipOfAnUploadIsAnsweredSafely) {
         std::string body = UploadBody("sample-fmt" + std::to_string(format) + "-400", "TRC");
         for (std::size_t n = 0; n <= body.size(); n += (format == 1 ? 7 : 1)) {
             THostSession host(FConfig, FJobs);
-            auto replies = host.Feed(BuildPacket(body.substr(0, n)));
+            auto replies = host.Feed(GoldenFrame(body.substr(0, n)));
             ASSERT_EQ(replies.size(), 1u);
             EXPECT_NE(replies.front().Bytes().find("STATUS="), std::string::npos);
         }
@@ -600,7 +592,7 @@ TEST_F(THostSessionTest, EveryPrefixAndBitFlipOfAnUploadIsAnsweredSafely) {
             std::string flipped = body;
             flipped[i] = static_cast<char>(flipped[i] ^ 0x55);
             THostSession host(FConfig, FJobs);
-            EXPECT_NE(host.Feed(BuildPacket(flipped)).front().Bytes().find("STATUS="),
+            EXPECT_NE(host.Feed(GoldenFrame(flipped)).front().Bytes().find("STATUS="),
                       std::string::npos);
         }
     }

@@ -11,7 +11,7 @@ import sys
 HERE = pathlib.Path(__file__).resolve().parent
 sys.dont_write_bytecode = True
 sys.path.insert(0, str(HERE.parent))
-from framing import frame  # noqa: E402  (the shared framing sits one folder up)
+from framing import CR, FS, GS, RS, crc16, frame  # noqa: E402  (the shared framing sits one folder up)
 
 
 OFFERS = ["TRCFMT=%s;%s;E;B" % (f, n) for n in ("512", "500", "400") for f in ("4", "3", "2", "1")]
@@ -102,6 +102,28 @@ PACKETS.update({
     "upload-bad-range": BAD + ["TRCFMT=2;1;E;R;F", "R=\x10\x27"],
 })
 
-for name, records in PACKETS.items():
-    (HERE / (name + ".pkt")).write_bytes(frame(records).encode("latin-1"))
+# Requests and answers the host cannot serve, each named as the host's reply
+# to it in ../replies (host-<name>.reply).
+PACKETS.update({
+    "odd-unknown-request": ["REQ=99", 'JOB="1234"'],
+    "odd-job-without-trcfmt": ["REQ=7", 'JOB="1234"'],
+    "odd-unknown-device": ["ANS=INI", "DEV=XYZ"],
+    "odd-unknown-answer": ["ANS=55", 'JOB="1234"'],
+    "odd-no-req-or-ans": ["FOO=1"],
+    "odd-unreadable-request": ['REQ=\x01"'],
+    "odd-no-usable-format": ["ANS=INI", "DEV=EDG", "TRCFMT=9;512;E;B"],
+})
+
+FRAMED = {name: frame(records) for name, records in PACKETS.items()}
+# The initialization with its CRC one off, and with the CRC written with two
+# leading zeros (still the right number).
+INIT_CRC = crc16("".join(r + CR for r in PACKETS["init"]) + RS)
+FRAMED["init-wrong-crc"] = frame(PACKETS["init"], INIT_CRC + 1)
+FRAMED["init-padded-crc"] = FRAMED["init"].replace("CRC=%d" % INIT_CRC, "CRC=00%d" % INIT_CRC)
+# Packets without a CRC record: the short initialization, and nothing at all.
+FRAMED["probe-no-checksum"] = FS + "REQ=INI" + CR + GS
+FRAMED["empty-no-checksum"] = FS + GS
+
+for name, data in FRAMED.items():
+    (HERE / (name + ".pkt")).write_bytes(data.encode("latin-1"))
     print(name + ".pkt")
