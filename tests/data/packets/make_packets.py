@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
-"""Writes the packets the program sends, framed as on the line: FS, the
-records (each ended by CR), RS, "CRC=" with the decimal CRC-16 (polynomial
-0x1021, start 0) of the records and the RS, CR, GS. Written from the message
+"""Writes the client packets the tests send (those the program sends, and
+broken ones the host must refuse), framed as on the line: FS, the records (each
+ended by CR), RS, "CRC=" with the decimal CRC-16 (polynomial 0x1021, start 0)
+of the records and the RS, CR, GS. Written from the message
 layouts, not by the program. Run from anywhere:
-    python3 tests/data/packets/make_packets.py
+    python3 tests/data/packets/make_packets.py           write every file
+    python3 tests/data/packets/make_packets.py --check   check them (the suite does)
 """
 import pathlib
 import sys
@@ -123,6 +125,18 @@ FRAMED["init-padded-crc"] = FRAMED["init"].replace("CRC=%d" % INIT_CRC, "CRC=00%
 # Packets without a CRC record: the short initialization, and nothing at all.
 FRAMED["probe-no-checksum"] = FS + "REQ=INI" + CR + GS
 FRAMED["empty-no-checksum"] = FS + GS
+
+if sys.argv[1:] == ["--check"]:
+    # Every file as written here, and no file this script does not write.
+    faults = ["%s.pkt: missing" % name for name in FRAMED if not (HERE / (name + ".pkt")).exists()]
+    faults += ["%s.pkt: not as written here" % name for name, data in FRAMED.items()
+               if (HERE / (name + ".pkt")).exists() and
+               (HERE / (name + ".pkt")).read_bytes() != data.encode("latin-1")]
+    faults += ["%s: not written here" % path.name for path in sorted(HERE.glob("*.pkt"))
+               if path.stem not in FRAMED]
+    print("\n".join(faults) if faults else "%d golden packets checked" % len(FRAMED),
+          file=sys.stderr if faults else sys.stdout)
+    sys.exit(1 if faults else 0)
 
 for name, data in FRAMED.items():
     (HERE / (name + ".pkt")).write_bytes(data.encode("latin-1"))
