@@ -221,6 +221,7 @@ public:
         t.c_cc[VTIME] = 0;
         speed_t speed;
         if (!BaudToSpeed(s.BaudRate, speed)) return EINVAL;
+        FBaud = s.BaudRate;
         ::cfsetispeed(&t, speed);
         ::cfsetospeed(&t, speed);
         if (::tcsetattr(FFd, TCSANOW, &t) != 0) return errno;
@@ -429,8 +430,22 @@ public:
         FInput.clear();
         FUnannounced = false;
         if (wasFull) Signal(FRoomFd);
-        if (::tcflush(FFd, TCIOFLUSH) != 0 && !FHungUp) return errno;
+        // Output is flushed only while some is still queued: a pseudo-terminal
+        // queues none, and flushing its output empties the far end's unread
+        // input, taking back bytes that were already delivered.
+        int queued = 0;
+        const int which = ::ioctl(FFd, TIOCOUTQ, &queued) == 0 && queued == 0 ? TCIFLUSH : TCIOFLUSH;
+        if (::tcflush(FFd, which) != 0 && !FHungUp) return errno;
         return 0;
+    }
+
+    void WaitOutputSent() override {
+        WaitForEmptyOutput(
+            [this] {
+                int queued = 0;
+                return ::ioctl(FFd, TIOCOUTQ, &queued) == 0 ? int64_t{queued} : int64_t{-1};
+            },
+            FBaud);
     }
 
     std::string ErrorText(int code) const override { return std::generic_category().message(code); }
@@ -483,6 +498,7 @@ private:
     int FFd = -1;
     int FRoomFd = -1;  // signalled when Read or Purge makes room in a full queue
     int FDataFd = -1;  // signalled when the event wait has queued bytes
+    uint32_t FBaud = 9600;
 
     std::mutex FMutex;  // guards the members below
     std::string FInput;

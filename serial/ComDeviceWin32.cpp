@@ -148,6 +148,7 @@ public:
         DCB got{};
         got.DCBlength = sizeof got;
         if (!::GetCommState(FHandle, &got)) return LastError();
+        FBaud = got.BaudRate;
         const bool taken = got.BaudRate == dcb.BaudRate && got.ByteSize == dcb.ByteSize &&
                            got.Parity == dcb.Parity && got.StopBits == dcb.StopBits &&
                            got.fOutxCtsFlow == dcb.fOutxCtsFlow &&
@@ -259,6 +260,17 @@ public:
         return 0;
     }
 
+    void WaitOutputSent() override {
+        WaitForEmptyOutput(
+            [this] {
+                DWORD errors = 0;
+                COMSTAT status{};
+                return ::ClearCommError(FHandle, &errors, &status) ? int64_t{status.cbOutQue}
+                                                                   : int64_t{-1};
+            },
+            FBaud);
+    }
+
     int Purge() override {
         if (!::PurgeComm(FHandle, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR))
             return LastError();
@@ -281,6 +293,7 @@ public:
 
 private:
     HANDLE FHandle = INVALID_HANDLE_VALUE;
+    uint32_t FBaud = 9600;  // of the line settings last taken
     HANDLE FWaitEvent = nullptr;  // the event thread's record event
     DWORD FEventMask = 0;         // set before the event thread starts
     bool FReadAtOnce = false;     // the read timeouts ask for no waiting

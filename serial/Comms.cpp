@@ -344,6 +344,8 @@ void TComPort::Close() {
     if (!FActive || FClosing) return;
     RefuseOnEventThread("close");
     FClosing = true;
+    // What was written goes out before the purge below empties the queues.
+    FDevice->WaitOutputSent();
     std::exception_ptr abortFailure;
     try {
         AbortAllOperations();

@@ -130,6 +130,22 @@ TEST_F(TComPortPty, WrittenBytesArriveUntouched) {
     EXPECT_EQ(FHost.Read(all.size() + protocol.size()), all + protocol);
 }
 
+TEST_F(TComPortPty, BytesWrittenJustBeforeTheCloseStillArrive) {
+    // The far end has not read yet (a host busy elsewhere) and more is on its
+    // way than its input buffer holds; the port closes at once, as the
+    // command line does after the last ACK of a conversation.
+    ReadEverything();  // an event thread runs, and purges when it ends
+    FPort.SetActive(true);
+    std::string sent;
+    for (int i = 0; i < 6000; ++i) sent += static_cast<char>('A' + i % 26);
+    sent += '\x06';
+    ASSERT_EQ(FPort.Write(sent, true), static_cast<int32_t>(sent.size()));
+    FPort.SetActive(false);
+    const std::string arrived = FHost.Read(sent.size(), 2s);
+    ASSERT_EQ(arrived.size(), sent.size()) << "the close took written bytes back";
+    EXPECT_TRUE(arrived == sent) << "the bytes changed on the way";
+}
+
 TEST_F(TComPortPty, ReadReturnsAtOnceWithWhatHasArrived) {
     FPort.SetActive(true);
     std::string text = "stale";
