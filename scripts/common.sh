@@ -63,7 +63,8 @@ EOM
 # Configures the Windows tree build-win/tree with the kit (after windows_kit):
 # mingw-w64 cross compiler, the host's Qt tools, Wine as the emulator that
 # runs test programs (test discovery), benchmarks on. One configuration for
-# every script, so switching between them never rebuilds the tree.
+# every script, so switching between them never rebuilds the tree; compiled
+# in batches of files (a unity build), which parse the common headers once.
 windows_configure() {
   local root launcher=()
   root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -73,5 +74,5 @@ windows_configure() {
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DTREVALON_WINKIT="$kit" \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$kit/share/winkit/wine-run.sh" \
-    -DTREVALON_BENCH=ON "${launcher[@]}" >/dev/null
+    -DTREVALON_BENCH=ON -DCMAKE_UNITY_BUILD=ON "${launcher[@]}" >/dev/null
 }

@@ -11,7 +11,10 @@ build="$root/build"
 extra=()
 if [ "${1:-}" = "--sanitize" ]; then
   build="$root/build-asan"
-  extra=(-DTREVALON_SANITIZE=ON -DTREVALON_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug)
+  # Compiled in batches of files (a unity build): each batch parses the
+  # common headers once, which takes about a third off this build's time.
+  # The normal build stays file by file, as lint reads it.
+  extra=(-DTREVALON_SANITIZE=ON -DTREVALON_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug -DCMAKE_UNITY_BUILD=ON)
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
   export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0

@@ -6,13 +6,9 @@
 #include "serial/ComNames.h"
 #include "serialqt/QtComOwnerThread.h"
 
-namespace {
-
-QString Latin1(const std::string& text) {
+QString Latin1Text(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
-
-}  // namespace
 
 void ShowErrorBox(const QString& message) {
     QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Trevalon"), message);
@@ -26,15 +22,15 @@ void THooks::Report(const QString& message) const {
 }
 
 void THooks::Report(const std::string& message) const {
-    Report(Latin1(message));
+    Report(Latin1Text(message));
 }
 
 QMessageBox::StandardButton THooks::ShowMessageBox(QWidget* owner,
                                                    const TMessageBoxInfo& box) const {
     if (MessageBox) return MessageBox(owner, box);
-    QString text = Latin1(box.Text);
+    QString text = Latin1Text(box.Text);
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QMessageBox shown(box.Icon, Latin1(box.Caption), text, box.Buttons, owner);
+    QMessageBox shown(box.Icon, Latin1Text(box.Caption), text, box.Buttons, owner);
     if (box.DefaultButton != QMessageBox::NoButton) shown.setDefaultButton(box.DefaultButton);
     return static_cast<QMessageBox::StandardButton>(shown.exec());
 }
@@ -51,9 +47,9 @@ TComPortHooks THooks::ComPortHooks() const {
         // A handler failure reaches the operator like any other.
         hooks.ReportError = [report = ReportError](const std::string& message) {
             if (report)
-                report(Latin1(message));
+                report(Latin1Text(message));
             else
-                ShowErrorBox(Latin1(message));
+                ShowErrorBox(Latin1Text(message));
         };
     }
     return hooks;

@@ -16,6 +16,9 @@
 
 #include "serial/Comms.h"
 
+// Single-byte text as the screen shows it: each byte one Latin-1 character.
+QString Latin1Text(const std::string& text);
+
 class QPrinter;
 class QWidget;
 class TSettingsForm;

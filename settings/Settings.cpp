@@ -21,10 +21,6 @@ namespace {
 constexpr int FirstComNumber = 1;
 constexpr int LastComNumber = 99;
 
-QString Latin1(const std::string& text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 std::string Bytes(const QString& text) {
     return text.toLatin1().toStdString();
 }
@@ -43,7 +39,7 @@ bool CanOpen(TComPort& port, const std::string& name) {
 // Selects the item whose text equals Value without regard to case; no
 // selection when none does.
 void SelectItem(QComboBox* box, const std::string& value) {
-    box->setCurrentIndex(value.empty() ? -1 : box->findText(Latin1(value), Qt::MatchFixedString));
+    box->setCurrentIndex(value.empty() ? -1 : box->findText(Latin1Text(value), Qt::MatchFixedString));
 }
 
 QComboBox* ComboBox(QWidget* parent, QRect geometry, bool editable, const QStringList& items) {
@@ -149,10 +145,10 @@ void TSettingsForm::CreateControls() {
 void TSettingsForm::FormCreate() {
     COMPortComboBox->clear();
     for (const std::string& name : ListUsablePorts(*ComPort1, FHooks))
-        COMPortComboBox->addItem(Latin1(name));
+        COMPortComboBox->addItem(Latin1Text(name));
 
-    COMPortComboBox->setEditText(Latin1(FSettings.Value("Port")));
-    BaudRateComboBox->setEditText(Latin1(FSettings.Value("BaudRate")));
+    COMPortComboBox->setEditText(Latin1Text(FSettings.Value("Port")));
+    BaudRateComboBox->setEditText(Latin1Text(FSettings.Value("BaudRate")));
     SelectItem(ParityComboBox, FSettings.Value("Parity"));
     SelectItem(DatabitsComboBox, FSettings.Value("DataBits"));
     SelectItem(StopBitsComboBox, FSettings.Value("StopBits"));
@@ -261,7 +257,7 @@ void TSettingsForm::WMFindNext() {
             return;
         }
     }
-    FindPortForm->Label1->setText(Latin1(TryingText(candidate.Port, candidate.BaudRate)));
+    FindPortForm->Label1->setText(Latin1Text(TryingText(candidate.Port, candidate.BaudRate)));
     FCandidates.erase(FCandidates.begin());
 
     try {
@@ -341,7 +337,7 @@ void TSettingsForm::WMHostFound() {
     CloseSearchPort();
     const std::string port = FNetworkSearch ? FAttempt.Port : ComPort1->Port();
     const std::int32_t rate = FNetworkSearch ? FAttempt.BaudRate : ComPort1->BaudRate();
-    COMPortComboBox->setEditText(Latin1(port));
+    COMPortComboBox->setEditText(Latin1Text(port));
     // A socket:// host has no line speed of its own: the field keeps its text.
     if (rate != 0) BaudRateComboBox->setEditText(QString::number(rate));
     SelectItem(ParityComboBox, "None");

@@ -29,7 +29,7 @@ const QColor KGrey(128, 128, 128);
 
 // A preset's radius string as computed independently (tests/data/presets,
 // made by make_presets.py there): NAME at 512 points, NAME-1024 resampled.
-std::string Golden(const char* name) {
+std::string PresetRadii(const char* name) {
     const std::string bytes = ReadFileBytes(QStringLiteral(TREVALON_TEST_DATA_DIR "/../data/presets/") +
                                             QString::fromLatin1(name) + QStringLiteral(".radii"));
     EXPECT_FALSE(bytes.empty()) << name;
@@ -125,11 +125,11 @@ TEST_F(TEditorWindow, StartsEmptyWithTheEditingControlsDisabled) {
 
 TEST_F(TEditorWindow, CirclePresetOnAFreshStart) {
     F().Circle1->trigger();
-    EXPECT_EQ(Received().Radii, Golden("circle"));
+    EXPECT_EQ(Received().Radii, PresetRadii("circle"));
     EXPECT_EQ(F().TrayEdit->text(), "CIRCLE");
     EXPECT_TRUE(F().ReqButton->isEnabled());
     EXPECT_EQ(Working().Radii.size(), 4096u);
-    EXPECT_EQ(Working().Radii, Golden("circle-1024"));
+    EXPECT_EQ(Working().Radii, PresetRadii("circle-1024"));
     EXPECT_EQ(Working().DBL, 15.0);
     EXPECT_EQ(Received().DBL, 0.0);
     EXPECT_EQ(F().DBLEdit->Text(), "15.00");
@@ -162,10 +162,10 @@ TEST_F(TEditorWindow, EachPresetFromItsMenuItem) {
                          TRow{&TForm1::FlowerPot1, "FLPOT", "flowerpot", 50.0}}) {
         (F().*r.Item)->trigger();
         EXPECT_EQ(F().TrayEdit->text(), r.Tray);
-        EXPECT_EQ(Received().Radii, Golden(r.Golden)) << r.Tray;
+        EXPECT_EQ(Received().Radii, PresetRadii(r.Golden)) << r.Tray;
         EXPECT_NEAR(Received().HBox, r.Box, 0.05) << r.Tray;
         EXPECT_NEAR(Received().VBox, r.Box, 0.05) << r.Tray;
-        EXPECT_EQ(Working().Radii, Golden((std::string(r.Golden) + "-1024").c_str())) << r.Tray;
+        EXPECT_EQ(Working().Radii, PresetRadii((std::string(r.Golden) + "-1024").c_str())) << r.Tray;
     }
 }
 
@@ -319,7 +319,7 @@ TEST_F(TEditorWindow, EmptyingDBLKeepsItButStartsAgainFromTheReceivedShape) {
     EXPECT_TRUE(Message().empty());
     EXPECT_TRUE(F().SaveButton->isEnabled());
     EXPECT_EQ(Working().DBL, 15.0);
-    EXPECT_EQ(Working().Radii, Golden("circle-1024"));
+    EXPECT_EQ(Working().Radii, PresetRadii("circle-1024"));
 
     KeyClicks(F().DBLEdit, "17,5");
     EXPECT_EQ(Working().DBL, 17.5);
@@ -346,14 +346,14 @@ TEST_F(TEditorWindow, RotationByOnePoint) {
 
     // Rotating 64 points turns the square into the diamond, box values too.
     for (int i = 0; i < 64; ++i) F().RotRightButton->click();
-    EXPECT_EQ(Working().Radii, Golden("diamond"));
+    EXPECT_EQ(Working().Radii, PresetRadii("diamond"));
     EXPECT_NEAR(Working().HBox, 70.7, 0.05);
     EXPECT_EQ(F().BoxBEdit->Text(), TValueEdit::FormatValue(Working().VBox));
 
     // A later edit starts from the received shape: the rotation is gone.
     F().DBLEdit->setFocus();
     KeyClick(F().DBLEdit, Qt::Key_Up);
-    EXPECT_EQ(Working().Radii, Golden("square-1024"));
+    EXPECT_EQ(Working().Radii, PresetRadii("square-1024"));
     EXPECT_DOUBLE_EQ(Working().DBL, 0.1);  // Reset brought back the received DBL of 0
 }
 
@@ -365,7 +365,7 @@ TEST_F(TEditorWindow, ResetRestoresTheReceivedShape) {
     F().ResetButton->click();
     Settle();
     EXPECT_EQ(Working().Radii, Received().Radii);
-    EXPECT_EQ(Working().Radii, Golden("flowerpot"));
+    EXPECT_EQ(Working().Radii, PresetRadii("flowerpot"));
     EXPECT_EQ(Working().DBL, Received().DBL);
     for (QLabel* label : {F().ChgALabel, F().ChgBLabel, F().ChgCLabel, F().DBLChgLabel})
         EXPECT_EQ(label->text(), "0.00");

@@ -17,11 +17,6 @@
 namespace {
 
 
-std::string ReadBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::string Reply(const std::string& name) {
     return ReplyFile(name);
 }
@@ -29,7 +24,7 @@ std::string Reply(const std::string& name) {
 // The first trace of the sample job, read the plain way: the R lines after its
 // first TRCFMT record, each value padded to four digits.
 std::string SampleTrace() {
-    std::istringstream lines(ReadBytes(std::filesystem::path(TREVALON_SAMPLES_DIR) / "R360_3.oma"));
+    std::istringstream lines(FileBytes(std::filesystem::path(TREVALON_SAMPLES_DIR) / "R360_3.oma"));
     std::string line;
     while (std::getline(lines, line) && line.rfind("TRCFMT=", 0) != 0) {
     }

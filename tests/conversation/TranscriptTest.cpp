@@ -11,6 +11,7 @@
 #include "oma/JobFile.h"
 #include "shape/TrceCalc.h"
 #include "tests/conversation/EngineSink.h"
+#include "tests/support/PacketFiles.h"
 
 #include <nlohmann/json.hpp>
 
@@ -18,11 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 const fs::path TranscriptDir = fs::path(TREVALON_TEST_DATA_DIR) / ".." / "data" / "transcripts";
-
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 TTranscriptHeader Header() {
     TTranscriptHeader header;
@@ -156,14 +152,14 @@ std::string Conversation(const TTranscript& transcript) {
 class TGoldenTranscript : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(TGoldenTranscript, ReplayedAgainstTheEngineGivesTheIdenticalConversation) {
-    const TTranscript golden = ReadTranscript(ReadBytes(TranscriptDir / (GetParam() + ".jsonl")));
+    const TTranscript golden = ReadTranscript(FileBytes(TranscriptDir / (GetParam() + ".jsonl")));
     TRecordingSink sink;
     TConversation engine(sink);
     sink.Engine = &engine;
     sink.TrayValue = golden.Header.Tray;
     // A store uploads the sample as trevalon-cli read it from its file.
     const TJobFileData file =
-        ParseJobFile(ReadBytes(fs::path(TREVALON_SAMPLES_DIR) / "R360_3.oma"));
+        ParseJobFile(FileBytes(fs::path(TREVALON_SAMPLES_DIR) / "R360_3.oma"));
     sink.Source.Working.Radii = file.Radii;
     sink.Source.Working.DBL = file.DBL;
     MeasureTrace(sink.Source.Working);

@@ -13,6 +13,12 @@
 #include <string>
 #include <string_view>
 
+// The bytes of the file at Path (empty when it cannot be read).
+inline std::string FileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 // The bytes of tests/data/<folder>/<file>; throws when it is missing.
 inline std::string WireFile(std::string_view folder, std::string_view file) {
     // Beside the sample files every test program is told about.

@@ -11,7 +11,7 @@
 
 namespace {
 
-TTranscript Golden(const std::string& name) {
+TTranscript GoldenTranscript(const std::string& name) {
     std::ifstream in(std::filesystem::path(TREVALON_TEST_DATA_DIR) / ".." / "data" / "transcripts" /
                          (name + ".jsonl"),
                      std::ios::binary);
@@ -35,7 +35,7 @@ std::string HostBytes(const TTranscript& transcript) {
 
 TEST(THostReplay, TheRecordedClientGetsTheRecordedHostWhateverItsChunks) {
     for (const char* name : {"request-init", "store-init", "request-split"}) {
-        const TTranscript transcript = Golden(name);
+        const TTranscript transcript = GoldenTranscript(name);
         const std::string client = ClientBytes(transcript);
         for (std::size_t size : {std::size_t{1}, std::size_t{7}, client.size()}) {
             THostReplay replay(transcript, true);
@@ -68,7 +68,7 @@ TEST(THostReplay, ChunksKeepTheirRecordedGaps) {
 }
 
 TEST(THostReplay, ADivergenceIsCaughtAtItsByte) {
-    const TTranscript transcript = Golden("request-init");
+    const TTranscript transcript = GoldenTranscript("request-init");
     const std::string client = ClientBytes(transcript);
     for (std::size_t at : {std::size_t{0}, std::size_t{5}, client.size() / 2, client.size() - 1}) {
         std::string edited = client;
