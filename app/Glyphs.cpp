@@ -54,14 +54,16 @@ void DrawGlyph(QPainter& p, TGlyph glyph) {
             p.drawPolygon(head);
             break;
         }
-        case glHelp: {
-            QFont font = p.font();
-            font.setPixelSize(14);
-            font.setBold(true);
-            p.setFont(font);
-            p.drawText(QRectF(0, 0, Size, Size), Qt::AlignCenter, QStringLiteral("?"));
+        case glHelp:  // a question mark, drawn rather than set in a font: a bold
+                      // face loaded only for it would cost the start a font engine
+            p.setPen(QPen(ink, 2.2, Qt::SolidLine, Qt::RoundCap));
+            p.setBrush(Qt::NoBrush);
+            p.drawArc(QRectF(4.5, 1.5, 7, 7), 160 * 16, -250 * 16);
+            p.drawLine(QPointF(8, 8.5), QPointF(8, 10));
+            p.setPen(Qt::NoPen);
+            p.setBrush(ink);
+            p.drawEllipse(QPointF(8, 13.3), 1.4, 1.4);
             break;
-        }
         case glSettings:  // sliders
             for (int row = 0; row < 3; ++row) {
                 const qreal y = 3.5 + 4.5 * row;
