@@ -8,13 +8,10 @@
 // as transfers on the owner's thread.
 #pragma once
 
-#include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 
 // Platform event flags (the Win32 EV_* values).
 enum : uint32_t {
@@ -145,17 +142,7 @@ public:
 // seen need at Baud (11 bits a byte: start, parity and stop bits included)
 // plus 100 ms, and never above 5 s: a line held by flow control must not hold
 // the close for long.
-inline void WaitForEmptyOutput(const std::function<int64_t()>& queued, uint32_t baud) {
-    using namespace std::chrono;
-    const int64_t first = queued();
-    if (first <= 0) return;
-    const int64_t needMs = first * 11 * 1000 / std::max<uint32_t>(baud, 50);
-    const auto deadline = steady_clock::now() + std::min(milliseconds(2 * needMs + 100), milliseconds(5000));
-    while (steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(milliseconds(2));
-        if (queued() <= 0) return;
-    }
-}
+void WaitForEmptyOutput(const std::function<int64_t()>& queued, uint32_t baud);
 
 // The device of this platform: ComDevicePosix.cpp (termios over the path
 // ComDevicePath gives) or ComDeviceWin32.cpp; the build compiles one of them.

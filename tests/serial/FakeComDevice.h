@@ -2,6 +2,7 @@
 // and produces device events when the test says so.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
