@@ -434,19 +434,13 @@ public:
         // Output is flushed only while some is still queued: a pseudo-terminal
         // queues none, and flushing its output empties the far end's unread
         // input, taking back bytes that were already delivered.
-        int queued = 0;
-        const int which = ::ioctl(FFd, TIOCOUTQ, &queued) == 0 && queued == 0 ? TCIFLUSH : TCIOFLUSH;
+        const int which = OutputQueued() == 0 ? TCIFLUSH : TCIOFLUSH;
         if (::tcflush(FFd, which) != 0 && !FHungUp) return errno;
         return 0;
     }
 
     void WaitOutputSent() override {
-        WaitForEmptyOutput(
-            [this] {
-                int queued = 0;
-                return ::ioctl(FFd, TIOCOUTQ, &queued) == 0 ? int64_t{queued} : int64_t{-1};
-            },
-            FBaud);
+        WaitForEmptyOutput([this] { return OutputQueued(); }, FBaud);
     }
 
     std::string ErrorText(int code) const override { return std::generic_category().message(code); }
@@ -467,6 +461,12 @@ public:
 
 private:
     size_t InputLimit() const { return std::max(FReadBufSize, MinInputLimit); }
+
+    // Bytes written but not yet sent (TIOCOUTQ); negative when the device cannot tell.
+    int64_t OutputQueued() const {
+        int queued = 0;
+        return ::ioctl(FFd, TIOCOUTQ, &queued) == 0 ? int64_t{queued} : int64_t{-1};
+    }
 
     // Moves what the kernel holds into FInput (up to the limit), dropping NUL
     // bytes with DiscardNull; returns the number of bytes received.
