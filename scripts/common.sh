@@ -1,5 +1,12 @@
 # Shared checks of the scripts; sourced, not run.
 
+# The normal and sanitizer trees (and the Windows one, windows_configure)
+# compile in batches of files, a unity build: each batch parses the common
+# headers once. Every script that configures build/ (test.sh, run.sh,
+# package.sh, screenshot.sh) gives it, so switching between them never
+# rebuilds the tree. Lint reads the files one by one, in a tree of its own.
+unity_build=-DCMAKE_UNITY_BUILD=ON
+
 # Stops with a clear message when a build folder (or anything in it) belongs to
 # another user, typically left behind by running a script with sudo: CMake and
 # the compiler would otherwise fail on it with errors that do not say why.

@@ -91,7 +91,7 @@ if [ "$windows" = 1 ]; then
   exit 0
 fi
 require_own_build_dir "$root/build"
-cmake -S "$root" -B "$root/build" -G Ninja >/dev/null
+cmake -S "$root" -B "$root/build" -G Ninja "$unity_build" >/dev/null
 cmake --build "$root/build" --target trevalon trevalon-host -j 2
 # A copy in a fresh folder with its own settings naming a simulator of its own.
 work=$(mktemp -d)
