@@ -1,6 +1,7 @@
 // Program entry: the application, its one main window and the message loop.
 #include "app/CrashReports.h"
 #include "app/ErrorReport.h"
+#include "app/FontWarmUp.h"
 #include "app/ProgramInfo.h"
 #include "app/StartFile.h"
 #include "app/TerminationSignals.h"
@@ -8,8 +9,10 @@
 
 int main(int argc, char** argv) {
     if (const auto status = AnswerInfoOption(argc, argv)) return *status;  // no display needed
+    TFontWarmUp fontWarmUp;  // beside the connection to the display
     TApplication application(argc, argv);
     TCrashReports crashReports;
+    fontWarmUp.Wait();
     TForm1 form1;
     TTerminationSignals terminationSignals(form1);
     form1.show();

@@ -15,7 +15,7 @@ set -euo pipefail
 # ser2net is the serial device server the network link tests bridge to the simulator.
 base=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libpcre2-dev nlohmann-json3-dev
+  qt6-base-dev libpcre2-dev nlohmann-json3-dev libfontconfig-dev
   libboost-stacktrace-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xdg-utils shared-mime-info desktop-file-utils libglib2.0-bin
