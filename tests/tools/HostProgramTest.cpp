@@ -130,8 +130,6 @@ protected:
     bool FHungUp = false;
 };
 
-}  // namespace
-
 TEST_F(THostProgramTest, RequestAndStoreOverAPseudoTerminal) {
     Start({"--format", "3", "--points", "500"});
     const std::string ack(1, ACK);
@@ -200,3 +198,5 @@ TEST(HostLogTest, RendersLikeTheCommunicationLog) {
               "t -> <gs><#233>\n");
     EXPECT_EQ(FormatLogData("t", "<-", ""), "");
 }
+
+}  // namespace

@@ -45,8 +45,6 @@ protected:
     THostConfig FConfig;
 };
 
-}  // namespace
-
 TEST_F(THostSessionTest, ClientPacketsAreTheProgramsOwn) {
     // The packets the tests send are byte for byte those the program sends.
     EXPECT_EQ(BuildPacket(InitBody()), PacketFile("init"));
@@ -612,3 +610,5 @@ TEST_F(THostSessionTest, RandomLineRubbishNeverBreaksTheHost) {
     }
     EXPECT_EQ(Exchange(host, InitBody()), Expected("init-fmt1"));
 }
+
+}  // namespace
