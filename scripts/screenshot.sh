@@ -70,7 +70,9 @@ if [ "$windows" = 1 ]; then
   build=${TREVALON_WIN_BUILD:-$root/build-win}
   version=$(sed -n 's/^project(Trevalon VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
   package=$build/package/trevalon-$version-windows-x64
-  host=$build/host/tools/trevalon-host
+  # The simulator scripts/test-windows.sh used: the Linux build's, or its own.
+  host=$root/build/tools/trevalon-host
+  [ -e "$host" ] || host=$build/host/tools/trevalon-host
   for need in "$package/trevalon.exe" "$host" "$build/wineprefix/system.reg" "$build/pty_modem_shim.so"; do
     [ -e "$need" ] || { echo "Missing $need: run scripts/test-windows.sh and scripts/package-windows.sh first" >&2; exit 1; }
   done
