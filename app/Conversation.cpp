@@ -68,8 +68,7 @@ public:
     void ReplyNotUnderstood(const std::string& reply) override {
         // Support reads a reply the program could not make sense of from the clipboard.
         if (QClipboard* clipboard = QGuiApplication::clipboard())
-            clipboard->setText(
-                QString::fromLatin1(reply.data(), static_cast<qsizetype>(reply.size())));
+            clipboard->setText(Latin1Text(reply));
     }
     void JobNotFound() override {
         FForm.FWorking = FForm.FReceived;
@@ -138,7 +137,7 @@ void TForm1::Pause(unsigned milliseconds) {
 }
 
 void TForm1::ShowStatus(const std::string& text, int panel) {
-    ShowStatusText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())), panel);
+    ShowStatusText(Latin1Text(text), panel);
 }
 
 void TForm1::ShowStatusText(const QString& text, int panel) {

@@ -81,5 +81,5 @@ windows_configure() {
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DTREVALON_WINKIT="$kit" \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$kit/share/winkit/wine-run.sh" \
-    -DTREVALON_BENCH=ON -DCMAKE_UNITY_BUILD=ON "${launcher[@]}" >/dev/null
+    -DTREVALON_BENCH=ON "$unity_build" "${launcher[@]}" >/dev/null
 }

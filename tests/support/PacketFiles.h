@@ -24,9 +24,9 @@ inline std::string WireFile(std::string_view folder, std::string_view file) {
     // Beside the sample files every test program is told about.
     const std::filesystem::path path = std::filesystem::path(TREVALON_SAMPLES_DIR).parent_path() /
                                        std::string(folder) / std::string(file);
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("no golden wire message " + path.string());
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!std::filesystem::is_regular_file(path))
+        throw std::runtime_error("no golden wire message " + path.string());
+    return FileBytes(path);
 }
 
 // The bytes of tests/data/packets/<name>.pkt.

@@ -4,18 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
+#include "tests/support/PacketFiles.h"
 #include "tools/HostReplay.h"
 
 namespace {
 
 TTranscript GoldenTranscript(const std::string& name) {
-    std::ifstream in(std::filesystem::path(TREVALON_TEST_DATA_DIR) / ".." / "data" / "transcripts" /
-                         (name + ".jsonl"),
-                     std::ios::binary);
-    return ReadTranscript(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+    return ReadTranscript(FileBytes(std::filesystem::path(TREVALON_TEST_DATA_DIR) / ".." / "data" /
+                                    "transcripts" / (name + ".jsonl")));
 }
 
 // The client's bytes of a transcript, in order.
