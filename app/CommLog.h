@@ -1,45 +1,14 @@
 #pragma once
 
-// The communication log: every byte exchanged with the host, rendered with
-// RenderControlChars, one line per OMA record, with millisecond time stamps.
-// TCommLog keeps the lines in memory and the caller supplies the time stamps;
-// the functions below it do the file work (the log file, its viewer, the
-// version strings). The window owns one TCommLog.
+// The window's side of the communication log (conversation/CommLog.h): the
+// log file, its viewer, and the version strings that close the log.
 
 #include <QString>
-#include <QTime>
-#include <cstddef>
-#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
 
-class TCommLog {
-public:
-    // Before a data entry is added the oldest lines are removed down to this.
-    static constexpr std::size_t MaxLines = 750;
-    enum TDirection { ldToHost, ldFromHost };
-
-    // Header line, one line per rendered line of Data, an empty line.
-    void AddData(TDirection direction, std::string_view data, std::string_view stamp);
-    // Stamp + " ------------ " + Message + " ---------"; does not trim.
-    void AddEndLine(std::string_view message, std::string_view stamp);
-    // A line as it is; does not trim.
-    void AddLine(std::string line) { FLines.push_back(std::move(line)); }
-
-    const std::deque<std::string>& Lines() const { return FLines; }
-    std::size_t Count() const { return FLines.size(); }
-    void Clear() { FLines.clear(); }
-    // Every line followed by CR LF: the content of the log file.
-    std::string Text() const;
-
-private:
-    std::deque<std::string> FLines;
-};
-
-// "hh:nn:ss:zzz": 24-hour clock, two-digit minutes and seconds, three-digit
-// milliseconds, separated by colons.
-std::string FormatTimeStamp(const QTime& time);
+#include "conversation/CommLog.h"
 
 // The version strings a program file carries, in this order, as name=value
 // lines; names whose value is empty are left out. Lines is emptied first and

@@ -8,18 +8,20 @@
 #include "app/Unit1.h"
 
 void TForm1::LogToHost(const std::string& bytes) {
-    FLog.AddData(TCommLog::ldToHost, bytes, FormatTimeStamp(LocalTime()));
+    FSession->LogData(TCommLog::ldToHost, bytes);
 }
 
 void TForm1::LogFromHost(const std::string& bytes) {
-    FLog.AddData(TCommLog::ldFromHost, bytes, FormatTimeStamp(LocalTime()));
+    FSession->LogData(TCommLog::ldFromHost, bytes);
 }
 
 void TForm1::EndConversation() {
-    FEngine->Abandon();
-    FinishTranscript();
+    FSession->EndConversation(FEndMessage);
+    ShowConversationEnd();
+}
+
+void TForm1::ShowConversationEnd() {
     ShowStatus(FEndMessage, 0);
-    FLog.AddEndLine(FEndMessage, FormatTimeStamp(LocalTime()));
     ShowStatus(std::string(), 1);
     EnableControls(true);
     // The enabling follows the shapes as they are now: a request that failed
@@ -39,10 +41,11 @@ void TForm1::DisplayCommunicationLog1Click() {
 // says why, and the next display tries again.
 void TForm1::ShowLog() {
     if (FClosed) return;  // the file would outlive the window
-    FLog.AddLine(std::string());
+    TCommLog& log = FSession->Log();
+    log.AddLine(std::string());
     std::vector<std::string> version;
     ReadVersionInfo(FProgramFile, version);
-    for (std::string& line : version) FLog.AddLine(std::move(line));
+    for (std::string& line : version) log.AddLine(std::move(line));
 
     std::string error;
     if (FLogFileName.empty()) {
@@ -55,7 +58,7 @@ void TForm1::ShowLog() {
             return;
         }
     }
-    if (!WriteLogFile(FLogFileName, FLog.Text(), error)) {
+    if (!WriteLogFile(FLogFileName, log.Text(), error)) {
         ShowStatusText(QStringLiteral("Cannot write the communication log file ") +
                            QString::fromStdString(FLogFileName) + QStringLiteral(": ") +
                            QString::fromStdString(error),

@@ -1,6 +1,6 @@
-// The window's side of the host conversations: it drives the engine
-// (conversation/Conversation.h) with the link's bytes, the timer's ticks and
-// the operator's keys, and shows what the engine tells it.
+// The window's side of the host conversations: the session
+// (conversation/Session.h) moves the bytes, keeps the log and the transcript;
+// the window gives it the tray, the shape and the DBL, and shows what it tells.
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTimer>
 #include <chrono>
 #include <thread>
@@ -16,33 +17,22 @@
 #include "app/TrayNumber.h"
 #include "app/Unit1.h"
 #include "app/ValueEdit.h"
-#include "link/Link.h"
 #include "shape/Convert.h"
 
-// What the engine asks of the window and tells it.
-class TForm1::TEngineSink : public TConversationSink {
+// What the session asks of the window and tells it.
+class TForm1::TSessionView : public TSessionFace {
 public:
-    explicit TEngineSink(TForm1& form) : FForm(form) {}
+    explicit TSessionView(TForm1& form) : FForm(form) {}
 
-    std::int32_t Write(const std::string& bytes) override { return FForm.FLink->Write(bytes); }
-    void ReplyComplete() override { FForm.PostMessage(WM_HOSTREPLY); }
-    void LogToHost(const std::string& bytes) override { FForm.LogToHost(bytes); }
-    void LogFromHost(const std::string& bytes) override { FForm.LogFromHost(bytes); }
-    void LogLine(const std::string& text) override {
-        FForm.FLog.AddEndLine(text, FormatTimeStamp(FForm.LocalTime()));
-    }
-    void ShowStatus(const std::string& text, int panel) override { FForm.ShowStatus(text, panel); }
-    void ShowCountdown(std::int32_t seconds) override {
-        FForm.StatusBar1->SetPanelText(1, seconds > 0 ? QString::number(seconds) : QString());
-    }
+    void ReplyWaiting() override { FForm.PostMessage(WM_HOSTREPLY); }
     void TimerRunning(bool running) override {
         if (running)
             FForm.TimeoutTimer->start();
         else
             FForm.TimeoutTimer->stop();
     }
-    void EnableControls(bool enable) override { FForm.EnableControls(enable); }
     void Pause(unsigned milliseconds) override { FForm.Pause(milliseconds); }
+
     std::string Tray() override { return FForm.PacketTray(); }
     TStoreSource StoreSource() override { return {FForm.FWorking, FForm.FRecords}; }
     double StoreDBL() override {
@@ -52,18 +42,12 @@ public:
         return *dbl;
     }
 
-    bool StartFailed(const std::string& message) override {
-        FForm.FinishTranscript();
-        if (!FForm.FLink->IsOpen()) {
-            FForm.ReportPortNotOpen(message);
-            return false;
-        }
-        // The request did not go (a dead line): the panel must not go on
-        // saying it did, and the log keeps why.
-        LogLine(message);
-        FForm.ShowStatus(message, 0);
-        return true;
+    void ShowStatus(const std::string& text) override { FForm.ShowStatus(text, 0); }
+    void ShowCountdown(std::int32_t seconds) override {
+        FForm.StatusBar1->SetPanelText(1, seconds > 0 ? QString::number(seconds) : QString());
     }
+    void Busy(bool busy) override { FForm.EnableControls(!busy); }
+
     void JobReading() override { FForm.FReceived.Radii.clear(); }
     void ReplyNotUnderstood(const std::string& reply) override {
         // Support reads a reply the program could not make sense of from the clipboard.
@@ -75,7 +59,6 @@ public:
         FForm.DrawShape();
     }
     void JobReceived(TJobData& job) override {
-        FForm.FinishTranscript();
         FForm.FRecords.Clear();
         for (std::string& line : job.Records) FForm.FRecords.Add(std::move(line));
         FForm.FReceived.Radii = std::move(job.Radii);
@@ -91,7 +74,6 @@ public:
         FForm.FRecords = upload.Records;
     }
     void JobStored() override {
-        FForm.FinishTranscript();
         FForm.FReceived.Radii.clear();
         FForm.FWorking.Radii.clear();
         FForm.DrawShape();
@@ -100,33 +82,58 @@ public:
         FForm.TrayEdit->clear();
         FForm.TrayEdit->setFocus();
     }
-    void Failed(const std::string& message, TFailure failure) override {
-        FForm.FinishTranscript();
-        FForm.FEndMessage = message;
-        // A request that ends here leaves no shape: nothing to edit or store.
-        FForm.ShowValues();
-        if (failure == fdShown) FForm.SendMessage(WM_ENDCONVERSATION);
-    }
-    void TimedOut() override {
-        FForm.FinishTranscript();
-        FForm.FEndMessage = TimeoutMessage;
-        FForm.SendMessage(WM_ENDCONVERSATION);
+    void Ended(const TSessionEnd& end) override {
+        switch (end.Kind) {
+            case TSessionEnd::seNotStarted:
+                if (!end.LinkOpen)
+                    FForm.ReportPortNotOpen();
+                else
+                    // The request did not go (a dead line): the panel must not
+                    // go on saying it did; the error report follows.
+                    FForm.ShowStatus(end.Message, 0);
+                return;
+            case TSessionEnd::seNotFound:
+            case TSessionEnd::seFailed:
+                FForm.FEndMessage = end.Message;
+                // A request that ends here leaves no shape: nothing to edit or store.
+                FForm.ShowValues();
+                if (end.Kind == TSessionEnd::seFailed) FForm.ShowConversationEnd();
+                return;
+            case TSessionEnd::seTimeout:
+                FForm.FEndMessage = end.Message;
+                FForm.ShowConversationEnd();
+                return;
+        }
     }
 
 private:
     TForm1& FForm;
 };
 
-std::unique_ptr<TConversationSink> TForm1::NewEngineSink() {
-    return std::make_unique<TEngineSink>(*this);
-}
-
-TConversationSettings TForm1::ConversationSettings() const {
-    return {SettingsList.Value("TracerMode") == "No Init", SettingsList.Value("PauseMode") == "Y"};
+void TForm1::CreateSession() {
+    FSessionView = std::make_unique<TSessionView>(*this);
+    TSessionClock clock;
+    if (FHooks.TickCount) clock.TickCount = FHooks.TickCount;
+    if (FHooks.LocalTime)
+        clock.LocalTime = [this] {
+            const QTime time = FHooks.LocalTime();
+            return TTimeOfDay{time.hour(), time.minute(), time.second(), time.msec()};
+        };
+    TSessionOptions options;
+    options.Version = TREVALON_VERSION;
+    options.Platform = TREVALON_PLATFORM;
+    const QString transcripts =
+        FHooks.TranscriptPath.isEmpty()
+            ? QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
+                  QStringLiteral("/transcripts")
+            : FHooks.TranscriptPath;
+    options.TranscriptFolder = transcripts.toStdString();
+    FSession = std::make_unique<TSession>(*FSessionView, FHooks.ComPortHooks(), *COMPort,
+                                          std::move(clock), std::move(options));
 }
 
 void TForm1::SendToHost(const std::string& text) {
-    FEngine->SendToHost(text);
+    FSession->SendToHost(text);
 }
 
 void TForm1::Pause(unsigned milliseconds) {
@@ -156,23 +163,17 @@ void TForm1::EnableControls(bool enable) {
     DetailedGridCheckBox->setEnabled(ResetButton->isEnabled());
 }
 
-void TForm1::COMPortRxChar(std::int32_t count) {
-    const std::uint32_t now = TickCount();
-    // Bytes that arrive meanwhile are announced by the link's next event.
-    FEngine->Received(FLink->Read(count), now);
-}
-
 void TForm1::HostReply() {
-    FEngine->HostReply();
+    FSession->HostReply();
 }
 
 void TForm1::TimeoutTimerTimer() {
-    FEngine->Tick();
+    FSession->Tick();
 }
 
 bool TForm1::FormKeyDown(QKeyEvent* key) {
     if (key->key() == Qt::Key_Escape) {
-        if (FEngine->Cancel()) SendMessage(WM_ENDCONVERSATION);
+        if (FSession->Cancel()) SendMessage(WM_ENDCONVERSATION);
         return false;  // passed on either way
     }
     return OverlayKeyDown(key);

@@ -16,7 +16,7 @@
 #include <stdexcept>
 
 #include "app/ErrorReport.h"
-#include "app/ShapePrint.h"
+#include "drawing/ShapePrint.h"
 #include "app/TrayNumber.h"
 #include "app/Unit1.h"
 #include "app/ValueEdit.h"
@@ -159,7 +159,7 @@ void TForm1::SavePdf1Click() {
 }
 
 bool TForm1::OpenJobFile(const QString& fileName) {
-    if (FEngine->Talking()) {
+    if (FSession->Talking()) {
         ReportFileFailure("Wait until the conversation with the host has ended");
         return false;
     }

@@ -3,16 +3,15 @@
 #include <QDesktopServices>
 #include <QUrl>
 
-#include "app/CommLog.h"
 #include "app/Unit1.h"
 
-void TForm1::ReportPortNotOpen(const std::string& sendError) {
-    const bool network = FLinkIsNetwork && !FPortError.empty();
-    FLog.AddEndLine(network ? FPortError : sendError, FormatTimeStamp(LocalTime()));
+void TForm1::ReportPortNotOpen() {
+    const std::string& portError = FSession->PortError();
+    const bool network = FSession->LinkIsNetwork() && !portError.empty();
     // Only a configuration that opened the port leaves no reason behind.
-    const std::string reason = FPortError.empty() ? "it has been closed" : FPortError;
+    const std::string reason = portError.empty() ? "it has been closed" : portError;
     // A network link's reason names the host and what went wrong on its own.
-    FEndMessage = network ? FPortError
+    FEndMessage = network ? portError
                       : "The serial port is not open: " + reason + ". Choose a port in Settings.";
     ShowStatus(FEndMessage, 0);
     PostMessage(WM_REDRAWSHAPE);

@@ -113,10 +113,8 @@ void TForm1::LoadPreset(const std::string& radii, const char* trayText) {
     // A conversation still waiting for the host is abandoned and a late reply
     // is ignored. Its timer is stopped now rather than at its next tick, which
     // could otherwise still report a timeout for the abandoned exchange.
-    FEngine->Abandon();
-    FinishTranscript();
-    FEngine->StopTimer();
-    FEngine->SetPointCount("512");
+    FSession->Abandon();
+    FSession->SetPointCount("512");
     FOverlayX = -1;
     DrawShape();
 }

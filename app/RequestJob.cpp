@@ -19,7 +19,5 @@ void TForm1::ReqButtonClick() {
     FOverlayX = -1;
     FOverlayY = -1;
     FRecords.Clear();
-    ReopenClosedLink();
-    BeginTranscript("request");
-    FEngine->StartRequest(ConversationSettings());
+    FSession->StartRequest(SettingsList, TrayText());
 }

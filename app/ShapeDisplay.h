@@ -7,7 +7,7 @@
 #include <QString>
 #include <string>
 
-#include "app/DrawnShapes.h"
+#include "drawing/DrawnShapes.h"
 
 // Everything the shape picture is drawn from. The drawing is a function of
 // this record alone, so it can be checked pixel by pixel without a window.

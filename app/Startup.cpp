@@ -10,12 +10,8 @@
 #include "app/CommLog.h"
 #include "app/StatusBar.h"
 #include "app/Unit1.h"
-#include "link/LinkName.h"
-#include "link/Link.h"
-#include "serial/Comms.h"
 #include "settings/Settings.h"
 #include "settings/SettingsLocation.h"
-#include "shape/Convert.h"
 
 namespace {
 constexpr int HintHidePauseMs = 10000;
@@ -41,15 +37,13 @@ void TForm1::FormCreate() {
 
     FReceived.Radii.clear();
     FWorking.Radii.clear();
-    FEngine->Reset();
+    FSession->Reset();
     FRecords.Clear();
     FLogFileName.clear();
 
     std::vector<std::string> version;
     ReadVersionInfo(FProgramFile, version);
     ShowStatus("Ver " + VersionValue(version, "FileVersion"), 2);
-
-    FLog.Clear();
 
     TrayEdit->clear();
     EnableControls(true);
@@ -62,64 +56,16 @@ void TForm1::ConfigurePort() {
     // A configuration still queued when the window closed would reopen the
     // port from the released settings.
     if (FClosed) return;
-    FLink->Close();
+    FSession->CloseLink();
     FReceived.Radii.clear();
     ShowValues();
-
     // A conversation started while the port is closed reports why it is.
-    TLinkSettings settings;
-    try {
-        settings = LinkSettingsFrom(SettingsList);
-    } catch (const std::exception& e) {
-        FPortError = e.what();
-        throw;
-    }
-    ChooseLink(settings.Port);
-    try {
-        FLink->Open(settings);
-        FPortError.clear();
-        ShowStatus("Ready", 0);
-    } catch (const std::exception& e) {
-        FPortError = e.what();
-        ShowStatus(e.what(), 0);
-    }
-}
-
-void TForm1::ChooseLink(const std::string& port) {
-    // The port setting may have changed kind: a serial port, a network host.
-    if (FLinkIsNetwork == IsNetworkPort(port)) return;
-    FLink.reset();  // the serial link lets go of COMPort's handler first
-    FLink = NewLink(port, FHooks.ComPortHooks(), *COMPort);
-    FLinkIsNetwork = IsNetworkPort(port);
-    FLink->OnReceive = [this](std::int32_t inQue) { COMPortRxChar(inQue); };
-    FLink->OnClosed = [this](const std::string& reason) { LinkClosedByHost(reason); };
-    FLink->OnLogLine = [this](const std::string& text) {
-        FLog.AddEndLine(text, FormatTimeStamp(LocalTime()));
-    };
-}
-
-void TForm1::ReopenClosedLink() {
-    // A network link that the host ended, or that could not connect, is
-    // tried again at each request; a serial port waits for Settings.
-    if (!FLinkIsNetwork || FLink->IsOpen() || FClosed) return;
-    try {
-        FLink->Open(LinkSettingsFrom(SettingsList));
-        FPortError.clear();
-    } catch (const std::exception& e) {
-        FPortError = e.what();
-    }
-}
-
-void TForm1::LinkClosedByHost(const std::string& reason) {
-    // Between conversations it is only noted: the next request connects again.
-    if (FEngine->Talking())
-        FEngine->LinkLost(reason);
-    else
-        FLog.AddEndLine(reason, FormatTimeStamp(LocalTime()));
+    const std::string error = FSession->OpenLink(SettingsList);
+    ShowStatus(error.empty() ? std::string("Ready") : error, 0);
 }
 
 void TForm1::SettingsButtonClick() {
-    FLink->Close();  // frees the device for the dialog's port list and scan
+    FSession->CloseLink();  // frees the device for the dialog's port list and scan
     int result = QDialog::Rejected;
     {
         TSettingsForm dialog(SettingsList, FHooks, this);
@@ -137,12 +83,8 @@ void TForm1::FormClose() {
     if (FClosed) return;
     FClosed = true;
     // Nothing may reopen the log after this: no timeout, no late reply.
-    FEngine->Cancel();
-    FEngine->Abandon();
-    FinishTranscript();
-    FLink->Close();
+    FSession->Close();
     SettingsList.Clear();
     FRecords.Clear();
-    FLog.Clear();
     DeleteLogFile();
 }

@@ -15,7 +15,5 @@ void TForm1::StartStore() {
         return;
     }
     // FEndMessage stays: Escape shows it again, and the picture keeps it.
-    ReopenClosedLink();
-    BeginTranscript("store");
-    FEngine->StartStore(ConversationSettings());
+    FSession->StartStore(SettingsList, TrayText());
 }

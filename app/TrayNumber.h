@@ -1,18 +1,14 @@
 #pragma once
 
-// Judges a tray number before it goes into a packet: a control character
-// would break the record framing and a double quote the job record; a
-// character the single-byte wire text cannot carry would go out as "?".
+// Judges the tray field's text before it goes into a packet: besides what
+// would break the packet (oma/HostPackets.h), a character the single-byte
+// wire text cannot carry would go out as "?".
 
 #include <QString>
 #include <string>
-#include <string_view>
 
-// Empty when Tray can be sent; otherwise the text shown to the operator:
-// "Tray number may not contain control characters" or
-// "Tray number may not contain a double quote (\")".
-std::string TrayNumberFault(std::string_view tray);
+#include "oma/HostPackets.h"
 
-// The same for the tray field's text, which may hold any character: one
-// outside Latin-1 gives "Tray number may only contain Latin-1 characters".
+// Empty when the tray field's text can be sent; one character outside
+// Latin-1 gives "Tray number may only contain Latin-1 characters".
 std::string TrayNumberFault(const QString& tray);

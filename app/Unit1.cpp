@@ -15,7 +15,6 @@
 #include <QScreen>
 #include <QTimer>
 #include <QToolButton>
-#include <chrono>
 
 #include "app/ErrorReport.h"
 #include "app/Glyphs.h"
@@ -23,7 +22,6 @@
 #include "app/SampleHost.h"
 #include "app/StatusBar.h"
 #include "app/ValueEdit.h"
-#include "link/Link.h"
 #include "serial/Comms.h"
 
 namespace {
@@ -70,10 +68,7 @@ TForm1::TForm1(THooks hooks, QWidget* parent) : QWidget(parent), FHooks(std::mov
                        ? QCoreApplication::applicationFilePath().toStdString()
                        : FHooks.ProgramFile;
     COMPort = std::make_unique<TComPort>(FHooks.ComPortHooks());
-    FLink = NewSerialLink(*COMPort);
-    FLink->OnReceive = [this](std::int32_t inQue) { COMPortRxChar(inQue); };
-    FEngineSink = NewEngineSink();
-    FEngine = std::make_unique<TConversation>(*FEngineSink);
+    CreateSession();
     CreateControls();
     ConnectControls();
     qApp->installEventFilter(this);
@@ -85,7 +80,7 @@ TForm1::~TForm1() {
     qApp->removeEventFilter(this);
     FormClose();
     // The port's event thread hands its events to this window: stop it first.
-    FLink.reset();
+    FSession.reset();
     COMPort.reset();
 }
 
@@ -312,15 +307,4 @@ void TForm1::closeEvent(QCloseEvent* event) {
         FSampleHost.reset();  // after the port is closed
     });
     event->accept();
-}
-
-std::uint32_t TForm1::TickCount() const {
-    if (FHooks.TickCount) return FHooks.TickCount();
-    using namespace std::chrono;
-    return static_cast<std::uint32_t>(
-        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
-
-QTime TForm1::LocalTime() const {
-    return FHooks.LocalTime ? FHooks.LocalTime() : QTime::currentTime();
 }

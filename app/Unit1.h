@@ -3,7 +3,7 @@
 // TForm1: the main window. Declared once here; its members are defined in one
 // file per concern:
 //   Unit1.cpp          controls, layout, wiring, window-message dispatch
-//   Conversation.cpp   conversation engine (sending, receiving, timeout, cancel)
+//   Conversation.cpp   the session's face: what the conversations take and show
 //   Negotiation.cpp, RequestJob.cpp, StoreJob.cpp  the conversation steps
 //   CommLogWindow.cpp  communication log entries, end of a conversation, log display
 //   TrayField.cpp      the tray field's handlers
@@ -27,10 +27,10 @@
 
 #include "app/CommLog.h"
 #include "app/WindowMessages.h"
-#include "conversation/Conversation.h"
+#include "conversation/Session.h"
 #include "oma/HostReplies.h"
 #include "settings/Hooks.h"
-#include "settings/SettingsList.h"
+#include "base/NameValueList.h"
 #include "shape/TrceCalc.h"
 
 class QAction;
@@ -160,9 +160,9 @@ public:
     const TTraceInfo& ReceivedShape() const { return FReceived; }
     const TTraceInfo& WorkingShape() const { return FWorking; }
     const TNameValueList& JobRecords() const { return FRecords; }
-    bool Talking() const { return FEngine->Talking(); }
+    bool Talking() const { return FSession->Talking(); }
     // The conversation engine, for reading its state.
-    const TConversation& Engine() const { return *FEngine; }
+    const TConversation& Engine() const { return FSession->Engine(); }
     const std::string& PictureMessage() const { return FEndMessage; }
 
     // --- Event handlers -----------------------------------------------------
@@ -170,7 +170,6 @@ public:
     void FormClose();
     // Returns whether the key was consumed (the focused control must not see it).
     bool FormKeyDown(QKeyEvent* key);
-    void COMPortRxChar(std::int32_t count);
     void TimeoutTimerTimer();
     void SettingsButtonClick();
     void DisplayCommunicationLog1Click();
@@ -205,22 +204,16 @@ protected:
 
 private:
     // --- Conversations (Conversation.cpp, RequestJob.cpp, StoreJob.cpp) --------
-    class TEngineSink;
-    std::unique_ptr<TConversationSink> NewEngineSink();
-    TConversationSettings ConversationSettings() const;
-    // Starts recording the conversation about to start (Transcripts.cpp).
-    void BeginTranscript(const char* kind);
-    // Keeps the transcript of a conversation that has ended: in the user's
-    // data folder, and as the one Save Session Transcript saves.
-    void FinishTranscript();
+    class TSessionView;
+    void CreateSession();
 
     // Opens File without waiting: the log in the platform's text viewer, the
     // help in the desktop's browser; False when no viewer could be started.
     enum TViewer : std::uint8_t { vwLog, vwHelp };
     bool OpenInViewer(const QString& file, TViewer viewer);
     // A conversation could not start because the port is closed: says why
-    // and what to do; SendError, the port's own text, goes into the log.
-    void ReportPortNotOpen(const std::string& sendError);
+    // and what to do (the session's log has the port's own text).
+    void ReportPortNotOpen();
 
     // The tray field's text as the bytes that go on the line.
     std::string TrayText() const;
@@ -232,19 +225,16 @@ private:
     void CreateControls();
     void ConnectControls();
     void ConfigurePort();
-    // Makes FLink the kind of link Port asks for (serial or network).
-    void ChooseLink(const std::string& port);
-    // Before a conversation: connects a network link again that is not open.
-    void ReopenClosedLink();
-    // The host ended the network link: a running conversation fails with Reason.
-    void LinkClosedByHost(const std::string& reason);
     // Runs the engine's step on a complete reply (WM_HOSTREPLY).
     void HostReply();
+    // WM_ENDCONVERSATION (Escape, Display Log): the session ends the
+    // conversation with FEndMessage, then ShowConversationEnd.
     void EndConversation();
+    // What the operator sees when a conversation has ended: FEndMessage in
+    // panel 0, the controls back, the shape again and the log.
+    void ShowConversationEnd();
     void ShowLog();
     void DeleteLogFile();
-    std::uint32_t TickCount() const;
-    QTime LocalTime() const;
     // Makes Radii (a preset) the received shape, shows TrayText in the tray
     // field and sets the working shape to it at 1024 points with DBL 15.00.
     void LoadPreset(const std::string& radii, const char* trayText);
@@ -269,29 +259,20 @@ private:
     THooks FHooks;
     std::string FProgramFile;
 
-    // The link to the host and the conversations over it.
-    std::unique_ptr<TLink> FLink;
-    bool FLinkIsNetwork = false;
-    std::unique_ptr<TConversationSink> FEngineSink;
-    std::unique_ptr<TConversation> FEngine;
+    // The conversations with the host: the link, the engine, the log and
+    // the transcripts.
+    std::unique_ptr<TSessionFace> FSessionView;
+    std::unique_ptr<TSession> FSession;
     std::string FEndMessage;
-    std::unique_ptr<TTranscriptRecorder> FTranscript;
-    bool FTranscriptStored = false;
-    bool FTranscriptFailureLogged = false;
-    std::string FLastTranscript;
 
     // The job: what the conversations fetch and store.
     TTraceInfo FReceived;
     TTraceInfo FWorking;
     TNameValueList FRecords;
 
-    // Communication log and settings.
-    TCommLog FLog;
+    // Communication log file and settings.
     std::string FLogFileName;
     TNameValueList SettingsList;
-    // Why the port is closed: the last configuration's error, or that none
-    // has been made yet. Empty while the port is open.
-    std::string FPortError = "no port is chosen";
     bool FClosed = false;
 
     // Editor.

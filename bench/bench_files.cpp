@@ -16,7 +16,7 @@
 #include <string>
 
 #include "app/ErrorReport.h"
-#include "app/ShapePrint.h"
+#include "drawing/ShapePrint.h"
 #include "app/Unit1.h"
 #include "oma/JobFile.h"
 #include "shape/TrceCalc.h"

@@ -2,20 +2,18 @@
 
 #include <QGuiApplication>
 #include <QString>
-#include <chrono>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 
-#include "app/CommLog.h"
-#include "app/TranscriptFiles.h"
-#include "app/ShapePrint.h"
-#include "app/TrayNumber.h"
+#include "base/Utf8File.h"
 #include "cli/CliPlatform.h"
 #include "cli/CliSession.h"
-#include "link/Link.h"
+#include "drawing/ShapePrint.h"
 #include "oma/HostPackets.h"
 #include "oma/JobFile.h"
 #include "oma/OmaErrors.h"
@@ -84,6 +82,12 @@ public:
             text += (text.empty() ? "" : " ") + value;
         }
         FFields.push_back({name, json + "]", text});
+    }
+    // The text of the field Name; empty when there is none.
+    std::string Find(const std::string& name) const {
+        for (const TField& field : FFields)
+            if (field.Name == name) return field.Text;
+        return {};
     }
     void Print(std::ostream& out, bool json) const {
         if (!json) {
@@ -174,29 +178,42 @@ void WriteJob(const std::string& fileName, std::vector<std::string> records, con
 
 // --- The host -----------------------------------------------------------------------
 
+// Fails with exit 6 when FileName (for What) could not be written later, so a
+// conversation never runs only to lose its log. Leaves no file behind.
+void CheckWritable(const std::string& fileName, const char* what) {
+    if (fileName.empty()) return;
+    std::error_code ec;
+    const bool existed = std::filesystem::exists(PathOf(fileName), ec);
+    std::FILE* file = OpenUtf8File(fileName, existed ? "r+b" : "wb");
+    if (file == nullptr)
+        throw ECliFailure(exFile, std::string("cannot write the ") + what + " " + fileName + ": " +
+                                      std::strerror(errno));
+    std::fclose(file);
+    if (!existed) RemoveUtf8File(fileName);
+}
+
 // Opens the link the settings name and runs one conversation on it.
 class THostRun {
 public:
     THostRun(const TCliOptions& options, std::ostream& err)
         : FOptions(options), FErr(err), FSettings(LoadSettings(options)) {
+        CheckWritable(FOptions.Log, "communication log");
+        CheckWritable(FOptions.Transcript, "session transcript");
         FLoop = std::make_shared<TCliLoop>();
         TComPortHooks hooks;
         hooks.OwnerThread = FLoop;
         hooks.ReportError = [this](const std::string& message) { FErr << message << "\n"; };
         FPort = std::make_unique<TComPort>(hooks);
-        TLinkSettings& link = FLinkSettings;
+        FSession = std::make_unique<TCliSession>(
+            FLoop, hooks, *FPort,
+            TSessionOptions{TREVALON_VERSION, TREVALON_CLI_PLATFORM, {}, FOptions.Transcript});
+        std::string error;
         try {
-            link = LinkSettingsFrom(FSettings);
+            error = FSession->Session().OpenLink(FSettings);
         } catch (const std::exception& e) {
             throw ECliFailure(exFile, std::string("The settings cannot be used: ") + e.what());
         }
-        FLink = NewLink(link.Port, hooks, *FPort);
-        try {
-            FLink->Open(link);
-        } catch (const std::exception& e) {
-            throw ECliFailure(exLink, e.what());
-        }
-        FSession = std::make_unique<TCliSession>(*FLink, *FLoop, FLog);
+        if (!error.empty()) throw ECliFailure(exLink, error);
         if (ErrorIsTerminal())
             FSession->OnCountdown = [this](std::int32_t seconds) {
                 FErr << "\r" << (seconds > 0 ? "Waiting for the host: " + std::to_string(seconds) + " s "
@@ -206,28 +223,12 @@ public:
     }
     ~THostRun() {
         FSession.reset();
-        FLink.reset();
         FPort.reset();
     }
     THostRun(const THostRun&) = delete;
     THostRun& operator=(const THostRun&) = delete;
 
-    // Starts recording when --transcript asks for it.
-    void BeginTranscript(const char* kind, const std::string& tray) {
-        if (FOptions.Transcript.empty()) return;
-        const TTranscriptHeader header = TranscriptHeaderFor(
-            FSettings, kind, tray, TREVALON_VERSION, TREVALON_CLI_PLATFORM);
-        FRecorder = std::make_unique<TTranscriptRecorder>(header, [] {
-            using namespace std::chrono;
-            return static_cast<std::uint32_t>(
-                duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-        });
-        FSession->SetRecorder(FRecorder.get());
-    }
-
-    TConversationSettings Settings() const {
-        return {FSettings.Value("TracerMode") == "No Init", FSettings.Value("PauseMode") == "Y"};
-    }
+    const TNameValueList& Settings() const { return FSettings; }
     TCliSession& Session() { return *FSession; }
 
     // The outcome's failure as the exit code and message.
@@ -245,44 +246,42 @@ public:
         }
     }
 
-    // Writes the communication log where --log asks; the conversation's
-    // result stands, so a log that cannot be written is only reported.
-    bool WriteLog() {
-        bool written = true;
+    // Writes the communication log where --log asks and reports a transcript
+    // the session could not write. The conversation's outcome stands either
+    // way: what could not be written is said on Err and returned.
+    std::string WriteLog() {
+        std::string failures;
+        const auto report = [&](const std::string& text) {
+            FErr << "trevalon-cli: " << text << "\n";
+            failures += (failures.empty() ? "" : "; ") + text;
+        };
         std::string error;
-        if (!FOptions.Log.empty() && !WriteLogFile(FOptions.Log, FLog.Text(), error)) {
-            FErr << "trevalon-cli: cannot write the communication log " << FOptions.Log << ": "
-                 << error << "\n";
-            written = false;
-        }
-        if (FRecorder && !WriteTranscriptFile(FOptions.Transcript, FRecorder->Text(), error)) {
-            FErr << "trevalon-cli: cannot write the session transcript " << FOptions.Transcript
-                 << ": " << error << "\n";
-            written = false;
-        }
-        return written;
+        if (!FOptions.Log.empty() &&
+            !WriteUtf8File(FOptions.Log, FSession->Session().Log().Text(), error))
+            report("cannot write the communication log " + FOptions.Log + ": " + error);
+        const std::string& transcript = FSession->Session().TranscriptFileError();
+        if (!transcript.empty())
+            report("cannot write the session transcript " + FOptions.Transcript + ": " + transcript);
+        return failures;
     }
 
 private:
     const TCliOptions& FOptions;
     std::ostream& FErr;
     TNameValueList FSettings;
-    TLinkSettings FLinkSettings;
-    TCommLog FLog;
-    std::unique_ptr<TTranscriptRecorder> FRecorder;
     std::shared_ptr<TCliLoop> FLoop;
     std::unique_ptr<TComPort> FPort;
-    std::unique_ptr<TLink> FLink;
     std::unique_ptr<TCliSession> FSession;
 };
 
-// Runs Conversation, writes the log whatever came of it, then checks the outcome.
+// Runs Conversation, writes the log whatever came of it, then checks the
+// outcome. A log that could not be written goes into the report beside it.
 template <class F>
-TCliOutcome Converse(THostRun& run, F&& conversation) {
+TCliOutcome Converse(THostRun& run, TReport& report, F&& conversation) {
     TCliOutcome outcome = conversation();
-    const bool logged = run.WriteLog();
+    if (const std::string failures = run.WriteLog(); !failures.empty())
+        report.Text("write_error", failures);
     THostRun::Check(outcome);
-    if (!logged) throw ECliFailure(exFile, "The communication log or transcript was not written");
     return outcome;
 }
 
@@ -291,9 +290,8 @@ TCliOutcome Converse(THostRun& run, F&& conversation) {
 void Fetch(const TCliOptions& options, TReport& report, std::ostream& err) {
     const std::string tray = CheckedTray(options.Arguments[0]);
     THostRun run(options, err);
-    run.BeginTranscript("request", tray);
     TCliOutcome outcome =
-        Converse(run, [&] { return run.Session().Request(tray, run.Settings()); });
+        Converse(run, report, [&] { return run.Session().Request(run.Settings(), tray); });
     TTraceInfo shape;
     shape.Radii = outcome.Job.Radii;
     shape.DBL = outcome.Job.DBL;
@@ -316,9 +314,8 @@ void Store(const TCliOptions& options, TReport& report, std::ostream& err) {
     source.Working = MeasuredShape(file);
     for (const std::string& record : file.Records) source.Records.Add(record);
     THostRun run(options, err);
-    run.BeginTranscript("store", tray);
-    TCliOutcome outcome = Converse(run, [&] {
-        return run.Session().Store(tray, source, source.Working.DBL, run.Settings());
+    TCliOutcome outcome = Converse(run, report, [&] {
+        return run.Session().Store(run.Settings(), tray, source, source.Working.DBL);
     });
     report.Text("tray", tray);
     report.Text("verdict", outcome.Message);
@@ -427,6 +424,8 @@ int RunCliCommand(const TCliOptions& options, std::ostream& out, std::ostream& e
             failure.Text("command", options.Command);
             failure.Count("exit", e.Code);
             failure.Text("error", e.what());
+            if (const std::string written = report.Find("write_error"); !written.empty())
+                failure.Text("write_error", written);
             failure.Print(out, true);
         }
         err << "trevalon-cli: " << e.what() << "\n";

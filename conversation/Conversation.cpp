@@ -63,10 +63,15 @@ void TConversation::SetTimer(bool on) {
     FSink.TimerRunning(on);
 }
 
+void TConversation::LogUnfinishedReply() {
+    if (!FRxBuffer.empty()) FSink.LogIncompleteReply(FRxBuffer);
+}
+
 void TConversation::Tick() {
     --FCountdown;
     if (FCountdown <= 0) {
         SetTimer(false);
+        LogUnfinishedReply();
         if (FRecorder) FRecorder->Event("timeout");
         Record("timeout", TimeoutMessage);
         FSink.TimedOut();
@@ -82,6 +87,7 @@ void TConversation::Tick() {
 bool TConversation::Cancel() {
     if (!FTimerOn) return false;
     SetTimer(false);
+    LogUnfinishedReply();
     if (FRecorder) FRecorder->Event("escape");
     Record("cancelled", {});
     return true;
@@ -89,6 +95,7 @@ bool TConversation::Cancel() {
 
 void TConversation::LinkLost(const std::string& message) {
     if (FState == cvIdle) return;
+    LogUnfinishedReply();
     Fail(message, fdShown);
 }
 
@@ -322,20 +329,12 @@ void TConversation::StoreGrantStep() {
         throw std::runtime_error("Cannot store a trace of " + count + " points");
 
     const std::string tray = FSink.Tray();
-    std::string body = "ANS=" + (FHostDef.empty() ? std::string("TRC") : FHostDef) + "\r";
-    body += JobRecord(tray);
-    body += std::string("VEN=") + VendorName + "\r";
-    body += std::string("MODEL=") + ModelName + "\r";
-    body += "TRCFMT=" + format + ";" + count + ";E;R;F\r";
-
     if (points != RadiusCount(upload.Working.Radii)) {
         TTraceCalc calc;
         calc.LoadTrace(upload.Working.Radii);
         calc.Resample(static_cast<std::uint16_t>(points));
         upload.Working.Radii = calc.GetTrace();
     }
-    body += TraceRecords(format, upload.Working.Radii);
-
     TNameValueList& records = upload.Records;
     records.SetValue("HBOX", FormatBoxValue(upload.Working.HBox));
     records.SetValue("VBOX", FormatBoxValue(upload.Working.VBox));
@@ -352,12 +351,8 @@ void TConversation::StoreGrantStep() {
         while (records.IndexOfName(label) >= 0) records.SetValue(label, "");
     FSink.StoreUploading(upload);
 
-    for (const std::string& line : records.Strings()) {
-        const std::string name = line.substr(0, line.find('='));
-        body += name + "=" + records.Value(name) + "\r";
-    }
-
-    const std::string packet = BuildPacket(body);
+    const std::string packet = BuildPacket(
+        StoreUploadBody(FHostDef, tray, format, count, upload.Working.Radii, records));
     FSink.ShowStatus("Storing the shape to job " + tray, 0);
     SetState(cvAwaitStoreResult);
     SendToHost(packet);

@@ -3,10 +3,10 @@
 // TConversation: the client side of the host conversations, request and
 // store. Fed the bytes the link delivers and the ticks of a one-second timer,
 // it reads each complete reply with the reply readers of oma/, answers it and
-// tells its driver (the window, the command line) what to send, log and show
-// through TConversationSink. It owns no link, no clock and no widget: the
-// driver gives it the time with every delivery and decides how a pause or a
-// "reply complete" is carried out.
+// tells its driver (the session, conversation/Session.h) what to send, log
+// and show through TConversationSink. It owns no link, no clock and no
+// widget: the driver gives it the time with every delivery and decides how a
+// pause or a "reply complete" is carried out.
 
 #include <cstddef>
 #include <cstdint>
@@ -16,7 +16,7 @@
 
 #include "conversation/Transcript.h"
 #include "oma/HostReplies.h"
-#include "settings/SettingsList.h"
+#include "base/NameValueList.h"
 #include "shape/TrceCalc.h"
 
 // Conversation states.
@@ -93,6 +93,9 @@ public:
     virtual void LogFromHost(const std::string& bytes) = 0;
     // A line of its own: a failure or the receive buffer's overflow.
     virtual void LogLine(const std::string& text) = 0;
+    // What had arrived of a reply that never ended (a timeout, Escape, a
+    // link that closed): support needs to see how far the host got.
+    virtual void LogIncompleteReply(const std::string& bytes) = 0;
 
     // --- What the operator sees ---------------------------------------------------
     // Panel 0 (the step, the result or the failure) or panel 1 (emptied).
@@ -194,6 +197,7 @@ private:
     void SetState(std::uint8_t state);
     void Record(std::string_view result, std::string_view message);
     void PauseAfterInit();
+    void LogUnfinishedReply();
 
     void InitAnswerStep();
     void DefinitionStep();

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
-#include "settings/SettingsList.h"
+#include "base/NameValueList.h"
 
 #include <nlohmann/json.hpp>
 
@@ -121,7 +121,8 @@ std::string TranscriptTime(std::chrono::system_clock::time_point time) {
 
 TTranscriptHeader TranscriptHeaderFor(const TNameValueList& settings, std::string_view kind,
                                       std::string_view tray, std::string_view version,
-                                      std::string_view platform) {
+                                      std::string_view platform,
+                                      std::chrono::system_clock::time_point start) {
     TTranscriptHeader header;
     header.Version = version;
     header.Platform = platform;
@@ -134,7 +135,7 @@ TTranscriptHeader TranscriptHeaderFor(const TNameValueList& settings, std::strin
     header.StopBits = settings.Value("StopBits");
     header.TracerMode = settings.Value("TracerMode");
     header.PauseMode = settings.Value("PauseMode");
-    header.Start = TranscriptTime(std::chrono::system_clock::now());
+    header.Start = TranscriptTime(start);
     header.Kind = kind;
     header.Tray = tray;
     return header;

@@ -63,11 +63,12 @@ struct TTranscript {
 };
 
 class TNameValueList;
-// The header of a conversation of Kind for Tray that starts now, on the line
-// the settings list names ("Port", "BaudRate", ... "TracerMode", "PauseMode").
+// The header of a conversation of Kind for Tray that starts at Start, on the
+// line the settings list names ("Port", "BaudRate", ... "TracerMode", "PauseMode").
 TTranscriptHeader TranscriptHeaderFor(const TNameValueList& settings, std::string_view kind,
                                       std::string_view tray, std::string_view version,
-                                      std::string_view platform);
+                                      std::string_view platform,
+                                      std::chrono::system_clock::time_point start);
 
 // Builds a transcript's text as the conversation goes.
 class TTranscriptRecorder {

@@ -2,7 +2,7 @@
 #include <string>
 
 #include "fuzz/FuzzTarget.h"
-#include "settings/SettingsList.h"
+#include "base/NameValueList.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <string>
 
 #include "serial/Comms.h"
-#include "settings/SettingsList.h"
 
-// The settings a link is opened with, as the settings file gives them.
+// The settings a link is opened with (the session reads them from the
+// settings list: LinkSettingsFrom in conversation/Session.h).
 // Kinds of link without line settings ignore all but Port.
 struct TLinkSettings {
     std::string Port;
@@ -22,10 +22,6 @@ struct TLinkSettings {
     std::int32_t DataBits = 8;  // out of range: the device refuses it on open
     TStopBits StopBits = sbOneStopBit;
 };
-
-// The link settings the settings list names ("Port", "BaudRate", "Parity",
-// "DataBits", "StopBits"); throws EConvertError for a number that is not one.
-TLinkSettings LinkSettingsFrom(const TNameValueList& settings);
 
 class TLink {
 public:

@@ -1,14 +1,24 @@
 #include "oma/HostPackets.h"
 
-#include "oma/OmaText.h"
-
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <stdexcept>
 
+#include "base/AsciiText.h"
+#include "base/NameValueList.h"
 #include "oma/OmaTrace.h"
+
+std::string TrayNumberFault(std::string_view tray) {
+    for (char c : tray) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) return "Tray number may not contain control characters";
+    }
+    if (tray.find('"') != std::string_view::npos)
+        return "Tray number may not contain a double quote (\")";
+    return {};
+}
 
 std::string JobRecord(std::string_view tray) {
     return "JOB=\"" + std::string(tray) + "\"\r";
@@ -106,4 +116,22 @@ std::int64_t PointCountValue(std::string_view digits) {
         value = std::min(Saturated, value * 10 + (c - '0'));
     }
     return value;
+}
+
+std::string StoreUploadBody(std::string_view hostDef, std::string_view tray, std::string_view format,
+                            std::string_view count, std::string_view radii,
+                            const TNameValueList& records) {
+    std::string body = "ANS=";
+    body += hostDef.empty() ? std::string_view("TRC") : hostDef;
+    body += "\r";
+    body += JobRecord(tray);
+    body += std::string("VEN=") + VendorName + "\r";
+    body += std::string("MODEL=") + ModelName + "\r";
+    body.append("TRCFMT=").append(format).append(";").append(count).append(";E;R;F\r");
+    body += TraceRecords(format, radii);
+    for (const std::string& line : records.Strings()) {
+        const std::string name = line.substr(0, line.find('='));
+        body += name + "=" + records.Value(name) + "\r";
+    }
+    return body;
 }

@@ -22,6 +22,12 @@ bool IsNeverEchoed(std::string_view label);
 inline constexpr char VendorName[] = "VORMIK";
 inline constexpr char ModelName[] = "TORVIKAL";
 
+// Empty when Tray can go into a packet; otherwise the text shown to the
+// operator: a control character would break the record framing and a double
+// quote the job record ("Tray number may not contain control characters",
+// "Tray number may not contain a double quote (\")").
+std::string TrayNumberFault(std::string_view tray);
+
 // "JOB=" + '"' + tray + '"' + CR; the tray goes in as typed.
 std::string JobRecord(std::string_view tray);
 
@@ -43,6 +49,15 @@ std::string JobRequestBody(std::string_view hostDef, std::string_view tray, std:
 std::string NoInitStoreBody(std::string_view tray);
 // The store request after negotiation: REQ=<def> and the job record.
 std::string StoreRequestBody(std::string_view hostDef, std::string_view tray);
+
+class TNameValueList;
+// The store upload: ANS=<def> (TRC without one), the job record, VEN,
+// MODEL, TRCFMT=<format>;<count>;E;R;F, the trace records of Radii in Format,
+// then a Name=Value record for each line of Records, with the value of the
+// first line of that name.
+std::string StoreUploadBody(std::string_view hostDef, std::string_view tray, std::string_view format,
+                            std::string_view count, std::string_view radii,
+                            const TNameValueList& records);
 
 // The trace records of an upload: format "1" as R records of up to 15
 // radii; "2", "3" and "4" as one R record of the format's escaped payload.

@@ -5,7 +5,7 @@
 
 #include "oma/HostPackets.h"
 #include "oma/JobRecords.h"
-#include "oma/OmaText.h"
+#include "base/AsciiText.h"
 #include "oma/OmaTrace.h"
 #include "oma/ReplyMatcher.h"
 

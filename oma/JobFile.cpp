@@ -12,7 +12,7 @@
 #include "oma/HostPackets.h"
 #include "oma/JobRecords.h"
 #include "oma/OmaErrors.h"
-#include "oma/OmaText.h"
+#include "base/AsciiText.h"
 #include "oma/OmaTrace.h"
 
 namespace {

@@ -14,7 +14,7 @@
 
 #include "settings/FindPort.h"
 #include "settings/Hooks.h"
-#include "settings/SettingsList.h"
+#include "base/NameValueList.h"
 
 class QCheckBox;
 class QComboBox;

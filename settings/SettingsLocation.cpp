@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include "settings/SettingsList.h"
+#include "base/NameValueList.h"
 
 std::string ChooseSettingsFile(const std::string& programFile, bool besideExists,
                                bool folderWritable, const std::string& userConfigFolder) {

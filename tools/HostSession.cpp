@@ -6,7 +6,7 @@
 
 #include "oma/HostPackets.h"
 #include "oma/OMAMach.h"
-#include "oma/OmaText.h"
+#include "base/AsciiText.h"
 #include "oma/OmaTrace.h"
 #include "shape/Convert.h"
 #include "shape/TrceCalc.h"

@@ -82,9 +82,9 @@ TEST(CommLog, TextEndsEveryLineWithCrLf) {
 }
 
 TEST(CommLog, TimeStampFormat) {
-    EXPECT_EQ(FormatTimeStamp(QTime(14, 3, 27, 45)), "14:03:27:045");
-    EXPECT_EQ(FormatTimeStamp(QTime(0, 0, 0, 0)), "00:00:00:000");
-    EXPECT_EQ(FormatTimeStamp(QTime(23, 59, 59, 999)), "23:59:59:999");
+    EXPECT_EQ(FormatTimeStamp({14, 3, 27, 45}), "14:03:27:045");
+    EXPECT_EQ(FormatTimeStamp({0, 0, 0, 0}), "00:00:00:000");
+    EXPECT_EQ(FormatTimeStamp({23, 59, 59, 999}), "23:59:59:999");
 }
 
 TEST(VersionInfo, OwnProgramCarriesTheNamedStringsInOrder) {

@@ -71,13 +71,27 @@ TEST_F(THostFaults, ReplyWithoutItsGSIsNeverTakenAndTimesOut) {
     RunIntoTimeout(FForm->ReqButton, "Requesting job 1234", "DBL=20.00");
     EXPECT_EQ(Panel(0), "Timeout waiting for host");
     EXPECT_TRUE(Received().Radii.empty());
-    // The job data was never taken as a reply: no entry of the log holds it.
+    // The job data was never taken as a reply, but support sees how far it
+    // got: once, under the entry of a reply that never ended, right before
+    // the timeout's end line.
     const std::vector<std::string> log = ShownLog();
     EXPECT_EQ(std::count_if(log.begin(), log.end(),
                             [](const std::string& line) {
                                 return line.find("DBL=20.00") != std::string::npos;
                             }),
-              0);
+              1);
+    const auto header = std::find_if(log.begin(), log.end(), [](const std::string& line) {
+        return line.ends_with(" ------------ Data From Host (incomplete reply) ---------");
+    });
+    ASSERT_NE(header, log.end());
+    const auto data = std::find_if(header, log.end(), [](const std::string& line) {
+        return line.find("DBL=20.00") != std::string::npos;
+    });
+    const auto end = std::find_if(header, log.end(), [](const std::string& line) {
+        return line.ends_with(" ------------ Timeout waiting for host ---------");
+    });
+    EXPECT_LT(data, end);
+    EXPECT_NE(end, log.end());
 }
 
 TEST_F(THostFaults, NoiseBeforeEveryPacketIsDropped) {

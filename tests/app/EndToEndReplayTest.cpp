@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/TranscriptFiles.h"
+#include "conversation/TranscriptFiles.h"
 #include "conversation/Transcript.h"
 #include "EndToEndHost.h"
 

@@ -53,6 +53,9 @@ public:
     void LogToHost(const std::string& bytes) override { LogText += "> " + bytes + "\n"; }
     void LogFromHost(const std::string& bytes) override { LogText += "< " + bytes + "\n"; }
     void LogLine(const std::string& text) override { LogText += "! " + text + "\n"; }
+    void LogIncompleteReply(const std::string& bytes) override {
+        LogText += "<? " + bytes + "\n";
+    }
     void ShowStatus(const std::string& text, int panel) override {
         Events.push_back("status" + std::to_string(panel) + " " + text);
     }

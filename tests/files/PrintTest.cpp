@@ -12,7 +12,7 @@
 #include <numbers>
 #include <string>
 
-#include "app/ShapePrint.h"
+#include "drawing/ShapePrint.h"
 #include "oma/JobFile.h"
 #include "tests/files/FileApp.h"
 #include "tests/files/FileTestData.h"

@@ -12,7 +12,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "settings/SettingsList.h"
+#include "base/NameValueList.h"
 
 namespace {
 

@@ -21,6 +21,7 @@ public:
     void LogToHost(const std::string&) override {}
     void LogFromHost(const std::string&) override {}
     void LogLine(const std::string&) override {}
+    void LogIncompleteReply(const std::string&) override {}
     void ShowStatus(const std::string&, int) override {}
     void ShowCountdown(std::int32_t) override {}
     void TimerRunning(bool) override {}

@@ -14,7 +14,7 @@
 
 #include "app/CommLog.h"
 #include "app/TerminationSignals.h"
-#include "settings/SettingsList.h"
+#include "base/NameValueList.h"
 #include "tests/win32app/WindowFixture.h"
 
 namespace {

@@ -1,8 +1,9 @@
 #pragma once
 
-// Text rules shared by everything that reads OMA records: labels compared
-// without regard to ASCII letter case (never the locale's), and blanks and
-// control bytes trimmed from the ends of a label or a number.
+// Text rules shared by everything that reads records (OMA records, settings
+// lines): labels compared without regard to ASCII letter case (never the
+// locale's), and blanks and control bytes trimmed from the ends of a label or
+// a number.
 
 #include <string_view>
 

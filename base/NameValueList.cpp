@@ -1,11 +1,11 @@
-#include "settings/SettingsList.h"
+#include "base/NameValueList.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-#include "oma/OmaText.h"
-#include "settings/Utf8File.h"
+#include "base/AsciiText.h"
+#include "base/Utf8File.h"
 
 namespace {
 

@@ -1,9 +1,10 @@
-#include "app/TranscriptFiles.h"
+#include "conversation/TranscriptFiles.h"
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <vector>
+
+#include "base/Utf8File.h"
 
 namespace fs = std::filesystem;
 
@@ -34,14 +35,7 @@ std::string TranscriptFileName(std::string_view start, std::string_view kind, st
 }
 
 bool WriteTranscriptFile(const std::string& fileName, std::string_view text, std::string& error) {
-    std::ofstream out(PathOf(fileName), std::ios::binary | std::ios::trunc);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) {
-        error = "the file cannot be written";
-        return false;
-    }
-    return true;
+    return WriteUtf8File(fileName, text, error);
 }
 
 bool StoreTranscript(const std::string& folder, const std::string& fileName, std::string_view text,

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 // std::fopen with a UTF-8 name; null with errno set when it cannot be opened.
 std::FILE* OpenUtf8File(const std::string& fileName, const char* mode);
@@ -18,3 +19,6 @@ bool SyncUtf8File(std::FILE* file);
 bool ReplaceUtf8File(const std::string& from, const std::string& to);
 // Deletes the file; a file already gone is no fault.
 void RemoveUtf8File(const std::string& fileName);
+// Replaces the content of FileName with Content. Returns false with the
+// system's reason in Error when the file cannot be opened or written.
+bool WriteUtf8File(const std::string& fileName, std::string_view content, std::string& error);

@@ -1,4 +1,4 @@
-#include "app/ShapePrint.h"
+#include "drawing/ShapePrint.h"
 
 #include <QFont>
 #include <QFontMetricsF>

@@ -1,4 +1,4 @@
-#include "settings/Utf8File.h"
+#include "base/Utf8File.h"
 
 #include <unistd.h>
 #include <cstdio>

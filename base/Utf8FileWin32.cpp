@@ -1,6 +1,5 @@
-#include "settings/Utf8File.h"
+#include "base/Utf8File.h"
 
-#include <QString>
 #include <cerrno>
 #include <cstdio>
 #include <io.h>
@@ -8,14 +7,19 @@
 
 namespace {
 
-std::wstring Wide(const std::string& fileName) {
-    return QString::fromStdString(fileName).toStdWString();
+std::wstring Wide(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int size = static_cast<int>(utf8.size());
+    const int count = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(count), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), count);
+    return wide;
 }
 
 }  // namespace
 
 std::FILE* OpenUtf8File(const std::string& fileName, const char* mode) {
-    return ::_wfopen(Wide(fileName).c_str(), QString::fromLatin1(mode).toStdWString().c_str());
+    return ::_wfopen(Wide(fileName).c_str(), Wide(mode).c_str());
 }
 
 bool SyncUtf8File(std::FILE* file) {

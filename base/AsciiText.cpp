@@ -1,4 +1,4 @@
-#include "oma/OmaText.h"
+#include "base/AsciiText.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <QDate>
 #include <QString>
 
-#include "app/DrawnShapes.h"
+#include "drawing/DrawnShapes.h"
 #include "shape/TrceCalc.h"
 
 class QPagedPaintDevice;

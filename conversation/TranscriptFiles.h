@@ -1,6 +1,6 @@
 #pragma once
 
-// Where the window keeps its session transcripts, and how many.
+// Where session transcripts are kept, and how many.
 
 #include <cstdint>
 #include <string>
