@@ -204,9 +204,11 @@ public:
         hooks.OwnerThread = FLoop;
         hooks.ReportError = [this](const std::string& message) { FErr << message << "\n"; };
         FPort = std::make_unique<TComPort>(hooks);
-        FSession = std::make_unique<TCliSession>(
-            FLoop, hooks, *FPort,
-            TSessionOptions{TREVALON_VERSION, TREVALON_CLI_PLATFORM, {}, FOptions.Transcript});
+        TSessionOptions sessionOptions;
+        sessionOptions.Version = TREVALON_VERSION;
+        sessionOptions.Platform = TREVALON_CLI_PLATFORM;
+        sessionOptions.TranscriptFile = FOptions.Transcript;
+        FSession = std::make_unique<TCliSession>(FLoop, hooks, *FPort, std::move(sessionOptions));
         std::string error;
         try {
             error = FSession->Session().OpenLink(FSettings);

@@ -33,7 +33,7 @@ TSession::TSession(TSessionFace& face, TComPortHooks hooks, TComPort& serialPort
       FClock(std::move(clock)),
       FOptions(std::move(options)),
       FEngine(*this) {
-    FLink = NewSerialLink(FSerialPort);
+    FLink = FOptions.NewLink ? FOptions.NewLink({}) : NewSerialLink(FSerialPort);
     FLink->OnReceive = [this](std::int32_t count) { COMPortRxChar(count); };
 }
 
@@ -71,7 +71,7 @@ void TSession::ChooseLink(const std::string& port) {
     // The port setting may have changed kind: a serial port, a network host.
     if (FLinkIsNetwork == IsNetworkPort(port)) return;
     FLink.reset();  // the serial link lets go of the port's handler first
-    FLink = NewLink(port, FHooks, FSerialPort);
+    FLink = FOptions.NewLink ? FOptions.NewLink(port) : NewLink(port, FHooks, FSerialPort);
     FLinkIsNetwork = IsNetworkPort(port);
     FLink->OnReceive = [this](std::int32_t count) { COMPortRxChar(count); };
     FLink->OnClosed = [this](const std::string& reason) { LinkClosed(reason); };
@@ -198,11 +198,13 @@ bool TSession::StartFailed(const std::string& message) {
 
 void TSession::JobReceived(TJobData& job) {
     FinishTranscript();
+    FFace.Busy(false);
     FFace.JobReceived(job);
 }
 
 void TSession::JobStored() {
     FinishTranscript();
+    FFace.Busy(false);
     FFace.JobStored();
 }
 

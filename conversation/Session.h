@@ -71,7 +71,7 @@ public:
     virtual void ShowStatus(const std::string& /*text*/) {}
     // The countdown of the last nine seconds; 0 empties it.
     virtual void ShowCountdown(std::int32_t /*seconds*/) {}
-    // While busy, no conversation may be started.
+    // While busy (from a start to any ending), no conversation may be started.
     virtual void Busy(bool /*busy*/) {}
 
     // --- Outcomes ----------------------------------------------------------------------------
@@ -110,6 +110,9 @@ struct TSessionOptions {
     std::string TranscriptFolder;
     // Each transcript is written to this file, whatever the settings say.
     std::string TranscriptFile;
+    // Makes the link a port name asks for (an empty name: the first link).
+    // Empty: the serial port, or a network host for a network URL.
+    std::function<std::unique_ptr<TLink>(const std::string& port)> NewLink;
 };
 
 class TSession : private TConversationSink {

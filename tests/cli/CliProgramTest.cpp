@@ -273,6 +273,36 @@ TEST_F(TCliProgramTest, ALinkThatCannotOpenIsSaidSo) {
     EXPECT_EQ(noFile.Exit, 6) << noFile;
 }
 
+TEST_F(TCliProgramTest, ALogOrTranscriptThatCannotBeWrittenStopsTheRunBeforeTheHostHearsOfIt) {
+    StartHost();
+    for (const char* option : {"--log", "--transcript"}) {
+        const fs::path unwritable = FDir / "no-such-folder" / "file.txt";
+        const TResult fetched = Cli({"fetch", "1234", option, unwritable.string(), "--json"});
+        EXPECT_EQ(fetched.Exit, 6) << option << "\n" << fetched;
+        EXPECT_NE(fetched.Err.find(unwritable.string() + ": No such file or directory"),
+                  std::string::npos)
+            << fetched;
+        EXPECT_NE(fetched.Out.find("\"exit\":6"), std::string::npos) << fetched;
+    }
+    // The host's log records every byte it received: none came.
+    EXPECT_EQ(ReadFile(FDir / "host.log").find(" <- "), std::string::npos) << ReadFile(FDir / "host.log");
+}
+
+TEST_F(TCliProgramTest, ALogThatFailsToBeWrittenLeavesTheStoreReportedAsStored) {
+    StartHost();
+    // The full device takes the file's opening and refuses its bytes.
+    const TResult stored = Cli({"store", (FDir / "R360_3.oma").string(), "--tray", "1234", "--log",
+                                "/dev/full", "--json"});
+    EXPECT_EQ(stored.Exit, 0) << stored;
+    EXPECT_NE(stored.Out.find("\"verdict\":\"Job stored\""), std::string::npos) << stored;
+    EXPECT_NE(stored.Out.find("\"write_error\":\"cannot write the communication log /dev/full: "),
+              std::string::npos)
+        << stored;
+    EXPECT_NE(stored.Err.find("cannot write the communication log /dev/full"), std::string::npos)
+        << stored;
+    EXPECT_TRUE(fs::exists(FDir / "jobs" / "1234.oma.bak"));
+}
+
 TEST_F(TCliProgramTest, FilesThatCannotBeUsedAndRefusedEdits) {
     const TResult missing = Cli({"show", (FDir / "missing.oma").string()}, false);
     EXPECT_EQ(missing.Exit, 6) << missing;
