@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "base/NameValueList.h"
+#include "base/Numbers.h"
 #include "conversation/TranscriptFiles.h"
 #include "link/LinkName.h"
-#include "shape/Convert.h"
 
 TConversationSettings ConversationSettingsFrom(const TNameValueList& settings) {
     return {settings.Value("TracerMode") == "No Init", settings.Value("PauseMode") == "Y"};

@@ -5,14 +5,6 @@
 #include <cstdint>
 #include <limits>
 
-EConvertError EConvertError::NotInteger(std::string_view text) {
-    return EConvertError("'" + std::string(text) + "' is not a valid integer value");
-}
-
-EConvertError EConvertError::NotFloat(std::string_view text) {
-    return EConvertError("'" + std::string(text) + "' is not a valid floating point value");
-}
-
 EZeroDivide::EZeroDivide() : std::runtime_error("Floating point division by zero") {}
 
 EInvalidOp::EInvalidOp() : std::runtime_error("Invalid floating point operation") {}
@@ -37,29 +29,6 @@ ERadiusRange::ERadiusRange(double hundredths)
     : std::runtime_error("Radius " + MillimetreText(hundredths) +
                          " mm is outside 0 to 99.99 mm"),
       FHundredths(hundredths) {}
-
-int StrToInt(std::string_view text) {
-    std::size_t pos = 0;
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) {
-        negative = text[pos] == '-';
-        ++pos;
-    }
-    if (pos == text.size()) throw EConvertError::NotInteger(text);
-    // Accumulate as a negative number so that INT32_MIN needs no special case.
-    std::int64_t value = 0;
-    for (; pos < text.size(); ++pos) {
-        const char c = text[pos];
-        if (c < '0' || c > '9') throw EConvertError::NotInteger(text);
-        value = value * 10 - (c - '0');
-        if (value < std::numeric_limits<std::int32_t>::min()) throw EConvertError::NotInteger(text);
-    }
-    if (!negative) {
-        value = -value;
-        if (value > std::numeric_limits<std::int32_t>::max()) throw EConvertError::NotInteger(text);
-    }
-    return static_cast<int>(value);
-}
 
 double RoundHalfEven(double value) {
     if (!std::isfinite(value)) return value;

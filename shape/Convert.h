@@ -1,21 +1,14 @@
 #pragma once
 
-// Number conversions shared by every layer, with the failure texts operators
+// The radius arithmetic's conversions and failures, with the texts operators
 // know from the rest of the program. what() of each exception is that text.
+// The text-to-number conversions every layer shares are in base/Numbers.h.
 
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
-// A text that is not a number of the expected kind.
-class EConvertError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-    // "'<text>' is not a valid integer value".
-    static EConvertError NotInteger(std::string_view text);
-    // "'<text>' is not a valid floating point value".
-    static EConvertError NotFloat(std::string_view text);
-};
+#include "base/Numbers.h"
 
 // A nonzero value divided by zero: "Floating point division by zero".
 class EZeroDivide : public std::runtime_error {
@@ -41,10 +34,6 @@ private:
 
 // Largest radius a group can hold, in hundredths of a millimetre.
 inline constexpr int MaxRadiusHundredths = 9999;
-
-// Optional sign, then decimal digits only, within 32 bits; anything else (blanks included) throws
-// EConvertError::NotInteger(text).
-int StrToInt(std::string_view text);
 
 // Nearest integer, an exact half to the even neighbour, whatever the FPU rounding mode.
 double RoundHalfEven(double value);

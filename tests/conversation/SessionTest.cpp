@@ -167,7 +167,9 @@ protected:
 const std::string SessionStamp = "14:03:27:045";
 
 TEST_F(TSessionTest, ARequestSendsTheGoldenPacketsAndLogsEveryExchange) {
-    Make({.TranscriptFile = (FDir / "request.jsonl").string()});
+    TSessionOptions options;
+    options.TranscriptFile = (FDir / "request.jsonl").string();
+    Make(options);
     FSession->StartRequest(Settings(), "1234");
     EXPECT_TRUE(FFace.BusyNow);
     EXPECT_TRUE(FFace.TimerOn);
@@ -335,8 +337,10 @@ TEST_F(TSessionTest, LinkSettingsThatCannotBeUsedKeepTheLinkClosedWithTheirReaso
 TEST_F(TSessionTest, TranscriptsThatCannotBeWrittenNeverChangeTheOutcome) {
     const fs::path blocked = FDir / "a-file";
     std::ofstream(blocked) << "not a folder";
-    Make({.TranscriptFolder = (blocked / "transcripts").string(),
-          .TranscriptFile = (blocked / "t.jsonl").string()});
+    TSessionOptions options;
+    options.TranscriptFolder = (blocked / "transcripts").string();
+    options.TranscriptFile = (blocked / "t.jsonl").string();
+    Make(options);
     for (int round = 0; round < 2; ++round) {
         FFace.Job.reset();
         FSession->StartRequest(Settings(), "1234");
@@ -357,7 +361,9 @@ TEST_F(TSessionTest, TranscriptsThatCannotBeWrittenNeverChangeTheOutcome) {
 }
 
 TEST_F(TSessionTest, TranscriptsAreKeptUnlessTheSettingsTurnThemOff) {
-    Make({.TranscriptFolder = (FDir / "kept").string()});
+    TSessionOptions options;
+    options.TranscriptFolder = (FDir / "kept").string();
+    Make(options);
     FSession->StartRequest(Settings(), "1234");
     for (const char* reply : {"init-fmt4", "edger-fmt4", "job-fmt4"}) Answer(reply);
     ASSERT_TRUE(fs::is_directory(FDir / "kept"));
