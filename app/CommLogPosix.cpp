@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "app/CommLog.h"
+#include "base/Utf8File.h"
 
 #ifndef TREVALON_VERSION
 #define TREVALON_VERSION "0.0.0"
@@ -80,19 +81,7 @@ std::string CreateLogFile(const std::string& folder, std::string& error) {
 }
 
 bool WriteLogFile(const std::string& fileName, std::string_view content, std::string& error) {
-    std::FILE* file = std::fopen(fileName.c_str(), "wb");
-    if (file == nullptr) {
-        error = std::strerror(errno);
-        return false;
-    }
-    bool ok = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-    int code = errno;
-    if (std::fclose(file) != 0 && ok) {
-        ok = false;
-        code = errno;
-    }
-    if (!ok) error = std::strerror(code);
-    return ok;
+    return WriteUtf8File(fileName, content, error);
 }
 
 void RemoveLogFile(const std::string& fileName) { std::remove(fileName.c_str()); }

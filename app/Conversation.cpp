@@ -59,12 +59,7 @@ public:
         FForm.DrawShape();
     }
     void JobReceived(TJobData& job) override {
-        FForm.FRecords.Clear();
-        for (std::string& line : job.Records) FForm.FRecords.Add(std::move(line));
-        FForm.FReceived.Radii = std::move(job.Radii);
-        FForm.FReceived.DBL = job.DBL;
-        FForm.MeasureShape(FForm.FReceived);
-        FForm.FWorking = FForm.FReceived;
+        FForm.FJob.TakeHostJob(job);
         FForm.DrawShape();
         FForm.EnableControls(true);
         FForm.ShowValues();

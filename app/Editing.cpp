@@ -35,20 +35,13 @@ void TForm1::BoxValsEditChange(QObject* sender) {
         const TShapeChange change = sender == BoxAEdit || sender == BoxBEdit ? scBox
                                     : sender == CircEdit                     ? scCirc
                                                                              : scNone;
-        std::string radii = ChangedRadii(
-            FReceived.Radii, change, LockBCheckbox->isChecked(), [this](TShapeValue which) {
-                return EditValue(which == svBoxA   ? BoxAEdit
-                                 : which == svBoxB ? BoxBEdit
-                                                   : CircEdit);
-            });
-        // Built aside and taken over whole, so a failure anywhere leaves the
-        // working shape as it was.
-        TTraceInfo next = FWorking;
-        next.Radii = std::move(radii);
-        if (const std::optional<double> dbl = TValueEdit::ParseValue(DBLEdit->Text()))
-            next.DBL = *dbl;
-        MeasureTrace(next);
-        FWorking = std::move(next);
+        FJob.Change(change, LockBCheckbox->isChecked(),
+                    [this](TShapeValue which) {
+                        return EditValue(which == svBoxA   ? BoxAEdit
+                                         : which == svBoxB ? BoxBEdit
+                                                           : CircEdit);
+                    },
+                    TValueEdit::ParseValue(DBLEdit->Text()));
         ShowValues();
         FEndMessage.clear();
         SaveButton->setEnabled(true);
@@ -60,14 +53,13 @@ void TForm1::BoxValsEditChange(QObject* sender) {
 }
 
 void TForm1::RotRightButtonClick(QObject* sender) {
-    FWorking.Radii = RotatedRadii(std::move(FWorking.Radii), sender == RotRightButton ? 1 : -1);
-    MeasureTrace(FWorking);
+    FJob.Rotate(sender == RotRightButton ? 1 : -1);
     ShowValues();
     PostMessage(WM_REDRAWSHAPE);
 }
 
 void TForm1::ResetButtonClick() {
-    FWorking = FReceived;
+    FJob.Reset();
     DrawShape();
     ShowValues();
 }

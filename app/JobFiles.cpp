@@ -26,10 +26,6 @@
 
 namespace {
 
-// Every shape the editor builds has this many points; saving offers it
-// besides the received count.
-constexpr int EditorPointCount = 1024;
-
 const QStringList& SaveJobFilters() {
     static const QStringList Filters = {
         QStringLiteral("OMA job file, format 1, received point count (*.oma)"),
@@ -64,25 +60,6 @@ QString AskFileName(const THooks& hooks, QWidget* parent, TFileChoice& choice,
     return dialog.selectedFiles().constFirst();
 }
 
-// The job file the shown shape came from, kept with the window as a child
-// object, so that Save Job File writes back every line it did not change.
-class TOpenedJobFile : public QObject {
-public:
-    explicit TOpenedJobFile(QObject* parent) : QObject(parent) {
-        setObjectName(QStringLiteral("trevalonOpenedJobFile"));
-    }
-    TOmaJobFile File;
-    std::string Tray;  // its JOB record's number
-    // What the window held when the file was opened: once another shape or
-    // job replaces them, the file no longer describes the shape.
-    std::string Radii;
-    std::vector<std::string> Records;
-};
-
-TOpenedJobFile* OpenedJobFile(const QObject* form) {
-    return dynamic_cast<TOpenedJobFile*>(form->findChild<QObject*>(
-        QStringLiteral("trevalonOpenedJobFile"), Qt::FindDirectChildrenOnly));
-}
 
 std::string EyeText(const std::string& eye) {
     if (eye == "R" || eye == "r") return " (right eye)";
@@ -164,22 +141,7 @@ bool TForm1::OpenJobFile(const QString& fileName) {
         return false;
     }
     try {
-        const TJobFileData file = ParseJobFile(ReadJobFileBytes(FilePath(fileName)));
-        TTraceInfo received;
-        received.Radii = file.Radii;
-        received.DBL = file.DBL;
-        MeasureShape(received);
-
-        FRecords.Clear();
-        for (const std::string& record : file.Records) FRecords.Add(record);
-        TOpenedJobFile* opened = OpenedJobFile(this);
-        if (opened == nullptr) opened = new TOpenedJobFile(this);
-        opened->File = file.File;
-        opened->Tray = file.Tray;
-        opened->Radii = received.Radii;
-        opened->Records = FRecords.Strings();
-        FReceived = received;
-        FWorking = FReceived;
+        const TJobFileData file = FJob.Open(ReadJobFileBytes(FilePath(fileName)));
         FEndMessage.clear();
         FFileFailure.clear();
         FOverlayX = -1;
@@ -201,39 +163,14 @@ bool TForm1::OpenJobFile(const QString& fileName) {
 bool TForm1::SaveJobFile(const QString& fileName, int format, bool receivedCount) {
     try {
         if (FWorking.Radii.empty()) throw EOmaJobFile("There is no shape to save");
-        TJobFileShape shape{FWorking.Radii, FWorking.HBox, FWorking.VBox, FWorking.Circ,
-                            FWorking.DBL};
         const int count = receivedCount && !FReceived.Radii.empty() ? RadiusCount(FReceived.Radii)
-                                                                    : EditorPointCount;
-        if (count != RadiusCount(shape.Radii)) {
-            TTraceCalc calc;
-            calc.LoadTrace(shape.Radii);
-            calc.Resample(static_cast<std::uint16_t>(count));
-            shape.Radii = calc.GetTrace();
-        }
+                                                                    : EditPointCount;
         // The DBL as the store sends it: the number the DBL edit shows.
         const QString dblText = DBLEdit->Text();
         const std::optional<double> dbl = TValueEdit::ParseValue(dblText);
         if (!dbl) throw EConvertError::NotFloat(dblText.toLatin1().toStdString());
-        shape.DBL = *dbl;
-
         // The tray field names the job, as it does for Save Shape.
-        const std::string tray = TrayText();
-        if (std::string fault = TrayNumberFault(tray); !tray.empty() && !fault.empty())
-            throw EOmaJobFile(fault);
-        const TOpenedJobFile* opened = OpenedJobFile(this);
-        std::string text;
-        if (opened != nullptr && opened->Radii == FReceived.Radii &&
-            opened->Records == FRecords.Strings()) {
-            TOmaJobFile file = opened->File;
-            if (!tray.empty() && tray != opened->Tray) file.SetRecord("JOB", "\"" + tray + "\"");
-            text = RewriteJobFile(std::move(file), shape, format);
-        } else {
-            std::vector<std::string> records = FRecords.Strings();
-            if (!tray.empty()) SetJobRecord(records, "JOB", "\"" + tray + "\"");
-            text = BuildJobFile(records, shape, format);
-        }
-        WriteJobFileBytes(FilePath(fileName), text);
+        WriteJobFileBytes(FilePath(fileName), FJob.FileText(format, count, TrayText(), *dbl));
         ClearFileFailure();
         ShowStatus("Saved job file " + QFileInfo(fileName).fileName().toLatin1().toStdString(), 0);
         return true;

@@ -4,6 +4,7 @@
 
 #include "app/TrayNumber.h"
 #include "app/Unit1.h"
+#include "oma/OmaTrace.h"
 
 void TForm1::SaveButtonClick() {
     StartStore();
@@ -11,6 +12,11 @@ void TForm1::SaveButtonClick() {
 
 void TForm1::StartStore() {
     if (std::string fault = TrayNumberFault(TrayEdit->text()); !fault.empty()) {
+        ShowStatus(fault, 0);
+        return;
+    }
+    // A trace that few points describe no frame: nothing goes to the host.
+    if (std::string fault = PointCountFault(RadiusCount(FWorking.Radii), "store"); !fault.empty()) {
         ShowStatus(fault, 0);
         return;
     }

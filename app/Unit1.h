@@ -28,6 +28,7 @@
 #include "app/CommLog.h"
 #include "app/WindowMessages.h"
 #include "conversation/Session.h"
+#include "job/Job.h"
 #include "oma/HostReplies.h"
 #include "settings/Hooks.h"
 #include "base/NameValueList.h"
@@ -265,10 +266,12 @@ private:
     std::unique_ptr<TSession> FSession;
     std::string FEndMessage;
 
-    // The job: what the conversations fetch and store.
-    TTraceInfo FReceived;
-    TTraceInfo FWorking;
-    TNameValueList FRecords;
+    // The job: what the conversations fetch and store, and the editor edits
+    // (job/Job.h). The window's names for its parts.
+    TJob FJob;
+    TTraceInfo& FReceived = FJob.Received;
+    TTraceInfo& FWorking = FJob.Working;
+    TNameValueList& FRecords = FJob.Records;
 
     // Communication log file and settings.
     std::string FLogFileName;

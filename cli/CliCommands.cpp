@@ -20,6 +20,8 @@
 #include "settings/Hooks.h"
 #include "settings/Settings.h"
 #include "settings/SettingsLocation.h"
+#include "job/Job.h"
+#include "oma/OmaTrace.h"
 #include "shape/ShapeEdit.h"
 #include "shape/TrceCalc.h"
 
@@ -107,12 +109,14 @@ private:
     std::vector<TField> FFields;
 };
 
-void ShapeFigures(TReport& report, const TTraceInfo& shape) {
+// The shape's figures as the window shows them; Points, when given, is the
+// count its trace was written with.
+void ShapeFigures(TReport& report, const TTraceInfo& shape, int points = 0) {
     report.Number("box A", shape.HBox);
     report.Number("box B", shape.VBox);
     report.Number("circumference", shape.Circ);
     report.Number("DBL", shape.DBL);
-    report.Count("points", RadiusCount(shape.Radii));
+    report.Count("points", points > 0 ? points : RadiusCount(shape.Radii));
 }
 
 // --- Inputs ---------------------------------------------------------------------
@@ -158,19 +162,12 @@ std::string CheckedTray(const std::string& tray) {
     return tray;
 }
 
-// Writes Shape with Records as a job file in Format, as Save Job File does.
-// A shape read from a file (Opened) goes back into that file, every other
-// line as it was read.
-void WriteJob(const std::string& fileName, std::vector<std::string> records, const TTraceInfo& shape,
-              int format, const std::string& tray, const TOmaJobFile* opened = nullptr) {
+// Writes the job's working shape as a job file in Format at Count points, as
+// Save Job File does.
+void WriteJob(const std::string& fileName, const TJob& job, int format, int count,
+              const std::string& tray) {
     try {
-        const TJobFileShape file{shape.Radii, shape.HBox, shape.VBox, shape.Circ, shape.DBL};
-        if (opened) {
-            WriteJobFileBytes(PathOf(fileName), RewriteJobFile(*opened, file, format));
-            return;
-        }
-        if (!tray.empty()) SetJobRecord(records, "JOB", "\"" + tray + "\"");
-        WriteJobFileBytes(PathOf(fileName), BuildJobFile(records, file, format));
+        WriteJobFileBytes(PathOf(fileName), job.FileText(format, count, tray, job.Working.DBL));
     } catch (const std::exception& e) {
         throw ECliFailure(exFile, e.what());
     }
@@ -294,16 +291,15 @@ void Fetch(const TCliOptions& options, TReport& report, std::ostream& err) {
     THostRun run(options, err);
     TCliOutcome outcome =
         Converse(run, report, [&] { return run.Session().Request(run.Settings(), tray); });
-    TTraceInfo shape;
-    shape.Radii = outcome.Job.Radii;
-    shape.DBL = outcome.Job.DBL;
-    MeasureTrace(shape);
+    TJob job;
+    job.TakeHostJob(outcome.Job);
     report.Text("tray", tray);
-    ShapeFigures(report, shape);
+    ShapeFigures(report, job.Received);
     report.Count("bytes sent", static_cast<long long>(outcome.BytesSent));
     report.Count("bytes received", static_cast<long long>(outcome.BytesReceived));
     if (!options.Output.empty()) {
-        WriteJob(options.Output, outcome.Job.Records, shape, options.Format.value_or(1), tray);
+        WriteJob(options.Output, job, options.Format.value_or(1), RadiusCount(job.Received.Radii),
+                 tray);
         report.Text("file", options.Output);
     }
 }
@@ -315,6 +311,10 @@ void Store(const TCliOptions& options, TReport& report, std::ostream& err) {
     TStoreSource source;
     source.Working = MeasuredShape(file);
     for (const std::string& record : file.Records) source.Records.Add(record);
+    // A trace that few points describe no frame: nothing goes to the host.
+    if (std::string fault = PointCountFault(RadiusCount(source.Working.Radii), "store");
+        !fault.empty())
+        throw ECliFailure(exFile, options.Arguments[0] + ": " + fault);
     THostRun run(options, err);
     TCliOutcome outcome = Converse(run, report, [&] {
         return run.Session().Store(run.Settings(), tray, source, source.Working.DBL);
@@ -332,48 +332,46 @@ void Show(const TCliOptions& options, TReport& report) {
     ShapeFigures(report, MeasuredShape(file));
 }
 
+// Each option is what typing its value into the window's edit does: every
+// change starts again from the received shape, the other edits keep what they
+// show, the DBL edit first.
 void Edit(const TCliOptions& options, TReport& report) {
-    const TJobFileData file = ReadJob(options.Arguments[0]);
-    const TTraceInfo received = MeasuredShape(file);
-    TTraceInfo working = received;
-    const bool box = options.HBox || options.VBox || options.LockB;
-    if (box || options.Circ) {
-        try {
-            working.Radii = ChangedRadii(received.Radii, box ? scBox : scCirc, options.LockB,
-                                         [&](TShapeValue which) {
-                                             switch (which) {
-                                                 case svBoxA:
-                                                     return options.HBox.value_or(received.HBox);
-                                                 case svBoxB:
-                                                     return options.VBox.value_or(received.VBox);
-                                                 default:
-                                                     return *options.Circ;
-                                             }
-                                         });
-        } catch (const std::exception& e) {
-            throw ECliFailure(exFailure, e.what());
-        }
+    if (options.LockB && options.HBox)
+        throw ECliFailure(exUsage, "--hbox cannot be changed with --lock-b: box A stays at its datum");
+    if (options.Circ && (options.HBox || options.VBox || options.LockB))
+        throw ECliFailure(exUsage,
+                          "--circ cannot be combined with --hbox, --vbox or --lock-b: each change "
+                          "starts again from the shape as read");
+    TJob job;
+    TJobFileData file;
+    try {
+        file = job.Open(ReadJobFileBytes(PathOf(options.Arguments[0])));
+    } catch (const std::exception& e) {
+        throw ECliFailure(exFile, options.Arguments[0] + ": " + e.what());
     }
-    if (options.DBL) working.DBL = *options.DBL;
-    if (options.Rotate) working.Radii = RotatedRadii(std::move(working.Radii), *options.Rotate);
-    MeasureTrace(working);
     const int format = options.Format.value_or(file.Format >= 1 && file.Format <= 4 ? file.Format : 1);
-    const int points = options.Points.value_or(RadiusCount(received.Radii));
-    // The shape at the point count it is written with. The file keeps the box
-    // values of the shape as edited; the figures are those of the shape as written.
-    TTraceInfo written = working;
-    const bool resampled = points != RadiusCount(working.Radii);
-    if (resampled) {
-        TTraceCalc calc;
-        calc.LoadTrace(working.Radii);
-        calc.Resample(static_cast<std::uint16_t>(points));
-        written.Radii = calc.GetTrace();
+    const int points = options.Points.value_or(RadiusCount(job.Received.Radii));
+    if (std::string fault = PointCountFault(points, "write"); !fault.empty())
+        throw ECliFailure(exUsage, fault);
+    try {
+        if (options.DBL) job.Change(scNone, options.LockB, {}, *options.DBL);
+        const double dbl = options.DBL.value_or(ShownValue(job.Working.DBL));
+        if (options.HBox || options.VBox || options.LockB) {
+            const double a = options.HBox.value_or(ShownValue(job.Working.HBox));
+            const double b = options.VBox.value_or(ShownValue(job.Working.VBox));
+            job.Change(scBox, options.LockB,
+                       [&](TShapeValue which) { return which == svBoxA ? a : b; }, dbl);
+        } else if (options.Circ) {
+            job.Change(scCirc, options.LockB, [&](TShapeValue) { return *options.Circ; }, dbl);
+        }
+        if (options.Rotate) job.Rotate(*options.Rotate);
+    } catch (const std::exception& e) {
+        throw ECliFailure(exFailure, e.what());
     }
-    WriteJob(options.Output, file.Records, written, format, {}, &file.File);
+    WriteJob(options.Output, job, format, points, {});
     report.Text("file", options.Output);
     report.Count("format", format);
-    if (resampled) MeasureTrace(written);
-    ShapeFigures(report, written);
+    ShapeFigures(report, job.Working, points);
 }
 
 void Print(const TCliOptions& options, TReport& report) {

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "oma/OmaTrace.h"
+
 namespace {
 
 struct TCommandRule {
@@ -114,8 +116,9 @@ TCliOptions ParseCliOptions(const std::vector<std::string>& args) {
         throw EUsage("--lock-b keeps box A as it is: it cannot be combined with --hbox");
     if (options.Format && (*options.Format < 1 || *options.Format > 4))
         throw EUsage("--format takes 1, 2, 3 or 4");
-    if (options.Points && (*options.Points < 1 || *options.Points > 4096))
-        throw EUsage("--points takes 1 to 4096");
+    if (options.Points)
+        if (std::string fault = PointCountFault(*options.Points, "write"); !fault.empty())
+            throw EUsage(fault);
     return options;
 }
 
@@ -135,8 +138,13 @@ Commands:
   show FILE      print a job file's figures
   edit IN -o OUT [--hbox MM] [--vbox MM] [--circ MM] [--dbl MM]
                  [--rotate STEPS] [--lock-b] [--format N] [--points N]
-                 change a job file's shape as the window's edits do, and
-                 write the result; a size too small is refused
+                 change a job file's shape as typing into the window's
+                 edits does (the DBL first; each value change starts
+                 again from the shape as read, at 1024 points; --rotate
+                 turns by points of the shape as it then is) and write
+                 it at the file's point count (or --points N, 100 to
+                 4096); a size too small is refused; an unchanged job is
+                 written back byte for byte
   print FILE -o FILE.pdf
                  the shape at true scale as a PDF (A4)
   ports          the serial ports that can be opened now

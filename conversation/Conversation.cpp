@@ -6,6 +6,7 @@
 #include "oma/HostPackets.h"
 #include "oma/OMAMach.h"
 #include "oma/OmaTrace.h"
+#include "shape/ShapeEdit.h"
 
 namespace {
 
@@ -323,18 +324,14 @@ void TConversation::StoreGrantStep() {
         format = granted->Format;
         count = granted->PointCount;
     }
-    // The point tables hold at most MaxTracePoints; a count of 0 would upload no trace.
+    // The point tables hold at most MaxTracePoints; fewer than MinTracePoints
+    // describe no frame an edger could cut.
     const std::int64_t points = PointCountValue(count);
-    if (points < 1 || points > MaxTracePoints)
+    if (points < MinTracePoints || points > MaxTracePoints)
         throw std::runtime_error("Cannot store a trace of " + count + " points");
 
     const std::string tray = FSink.Tray();
-    if (points != RadiusCount(upload.Working.Radii)) {
-        TTraceCalc calc;
-        calc.LoadTrace(upload.Working.Radii);
-        calc.Resample(static_cast<std::uint16_t>(points));
-        upload.Working.Radii = calc.GetTrace();
-    }
+    upload.Working.Radii = ResampledRadii(upload.Working.Radii, static_cast<int>(points));
     TNameValueList& records = upload.Records;
     records.SetValue("HBOX", FormatBoxValue(upload.Working.HBox));
     records.SetValue("VBOX", FormatBoxValue(upload.Working.VBox));

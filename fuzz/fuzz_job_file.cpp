@@ -6,7 +6,7 @@
 
 // Any bytes as a job file: refused with the reader's own exceptions, or a
 // trace of the stated count that, written out again (from the record list,
-// and from the file's own lines), reads back the same.
+// and from the file's own lines), reads back the same; unedited, the same bytes.
 void FuzzJobFile(std::string_view data) {
     TJobFileData file;
     try {
@@ -25,12 +25,18 @@ void FuzzJobFile(std::string_view data) {
         FUZZ_CHECK(equals != std::string::npos && equals > 0);
         FUZZ_CHECK(record.substr(0, equals) != "R" && record.substr(0, equals) != "Z");
     }
+    // Saved unedited at its own format, the file comes back byte for byte.
+    TJobFileShape unedited{file.Radii, 1, 2, 3, file.DBL};
+    unedited.Edited = false;
+    unedited.JobDBL = file.DBL;
+    FUZZ_CHECK(RewriteJobFile(file.File, unedited, file.Format) == data);
     for (int format : {1, 4}) {
-        const std::string text =
-            BuildJobFile(file.Records, TJobFileShape{file.Radii, 1, 2, 3, file.DBL}, format);
+        const std::string text = BuildJobFile(
+            file.Records, TJobFileShape{file.Radii, 1, 2, 3, file.DBL}, format, file.Eye);
         const TJobFileData again = ParseJobFile(text);
         FUZZ_CHECK(again.Radii == file.Radii);
         FUZZ_CHECK(again.Format == format);
+        FUZZ_CHECK(file.Eye.empty() || again.Eye == file.Eye);
 
         const TJobFileShape shape{file.Radii, 1, 2, 3, file.DBL};
         const std::string rewritten = RewriteJobFile(file.File, shape, format);

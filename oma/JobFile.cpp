@@ -119,14 +119,6 @@ bool IsBlockDataLabel(std::string_view label) {
 
 TOmaJobFile TOmaJobFile::Parse(std::string_view text) {
     TOmaJobFile file;
-    const std::size_t firstEnd = text.find_first_of("\r\n");
-    if (firstEnd != std::string_view::npos) {
-        if (text[firstEnd] == '\n')
-            file.FLineEnd = "\n";
-        else
-            file.FLineEnd = firstEnd + 1 < text.size() && text[firstEnd + 1] == '\n' ? "\r\n" : "\r";
-    }
-    file.FFinalLineEnd = text.empty() || text.back() == '\r' || text.back() == '\n';
     std::size_t position = 0;
     while (position < text.size()) {
         std::size_t end = text.find_first_of("\r\n", position);
@@ -138,17 +130,45 @@ TOmaJobFile TOmaJobFile::Parse(std::string_view text) {
             position += 2;
         else if (position < text.size())
             ++position;
+        file.FEnds.emplace_back(text.substr(end, position - end));
+    }
+    for (const std::string& end : file.FEnds) {
+        if (end.empty()) continue;
+        file.FLineEnd = end;
+        break;
     }
     return file;
 }
 
 std::string TOmaJobFile::Text() const {
     std::string text;
-    for (std::size_t i = 0; i < FLines.size(); ++i) {
-        text += FLines[i];
-        if (i + 1 < FLines.size() || FFinalLineEnd) text += FLineEnd;
-    }
+    for (std::size_t i = 0; i < FLines.size(); ++i) text.append(FLines[i]).append(FEnds[i]);
     return text;
+}
+
+void TOmaJobFile::InsertLines(std::size_t at, const std::vector<std::string>& lines) {
+    if (lines.empty()) return;
+    // New lines end as their neighbours do; at the end of a file whose last
+    // line has no line end, the old last line gets one and the new last none.
+    std::string end = at > 0 && !FEnds[at - 1].empty() ? FEnds[at - 1] : FLineEnd;
+    std::vector<std::string> ends(lines.size(), end);
+    if (at == FLines.size() && at > 0 && FEnds[at - 1].empty()) {
+        FEnds[at - 1] = end;
+        ends.back().clear();
+    }
+    const auto offset = static_cast<std::ptrdiff_t>(at);
+    FLines.insert(FLines.begin() + offset, lines.begin(), lines.end());
+    FEnds.insert(FEnds.begin() + offset, ends.begin(), ends.end());
+}
+
+void TOmaJobFile::EraseLines(std::size_t first, std::size_t end) {
+    if (first >= end) return;
+    // The last line's missing line end stays missing.
+    if (end == FLines.size() && first > 0 && FEnds[end - 1].empty()) FEnds[first - 1].clear();
+    const auto from = static_cast<std::ptrdiff_t>(first);
+    const auto to = static_cast<std::ptrdiff_t>(end);
+    FLines.erase(FLines.begin() + from, FLines.begin() + to);
+    FEnds.erase(FEnds.begin() + from, FEnds.begin() + to);
 }
 
 std::string TOmaJobFile::Text(std::string_view lineEnd) const {
@@ -226,15 +246,14 @@ std::string TOmaJobFile::Value(std::string_view label) const {
 void TOmaJobFile::SetRecord(std::string_view label, std::string_view value) {
     if (value.empty()) {
         for (std::size_t at = FindRecord(label); at != std::string::npos; at = FindRecord(label))
-            FLines.erase(FLines.begin() + static_cast<std::ptrdiff_t>(at));
+            EraseLines(at, at + 1);
         return;
     }
     if (const std::size_t at = FindRecord(label); at != std::string::npos) {
         FLines[at] = std::string(LabelOf(FLines[at])) + "=" + std::string(value);
         return;
     }
-    FLines.insert(FLines.begin() + static_cast<std::ptrdiff_t>(FirstBlockLine()),
-                  std::string(label) + "=" + std::string(value));
+    InsertLines(FirstBlockLine(), {std::string(label) + "=" + std::string(value)});
 }
 
 void TOmaJobFile::SetEyeField(std::string_view label, std::string_view eye,
@@ -343,7 +362,7 @@ void TOmaJobFile::ReplaceFirstTrace(int format, std::string_view radii) {
 
     TBlock block{};
     if (!FirstTraceBlock(block)) {
-        FLines.push_back("TRCFMT=1;1;E;R;F");
+        InsertLines(FLines.size(), {"TRCFMT=1;1;E;R;F"});
         block = TBlock{FLines.size() - 1, FLines.size()};
     }
     std::string_view label;
@@ -356,10 +375,8 @@ void TOmaJobFile::ReplaceFirstTrace(int format, std::string_view radii) {
     fields[1] = std::to_string(points);
     FLines[block.First] = std::string(LabelOf(FLines[block.First])) + "=" + JoinFields(fields);
     // Angle and other data lines of the old trace describe its points, not the new ones.
-    FLines.erase(FLines.begin() + static_cast<std::ptrdiff_t>(block.First + 1),
-                 FLines.begin() + static_cast<std::ptrdiff_t>(block.End));
-    FLines.insert(FLines.begin() + static_cast<std::ptrdiff_t>(block.First + 1), data.begin(),
-                  data.end());
+    EraseLines(block.First + 1, block.End);
+    InsertLines(block.First + 1, data);
 }
 
 std::string TOmaJobFile::FirstTraceEye() const {
@@ -424,19 +441,32 @@ void SetJobRecord(std::vector<std::string>& records, std::string_view name,
 }
 
 std::string RewriteJobFile(TOmaJobFile file, const TJobFileShape& shape, int format) {
-    const std::string fileDBL = FormatWireNumber(ReadDBL(file.Value("DBL")));
-    file.ReplaceFirstTrace(format, shape.Radii);
-    const std::string eye = file.FirstTraceEye();
-    file.SetEyeField("HBOX", eye, FormatWireNumber(shape.HBox));
-    file.SetEyeField("VBOX", eye, FormatWireNumber(shape.VBox));
-    file.SetEyeField("CIRC", eye, FormatWireNumber(shape.Circ));
-    // A DBL of the same number stays as written ("15" is not rewritten "15.00").
-    if (FormatWireNumber(shape.DBL) != fileDBL) file.SetRecord("DBL", FormatWireNumber(shape.DBL));
-    return file.Text(FileLineEnd);
+    const double jobDBL = shape.JobDBL ? *shape.JobDBL : ReadDBL(file.Value("DBL"));
+    // A trace already in the format with the same points stays as written.
+    bool sameTrace = false;
+    try {
+        const TJobTrace trace = file.FirstTrace();
+        sameTrace = trace.Format == format && trace.Radii == shape.Radii;
+    } catch (const std::exception&) {
+        sameTrace = false;  // written anew below, or refused there
+    }
+    if (!sameTrace) file.ReplaceFirstTrace(format, shape.Radii);
+    if (shape.Edited) {
+        // Only the records the job has: a reader must not find a box the job never stated.
+        const std::string eye = file.FirstTraceEye();
+        for (const auto& [label, value] : {std::pair{"HBOX", shape.HBox}, std::pair{"VBOX", shape.VBox},
+                                           std::pair{"CIRC", shape.Circ}})
+            if (!file.Value(label).empty()) file.SetEyeField(label, eye, FormatWireNumber(value));
+    }
+    // A DBL of the same number stays as written ("15" is not rewritten "15.00"),
+    // and a job without one gets none.
+    if (FormatWireNumber(shape.DBL) != FormatWireNumber(jobDBL))
+        file.SetRecord("DBL", FormatWireNumber(shape.DBL));
+    return file.Text();
 }
 
 std::string BuildJobFile(const std::vector<std::string>& records, const TJobFileShape& shape,
-                         int format) {
+                         int format, std::string_view eye) {
     std::vector<std::string> lines;
     // The trace keeps the eye and type of the job's TRCFMT record.
     std::string traceRecord;
@@ -449,10 +479,23 @@ std::string BuildJobFile(const std::vector<std::string>& records, const TJobFile
         lines.push_back(line);
     }
     for (const char* label : JobFileDroppedLabels) SetJobRecord(lines, label, "");
+    if (traceRecord.empty()) traceRecord = "TRCFMT=1;1;E;R;F";
+    if (!eye.empty()) {
+        std::vector<std::string> fields;
+        for (std::string_view field : SplitFields(traceRecord.substr(7))) fields.emplace_back(field);
+        if (fields.size() < 4) fields.resize(4);
+        fields[3] = eye;
+        traceRecord = "TRCFMT=" + JoinFields(fields);
+    }
     std::string text;
-    for (const std::string& line : lines) text += line + "\n";
+    for (const std::string& line : lines) text += line + FileLineEnd;
     TOmaJobFile file = TOmaJobFile::Parse(text);
-    file.AppendLine(traceRecord.empty() ? "TRCFMT=1;1;E;R;F" : traceRecord);
+    file.AppendLine(traceRecord);
+    // A new file states the shape's boxes whatever records the list had.
+    const std::string shownEye = file.FirstTraceEye();
+    file.SetEyeField("HBOX", shownEye, FormatWireNumber(shape.HBox));
+    file.SetEyeField("VBOX", shownEye, FormatWireNumber(shape.VBox));
+    file.SetEyeField("CIRC", shownEye, FormatWireNumber(shape.Circ));
     return RewriteJobFile(std::move(file), shape, format);
 }
 

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -57,8 +58,9 @@ class TOmaJobFile {
 public:
     // Splits text into lines (CR LF, CR and LF each end one); never throws.
     static TOmaJobFile Parse(std::string_view text);
-    // The lines, each followed by the file's own first line end (LF for a
-    // file without one); the last line gets one only when the file had it.
+    // The lines, each with its own line end as read (CR LF, LF or CR; the
+    // last line without one when the file had none). Lines the program adds
+    // end as the line before them, or as the file's first line.
     std::string Text() const;
     // Every line followed by lineEnd.
     std::string Text(std::string_view lineEnd) const;
@@ -95,7 +97,7 @@ public:
     // The eye the first TRCFMT record names; "R" when it names none.
     std::string FirstTraceEye() const;
     // Adds a line at the end.
-    void AppendLine(std::string line) { FLines.push_back(std::move(line)); }
+    void AppendLine(std::string line) { InsertLines(FLines.size(), {std::move(line)}); }
 
 private:
     struct TBlock {
@@ -111,9 +113,12 @@ private:
     // The first TRCFMT block, or nothing.
     bool FirstTraceBlock(TBlock& block) const;
 
+    void InsertLines(std::size_t at, const std::vector<std::string>& lines);
+    void EraseLines(std::size_t first, std::size_t end);
+
     std::vector<std::string> FLines;
-    std::string FLineEnd = "\n";
-    bool FFinalLineEnd = true;
+    std::vector<std::string> FEnds;  // each line's own line end
+    std::string FLineEnd = "\n";     // the file's first line end
 };
 
 // What a job file holds for the window.
@@ -145,11 +150,23 @@ TJobFileData ParseJobFile(std::string_view text);
 // A shape as it goes into a file: its radius string (already at the point
 // count to write) and its values in millimetres.
 struct TJobFileShape {
+    TJobFileShape() = default;
+    TJobFileShape(std::string radii, double hbox, double vbox, double circ, double dbl)
+        : Radii(std::move(radii)), HBox(hbox), VBox(vbox), Circ(circ), DBL(dbl) {}
+
     std::string Radii;
     double HBox = 0;
     double VBox = 0;
     double Circ = 0;
     double DBL = 0;
+    // Whether the shape was edited: only then do its values replace the
+    // job's stated HBOX, VBOX and CIRC (a resampled or reformatted trace
+    // keeps what the job states).
+    bool Edited = true;
+    // The DBL the job was read with, when it did not come from the file's
+    // DBL record (a host's job without one); DBL is written only when it
+    // differs from it.
+    std::optional<double> JobDBL;
 };
 
 // Labels not written back from a job's record list: the host conversation's
@@ -158,17 +175,22 @@ struct TJobFileShape {
 inline constexpr const char* JobFileDroppedLabels[] = {"ANS", "STATUS", "CRC", "TRCFMT", "ZFMT"};
 
 // The text of a job file as read with its first trace replaced by the shape
-// in format (1 to 4): the shape's eye field of HBOX, VBOX and CIRC set to
-// "%.2f" of it, DBL to "%.2f" when its number differs from the shape's, every
-// other line as read. Every line ends in CR LF. Throws EOmaJobFile for another
-// format or an empty shape, EOmaConvert for a group that is not a number.
+// in format (1 to 4), every other line as read, each with its own line end:
+// the trace block stays as written when it already holds the shape in that
+// format; an edited shape's values replace the shown eye's field of the
+// HBOX, VBOX and CIRC records the file has ("%.2f"; no record is added); DBL
+// is set to "%.2f" when its number differs from the job's. An unedited shape
+// at the file's own format and count gives back the file's bytes. Throws
+// EOmaJobFile for another format or an empty shape, EOmaConvert for a group
+// that is not a number.
 std::string RewriteJobFile(TOmaJobFile file, const TJobFileShape& shape, int format);
 
-// The same for a job that comes from a record list (name=value lines, the
-// host's job data): the dropped labels removed, the trace last, for the eye
-// and type of the list's TRCFMT record ("E;R;F" when it has none).
+// A new job file (CR LF lines) from a record list (name=value lines, the
+// host's job data): the dropped labels removed, the shape's boxes stated, the
+// trace last, for the eye and type of the list's TRCFMT record ("E;R;F" when
+// it has none); Eye, when given, is the eye the shape is of.
 std::string BuildJobFile(const std::vector<std::string>& records, const TJobFileShape& shape,
-                         int format);
+                         int format, std::string_view eye = {});
 
 // Sets name to value in records (name=value lines, names compared without
 // regard to ASCII letter case): the first line of that name is replaced in

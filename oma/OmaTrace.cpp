@@ -429,3 +429,9 @@ std::string DecodeBinaryTrace(int format, std::string_view escaped, int count) {
         default: throw std::invalid_argument("Trace type " + std::to_string(format) + " is unsupported");
     }
 }
+
+std::string PointCountFault(long long count, std::string_view what) {
+    if (count >= MinTracePoints && count <= MaxTracePoints) return {};
+    return "Cannot " + std::string(what) + " a trace of " + std::to_string(count) + " points (" +
+           std::to_string(MinTracePoints) + " to " + std::to_string(MaxTracePoints) + ")";
+}

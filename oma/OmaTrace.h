@@ -19,6 +19,13 @@
 
 // Largest point count of the format 4 codec.
 inline constexpr int MaxTracePoints = 4096;
+// Fewer points describe no frame an edger could cut: no trace the program
+// writes or sends has fewer.
+inline constexpr int MinTracePoints = 100;
+
+// Empty when the program may write or send a trace of Count points;
+// otherwise "Cannot <what> a trace of <count> points (100 to 4096)".
+std::string PointCountFault(long long count, std::string_view what);
 // Largest unescaped format 4 payload the decoder accepts.
 inline constexpr std::size_t MaxFmt4Payload = 8193;
 

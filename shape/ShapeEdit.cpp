@@ -5,8 +5,17 @@
 
 #include "shape/TrceCalc.h"
 
+std::string ResampledRadii(const std::string& radii, int count) {
+    if (RadiusCount(radii) == count) return radii;
+    TTraceCalc calc;
+    calc.LoadTrace(radii);
+    calc.Resample(static_cast<std::uint16_t>(count));
+    return calc.GetTrace();
+}
+
 std::string ChangedRadii(const std::string& received, TShapeChange change, bool lockB,
                          const std::function<double(TShapeValue)>& value) {
+    // Resampled even at 1024 points already, as every edit always has been.
     std::string start;
     {
         TTraceCalc calc;

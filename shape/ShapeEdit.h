@@ -25,6 +25,11 @@ enum TShapeValue : std::uint8_t { svBoxA, svBoxB, svCirc };
 std::string ChangedRadii(const std::string& received, TShapeChange change, bool lockB,
                          const std::function<double(TShapeValue)>& value);
 
+// Radii resampled to Count points (1 to 4096); as they are when they already
+// have that many. The one rule for every change of point count: the host's
+// grant, a job file's count, the editor's 1024 points.
+std::string ResampledRadii(const std::string& radii, int count);
+
 // The radius string turned by Steps points: a positive count moves each
 // point's radius to the point before it (the window's "rotate right"), a
 // negative one the other way. Characters beyond the last whole point stay.

@@ -240,7 +240,7 @@ TEST_F(TNegotiationTest, StoreInitAndDefinitionChecks) {
     };
     for (const auto& tRow : rows) {
         SCOPED_TRACE(tRow.Init + "|" + tRow.Definition);
-        HoldShape("job-ellipse-64", EllipseRadii(64));
+        HoldShape("job-ellipse-400", EllipseRadii(400));
         FForm->SaveButton->click();
         ASSERT_FALSE(ProgramSends().empty());
         if (tRow.Definition.empty()) {

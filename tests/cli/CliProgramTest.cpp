@@ -11,11 +11,13 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <thread>
 
+#include "job/Job.h"
 #include "tests/support/LoopbackPort.h"
 
 extern char** environ;
@@ -321,11 +323,12 @@ TEST_F(TCliProgramTest, FilesThatCannotBeUsedAndRefusedEdits) {
 TEST_F(TCliProgramTest, EditRotatesAndWritesTheChosenFormatAndCount) {
     const fs::path out = FDir / "turned.oma";
     const TResult turned = Cli({"edit", (FDir / "R360_3.oma").string(), "-o", out.string(),
-                                "--rotate", "90", "--format", "4", "--points", "512", "--dbl",
+                                "--rotate", "256", "--format", "4", "--points", "512", "--dbl",
                                 "18.5"},
                                false);
     ASSERT_EQ(turned.Exit, 0) << turned;
-    // A quarter turn of 360 points swaps the box's sides.
+    // The DBL change rebuilds the working shape at 1024 points, as typing it
+    // in the window does: a quarter turn is 256 of them, and swaps the box's sides.
     EXPECT_NEAR(Figure(turned.Out, "box A"), 44.01, 0.05) << turned;
     EXPECT_NEAR(Figure(turned.Out, "box B"), 51.00, 0.05);
     EXPECT_EQ(Figure(turned.Out, "DBL"), 18.50);
@@ -333,6 +336,65 @@ TEST_F(TCliProgramTest, EditRotatesAndWritesTheChosenFormatAndCount) {
     ASSERT_EQ(shown.Exit, 0) << shown;
     EXPECT_EQ(Figure(shown.Out, "format"), 4);
     EXPECT_EQ(Figure(shown.Out, "points"), 512);
+}
+
+TEST_F(TCliProgramTest, AnUnchangedJobIsWrittenBackByteForByteAndEditsGiveTheModelsFigures) {
+    const fs::path in = FDir / "R360_3.oma";
+    const fs::path out = FDir / "same.oma";
+    const TResult same = Cli({"edit", in.string(), "-o", out.string()}, false);
+    ASSERT_EQ(same.Exit, 0) << same;
+    EXPECT_EQ(ReadFile(out), ReadFile(in));
+    // The same edit through the job model, as the window makes it.
+    const struct {
+        std::vector<std::string> Options;
+        TShapeChange Change;
+        bool LockB;
+        double A, B, Circ;
+    } rows[] = {{{"--vbox", "46", "--lock-b"}, scBox, true, 0, 46, 0},
+                {{"--vbox", "46"}, scBox, false, -1, 46, 0},
+                {{"--hbox", "53"}, scBox, false, 53, -1, 0},
+                {{"--circ", "140"}, scCirc, false, 0, 0, 140}};
+    for (const auto& row : rows) {
+        std::vector<std::string> args = {"edit", in.string(), "-o", (FDir / "e.oma").string()};
+        args.insert(args.end(), row.Options.begin(), row.Options.end());
+        const TResult edited = Cli(args, false);
+        ASSERT_EQ(edited.Exit, 0) << edited;
+        TJob job;
+        job.Open(ReadFile(in));
+        const double a = row.A < 0 ? ShownValue(job.Working.HBox) : row.A;
+        const double b = row.B < 0 ? ShownValue(job.Working.VBox) : row.B;
+        job.Change(row.Change, row.LockB,
+                   [&](TShapeValue which) { return which == svBoxA ? a : which == svBoxB ? b : row.Circ; },
+                   ShownValue(job.Working.DBL));
+        EXPECT_DOUBLE_EQ(Figure(edited.Out, "box A"), ShownValue(job.Working.HBox)) << edited;
+        EXPECT_DOUBLE_EQ(Figure(edited.Out, "box B"), ShownValue(job.Working.VBox)) << edited;
+        EXPECT_DOUBLE_EQ(Figure(edited.Out, "circumference"), ShownValue(job.Working.Circ)) << edited;
+        // The file states the same figures for the right eye.
+        const std::string saved = ReadFile(FDir / "e.oma");
+        char boxes[64];
+        std::snprintf(boxes, sizeof boxes, "VBOX=%.2f;", job.Working.VBox);
+        EXPECT_NE(saved.find(boxes), std::string::npos) << boxes;
+    }
+}
+
+TEST_F(TCliProgramTest, PointCountsATraceCannotBeCutWithAreRefusedAndNothingIsSent) {
+    StartHost();
+    const fs::path in = FDir / "R360_3.oma";
+    for (const char* count : {"0", "1", "99", "4097"}) {
+        const TResult edited =
+            Cli({"edit", in.string(), "-o", (FDir / "p.oma").string(), "--points", count}, false);
+        EXPECT_EQ(edited.Exit, 2) << edited;
+        EXPECT_EQ(edited.Err.substr(0, edited.Err.find('\n')),
+                  std::string("trevalon-cli: Cannot write a trace of ") + count + " points (100 to 4096)");
+        EXPECT_FALSE(fs::exists(FDir / "p.oma"));
+    }
+    // A file of too few points, as other tools may write it, is not stored.
+    std::ofstream(FDir / "few.oma", std::ios::binary) << "JOB=\"1234\"\nTRCFMT=1;3;E;R;F\nR=2500;2500;2500\n";
+    const TResult stored = Cli({"store", (FDir / "few.oma").string()});
+    EXPECT_EQ(stored.Exit, 6) << stored;
+    EXPECT_NE(stored.Err.find("Cannot store a trace of 3 points (100 to 4096)"), std::string::npos)
+        << stored;
+    EXPECT_EQ(ReadFile(FDir / "host.log").find(" <- "), std::string::npos) << ReadFile(FDir / "host.log");
 }
 
 TEST_F(TCliProgramTest, PrintWritesAPdf) {

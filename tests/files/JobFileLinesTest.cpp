@@ -1,6 +1,6 @@
-// Job files keep what the program does not change: every sample saved
-// unchanged matches its expected file (tests/data/jobfiles, written by the
-// script beside them), and each way a file used to lose data has its case.
+// Job files keep what the program does not change: every sample saved with
+// new box values matches its expected file (tests/data/jobfiles, written by
+// the script beside them), and each way a file used to lose data has its case.
 
 #include <gtest/gtest.h>
 
@@ -17,14 +17,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The lines of Text, whatever their line ends.
 std::vector<std::string> LinesOf(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < text.size()) {
-        std::size_t end = text.find("\r\n", start);
+        std::size_t end = text.find_first_of("\r\n", start);
         if (end == std::string::npos) end = text.size();
         lines.push_back(text.substr(start, end - start));
-        start = end + 2;
+        start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
     }
     return lines;
 }
@@ -34,9 +35,10 @@ long CountLines(const std::string& text, const std::string& line) {
     return std::count(lines.begin(), lines.end(), line);
 }
 
-// Saves text as the window does without an edit: the first trace as read,
-// in format 1 at its own count, with the given box values and the file's DBL.
-std::string SaveUnchanged(const std::string& text, double hbox = 12.34, double vbox = 23.45,
+// Saves text as the window does after an edit that leaves the outline as it
+// was: the first trace as read, in format 1 at its own count, with the given
+// box values and the file's DBL.
+std::string SaveWithBoxes(const std::string& text, double hbox = 12.34, double vbox = 23.45,
                           double circ = 145.67) {
     const TJobFileData data = ParseJobFile(text);
     return RewriteJobFile(data.File, TJobFileShape{data.Radii, hbox, vbox, circ, data.DBL}, 1);
@@ -46,7 +48,7 @@ class TSavedSampleTest : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(TSavedSampleTest, HoldsEveryLineOfTheSampleExceptTheShownEyesBoxes) {
     const std::string name = GetParam();
-    const std::string saved = SaveUnchanged(ReadJobFileBytes(SamplePath(name.c_str())));
+    const std::string saved = SaveWithBoxes(ReadJobFileBytes(SamplePath(name.c_str())));
     const fs::path expected =
         fs::path(TREVALON_JOBFILES_DIR) / (name.substr(0, name.find('.')) + ".saved.oma");
     ASSERT_TRUE(fs::exists(expected)) << expected;
@@ -59,8 +61,8 @@ TEST_P(TSavedSampleTest, HoldsEveryLineOfTheSampleExceptTheShownEyesBoxes) {
 
 TEST_P(TSavedSampleTest, SavingTwiceGivesTheSameFileAndShape) {
     const std::string text = ReadJobFileBytes(SamplePath(GetParam()));
-    const std::string once = SaveUnchanged(text);
-    const std::string twice = SaveUnchanged(once);
+    const std::string once = SaveWithBoxes(text);
+    const std::string twice = SaveWithBoxes(once);
     EXPECT_EQ(twice, once);
     const TJobFileData first = ParseJobFile(text);
     const TJobFileData again = ParseJobFile(once);
@@ -96,8 +98,8 @@ const std::string LeftPattern =
 
 TEST(TJobFileKeepTest, TheOtherEyesTraceIsWrittenBack) {
     const std::string text = ReadJobFileBytes(SamplePath("R360_1.oma"));
-    const std::string saved = SaveUnchanged(text);
-    const std::size_t left = saved.find("TRCFMT=1;360;E;L;F\r\n");
+    const std::string saved = SaveWithBoxes(text);
+    const std::size_t left = saved.find("TRCFMT=1;360;E;L;F\n");
     ASSERT_NE(left, std::string::npos);
     const std::size_t leftInSample = text.find("TRCFMT=1;360;E;L;F\n");
     // The left trace's 36 R records follow, as in the sample.
@@ -116,13 +118,12 @@ TEST(TJobFileKeepTest, ALeftEyePatternKeepsItsEyeAndType) {
     std::string radii;
     for (int i = 0; i < 10; ++i) radii += FormatGroup(2600 + 10 * i);
     const std::string saved = RewriteJobFile(data.File, TJobFileShape{radii, 52.5, 30, 160, 0}, 1);
+    // In the file's own line ends; no box the job did not state is added.
     EXPECT_EQ(saved,
-              "JOB=77\r\n"
-              "HBOX=40.00;52.50\r\n"
-              "VBOX=;30.00\r\n"
-              "CIRC=;160.00\r\n"
-              "TRCFMT=1;10;E;L;P\r\n"
-              "R=2600;2610;2620;2630;2640;2650;2660;2670;2680;2690\r\n");
+              "JOB=77\n"
+              "HBOX=40.00;52.50\n"
+              "TRCFMT=1;10;E;L;P\n"
+              "R=2600;2610;2620;2630;2640;2650;2660;2670;2680;2690\n");
     // In format 4 too.
     const TJobFileData again =
         ParseJobFile(RewriteJobFile(data.File, TJobFileShape{radii, 52.5, 30, 160, 0}, 4));
@@ -134,19 +135,19 @@ TEST(TJobFileKeepTest, ALeftEyePatternKeepsItsEyeAndType) {
 
 TEST(TJobFileKeepTest, BoxValuesArePairsOfTheirEyes) {
     // The right eye's edit keeps the left eye's stated value.
-    const std::string saved = SaveUnchanged(ReadJobFileBytes(SamplePath("R360_3.oma")), 50, 40, 140);
+    const std::string saved = SaveWithBoxes(ReadJobFileBytes(SamplePath("R360_3.oma")), 50, 40, 140);
     EXPECT_EQ(CountLines(saved, "HBOX=50.00;51.00"), 1);
     EXPECT_EQ(CountLines(saved, "VBOX=40.00;44.01"), 1);
     EXPECT_EQ(CountLines(saved, "CIRC=140.00;150.759"), 1);
-    // A record of one value keeps it for the other eye; a missing one leaves it empty.
-    const std::string r1000 = SaveUnchanged(ReadJobFileBytes(SamplePath("R1000_1.oma")), 50, 40, 140);
+    // A record of one value keeps it for the other eye; a missing one stays missing.
+    const std::string r1000 = SaveWithBoxes(ReadJobFileBytes(SamplePath("R1000_1.oma")), 50, 40, 140);
     EXPECT_EQ(CountLines(r1000, "CIRC=140.00;150.85"), 1);
-    EXPECT_EQ(CountLines(r1000, "HBOX=50.00;"), 1);
+    for (const std::string& line : LinesOf(r1000)) EXPECT_NE(line.rfind("HBOX=", 0), 0u) << line;
 }
 
 TEST(TJobFileKeepTest, RepeatedRecordsAreAllKeptInOrder) {
     const std::string text = ReadJobFileBytes(SamplePath("R1000_3.oma"));
-    const std::vector<std::string> saved = LinesOf(SaveUnchanged(text));
+    const std::vector<std::string> saved = LinesOf(SaveWithBoxes(text));
     std::vector<std::string> drills;
     for (const std::string& line : saved)
         if (line.rfind("DRILLE=", 0) == 0) drills.push_back(line);
@@ -156,7 +157,7 @@ TEST(TJobFileKeepTest, RepeatedRecordsAreAllKeptInOrder) {
         "DRILLE=B;C;19.00;4.35;1.40;19.00;4.35;0;1;F",
         "DRILLE=B;C;22.00;4.35;1.40;22.00;4.35;0;1;F"};
     EXPECT_EQ(drills, expected);
-    const std::string r360 = SaveUnchanged(ReadJobFileBytes(SamplePath("R360_3.oma")));
+    const std::string r360 = SaveWithBoxes(ReadJobFileBytes(SamplePath("R360_3.oma")));
     EXPECT_EQ(CountLines(r360, "XSTATUS=R;1110;External module returns warning;W"), 1);
     EXPECT_EQ(CountLines(r360, "XSTATUS=L;1110;External module returns warning;W"), 1);
     EXPECT_EQ(CountLines(r360, "_ENGPNT=R;-21.68,-5.99,3.23;12.32,-5.99,1.33"), 1);
@@ -165,27 +166,24 @@ TEST(TJobFileKeepTest, RepeatedRecordsAreAllKeptInOrder) {
 
 TEST(TJobFileKeepTest, AThicknessBlockSurvivesWhole) {
     const std::string text = ReadJobFileBytes(SamplePath("STHKFMT.oma"));
-    const std::string saved = SaveUnchanged(text);
+    const std::string saved = SaveWithBoxes(text);
     for (const char* head : {"STHKFMT=1;72;E;R\n", "STHKFMT=1;72;E;L\n"}) {
         const std::size_t at = text.find(head);
         ASSERT_NE(at, std::string::npos);
         // The block: its head, 8 R and 8 T records.
         std::size_t end = at;
         for (int line = 0; line < 17; ++line) end = text.find('\n', end) + 1;
-        std::string block = text.substr(at, end - at);
-        std::string want;
-        for (char c : block) want += c == '\n' ? std::string("\r\n") : std::string(1, c);
-        EXPECT_NE(saved.find(want), std::string::npos) << head;
+        EXPECT_NE(saved.find(text.substr(at, end - at)), std::string::npos) << head;
     }
     EXPECT_EQ(CountLines(saved, "T=0163;0163"), 1);
     EXPECT_EQ(CountLines(saved, "T=0359;0354"), 1);
     // A Z block is written back too.
     const std::string withZ = LeftPattern + "ZFMT=1;2;E;L\nZ=0010;0020\n";
-    EXPECT_NE(SaveUnchanged(withZ).find("ZFMT=1;2;E;L\r\nZ=0010;0020\r\n"), std::string::npos);
+    EXPECT_NE(SaveWithBoxes(withZ).find("ZFMT=1;2;E;L\nZ=0010;0020\n"), std::string::npos);
 }
 
 TEST(TJobFileKeepTest, BlanksInValuesAreKeptByteForByte) {
-    const std::string saved = SaveUnchanged(ReadJobFileBytes(SamplePath("R360_3.oma")));
+    const std::string saved = SaveWithBoxes(ReadJobFileBytes(SamplePath("R360_3.oma")));
     EXPECT_EQ(CountLines(saved, "TEXT_11= ;"), 1);
     EXPECT_EQ(CountLines(saved, "_OCONTROLS=  1      1                    ;  1      1"), 1);
 }
@@ -206,8 +204,12 @@ TEST(TJobFileKeepTest, UnpaddedFormatOneValuesReadAsTheirValues) {
         text += "\n";
     }
     EXPECT_EQ(ParseJobFile(text).Radii, expected);
-    // Written back with four digits a value.
-    EXPECT_NE(SaveUnchanged(text).find("R=0700;0701;0702"), std::string::npos);
+    // The same trace stays as written; a changed one is written with four digits a value.
+    EXPECT_NE(SaveWithBoxes(text).find("R=700;701;702"), std::string::npos);
+    const TJobFileData read = ParseJobFile(text);
+    const std::string turned = read.Radii.substr(4) + read.Radii.substr(0, 4);
+    const std::string saved = RewriteJobFile(read.File, TJobFileShape{turned, 1, 2, 3, 0}, 1);
+    EXPECT_NE(saved.find("R=0701;0702;0703"), std::string::npos);
 }
 
 TEST(TJobFileKeepTest, ARecordListKeepsTheEyeOfItsTraceRecord) {
@@ -232,7 +234,9 @@ TEST(TJobFileRulesTest, ABlockIsItsFormatRecordAndTheDataLinesRightAfterIt) {
     const TJobFileData data = ParseJobFile("JOB=1\nTRCFMT=1;2;E;R;F\nA=0;18000\nR=2500;2400\n");
     EXPECT_EQ(data.Radii, "25002400");
     for (const TJobRecord& record : data.File.Records()) EXPECT_NE(record.Label, "A");
-    const std::string saved = RewriteJobFile(data.File, TJobFileShape{"25002400", 1, 2, 3, 0}, 1);
+    const std::string kept = RewriteJobFile(data.File, TJobFileShape{"25002400", 1, 2, 3, 0}, 1);
+    EXPECT_NE(kept.find("A=0;18000"), std::string::npos) << kept;
+    const std::string saved = RewriteJobFile(data.File, TJobFileShape{"24002500", 1, 2, 3, 0}, 1);
     EXPECT_EQ(saved.find("A="), std::string::npos) << saved;
 }
 
