@@ -27,11 +27,11 @@
 
 #include "app/CommLog.h"
 #include "app/WindowMessages.h"
+#include "base/NameValueList.h"
 #include "conversation/Session.h"
 #include "job/Job.h"
 #include "oma/HostReplies.h"
 #include "settings/Hooks.h"
-#include "base/NameValueList.h"
 #include "shape/TrceCalc.h"
 
 class QAction;

@@ -15,11 +15,11 @@
 // How a conversation of the command line ended.
 struct TCliOutcome {
     enum TKind {
-        okJob,          // the job was read: Job
-        okStored,       // the host confirmed the stored shape
-        okNotStarted,   // the first packet could not be sent: Message
-        okFailed,       // a step failed, or the host has no such job: Message
-        okTimeout,      // the host did not answer in time
+        okJob,         // the job was read: Job
+        okStored,      // the host confirmed the stored shape
+        okNotStarted,  // the first packet could not be sent: Message
+        okFailed,      // a step failed, or the host has no such job: Message
+        okTimeout,     // the host did not answer in time
     } Kind = okFailed;
     std::string Message;
     TJobData Job;

@@ -259,12 +259,13 @@ void TSession::FinishTranscript() {
     if (FOptions.TranscriptFolder.empty()) return;
     const TTranscriptHeader& header = FTranscript->Header();
     if (!StoreTranscript(FOptions.TranscriptFolder,
-                         TranscriptFileName(header.Start, header.Kind, header.Tray), FLastTranscript,
-                         error) &&
+                         TranscriptFileName(header.Start, header.Kind, header.Tray),
+                         FLastTranscript, error) &&
         !FTranscriptFailureLogged) {
         // Once: the conversations go on without their transcripts.
         FTranscriptFailureLogged = true;
-        LogLine("Cannot write the session transcript in " + FOptions.TranscriptFolder + ": " + error);
+        LogLine("Cannot write the session transcript in " + FOptions.TranscriptFolder + ": " +
+                error);
     }
 }
 

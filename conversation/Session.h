@@ -96,8 +96,8 @@ public:
 
 // The clocks a session reads; empty members mean the real ones.
 struct TSessionClock {
-    std::function<std::uint32_t()> TickCount;                     // MonotonicMs
-    std::function<TTimeOfDay()> LocalTime;                        // LocalTimeOfDay
+    std::function<std::uint32_t()> TickCount;                    // MonotonicMs
+    std::function<TTimeOfDay()> LocalTime;                       // LocalTimeOfDay
     std::function<std::chrono::system_clock::time_point()> Now;  // system_clock::now
 };
 
@@ -119,8 +119,8 @@ class TSession : private TConversationSink {
 public:
     // The serial link goes over SerialPort (the caller keeps it, and outlives
     // the session); network links deliver through Hooks' owner's thread.
-    TSession(TSessionFace& face, TComPortHooks hooks, TComPort& serialPort, TSessionClock clock = {},
-             TSessionOptions options = {});
+    TSession(TSessionFace& face, TComPortHooks hooks, TComPort& serialPort,
+             TSessionClock clock = {}, TSessionOptions options = {});
     ~TSession() override;
     TSession(const TSession&) = delete;
     TSession& operator=(const TSession&) = delete;

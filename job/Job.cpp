@@ -61,7 +61,8 @@ bool TJob::ShapeEdited() const {
 
 std::string TJob::FileText(int format, int count, const std::string& tray, double dbl) const {
     if (Working.Radii.empty()) throw EOmaJobFile("There is no shape to save");
-    if (std::string fault = PointCountFault(count, "write"); !fault.empty()) throw EOmaJobFile(fault);
+    if (std::string fault = PointCountFault(count, "write"); !fault.empty())
+        throw EOmaJobFile(fault);
     if (std::string fault = TrayNumberFault(tray); !tray.empty() && !fault.empty())
         throw EOmaJobFile(fault);
     const bool edited = ShapeEdited();

@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 class TMemoryLink : public TLink {
 public:
     std::vector<std::string> Sent;
-    std::string OpenFailure;  // Open throws it when set
+    std::string OpenFailure;   // Open throws it when set
     std::string WriteFailure;  // Write throws it when set
     TLinkSettings Settings;
 
@@ -113,9 +113,8 @@ class TSessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         FDir = fs::temp_directory_path() /
-               ("trevalon-session-" + std::string(::testing::UnitTest::GetInstance()
-                                                      ->current_test_info()
-                                                      ->name()));
+               ("trevalon-session-" +
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(FDir);
         fs::create_directories(FDir);
     }
@@ -191,12 +190,15 @@ TEST_F(TSessionTest, ARequestSendsTheGoldenPacketsAndLogsEveryExchange) {
     EXPECT_EQ(FLink->Sent[5], ack);
     // Every write and every reply is in the log, under its stamp; no end line.
     const std::vector<std::string> lines = LogLines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), SessionStamp + " ------------ Data To Host ---------"), 6);
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), SessionStamp + " ------------ Data From Host ---------"),
+    EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                         SessionStamp + " ------------ Data To Host ---------"),
+              6);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                         SessionStamp + " ------------ Data From Host ---------"),
               6);  // each ACK, dropped before FS, and each reply
-    EXPECT_EQ(FSession->BytesReceived(),
-              3 + ReplyFile("init-fmt4").size() + ReplyFile("edger-fmt4").size() +
-                  ReplyFile("job-fmt4").size());
+    EXPECT_EQ(FSession->BytesReceived(), 3 + ReplyFile("init-fmt4").size() +
+                                             ReplyFile("edger-fmt4").size() +
+                                             ReplyFile("job-fmt4").size());
     // The transcript went to its file, whole, and reads back.
     EXPECT_EQ(FSession->TranscriptFileError(), "");
     const TTranscript transcript = ReadTranscript(FileBytes(FDir / "request.jsonl"));
@@ -224,9 +226,9 @@ TEST_F(TSessionTest, AStoreUploadsTheFaceShapeWhenGranted) {
     for (const char* reply : {"storeinit-ok", "tracer-ok", "grant-ok", "verdict-ok"}) Answer(reply);
     EXPECT_TRUE(FFace.Stored);
     EXPECT_FALSE(FFace.End.has_value());
-    const auto upload = std::find_if(FLink->Sent.begin(), FLink->Sent.end(), [](const std::string& bytes) {
-        return bytes.find(";E;R;F\r") != std::string::npos;
-    });
+    const auto upload = std::find_if(
+        FLink->Sent.begin(), FLink->Sent.end(),
+        [](const std::string& bytes) { return bytes.find(";E;R;F\r") != std::string::npos; });
     ASSERT_NE(upload, FLink->Sent.end());
     EXPECT_EQ(*upload, PacketFile("upload-circle-400"));
 }
@@ -238,7 +240,8 @@ TEST_F(TSessionTest, FailuresEndWithTheirLineInTheLogButAMissingJobQuietly) {
     ASSERT_TRUE(FFace.End.has_value());
     EXPECT_EQ(FFace.End->Kind, TSessionEnd::seFailed);
     EXPECT_EQ(FFace.End->Message, "Did not receive status 0 on init");
-    EXPECT_EQ(LogLines().back(), SessionStamp + " ------------ Did not receive status 0 on init ---------");
+    EXPECT_EQ(LogLines().back(),
+              SessionStamp + " ------------ Did not receive status 0 on init ---------");
     EXPECT_FALSE(FSession->Talking());
     EXPECT_FALSE(FFace.BusyNow);
 
@@ -271,9 +274,11 @@ TEST_F(TSessionTest, ATimeoutLogsTheReplyThatNeverEndedBeforeItsEndLine) {
     expected.AddData(TCommLog::ldFromHostIncomplete, part, SessionStamp);
     expected.AddEndLine(TimeoutMessage, SessionStamp);
     const std::vector<std::string> lines = LogLines();
-    const std::vector<std::string> tail(lines.end() - static_cast<long>(expected.Count()), lines.end());
+    const std::vector<std::string> tail(lines.end() - static_cast<long>(expected.Count()),
+                                        lines.end());
     EXPECT_EQ(tail, std::vector<std::string>(expected.Lines().begin(), expected.Lines().end()));
-    EXPECT_EQ(tail.front(), SessionStamp + " ------------ Data From Host (incomplete reply) ---------");
+    EXPECT_EQ(tail.front(),
+              SessionStamp + " ------------ Data From Host (incomplete reply) ---------");
     EXPECT_EQ(tail[1], SessionStamp + " <fs>" + part.substr(1, part.find('\r') - 1) + "<cr>")
         << "the reply's first record";
 }
@@ -289,7 +294,8 @@ TEST_F(TSessionTest, AHostThatHangsUpMidReplyFailsTheConversationWithWhatCame) {
     EXPECT_EQ(FFace.End->Kind, TSessionEnd::seFailed);
     EXPECT_EQ(FFace.End->Message, "The host closed the connection");
     EXPECT_TRUE(LogHas(SessionStamp + " ------------ Data From Host (incomplete reply) ---------"));
-    EXPECT_EQ(LogLines().back(), SessionStamp + " ------------ The host closed the connection ---------");
+    EXPECT_EQ(LogLines().back(),
+              SessionStamp + " ------------ The host closed the connection ---------");
     // Between conversations a hang-up is only noted, and the next start connects again.
     FFace.End.reset();
     FLink->HangUp("The host closed the connection");
@@ -318,7 +324,8 @@ TEST_F(TSessionTest, AFirstPacketThatCannotGoSaysWhyAndWhetherTheLinkWasOpen) {
     EXPECT_THROW(FSession->StartRequest(Settings(), "1234"), std::runtime_error);
     ASSERT_TRUE(FFace.End.has_value());
     EXPECT_TRUE(FFace.End->LinkOpen);
-    EXPECT_EQ(LogLines().back(), SessionStamp + " ------------ Operation failed: 5 (Input/output error) ---------");
+    EXPECT_EQ(LogLines().back(),
+              SessionStamp + " ------------ Operation failed: 5 (Input/output error) ---------");
 }
 
 TEST_F(TSessionTest, LinkSettingsThatCannotBeUsedKeepTheLinkClosedWithTheirReason) {
@@ -384,7 +391,8 @@ TEST_F(TSessionTest, EscapeEndsARunningConversationWithWhatArrivedLogged) {
     FSession->EndConversation("Cancelled by the operator");
     EXPECT_FALSE(FSession->Talking());
     EXPECT_TRUE(LogHas(SessionStamp + " ------------ Data From Host (incomplete reply) ---------"));
-    EXPECT_EQ(LogLines().back(), SessionStamp + " ------------ Cancelled by the operator ---------");
+    EXPECT_EQ(LogLines().back(),
+              SessionStamp + " ------------ Cancelled by the operator ---------");
     // Nothing runs any more: a second Escape has nothing to end.
     EXPECT_FALSE(FSession->Cancel());
 }

@@ -16,8 +16,9 @@
 
 namespace {
 
-const std::vector<const char*> JobSamples = {"R360_1.oma",  "R360_2.oma",  "R360_3.oma", "R1000_1.oma",
-                                          "R1000_2.oma", "R1000_3.oma", "STHKFMT.oma"};
+const std::vector<const char*> JobSamples = {"R360_1.oma",  "R360_2.oma",  "R360_3.oma",
+                                             "R1000_1.oma", "R1000_2.oma", "R1000_3.oma",
+                                             "STHKFMT.oma"};
 
 // Text with every LF (the samples' line end) made End.
 std::string WithEnds(const std::string& text, const std::string& end) {
@@ -78,7 +79,8 @@ TEST_P(TUnchangedSaveTest, AnEditChangesOnlyTheTraceBlockAndTheEyesBoxesInTheirO
     const std::string text = MixedEnds(ReadJobFileBytes(SamplePath(GetParam())));
     TJob job;
     const TJobFileData file = job.Open(text);
-    job.Change(scBox, true, [](TShapeValue) { return 30.0; }, job.Working.DBL);
+    job.Change(
+        scBox, true, [](TShapeValue) { return 30.0; }, job.Working.DBL);
     const std::string saved = job.FileText(1, RadiusCount(job.Received.Radii), "", job.Working.DBL);
     // Every line but the first trace block's, in order.
     const auto outsideTrace = [](const std::vector<std::string>& lines) {
@@ -164,8 +166,8 @@ TEST(TJobFileRecords, TwoTracesListedKeepTheShownEyeForTheShape) {
     // The record list of a two-eye file names the left trace last; the shape is the right one.
     const TJobFileData file = ParseJobFile(ReadJobFileBytes(SamplePath("R360_1.oma")));
     ASSERT_EQ(file.Eye, "R");
-    const TJobFileData written =
-        ParseJobFile(BuildJobFile(file.Records, TJobFileShape{file.Radii, 1, 2, 3, file.DBL}, 1, file.Eye));
+    const TJobFileData written = ParseJobFile(
+        BuildJobFile(file.Records, TJobFileShape{file.Radii, 1, 2, 3, file.DBL}, 1, file.Eye));
     EXPECT_EQ(written.Eye, "R");
     EXPECT_EQ(written.Radii, file.Radii);
 }
@@ -187,11 +189,12 @@ TEST(TStatedValues, ASavedEditMeasuresItsStatedValuesWithinTheRule) {
             SCOPED_TRACE(std::string(sample) + " change " + std::to_string(edit.Change));
             TJob job;
             job.Open(ReadJobFileBytes(SamplePath(sample)));
-            job.Change(edit.Change, edit.LockB,
-                       [&](TShapeValue which) {
-                           return which == svBoxA ? edit.A : which == svBoxB ? edit.B : edit.Circ;
-                       },
-                       job.Working.DBL);
+            job.Change(
+                edit.Change, edit.LockB,
+                [&](TShapeValue which) {
+                    return which == svBoxA ? edit.A : which == svBoxB ? edit.B : edit.Circ;
+                },
+                job.Working.DBL);
             const int count = RadiusCount(job.Received.Radii);
             TJob reopened;
             reopened.Open(job.FileText(1, count, "", job.Working.DBL));
