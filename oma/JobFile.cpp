@@ -482,7 +482,8 @@ std::string BuildJobFile(const std::vector<std::string>& records, const TJobFile
     if (traceRecord.empty()) traceRecord = "TRCFMT=1;1;E;R;F";
     if (!eye.empty()) {
         std::vector<std::string> fields;
-        for (std::string_view field : SplitFields(traceRecord.substr(7))) fields.emplace_back(field);
+        for (std::string_view field : SplitFields(std::string_view(traceRecord).substr(7)))
+            fields.emplace_back(field);
         if (fields.size() < 4) fields.resize(4);
         fields[3] = eye;
         traceRecord = "TRCFMT=" + JoinFields(fields);
