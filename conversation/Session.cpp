@@ -8,7 +8,8 @@
 #include "link/LinkName.h"
 
 TConversationSettings ConversationSettingsFrom(const TNameValueList& settings) {
-    return {settings.Value("TracerMode") == "No Init", settings.Value("PauseMode") == "Y"};
+    return {settings.Value("TracerMode") == "No Init", settings.Value("PauseMode") == "Y",
+            settings.Value("VerifyChecksums") != "N"};
 }
 
 TLinkSettings LinkSettingsFrom(const TNameValueList& settings) {

@@ -21,7 +21,7 @@
 
 class TNameValueList;
 
-// The settings a conversation follows ("TracerMode", "PauseMode").
+// The settings a conversation follows ("TracerMode", "PauseMode", "VerifyChecksums").
 TConversationSettings ConversationSettingsFrom(const TNameValueList& settings);
 // The link settings the settings list names ("Port", "BaudRate", "Parity",
 // "DataBits", "StopBits"); throws EConvertError for a number that is not one.

@@ -1,6 +1,7 @@
 #include "oma/OMAMach.h"
 
 #include <array>
+#include <optional>
 
 namespace {
 
@@ -43,6 +44,70 @@ std::string BuildPacket(std::string_view body) {
     packet += CR;
     packet += GS;
     return packet;
+}
+
+namespace {
+
+std::string_view TrimLineEnds(std::string_view text) {
+    while (!text.empty() && (text.back() == CR || text.back() == LF)) text.remove_suffix(1);
+    return text;
+}
+
+// The value of a checksum record "CRC=digits", blanks allowed around the
+// equals sign and the digits; nothing when the record is not one.
+std::optional<std::uint32_t> ChecksumValue(std::string_view record) {
+    auto skipBlanks = [&record] {
+        while (!record.empty() && (record.front() == ' ' || record.front() == '\t'))
+            record.remove_prefix(1);
+    };
+    if (record.substr(0, 3) != "CRC") return std::nullopt;
+    record.remove_prefix(3);
+    skipBlanks();
+    if (record.empty() || record.front() != '=') return std::nullopt;
+    record.remove_prefix(1);
+    skipBlanks();
+    std::uint32_t value = 0;
+    std::size_t digits = 0;
+    while (!record.empty() && record.front() >= '0' && record.front() <= '9') {
+        value = value * 10 + static_cast<std::uint32_t>(record.front() - '0');
+        if (value > 0xFFFFu) return std::nullopt;
+        record.remove_prefix(1);
+        ++digits;
+    }
+    skipBlanks();
+    if (digits == 0 || !record.empty()) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+TPacketCheck CheckPacket(std::string_view packet) {
+    TPacketCheck check;
+    const std::size_t gs = packet.rfind(GS);
+    if (packet.empty() || packet.front() != FS || gs == std::string_view::npos) return check;
+    const std::size_t rs = packet.rfind(RS, gs);
+    if (rs == std::string_view::npos) {
+        // The RS itself may be what was damaged: a last record that holds
+        // "CRC=" is a checksum record without its separator.
+        const std::string_view body = TrimLineEnds(packet.substr(1, gs - 1));
+        std::size_t start = body.find_last_of("\r\n");
+        start = start == std::string_view::npos ? 0 : start + 1;
+        const std::string_view last = body.substr(start);
+        if (last.find("CRC=") == std::string_view::npos) return check;
+        check.Kind = TPacketCheck::ckBad;
+        check.Received = std::string(last);
+        std::string covered(body.substr(0, start));
+        covered += RS;
+        check.Expected = OmaCRC16(covered);
+        return check;
+    }
+    const std::string_view record = TrimLineEnds(packet.substr(rs + 1, gs - rs - 1));
+    if (record.empty()) return check;
+    check.Expected = OmaCRC16(packet.substr(1, rs));
+    check.Received = std::string(record);
+    const std::optional<std::uint32_t> value = ChecksumValue(record);
+    check.Kind = value && *value == check.Expected ? TPacketCheck::ckGood : TPacketCheck::ckBad;
+    return check;
 }
 
 std::string ExtractLine(std::string& buffer) {
