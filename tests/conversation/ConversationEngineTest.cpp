@@ -9,6 +9,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "link/Telnet.h"
 #include "oma/OMAMach.h"
 #include "shape/TrceCalc.h"
 #include "tests/conversation/EngineSink.h"
@@ -810,6 +811,28 @@ TEST(TChecksums, EveryCutOfADamagedReplyOrItsResendGivesTheSameConversation) {
                 }
             }
         }
+    }
+}
+
+// A raw TCP port read as a Telnet server: each 0xFF of a binary trace is
+// taken for a command and the trace is damaged. Its checksum refuses it.
+TEST(TChecksums, ABinaryTraceReadThroughTheWrongFramingIsRefused) {
+    for (const char* name : {"job-fmt3", "job-fmt4"}) {
+        SCOPED_TRACE(name);
+        TTelnetClient telnet;
+        telnet.Start({});
+        std::string replies;
+        std::vector<std::string> notes;
+        const std::string reply = Reply(name);
+        const std::string read = telnet.Feed(reply, replies, notes);
+        ASSERT_NE(read, reply);
+        TRun run;
+        run.Engine.StartRequest({});
+        run.Engine.Received(Reply(name[6] == '3' ? "init-fmt3" : "init-fmt4"), 100);
+        run.Engine.Received(Reply(name[6] == '3' ? "edger-fmt3" : "edger-fmt4"), 200);
+        for (int copy = 0; copy < 3; ++copy) run.Engine.Received(read, 300 + copy);
+        EXPECT_EQ(run.Sink.FailedWith, ChecksumMessage);
+        EXPECT_FALSE(run.Sink.Job.has_value());
     }
 }
 
