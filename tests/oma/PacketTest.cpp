@@ -54,6 +54,12 @@ TEST(OmaCRC16, CoversEveryByteValue) {
                   reference(std::string(1, static_cast<char>(b))));
     }
     EXPECT_EQ(OmaCRC16(all), reference(all));
+    // Every length and alignment around the sixteen-byte blocks.
+    for (std::size_t from = 0; from < 17; ++from)
+        for (std::size_t length = 0; from + length <= 80; ++length)
+            EXPECT_EQ(OmaCRC16(std::string_view(all).substr(from + 100, length)),
+                      reference(all.substr(from + 100, length)))
+                << from << " " << length;
 }
 
 TEST(BuildPacket, InitializationRequest) {
