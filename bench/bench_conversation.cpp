@@ -88,8 +88,10 @@ BENCHMARK(RequestRecorded)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 std::string Format4Reply() {
     std::string radii;
     for (int i = 0; i < 512; ++i) radii += std::to_string(2000 + (i * 37) % 900);
-    return BuildPacket("ANS=7\rSTATUS=0\rJOB=\"1234\"\rDBL=18.00\rHBOX=50.00;50.00\r"
-                       "TRCFMT=4;512;E;R;F\r" + TraceRecords("4", radii));
+    return BuildPacket(
+        "ANS=7\rSTATUS=0\rJOB=\"1234\"\rDBL=18.00\rHBOX=50.00;50.00\r"
+        "TRCFMT=4;512;E;R;F\r" +
+        TraceRecords("4", radii));
 }
 
 std::string BenchReply(std::int64_t which) {
@@ -109,7 +111,8 @@ void ReplyThroughTheEngine(benchmark::State& state) {
         engine.StartRequest(settings);
         engine.Received(init, 1);
         engine.Received(definition, 2);
-        for (std::size_t at = 0; at < reply.size(); at += 4096) engine.Received(reply.substr(at, 4096), 3);
+        for (std::size_t at = 0; at < reply.size(); at += 4096)
+            engine.Received(reply.substr(at, 4096), 3);
         if (!sink.Received) state.SkipWithError("no job");
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * reply.size()));

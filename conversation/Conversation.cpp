@@ -222,7 +222,8 @@ void TConversation::LogDropped(const std::string& dropped) {
 
 void TConversation::LogDroppedCount() {
     if (FDroppedCounted > 0)
-        FSink.LogLine(std::to_string(FDroppedCounted) + " more bytes before FS dropped (only the first " +
+        FSink.LogLine(std::to_string(FDroppedCounted) +
+                      " more bytes before FS dropped (only the first " +
                       std::to_string(MaxDroppedLogged) + " are logged one by one)");
     FDroppedLogged = 0;
     FDroppedCounted = 0;
@@ -243,9 +244,9 @@ bool TConversation::ChecksumAccepted() {
     }
     // The log line stays one line, and short, whatever stood in the record.
     std::string received = RenderControlChars(check.Received.substr(0, 40));
-    received.erase(std::remove_if(received.begin(), received.end(),
-                                  [](char c) { return c == CR || c == LF; }),
-                   received.end());
+    received.erase(
+        std::remove_if(received.begin(), received.end(), [](char c) { return c == CR || c == LF; }),
+        received.end());
     if (check.Received.size() > 40) received += "...";
     FSink.LogLine("Checksum error: expected CRC=" + std::to_string(check.Expected) + ", received " +
                   received);

@@ -180,7 +180,8 @@ public:
     // Bytes the link delivered at tick Now (milliseconds).
     void Received(const std::string& bytes, std::uint32_t now);
     // Runs the step of the current state on a complete reply; a reply already
-    // handled is not handled again.
+    // handled is not handled again. A reply whose checksum does not match is
+    // answered with NAK instead and waited for again (MaxResends times).
     void HostReply();
     // One tick of the one-second timer.
     void Tick();

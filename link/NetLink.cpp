@@ -163,7 +163,8 @@ private:
             if (!FShared->Telnet->HeardTelnet())
                 FShared->Warnings.push_back("The device server at " + FAddress +
                                             " does not answer as an rfc2217:// server: if it is a "
-                                            "raw TCP port, use socket://" + FAddress);
+                                            "raw TCP port, use socket://" +
+                                            FAddress);
             PostDelivery(FShared);
         }
     }

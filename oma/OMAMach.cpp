@@ -22,7 +22,8 @@ constexpr TCrcTables MakeCrcTables() {
     for (std::size_t k = 1; k < tables.size(); ++k)
         for (unsigned b = 0; b < 256; ++b) {
             const unsigned prev = tables[k - 1][b];
-            tables[k][b] = static_cast<std::uint16_t>(((prev << 8) & 0xFFFFu) ^ tables[0][prev >> 8]);
+            tables[k][b] =
+                static_cast<std::uint16_t>(((prev << 8) & 0xFFFFu) ^ tables[0][prev >> 8]);
         }
     return tables;
 }

@@ -592,7 +592,8 @@ private:
                         (std::string(name) + ".reply"));
     }
     bool Send(int fd, const std::string& bytes) {
-        return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+        return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(bytes.size());
     }
     void Serve() {
         pollfd p{FListen, POLLIN, 0};
@@ -639,9 +640,15 @@ TEST_F(TCliProgramTest, AFloodingHostIsEndedByTheReplyTimeout) {
         runs[i] = std::thread([&, i] {
             const auto start = std::chrono::steady_clock::now();
             const fs::path log = FDir / ("flood-" + std::to_string(i) + ".log");
-            std::vector<std::string> args = {TREVALON_CLI_EXE, "fetch", "1234", "--port",
-                                             (i == 0 ? beforeFS : afterFS).Url(), "--log", log.string(),
-                                             "--settings", (FDir / "settings.dat").string()};
+            std::vector<std::string> args = {TREVALON_CLI_EXE,
+                                             "fetch",
+                                             "1234",
+                                             "--port",
+                                             (i == 0 ? beforeFS : afterFS).Url(),
+                                             "--log",
+                                             log.string(),
+                                             "--settings",
+                                             (FDir / "settings.dat").string()};
             const fs::path out = FDir / ("flood-" + std::to_string(i) + ".out");
             const fs::path err = FDir / ("flood-" + std::to_string(i) + ".err");
             const pid_t pid = Spawn(args, out.string(), err.string());
@@ -668,8 +675,9 @@ TEST_F(TCliProgramTest, AFloodingHostIsEndedByTheReplyTimeout) {
         // loaded machine; the flood went on past the end.
         EXPECT_LT(took[i], 25s);
         const std::string log = ReadFile(FDir / ("flood-" + std::to_string(i) + ".log"));
-        EXPECT_NE(log.find(" more bytes before FS dropped (only the first 4096 are logged one by one)"),
-                  std::string::npos);
+        EXPECT_NE(
+            log.find(" more bytes before FS dropped (only the first 4096 are logged one by one)"),
+            std::string::npos);
     }
     EXPECT_GT(beforeFS.Flooded(), 8u * 1024 * 1024);
 }

@@ -583,7 +583,8 @@ std::vector<std::string> HostSide(const TScript& script, std::size_t damaged = S
             continue;
         }
         for (int copy = 0; copy < copies; ++copy)
-            deliveries.push_back((copy == 0 ? std::string(1, ACK) : std::string()) + Damaged(reply, damage));
+            deliveries.push_back((copy == 0 ? std::string(1, ACK) : std::string()) +
+                                 Damaged(reply, damage));
         if (!resend) break;
         deliveries.push_back(reply);
     }
@@ -649,12 +650,12 @@ TEST_P(TScriptTest, ADamagedReplyIsAskedForAgainAndTheResendTakenAsIfNothingHapp
             const std::string digits = CarriedDigits(reply);
             const std::string line =
                 damage == dgChecksum
-                    ? "! Checksum error: expected CRC=" + digits + ", received CRC=" +
-                          CarriedDigits(Damaged(reply, damage)) + "\n"
+                    ? "! Checksum error: expected CRC=" + digits +
+                          ", received CRC=" + CarriedDigits(Damaged(reply, damage)) + "\n"
                     : ", received CRC=" + digits + "\n";
             EXPECT_NE(run.Sink.LogText.find(line), std::string::npos) << run.Sink.LogText;
-            EXPECT_EQ(run.Sink.LogText.find("! Checksum error: expected CRC=" + digits + ", received CRC=" +
-                                            digits + "\n"),
+            EXPECT_EQ(run.Sink.LogText.find("! Checksum error: expected CRC=" + digits +
+                                            ", received CRC=" + digits + "\n"),
                       std::string::npos);
             // The damaged packet is in the log as it came, before its NAK.
             EXPECT_NE(run.Sink.LogText.find("< " + Damaged(reply, damage) + "\n! Checksum error"),
@@ -806,8 +807,8 @@ TEST(TChecksums, EveryCutOfADamagedReplyOrItsResendGivesTheSameConversation) {
                 for (std::size_t cut = 1; cut < deliveries[d].size(); ++cut) {
                     TRun run;
                     Play(run, *script, deliveries, true, d, cut);
-                    ASSERT_EQ(Outcome(run), expected)
-                        << script->Name << " " << DamageName(damage) << " delivery " << d << " cut at " << cut;
+                    ASSERT_EQ(Outcome(run), expected) << script->Name << " " << DamageName(damage)
+                                                      << " delivery " << d << " cut at " << cut;
                 }
             }
         }
@@ -843,9 +844,11 @@ TEST(TFloods, BytesBeforeFSAreLoggedOneByOneUpToTheBoundThenCounted) {
     run.Engine.StartRequest({});
     const std::size_t flood = 3 * 1024 * 1024;
     for (std::size_t sent = 0; sent < flood; sent += 64 * 1024)
-        run.Engine.Received(std::string(64 * 1024, 'x'), 100 + static_cast<std::uint32_t>(sent / 65536));
+        run.Engine.Received(std::string(64 * 1024, 'x'),
+                            100 + static_cast<std::uint32_t>(sent / 65536));
     const std::string logged = run.Sink.LogText;
-    EXPECT_EQ(static_cast<std::size_t>(std::count(logged.begin(), logged.end(), 'x')), MaxDroppedLogged);
+    EXPECT_EQ(static_cast<std::size_t>(std::count(logged.begin(), logged.end(), 'x')),
+              MaxDroppedLogged);
     // The count comes when the run of dropped bytes ends: here with a packet.
     EXPECT_EQ(logged.find("more bytes"), std::string::npos);
     run.Engine.Received(Reply("init-fmt1"), 200);
@@ -866,7 +869,8 @@ TEST(TFloods, AFloodingHostIsEndedByTheTimerWithTheCountInTheLog) {
         if (afterFS) run.Engine.Received("\x06\x1C", 50);
         for (int second = 0; second < ReplyTimeoutSeconds; ++second) {
             for (int chunk = 0; chunk < 8; ++chunk)
-                run.Engine.Received(std::string(32 * 1024, 'y'), 100 + static_cast<std::uint32_t>(second * 1000 + chunk));
+                run.Engine.Received(std::string(32 * 1024, 'y'),
+                                    100 + static_cast<std::uint32_t>(second * 1000 + chunk));
             EXPECT_FALSE(run.Sink.TimedOutFlag) << second;
             run.Engine.Tick();
         }
@@ -874,7 +878,8 @@ TEST(TFloods, AFloodingHostIsEndedByTheTimerWithTheCountInTheLog) {
         EXPECT_FALSE(run.Engine.Talking());
         // Before FS: everything was dropped. After it: the first 1 MiB went
         // with the overflow, the rest was dropped.
-        EXPECT_NE(run.Sink.LogText.find(" more bytes before FS dropped"), std::string::npos) << afterFS;
+        EXPECT_NE(run.Sink.LogText.find(" more bytes before FS dropped"), std::string::npos)
+            << afterFS;
         EXPECT_EQ(run.Sink.LogText.find("Receive buffer overflow") != std::string::npos, afterFS);
     }
 }

@@ -324,7 +324,8 @@ TEST_F(TSessionTest, ALinkWarningReachesTheFaceAndTheLog) {
     ASSERT_EQ(FSession->OpenLink(Settings("rfc2217://127.0.0.1:1")), "");
     FLink->OnWarning("The device server does not answer");
     EXPECT_EQ(FFace.Warnings, std::vector<std::string>{"The device server does not answer"});
-    EXPECT_EQ(LogLines().back(), SessionStamp + " ------------ The device server does not answer ---------");
+    EXPECT_EQ(LogLines().back(),
+              SessionStamp + " ------------ The device server does not answer ---------");
 }
 
 TEST_F(TSessionTest, AHostThatHangsUpMidReplyFailsTheConversationWithWhatCame) {

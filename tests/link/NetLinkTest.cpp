@@ -272,7 +272,8 @@ TEST_F(TTelnetServerFixture, AServerThatNeverAnswersTheOfferDelaysOpenOnlyALittl
     ASSERT_EQ(Warnings.size(), 1u);
     EXPECT_EQ(Warnings[0], "The device server at " + address +
                                " does not answer as an rfc2217:// server: if it is a raw TCP port, "
-                               "use socket://" + address);
+                               "use socket://" +
+                               address);
     EXPECT_EQ(Link->Write("\x06"), 1);
     EXPECT_EQ(Server.ReadBytes(1), "\x06");
 }

@@ -172,8 +172,9 @@ unsigned CarriedChecksum(const std::string& packet) {
 }
 
 TEST(CheckPacket, GoldenRepliesAndPacketsPass) {
-    for (const char* name : {"init-fmt1", "edger-fmt4", "job-fmt1", "job-fmt2", "job-fmt3", "job-fmt4",
-                             "job-ellipse-fmt4-512", "grant-ok", "verdict-status-fault", "tracer-abc"}) {
+    for (const char* name :
+         {"init-fmt1", "edger-fmt4", "job-fmt1", "job-fmt2", "job-fmt3", "job-fmt4",
+          "job-ellipse-fmt4-512", "grant-ok", "verdict-status-fault", "tracer-abc"}) {
         const std::string reply = ReplyFile(name);
         const TPacketCheck check = CheckPacket(reply);
         EXPECT_EQ(check.Kind, TPacketCheck::ckGood) << name;
@@ -207,13 +208,13 @@ TEST(CheckPacket, AWrongOrUnreadableRecordIsDamage) {
     const TPacketCheck noRs = CheckPacket("\x1C"s + body + "\x1F" + "CRC=23424\r\x1D");
     EXPECT_EQ(noRs.Kind, TPacketCheck::ckBad);
     EXPECT_EQ(noRs.Expected, 23424);
-    EXPECT_EQ(noRs.Received, "\x1F" "CRC=23424");
+    EXPECT_EQ(noRs.Received, "\x1F"s + "CRC=23424");
 }
 
 TEST(CheckPacket, APacketWithoutARecordCarriesNoChecksum) {
     for (const char* name : {"probe-no-checksum", "empty-no-checksum"})
         EXPECT_EQ(CheckPacket(PacketFile(name)).Kind, TPacketCheck::ckMissing) << name;
-    EXPECT_EQ(CheckPacket("\x1C" "ANS=INI\rSTATUS=0\r\x1E\r\x1D").Kind, TPacketCheck::ckMissing);
+    EXPECT_EQ(CheckPacket("\x1C"s + "ANS=INI\rSTATUS=0\r\x1E\r\x1D").Kind, TPacketCheck::ckMissing);
     // Not a packet at all: nothing to check.
     EXPECT_EQ(CheckPacket("").Kind, TPacketCheck::ckMissing);
     EXPECT_EQ(CheckPacket("ANS=INI\x1D").Kind, TPacketCheck::ckMissing);

@@ -106,7 +106,8 @@ TEST_F(TSettingsDialogTest, ChecksumVerificationIsOnUnlessTheSettingsTurnItOff) 
     EXPECT_EQ(dialog.VerifyChecksumsCheckbox->text(), "Verify Checksums");
     // Beneath Pause After Init, clear of the buttons.
     EXPECT_EQ(dialog.VerifyChecksumsCheckbox->geometry(), QRect(96, 222, 145, 17));
-    EXPECT_LT(dialog.VerifyChecksumsCheckbox->geometry().bottom(), dialog.BitBtn1->geometry().top());
+    EXPECT_LT(dialog.VerifyChecksumsCheckbox->geometry().bottom(),
+              dialog.BitBtn1->geometry().top());
     EXPECT_TRUE(dialog.VerifyChecksumsCheckbox->isChecked());
 
     FSettings.SetText("Port=COM1\r\nVerifyChecksums=N\r\n");
