@@ -555,6 +555,21 @@ TEST_F(TCliProgramTest, ThroughADeviceServerRawAndWithPortControl) {
         << ReadFile(FDir / "telnet.log");
     EXPECT_NE(ReadFile(FDir / "host.log").find("TRCFMT=4;"), std::string::npos);
     EXPECT_EQ(ReadFile(FDir / "host.log").find("not heard"), std::string::npos);
+
+    // The raw port under an rfc2217:// name: the operator is told what it
+    // likely is, and the format 4 trace whose 0xFF bytes the Telnet framing
+    // took apart never becomes a shape (its checksum fails, or its GS was
+    // swallowed and the reply never ends).
+    const std::string rawAddress = "127.0.0.1:" + std::to_string(rawPort);
+    const TResult misnamed = Cli({"fetch", "1234", "--port", "rfc2217://" + rawAddress});
+    EXPECT_TRUE(misnamed.Exit == 4 || misnamed.Exit == 5) << misnamed;
+    EXPECT_EQ(misnamed.Out.find("box A"), std::string::npos) << misnamed;
+    EXPECT_NE(misnamed.Err.find("trevalon-cli: The device server at " + rawAddress +
+                                " does not answer as an rfc2217:// server: if it is a raw TCP "
+                                "port, use socket://" + rawAddress + "\n"),
+              std::string::npos)
+        << misnamed;
+
     const fs::path edited = FDir / "edited.oma";
     ASSERT_EQ(Cli({"edit", (FDir / "R360_3.oma").string(), "-o", edited.string(), "--vbox", "46"},
                   false)
