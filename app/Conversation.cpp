@@ -47,6 +47,7 @@ public:
         FForm.StatusBar1->SetPanelText(1, seconds > 0 ? QString::number(seconds) : QString());
     }
     void Busy(bool busy) override { FForm.EnableControls(!busy); }
+    void LinkWarning(const std::string& text) override { FForm.ShowStatus(text, 0); }
 
     void JobReading() override { FForm.FReceived.Radii.clear(); }
     void ReplyNotUnderstood(const std::string& reply) override {

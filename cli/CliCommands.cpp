@@ -206,6 +206,9 @@ public:
         sessionOptions.Platform = TREVALON_CLI_PLATFORM;
         sessionOptions.TranscriptFile = FOptions.Transcript;
         FSession = std::make_unique<TCliSession>(FLoop, hooks, *FPort, std::move(sessionOptions));
+        FSession->OnWarning = [this](const std::string& text) {
+            FErr << "trevalon-cli: " << text << "\n";
+        };
         std::string error;
         try {
             error = FSession->Session().OpenLink(FSettings);

@@ -39,6 +39,8 @@ public:
 
     // The countdown of the last nine seconds goes here (a terminal); empty: nowhere.
     std::function<void(std::int32_t seconds)> OnCountdown;
+    // What the operator must know about the link (stderr).
+    std::function<void(const std::string& text)> OnWarning;
 
     TSession& Session() { return FSession; }
 
@@ -58,6 +60,9 @@ private:
     TStoreSource StoreSource() override { return FSource; }
     double StoreDBL() override { return FDBL; }
     void ShowCountdown(std::int32_t seconds) override;
+    void LinkWarning(const std::string& text) override {
+        if (OnWarning) OnWarning(text);
+    }
     void JobReceived(TJobData& job) override;
     void StoreUploading(const TStoreSource& upload) override { FOutcome.Upload = upload; }
     void JobStored() override;

@@ -65,6 +65,7 @@ void TConversation::SetTimer(bool on) {
 }
 
 void TConversation::LogUnfinishedReply() {
+    LogDroppedCount();
     if (!FRxBuffer.empty()) FSink.LogIncompleteReply(FRxBuffer);
 }
 
@@ -74,8 +75,13 @@ void TConversation::Tick() {
         SetTimer(false);
         LogUnfinishedReply();
         if (FRecorder) FRecorder->Event("timeout");
-        Record("timeout", TimeoutMessage);
-        FSink.TimedOut();
+        if (FResends > 0 && FState != cvIdle) {
+            // What came damaged never came again.
+            Fail(ChecksumMessage, fdShown);
+        } else {
+            Record("timeout", TimeoutMessage);
+            FSink.TimedOut();
+        }
     } else if (FCountdown < 10) {
         FSink.ShowCountdown(FCountdown);
     }
@@ -102,7 +108,9 @@ void TConversation::LinkLost(const std::string& message) {
 
 void TConversation::Abandon() {
     if (FRecorder && !FRecorder->Ended() && FState != cvIdle) Record("abandoned", {});
+    LogDroppedCount();
     SetState(cvIdle);
+    FResends = 0;
     // A partial reply must not be glued onto the next conversation's first reply.
     FRxBuffer.clear();
 }
@@ -121,6 +129,10 @@ void TConversation::Reset() {
     FHostDef.clear();
     FStoreInitReply.clear();
     FLastRxTick = 0;
+    FResends = 0;
+    FUncheckedNoted = false;
+    FDroppedLogged = 0;
+    FDroppedCounted = 0;
 }
 
 // --- Starting ---------------------------------------------------------------------
@@ -138,6 +150,10 @@ void TConversation::StartStore(const TConversationSettings& settings) {
 void TConversation::StartConversation(TConversationState state,
                                       const TConversationSettings& settings) {
     FSettings = settings;
+    // What was dropped since the last conversation is counted before it starts.
+    LogDroppedCount();
+    FResends = 0;
+    FUncheckedNoted = false;
     const std::string packet = BuildPacket(InitRequestBody());
     SetState(state);
     FSink.ShowStatus("Sent request to initialize", 0);
@@ -166,7 +182,9 @@ void TConversation::Received(const std::string& bytes, std::uint32_t now) {
     const std::size_t scanFrom = FRxBuffer.size();
     FRxBuffer += bytes;
     const std::string dropped = DropBeforeFS(FRxBuffer);
-    for (char byte : dropped) FSink.LogFromHost(std::string(1, byte));
+    LogDropped(dropped);
+    // A packet has begun: the run of dropped bytes is over.
+    if (!FRxBuffer.empty()) LogDroppedCount();
 
     const std::size_t from = dropped.empty() ? scanFrom : 0;
     if (FRxBuffer.find(GS, from) != std::string::npos) {
@@ -183,6 +201,7 @@ void TConversation::HostReply() {
     // A reply is handled once, even if a second announcement was queued.
     if (FRxBuffer.find(GS) == std::string::npos) return;
     FSink.LogFromHost(FRxBuffer);
+    if (!ChecksumAccepted()) return;
     try {
         ProcessReply();
     } catch (const EJobNotFound& e) {
@@ -193,6 +212,58 @@ void TConversation::HostReply() {
         return;
     }
     FRxBuffer.clear();
+}
+
+void TConversation::LogDropped(const std::string& dropped) {
+    std::size_t logged = 0;
+    for (; logged < dropped.size() && FDroppedLogged < MaxDroppedLogged; ++logged, ++FDroppedLogged)
+        FSink.LogFromHost(std::string(1, dropped[logged]));
+    FDroppedCounted += dropped.size() - logged;
+}
+
+void TConversation::LogDroppedCount() {
+    if (FDroppedCounted > 0)
+        FSink.LogLine(std::to_string(FDroppedCounted) +
+                      " more bytes before FS dropped (only the first " +
+                      std::to_string(MaxDroppedLogged) + " are logged one by one)");
+    FDroppedLogged = 0;
+    FDroppedCounted = 0;
+}
+
+bool TConversation::ChecksumAccepted() {
+    // Between conversations a packet is only logged, and without the check
+    // every packet is taken as it came.
+    if (FState == cvIdle || !FSettings.VerifyChecksums) return true;
+    const TPacketCheck check = CheckPacket(FRxBuffer);
+    if (check.Kind != TPacketCheck::ckBad) {
+        if (check.Kind == TPacketCheck::ckMissing && !FUncheckedNoted) {
+            FUncheckedNoted = true;
+            FSink.LogLine("The host's packet carries no checksum: taken unchecked");
+        }
+        FResends = 0;
+        return true;
+    }
+    // The log line stays one line, and short, whatever stood in the record.
+    std::string received = RenderControlChars(check.Received.substr(0, 40));
+    received.erase(
+        std::remove_if(received.begin(), received.end(), [](char c) { return c == CR || c == LF; }),
+        received.end());
+    if (check.Received.size() > 40) received += "...";
+    FSink.LogLine("Checksum error: expected CRC=" + std::to_string(check.Expected) + ", received " +
+                  received);
+    FRxBuffer.clear();
+    if (FResends >= MaxResends) {
+        Fail(ChecksumMessage, fdShown);
+        return false;
+    }
+    ++FResends;
+    if (FRecorder) FRecorder->Event("checksum error");
+    try {
+        SendToHost(std::string(1, NAK));
+    } catch (const std::exception& e) {
+        Fail(e.what(), fdShown);
+    }
+    return false;
 }
 
 void TConversation::Fail(const std::string& message, TFailure failure) {

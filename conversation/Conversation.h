@@ -47,6 +47,17 @@ inline constexpr unsigned PauseAfterInitMs = 4000;
 
 inline constexpr char TimeoutMessage[] = "Timeout waiting for host";
 
+// A packet whose checksum does not match is asked for again this many times
+// (NAK); then the conversation ends with ChecksumMessage.
+inline constexpr int MaxResends = 2;
+inline constexpr char ChecksumMessage[] =
+    "The host's reply was damaged on the line (checksum error); if this host is known to send "
+    "wrong checksums, turn off checksum verification in Settings";
+
+// Bytes before FS are logged one by one up to this many in a row; the rest of
+// the run is counted in one line, so a flooding device costs little.
+inline constexpr std::size_t MaxDroppedLogged = 4096;
+
 // Whether two readings of a 32-bit millisecond tick count lie more than Limit
 // apart, in either direction, across the counter's wrap.
 bool TicksApart(std::uint32_t now, std::uint32_t last, std::uint32_t limit);
@@ -59,6 +70,9 @@ std::string DropBeforeFS(std::string& buffer);
 struct TConversationSettings {
     bool NoInit = false;          // tracer mode "No Init": store without negotiating
     bool PauseAfterInit = false;  // pause mode "Y"
+    // Received checksums are checked ("VerifyChecksums" other than "N"): a
+    // damaged packet gets NAK and is asked for again.
+    bool VerifyChecksums = true;
 };
 
 // What the store conversation uploads, taken when the host has granted it.
@@ -166,7 +180,8 @@ public:
     // Bytes the link delivered at tick Now (milliseconds).
     void Received(const std::string& bytes, std::uint32_t now);
     // Runs the step of the current state on a complete reply; a reply already
-    // handled is not handled again.
+    // handled is not handled again. A reply whose checksum does not match is
+    // answered with NAK instead and waited for again (MaxResends times).
     void HostReply();
     // One tick of the one-second timer.
     void Tick();
@@ -198,6 +213,9 @@ private:
     void Record(std::string_view result, std::string_view message);
     void PauseAfterInit();
     void LogUnfinishedReply();
+    bool ChecksumAccepted();
+    void LogDropped(const std::string& dropped);
+    void LogDroppedCount();
 
     void InitAnswerStep();
     void DefinitionStep();
@@ -218,4 +236,11 @@ private:
     std::string FPointCount;
     std::string FStoreInitReply;
     TTranscriptRecorder* FRecorder = nullptr;
+    // NAKs sent for the packet now awaited; a resend is awaited while above 0.
+    int FResends = 0;
+    // The log has noted that the host's packets carry no checksum.
+    bool FUncheckedNoted = false;
+    // Bytes before FS in the current run: logged one by one, then only counted.
+    std::size_t FDroppedLogged = 0;
+    std::size_t FDroppedCounted = 0;
 };

@@ -8,7 +8,8 @@
 #include "link/LinkName.h"
 
 TConversationSettings ConversationSettingsFrom(const TNameValueList& settings) {
-    return {settings.Value("TracerMode") == "No Init", settings.Value("PauseMode") == "Y"};
+    return {settings.Value("TracerMode") == "No Init", settings.Value("PauseMode") == "Y",
+            settings.Value("VerifyChecksums") != "N"};
 }
 
 TLinkSettings LinkSettingsFrom(const TNameValueList& settings) {
@@ -76,6 +77,7 @@ void TSession::ChooseLink(const std::string& port) {
     FLink->OnReceive = [this](std::int32_t count) { COMPortRxChar(count); };
     FLink->OnClosed = [this](const std::string& reason) { LinkClosed(reason); };
     FLink->OnLogLine = [this](const std::string& text) { LogLine(text); };
+    FLink->OnWarning = [this](const std::string& text) { LinkWarning(text); };
 }
 
 void TSession::ReopenClosedLink(const TNameValueList& settings) {
@@ -104,6 +106,11 @@ void TSession::LinkClosed(const std::string& reason) {
         FEngine.LinkLost(reason);
     else
         LogLine(reason);
+}
+
+void TSession::LinkWarning(const std::string& text) {
+    LogLine(text);
+    FFace.LinkWarning(text);
 }
 
 std::int32_t TSession::Write(const std::string& bytes) {

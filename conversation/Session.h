@@ -21,7 +21,7 @@
 
 class TNameValueList;
 
-// The settings a conversation follows ("TracerMode", "PauseMode").
+// The settings a conversation follows ("TracerMode", "PauseMode", "VerifyChecksums").
 TConversationSettings ConversationSettingsFrom(const TNameValueList& settings);
 // The link settings the settings list names ("Port", "BaudRate", "Parity",
 // "DataBits", "StopBits"); throws EConvertError for a number that is not one.
@@ -73,6 +73,9 @@ public:
     virtual void ShowCountdown(std::int32_t /*seconds*/) {}
     // While busy (from a start to any ending), no conversation may be started.
     virtual void Busy(bool /*busy*/) {}
+    // What the operator must know about the link, beyond the log (which
+    // already holds it): a network link that does not match its server.
+    virtual void LinkWarning(const std::string& /*text*/) {}
 
     // --- Outcomes ----------------------------------------------------------------------------
     // The job reply is being read: the received shape goes, whatever comes.
@@ -194,6 +197,7 @@ private:
     void ChooseLink(const std::string& port);
     void ReopenClosedLink(const TNameValueList& settings);
     void LinkClosed(const std::string& reason);
+    void LinkWarning(const std::string& text);
     void BeginTranscript(const TNameValueList& settings, const char* kind, const std::string& tray);
     void FinishTranscript();
     std::uint32_t TickCount() const;

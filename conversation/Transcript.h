@@ -51,7 +51,8 @@ struct TTranscriptEntry {
     enum TKind : std::uint8_t { teToHost, teFromHost, teEvent } Kind = teEvent;
     std::uint32_t Ms = 0;
     std::string Data;     // the bytes of a chunk
-    std::string Event;    // "state", "timeout", "escape", "abandoned", "outcome"
+    std::string Event;    // "state", "checksum error" (before its NAK), "timeout", "escape",
+                          // "abandoned", "outcome"
     std::string Detail;   // the state's name; the outcome's result
     std::string Message;  // the outcome's message
     bool operator==(const TTranscriptEntry&) const = default;

@@ -2,21 +2,31 @@
 
 #include "conversation/Conversation.h"
 #include "fuzz/FuzzTarget.h"
+#include "oma/OMAMach.h"
 #include "tests/support/QuietSink.h"
 
 // Whole conversations from a script of deliveries, ticks, cancels and starts.
 // The head (before a NUL) chooses the conversation: "store" or "noinit" for a
-// store, anything else a request. Each byte of the body is an operation:
+// store, anything else a request; a head that ends in "unchecked" turns the
+// checksum verification off. Each byte of the body is an operation:
 // below 200 it delivers the next (byte % 64) + 1 bytes as one chunk; 200-219
 // is a tick of the reply timer; 220-229 is Escape; 230 and above starts the
 // conversation again. The engine must never throw, its buffer stays bounded,
-// and every ending leaves it idle with an empty buffer.
+// every ending leaves it idle with an empty buffer, a packet is asked for
+// again at most twice, and a job is never taken from a damaged packet.
 namespace {
 
 class TFuzzSink : public TQuietSink {
 public:
     bool Ended = false;
+    bool Verify = true;
+    int NaksInARow = 0;
 
+    std::int32_t Write(const std::string& bytes) override {
+        NaksInARow = bytes == std::string(1, NAK) ? NaksInARow + 1 : 0;
+        FUZZ_CHECK(NaksInARow <= (Verify ? MaxResends : 0));
+        return TQuietSink::Write(bytes);
+    }
     void ShowCountdown(std::int32_t seconds) override { FUZZ_CHECK(seconds >= 0 && seconds < 10); }
     void Pause(unsigned milliseconds) override { FUZZ_CHECK(milliseconds == PauseAfterInitMs); }
     TStoreSource StoreSource() override {
@@ -30,6 +40,7 @@ public:
     void JobReceived(TJobData& job) override {
         FUZZ_CHECK(Engine->State() == cvIdle);
         FUZZ_CHECK(job.Radii.size() % 4 == 0);
+        FUZZ_CHECK(!Verify || CheckPacket(Engine->Buffer()).Kind != TPacketCheck::ckBad);
         Ended = true;
     }
     void JobStored() override {
@@ -52,9 +63,14 @@ public:
 
 void FuzzConversation(std::string_view data) {
     const TFuzzInput input = SplitAtNul(data);
-    const bool store = input.Head == "store" || input.Head == "noinit";
-    const TConversationSettings settings{input.Head == "noinit", true};
+    std::string_view head = input.Head;
+    const bool verify = !head.ends_with("unchecked");
+    if (!verify) head.remove_suffix(std::string_view("unchecked").size());
+    if (head.ends_with("-")) head.remove_suffix(1);
+    const bool store = head == "store" || head == "noinit";
+    const TConversationSettings settings{head == "noinit", true, verify};
     TFuzzSink sink;
+    sink.Verify = verify;
     TConversation engine(sink);
     sink.Engine = &engine;
     auto start = [&] {

@@ -50,6 +50,10 @@ public:
     // Called on the owner's thread with what the link has to say for the
     // communication log (a device server's answers to the line settings). Optional.
     std::function<void(const std::string& text)> OnLogLine;
+    // Called on the owner's thread with what the operator must see, not only
+    // the log: a link that does not match the server it reached (a raw TCP
+    // port under an rfc2217:// name). Optional.
+    std::function<void(const std::string& text)> OnWarning;
 };
 
 // The serial link over Port, an existing component the caller keeps (the

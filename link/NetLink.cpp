@@ -41,6 +41,7 @@ struct TNetShared {
     std::unique_ptr<TTelnetClient> Telnet;  // rfc2217:// links: the protocol's state
     std::condition_variable Answered;       // the server answered the COM port offer
     std::vector<std::string> Notes;         // for the log, delivered with the bytes
+    std::vector<std::string> Warnings;      // for the operator, delivered with the bytes
     std::mutex SendMutex;  // the reader's protocol answers and the owner's writes
 };
 
@@ -60,6 +61,7 @@ public:
         FShared = std::make_shared<TNetShared>();
         // The offer goes before the reader starts: a server may open the
         // negotiation itself, and its answer must meet the settings asked for.
+        FAddress = NetAddressText(name);
         if (name.Kind == lkRfc2217) OfferTelnet(settings);
         FThread = std::thread([this, shared = FShared, socket = FSocket.get()] {
             ReadLoop(shared, *socket);
@@ -155,6 +157,14 @@ private:
                 "The device server did not answer the offer of COM port control within " +
                 std::to_string(PortControlLimit.count()) +
                 " seconds: the line settings are not sent");
+            // Not a word of Telnet: most likely a raw port. The link keeps
+            // Telnet's framing (a slow server may still answer); replies it
+            // damages fail their checksum.
+            if (!FShared->Telnet->HeardTelnet())
+                FShared->Warnings.push_back("The device server at " + FAddress +
+                                            " does not answer as an rfc2217:// server: if it is a "
+                                            "raw TCP port, use socket://" +
+                                            FAddress);
             PostDelivery(FShared);
         }
     }
@@ -220,12 +230,14 @@ private:
         bool toldClosed = false;
         std::string closedText;
         std::vector<std::string> notes;
+        std::vector<std::string> warnings;
         {
             std::lock_guard lock(shared.Mutex);
             if (shared.Closing) return;
             shared.DeliveryPosted = false;
             waiting = shared.Input.size();
             notes.swap(shared.Notes);
+            warnings.swap(shared.Warnings);
             if (shared.HostClosed && !shared.HostClosedTold) {
                 shared.HostClosedTold = toldClosed = true;
                 closedText = shared.HostClosedText;
@@ -234,6 +246,8 @@ private:
         try {
             if (OnLogLine)
                 for (const std::string& note : notes) OnLogLine(note);
+            if (OnWarning)
+                for (const std::string& warning : warnings) OnWarning(warning);
             if (waiting > 0 && OnReceive)
                 OnReceive(static_cast<std::int32_t>(std::min<std::size_t>(waiting, INT32_MAX)));
             // The handler may have closed the link.
@@ -256,6 +270,7 @@ private:
     std::unique_ptr<TNetSocket> FSocket;
     std::shared_ptr<TNetShared> FShared;
     std::thread FThread;
+    std::string FAddress;  // HOST:PORT, for messages
 };
 
 }  // namespace

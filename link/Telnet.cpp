@@ -193,7 +193,10 @@ std::string TTelnetClient::Feed(std::string_view bytes, std::string& replies,
                     data += c;
                     FLastWasCr = false;
                     FState = tsData;
-                } else if (b >= Will && b <= Dont) {
+                    break;
+                }
+                FHeardTelnet = true;
+                if (b >= Will && b <= Dont) {
                     FVerb = b;
                     FState = tsOption;
                 } else if (b == Sb) {

@@ -33,6 +33,8 @@ public:
     // The server answered the offer of COM port control (either way).
     bool PortControlAnswered() const { return FPortControl != pcOffered; }
     bool PortControlAccepted() const { return FPortControl == pcAccepted; }
+    // The server has sent a Telnet command of any kind: it speaks Telnet.
+    bool HeardTelnet() const { return FHeardTelnet; }
 
 private:
     enum TState : std::uint8_t { tsData, tsIac, tsOption, tsSub, tsSubIac };
@@ -49,6 +51,7 @@ private:
     std::string FSub;
     bool FLastWasCr = false;
     TPortControl FPortControl = pcOffered;
+    bool FHeardTelnet = false;
     // Options in force: ours (we WILL) and the server's (it WILL), by option number.
     std::uint64_t FLocal[4] = {};
     std::uint64_t FRemote[4] = {};

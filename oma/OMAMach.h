@@ -24,6 +24,25 @@ std::uint16_t OmaCRC16(std::string_view data);
 // each already closed by CR; the checksum covers body and RS.
 std::string BuildPacket(std::string_view body);
 
+// What a received packet's checksum record says of it.
+struct TPacketCheck {
+    enum TKind : std::uint8_t {
+        ckGood,     // the record matches the bytes it covers
+        ckBad,      // it does not, or cannot be read: the packet was damaged
+        ckMissing,  // the packet carries no checksum record
+    } Kind = ckMissing;
+    std::uint16_t Expected = 0;  // ckGood, ckBad: OmaCRC16 of the covered bytes
+    std::string Received;        // ckGood, ckBad: the record as it came, line ends left off
+};
+
+// Checks Packet, received from its FS (first byte) up to its last GS: the
+// record after the last RS before that GS must read "CRC=" and the decimal
+// OmaCRC16 of every byte after FS up to and including that RS (leading zeros
+// and blanks around the value are taken). A packet with RS but no readable
+// record, or with a "CRC=" record but no RS before it, is damaged; one with
+// neither carries no checksum. Linear in the packet's size.
+TPacketCheck CheckPacket(std::string_view packet);
+
 // Removes the first line (ended by CR or LF, whichever comes first) from
 // buffer and returns it without its terminator; line ends that follow it are
 // removed too. Without a line end the whole buffer is the line.

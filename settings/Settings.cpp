@@ -110,6 +110,11 @@ void TSettingsForm::CreateControls() {
     TracerModeComboBox = ComboBox(this, {96, 168, 145, 24}, false, {"Preset Init", "No Init"});
     PauseCheckbox = new QCheckBox(QStringLiteral("Pause After Init"), this);
     PauseCheckbox->setGeometry(96, 200, 145, 17);
+    VerifyChecksumsCheckbox = new QCheckBox(QStringLiteral("Verify Checksums"), this);
+    VerifyChecksumsCheckbox->setGeometry(96, 222, 145, 17);
+    VerifyChecksumsCheckbox->setToolTip(
+        QStringLiteral("Ask the host again for a reply damaged on the line. Turn off only for a "
+                       "host known to send wrong checksums."));
 
     BitBtn1 = new QPushButton(QStringLiteral("&OK"), this);
     BitBtn1->setGeometry(49, 248, 75, 25);
@@ -154,6 +159,7 @@ void TSettingsForm::FormCreate() {
     SelectItem(StopBitsComboBox, FSettings.Value("StopBits"));
     SelectItem(TracerModeComboBox, FSettings.Value("TracerMode"));
     PauseCheckbox->setChecked(FSettings.Value("PauseMode") == "Y");
+    VerifyChecksumsCheckbox->setChecked(FSettings.Value("VerifyChecksums") != "N");
 }
 
 void TSettingsForm::BitBtn1Click() {
@@ -164,6 +170,8 @@ void TSettingsForm::BitBtn1Click() {
     FSettings.SetValue("StopBits", Bytes(StopBitsComboBox->currentText()));
     FSettings.SetValue("TracerMode", Bytes(TracerModeComboBox->currentText()));
     FSettings.SetValue("PauseMode", PauseCheckbox->isChecked() ? "Y" : "N");
+    // Verifying is the default: only turning it off is written down.
+    FSettings.SetValue("VerifyChecksums", VerifyChecksumsCheckbox->isChecked() ? "" : "N");
     accept();
 }
 

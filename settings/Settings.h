@@ -48,6 +48,7 @@ public:
     QComboBox* StopBitsComboBox = nullptr;
     QComboBox* TracerModeComboBox = nullptr;
     QCheckBox* PauseCheckbox = nullptr;
+    QCheckBox* VerifyChecksumsCheckbox = nullptr;
     QPushButton* BitBtn1 = nullptr;  // OK
     QPushButton* BitBtn2 = nullptr;  // Cancel
     QPushButton* BitBtn3 = nullptr;  // Discover Host

@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -615,6 +617,21 @@ TEST_F(TCliProgramTest, ThroughADeviceServerRawAndWithPortControl) {
         << ReadFile(FDir / "telnet.log");
     EXPECT_NE(ReadFile(FDir / "host.log").find("TRCFMT=4;"), std::string::npos);
     EXPECT_EQ(ReadFile(FDir / "host.log").find("not heard"), std::string::npos);
+
+    // The raw port under an rfc2217:// name: the operator is told what it
+    // likely is, and the format 4 trace whose 0xFF bytes the Telnet framing
+    // took apart never becomes a shape (its checksum fails, or its GS was
+    // swallowed and the reply never ends).
+    const std::string rawAddress = "127.0.0.1:" + std::to_string(rawPort);
+    const TResult misnamed = Cli({"fetch", "1234", "--port", "rfc2217://" + rawAddress});
+    EXPECT_TRUE(misnamed.Exit == 4 || misnamed.Exit == 5) << misnamed;
+    EXPECT_EQ(misnamed.Out.find("box A"), std::string::npos) << misnamed;
+    EXPECT_NE(misnamed.Err.find("trevalon-cli: The device server at " + rawAddress +
+                                " does not answer as an rfc2217:// server: if it is a raw TCP "
+                                "port, use socket://" + rawAddress + "\n"),
+              std::string::npos)
+        << misnamed;
+
     const fs::path edited = FDir / "edited.oma";
     ASSERT_EQ(Cli({"edit", (FDir / "R360_3.oma").string(), "-o", edited.string(), "--vbox", "46"},
                   false)
@@ -626,6 +643,120 @@ TEST_F(TCliProgramTest, ThroughADeviceServerRawAndWithPortControl) {
     const TResult back = Cli({"fetch", "1234", "--port", raw});
     ASSERT_EQ(back.Exit, 0) << back;
     EXPECT_NEAR(Figure(back.Out, "box B"), 46.00, 0.05) << back;
+}
+
+// A host on loopback TCP that answers the request up to the job request, then
+// acknowledges it and floods the line, with FS first or without, paced over
+// longer than the reply timeout (a bounded flood: 512 KiB every half second).
+class TFloodingHost {
+public:
+    explicit TFloodingHost(bool withFS) : FWithFS(withFS) {
+        FListen = BoundLoopbackSocket(FPort);
+        ::listen(FListen, 1);
+        FThread = std::thread([this] { Serve(); });
+    }
+    ~TFloodingHost() {
+        FStop = true;
+        FThread.join();
+        ::close(FListen);
+    }
+    std::string Url() const { return "socket://127.0.0.1:" + std::to_string(FPort); }
+    std::size_t Flooded() const { return FFlooded; }
+
+private:
+    static std::string Reply(const char* name) {
+        return ReadFile(fs::path(TREVALON_TEST_DATA_DIR) / ".." / "data" / "replies" /
+                        (std::string(name) + ".reply"));
+    }
+    bool Send(int fd, const std::string& bytes) {
+        return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(bytes.size());
+    }
+    void Serve() {
+        pollfd p{FListen, POLLIN, 0};
+        if (::poll(&p, 1, 10000) != 1) return;
+        const int fd = ::accept(FListen, nullptr, nullptr);
+        const std::string answers[] = {"\x06" + Reply("init-fmt1"), "\x06" + Reply("edger-fmt1"),
+                                       FWithFS ? std::string("\x06\x1c") : std::string("\x06")};
+        int packets = 0;
+        char buffer[4096];
+        while (packets < 3 && !FStop) {
+            pollfd c{fd, POLLIN, 0};
+            if (::poll(&c, 1, 100) != 1) continue;
+            const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+            if (got <= 0) break;
+            for (ssize_t i = 0; i < got; ++i)
+                if (buffer[i] == '\x1d' && !Send(fd, answers[packets++])) FStop = true;
+        }
+        const std::string block(512 * 1024, 'z');
+        while (packets == 3 && !FStop && FFlooded < 20u * 1024 * 1024) {
+            if (!Send(fd, block)) break;
+            FFlooded += block.size();
+            std::this_thread::sleep_for(500ms);
+        }
+        ::close(fd);
+    }
+
+    bool FWithFS;
+    int FListen = -1;
+    std::uint16_t FPort = 0;
+    std::thread FThread;
+    std::atomic<bool> FStop{false};
+    std::atomic<std::size_t> FFlooded{0};
+};
+
+// A host flooding the line without ending its reply, before any FS and after
+// one: the reply timeout ends the conversation on time.
+TEST_F(TCliProgramTest, AFloodingHostIsEndedByTheReplyTimeout) {
+    TFloodingHost beforeFS(false);
+    TFloodingHost afterFS(true);
+    TResult results[2];
+    std::chrono::steady_clock::duration took[2];
+    std::thread runs[2];
+    for (int i = 0; i < 2; ++i)
+        runs[i] = std::thread([&, i] {
+            const auto start = std::chrono::steady_clock::now();
+            const fs::path log = FDir / ("flood-" + std::to_string(i) + ".log");
+            std::vector<std::string> args = {TREVALON_CLI_EXE,
+                                             "fetch",
+                                             "1234",
+                                             "--port",
+                                             (i == 0 ? beforeFS : afterFS).Url(),
+                                             "--log",
+                                             log.string(),
+                                             "--settings",
+                                             (FDir / "settings.dat").string()};
+            const fs::path out = FDir / ("flood-" + std::to_string(i) + ".out");
+            const fs::path err = FDir / ("flood-" + std::to_string(i) + ".err");
+            const pid_t pid = Spawn(args, out.string(), err.string());
+            int status = 0;
+            const auto deadline = start + 40s;
+            while (pid > 0 && waitpid(pid, &status, WNOHANG) == 0) {
+                if (std::chrono::steady_clock::now() > deadline) {
+                    kill(pid, SIGKILL);
+                    waitpid(pid, &status, 0);
+                }
+                std::this_thread::sleep_for(10ms);
+            }
+            took[i] = std::chrono::steady_clock::now() - start;
+            results[i].Exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            results[i].Out = ReadFile(out);
+            results[i].Err = ReadFile(err);
+        });
+    for (std::thread& run : runs) run.join();
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i == 0 ? "before FS" : "after FS");
+        EXPECT_EQ(results[i].Exit, 5) << results[i];
+        EXPECT_EQ(results[i].Err, "trevalon-cli: Timeout waiting for host\n");
+        // Fifteen seconds after the job request's ACK, with a margin for a
+        // loaded machine; the flood went on past the end.
+        EXPECT_LT(took[i], 25s);
+        const std::string log = ReadFile(FDir / ("flood-" + std::to_string(i) + ".log"));
+        EXPECT_NE(
+            log.find(" more bytes before FS dropped (only the first 4096 are logged one by one)"),
+            std::string::npos);
+    }
+    EXPECT_GT(beforeFS.Flooded(), 8u * 1024 * 1024);
 }
 
 }  // namespace

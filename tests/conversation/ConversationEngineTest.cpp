@@ -9,6 +9,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "link/Telnet.h"
 #include "oma/OMAMach.h"
 #include "shape/TrceCalc.h"
 #include "tests/conversation/EngineSink.h"
@@ -531,6 +532,356 @@ TEST(TReplies, AHungUpJobReplyEndsByTheTimer) {
     for (int tick = 0; tick < ReplyTimeoutSeconds; ++tick) run.Engine.Tick();
     EXPECT_TRUE(run.Sink.TimedOutFlag);
     EXPECT_TRUE(run.Engine.Buffer().empty());
+}
+
+// --- Checksums ----------------------------------------------------------------------
+
+// One bit flipped on the line, at one of three places of a reply.
+enum TDamage { dgRecord, dgTrace, dgChecksum };
+constexpr TDamage Damages[] = {dgRecord, dgTrace, dgChecksum};
+const char* DamageName(TDamage damage) {
+    return damage == dgRecord ? "record" : damage == dgTrace ? "trace" : "checksum";
+}
+
+// Where Damage flips a bit of Reply; npos when the reply has no such place.
+std::size_t DamageAt(const std::string& reply, TDamage damage) {
+    switch (damage) {
+        case dgRecord:
+            return 2;  // the first record's label
+        case dgTrace: {
+            const std::size_t r = reply.find("\rR=");
+            return r == std::string::npos ? r : r + 6;  // a digit of format 1 stays one
+        }
+        case dgChecksum:
+            return reply.rfind('\r') - 1;  // the checksum's last digit
+    }
+    return std::string::npos;
+}
+
+std::string Damaged(std::string reply, TDamage damage) {
+    const std::size_t at = DamageAt(reply, damage);
+    reply[at] = static_cast<char>(reply[at] ^ 0x02);
+    return reply;
+}
+
+// The digits of the checksum record a golden reply carries, read the plain way.
+std::string CarriedDigits(const std::string& reply) {
+    const std::size_t at = reply.rfind("CRC=") + 4;
+    return reply.substr(at, reply.find('\r', at) - at);
+}
+
+// The host's side of Script: each reply after its ACK; reply Damaged arrives
+// damaged Copies times (after NAKs the host sends the packet alone), then
+// whole when Resend is set. Nothing follows a reply that never came whole.
+std::vector<std::string> HostSide(const TScript& script, std::size_t damaged = SIZE_MAX,
+                                  TDamage damage = dgRecord, int copies = 1, bool resend = true) {
+    std::vector<std::string> deliveries;
+    for (std::size_t i = 0; i < script.Replies.size(); ++i) {
+        const std::string reply = Reply(script.Replies[i]);
+        if (i != damaged) {
+            deliveries.push_back(std::string(1, ACK) + reply);
+            continue;
+        }
+        for (int copy = 0; copy < copies; ++copy)
+            deliveries.push_back((copy == 0 ? std::string(1, ACK) : std::string()) +
+                                 Damaged(reply, damage));
+        if (!resend) break;
+        deliveries.push_back(reply);
+    }
+    return deliveries;
+}
+
+// Plays Deliveries as the host; delivery CutAt arrives cut at Cut.
+void Play(TRun& run, const TScript& script, const std::vector<std::string>& deliveries,
+          bool verify = true, std::size_t cutAt = SIZE_MAX, std::size_t cut = 0) {
+    run.Sink.TrayValue = script.Name == "RequestNoSuchTray" ? "nosuchtray" : "R360_3";
+    run.Sink.Source = CircleSource();
+    const TConversationSettings settings{script.NoInit, false, verify};
+    if (script.Store)
+        run.Engine.StartStore(settings);
+    else
+        run.Engine.StartRequest(settings);
+    std::uint32_t now = 1000;
+    for (std::size_t i = 0; i < deliveries.size(); ++i) {
+        if (i == cutAt) {
+            run.Engine.Received(deliveries[i].substr(0, cut), now += 10);
+            run.Engine.Received(deliveries[i].substr(cut), now += 10);
+        } else {
+            run.Engine.Received(deliveries[i], now += 10);
+        }
+    }
+}
+
+std::vector<std::string> Without(std::vector<std::string> items, const std::string& item) {
+    items.erase(std::remove(items.begin(), items.end(), item), items.end());
+    return items;
+}
+
+const std::string Nak(1, NAK);
+
+int NakCount(const TRun& run) {
+    return static_cast<int>(std::count(run.Sink.Written.begin(), run.Sink.Written.end(), Nak));
+}
+
+TEST_P(TScriptTest, ADamagedReplyIsAskedForAgainAndTheResendTakenAsIfNothingHappened) {
+    const TScript& script = GetParam();
+    TRun whole;
+    RunScript(whole, script);
+    for (std::size_t r = 0; r < script.Replies.size(); ++r) {
+        const std::string reply = Reply(script.Replies[r]);
+        for (TDamage damage : Damages) {
+            if (DamageAt(reply, damage) == std::string::npos) continue;
+            SCOPED_TRACE(script.Replies[r] + " damaged in its " + DamageName(damage));
+            TRun run;
+            Play(run, script, HostSide(script, r, damage));
+            EXPECT_EQ(NakCount(run), 1);
+            // Apart from the NAK the host saw and the operator was shown
+            // exactly what an undamaged conversation gives.
+            EXPECT_EQ(Without(run.Sink.Written, Nak), whole.Sink.Written);
+            EXPECT_EQ(Without(run.Sink.Events, "write " + Nak), whole.Sink.Events);
+            EXPECT_EQ(run.Sink.Job.has_value(), whole.Sink.Job.has_value());
+            if (run.Sink.Job) {
+                EXPECT_EQ(run.Sink.Job->Radii, SampleTrace());
+            }
+            EXPECT_EQ(run.Sink.FailedWith, whole.Sink.FailedWith);
+            EXPECT_EQ(run.Sink.Stored, whole.Sink.Stored);
+            // A damaged checksum is the received one; damaged records make
+            // another expected one.
+            const std::string digits = CarriedDigits(reply);
+            const std::string line =
+                damage == dgChecksum
+                    ? "! Checksum error: expected CRC=" + digits +
+                          ", received CRC=" + CarriedDigits(Damaged(reply, damage)) + "\n"
+                    : ", received CRC=" + digits + "\n";
+            EXPECT_NE(run.Sink.LogText.find(line), std::string::npos) << run.Sink.LogText;
+            EXPECT_EQ(run.Sink.LogText.find("! Checksum error: expected CRC=" + digits +
+                                            ", received CRC=" + digits + "\n"),
+                      std::string::npos);
+            // The damaged packet is in the log as it came, before its NAK.
+            EXPECT_NE(run.Sink.LogText.find("< " + Damaged(reply, damage) + "\n! Checksum error"),
+                      std::string::npos);
+        }
+    }
+}
+
+TEST_P(TScriptTest, TheSameDamageOnEveryResendEndsWithTheChecksumTextAfterTwoResends) {
+    const TScript& script = GetParam();
+    for (std::size_t r = 0; r < script.Replies.size(); ++r) {
+        const std::string reply = Reply(script.Replies[r]);
+        for (TDamage damage : Damages) {
+            if (DamageAt(reply, damage) == std::string::npos) continue;
+            SCOPED_TRACE(script.Replies[r] + " damaged in its " + DamageName(damage));
+            TRun run;
+            Play(run, script, HostSide(script, r, damage, 3, false));
+            EXPECT_EQ(run.Sink.FailedWith, ChecksumMessage);
+            EXPECT_EQ(run.Sink.Failure, fdShown);
+            EXPECT_EQ(NakCount(run), 2);
+            // The third damaged copy is answered with nothing.
+            EXPECT_EQ(run.Sink.Written.back(), Nak);
+            EXPECT_FALSE(run.Sink.Job.has_value());
+            EXPECT_FALSE(run.Sink.Has("job reading"));
+            EXPECT_FALSE(run.Sink.Stored);
+            // The upload is built only from a grant taken whole.
+            TRun before;
+            std::vector<std::string> earlier = HostSide(script);
+            earlier.resize(r);
+            Play(before, script, earlier);
+            EXPECT_EQ(run.Sink.Upload.has_value(), before.Sink.Upload.has_value());
+            EXPECT_FALSE(run.Engine.Talking());
+            EXPECT_FALSE(run.Engine.TimerOn());
+            EXPECT_TRUE(run.Engine.Buffer().empty());
+        }
+    }
+}
+
+TEST_P(TScriptTest, RepliesWithoutChecksumsAreTakenAndNotedOnce) {
+    const TScript& script = GetParam();
+    // This host's verdict text runs on into the checksum record.
+    if (script.Name == "StoreVerdictFault") return;
+    TRun whole;
+    RunScript(whole, script);
+    std::vector<std::string> deliveries = HostSide(script);
+    for (std::string& delivery : deliveries) {
+        const std::size_t rs = delivery.rfind('\x1E');
+        delivery = delivery.substr(0, rs) + '\x1D';
+    }
+    TRun run;
+    Play(run, script, deliveries);
+    EXPECT_EQ(run.Sink.Events, whole.Sink.Events);
+    EXPECT_EQ(run.Sink.Written, whole.Sink.Written);
+    const std::string note = "! The host's packet carries no checksum: taken unchecked\n";
+    const std::size_t at = run.Sink.LogText.find(note);
+    EXPECT_NE(at, std::string::npos);
+    EXPECT_EQ(run.Sink.LogText.find(note, at + 1), std::string::npos);
+}
+
+TEST_P(TScriptTest, WithoutVerificationNothingChangesByteForByte) {
+    const TScript& script = GetParam();
+    TRun checked;
+    RunScript(checked, script);
+    TRun unchecked;
+    Play(unchecked, script, HostSide(script), false);
+    EXPECT_EQ(Outcome(unchecked), Outcome(checked));
+}
+
+TEST(TChecksums, AHostThatNeverResendsEndsWithTheChecksumTextAtTheTimeout) {
+    TRun run;
+    run.Engine.StartRequest({});
+    run.Engine.Received(Reply("init-fmt1"), 100);
+    run.Engine.Received(Reply("edger-fmt1"), 200);
+    for (int tick = 0; tick < 9; ++tick) run.Engine.Tick();
+    run.Engine.Received(Damaged(Reply("job-fmt1"), dgTrace), 300);
+    ASSERT_EQ(run.Sink.Written.back(), Nak);
+    // The NAK started the countdown again.
+    for (int tick = 1; tick < ReplyTimeoutSeconds; ++tick) run.Engine.Tick();
+    EXPECT_TRUE(run.Engine.Talking());
+    run.Engine.Tick();
+    EXPECT_FALSE(run.Sink.TimedOutFlag);
+    EXPECT_EQ(run.Sink.FailedWith, ChecksumMessage);
+    EXPECT_EQ(run.Sink.Failure, fdShown);
+    EXPECT_FALSE(run.Engine.Talking());
+    EXPECT_FALSE(run.Sink.Job.has_value());
+}
+
+TEST(TChecksums, AResendAnsweredLateStillCounts) {
+    // Two damaged copies, then a whole one: within the two resends.
+    TRun run;
+    Play(run, Scripts[3], HostSide(Scripts[3], 2, dgTrace, 2, true));
+    EXPECT_EQ(NakCount(run), 2);
+    ASSERT_TRUE(run.Sink.Job.has_value());
+    EXPECT_EQ(run.Sink.Job->Radii, SampleTrace());
+}
+
+TEST(TChecksums, ResendsAreCountedPerPacket) {
+    // Two NAKs for each of three packets still fetch the job.
+    TRun run;
+    std::vector<std::string> deliveries;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const std::string reply = Reply(Scripts[3].Replies[i]);
+        deliveries.push_back(Damaged(reply, dgRecord));
+        deliveries.push_back(Damaged(reply, dgChecksum));
+        deliveries.push_back(reply);
+    }
+    Play(run, Scripts[3], deliveries);
+    EXPECT_EQ(NakCount(run), 6);
+    ASSERT_TRUE(run.Sink.Job.has_value());
+}
+
+TEST(TChecksums, WithoutVerificationADamagedTraceIsTakenAsItCame) {
+    TRun run;
+    Play(run, Scripts[0], HostSide(Scripts[0], 2, dgTrace, 1, false), false);
+    EXPECT_EQ(NakCount(run), 0);
+    ASSERT_TRUE(run.Sink.Job.has_value());
+    // One radius differs from the sample's: the damage drawn as a notch.
+    const std::string sample = SampleTrace();
+    ASSERT_EQ(run.Sink.Job->Radii.size(), sample.size());
+    int differing = 0;
+    for (std::size_t at = 0; at < sample.size(); at += 4)
+        differing += run.Sink.Job->Radii.compare(at, 4, sample, at, 4) != 0;
+    EXPECT_EQ(differing, 1);
+    EXPECT_EQ(run.Sink.LogText.find("Checksum error"), std::string::npos);
+}
+
+TEST(TChecksums, ALinkThatFailsUnderTheNakEndsWithItsOwnText) {
+    TRun run;
+    run.Engine.StartRequest({});
+    run.Sink.WriteHook = [](const std::string&) -> std::int32_t {
+        throw std::runtime_error("The host closed the connection");
+    };
+    run.Engine.Received(Damaged(Reply("init-fmt1"), dgRecord), 100);
+    EXPECT_EQ(run.Sink.FailedWith, "The host closed the connection");
+    EXPECT_FALSE(run.Engine.Talking());
+}
+
+// Every cut of a damaged reply and of its resend reads as the whole ones do.
+TEST(TChecksums, EveryCutOfADamagedReplyOrItsResendGivesTheSameConversation) {
+    for (const TScript* script : {&Scripts[3], &Scripts[8]}) {
+        const std::size_t r = script->Replies.size() - 2;
+        for (TDamage damage : Damages) {
+            if (DamageAt(Reply(script->Replies[r]), damage) == std::string::npos) continue;
+            const std::vector<std::string> deliveries = HostSide(*script, r, damage, 1, true);
+            TRun whole;
+            Play(whole, *script, deliveries);
+            const std::string expected = Outcome(whole);
+            for (std::size_t d : {r, r + 1}) {
+                for (std::size_t cut = 1; cut < deliveries[d].size(); ++cut) {
+                    TRun run;
+                    Play(run, *script, deliveries, true, d, cut);
+                    ASSERT_EQ(Outcome(run), expected) << script->Name << " " << DamageName(damage)
+                                                      << " delivery " << d << " cut at " << cut;
+                }
+            }
+        }
+    }
+}
+
+// A raw TCP port read as a Telnet server: each 0xFF of a binary trace is
+// taken for a command and the trace is damaged. Its checksum refuses it.
+TEST(TChecksums, ABinaryTraceReadThroughTheWrongFramingIsRefused) {
+    for (const char* name : {"job-fmt3", "job-fmt4"}) {
+        SCOPED_TRACE(name);
+        TTelnetClient telnet;
+        telnet.Start({});
+        std::string replies;
+        std::vector<std::string> notes;
+        const std::string reply = Reply(name);
+        const std::string read = telnet.Feed(reply, replies, notes);
+        ASSERT_NE(read, reply);
+        TRun run;
+        run.Engine.StartRequest({});
+        run.Engine.Received(Reply(name[6] == '3' ? "init-fmt3" : "init-fmt4"), 100);
+        run.Engine.Received(Reply(name[6] == '3' ? "edger-fmt3" : "edger-fmt4"), 200);
+        for (int copy = 0; copy < 3; ++copy) run.Engine.Received(read, 300 + copy);
+        EXPECT_EQ(run.Sink.FailedWith, ChecksumMessage);
+        EXPECT_FALSE(run.Sink.Job.has_value());
+    }
+}
+
+// --- Floods -------------------------------------------------------------------------
+
+TEST(TFloods, BytesBeforeFSAreLoggedOneByOneUpToTheBoundThenCounted) {
+    TRun run;
+    run.Engine.StartRequest({});
+    const std::size_t flood = 3 * 1024 * 1024;
+    for (std::size_t sent = 0; sent < flood; sent += 64 * 1024)
+        run.Engine.Received(std::string(64 * 1024, 'x'),
+                            100 + static_cast<std::uint32_t>(sent / 65536));
+    const std::string logged = run.Sink.LogText;
+    EXPECT_EQ(static_cast<std::size_t>(std::count(logged.begin(), logged.end(), 'x')),
+              MaxDroppedLogged);
+    // The count comes when the run of dropped bytes ends: here with a packet.
+    EXPECT_EQ(logged.find("more bytes"), std::string::npos);
+    run.Engine.Received(Reply("init-fmt1"), 200);
+    EXPECT_NE(run.Sink.LogText.find("! " + std::to_string(flood - MaxDroppedLogged) +
+                                    " more bytes before FS dropped (only the first 4096 are logged "
+                                    "one by one)\n< \x1C"),
+              std::string::npos);
+    EXPECT_EQ(run.Engine.State(), cvAwaitDefinition);
+    // The next run is logged one by one again.
+    run.Engine.Received("\x06", 300);
+    EXPECT_NE(run.Sink.LogText.rfind("< \x06\n"), std::string::npos);
+}
+
+TEST(TFloods, AFloodingHostIsEndedByTheTimerWithTheCountInTheLog) {
+    for (bool afterFS : {false, true}) {
+        TRun run;
+        run.Engine.StartRequest({});
+        if (afterFS) run.Engine.Received("\x06\x1C", 50);
+        for (int second = 0; second < ReplyTimeoutSeconds; ++second) {
+            for (int chunk = 0; chunk < 8; ++chunk)
+                run.Engine.Received(std::string(32 * 1024, 'y'),
+                                    100 + static_cast<std::uint32_t>(second * 1000 + chunk));
+            EXPECT_FALSE(run.Sink.TimedOutFlag) << second;
+            run.Engine.Tick();
+        }
+        EXPECT_TRUE(run.Sink.TimedOutFlag) << afterFS;
+        EXPECT_FALSE(run.Engine.Talking());
+        // Before FS: everything was dropped. After it: the first 1 MiB went
+        // with the overflow, the rest was dropped.
+        EXPECT_NE(run.Sink.LogText.find(" more bytes before FS dropped"), std::string::npos)
+            << afterFS;
+        EXPECT_EQ(run.Sink.LogText.find("Receive buffer overflow") != std::string::npos, afterFS);
+    }
 }
 
 }  // namespace

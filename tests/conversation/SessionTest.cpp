@@ -89,6 +89,8 @@ public:
     void JobReceived(TJobData& job) override { Job = job; }
     void JobStored() override { Stored = true; }
     void Ended(const TSessionEnd& end) override { End = end; }
+    void LinkWarning(const std::string& text) override { Warnings.push_back(text); }
+    std::vector<std::string> Warnings;
 
     void Pump() {
         while (Waiting > 0) {
@@ -281,6 +283,54 @@ TEST_F(TSessionTest, ATimeoutLogsTheReplyThatNeverEndedBeforeItsEndLine) {
               SessionStamp + " ------------ Data From Host (incomplete reply) ---------");
     EXPECT_EQ(tail[1], SessionStamp + " <fs>" + part.substr(1, part.find('\r') - 1) + "<cr>")
         << "the reply's first record";
+}
+
+// A job reply with one digit of its trace damaged on the line, every time.
+std::string DamagedJob() {
+    std::string job = ReplyFile("job-fmt1");
+    job[job.find("\rR=") + 6] ^= 0x02;
+    return job;
+}
+
+TEST_F(TSessionTest, AReplyDamagedOnEveryResendEndsWithTheChecksumTextAndTheLogShown) {
+    Make();
+    FSession->StartRequest(Settings(), "1234");
+    Answer("init-fmt1");
+    Answer("edger-fmt1");
+    for (int copy = 0; copy < 3; ++copy) {
+        FLink->Deliver(DamagedJob());
+        FFace.Pump();
+    }
+    ASSERT_TRUE(FFace.End.has_value());
+    EXPECT_EQ(FFace.End->Kind, TSessionEnd::seFailed);
+    EXPECT_EQ(FFace.End->Message, ChecksumMessage);
+    EXPECT_EQ(LogLines().back(), SessionStamp + " ------------ " + ChecksumMessage + " ---------");
+    EXPECT_FALSE(FFace.Job.has_value());
+    EXPECT_EQ(std::count(FLink->Sent.begin(), FLink->Sent.end(), std::string(1, NAK)), 2);
+    // Each NAK is in the log as data to the host.
+    EXPECT_TRUE(LogHas(SessionStamp + " <nak>"));
+}
+
+TEST_F(TSessionTest, VerifyChecksumsNTakesADamagedReplyAsItCame) {
+    Make();
+    TNameValueList settings = Settings();
+    settings.SetValue("VerifyChecksums", "N");
+    FSession->StartRequest(settings, "1234");
+    Answer("init-fmt1");
+    Answer("edger-fmt1");
+    FLink->Deliver(DamagedJob());
+    FFace.Pump();
+    ASSERT_TRUE(FFace.Job.has_value());
+    EXPECT_EQ(std::count(FLink->Sent.begin(), FLink->Sent.end(), std::string(1, NAK)), 0);
+}
+
+TEST_F(TSessionTest, ALinkWarningReachesTheFaceAndTheLog) {
+    Make();
+    ASSERT_EQ(FSession->OpenLink(Settings("rfc2217://127.0.0.1:1")), "");
+    FLink->OnWarning("The device server does not answer");
+    EXPECT_EQ(FFace.Warnings, std::vector<std::string>{"The device server does not answer"});
+    EXPECT_EQ(LogLines().back(),
+              SessionStamp + " ------------ The device server does not answer ---------");
 }
 
 TEST_F(TSessionTest, AHostThatHangsUpMidReplyFailsTheConversationWithWhatCame) {

@@ -182,12 +182,14 @@ TEST_F(TNetFixture, AFloodingHostIsHeldToABoundedBufferAndCloseStillReturns) {
 struct TTelnetServerFixture : TNetFixture {
     TLoopbackServer Server;
     std::vector<std::string> Notes;
+    std::vector<std::string> Warnings;
     std::string Url() const { return "rfc2217://127.0.0.1:" + std::to_string(Server.Port()); }
 
     // Opens the link at 38400 baud while Serve plays the server's side of the
     // start on its own thread (Open waits for the answer to its offer).
     void OpenWhile(const std::function<void()>& serve) {
         Link->OnLogLine = [this](const std::string& text) { Notes.push_back(text); };
+        Link->OnWarning = [this](const std::string& text) { Warnings.push_back(text); };
         std::thread server([&] {
             if (!Server.Accept()) return;
             // WILL BINARY, DO BINARY, WILL SGA, DO SGA, WILL COM-PORT-OPTION.
@@ -249,6 +251,8 @@ TEST_F(TTelnetServerFixture, AServerRefusingPortControlIsNotedAndCarriesDataAsIt
     EXPECT_EQ(Notes[0],
               "The device server refuses COM port control: the line settings are not sent, and "
               "the line runs as the server has it");
+    // A server that speaks Telnet is no cause for the operator to worry.
+    EXPECT_TRUE(Warnings.empty());
     EXPECT_EQ(Link->Write("\x06"), 1);
     EXPECT_EQ(Server.ReadBytes(1), "\x06");  // no line settings before the data
 }
@@ -263,6 +267,13 @@ TEST_F(TTelnetServerFixture, AServerThatNeverAnswersTheOfferDelaysOpenOnlyALittl
     EXPECT_EQ(Notes[0],
               "The device server did not answer the offer of COM port control within 2 seconds: "
               "the line settings are not sent");
+    // Not a word of Telnet came back: the operator is told what it likely is.
+    const std::string address = Url().substr(std::string("rfc2217://").size());
+    ASSERT_EQ(Warnings.size(), 1u);
+    EXPECT_EQ(Warnings[0], "The device server at " + address +
+                               " does not answer as an rfc2217:// server: if it is a raw TCP port, "
+                               "use socket://" +
+                               address);
     EXPECT_EQ(Link->Write("\x06"), 1);
     EXPECT_EQ(Server.ReadBytes(1), "\x06");
 }

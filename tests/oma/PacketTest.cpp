@@ -54,6 +54,12 @@ TEST(OmaCRC16, CoversEveryByteValue) {
                   reference(std::string(1, static_cast<char>(b))));
     }
     EXPECT_EQ(OmaCRC16(all), reference(all));
+    // Every length and alignment around the sixteen-byte blocks.
+    for (std::size_t from = 0; from < 17; ++from)
+        for (std::size_t length = 0; from + length <= 80; ++length)
+            EXPECT_EQ(OmaCRC16(std::string_view(all).substr(from + 100, length)),
+                      reference(all.substr(from + 100, length)))
+                << from << " " << length;
 }
 
 TEST(BuildPacket, InitializationRequest) {
@@ -155,6 +161,80 @@ TEST(RenderControlChars, NamesEveryByte) {
 TEST(RenderControlChars, OneLinePerRecordOfAPacket) {
     EXPECT_EQ(RenderControlChars(PacketFile("init")),
               "<fs>REQ=INI<cr>\r\nOMAV=3.02<cr>\r\n<rs>CRC=47292<cr>\r\n<gs>");
+}
+
+// --- Checking a received packet's checksum -------------------------------------------
+
+// The digits of the CRC record a golden file carries, read the plain way.
+unsigned CarriedChecksum(const std::string& packet) {
+    const std::size_t at = packet.rfind("CRC=");
+    return static_cast<unsigned>(std::stoul(packet.substr(at + 4)));
+}
+
+TEST(CheckPacket, GoldenRepliesAndPacketsPass) {
+    for (const char* name :
+         {"init-fmt1", "edger-fmt4", "job-fmt1", "job-fmt2", "job-fmt3", "job-fmt4",
+          "job-ellipse-fmt4-512", "grant-ok", "verdict-status-fault", "tracer-abc"}) {
+        const std::string reply = ReplyFile(name);
+        const TPacketCheck check = CheckPacket(reply);
+        EXPECT_EQ(check.Kind, TPacketCheck::ckGood) << name;
+        EXPECT_EQ(check.Expected, CarriedChecksum(reply)) << name;
+        EXPECT_EQ(check.Received, "CRC=" + std::to_string(CarriedChecksum(reply))) << name;
+    }
+    for (const char* name : {"init", "edger-description", "upload-edited-fmt4-512"})
+        EXPECT_EQ(CheckPacket(PacketFile(name)).Kind, TPacketCheck::ckGood) << name;
+    // Leading zeros are the same number.
+    EXPECT_EQ(CheckPacket(PacketFile("init-padded-crc")).Kind, TPacketCheck::ckGood);
+    EXPECT_EQ(CheckPacket(Framed("ANS=INI\rSTATUS=0\r", " 23424 ")).Kind, TPacketCheck::ckGood);
+    // Bytes after the packet's GS are not the packet's.
+    EXPECT_EQ(CheckPacket(ReplyFile("init-fmt1") + "\x06").Kind, TPacketCheck::ckGood);
+}
+
+TEST(CheckPacket, AWrongOrUnreadableRecordIsDamage) {
+    const TPacketCheck wrong = CheckPacket(PacketFile("init-wrong-crc"));
+    EXPECT_EQ(wrong.Kind, TPacketCheck::ckBad);
+    EXPECT_EQ(wrong.Expected, 47292);
+    EXPECT_EQ(wrong.Received, "CRC=47293");
+    // The example whose record does not match its records (27824 by the
+    // independent framing script).
+    const TPacketCheck example = CheckPacket(ReplyFile("example-init-crc0"));
+    EXPECT_EQ(example.Kind, TPacketCheck::ckBad);
+    EXPECT_EQ(example.Expected, 27824);
+    const std::string body = "ANS=INI\rSTATUS=0\r";
+    for (const char* record : {"", "x", "23424x", "-23424", "65536", "123456789012", "2342 4"})
+        EXPECT_EQ(CheckPacket(Framed(body, record)).Kind, TPacketCheck::ckBad) << record;
+    EXPECT_EQ(CheckPacket("\x1C"s + body + "\x1E" + "CRB=23424\r\x1D").Kind, TPacketCheck::ckBad);
+    // An RS lost on the line leaves a checksum record without its separator.
+    const TPacketCheck noRs = CheckPacket("\x1C"s + body + "\x1F" + "CRC=23424\r\x1D");
+    EXPECT_EQ(noRs.Kind, TPacketCheck::ckBad);
+    EXPECT_EQ(noRs.Expected, 23424);
+    EXPECT_EQ(noRs.Received, "\x1F"s + "CRC=23424");
+}
+
+TEST(CheckPacket, APacketWithoutARecordCarriesNoChecksum) {
+    for (const char* name : {"probe-no-checksum", "empty-no-checksum"})
+        EXPECT_EQ(CheckPacket(PacketFile(name)).Kind, TPacketCheck::ckMissing) << name;
+    EXPECT_EQ(CheckPacket("\x1C"s + "ANS=INI\rSTATUS=0\r\x1E\r\x1D").Kind, TPacketCheck::ckMissing);
+    // Not a packet at all: nothing to check.
+    EXPECT_EQ(CheckPacket("").Kind, TPacketCheck::ckMissing);
+    EXPECT_EQ(CheckPacket("ANS=INI\x1D").Kind, TPacketCheck::ckMissing);
+}
+
+TEST(CheckPacket, EveryBitFlippedInTheCoveredBytesOrTheRecordIsCaught) {
+    for (const char* name : {"init-fmt1", "edger-fmt3", "job-fmt1", "job-fmt4", "grant-abc"}) {
+        const std::string reply = ReplyFile(name);
+        const std::size_t rs = reply.rfind('\x1E');
+        const std::size_t cr = reply.rfind('\r');
+        // From the first record's first byte to the checksum's last digit.
+        for (std::size_t at = 1; at < cr; ++at) {
+            for (int bit = 0; bit < 8; ++bit) {
+                std::string damaged = reply;
+                damaged[at] = static_cast<char>(damaged[at] ^ (1 << bit));
+                ASSERT_EQ(CheckPacket(damaged).Kind, TPacketCheck::ckBad)
+                    << name << " byte " << at << " bit " << bit << (at > rs ? " (record)" : "");
+            }
+        }
+    }
 }
 
 }  // namespace

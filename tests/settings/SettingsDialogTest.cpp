@@ -101,6 +101,30 @@ TEST_F(TSettingsDialogTest, OkWritesTheShownValuesAndRemovesEmptyOnes) {
     EXPECT_EQ(FSettings.Text(), "Points=512\r\nPort=COM12\r\nPauseMode=Y\r\n");
 }
 
+TEST_F(TSettingsDialogTest, ChecksumVerificationIsOnUnlessTheSettingsTurnItOff) {
+    TSettingsForm dialog(FSettings, Hooks());
+    EXPECT_EQ(dialog.VerifyChecksumsCheckbox->text(), "Verify Checksums");
+    // Beneath Pause After Init, clear of the buttons.
+    EXPECT_EQ(dialog.VerifyChecksumsCheckbox->geometry(), QRect(96, 222, 145, 17));
+    EXPECT_LT(dialog.VerifyChecksumsCheckbox->geometry().bottom(),
+              dialog.BitBtn1->geometry().top());
+    EXPECT_TRUE(dialog.VerifyChecksumsCheckbox->isChecked());
+
+    FSettings.SetText("Port=COM1\r\nVerifyChecksums=N\r\n");
+    TSettingsForm off(FSettings, Hooks());
+    EXPECT_FALSE(off.VerifyChecksumsCheckbox->isChecked());
+    off.VerifyChecksumsCheckbox->setChecked(true);
+    off.BitBtn1->click();
+    // Verifying is the default and is not written down.
+    EXPECT_EQ(FSettings.Text(), "Port=COM1\r\nPauseMode=N\r\n");
+
+    TSettingsForm on(FSettings, Hooks());
+    EXPECT_TRUE(on.VerifyChecksumsCheckbox->isChecked());
+    on.VerifyChecksumsCheckbox->setChecked(false);
+    on.BitBtn1->click();
+    EXPECT_EQ(FSettings.Text(), "Port=COM1\r\nPauseMode=N\r\nVerifyChecksums=N\r\n");
+}
+
 TEST_F(TSettingsDialogTest, NetworkPortsAreKeptAndRawTcpGreysTheLineSettings) {
     FSettings.SetText("Port=socket://[::1]:4001\r\nBaudRate=38400\r\nParity=Even\r\n");
     TSettingsForm dialog(FSettings, Hooks());
