@@ -15,10 +15,13 @@ replaces the job's first trace, and the previous file is kept as <tray>.oma.bak.
 
 Line:
   --link PATH          create a pseudo-terminal and make PATH a link to it
-  --device PATH        serve a serial device instead
-  --listen [ADDR:]PORT serve TCP connections instead, one session each; on
-                       127.0.0.1 unless ADDR is given ([::1] for IPv6); port 0
-                       takes a free one (the log names it)
+  --device PATH        serve a serial device
+  --listen [ADDR:]PORT serve TCP connections; on 127.0.0.1 unless ADDR is
+                       given ([::1] for IPv6); port 0 takes a free one (the
+                       log names it)
+                       --link and --device may be repeated and combined with
+                       --listen: every line and every connection is served at
+                       once, each by a session of its own
   --baud N             speed of --device (default 9600)
   --pace BAUD          send as slowly as a line at BAUD (10 bits a byte)
   --hear-bauds LIST    answer only while the client's line runs at one of
@@ -53,6 +56,13 @@ Running:
                        missing), keeping jobs already there
   --exchanges N        exit after N client packets
   --idle-exit MS       exit after MS milliseconds without traffic
+  --idle-timeout MS    close a TCP client after MS milliseconds without
+                       traffic (default: never; Trevalon's window keeps its
+                       connection open while idle)
+  --max-sessions N     serve at most N TCP clients at once (default 64); more
+                       are closed at once and logged
+  --brief-log          log one line per session (peer, device, tray,
+                       outcome, duration) instead of every byte
   --log FILE           log the exchanges to FILE instead of standard error
   --help               this text
   --version            the version
@@ -112,8 +122,15 @@ THostOptions ParseHostOptions(const std::vector<std::string>& args) {
     const std::map<std::string, TTaking> taking = {
         {"--jobs", [&](auto&, auto& v) { options.JobsDir = v; }},
         {"--replay", [&](auto&, auto& v) { options.ReplayPath = v; }},
-        {"--link", [&](auto&, auto& v) { options.LinkPath = v; }},
-        {"--device", [&](auto&, auto& v) { options.DevicePath = v; }},
+        {"--link",
+         [&](auto&, auto& v) {
+             (options.LinkPath.empty() ? options.LinkPath : options.MoreLinks.emplace_back()) = v;
+         }},
+        {"--device",
+         [&](auto&, auto& v) {
+             (options.DevicePath.empty() ? options.DevicePath
+                                         : options.MoreDevices.emplace_back()) = v;
+         }},
         {"--listen",
          [&](auto& o, auto& v) {
              const auto colon = v.rfind(':');
@@ -171,6 +188,10 @@ THostOptions ParseHostOptions(const std::vector<std::string>& args) {
          [&](auto& o, auto& v) { options.MaxExchanges = ToNumber(o, v, 1, 1000000000); }},
         {"--idle-exit",
          [&](auto& o, auto& v) { options.IdleExitMs = ToNumber(o, v, 1, 86400000); }},
+        {"--idle-timeout",
+         [&](auto& o, auto& v) { options.SessionIdleMs = ToNumber(o, v, 1, 86400000); }},
+        {"--max-sessions",
+         [&](auto& o, auto& v) { options.MaxSessions = ToNumber(o, v, 1, 10000); }},
         {"--log", [&](auto&, auto& v) { options.LogPath = v; }},
         {"--samples", [&](auto&, auto& v) { options.SamplesDir = v; }},
     };
@@ -180,6 +201,7 @@ THostOptions ParseHostOptions(const std::vector<std::string>& args) {
         {"--help", [&] { options.Help = true; }},
         {"--fast", [&] { options.Fast = true; }},
         {"--version", [&] { options.Version = true; }},
+        {"--brief-log", [&] { options.BriefLog = true; }},
     };
 
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -203,10 +225,19 @@ THostOptions ParseHostOptions(const std::vector<std::string>& args) {
         }
     }
     if (options.Help || options.Version) return options;
-    if (options.JobsDir.empty() && options.ReplayPath.empty())
-        throw EUsage("--jobs is required");
-    if (!options.LinkPath.empty() + !options.DevicePath.empty() + options.Listen != 1)
-        throw EUsage("give one of --link, --device and --listen");
+    if (options.JobsDir.empty() && options.ReplayPath.empty()) throw EUsage("--jobs is required");
+    if (!options.ReplayPath.empty() &&
+        (!options.LinkPath.empty() + !options.DevicePath.empty() + options.Listen != 1 ||
+         !options.MoreLinks.empty() || !options.MoreDevices.empty()))
+        throw EUsage("--replay plays one line: give one of --link, --device and --listen");
+    if (options.LinkPath.empty() && options.DevicePath.empty() && !options.Listen)
+        throw EUsage("give --link, --device or --listen");
     if (host.EdgerDef == host.TracerDef) throw EUsage("--def and --tracer-def must differ");
     return options;
+}
+
+bool ServesMany(const THostOptions& options) {
+    const std::size_t lines = !options.LinkPath.empty() + !options.DevicePath.empty() +
+                              options.MoreLinks.size() + options.MoreDevices.size();
+    return options.Listen || lines > 1;
 }

@@ -482,6 +482,34 @@ TEST_F(THostSessionTest, RefusedOrFailedStoresAnswerWithTheirText) {
     EXPECT_EQ(FJobs.Files["1234"], Sample("R360_3.oma"));
 }
 
+// Sessions served at once share the trays being stored: while one session
+// holds a grant for a tray, another's upload for it is refused as locked and
+// stores nothing; the tray is free again after the holder's next
+// initialization or its end.
+TEST_F(THostSessionTest, ASecondSessionStoringTheSameTrayIsToldItIsLocked) {
+    const std::string upload = UploadBody("sample-fmt1-400", "TRC");
+    TTrayLocks locks;
+    THostSession second(FConfig, FJobs, &locks);
+    {
+        THostSession first(FConfig, FJobs, &locks);
+        Exchange(first, InitBody());
+        ASSERT_EQ(VerdictStatus(Exchange(first, NoInitStoreBody("1234"))).Code, "0");
+        EXPECT_EQ(Exchange(second, upload), Expected("host-store-locked"));
+        EXPECT_EQ(FJobs.Saves, 0);
+        // Another tray is not held.
+        FJobs.Files["77"] = Sample("R360_3.oma");
+        EXPECT_EQ(VerdictStatus(Exchange(second, UploadBody("sample-fmt1-400", "TRC", "77"))).Code,
+                  "0");
+        Exchange(first, InitBody());
+        EXPECT_EQ(VerdictStatus(Exchange(second, upload)).Code, "0");
+        EXPECT_EQ(FJobs.Saves, 2);
+        ASSERT_EQ(VerdictStatus(Exchange(first, NoInitStoreBody("1234"))).Code, "0");
+        EXPECT_EQ(Exchange(second, upload), Expected("host-store-locked"));
+    }
+    EXPECT_EQ(VerdictStatus(Exchange(second, upload)).Code, "0");
+    EXPECT_EQ(FJobs.Saves, 3);
+}
+
 TEST_F(THostSessionTest, FaultsChangeOnlyTheBytesOfTheirKind) {
     const std::string body = JobRequestBody("7", "1234", 1, 400);
     THostSession plain(FConfig, FJobs);

@@ -3,10 +3,10 @@
 #include <unistd.h>
 
 #include "ClientPackets.h"
-#include "tools/HostOptions.h"
 #include "oma/JobFile.h"
 #include "oma/OmaErrors.h"
 #include "oma/OmaTrace.h"
+#include "tools/HostOptions.h"
 #include "tools/JobFile.h"
 
 #include <algorithm>
@@ -232,17 +232,39 @@ TEST(HostOptionsTest, ListensOnLoopbackUnlessAnAddressIsGiven) {
     EXPECT_EQ(any.ListenPort, 23);
 }
 
+TEST(HostOptionsTest, ServesSeveralLinesBesideAListener) {
+    const THostOptions one = ParseHostOptions({"--jobs", "/j", "--link", "/l"});
+    EXPECT_FALSE(ServesMany(one));
+    const THostOptions lab =
+        ParseHostOptions({"--jobs", "/j", "--link", "/l", "--listen", "0", "--link", "/m",
+                          "--device", "/d", "--idle-timeout", "3000", "--brief-log"});
+    EXPECT_TRUE(ServesMany(lab));
+    EXPECT_EQ(lab.LinkPath, "/l");
+    EXPECT_EQ(lab.MoreLinks, std::vector<std::string>{"/m"});
+    EXPECT_EQ(lab.DevicePath, "/d");
+    EXPECT_TRUE(lab.MoreDevices.empty());
+    EXPECT_EQ(lab.SessionIdleMs, 3000u);
+    EXPECT_EQ(lab.MaxSessions, 64u);
+    EXPECT_TRUE(lab.BriefLog);
+    EXPECT_TRUE(ServesMany(ParseHostOptions({"--jobs", "/j", "--link", "/l", "--link", "/m"})));
+    EXPECT_TRUE(ServesMany(ParseHostOptions({"--jobs", "/j", "--listen", "0"})));
+}
+
 TEST(HostOptionsTest, RefusesWhatItCannotFollow) {
     struct {
         std::vector<std::string> Args;
         const char* Message;
     } rows[] = {
         {{"--link", "/l"}, "--jobs is required"},
-        {{"--jobs", "/j"}, "give one of --link, --device and --listen"},
-        {{"--jobs", "/j", "--link", "/l", "--device", "/d"},
-         "give one of --link, --device and --listen"},
-        {{"--jobs", "/j", "--link", "/l", "--listen", "4001"},
-         "give one of --link, --device and --listen"},
+        {{"--jobs", "/j"}, "give --link, --device or --listen"},
+        {{"--replay", "/r", "--link", "/l", "--device", "/d"},
+         "--replay plays one line: give one of --link, --device and --listen"},
+        {{"--replay", "/r", "--link", "/l", "--listen", "4001"},
+         "--replay plays one line: give one of --link, --device and --listen"},
+        {{"--replay", "/r", "--link", "/l", "--link", "/m"},
+         "--replay plays one line: give one of --link, --device and --listen"},
+        {{"--jobs", "/j", "--listen", "0", "--max-sessions", "0"},
+         "--max-sessions needs a number from 1 to 10000, not '0'"},
         {{"--jobs", "/j", "--listen", "65536"},
          "--listen needs a number from 0 to 65535, not '65536'"},
         {{"--jobs", "/j", "--listen", "::1:80"},

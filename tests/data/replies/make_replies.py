@@ -100,7 +100,7 @@ SHORT.update({
     "host-unsupported-format": ["ANS=7", 'STATUS=2;"Unsupported trace format"'],
     "host-unknown-request": ["ANS=99", 'STATUS=2;"Unknown request"'],
     "host-job-without-trcfmt": ["ANS=7", 'STATUS=2;"Job request without TRCFMT"'],
-    "host-unknown-device": ["ANS=INI", 'STATUS=2;"Unknown device"'],
+    "host-unknown-device": ["ANS=INI", 'STATUS=2;"Cannot serve device type XYZ"'],
     "host-unknown-answer": ["ANS=55", 'STATUS=2;"Unknown answer"'],
     "host-no-req-or-ans": ["ANS=ERR", 'STATUS=2;"No REQ or ANS record"'],
     "host-unreadable-request": ["ANS=ERR", 'STATUS=2;"Unknown request"'],
