@@ -5,6 +5,8 @@
 #include <functional>
 #include <map>
 
+#include "tools/HostAllow.h"
+
 const char* const HostUsage =
     R"(Usage: trevalon-host --jobs DIR (--link PATH | --device PATH | --listen [ADDR:]PORT) [options]
        trevalon-host --replay FILE [--fast] (--link PATH | --device PATH | --listen [ADDR:]PORT)
@@ -42,6 +44,9 @@ error, or all):
   --hang-up KINDS      hang up halfway through the packet, then exit
   --status KIND:CODE[:TEXT]   answer KIND with this STATUS instead (repeatable)
   --refuse-store       answer every upload with STATUS=3 "Job locked"
+Jobs:
+  --known-jobs-only    refuse uploads for trays without a job file (by
+                       default a tracer's upload for a new tray creates it)
 Replay (support reproducing a lab's conversation):
   --replay FILE        play the host's side of a session transcript: the
                        client's bytes must come as recorded; the recorded
@@ -59,6 +64,9 @@ Running:
   --idle-timeout MS    close a TCP client after MS milliseconds without
                        traffic (default: never; Trevalon's window keeps its
                        connection open while idle)
+  --allow ADDR[/PREFIX]  let clients from this address or network connect
+                       (repeatable); others are closed at once and logged.
+                       None given: clients on this computer only
   --max-sessions N     serve at most N TCP clients at once (default 64); more
                        are closed at once and logged
   --brief-log          log one line per session (peer, device, tray,
@@ -190,6 +198,13 @@ THostOptions ParseHostOptions(const std::vector<std::string>& args) {
          [&](auto& o, auto& v) { options.IdleExitMs = ToNumber(o, v, 1, 86400000); }},
         {"--idle-timeout",
          [&](auto& o, auto& v) { options.SessionIdleMs = ToNumber(o, v, 1, 86400000); }},
+        {"--allow",
+         [&](auto& o, auto& v) {
+             if (!ParseAllowRule(v))
+                 throw EUsage(o + " needs a numeric address with an optional /PREFIX, not '" + v +
+                              "'");
+             options.Allow.push_back(v);
+         }},
         {"--max-sessions",
          [&](auto& o, auto& v) { options.MaxSessions = ToNumber(o, v, 1, 10000); }},
         {"--log", [&](auto&, auto& v) { options.LogPath = v; }},
@@ -198,6 +213,7 @@ THostOptions ParseHostOptions(const std::vector<std::string>& args) {
     const std::map<std::string, std::function<void()>> flags = {
         {"--insist", [&] { host.Insist = true; }},
         {"--refuse-store", [&] { faults.RefuseStore = true; }},
+        {"--known-jobs-only", [&] { host.KnownJobsOnly = true; }},
         {"--help", [&] { options.Help = true; }},
         {"--fast", [&] { options.Fast = true; }},
         {"--version", [&] { options.Version = true; }},

@@ -31,6 +31,7 @@ struct THostOptions {
     unsigned IdleExitMs = 0;           // 0: never
     unsigned SessionIdleMs = 0;        // a TCP client this long without traffic is closed; 0: never
     unsigned MaxSessions = 64;         // TCP clients served at once; more are closed at once
+    std::vector<std::string> Allow;  // ADDR[/PREFIX] that may connect (none: loopback)
     bool BriefLog = false;             // log the sessions, not their bytes
     std::string LogPath;               // empty: standard error
     std::string ReplayPath;            // play the host's side of this session transcript

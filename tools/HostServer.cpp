@@ -8,6 +8,7 @@
 #include <thread>
 #include <utility>
 
+#include "tools/HostAllow.h"
 #include "tools/HostSession.h"
 
 namespace {
@@ -107,6 +108,12 @@ int ServeLab(const THostOptions& options, TJobStore& jobs, THostLog& log,
         log.Note("serving " + line->Name() + " as session #" + std::to_string(number + 1));
         start(std::move(line), false);
     }
+    std::vector<TAllowRule> allowed;
+    if (listener) {
+        std::string warning;
+        allowed = AllowRulesFor(options.ListenAddress, options.Allow, warning);
+        if (!warning.empty()) log.Note("warning: " + warning);
+    }
     int code = 0;
     std::string why;
     while (true) {
@@ -133,6 +140,10 @@ int ServeLab(const THostOptions& options, TJobStore& jobs, THostLog& log,
         const THostListener::TAccept got = listener->WaitClient(client, wait, why);
         if (got == THostListener::laStop) break;
         if (got == THostListener::laIdle) continue;
+        if (!Allowed(allowed, client->Peer())) {
+            log.Note("connection from " + client->Name() + " closed at once: not allowed");
+            continue;  // closed here, unread
+        }
         const auto clients = static_cast<unsigned>(std::count_if(
             running.begin(), running.end(), [](const TRunning& r) { return r.Client; }));
         if (clients >= options.MaxSessions) {

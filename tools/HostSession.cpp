@@ -83,6 +83,10 @@ bool Printable(std::string_view text) {
                         [](char c) { return static_cast<unsigned char>(c) < ' ' || c == 0x7F; });
 }
 
+// A tray number that cannot name a job file (path separators, control bytes, quotes, "..").
+// The edger reads the text up to the colon.
+constexpr const char* InvalidTray = "Invalid tray number: letters, digits, - and _ only";
+
 std::string TrayText(std::string_view tray) {
     return IsAlnum(tray) ? "Tray " + std::string(tray) + " not found" : "No such tray";
 }
@@ -372,7 +376,7 @@ THostSession::TAnswer THostSession::AnswerJob(const TRequest& request, const std
         return TAnswer{kind, header + StatusRecord(code, text), note};
     };
     if (tray.empty()) return fail(stNotFound, "No tray number", "job request without a tray");
-    if (!IsSafeTray(tray)) return fail(stBadRequest, "Invalid tray number", "unusable tray number");
+    if (!IsSafeTray(tray)) return fail(stBadRequest, InvalidTray, "unusable tray number");
     FLastTray = tray;
     auto wanted = ReadTrcFmt(request.Value("TRCFMT"));
     if (!wanted)
@@ -431,9 +435,11 @@ THostSession::TAnswer THostSession::AnswerGrant(const TRequest& request, const s
     auto fail = [&](int code, const std::string& text, const std::string& note) {
         return TAnswer{kind, header + StatusRecord(code, text), note};
     };
-    if (!IsSafeTray(tray)) return fail(stBadRequest, "Invalid tray number", "unusable tray number");
+    if (!IsSafeTray(tray)) return fail(stBadRequest, InvalidTray, "unusable tray number");
+    bool known = true;
     try {
-        if (!FJobs.Load(tray))
+        known = FJobs.Load(tray).has_value();
+        if (!known && FConfig.KnownJobsOnly)
             return fail(stNotFound, TrayText(tray), "store " + tray + ": no such job");
     } catch (const EJobFile& e) {
         return fail(stHostFault, "Cannot read job file", "store " + tray + ": " + e.what());
@@ -454,7 +460,8 @@ THostSession::TAnswer THostSession::AnswerGrant(const TRequest& request, const s
     std::string body = header + StatusRecord(stOk, "") + JobRecord(tray);
     if (FGrant) body += "TRCFMT=" + FGrant->Record + "\r";
     return {kind, body,
-            "store " + tray + ": granted" + (FGrant ? " with TRCFMT " + FGrant->Record : "")};
+            "store " + tray + ": granted" + (FGrant ? " with TRCFMT " + FGrant->Record : "") +
+                (known ? "" : " (a new job)")};
 }
 
 THostSession::TAnswer THostSession::AnswerUpload(const TRequest& request,
@@ -465,7 +472,7 @@ THostSession::TAnswer THostSession::AnswerUpload(const TRequest& request,
         return TAnswer{kind, header + StatusRecord(code, text),
                        "upload " + tray + ": " + (note.empty() ? text : note)};
     };
-    if (!IsSafeTray(tray)) return fail(stBadRequest, "Invalid tray number");
+    if (!IsSafeTray(tray)) return fail(stBadRequest, InvalidTray);
     FLastTray = tray;
     if (FConfig.Faults.RefuseStore) return fail(stLocked, "Job locked");
     if (FLocks && !FLocks->Hold(tray, this))
@@ -483,6 +490,7 @@ THostSession::TAnswer THostSession::AnswerUpload(const TRequest& request,
         return fail(stBadTrace, "Trace format differs from the grant " + FGrant->Record);
 
     std::string radii;
+    bool created = false;
     try {
         if (format == 1) {
             for (const auto& record : request.Records) {
@@ -506,7 +514,14 @@ THostSession::TAnswer THostSession::AnswerUpload(const TRequest& request,
 
     try {
         auto text = FJobs.Load(tray);
-        if (!text) return fail(stNotFound, TrayText(tray));
+        created = !text;
+        if (created && FConfig.KnownJobsOnly) return fail(stNotFound, TrayText(tray));
+        // A new job: its number, and its trace under the tracer's own TRCFMT record.
+        if (created) {
+            std::string record = request.Value("TRCFMT");
+            if (!Printable(record)) record = std::to_string(format) + ";" + std::to_string(count);
+            text = "JOB=" + tray + "\r\nTRCFMT=" + record + "\r\n";
+        }
         TOmaJobFile job = TOmaJobFile::Parse(*text);
         job.ReplaceFirstTrace(1, radii);
         for (const auto& record : request.Records) {
@@ -525,7 +540,7 @@ THostSession::TAnswer THostSession::AnswerUpload(const TRequest& request,
     ++FStored;
     return {kind, header + StatusRecord(stOk, "") + JobRecord(tray),
             "upload " + tray + ": stored " + std::to_string(count) + " points in format " +
-                std::to_string(format)};
+                std::to_string(format) + (created ? " as a new job" : "")};
 }
 
 THostReply THostSession::Frame(TReplyKind kind, const std::string& body, std::string note) const {

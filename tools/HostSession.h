@@ -79,6 +79,9 @@ struct THostConfig {
     int PreferPoints = 0;          // 0 for no preference
     bool Insist = false;           // answer the preference even when the client did not offer it
     std::set<unsigned> HearBauds;  // answer only while the line runs at one of these (empty: any)
+    // A tracer's upload for a tray without a job creates the job; true keeps
+    // the refusal, for labs whose jobs come from elsewhere.
+    bool KnownJobsOnly = false;
     THostFaults Faults;
 };
 

@@ -406,16 +406,67 @@ TEST_F(THostServeTest, DevicesAreServedByTheirRole) {
     TConnection line;
     ASSERT_TRUE(line.Connect(port));
     line.Ending = "\r\n";
-    // A device that only offers trace formats stores like a tracer.
+    // A device that only offers trace formats stores like a tracer, here a
+    // job the host does not have yet: it is created with exactly its trace.
     const std::vector<int> radii = Trace(77);
-    const TReply verdict = Store(line, "1234", radii, "SCN");
+    const TReply verdict = Store(line, "NEW-7", radii, "SCN");
     EXPECT_EQ(verdict.Status(), "0") << verdict.Raw;
     EXPECT_TRUE(verdict.AllCrLf);
-    EXPECT_EQ(FirstFileTrace(Job("1234")), radii);
+    EXPECT_EQ(FirstFileTrace(Job("NEW-7")), radii);
+    EXPECT_EQ(RadiiOf(Fetch(line, "NEW-7").Records), radii);
     // One that neither defines records nor offers formats is told its type cannot be served.
     ASSERT_EQ(line.Exchange(Init).Status(), "0");
     const TReply refused = line.Exchange({"ANS=INI", "DEV=LMS", "VEN=WIRE"});
     EXPECT_EQ(refused.Value("STATUS"), "2;\"Cannot serve device type LMS\"") << refused.Raw;
+}
+
+// Job files are read at every request: one added or changed while the host
+// runs is served as it now is. With --known-jobs-only a new tray is refused.
+TEST_F(THostServeTest, ServesJobFilesAsTheyAreNow) {
+    const std::uint16_t port = Listen({"--known-jobs-only"});
+    ASSERT_NE(port, 0);
+    TConnection line;
+    ASSERT_TRUE(line.Connect(port));
+    EXPECT_EQ(Fetch(line, "88").Status(), "1");
+    std::ofstream(FDir / "jobs" / "88.oma", std::ios::binary) << SampleText("R360_3.oma");
+    const TReply first = Fetch(line, "88");
+    EXPECT_EQ(first.Status(), "0");
+    EXPECT_EQ(first.Value("DBL"), "20.00");
+    std::ofstream(FDir / "jobs" / "88.oma", std::ios::binary)
+        << "JOB=88\nDBL=17.50\nTRCFMT=1;400;E;R;F\n"
+        << [] {
+               std::string records;
+               for (const std::string& record : Format1(Trace(3))) records += record + "\n";
+               return records;
+           }();
+    const TReply changed = Fetch(line, "88");
+    EXPECT_EQ(changed.Value("DBL"), "17.50");
+    EXPECT_EQ(RadiiOf(changed.Records), Trace(3));
+    const TReply refused = Store(line, "89", Trace(4));
+    EXPECT_EQ(refused.Value("STATUS"), "1;\"Tray 89 not found\"") << refused.Raw;
+    EXPECT_FALSE(fs::exists(FDir / "jobs" / "89.oma"));
+}
+
+// A client outside the allow list is closed before a byte of it is read;
+// one inside is served.
+TEST_F(THostServeTest, ClosesClientsOutsideTheAllowListUnread) {
+    AddJob("1234");
+    const std::uint16_t port = Listen({"--allow", "127.0.0.1"});
+    ASSERT_NE(port, 0);
+    TConnection outsider;
+    ASSERT_TRUE(outsider.Connect(port, "127.0.0.2"));
+    outsider.Send(Message(Init, "\r"));
+    EXPECT_EQ(outsider.ReadReply(5s), "");
+    EXPECT_TRUE(outsider.Closed) << Log();
+    ASSERT_TRUE(WaitFor([&] {
+        return Log().find("closed at once: not allowed") != std::string::npos;
+    })) << Log();
+    const std::string log = Log();
+    EXPECT_NE(log.find("connection from 127.0.0.2:"), std::string::npos) << log;
+    EXPECT_EQ(log.find("<- "), std::string::npos) << "bytes of the outsider were read: " << log;
+    TConnection insider;
+    ASSERT_TRUE(insider.Connect(port, "127.0.0.1"));
+    EXPECT_EQ(Fetch(insider, "1234").Status(), "0");
 }
 
 }  // namespace servetest

@@ -95,7 +95,7 @@ SHORT.update({
     "host-job-kept-home": ["ANS=7", "STATUS=0", 'JOB="9"', "FOO=1", "D=3", "TRCFMT=1;1;E;R;F", "R=2500"],
     "host-tray-not-found": ["ANS=7", 'STATUS=1;"Tray 9999 not found"'],
     "host-no-tray": ["ANS=7", 'STATUS=1;"No tray number"'],
-    "host-invalid-tray": ["ANS=7", 'STATUS=2;"Invalid tray number"'],
+    "host-invalid-tray": ["ANS=7", 'STATUS=2;"Invalid tray number: letters, digits, - and _ only"'],
     "host-no-usable-trace": ["ANS=7", 'STATUS=4;"Job has no usable trace"'],
     "host-unsupported-format": ["ANS=7", 'STATUS=2;"Unsupported trace format"'],
     "host-unknown-request": ["ANS=99", 'STATUS=2;"Unknown request"'],
