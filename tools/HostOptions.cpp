@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <fstream>
 #include <functional>
 #include <map>
 
@@ -57,6 +58,11 @@ Replay (support reproducing a lab's conversation):
                        with --listen the first connection plays it
   --fast               answer at once instead of at the recorded times
 Running:
+  --config FILE        read options from FILE at this place, one a line:
+                       NAME VALUE or NAME=VALUE (NAME without the dashes, e.g.
+                       "listen 0.0.0.0:4100", "allow 192.168.1.0/24"), a flag
+                       alone ("brief-log"); # starts a comment. Options after
+                       --config override single ones from FILE
   --samples DIR        first copy DIR/*.oma into the job folder (made when
                        missing), keeping jobs already there
   --exchanges N        exit after N client packets
@@ -120,9 +126,51 @@ bool AllOf(const std::string& text, int (*test)(int)) {
     });
 }
 
+// The options of a --config file as command-line arguments.
+std::vector<std::string> ConfigArgs(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw EUsage("--config: cannot read " + path);
+    std::vector<std::string> args;
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        if (const auto hash = line.find('#'); hash != std::string::npos) line.resize(hash);
+        const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+        while (!line.empty() && blank(line.back())) line.pop_back();
+        std::size_t start = 0;
+        while (start < line.size() && blank(line[start])) ++start;
+        if (start == line.size()) continue;
+        std::size_t end = start;
+        while (end < line.size() && !blank(line[end]) && line[end] != '=') ++end;
+        std::string name = line.substr(start, end - start);
+        if (name.rfind("--", 0) != 0) name = "--" + name;
+        if (name == "--config") throw EUsage(path + ":" + std::to_string(number) + ": --config inside a config file");
+        while (end < line.size() && blank(line[end])) ++end;
+        if (end < line.size() && line[end] == '=') ++end;
+        while (end < line.size() && blank(line[end])) ++end;
+        args.push_back(name);
+        if (end < line.size()) args.push_back(line.substr(end));
+    }
+    return args;
+}
+
 }  // namespace
 
-THostOptions ParseHostOptions(const std::vector<std::string>& args) {
+THostOptions ParseHostOptions(const std::vector<std::string>& given) {
+    // A config file's options stand where --config stood.
+    std::vector<std::string> args;
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        if (given[i] != "--config" && given[i].rfind("--config=", 0) != 0) {
+            args.push_back(given[i]);
+            continue;
+        }
+        std::string path = given[i].size() > 9 ? given[i].substr(9) : "";
+        if (given[i] == "--config") {
+            if (i + 1 >= given.size()) throw EUsage("--config needs a value");
+            path = given[++i];
+        }
+        const std::vector<std::string> read = ConfigArgs(path);
+        args.insert(args.end(), read.begin(), read.end());
+    }
     THostOptions options;
     auto& host = options.Host;
     auto& faults = host.Faults;

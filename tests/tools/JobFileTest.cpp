@@ -250,6 +250,45 @@ TEST(HostOptionsTest, ServesSeveralLinesBesideAListener) {
     EXPECT_TRUE(ServesMany(ParseHostOptions({"--jobs", "/j", "--listen", "0"})));
 }
 
+// A service reads its options from a file: one a line, names without dashes,
+// comments and blanks skipped; options after --config override the file's.
+TEST(HostOptionsTest, ReadsOptionsFromAConfigFile) {
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() /
+        ("trevalon-host-config-" + std::to_string(::getpid()) + ".conf");
+    std::ofstream(path, std::ios::binary) << "# the lab's host\n"
+                                             "jobs /var/lib/trevalon-host\r\n"
+                                             "listen = 0.0.0.0:4100   # every interface\n"
+                                             "\n"
+                                             "  allow 192.168.1.0/24\n"
+                                             "--allow=10.0.0.7\n"
+                                             "brief-log\n"
+                                             "idle-timeout 600000\n";
+    const THostOptions options =
+        ParseHostOptions({"--config", path.string(), "--idle-timeout", "5000"});
+    EXPECT_EQ(options.JobsDir, "/var/lib/trevalon-host");
+    EXPECT_EQ(options.ListenAddress, "0.0.0.0");
+    EXPECT_EQ(options.ListenPort, 4100);
+    EXPECT_EQ(options.Allow, (std::vector<std::string>{"192.168.1.0/24", "10.0.0.7"}));
+    EXPECT_TRUE(options.BriefLog);
+    EXPECT_EQ(options.SessionIdleMs, 5000u);
+
+    std::ofstream(path, std::ios::binary) << "jobs /j\nlisten 0\nallow lab-pc\n";
+    try {
+        ParseHostOptions({"--config=" + path.string()});
+        ADD_FAILURE() << "a bad value in the file was taken";
+    } catch (const EUsage& e) {
+        EXPECT_STREQ(e.what(), "--allow needs a numeric address with an optional /PREFIX, not 'lab-pc'");
+    }
+    std::filesystem::remove(path);
+    try {
+        ParseHostOptions({"--config", path.string()});
+        ADD_FAILURE() << "a missing file was taken";
+    } catch (const EUsage& e) {
+        EXPECT_EQ(std::string(e.what()), "--config: cannot read " + path.string());
+    }
+}
+
 TEST(HostOptionsTest, RefusesWhatItCannotFollow) {
     struct {
         std::vector<std::string> Args;
