@@ -2,9 +2,9 @@
 // are no pseudo-terminals, and serving a real COM port is the Linux build's
 // job). A connection sleeps in WSAWaitForMultipleEvents on its socket's event
 // and a stop event that the console's Ctrl+C, Ctrl+Break and close set.
-#include <windows.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
+#include <windows.h>
 
 #include <array>
 #include <cstring>

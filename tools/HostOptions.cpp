@@ -143,7 +143,8 @@ std::vector<std::string> ConfigArgs(const std::string& path) {
         while (end < line.size() && !blank(line[end]) && line[end] != '=') ++end;
         std::string name = line.substr(start, end - start);
         if (name.rfind("--", 0) != 0) name = "--" + name;
-        if (name == "--config") throw EUsage(path + ":" + std::to_string(number) + ": --config inside a config file");
+        if (name == "--config")
+            throw EUsage(path + ":" + std::to_string(number) + ": --config inside a config file");
         while (end < line.size() && blank(line[end])) ++end;
         if (end < line.size() && line[end] == '=') ++end;
         while (end < line.size() && blank(line[end])) ++end;
