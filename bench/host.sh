@@ -11,7 +11,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 bench_cli_setup "${1:-}"
 rounds=${2:-3}
 "$host" --jobs "$dir/jobs" --listen 127.0.0.1:0 --pace 9600 --format 4 --points 512 --insist \
-  --max-sessions 1000 --brief-log --log "$dir/host.log" &
+  --max-sessions 1000 --log "$dir/host.log" &
 hostpid=$!
 pids+=("$hostpid")
 for _ in $(seq 100); do

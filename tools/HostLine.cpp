@@ -83,6 +83,12 @@ void THostLog::Note(std::string_view text) {
     Put(Stamp() + " -- " + std::string(text) + "\n");
 }
 
+void THostLog::Detail(std::string_view text) {
+    const std::lock_guard<std::mutex> hold(FSink->Lock);
+    if (FSink->Brief) return;
+    Put(Stamp() + " -- " + std::string(text) + "\n");
+}
+
 std::unique_ptr<THostLine> THostListener::Accept(THostLog& log) {
     std::unique_ptr<THostLine> client;
     std::string why;
@@ -167,7 +173,7 @@ int RunHost(const THostOptions& options, THostLine& line, THostSession& session,
     const TLineEnd ended = ServeLine(options, line, log, [&](std::string_view bytes) {
         std::optional<THostRunEnd> stop;
         for (const auto& reply : session.Feed(bytes, line.Baud())) {
-            log.Note(std::string(ReplyKindName(reply.Kind)) + ": " + reply.Note);
+            log.Detail(std::string(ReplyKindName(reply.Kind)) + ": " + reply.Note);
             for (const auto& chunk : reply.Chunks) {
                 if (chunk.GapMs)
                     std::this_thread::sleep_for(std::chrono::milliseconds(chunk.GapMs));

@@ -48,6 +48,8 @@ public:
     void SetBrief(bool brief) { FSink->Brief = brief; }
     void Data(std::string_view direction, std::string_view bytes);
     void Note(std::string_view text);
+    // A note about one exchange, which a brief log leaves out.
+    void Detail(std::string_view text);
 
 private:
     struct TSink {

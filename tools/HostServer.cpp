@@ -145,13 +145,14 @@ int ServeLab(const THostOptions& options, TJobStore& jobs, THostLog& log,
             continue;  // closed here, unread
         }
         const auto clients = static_cast<unsigned>(std::count_if(
-            running.begin(), running.end(), [](const TRunning& r) { return r.Client; }));
+            running.begin(), running.end(),
+            [](const TRunning& r) { return r.Client && !*r.Done; }));
         if (clients >= options.MaxSessions) {
             log.Note("connection from " + client->Name() +
                      " closed at once: " + std::to_string(clients) + " clients are being served");
             continue;
         }
-        log.Note("connection from " + client->Name() + " is session #" +
+        log.Detail("connection from " + client->Name() + " is session #" +
                  std::to_string(number + 1));
         start(std::move(client), true);
     }

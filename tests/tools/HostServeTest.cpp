@@ -317,6 +317,10 @@ TEST_F(THostServeTest, SurvivesClientsThatVanishAtAnyPoint) {
     // Sessions leave nothing behind: a little allocator slack at most.
     EXPECT_LT(after - before, 1024) << before << " KiB before, " << after << " KiB after";
     EXPECT_NE(Log().find("closed by the client"), std::string::npos) << Log();
+    // The brief log holds a line a session, no bytes and no exchanges.
+    EXPECT_EQ(Log().find("<- "), std::string::npos);
+    EXPECT_EQ(Log().find("-- init: "), std::string::npos);
+    EXPECT_EQ(Log().find("is session #"), std::string::npos);
     // Some replies met a closed connection: the write failed instead of killing the host.
     EXPECT_NE(Log().find("the client went away mid-reply"), std::string::npos) << Log();
 }
