@@ -12,9 +12,11 @@ const char* const HostUsage =
     R"(Usage: trevalon-host --jobs DIR (--link PATH | --device PATH | --listen [ADDR:]PORT) [options]
        trevalon-host --replay FILE [--fast] (--link PATH | --device PATH | --listen [ADDR:]PORT)
 
-An OMA laboratory host for trying Trevalon without the production host. Jobs
-are files DIR/<tray>.oma of OMA records with a format 1 trace; a stored shape
-replaces the job's first trace, and the previous file is kept as <tray>.oma.bak.
+An OMA laboratory host, for trying Trevalon without the production host or as
+a small lab's own host. Jobs are files DIR/<tray>.oma of OMA records with a
+format 1 trace, read at every request; a stored shape replaces the job's first
+trace (the previous file is kept as <tray>.oma.bak), and an upload for a tray
+without a job creates it.
 
 Line:
   --link PATH          create a pseudo-terminal and make PATH a link to it

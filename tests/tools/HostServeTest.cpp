@@ -138,7 +138,23 @@ protected:
         std::vector<char*> argv;
         for (auto& arg : args) argv.push_back(arg.data());
         argv.push_back(nullptr);
-        EXPECT_EQ(posix_spawn(&FPid, TREVALON_HOST_EXE, nullptr, nullptr, argv.data(), environ), 0);
+        // Under AddressSanitizer freed memory waits in a quarantine, which would read
+        // as growth: the host reuses it at once instead (other builds ignore this).
+        std::vector<std::string> environment;
+        std::string sanitizer = "ASAN_OPTIONS=";
+        for (char** entry = environ; *entry; ++entry) {
+            const std::string text = *entry;
+            if (text.rfind("ASAN_OPTIONS=", 0) == 0)
+                sanitizer = text + ":";
+            else
+                environment.push_back(text);
+        }
+        environment.push_back(sanitizer + "quarantine_size_mb=0:thread_local_quarantine_size_kb=0");
+        std::vector<char*> envp;
+        for (auto& entry : environment) envp.push_back(entry.data());
+        envp.push_back(nullptr);
+        EXPECT_EQ(posix_spawn(&FPid, TREVALON_HOST_EXE, nullptr, nullptr, argv.data(), envp.data()),
+                  0);
         const std::string mark = "listening on " + address + ":";
         std::uint16_t port = 0;
         WaitFor([&] {
