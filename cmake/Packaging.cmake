@@ -35,6 +35,11 @@ install(FILES packaging/debian/lintian-overrides DESTINATION ${CMAKE_INSTALL_DAT
 if(TARGET trevalon-host)
   install(TARGETS trevalon-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${TREVALON_SAMPLES} DESTINATION ${CMAKE_INSTALL_DATADIR}/trevalon/samples)
+  # The lab host as a system service, installed but not enabled; where
+  # Debian 12's systemd and lintian expect the unit and the defaults file.
+  install(FILES packaging/debian/service/trevalon-host.service DESTINATION /lib/systemd/system)
+  install(FILES packaging/debian/service/trevalon-host.default DESTINATION /etc/default
+          RENAME trevalon-host)
 endif()
 
 # The changelog, compressed reproducibly (no name or time stamp in the gzip header).
@@ -98,7 +103,9 @@ circumference and DBL, lets the operator change them, turn the shape or
 load a preset, and stores the shape back to the host.
 
 The package also brings trevalon-host, a lab host simulator, and sample
-jobs, so the program can be tried without a lab host.")
+jobs, so the program can be tried without a lab host. A small lab without
+a lab management system can run trevalon-host as its host, as a service
+that is installed but not enabled.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 # The programs also lose the compiler's notes, as Debian's own packages do.
@@ -107,6 +114,12 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# The service's system user is made by adduser; its defaults file is a conffile.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser")
+set(service_dir ${PROJECT_SOURCE_DIR}/packaging/debian/service)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${service_dir}/postinst ${service_dir}/prerm ${service_dir}/postrm ${service_dir}/conffiles)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
 
 # Everything the package holds, for scripts/package.sh to build before cpack.

@@ -26,9 +26,10 @@ base=(
 declare -A groups=(
   [fuzz]="clang libclang-rt-14-dev"
   [screenshot]="xvfb xauth imagemagick xdotool fonts-liberation"
-  # The .deb: CPack's dpkg-shlibdeps, the menu entry's check, lintian, and
-  # help2man, which makes the manual pages from the programs' --help.
-  [package]="dpkg-dev desktop-file-utils lintian help2man"
+  # The .deb: CPack's dpkg-shlibdeps, the menu entry's check, lintian,
+  # help2man, which makes the manual pages from the programs' --help, and
+  # systemd-analyze for the lab host's service unit.
+  [package]="dpkg-dev desktop-file-utils lintian help2man systemd"
   [lint]="clang-tidy"
   # Cross-building for Windows, running it under Wine on one virtual display,
   # and the MSI (wixl, with msiinfo from msitools to check it).

@@ -164,6 +164,14 @@ chmod 755 "$work"
 dpkg-deb -x "$deb" "$work/tree"
 desktop-file-validate "$work/tree/usr/share/applications/trevalon.desktop" ||
   fail "desktop-file-validate failed on the menu entry"
+# The lab host's service unit as systemd reads it, in a root that holds the
+# package's files beside the system's own units (its targets); its manual
+# page is made in the package, not looked up on this machine.
+mkdir -p "$work/root/usr/lib/systemd/system"
+cp -a /usr/lib/systemd/system/. "$work/root/usr/lib/systemd/system/"
+cp -a "$work/tree/." "$work/root/"
+systemd-analyze verify --man=no --root="$work/root" trevalon-host.service ||
+  fail "systemd-analyze verify reports the unit trevalon-host.service"
 mkdir -p "$work/home"
 xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside-display "$work/tree" "$work/home" ||
   fail "the unpacked program's first start with the sample host failed"

@@ -1,6 +1,7 @@
 #include "tools/HostLine.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -13,7 +14,15 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
+constexpr std::size_t MaxLoggedUnframed = 1024 * 1024;
+
+std::atomic<TClock::rep> TrafficAt{TClock::now().time_since_epoch().count()};
+
 }  // namespace
+
+std::chrono::steady_clock::time_point LastTraffic() {
+    return TClock::time_point(TClock::duration(TrafficAt.load()));
+}
 
 std::string FormatLogData(std::string_view stamp, std::string_view direction,
                           std::string_view bytes) {
@@ -30,39 +39,62 @@ std::string FormatLogData(std::string_view stamp, std::string_view direction,
     return out;
 }
 
-THostLog::THostLog(const std::string& path) : FOut(stderr), FOwned(false) {
-    if (path.empty()) return;
-    FOut = std::fopen(path.c_str(), "a");
-    if (!FOut) throw ELine("Cannot open the log " + path + ": " + std::strerror(errno));
-    FOwned = true;
+THostLog::TSink::~TSink() {
+    if (Owned) std::fclose(Out);
 }
 
-THostLog::~THostLog() {
-    if (FOwned) std::fclose(FOut);
+THostLog::THostLog(const std::string& path) : FSink(std::make_shared<TSink>()) {
+    if (path.empty()) return;
+    FSink->Out = std::fopen(path.c_str(), "a");
+    if (!FSink->Out) {
+        FSink->Out = stderr;
+        throw ELine("Cannot open the log " + path + ": " + std::strerror(errno));
+    }
+    FSink->Owned = true;
 }
+
+THostLog::THostLog(const THostLog& parent, std::string tag)
+    : FSink(parent.FSink), FTag(std::move(tag)) {}
 
 std::string THostLog::Stamp() const {
     auto now = std::chrono::system_clock::now();
     std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
-    // The simulator logs from one thread: the shared result of localtime is safe here.
     const std::tm local = *std::localtime(&seconds);
     char text[32];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min,
                   local.tm_sec, static_cast<int>(ms.count()));
-    return text;
+    return FTag.empty() ? std::string(text) : std::string(text) + " " + FTag;
+}
+
+void THostLog::Put(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), FSink->Out);
+    std::fflush(FSink->Out);
 }
 
 void THostLog::Data(std::string_view direction, std::string_view bytes) {
-    std::string text = FormatLogData(Stamp(), direction, bytes);
-    std::fwrite(text.data(), 1, text.size(), FOut);
-    std::fflush(FOut);
+    const std::lock_guard<std::mutex> hold(FSink->Lock);
+    if (FSink->Brief) return;
+    Put(FormatLogData(Stamp(), direction, bytes));
 }
 
 void THostLog::Note(std::string_view text) {
-    std::string line = Stamp() + " -- " + std::string(text) + "\n";
-    std::fwrite(line.data(), 1, line.size(), FOut);
-    std::fflush(FOut);
+    const std::lock_guard<std::mutex> hold(FSink->Lock);
+    Put(Stamp() + " -- " + std::string(text) + "\n");
+}
+
+void THostLog::Detail(std::string_view text) {
+    const std::lock_guard<std::mutex> hold(FSink->Lock);
+    if (FSink->Brief) return;
+    Put(Stamp() + " -- " + std::string(text) + "\n");
+}
+
+std::unique_ptr<THostLine> THostListener::Accept(THostLog& log) {
+    std::unique_ptr<THostLine> client;
+    std::string why;
+    if (WaitClient(client, std::chrono::milliseconds(-1), why) == laClient) return client;
+    log.Note("ended by " + why);
+    return nullptr;
 }
 
 bool THostLine::Write(std::string_view bytes, unsigned paceBaud) {
@@ -81,7 +113,11 @@ bool THostLine::Write(std::string_view bytes, unsigned paceBaud) {
             sent += static_cast<std::size_t>(n);
             continue;
         }
-        if (n < 0 || !WaitWritable(seconds(2))) return false;
+        if (n < 0) {
+            FBroken = true;
+            return false;
+        }
+        if (!WaitWritable(seconds(2))) return false;
     }
     if (paceBaud) {
         FLineFreeAt = start + duration_cast<TClock::duration>(byteTime * bytes.size());
@@ -93,6 +129,8 @@ bool THostLine::Write(std::string_view bytes, unsigned paceBaud) {
 TLineEnd ServeLine(const THostOptions& options, THostLine& line, THostLog& log,
                    const std::function<std::optional<THostRunEnd>(std::string_view)>& onBytes) {
     auto lastTraffic = TClock::now();
+    std::size_t unframed = 0;
+    bool floodNoted = false;
     TLineEnd end;
     while (true) {
         auto timeout = std::chrono::milliseconds(-1);
@@ -112,7 +150,15 @@ TLineEnd ServeLine(const THostOptions& options, THostLine& line, THostLog& log,
             return end;
         }
         lastTraffic = TClock::now();
-        log.Data("<-", bytes);
+        TrafficAt = lastTraffic.time_since_epoch().count();
+        // A client that sends on and on without ending a packet is logged up to a
+        // limit: its flood must not fill the disk or hold up the other sessions' lines.
+        if (unframed <= MaxLoggedUnframed) log.Data("<-", bytes);
+        unframed = bytes.find(GS) != std::string::npos ? 0 : unframed + bytes.size();
+        if (unframed > MaxLoggedUnframed && !floodNoted)
+            log.Note("more than " + std::to_string(MaxLoggedUnframed) +
+                     " bytes without a packet end: not logged until the next one");
+        floodNoted = unframed > MaxLoggedUnframed;
         const std::optional<THostRunEnd> stop = onBytes(bytes);
         lastTraffic = TClock::now();
         if (stop) {
@@ -123,11 +169,11 @@ TLineEnd ServeLine(const THostOptions& options, THostLine& line, THostLog& log,
 }
 
 int RunHost(const THostOptions& options, THostLine& line, THostSession& session, THostLog& log,
-            THostRunEnd* end) {
+            TLineEnd* end) {
     const TLineEnd ended = ServeLine(options, line, log, [&](std::string_view bytes) {
         std::optional<THostRunEnd> stop;
         for (const auto& reply : session.Feed(bytes, line.Baud())) {
-            log.Note(std::string(ReplyKindName(reply.Kind)) + ": " + reply.Note);
+            log.Detail(std::string(ReplyKindName(reply.Kind)) + ": " + reply.Note);
             for (const auto& chunk : reply.Chunks) {
                 if (chunk.GapMs)
                     std::this_thread::sleep_for(std::chrono::milliseconds(chunk.GapMs));
@@ -135,6 +181,11 @@ int RunHost(const THostOptions& options, THostLine& line, THostSession& session,
                 // bytes are on the line.
                 const bool written = line.Write(chunk.Bytes, options.PaceBaud);
                 log.Data("->", chunk.Bytes);
+                if (!written && line.Broken()) {
+                    // A client gone mid-reply ends this session only.
+                    log.Note("the client is gone: the rest of the reply is dropped");
+                    return stop = reHangUp;
+                }
                 if (!written) {
                     log.Note("the line takes no more data: the rest of the reply is dropped");
                     break;
@@ -155,7 +206,7 @@ int RunHost(const THostOptions& options, THostLine& line, THostSession& session,
         }
         return stop;
     });
-    int code = 0;
+    int code = ended.End == reHangUp && line.Broken() ? 1 : 0;
     switch (ended.Cause) {
         case THostLine::lwSignal: log.Note("ended by " + ended.Why); break;
         case THostLine::lwIdle:
@@ -171,7 +222,7 @@ int RunHost(const THostOptions& options, THostLine& line, THostSession& session,
             break;
         case THostLine::lwData: break;
     }
-    if (end) *end = ended.End;
+    if (end) *end = ended;
     return code;
 }
 

@@ -6,11 +6,13 @@
 // the session. The lines themselves are platform code (HostLinePosix.cpp;
 // HostLineWin32.cpp has the TCP listener only: Windows has no pseudo-terminals).
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -30,21 +32,45 @@ public:
 std::string FormatLogData(std::string_view stamp, std::string_view direction,
                           std::string_view bytes);
 
+// The exchange log. Sessions served at the same time each write through a
+// tagged log of their own; a line is written whole, never mixed with another.
 class THostLog {
 public:
     // Empty path: standard error. Throws ELine when the file cannot be opened.
     explicit THostLog(const std::string& path);
-    ~THostLog();
+    // Writes where Parent writes, each line marked with Tag after the time.
+    THostLog(const THostLog& parent, std::string tag);
     THostLog(const THostLog&) = delete;
     THostLog& operator=(const THostLog&) = delete;
 
+    // Brief: the exchanged bytes are left out, notes are kept (a system
+    // journal wants a line per session, not per byte).
+    void SetBrief(bool brief) { FSink->Brief = brief; }
     void Data(std::string_view direction, std::string_view bytes);
     void Note(std::string_view text);
+    // A note about one exchange, which a brief log leaves out.
+    void Detail(std::string_view text);
 
 private:
+    struct TSink {
+        std::mutex Lock;
+        std::FILE* Out = stderr;
+        bool Owned = false;
+        bool Brief = false;
+        ~TSink();
+    };
+    void Put(const std::string& text);
+    // The time (and tag); called with the sink locked, as localtime's result is shared.
     std::string Stamp() const;
-    std::FILE* FOut;
-    bool FOwned;
+    std::shared_ptr<TSink> FSink;
+    std::string FTag;
+};
+
+// An IPv4 or IPv6 peer address as numbers, for the listener's allow list.
+struct THostPeer {
+    bool Known = false;
+    bool V6 = false;  // an IPv4-mapped IPv6 address counts as IPv4
+    std::array<std::uint8_t, 16> Bytes{};
 };
 
 class THostLine {
@@ -58,6 +84,11 @@ public:
     THostLine& operator=(const THostLine&) = delete;
 
     const std::string& Name() const { return FName; }
+    // The client's address for a TCP connection; not Known for other lines.
+    const THostPeer& Peer() const { return FPeer; }
+    // True once a write found the line gone (the client closed or reset it):
+    // its session ends, the process goes on.
+    bool Broken() const { return FBroken; }
     // The speed the client set on the line (for a device, its own); 0 when unknown.
     virtual unsigned Baud() const { return 0; }
     // Writes all bytes; with paceBaud each byte takes the 10 bits' time it takes on a real
@@ -82,6 +113,7 @@ public:
 
 protected:
     explicit THostLine(std::string name) : FName(std::move(name)) {}
+    THostPeer FPeer;
     // Writes what the line takes of Bytes now: how many, or -1 when it failed.
     virtual long Put(std::string_view bytes) = 0;
     // Waits up to Timeout until the line takes more; false when it does not.
@@ -89,8 +121,20 @@ protected:
 
 private:
     std::string FName;
+    bool FBroken = false;
     std::chrono::steady_clock::time_point FLineFreeAt{};
 };
+
+// Wakes every line's wait and the listener as a stop signal does (they
+// report lwSignal with Why); later waits see it too. Thread-safe.
+void RequestStop(const std::string& why);
+// Sleeps up to Timeout (negative: no limit) for a stop signal or RequestStop:
+// true, with Why, when one came.
+bool WaitStop(std::chrono::milliseconds timeout, std::string& why);
+
+// The time of the last bytes any line received (or of the start): the
+// program's own idle limit when it serves several lines.
+std::chrono::steady_clock::time_point LastTraffic();
 
 // Why a line stopped being served.
 enum THostRunEnd : std::uint8_t {
@@ -115,7 +159,7 @@ TLineEnd ServeLine(const THostOptions& options, THostLine& line, THostLog& log,
 // Serves the line until a signal, the exchange limit, the idle limit or a
 // hang-up. Returns the program's exit code; End (when given) says which.
 int RunHost(const THostOptions& options, THostLine& line, THostSession& session, THostLog& log,
-            THostRunEnd* end = nullptr);
+            TLineEnd* end = nullptr);
 
 // A listening TCP socket on Address:Port (IPv4 or IPv6 text).
 class THostListener {
@@ -125,7 +169,16 @@ public:
     // "ADDRESS:PORT" as bound, IPv6 in brackets.
     const std::string& Name() const { return FName; }
     // Waits for the next client; null when a signal to stop came first.
-    virtual std::unique_ptr<THostLine> Accept(THostLog& log) = 0;
+    std::unique_ptr<THostLine> Accept(THostLog& log);
+
+    enum TAccept : std::uint8_t {
+        laClient,  // Client holds the connection, not yet read from
+        laIdle,    // Timeout passed
+        laStop,    // a stop signal or RequestStop; Why names it
+    };
+    // Waits up to Timeout (negative: no limit) for the next client.
+    virtual TAccept WaitClient(std::unique_ptr<THostLine>& client,
+                               std::chrono::milliseconds timeout, std::string& why) = 0;
 
 protected:
     THostListener(std::string address, std::uint16_t port)

@@ -1,5 +1,6 @@
 // The simulator's lines on POSIX: pseudo-terminals, serial devices and TCP
-// connections, all read with poll beside a signalfd for SIGINT and SIGTERM.
+// connections, all read with poll beside a signalfd for SIGINT and SIGTERM
+// and an eventfd that stops every line at once.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -7,6 +8,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/signalfd.h>
@@ -20,6 +22,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -53,25 +56,70 @@ void SetRaw(int fd, speed_t speed) {
 }
 
 // SIGINT and SIGTERM as a descriptor to poll, blocked for the process: one
-// for the whole run, so a signal is never lost between two waits.
+// for the whole run, so a signal is never lost between two waits. Whichever
+// wait reads it passes it on to all through the stop. SIGPIPE is ignored: a
+// write to a client that has gone fails with EPIPE and ends its session.
 int SignalFd() {
     static const int Descriptor = [] {
+        std::signal(SIGPIPE, SIG_IGN);
         sigset_t signals;
         sigemptyset(&signals);
         sigaddset(&signals, SIGINT);
         sigaddset(&signals, SIGTERM);
         sigprocmask(SIG_BLOCK, &signals, nullptr);
-        return signalfd(-1, &signals, SFD_CLOEXEC);
+        return signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
     }();
     if (Descriptor < 0) throw ELine(SysText("Cannot watch for signals"));
     return Descriptor;
 }
 
-// The name of the signal waiting on SignalFd.
-std::string TakeSignal() {
-    signalfd_siginfo info{};
-    if (read(SignalFd(), &info, sizeof info) <= 0) return "a signal";
-    return strsignal(static_cast<int>(info.ssi_signo));
+// The stop every wait polls: readable for good once requested.
+struct TStop {
+    int Fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    std::mutex Lock;
+    std::string Why;
+    bool Requested = false;
+};
+
+TStop& Stop() {
+    static TStop stop;
+    if (stop.Fd < 0) throw ELine(SysText("Cannot make the stop event"));
+    return stop;
+}
+
+// True when the wait's descriptors say to stop: a signal came (taken here and
+// passed on) or a stop was requested. Why then names it.
+bool Stopping(const pollfd& signal, const pollfd& stop, std::string& why) {
+    if (signal.revents) {
+        signalfd_siginfo info{};
+        if (read(signal.fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
+            RequestStop(strsignal(static_cast<int>(info.ssi_signo)));
+    }
+    if (!signal.revents && !stop.revents) return false;
+    TStop& state = Stop();
+    const std::lock_guard<std::mutex> hold(state.Lock);
+    if (!state.Requested) return false;  // another wait took the signal and is passing it on
+    why = state.Why;
+    return true;
+}
+
+THostPeer PeerOf(const sockaddr_storage& address) {
+    THostPeer peer;
+    if (address.ss_family == AF_INET) {
+        const auto& v4 = reinterpret_cast<const sockaddr_in&>(address);
+        std::memcpy(peer.Bytes.data(), &v4.sin_addr, 4);
+        peer.Known = true;
+    } else if (address.ss_family == AF_INET6) {
+        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address);
+        if (IN6_IS_ADDR_V4MAPPED(&v6.sin6_addr)) {
+            std::memcpy(peer.Bytes.data(), v6.sin6_addr.s6_addr + 12, 4);
+        } else {
+            std::memcpy(peer.Bytes.data(), v6.sin6_addr.s6_addr, 16);
+            peer.V6 = true;
+        }
+        peer.Known = true;
+    }
+    return peer;
 }
 
 std::string AddressText(const sockaddr_storage& address) {
@@ -100,6 +148,8 @@ public:
     }
     TFdLine(const TFdLine&) = delete;
     TFdLine& operator=(const TFdLine&) = delete;
+
+    void SetPeer(const THostPeer& peer) { FPeer = peer; }
 
     int FFd = -1;
     int FSlaveFd = -1;     // our own hold on the pty, so the client may close and reopen it
@@ -158,15 +208,15 @@ public:
     TWait Wait(std::string& into, std::chrono::milliseconds timeout, std::string& why) override {
         std::array<char, 4096> buffer{};
         const int signalFd = SignalFd();
+        const int stopFd = Stop().Fd;
         while (true) {
-            std::array<pollfd, 2> fds{{{FFd, POLLIN, 0}, {signalFd, POLLIN, 0}}};
+            std::array<pollfd, 3> fds{
+                {{FFd, POLLIN, 0}, {signalFd, POLLIN, 0}, {stopFd, POLLIN, 0}}};
             const int ready = poll(fds.data(), fds.size(), static_cast<int>(timeout.count()));
             if (ready < 0 && errno == EINTR) continue;
-            if (fds[1].revents) {
-                why = TakeSignal();
-                return lwSignal;
-            }
+            if (Stopping(fds[1], fds[2], why)) return lwSignal;
             if (ready == 0) return lwIdle;
+            if (!fds[0].revents) continue;
             const auto n = read(FFd, buffer.data(), buffer.size());
             if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
             if (n == 0) return lwHungUp;
@@ -181,19 +231,23 @@ public:
 
 protected:
     long Put(std::string_view bytes) override {
-        const auto n = ::write(FFd, bytes.data(), bytes.size());
+        if (FFd < 0) return -1;
+        // MSG_NOSIGNAL: a client gone is an error here, never a signal to the process.
+        const auto n = FSocket ? ::send(FFd, bytes.data(), bytes.size(), MSG_NOSIGNAL)
+                               : ::write(FFd, bytes.data(), bytes.size());
         if (n >= 0) return static_cast<long>(n);
         return errno == EAGAIN || errno == EINTR ? 0 : -1;
     }
     bool WaitWritable(std::chrono::milliseconds timeout) override {
         pollfd pfd{FFd, POLLOUT, 0};
-        return poll(&pfd, 1, static_cast<int>(timeout.count())) > 0;
+        return FFd >= 0 && poll(&pfd, 1, static_cast<int>(timeout.count())) > 0;
     }
 };
 
 class TPosixListener : public THostListener {
 public:
     TPosixListener(const std::string& address, std::uint16_t port) : THostListener(address, port) {
+        SignalFd();  // the signals blocked before any session's thread starts
         addrinfo hints{};
         hints.ai_family = AF_UNSPEC;
         hints.ai_socktype = SOCK_STREAM;
@@ -209,7 +263,7 @@ public:
         setsockopt(FFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         const int bound = bind(FFd, found->ai_addr, found->ai_addrlen);
         freeaddrinfo(found);
-        if (bound != 0 || listen(FFd, 8) != 0) throw CannotListen(std::strerror(errno));
+        if (bound != 0 || listen(FFd, SOMAXCONN) != 0) throw CannotListen(std::strerror(errno));
         sockaddr_storage local{};
         socklen_t size = sizeof local;
         getsockname(FFd, reinterpret_cast<sockaddr*>(&local), &size);
@@ -221,28 +275,48 @@ public:
     TPosixListener(const TPosixListener&) = delete;
     TPosixListener& operator=(const TPosixListener&) = delete;
 
-    std::unique_ptr<THostLine> Accept(THostLog& log) override {
+    TAccept WaitClient(std::unique_ptr<THostLine>& client, std::chrono::milliseconds timeout,
+                       std::string& why) override {
         const int signalFd = SignalFd();
+        const int stopFd = Stop().Fd;
+        const auto deadline = TClock::now() + timeout;
         while (true) {
-            std::array<pollfd, 2> fds{{{FFd, POLLIN, 0}, {signalFd, POLLIN, 0}}};
-            if (poll(fds.data(), fds.size(), -1) < 0) {
+            int wait = -1;
+            if (timeout.count() >= 0) {
+                const auto left =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now());
+                wait = static_cast<int>(std::max<long long>(0, left.count()));
+            }
+            std::array<pollfd, 3> fds{
+                {{FFd, POLLIN, 0}, {signalFd, POLLIN, 0}, {stopFd, POLLIN, 0}}};
+            const int ready = poll(fds.data(), fds.size(), wait);
+            if (ready < 0) {
                 if (errno == EINTR) continue;
                 throw ELine(SysText("Cannot wait for clients"));
             }
-            if (fds[1].revents) {
-                log.Note("ended by " + TakeSignal());
-                return nullptr;
-            }
+            if (Stopping(fds[1], fds[2], why)) return laStop;
+            if (ready == 0) return laIdle;
+            if (!fds[0].revents) continue;
             sockaddr_storage peer{};
             socklen_t size = sizeof peer;
-            const int fd = accept4(FFd, reinterpret_cast<sockaddr*>(&peer), &size, SOCK_CLOEXEC);
-            if (fd < 0) continue;  // the client gave up before we took it
+            const int fd = accept4(FFd, reinterpret_cast<sockaddr*>(&peer), &size,
+                                   SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (fd < 0) {
+                // Out of descriptors: a pause keeps the loop from spinning on the
+                // waiting connection until a session ends and frees one.
+                if (errno == EMFILE || errno == ENFILE)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                continue;  // or the client gave up before we took it
+            }
             auto line = std::make_unique<TFdLine>(fd, AddressText(peer));
-            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+            line->SetPeer(PeerOf(peer));
             const int on = 1;
             setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+            // A client machine switched off mid-session is found in time.
+            setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
             line->FSocket = true;
-            return line;
+            client = std::move(line);
+            return laClient;
         }
     }
 
@@ -253,6 +327,7 @@ private:
 }  // namespace
 
 std::unique_ptr<THostLine> THostLine::CreatePty(const std::string& linkPath) {
+    SignalFd();  // the signals blocked before any session's thread starts
     int master = -1;
     int slave = -1;
     char name[256] = {};
@@ -276,6 +351,7 @@ std::unique_ptr<THostLine> THostLine::CreatePty(const std::string& linkPath) {
 }
 
 std::unique_ptr<THostLine> THostLine::OpenDevice(const std::string& path, unsigned baud) {
+    SignalFd();  // the signals blocked before any session's thread starts
     auto speed = std::find_if(Speeds.begin(), Speeds.end(),
                               [baud](const auto& s) { return s.second == baud; });
     if (speed == Speeds.end()) throw ELine("Unsupported speed " + std::to_string(baud));
@@ -291,4 +367,20 @@ std::unique_ptr<THostLine> THostLine::OpenDevice(const std::string& path, unsign
 std::unique_ptr<THostListener> THostListener::Open(const std::string& address,
                                                    std::uint16_t port) {
     return std::make_unique<TPosixListener>(address, port);
+}
+
+void RequestStop(const std::string& why) {
+    TStop& stop = Stop();
+    const std::lock_guard<std::mutex> hold(stop.Lock);
+    if (stop.Requested) return;
+    stop.Requested = true;
+    stop.Why = why;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto written = write(stop.Fd, &one, sizeof one);
+}
+
+bool WaitStop(std::chrono::milliseconds timeout, std::string& why) {
+    std::array<pollfd, 2> fds{{{SignalFd(), POLLIN, 0}, {Stop().Fd, POLLIN, 0}}};
+    const int ready = poll(fds.data(), fds.size(), static_cast<int>(timeout.count()));
+    return ready > 0 && Stopping(fds[0], fds[1], why);
 }

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <array>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -17,6 +18,9 @@ namespace {
 
 // The event the console's stop requests set; manual reset, so every wait
 // after the request sees it. Created once, with Winsock.
+std::mutex StopLock;
+std::string StopWhy = "Ctrl+C or the console's closing";
+
 HANDLE StopEvent() {
     static HANDLE event = nullptr;
     static std::once_flag once;
@@ -35,11 +39,17 @@ HANDLE StopEvent() {
     return event;
 }
 
-constexpr const char* StopText = "Ctrl+C or the console's closing";
+// What the stop event was set for.
+std::string StopText() {
+    const std::lock_guard<std::mutex> hold(StopLock);
+    return StopWhy;
+}
 
 class TSocketLine : public THostLine {
 public:
-    TSocketLine(SOCKET socket, std::string name) : THostLine(std::move(name)), FSocket(socket) {
+    TSocketLine(SOCKET socket, std::string name, const THostPeer& peer)
+        : THostLine(std::move(name)), FSocket(socket) {
+        FPeer = peer;
         FEvent = WSACreateEvent();
         if (FEvent == WSA_INVALID_EVENT || WSAEventSelect(FSocket, FEvent, FD_READ | FD_CLOSE) != 0) {
             const int code = WSAGetLastError();
@@ -47,7 +57,11 @@ public:
             throw ELine("Cannot watch the connection: " + SocketErrorText(code));
         }
         const BOOL on = TRUE;
-        setsockopt(FSocket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+        setsockopt(FSocket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
+                   sizeof on);
+        // A client machine switched off mid-session is found in time.
+        setsockopt(FSocket, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&on),
+                   sizeof on);
     }
     ~TSocketLine() override { Release(); }
     TSocketLine(const TSocketLine&) = delete;
@@ -86,7 +100,7 @@ public:
             const std::array<WSAEVENT, 2> events{FEvent, StopEvent()};
             const DWORD which = WSAWaitForMultipleEvents(2, events.data(), FALSE, wait, FALSE);
             if (which == WSA_WAIT_EVENT_0 + 1) {
-                why = StopText;
+                why = StopText();
                 return lwSignal;
             }
             if (which == WSA_WAIT_TIMEOUT) return lwIdle;
@@ -98,7 +112,9 @@ public:
     }
 
 protected:
+    // Winsock's send raises no signal: a client gone is an error return.
     long Put(std::string_view bytes) override {
+        if (FSocket == INVALID_SOCKET) return -1;
         const int n = ::send(FSocket, bytes.data(), static_cast<int>(bytes.size()), 0);
         if (n >= 0) return n;
         return WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
@@ -124,6 +140,27 @@ private:
     SOCKET FSocket;
     WSAEVENT FEvent = WSA_INVALID_EVENT;
 };
+
+THostPeer PeerOf(const sockaddr_storage& address) {
+    THostPeer peer;
+    if (address.ss_family == AF_INET) {
+        const auto& v4 = reinterpret_cast<const sockaddr_in&>(address);
+        std::memcpy(peer.Bytes.data(), &v4.sin_addr, 4);
+        peer.Known = true;
+    } else if (address.ss_family == AF_INET6) {
+        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address);
+        const unsigned char* bytes = v6.sin6_addr.s6_addr;
+        static constexpr unsigned char Mapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
+        if (std::memcmp(bytes, Mapped, 12) == 0) {
+            std::memcpy(peer.Bytes.data(), bytes + 12, 4);
+        } else {
+            std::memcpy(peer.Bytes.data(), bytes, 16);
+            peer.V6 = true;
+        }
+        peer.Known = true;
+    }
+    return peer;
+}
 
 std::string AddressText(const sockaddr_storage& address) {
     char host[NI_MAXHOST] = {};
@@ -157,7 +194,8 @@ public:
                    sizeof on);
         const int bound = bind(FSocket, found->ai_addr, static_cast<int>(found->ai_addrlen));
         freeaddrinfo(found);
-        if (bound != 0 || listen(FSocket, 8) != 0) throw CannotListen(SocketErrorText(WSAGetLastError()));
+        if (bound != 0 || listen(FSocket, SOMAXCONN) != 0)
+            throw CannotListen(SocketErrorText(WSAGetLastError()));
         sockaddr_storage local{};
         int size = sizeof local;
         getsockname(FSocket, reinterpret_cast<sockaddr*>(&local), &size);
@@ -173,22 +211,39 @@ public:
     TWinListener(const TWinListener&) = delete;
     TWinListener& operator=(const TWinListener&) = delete;
 
-    std::unique_ptr<THostLine> Accept(THostLog& log) override {
+    TAccept WaitClient(std::unique_ptr<THostLine>& client, std::chrono::milliseconds timeout,
+                       std::string& why) override {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
         while (true) {
+            if (WaitForSingleObject(StopEvent(), 0) == WAIT_OBJECT_0) {
+                why = StopText();
+                return laStop;
+            }
             WSAResetEvent(FEvent);
             sockaddr_storage peer{};
             int size = sizeof peer;
-            const SOCKET client = accept(FSocket, reinterpret_cast<sockaddr*>(&peer), &size);
-            if (client != INVALID_SOCKET) return std::make_unique<TSocketLine>(client, AddressText(peer));
+            const SOCKET accepted = accept(FSocket, reinterpret_cast<sockaddr*>(&peer), &size);
+            if (accepted != INVALID_SOCKET) {
+                client = std::make_unique<TSocketLine>(accepted, AddressText(peer), PeerOf(peer));
+                return laClient;
+            }
             const int code = WSAGetLastError();
             if (code != WSAEWOULDBLOCK && code != WSAECONNRESET)
                 throw ELine("Cannot wait for clients: " + SocketErrorText(code));
-            const std::array<WSAEVENT, 2> events{FEvent, StopEvent()};
-            const DWORD which = WSAWaitForMultipleEvents(2, events.data(), FALSE, WSA_INFINITE, FALSE);
-            if (which == WSA_WAIT_EVENT_0 + 1) {
-                log.Note(std::string("ended by ") + StopText);
-                return nullptr;
+            DWORD wait = WSA_INFINITE;
+            if (timeout.count() >= 0) {
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    deadline - std::chrono::steady_clock::now());
+                if (left.count() <= 0) return laIdle;
+                wait = static_cast<DWORD>(left.count());
             }
+            const std::array<WSAEVENT, 2> events{FEvent, StopEvent()};
+            const DWORD which = WSAWaitForMultipleEvents(2, events.data(), FALSE, wait, FALSE);
+            if (which == WSA_WAIT_EVENT_0 + 1) {
+                why = StopText();
+                return laStop;
+            }
+            if (which == WSA_WAIT_TIMEOUT) return laIdle;
             if (which == WSA_WAIT_FAILED)
                 throw ELine("Cannot wait for clients: " + SocketErrorText(WSAGetLastError()));
         }
@@ -212,4 +267,21 @@ std::unique_ptr<THostLine> THostLine::OpenDevice(const std::string&, unsigned) {
 std::unique_ptr<THostListener> THostListener::Open(const std::string& address,
                                                    std::uint16_t port) {
     return std::make_unique<TWinListener>(address, port);
+}
+
+void RequestStop(const std::string& why) {
+    HANDLE event = StopEvent();
+    {
+        const std::lock_guard<std::mutex> hold(StopLock);
+        if (WaitForSingleObject(event, 0) == WAIT_OBJECT_0) return;
+        StopWhy = why;
+    }
+    SetEvent(event);
+}
+
+bool WaitStop(std::chrono::milliseconds timeout, std::string& why) {
+    const DWORD wait = timeout.count() < 0 ? INFINITE : static_cast<DWORD>(timeout.count());
+    if (WaitForSingleObject(StopEvent(), wait) != WAIT_OBJECT_0) return false;
+    why = StopText();
+    return true;
 }

@@ -2,23 +2,31 @@
 
 #include <algorithm>
 #include <charconv>
+#include <fstream>
 #include <functional>
 #include <map>
+
+#include "tools/HostAllow.h"
 
 const char* const HostUsage =
     R"(Usage: trevalon-host --jobs DIR (--link PATH | --device PATH | --listen [ADDR:]PORT) [options]
        trevalon-host --replay FILE [--fast] (--link PATH | --device PATH | --listen [ADDR:]PORT)
 
-An OMA laboratory host for trying Trevalon without the production host. Jobs
-are files DIR/<tray>.oma of OMA records with a format 1 trace; a stored shape
-replaces the job's first trace, and the previous file is kept as <tray>.oma.bak.
+An OMA laboratory host, for trying Trevalon without the production host or as
+a small lab's own host. Jobs are files DIR/<tray>.oma of OMA records with a
+format 1 trace, read at every request; a stored shape replaces the job's first
+trace (the previous file is kept as <tray>.oma.bak), and an upload for a tray
+without a job creates it.
 
 Line:
   --link PATH          create a pseudo-terminal and make PATH a link to it
-  --device PATH        serve a serial device instead
-  --listen [ADDR:]PORT serve TCP connections instead, one session each; on
-                       127.0.0.1 unless ADDR is given ([::1] for IPv6); port 0
-                       takes a free one (the log names it)
+  --device PATH        serve a serial device
+  --listen [ADDR:]PORT serve TCP connections; on 127.0.0.1 unless ADDR is
+                       given ([::1] for IPv6); port 0 takes a free one (the
+                       log names it)
+                       --link and --device may be repeated and combined with
+                       --listen: every line and every connection is served at
+                       once, each by a session of its own
   --baud N             speed of --device (default 9600)
   --pace BAUD          send as slowly as a line at BAUD (10 bits a byte)
   --hear-bauds LIST    answer only while the client's line runs at one of
@@ -39,6 +47,9 @@ error, or all):
   --hang-up KINDS      hang up halfway through the packet, then exit
   --status KIND:CODE[:TEXT]   answer KIND with this STATUS instead (repeatable)
   --refuse-store       answer every upload with STATUS=3 "Job locked"
+Jobs:
+  --known-jobs-only    refuse uploads for trays without a job file (by
+                       default a tracer's upload for a new tray creates it)
 Replay (support reproducing a lab's conversation):
   --replay FILE        play the host's side of a session transcript: the
                        client's bytes must come as recorded; the recorded
@@ -49,10 +60,25 @@ Replay (support reproducing a lab's conversation):
                        with --listen the first connection plays it
   --fast               answer at once instead of at the recorded times
 Running:
+  --config FILE        read options from FILE at this place, one a line:
+                       NAME VALUE or NAME=VALUE (NAME without the dashes, e.g.
+                       "listen 0.0.0.0:4100", "allow 192.168.1.0/24"), a flag
+                       alone ("brief-log"); # starts a comment. Options after
+                       --config override single ones from FILE
   --samples DIR        first copy DIR/*.oma into the job folder (made when
                        missing), keeping jobs already there
   --exchanges N        exit after N client packets
   --idle-exit MS       exit after MS milliseconds without traffic
+  --idle-timeout MS    close a TCP client after MS milliseconds without
+                       traffic (default: never; Trevalon's window keeps its
+                       connection open while idle)
+  --allow ADDR[/PREFIX]  let clients from this address or network connect
+                       (repeatable); others are closed at once and logged.
+                       None given: clients on this computer only
+  --max-sessions N     serve at most N TCP clients at once (default 64); more
+                       are closed at once and logged
+  --brief-log          log one line per session (peer, device, tray,
+                       outcome, duration) instead of every byte
   --log FILE           log the exchanges to FILE instead of standard error
   --help               this text
   --version            the version
@@ -102,9 +128,52 @@ bool AllOf(const std::string& text, int (*test)(int)) {
     });
 }
 
+// The options of a --config file as command-line arguments.
+std::vector<std::string> ConfigArgs(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw EUsage("--config: cannot read " + path);
+    std::vector<std::string> args;
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        if (const auto hash = line.find('#'); hash != std::string::npos) line.resize(hash);
+        const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+        while (!line.empty() && blank(line.back())) line.pop_back();
+        std::size_t start = 0;
+        while (start < line.size() && blank(line[start])) ++start;
+        if (start == line.size()) continue;
+        std::size_t end = start;
+        while (end < line.size() && !blank(line[end]) && line[end] != '=') ++end;
+        std::string name = line.substr(start, end - start);
+        if (name.rfind("--", 0) != 0) name = "--" + name;
+        if (name == "--config")
+            throw EUsage(path + ":" + std::to_string(number) + ": --config inside a config file");
+        while (end < line.size() && blank(line[end])) ++end;
+        if (end < line.size() && line[end] == '=') ++end;
+        while (end < line.size() && blank(line[end])) ++end;
+        args.push_back(name);
+        if (end < line.size()) args.push_back(line.substr(end));
+    }
+    return args;
+}
+
 }  // namespace
 
-THostOptions ParseHostOptions(const std::vector<std::string>& args) {
+THostOptions ParseHostOptions(const std::vector<std::string>& given) {
+    // A config file's options stand where --config stood.
+    std::vector<std::string> args;
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        if (given[i] != "--config" && given[i].rfind("--config=", 0) != 0) {
+            args.push_back(given[i]);
+            continue;
+        }
+        std::string path = given[i].size() > 9 ? given[i].substr(9) : "";
+        if (given[i] == "--config") {
+            if (i + 1 >= given.size()) throw EUsage("--config needs a value");
+            path = given[++i];
+        }
+        const std::vector<std::string> read = ConfigArgs(path);
+        args.insert(args.end(), read.begin(), read.end());
+    }
     THostOptions options;
     auto& host = options.Host;
     auto& faults = host.Faults;
@@ -112,8 +181,15 @@ THostOptions ParseHostOptions(const std::vector<std::string>& args) {
     const std::map<std::string, TTaking> taking = {
         {"--jobs", [&](auto&, auto& v) { options.JobsDir = v; }},
         {"--replay", [&](auto&, auto& v) { options.ReplayPath = v; }},
-        {"--link", [&](auto&, auto& v) { options.LinkPath = v; }},
-        {"--device", [&](auto&, auto& v) { options.DevicePath = v; }},
+        {"--link",
+         [&](auto&, auto& v) {
+             (options.LinkPath.empty() ? options.LinkPath : options.MoreLinks.emplace_back()) = v;
+         }},
+        {"--device",
+         [&](auto&, auto& v) {
+             (options.DevicePath.empty() ? options.DevicePath
+                                         : options.MoreDevices.emplace_back()) = v;
+         }},
         {"--listen",
          [&](auto& o, auto& v) {
              const auto colon = v.rfind(':');
@@ -171,15 +247,28 @@ THostOptions ParseHostOptions(const std::vector<std::string>& args) {
          [&](auto& o, auto& v) { options.MaxExchanges = ToNumber(o, v, 1, 1000000000); }},
         {"--idle-exit",
          [&](auto& o, auto& v) { options.IdleExitMs = ToNumber(o, v, 1, 86400000); }},
+        {"--idle-timeout",
+         [&](auto& o, auto& v) { options.SessionIdleMs = ToNumber(o, v, 1, 86400000); }},
+        {"--allow",
+         [&](auto& o, auto& v) {
+             if (!ParseAllowRule(v))
+                 throw EUsage(o + " needs a numeric address with an optional /PREFIX, not '" + v +
+                              "'");
+             options.Allow.push_back(v);
+         }},
+        {"--max-sessions",
+         [&](auto& o, auto& v) { options.MaxSessions = ToNumber(o, v, 1, 10000); }},
         {"--log", [&](auto&, auto& v) { options.LogPath = v; }},
         {"--samples", [&](auto&, auto& v) { options.SamplesDir = v; }},
     };
     const std::map<std::string, std::function<void()>> flags = {
         {"--insist", [&] { host.Insist = true; }},
         {"--refuse-store", [&] { faults.RefuseStore = true; }},
+        {"--known-jobs-only", [&] { host.KnownJobsOnly = true; }},
         {"--help", [&] { options.Help = true; }},
         {"--fast", [&] { options.Fast = true; }},
         {"--version", [&] { options.Version = true; }},
+        {"--brief-log", [&] { options.BriefLog = true; }},
     };
 
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -203,10 +292,19 @@ THostOptions ParseHostOptions(const std::vector<std::string>& args) {
         }
     }
     if (options.Help || options.Version) return options;
-    if (options.JobsDir.empty() && options.ReplayPath.empty())
-        throw EUsage("--jobs is required");
-    if (!options.LinkPath.empty() + !options.DevicePath.empty() + options.Listen != 1)
-        throw EUsage("give one of --link, --device and --listen");
+    if (options.JobsDir.empty() && options.ReplayPath.empty()) throw EUsage("--jobs is required");
+    if (!options.ReplayPath.empty() &&
+        (!options.LinkPath.empty() + !options.DevicePath.empty() + options.Listen != 1 ||
+         !options.MoreLinks.empty() || !options.MoreDevices.empty()))
+        throw EUsage("--replay plays one line: give one of --link, --device and --listen");
+    if (options.LinkPath.empty() && options.DevicePath.empty() && !options.Listen)
+        throw EUsage("give --link, --device or --listen");
     if (host.EdgerDef == host.TracerDef) throw EUsage("--def and --tracer-def must differ");
     return options;
+}
+
+bool ServesMany(const THostOptions& options) {
+    const std::size_t lines = !options.LinkPath.empty() + !options.DevicePath.empty() +
+                              options.MoreLinks.size() + options.MoreDevices.size();
+    return options.Listen || lines > 1;
 }

@@ -83,6 +83,10 @@ bool Printable(std::string_view text) {
                         [](char c) { return static_cast<unsigned char>(c) < ' ' || c == 0x7F; });
 }
 
+// A tray number that cannot name a job file (path separators, control bytes, quotes, "..").
+// The edger reads the text up to the colon.
+constexpr const char* InvalidTray = "Invalid tray number: letters, digits, - and _ only";
+
 std::string TrayText(std::string_view tray) {
     return IsAlnum(tray) ? "Tray " + std::string(tray) + " not found" : "No such tray";
 }
@@ -143,8 +147,35 @@ struct THostSession::TAnswer {
     std::string Note;
 };
 
-THostSession::THostSession(THostConfig config, TJobStore& jobs)
-    : FConfig(std::move(config)), FJobs(jobs) {}
+bool TTrayLocks::Hold(const std::string& tray, const void* owner) {
+    const std::lock_guard<std::mutex> hold(FLock);
+    const auto [at, added] = FHeld.emplace(tray, owner);
+    return added || at->second == owner;
+}
+
+void TTrayLocks::Release(const std::string& tray, const void* owner) {
+    const std::lock_guard<std::mutex> hold(FLock);
+    const auto at = FHeld.find(tray);
+    if (at != FHeld.end() && at->second == owner) FHeld.erase(at);
+}
+
+void TTrayLocks::ReleaseAll(const void* owner) {
+    const std::lock_guard<std::mutex> hold(FLock);
+    for (auto at = FHeld.begin(); at != FHeld.end();)
+        at = at->second == owner ? FHeld.erase(at) : std::next(at);
+}
+
+THostSession::THostSession(THostConfig config, TJobStore& jobs, TTrayLocks* locks)
+    : FConfig(std::move(config)), FJobs(jobs), FLocks(locks) {}
+
+THostSession::~THostSession() {
+    if (FLocks) FLocks->ReleaseAll(this);
+}
+
+void THostSession::ReleaseTray() {
+    if (FLocks && !FHeldTray.empty()) FLocks->Release(FHeldTray, this);
+    FHeldTray.clear();
+}
 
 std::vector<THostReply> THostSession::Feed(std::string_view bytes, unsigned lineBaud) {
     std::vector<THostReply> replies;
@@ -185,6 +216,10 @@ THostReply THostSession::Answer(const std::string& packet, unsigned lineBaud) {
         unheard.Note = "not heard: the line runs at " + std::to_string(lineBaud) + " baud";
         return unheard;
     }
+    // The first record's ending is the client's: LF alone counts as CR LF, as
+    // such a device splits records at LF.
+    if (const auto end = packet.find_first_of("\r\n"); end != std::string::npos)
+        FCrLf = packet[end] == '\n' || (end + 1 < packet.size() && packet[end + 1] == '\n');
     // FS, body, RS, "CRC=" checksum, GS; the checksum covers the body and the RS.
     TRequest request;
     auto rs = packet.rfind(RS);
@@ -215,6 +250,9 @@ THostReply THostSession::Answer(const std::string& packet, unsigned lineBaud) {
     } else {
         answer = Dispatch(request);
     }
+    if (answer.Body.find("\rSTATUS=0\r") == std::string::npos &&
+        answer.Body.find("\rSTATUS=0;") == std::string::npos)
+        ++FRefused;
     auto reply = Frame(answer.Kind, answer.Body, std::move(answer.Note));
     reply.Request = packet;
     return reply;
@@ -264,12 +302,22 @@ THostSession::TAnswer THostSession::Dispatch(const TRequest& request) {
     } else if (request.Find("ANS")) {
         label = request.Value("ANS");
         std::string device = request.Value("DEV");
-        if (label == "INI" && device == "EDG")
+        // Beside EDG and TRC, a device is served by its role: one that defines
+        // the records it wants (a DEF block) requests jobs, as an edger does;
+        // one that only offers trace formats sends traces, as a tracer does.
+        const bool definesRecords = request.Find("DEF") || request.Find("D");
+        if (label == "INI") NoteDevice(request);
+        if (label == "INI" && (device == "EDG" || (device != "TRC" && definesRecords)))
             kind = TReplyKind::rkEdger;
-        else if (label == "INI" && device == "TRC")
+        else if (label == "INI" && (device == "TRC" || request.Find("TRCFMT")))
             kind = TReplyKind::rkTracer;
         else if (label == "INI")
-            return error(label, stBadRequest, "Unknown device");
+            return error(label, stBadRequest,
+                         device.empty()
+                             ? std::string("Device without a DEV record cannot be served")
+                         : IsAlnum(device) && device.size() <= 20
+                             ? "Cannot serve device type " + device
+                             : std::string("Cannot serve this device type"));
         else if (label == "TRC" || label == FConfig.TracerDef)
             kind = TReplyKind::rkVerdict;
         else
@@ -290,6 +338,7 @@ THostSession::TAnswer THostSession::Dispatch(const TRequest& request) {
     switch (kind) {
         case TReplyKind::rkInit:
             FGrant.reset();
+            ReleaseTray();
             return {kind, header + StatusRecord(stOk, ""),
                     request.Find("OMAV") ? "initialization" : "host search probe"};
         case TReplyKind::rkEdger:
@@ -316,8 +365,8 @@ THostSession::TAnswer THostSession::AnswerDeviceDescription(const TRequest& requ
     const std::string& def = tracer ? FConfig.TracerDef : FConfig.EdgerDef;
     return {kind,
             header + StatusRecord(stOk, "") + "DEF=" + def + "\rTRCFMT=" + offer->Record + "\r",
-            std::string(tracer ? "tracer" : "edger") + " gets DEF " + def + " and TRCFMT " +
-                offer->Record};
+            (FDevice.empty() ? std::string() : FDevice + ": ") + (tracer ? "tracer" : "edger") +
+                " gets DEF " + def + " and TRCFMT " + offer->Record};
 }
 
 THostSession::TAnswer THostSession::AnswerJob(const TRequest& request, const std::string& header) {
@@ -327,7 +376,8 @@ THostSession::TAnswer THostSession::AnswerJob(const TRequest& request, const std
         return TAnswer{kind, header + StatusRecord(code, text), note};
     };
     if (tray.empty()) return fail(stNotFound, "No tray number", "job request without a tray");
-    if (!IsSafeTray(tray)) return fail(stBadRequest, "Invalid tray number", "unusable tray number");
+    if (!IsSafeTray(tray)) return fail(stBadRequest, InvalidTray, "unusable tray number");
+    FLastTray = tray;
     auto wanted = ReadTrcFmt(request.Value("TRCFMT"));
     if (!wanted)
         return fail(stBadRequest, "Unsupported trace format",
@@ -372,6 +422,7 @@ THostSession::TAnswer THostSession::AnswerJob(const TRequest& request, const std
     } catch (const std::exception& e) {
         return fail(stBadTrace, "Job has no usable trace", "job " + tray + ": " + e.what());
     }
+    ++FJobsServed;
     return {kind, body,
             "job " + tray + ": sent in format " + std::to_string(format) + " with " +
                 std::to_string(count) + " points"};
@@ -384,9 +435,11 @@ THostSession::TAnswer THostSession::AnswerGrant(const TRequest& request, const s
     auto fail = [&](int code, const std::string& text, const std::string& note) {
         return TAnswer{kind, header + StatusRecord(code, text), note};
     };
-    if (!IsSafeTray(tray)) return fail(stBadRequest, "Invalid tray number", "unusable tray number");
+    if (!IsSafeTray(tray)) return fail(stBadRequest, InvalidTray, "unusable tray number");
+    bool known = true;
     try {
-        if (!FJobs.Load(tray))
+        known = FJobs.Load(tray).has_value();
+        if (!known && FConfig.KnownJobsOnly)
             return fail(stNotFound, TrayText(tray), "store " + tray + ": no such job");
     } catch (const EJobFile& e) {
         return fail(stHostFault, "Cannot read job file", "store " + tray + ": " + e.what());
@@ -399,10 +452,16 @@ THostSession::TAnswer THostSession::AnswerGrant(const TRequest& request, const s
             return fail(stNoFormat, "No usable trace format",
                         "store " + tray + ": no usable format");
     }
+    FLastTray = tray;
+    // Another session's store of this tray in progress shows at the upload,
+    // where the tracer reads the host's text.
+    ReleaseTray();
+    if (FLocks && FLocks->Hold(tray, this)) FHeldTray = tray;
     std::string body = header + StatusRecord(stOk, "") + JobRecord(tray);
     if (FGrant) body += "TRCFMT=" + FGrant->Record + "\r";
     return {kind, body,
-            "store " + tray + ": granted" + (FGrant ? " with TRCFMT " + FGrant->Record : "")};
+            "store " + tray + ": granted" + (FGrant ? " with TRCFMT " + FGrant->Record : "") +
+                (known ? "" : " (a new job)")};
 }
 
 THostSession::TAnswer THostSession::AnswerUpload(const TRequest& request,
@@ -413,8 +472,17 @@ THostSession::TAnswer THostSession::AnswerUpload(const TRequest& request,
         return TAnswer{kind, header + StatusRecord(code, text),
                        "upload " + tray + ": " + (note.empty() ? text : note)};
     };
-    if (!IsSafeTray(tray)) return fail(stBadRequest, "Invalid tray number");
+    if (!IsSafeTray(tray)) return fail(stBadRequest, InvalidTray);
+    FLastTray = tray;
     if (FConfig.Faults.RefuseStore) return fail(stLocked, "Job locked");
+    if (FLocks && !FLocks->Hold(tray, this))
+        return fail(stLocked, "Job locked", "another session is storing this job");
+    FHeldTray = tray;
+    // Whatever the verdict, the tray is free again after it.
+    struct TRelease {
+        THostSession& Session;
+        ~TRelease() { Session.ReleaseTray(); }
+    } release{*this};
     auto trcfmt = ReadTrcFmt(request.Value("TRCFMT"));
     if (!trcfmt) return fail(stBadTrace, "Missing or unsupported TRCFMT");
     auto [format, count] = *trcfmt;
@@ -422,6 +490,7 @@ THostSession::TAnswer THostSession::AnswerUpload(const TRequest& request,
         return fail(stBadTrace, "Trace format differs from the grant " + FGrant->Record);
 
     std::string radii;
+    bool created = false;
     try {
         if (format == 1) {
             for (const auto& record : request.Records) {
@@ -445,7 +514,14 @@ THostSession::TAnswer THostSession::AnswerUpload(const TRequest& request,
 
     try {
         auto text = FJobs.Load(tray);
-        if (!text) return fail(stNotFound, TrayText(tray));
+        created = !text;
+        if (created && FConfig.KnownJobsOnly) return fail(stNotFound, TrayText(tray));
+        // A new job: its number, and its trace under the tracer's own TRCFMT record.
+        if (created) {
+            std::string record = request.Value("TRCFMT");
+            if (!Printable(record)) record = std::to_string(format) + ";" + std::to_string(count);
+            text = "JOB=" + tray + "\r\nTRCFMT=" + record + "\r\n";
+        }
         TOmaJobFile job = TOmaJobFile::Parse(*text);
         job.ReplaceFirstTrace(1, radii);
         for (const auto& record : request.Records) {
@@ -461,9 +537,10 @@ THostSession::TAnswer THostSession::AnswerUpload(const TRequest& request,
         return fail(stHostFault, "Cannot store the job", e.what());
     }
     FGrant.reset();
+    ++FStored;
     return {kind, header + StatusRecord(stOk, "") + JobRecord(tray),
             "upload " + tray + ": stored " + std::to_string(count) + " points in format " +
-                std::to_string(format)};
+                std::to_string(format) + (created ? " as a new job" : "")};
 }
 
 THostReply THostSession::Frame(TReplyKind kind, const std::string& body, std::string note) const {
@@ -476,7 +553,7 @@ THostReply THostSession::Frame(TReplyKind kind, const std::string& body, std::st
         reply.Note += " (kept silent)";
         return reply;
     }
-    std::string packet = BuildPacket(body);
+    std::string packet = Framed(body);
     if (faults.DropGS[k]) packet.pop_back();
     reply.Chunks.push_back({0, std::string(1, ACK)});
     if (faults.Noise[k]) reply.Chunks.push_back({0, std::string(NoiseBytes)});
@@ -496,4 +573,29 @@ THostReply THostSession::Frame(TReplyKind kind, const std::string& body, std::st
         start = end;
     }
     return reply;
+}
+
+std::string THostSession::Framed(const std::string& body) const {
+    if (!FCrLf) return BuildPacket(body);
+    // Trace data of formats 2 to 4 is escaped and holds no CR: every CR ends a record.
+    std::string records;
+    for (char c : body) {
+        records += c;
+        if (c == '\r') records += '\n';
+    }
+    const std::string covered = records + RS;
+    return FS + covered + "CRC=" + std::to_string(OmaCRC16(covered)) + "\r\n" + GS;
+}
+
+void THostSession::NoteDevice(const TRequest& request) {
+    std::string device;
+    for (const char* label : {"DEV", "VEN", "MODEL"}) {
+        std::string value = request.Value(label);
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.substr(1, value.size() - 2);
+        if (value.empty() || !Printable(value)) value = "?";
+        if (value.size() > 40) value.resize(40);
+        device += (device.empty() ? "" : " ") + value;
+    }
+    FDevice = device;
 }

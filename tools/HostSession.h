@@ -8,6 +8,8 @@
 
 #include <array>
 #include <cstddef>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -77,7 +79,27 @@ struct THostConfig {
     int PreferPoints = 0;          // 0 for no preference
     bool Insist = false;           // answer the preference even when the client did not offer it
     std::set<unsigned> HearBauds;  // answer only while the line runs at one of these (empty: any)
+    // A tracer's upload for a tray without a job creates the job; true keeps
+    // the refusal, for labs whose jobs come from elsewhere.
+    bool KnownJobsOnly = false;
     THostFaults Faults;
+};
+
+// Trays being stored, shared by the sessions one host serves at the same
+// time: a session granted a tray holds it until its verdict, its next
+// initialization or its end, and another session's upload for that tray
+// meanwhile is refused as locked. So no upload overwrites one in progress,
+// and one job file is never written by two sessions at once.
+class TTrayLocks {
+public:
+    // True when Tray is free or already Owner's; it is then Owner's.
+    bool Hold(const std::string& tray, const void* owner);
+    void Release(const std::string& tray, const void* owner);
+    void ReleaseAll(const void* owner);
+
+private:
+    std::mutex FLock;
+    std::map<std::string, const void*> FHeld;
 };
 
 struct THostChunk {
@@ -99,7 +121,12 @@ struct THostReply {
 
 class THostSession {
 public:
-    THostSession(THostConfig config, TJobStore& jobs);
+    // Locks: the trays held by sessions served beside this one (none: this
+    // session is the only one storing).
+    THostSession(THostConfig config, TJobStore& jobs, TTrayLocks* locks = nullptr);
+    ~THostSession();
+    THostSession(const THostSession&) = delete;
+    THostSession& operator=(const THostSession&) = delete;
 
     // Takes bytes from the line; returns an answer for every packet their GS completed.
     // lineBaud is the line's speed as the client set it (0 when unknown).
@@ -107,6 +134,14 @@ public:
 
     // Complete client packets taken so far, answered or not.
     std::size_t Exchanges() const { return FExchanges; }
+
+    // For the session's log: the device as it named itself ("DEV VEN MODEL",
+    // empty before it did), the last tray asked for, and what came of it.
+    const std::string& Device() const { return FDevice; }
+    const std::string& LastTray() const { return FLastTray; }
+    std::size_t JobsServed() const { return FJobsServed; }
+    std::size_t Stored() const { return FStored; }
+    std::size_t Refused() const { return FRefused; }
 
 private:
     struct TRequest;
@@ -130,8 +165,21 @@ private:
     std::optional<TOffer> Choose(const std::vector<TOffer>& offers) const;
     THostReply Frame(TReplyKind kind, const std::string& body, std::string note) const;
 
+    // Records of the reply as the client's last packet ended its own: CR, or CR LF.
+    std::string Framed(const std::string& body) const;
+    void NoteDevice(const TRequest& request);
+    void ReleaseTray();
+
     THostConfig FConfig;
     TJobStore& FJobs;
+    TTrayLocks* FLocks;
+    std::string FHeldTray;  // the tray this session holds in FLocks
+    bool FCrLf = false;     // the client ends its records with CR LF (or LF)
+    std::string FDevice;
+    std::string FLastTray;
+    std::size_t FJobsServed = 0;
+    std::size_t FStored = 0;
+    std::size_t FRefused = 0;
     std::string FPacket;  // a packet being received, from its FS
     bool FInPacket = false;
     bool FOverflow = false;

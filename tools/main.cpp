@@ -10,8 +10,9 @@
 #include <vector>
 
 #include "tools/HostLine.h"
-#include "tools/HostReplay.h"
 #include "tools/HostOptions.h"
+#include "tools/HostReplay.h"
+#include "tools/HostServer.h"
 #include "tools/HostSession.h"
 #include "tools/JobFile.h"
 
@@ -92,23 +93,24 @@ int main(int argc, char** argv) {
         if (!std::filesystem::is_directory(options.JobsDir, ec))
             throw ELine("The job folder " + options.JobsDir.string() + " does not exist");
         THostLog log(options.LogPath);
+        log.SetBrief(options.BriefLog);
         TJobFolder jobs(options.JobsDir);
-        if (options.Listen) {
-            const auto listener = THostListener::Open(options.ListenAddress, options.ListenPort);
-            log.Note("listening on " + listener->Name() + ", jobs in " + options.JobsDir.string());
-            // One client at a time, each with a session of its own, as each
-            // would have its own line.
-            while (auto client = listener->Accept(log)) {
-                log.Note("connection from " + client->Name());
-                THostSession session(options.Host, jobs);
-                THostRunEnd end = reLimit;
-                RunHost(options, *client, session, log, &end);
-                // A hang-up, from either end, goes on to the next client; a
-                // signal, the exchange limit or the idle limit ends the simulator.
-                if (end != reHangUp) break;
-                log.Note("connection from " + client->Name() + " ended");
+        if (ServesMany(options)) {
+            std::vector<std::unique_ptr<THostLine>> lines;
+            std::vector<std::string> links = options.MoreLinks;
+            if (!options.LinkPath.empty()) links.insert(links.begin(), options.LinkPath);
+            std::vector<std::string> devices = options.MoreDevices;
+            if (!options.DevicePath.empty()) devices.insert(devices.begin(), options.DevicePath);
+            for (const std::string& link : links) lines.push_back(THostLine::CreatePty(link));
+            for (const std::string& device : devices)
+                lines.push_back(THostLine::OpenDevice(device, options.DeviceBaud));
+            std::unique_ptr<THostListener> listener;
+            if (options.Listen) {
+                listener = THostListener::Open(options.ListenAddress, options.ListenPort);
+                log.Note("listening on " + listener->Name() + ", jobs in " +
+                         options.JobsDir.string());
             }
-            return 0;
+            return ServeLab(options, jobs, log, std::move(lines), listener.get());
         }
         THostSession session(options.Host, jobs);
         auto line = options.LinkPath.empty()

@@ -451,6 +451,7 @@ TEST_F(THostSessionTest, RejectsBadUploadsWithATextAndStoresNothing) {
         {"tray", false, UploadBody("sample-fmt1-400", "TRC", "4321"), "1", "Tray 4321 not found"},
         {"range", false, PacketBody("upload-bad-range"), "4", ""},
     };
+    FConfig.KnownJobsOnly = true;
     for (const auto& row : rows) {
         THostSession host(FConfig, FJobs);
         if (row.Grant) Exchange(host, NoInitStoreBody("1234"));
@@ -463,6 +464,40 @@ TEST_F(THostSessionTest, RejectsBadUploadsWithATextAndStoresNothing) {
         EXPECT_FALSE(status.Text.empty()) << row.Name;
     }
     EXPECT_EQ(FJobs.Saves, 0);
+}
+
+// A lab whose host is its own job store: a tracer's upload for a tray without
+// a job creates the job with the uploaded trace; names that could not be
+// file names are refused and nothing is written.
+TEST_F(THostSessionTest, AnUploadForANewTrayCreatesItsJob) {
+    THostSession host(FConfig, FJobs);
+    const std::string granted = Exchange(host, NoInitStoreBody("4321"));
+    EXPECT_EQ(VerdictStatus(granted).Code, "0") << granted;
+    THostSession tracer(FConfig, FJobs);
+    const std::string verdict = Exchange(tracer, UploadBody("sample-fmt1-400", "TRC", "4321"));
+    EXPECT_EQ(VerdictStatus(verdict).Code, "0") << verdict;
+    ASSERT_EQ(FJobs.Files.count("4321"), 1u);
+    const TOmaJobFile job = TOmaJobFile::Parse(FJobs.Files["4321"]);
+    EXPECT_EQ(job.FirstTrace().Radii, UploadRadii("sample-fmt1-400"));
+    EXPECT_EQ(FJobs.Files["4321"].rfind("JOB=4321\r\n", 0), 0u) << FJobs.Files["4321"];
+    EXPECT_NE(FJobs.Files["4321"].find("\r\nTRCFMT=1;400;E;R;F\r\n"), std::string::npos);
+
+    for (const std::string& tray : std::vector<std::string>{"../x", "a/b", "a\\b", "x\"y", "..", "a\x01" "b", "C:x", "a b",
+                                   std::string(41, '7')}) {
+        const std::string refused = Exchange(tracer, UploadBody("sample-fmt1-400", "TRC", tray));
+        EXPECT_EQ(VerdictStatus(refused).Code, "2") << tray;
+        EXPECT_EQ(VerdictStatus(refused).Text, "Invalid tray number: letters, digits, - and _ only")
+            << tray;
+    }
+    EXPECT_EQ(FJobs.Saves, 1);
+    EXPECT_EQ(FJobs.Files.size(), 2u);
+
+    FConfig.KnownJobsOnly = true;
+    THostSession strict(FConfig, FJobs);
+    EXPECT_EQ(VerdictStatus(Exchange(strict, NoInitStoreBody("5555"))).Code, "1");
+    EXPECT_EQ(VerdictStatus(Exchange(strict, UploadBody("sample-fmt1-400", "TRC", "5555"))).Text,
+              "Tray 5555 not found");
+    EXPECT_EQ(FJobs.Saves, 1);
 }
 
 TEST_F(THostSessionTest, RefusedOrFailedStoresAnswerWithTheirText) {
@@ -480,6 +515,34 @@ TEST_F(THostSessionTest, RefusedOrFailedStoresAnswerWithTheirText) {
     EXPECT_EQ(Exchange(failing, upload), Expected("host-cannot-store"));
     EXPECT_EQ(FJobs.Saves, 0);
     EXPECT_EQ(FJobs.Files["1234"], Sample("R360_3.oma"));
+}
+
+// Sessions served at once share the trays being stored: while one session
+// holds a grant for a tray, another's upload for it is refused as locked and
+// stores nothing; the tray is free again after the holder's next
+// initialization or its end.
+TEST_F(THostSessionTest, ASecondSessionStoringTheSameTrayIsToldItIsLocked) {
+    const std::string upload = UploadBody("sample-fmt1-400", "TRC");
+    TTrayLocks locks;
+    THostSession second(FConfig, FJobs, &locks);
+    {
+        THostSession first(FConfig, FJobs, &locks);
+        Exchange(first, InitBody());
+        ASSERT_EQ(VerdictStatus(Exchange(first, NoInitStoreBody("1234"))).Code, "0");
+        EXPECT_EQ(Exchange(second, upload), Expected("host-store-locked"));
+        EXPECT_EQ(FJobs.Saves, 0);
+        // Another tray is not held.
+        FJobs.Files["77"] = Sample("R360_3.oma");
+        EXPECT_EQ(VerdictStatus(Exchange(second, UploadBody("sample-fmt1-400", "TRC", "77"))).Code,
+                  "0");
+        Exchange(first, InitBody());
+        EXPECT_EQ(VerdictStatus(Exchange(second, upload)).Code, "0");
+        EXPECT_EQ(FJobs.Saves, 2);
+        ASSERT_EQ(VerdictStatus(Exchange(first, NoInitStoreBody("1234"))).Code, "0");
+        EXPECT_EQ(Exchange(second, upload), Expected("host-store-locked"));
+    }
+    EXPECT_EQ(VerdictStatus(Exchange(second, upload)).Code, "0");
+    EXPECT_EQ(FJobs.Saves, 3);
 }
 
 TEST_F(THostSessionTest, FaultsChangeOnlyTheBytesOfTheirKind) {

@@ -3,10 +3,10 @@
 #include <unistd.h>
 
 #include "ClientPackets.h"
-#include "tools/HostOptions.h"
 #include "oma/JobFile.h"
 #include "oma/OmaErrors.h"
 #include "oma/OmaTrace.h"
+#include "tools/HostOptions.h"
 #include "tools/JobFile.h"
 
 #include <algorithm>
@@ -232,17 +232,78 @@ TEST(HostOptionsTest, ListensOnLoopbackUnlessAnAddressIsGiven) {
     EXPECT_EQ(any.ListenPort, 23);
 }
 
+TEST(HostOptionsTest, ServesSeveralLinesBesideAListener) {
+    const THostOptions one = ParseHostOptions({"--jobs", "/j", "--link", "/l"});
+    EXPECT_FALSE(ServesMany(one));
+    const THostOptions lab =
+        ParseHostOptions({"--jobs", "/j", "--link", "/l", "--listen", "0", "--link", "/m",
+                          "--device", "/d", "--idle-timeout", "3000", "--brief-log"});
+    EXPECT_TRUE(ServesMany(lab));
+    EXPECT_EQ(lab.LinkPath, "/l");
+    EXPECT_EQ(lab.MoreLinks, std::vector<std::string>{"/m"});
+    EXPECT_EQ(lab.DevicePath, "/d");
+    EXPECT_TRUE(lab.MoreDevices.empty());
+    EXPECT_EQ(lab.SessionIdleMs, 3000u);
+    EXPECT_EQ(lab.MaxSessions, 64u);
+    EXPECT_TRUE(lab.BriefLog);
+    EXPECT_TRUE(ServesMany(ParseHostOptions({"--jobs", "/j", "--link", "/l", "--link", "/m"})));
+    EXPECT_TRUE(ServesMany(ParseHostOptions({"--jobs", "/j", "--listen", "0"})));
+}
+
+// A service reads its options from a file: one a line, names without dashes,
+// comments and blanks skipped; options after --config override the file's.
+TEST(HostOptionsTest, ReadsOptionsFromAConfigFile) {
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() /
+        ("trevalon-host-config-" + std::to_string(::getpid()) + ".conf");
+    std::ofstream(path, std::ios::binary) << "# the lab's host\n"
+                                             "jobs /var/lib/trevalon-host\r\n"
+                                             "listen = 0.0.0.0:4100   # every interface\n"
+                                             "\n"
+                                             "  allow 192.168.1.0/24\n"
+                                             "--allow=10.0.0.7\n"
+                                             "brief-log\n"
+                                             "idle-timeout 600000\n";
+    const THostOptions options =
+        ParseHostOptions({"--config", path.string(), "--idle-timeout", "5000"});
+    EXPECT_EQ(options.JobsDir, "/var/lib/trevalon-host");
+    EXPECT_EQ(options.ListenAddress, "0.0.0.0");
+    EXPECT_EQ(options.ListenPort, 4100);
+    EXPECT_EQ(options.Allow, (std::vector<std::string>{"192.168.1.0/24", "10.0.0.7"}));
+    EXPECT_TRUE(options.BriefLog);
+    EXPECT_EQ(options.SessionIdleMs, 5000u);
+
+    std::ofstream(path, std::ios::binary) << "jobs /j\nlisten 0\nallow lab-pc\n";
+    try {
+        ParseHostOptions({"--config=" + path.string()});
+        ADD_FAILURE() << "a bad value in the file was taken";
+    } catch (const EUsage& e) {
+        EXPECT_STREQ(e.what(), "--allow needs a numeric address with an optional /PREFIX, not 'lab-pc'");
+    }
+    std::filesystem::remove(path);
+    try {
+        ParseHostOptions({"--config", path.string()});
+        ADD_FAILURE() << "a missing file was taken";
+    } catch (const EUsage& e) {
+        EXPECT_EQ(std::string(e.what()), "--config: cannot read " + path.string());
+    }
+}
+
 TEST(HostOptionsTest, RefusesWhatItCannotFollow) {
     struct {
         std::vector<std::string> Args;
         const char* Message;
     } rows[] = {
         {{"--link", "/l"}, "--jobs is required"},
-        {{"--jobs", "/j"}, "give one of --link, --device and --listen"},
-        {{"--jobs", "/j", "--link", "/l", "--device", "/d"},
-         "give one of --link, --device and --listen"},
-        {{"--jobs", "/j", "--link", "/l", "--listen", "4001"},
-         "give one of --link, --device and --listen"},
+        {{"--jobs", "/j"}, "give --link, --device or --listen"},
+        {{"--replay", "/r", "--link", "/l", "--device", "/d"},
+         "--replay plays one line: give one of --link, --device and --listen"},
+        {{"--replay", "/r", "--link", "/l", "--listen", "4001"},
+         "--replay plays one line: give one of --link, --device and --listen"},
+        {{"--replay", "/r", "--link", "/l", "--link", "/m"},
+         "--replay plays one line: give one of --link, --device and --listen"},
+        {{"--jobs", "/j", "--listen", "0", "--max-sessions", "0"},
+         "--max-sessions needs a number from 1 to 10000, not '0'"},
         {{"--jobs", "/j", "--listen", "65536"},
          "--listen needs a number from 0 to 65535, not '65536'"},
         {{"--jobs", "/j", "--listen", "::1:80"},
