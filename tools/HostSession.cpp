@@ -9,6 +9,7 @@
 #include "base/AsciiText.h"
 #include "oma/OmaTrace.h"
 #include "shape/Convert.h"
+#include "shape/ShapeEdit.h"
 #include "shape/TrceCalc.h"
 
 namespace {
@@ -404,10 +405,7 @@ THostSession::TAnswer THostSession::AnswerJob(const TRequest& request, const std
                 continue;
             body += record.Label + "=" + value + "\r";
         }
-        TTraceCalc calc;
-        calc.LoadTrace(job.FirstTrace().Radii);
-        if (calc.PointCount() != count) calc.Resample(static_cast<std::uint16_t>(count));
-        radii = calc.GetTrace();
+        radii = ResampledRadii(job.FirstTrace().Radii, count);
     } catch (const std::exception& e) {
         return fail(stBadTrace, "Job has no usable trace", "job " + tray + ": " + e.what());
     }
