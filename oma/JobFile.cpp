@@ -148,6 +148,7 @@ std::string TOmaJobFile::Text() const {
 
 void TOmaJobFile::InsertLines(std::size_t at, const std::vector<std::string>& lines) {
     if (lines.empty()) return;
+    FFirstTrace.reset();
     // New lines end as their neighbours do; at the end of a file whose last
     // line has no line end, the old last line gets one and the new last none.
     std::string end = at > 0 && !FEnds[at - 1].empty() ? FEnds[at - 1] : FLineEnd;
@@ -163,6 +164,7 @@ void TOmaJobFile::InsertLines(std::size_t at, const std::vector<std::string>& li
 
 void TOmaJobFile::EraseLines(std::size_t first, std::size_t end) {
     if (first >= end) return;
+    FFirstTrace.reset();
     // The last line's missing line end stays missing.
     if (end == FLines.size() && first > 0 && FEnds[end - 1].empty()) FEnds[first - 1].clear();
     const auto from = static_cast<std::ptrdiff_t>(first);
@@ -251,6 +253,7 @@ void TOmaJobFile::SetRecord(std::string_view label, std::string_view value) {
     }
     if (const std::size_t at = FindRecord(label); at != std::string::npos) {
         FLines[at] = std::string(LabelOf(FLines[at])) + "=" + std::string(value);
+        FFirstTrace.reset();
         return;
     }
     InsertLines(FirstBlockLine(), {std::string(label) + "=" + std::string(value)});
@@ -296,6 +299,11 @@ int TOmaJobFile::TraceCount() const {
 }
 
 TJobTrace TOmaJobFile::FirstTrace() const {
+    if (!FFirstTrace) FFirstTrace = ReadFirstTrace();
+    return *FFirstTrace;
+}
+
+TJobTrace TOmaJobFile::ReadFirstTrace() const {
     std::string_view label;
     std::string_view value;
     bool anyTrace = false;
@@ -374,6 +382,7 @@ void TOmaJobFile::ReplaceFirstTrace(int format, std::string_view radii) {
     fields[0] = std::to_string(format);
     fields[1] = std::to_string(points);
     FLines[block.First] = std::string(LabelOf(FLines[block.First])) + "=" + JoinFields(fields);
+    FFirstTrace.reset();
     // Angle and other data lines of the old trace describe its points, not the new ones.
     EraseLines(block.First + 1, block.End);
     InsertLines(block.First + 1, data);

@@ -113,12 +113,16 @@ private:
     // The first TRCFMT block, or nothing.
     bool FirstTraceBlock(TBlock& block) const;
 
+    TJobTrace ReadFirstTrace() const;
     void InsertLines(std::size_t at, const std::vector<std::string>& lines);
     void EraseLines(std::size_t first, std::size_t end);
 
     std::vector<std::string> FLines;
     std::vector<std::string> FEnds;  // each line's own line end
     std::string FLineEnd = "\n";     // the file's first line end
+    // The first trace as last read, kept until a line changes: saving
+    // compares the shape with it, and the reader has already decoded it.
+    mutable std::optional<TJobTrace> FFirstTrace;
 };
 
 // What a job file holds for the window.
