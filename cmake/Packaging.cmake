@@ -35,10 +35,19 @@ install(FILES packaging/debian/lintian-overrides DESTINATION ${CMAKE_INSTALL_DAT
 if(TARGET trevalon-host)
   install(TARGETS trevalon-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${TREVALON_SAMPLES} DESTINATION ${CMAKE_INSTALL_DATADIR}/trevalon/samples)
-  # The lab host as a system service, installed but not enabled; where
-  # Debian 12's systemd and lintian expect the unit and the defaults file.
-  install(FILES packaging/debian/service/trevalon-host.service DESTINATION /lib/systemd/system)
-  install(FILES packaging/debian/service/trevalon-host.default DESTINATION /etc/default
+  # The lab host as a system service, installed but not enabled. The Debian
+  # package (scripts/package.sh) puts the unit and the defaults file where
+  # Debian 12's systemd and lintian expect them; any other install keeps
+  # them under its prefix, so it never writes outside it.
+  if(TREVALON_PACKAGE)
+    set(trevalon_unit_dir /lib/systemd/system)
+    set(trevalon_default_dir /etc/default)
+  else()
+    set(trevalon_unit_dir lib/systemd/system)
+    set(trevalon_default_dir ${CMAKE_INSTALL_SYSCONFDIR}/default)
+  endif()
+  install(FILES packaging/debian/service/trevalon-host.service DESTINATION ${trevalon_unit_dir})
+  install(FILES packaging/debian/service/trevalon-host.default DESTINATION ${trevalon_default_dir}
           RENAME trevalon-host)
 endif()
 

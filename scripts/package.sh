@@ -110,7 +110,8 @@ build="$root/build"
 require_own_build_dir "$build"
 maintainer=()
 [ -n "${TREVALON_MAINTAINER:-}" ] && maintainer=(-DTREVALON_MAINTAINER="$TREVALON_MAINTAINER")
-cmake -S "$root" -B "$build" -G Ninja "$unity_build" -DTREVALON_MANPAGES=ON "${maintainer[@]}" >/dev/null
+cmake -S "$root" -B "$build" -G Ninja "$unity_build" -DTREVALON_MANPAGES=ON -DTREVALON_PACKAGE=ON \
+  "${maintainer[@]}" >/dev/null
 cmake --build "$build" --target package_files -j "$(nproc)"
 rm -f "$build"/trevalon_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)

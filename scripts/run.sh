@@ -15,7 +15,7 @@ refuse_root_in_user_tree "$root"
 
 build="$root/build"
 require_own_build_dir "$build"
-cmake -S "$root" -B "$build" -G Ninja "$unity_build" >/dev/null
+cmake -S "$root" -B "$build" -G Ninja "$unity_build" -DTREVALON_PACKAGE=OFF >/dev/null
 cmake --build "$build" --target trevalon trevalon-host -j "$(nproc)"
 
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then

@@ -10,7 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
 # Both trees compile in batches of files (see unity_build in common.sh);
 # lint, which reads the files one by one, keeps a tree of its own.
-extra=("$unity_build")
+extra=("$unity_build" -DTREVALON_PACKAGE=OFF)
 if [ "${1:-}" = "--sanitize" ]; then
   build="$root/build-asan"
   extra+=(-DTREVALON_SANITIZE=ON -DTREVALON_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug)
