@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "job/Job.h"
+#include "tests/support/GoldenEdits.h"
 #include "tests/support/LoopbackPort.h"
 
 extern char** environ;
@@ -376,6 +377,40 @@ TEST_F(TCliProgramTest, AnUnchangedJobIsWrittenBackByteForByteAndEditsGiveTheMod
         char boxes[64];
         std::snprintf(boxes, sizeof boxes, "VBOX=%.2f;", job.Working.VBox);
         EXPECT_NE(saved.find(boxes), std::string::npos) << boxes;
+    }
+}
+
+TEST_F(TCliProgramTest, EditsGiveTheGoldenFiguresOnScreenAndInTheFile) {
+    const std::vector<TGoldenEdit> edits = GoldenEdits();
+    ASSERT_FALSE(edits.empty());
+    for (const TGoldenEdit& edit : edits) {
+        SCOPED_TRACE(edit.Sample + (edit.Circ ? " circ " + edit.CircValue : " A " + edit.A + " B " + edit.B) +
+                     (edit.LockB ? " lock B" : ""));
+        const fs::path out = FDir / "golden.oma";
+        std::vector<std::string> args = {"edit", (fs::path(TREVALON_SAMPLES_DIR) / edit.Sample).string(),
+                                         "-o", out.string()};
+        if (edit.Circ) {
+            args.insert(args.end(), {"--circ", edit.CircValue});
+        } else {
+            if (edit.LockB) args.push_back("--lock-b");
+            if (!edit.A.empty()) args.insert(args.end(), {"--hbox", edit.A});
+            if (!edit.B.empty()) args.insert(args.end(), {"--vbox", edit.B});
+        }
+        const TResult edited = Cli(args, false);
+        ASSERT_EQ(edited.Exit, 0) << edited;
+        EXPECT_NE(edited.Out.find("box A: " + edit.BoxA + "\n"), std::string::npos) << edited;
+        EXPECT_NE(edited.Out.find("box B: " + edit.BoxB + "\n"), std::string::npos) << edited;
+        EXPECT_NE(edited.Out.find("circumference: " + edit.Circumference + "\n"), std::string::npos)
+            << edited;
+        // The file states them for the edited (right) eye, in the records it has.
+        const std::string sample = ReadFile(fs::path(TREVALON_SAMPLES_DIR) / edit.Sample);
+        const std::string saved = ReadFile(out);
+        for (const auto& [label, value] : {std::pair{"HBOX=", edit.BoxA}, std::pair{"VBOX=", edit.BoxB},
+                                           std::pair{"CIRC=", edit.Circumference}}) {
+            const bool stated = sample.find(std::string("\n") + label) != std::string::npos;
+            EXPECT_EQ(saved.find(std::string("\n") + label + value + ";") != std::string::npos, stated)
+                << label << value;
+        }
     }
 }
 

@@ -22,6 +22,7 @@
 #include <QTest>
 #include <QUrl>
 #include <memory>
+#include <cstdio>
 #include <string>
 
 #include "app/StatusBar.h"
@@ -30,6 +31,8 @@
 #include "oma/JobFile.h"
 #include "tests/files/FileApp.h"
 #include "tests/files/FileTestData.h"
+#include "tests/app/EditorKeys.h"
+#include "tests/support/GoldenEdits.h"
 
 namespace {
 
@@ -264,6 +267,36 @@ TEST_F(TWindowFileTest, WithoutAShapeNothingIsSavedOrPrinted) {
     EXPECT_EQ(Panel0(), QStringLiteral("There is no shape to print"));
     EXPECT_TRUE(FChoices.empty());
     EXPECT_FALSE(QFileInfo::exists(FChosenName));
+}
+
+TEST_F(TWindowFileTest, TypedValuesGiveTheGoldenFigures) {
+    const auto figure = [](double value) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.2f", value);
+        return std::string(text);
+    };
+    const auto type = [](TValueEdit* edit, const std::string& text) {
+        edit->setFocus();
+        edit->selectAll();
+        EditorKeys::KeyClicks(edit, QString::fromStdString(text));
+    };
+    const std::vector<TGoldenEdit> edits = GoldenEdits();
+    ASSERT_FALSE(edits.empty());
+    for (const TGoldenEdit& edit : edits) {
+        SCOPED_TRACE(edit.Sample + (edit.Circ ? " circ " + edit.CircValue : " A " + edit.A + " B " + edit.B) +
+                     (edit.LockB ? " lock B" : ""));
+        // Out of the edits first: the one being typed in keeps its text.
+        FForm->TrayEdit->setFocus();
+        ASSERT_TRUE(FForm->OpenJobFile(Sample(edit.Sample.c_str())));
+        if (FForm->LockBCheckbox->isChecked() != edit.LockB) FForm->LockBCheckbox->click();
+        if (edit.Circ) type(FForm->CircEdit, edit.CircValue);
+        if (!edit.A.empty()) type(FForm->BoxAEdit, edit.A);
+        if (!edit.B.empty()) type(FForm->BoxBEdit, edit.B);
+        const TTraceInfo& shown = FForm->WorkingShape();
+        EXPECT_EQ(figure(shown.HBox), edit.BoxA);
+        EXPECT_EQ(figure(shown.VBox), edit.BoxB);
+        EXPECT_EQ(figure(shown.Circ), edit.Circumference);
+    }
 }
 
 TEST_F(TWindowFileTest, AShapeOfTooFewPointsIsNeitherWrittenNorStored) {
