@@ -31,26 +31,11 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "presets"))
+sys.path.insert(0, os.path.join(HERE, "..", "roundtrip"))
 from make_presets import resample  # noqa: E402
+from make_roundtrip import first_trace  # noqa: E402
 
 SAMPLES = os.path.join(HERE, "..", "oma-samples")
-
-
-def first_trace(name):
-    values, inside = [], False
-    with open(os.path.join(SAMPLES, name)) as f:
-        for line in f:
-            line = line.strip()
-            if line.startswith("TRCFMT="):
-                if inside:
-                    break
-                inside = True
-                continue
-            if inside and line.startswith("R="):
-                values += [int(v) for v in line[2:].split(";") if v.strip()]
-            elif inside and values:
-                break
-    return values
 
 
 def measure(values):
@@ -152,8 +137,8 @@ EDITS = [
 def main():
     rows = []
     for name, change, lock_b, a, b, c in EDITS:
-        start = resample(first_trace(name), 1024)
-        shown_a, shown_b, shown_c = (round(v, 2) for v in measure(first_trace(name)))
+        start = resample(first_trace(os.path.join(SAMPLES, name)), 1024)
+        shown_a, shown_b, shown_c = (round(v, 2) for v in measure(first_trace(os.path.join(SAMPLES, name))))
         if change == "box":
             values = set_boxes(start, float(a) if a != "-" else shown_a,
                                float(b) if b != "-" else shown_b, lock_b)
