@@ -8,32 +8,47 @@
 #include <QString>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
-const char* const Usage =
-    R"(Usage: trevalon [OPTION]
+const char* const UsageLine = "Usage: trevalon [OPTION]... [FILE]\n";
 
+const char* const Usage =
+    R"(Usage: trevalon [OPTION]... [FILE]
 Trevalon fetches the frame shape (trace) of a spectacle job from the optical
-laboratory's host computer over a serial line with the OMA protocol, shows it
-with its box sizes, circumference and DBL, lets the operator change them and
-stores the shape back to the host. Everything is done in its window; the Help
-button opens the operator's guide.
+laboratory's host computer over a serial line or the network with the OMA
+protocol, shows it with its box sizes, circumference and DBL, lets the
+operator change them and stores the shape back to the host. Everything is done
+in its window; the Help button opens the operator's guide.
+
+FILE, an OMA job file (.oma), is opened at start as Open Job File on the
+picture's menu opens it.
 
 Options:
-  -h, --help     show this text and exit
-  --version      show the version and licence and exit
-Qt's own options, such as -platform NAME or -style NAME, are accepted too.
+  -h, --help          show this help and exit
+  --version           show the version and licence and exit
+  --                  what follows is FILE, even when it starts with "-"
+  -platform NAME      Qt's display platform (xcb, wayland, offscreen)
+  -style NAME         Qt's widget style (Fusion, Windows)
+  -display DISPLAY    the X display to use
+Other options of Qt's own, such as -reverse or -qwindowgeometry, are accepted
+too; any other option is refused.
 
-Settings: the file trevalon.dat beside the program when that folder is
-writable (a portable copy), otherwise $XDG_CONFIG_HOME/trevalon/trevalon.dat
-(~/.config/trevalon/trevalon.dat).
-Crash reports: $XDG_DATA_HOME/trevalon/crash-reports
-(~/.local/share/trevalon/crash-reports).
+Files:
+  The settings file is trevalon.dat beside the program when that file exists
+  or the folder is writable (a build or a portable copy), otherwise
+  $XDG_CONFIG_HOME/trevalon/trevalon.dat (~/.config/trevalon/trevalon.dat).
+  Crash reports go to $XDG_DATA_HOME/trevalon/crash-reports
+  (~/.local/share/trevalon/crash-reports).
 
 To try it without a lab host, start it without a settings file and choose
 "Try with the sample host" in the tray field's menu (right-click the field);
-trevalon-host(1) is that host.
+trevalon-host(1) is that host, trevalon-cli(1) the command line.
+
+Exit status:
+  0  the window was closed
+  2  the command line cannot be used
 )";
 
 const char* const Copyright = "Copyright (c) 2026 VORMIK and the Trevalon developers";
@@ -72,15 +87,39 @@ QString LicenceFolder() {
 }  // namespace
 
 std::optional<int> AnswerInfoOption(int argc, char** argv) {
-    if (argc < 2) return std::nullopt;
-    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        std::fputs(Usage, stdout);
-        return 0;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0) break;
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(Usage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("trevalon %s\n%s\nLicence: MIT (see the LICENSE file or the About box).\n",
+                        TREVALON_VERSION, Copyright);
+            return 0;
+        }
     }
-    if (std::strcmp(argv[1], "--version") == 0) {
-        std::printf("trevalon %s\n%s\nLicence: MIT (see the LICENSE file or the About box).\n",
-                    TREVALON_VERSION, Copyright);
-        return 0;
+    return std::nullopt;
+}
+
+std::optional<int> RefuseUnknownArguments(int argc, char** argv) {
+    int files = 0;
+    bool options = true;
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (options && std::strcmp(argument, "--") == 0) {
+            options = false;
+            continue;
+        }
+        std::string fault;
+        if (options && argument[0] == '-' && argument[1] != '\0')
+            fault = std::string("unknown option ") + argument;
+        else if (++files > 1)
+            fault = std::string("one job file at most, not also ") + argument;
+        if (!fault.empty()) {
+            std::fprintf(stderr, "trevalon: %s\n%sTry 'trevalon --help'.\n", fault.c_str(), UsageLine);
+            return 2;
+        }
     }
     return std::nullopt;
 }

@@ -60,7 +60,7 @@ void TForm1::ConfigurePort() {
     FReceived.Radii.clear();
     ShowValues();
     // A conversation started while the port is closed reports why it is.
-    const std::string error = FSession->OpenLink(SettingsList);
+    const std::string error = FSession->OpenLink(SettingsList, SettingsFileName());
     ShowStatus(error.empty() ? std::string("Ready") : error, 0);
 }
 

@@ -10,7 +10,8 @@
 int main(int argc, char** argv) {
     if (const auto status = AnswerInfoOption(argc, argv)) return *status;  // no display needed
     TFontWarmUp fontWarmUp;  // beside the connection to the display
-    TApplication application(argc, argv);
+    TApplication application(argc, argv);  // takes Qt's own options out of argv
+    if (const auto status = RefuseUnknownArguments(argc, argv)) return *status;
     TCrashReports crashReports;
     fontWarmUp.Wait();
     TForm1 form1;

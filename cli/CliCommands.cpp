@@ -13,6 +13,9 @@
 #include "base/Utf8File.h"
 #include "cli/CliPlatform.h"
 #include "cli/CliSession.h"
+#include "conversation/Session.h"
+#include "link/LinkName.h"
+#include "serial/ComNames.h"
 #include "drawing/ShapePrint.h"
 #include "oma/HostPackets.h"
 #include "oma/JobFile.h"
@@ -63,80 +66,126 @@ std::string JsonString(std::string_view bytes) {
     return out + "\"";
 }
 
-// The result of a command: named values, printed as lines or as one JSON object.
+// The result of a command: named values, printed as "label: value" lines or
+// as one JSON object under each value's key. A key names one figure in every
+// command (the README's table and cli/trevalon-cli.schema.json).
 class TReport {
 public:
-    void Text(const std::string& name, const std::string& value) {
-        FFields.push_back({name, JsonString(value), value});
+    void Text(const char* key, const char* label, const std::string& value) {
+        Put(key, label, JsonString(value), value);
     }
-    void Number(const std::string& name, double value) {
+    void Number(const char* key, const char* label, double value) {
         const std::string text = FormatWireNumber(value);
-        FFields.push_back({name, text, text});
+        Put(key, label, text, text);
     }
-    void Count(const std::string& name, long long value) {
-        FFields.push_back({name, std::to_string(value), std::to_string(value)});
+    void Count(const char* key, const char* label, long long value) {
+        Put(key, label, std::to_string(value), std::to_string(value));
     }
-    void List(const std::string& name, const std::vector<std::string>& values) {
+    void List(const char* key, const char* label, const std::vector<std::string>& values) {
         std::string json = "[";
         std::string text;
         for (const std::string& value : values) {
             json += (json.size() > 1 ? "," : "") + JsonString(value);
             text += (text.empty() ? "" : " ") + value;
         }
-        FFields.push_back({name, json + "]", text});
+        Put(key, label, json + "]", text);
     }
-    // The text of the field Name; empty when there is none.
-    std::string Find(const std::string& name) const {
+    // The text of the field Key; empty when there is none.
+    std::string Find(const std::string& key) const {
         for (const TField& field : FFields)
-            if (field.Name == name) return field.Text;
+            if (field.Key == key) return field.Text;
         return {};
     }
     void Print(std::ostream& out, bool json) const {
         if (!json) {
-            for (const TField& field : FFields) out << field.Name << ": " << field.Text << "\n";
+            for (const TField& field : FFields)
+                if (field.Label) out << field.Label << ": " << field.Text << "\n";
             return;
         }
         out << "{";
         for (std::size_t i = 0; i < FFields.size(); ++i)
-            out << (i ? "," : "") << JsonString(FFields[i].Name) << ":" << FFields[i].Json;
+            out << (i ? "," : "") << JsonString(FFields[i].Key) << ":" << FFields[i].Json;
         out << "}\n";
     }
 
 private:
     struct TField {
-        std::string Name, Json, Text;
+        std::string Key;
+        const char* Label;  // nullptr: JSON only
+        std::string Json, Text;
     };
+    void Put(const char* key, const char* label, std::string json, std::string text) {
+        // A later value of the same key replaces the earlier one in place.
+        for (TField& field : FFields)
+            if (field.Key == key) {
+                field.Json = std::move(json);
+                field.Text = std::move(text);
+                return;
+            }
+        FFields.push_back({key, label, std::move(json), std::move(text)});
+    }
     std::vector<TField> FFields;
 };
 
 // The shape's figures as the window shows them; Points, when given, is the
 // count its trace was written with.
 void ShapeFigures(TReport& report, const TTraceInfo& shape, int points = 0) {
-    report.Number("box A", shape.HBox);
-    report.Number("box B", shape.VBox);
-    report.Number("circumference", shape.Circ);
-    report.Number("DBL", shape.DBL);
-    report.Count("points", points > 0 ? points : RadiusCount(shape.Radii));
+    report.Number("box_a", "box A", shape.HBox);
+    report.Number("box_b", "box B", shape.VBox);
+    report.Number("circ", "circumference", shape.Circ);
+    report.Number("dbl", "DBL", shape.DBL);
+    report.Count("points", "points", points > 0 ? points : RadiusCount(shape.Radii));
 }
 
 // --- Inputs ---------------------------------------------------------------------
 
-TNameValueList LoadSettings(const TCliOptions& options) {
+// Fails with exit 6 when FileName (for What) could not be written later, so
+// nothing runs only to lose its result. Leaves no file behind.
+void CheckWritable(const std::string& fileName, const char* what) {
+    if (fileName.empty()) return;
+    std::error_code ec;
+    const bool existed = std::filesystem::exists(PathOf(fileName), ec);
+    if (existed && std::filesystem::is_directory(PathOf(fileName), ec))
+        throw ECliFailure(exFile, std::string("cannot write the ") + what + " " + fileName + ": " +
+                                      std::strerror(EISDIR));
+    std::FILE* file = OpenUtf8File(fileName, existed ? "r+b" : "wb");
+    if (file == nullptr)
+        throw ECliFailure(exFile, std::string("cannot write the ") + what + " " + fileName + ": " +
+                                      std::strerror(errno));
+    std::fclose(file);
+    if (!existed) RemoveUtf8File(fileName);
+}
+
+// The settings file fetch and store read: --settings, or the window's.
+std::string SettingsFileName(const TCliOptions& options) {
+    if (!options.Settings.empty()) return options.Settings;
+    const std::filesystem::path self = PathOf(OwnProgramFile());
+    std::filesystem::path window = self.parent_path() / "trevalon";
+    window += self.extension();
+    return SettingsFileFor(Utf8Of(window));
+}
+
+TNameValueList LoadSettings(const TCliOptions& options, const std::string& fileName) {
     TNameValueList settings;
-    std::string fileName = options.Settings;
-    if (fileName.empty()) {
-        // The window's file: the program beside this one.
-        const std::filesystem::path self = PathOf(OwnProgramFile());
-        std::filesystem::path window = self.parent_path() / "trevalon";
-        window += self.extension();
-        fileName = SettingsFileFor(Utf8Of(window));
-        if (!settings.LoadFromFile(fileName)) SetDefaultSettings(settings);
-    } else if (!settings.LoadFromFile(fileName)) {
-        throw ECliFailure(exFile, "Cannot read the settings file " + fileName);
+    if (!settings.LoadFromFile(fileName)) {
+        // Without a file of its own the window starts from its defaults too.
+        if (options.Settings.empty()) {
+            SetDefaultSettings(settings);
+        } else {
+            const int error = errno;
+            throw ECliFailure(exFile, "cannot read the settings file " + fileName +
+                                          (error ? std::string(": ") + std::strerror(error) : ""));
+        }
     }
     if (!options.Port.empty()) settings.SetValue("Port", options.Port);
     if (settings.Value("Port").empty())
-        throw ECliFailure(exUsage, "No port is chosen: give --port NAME or a settings file that names one");
+        throw ECliFailure(exUsage, "no port is chosen: give --port NAME, or a settings file with "
+                                   "a Port line (" + fileName + " has none)");
+    try {
+        (void)LinkSettingsFrom(settings);
+    } catch (const ESettingsValue& e) {
+        throw ECliFailure(exFile, fileName + ": " + e.what());
+    }
     return settings;
 }
 
@@ -156,12 +205,6 @@ TTraceInfo MeasuredShape(const TJobFileData& file) {
     return shape;
 }
 
-std::string CheckedTray(const std::string& tray) {
-    if (std::string fault = TrayNumberFault(std::string_view(tray)); !fault.empty())
-        throw ECliFailure(exUsage, fault);
-    return tray;
-}
-
 // Writes the job's working shape as a job file in Format at Count points, as
 // Save Job File does.
 void WriteJob(const std::string& fileName, const TJob& job, int format, int count,
@@ -169,33 +212,41 @@ void WriteJob(const std::string& fileName, const TJob& job, int format, int coun
     try {
         WriteJobFileBytes(PathOf(fileName), job.FileText(format, count, tray, job.Working.DBL));
     } catch (const std::exception& e) {
-        throw ECliFailure(exFile, e.what());
+        throw ECliFailure(exFile, "cannot write the job file " + fileName + ": " + e.what());
     }
 }
 
 // --- The host -----------------------------------------------------------------------
 
-// Fails with exit 6 when FileName (for What) could not be written later, so a
-// conversation never runs only to lose its log. Leaves no file behind.
-void CheckWritable(const std::string& fileName, const char* what) {
-    if (fileName.empty()) return;
-    std::error_code ec;
-    const bool existed = std::filesystem::exists(PathOf(fileName), ec);
-    std::FILE* file = OpenUtf8File(fileName, existed ? "r+b" : "wb");
-    if (file == nullptr)
-        throw ECliFailure(exFile, std::string("cannot write the ") + what + " " + fileName + ": " +
-                                      std::strerror(errno));
-    std::fclose(file);
-    if (!existed) RemoveUtf8File(fileName);
+// A port name that is a device's short name says which device it opened.
+std::string WithDevice(const std::string& message, const std::string& port) {
+    if (IsNetworkPort(port)) return message;
+    const std::string device = ComDevicePath(port);
+    if (device.size() >= port.size() && device.compare(device.size() - port.size(), port.size(), port) == 0)
+        return message;
+    return message + " (" + port + " is " + device + ")";
 }
 
 // Opens the link the settings name and runs one conversation on it.
 class THostRun {
 public:
+    // Everything that can be checked without the host has been: the link opens last.
     THostRun(const TCliOptions& options, std::ostream& err)
-        : FOptions(options), FErr(err), FSettings(LoadSettings(options)) {
+        : FOptions(options),
+          FErr(err),
+          FSettingsFile(SettingsFileName(options)),
+          FSettings(LoadSettings(options, FSettingsFile)) {
         CheckWritable(FOptions.Log, "communication log");
         CheckWritable(FOptions.Transcript, "session transcript");
+    }
+    ~THostRun() {
+        FSession.reset();
+        FPort.reset();
+    }
+    THostRun(const THostRun&) = delete;
+    THostRun& operator=(const THostRun&) = delete;
+
+    void Open() {
         FLoop = std::make_shared<TCliLoop>();
         TComPortHooks hooks;
         hooks.OwnerThread = FLoop;
@@ -211,11 +262,11 @@ public:
         };
         std::string error;
         try {
-            error = FSession->Session().OpenLink(FSettings);
-        } catch (const std::exception& e) {
-            throw ECliFailure(exFile, std::string("The settings cannot be used: ") + e.what());
+            error = FSession->Session().OpenLink(FSettings, FSettingsFile);
+        } catch (const ESettingsValue& e) {
+            throw ECliFailure(exFile, e.what());
         }
-        if (!error.empty()) throw ECliFailure(exLink, error);
+        if (!error.empty()) throw ECliFailure(exLink, WithDevice(error, FSettings.Value("Port")));
         if (ErrorIsTerminal())
             FSession->OnCountdown = [this](std::int32_t seconds) {
                 FErr << "\r" << (seconds > 0 ? "Waiting for the host: " + std::to_string(seconds) + " s "
@@ -223,28 +274,31 @@ public:
                      << std::flush;
             };
     }
-    ~THostRun() {
-        FSession.reset();
-        FPort.reset();
-    }
-    THostRun(const THostRun&) = delete;
-    THostRun& operator=(const THostRun&) = delete;
 
     const TNameValueList& Settings() const { return FSettings; }
     TCliSession& Session() { return *FSession; }
 
-    // The outcome's failure as the exit code and message.
-    static void Check(const TCliOutcome& outcome) {
+    // The outcome's failure as the exit code and message; the host's own
+    // STATUS text goes beside the program's.
+    static void Check(const TCliOutcome& outcome, TReport& report) {
+        std::string message = outcome.Message;
+        if (outcome.HostStatus) {
+            report.Count("host_status", "host status", outcome.HostStatus->Code);
+            report.Text("host_text", "host text", outcome.HostStatus->Text);
+            if (!outcome.HostStatus->Text.empty() && outcome.HostStatus->Text != message)
+                message += " (the host said: STATUS=" + std::to_string(outcome.HostStatus->Code) +
+                           " \"" + outcome.HostStatus->Text + "\")";
+        }
         switch (outcome.Kind) {
             case TCliOutcome::okJob:
             case TCliOutcome::okStored:
                 return;
             case TCliOutcome::okNotStarted:
-                throw ECliFailure(exLink, outcome.Message);
+                throw ECliFailure(exLink, message);
             case TCliOutcome::okTimeout:
-                throw ECliFailure(exTimeout, outcome.Message);
+                throw ECliFailure(exTimeout, message);
             case TCliOutcome::okFailed:
-                throw ECliFailure(exHost, outcome.Message);
+                throw ECliFailure(exHost, message);
         }
     }
 
@@ -270,6 +324,7 @@ public:
 private:
     const TCliOptions& FOptions;
     std::ostream& FErr;
+    std::string FSettingsFile;
     TNameValueList FSettings;
     std::shared_ptr<TCliLoop> FLoop;
     std::unique_ptr<TComPort> FPort;
@@ -281,57 +336,71 @@ private:
 template <class F>
 TCliOutcome Converse(THostRun& run, TReport& report, F&& conversation) {
     TCliOutcome outcome = conversation();
+    report.Count("bytes_sent", "bytes sent", static_cast<long long>(outcome.BytesSent));
+    report.Count("bytes_received", "bytes received", static_cast<long long>(outcome.BytesReceived));
     if (const std::string failures = run.WriteLog(); !failures.empty())
-        report.Text("write_error", failures);
-    THostRun::Check(outcome);
+        report.Text("write_error", "write error", failures);
+    THostRun::Check(outcome, report);
     return outcome;
 }
 
 // --- Commands ---------------------------------------------------------------------------
 
 void Fetch(const TCliOptions& options, TReport& report, std::ostream& err) {
-    const std::string tray = CheckedTray(options.Arguments[0]);
+    const std::string& tray = options.Arguments[0];
+    report.Text("tray", "tray", tray);
     THostRun run(options, err);
+    CheckWritable(options.Output, "job file");
+    run.Open();
     TCliOutcome outcome =
         Converse(run, report, [&] { return run.Session().Request(run.Settings(), tray); });
     TJob job;
     job.TakeHostJob(outcome.Job);
-    report.Text("tray", tray);
+    report.Count("format", "format", outcome.Job.Format.empty() ? 1 : outcome.Job.Format[0] - '0');
     ShapeFigures(report, job.Received);
-    report.Count("bytes sent", static_cast<long long>(outcome.BytesSent));
-    report.Count("bytes received", static_cast<long long>(outcome.BytesReceived));
     if (!options.Output.empty()) {
         WriteJob(options.Output, job, options.Format.value_or(1), RadiusCount(job.Received.Radii),
                  tray);
-        report.Text("file", options.Output);
+        report.Text("output", "output", options.Output);
     }
 }
 
 void Store(const TCliOptions& options, TReport& report, std::ostream& err) {
-    const TJobFileData file = ReadJob(options.Arguments[0]);
-    const std::string tray = CheckedTray(options.Tray.empty() ? file.Tray : options.Tray);
-    if (tray.empty()) throw ECliFailure(exUsage, "The file names no job: give --tray N");
+    const std::string& fileName = options.Arguments[0];
+    report.Text("file", "file", fileName);
+    const TJobFileData file = ReadJob(fileName);
+    const std::string tray = options.Tray.empty() ? file.Tray : options.Tray;
+    if (std::string fault = TrayArgumentFault(tray); !fault.empty())
+        throw ECliFailure(exUsage, tray.empty() ? fileName + " names no job (no JOB record): give --tray TRAY"
+                                                : fileName + ": JOB " + fault);
+    report.Text("tray", "tray", tray);
     TStoreSource source;
     source.Working = MeasuredShape(file);
     for (const std::string& record : file.Records) source.Records.Add(record);
     // A trace that few points describe no frame: nothing goes to the host.
     if (std::string fault = PointCountFault(RadiusCount(source.Working.Radii), "store");
         !fault.empty())
-        throw ECliFailure(exFile, options.Arguments[0] + ": " + fault);
+        throw ECliFailure(exFile, fileName + ": " + fault);
     THostRun run(options, err);
+    run.Open();
     TCliOutcome outcome = Converse(run, report, [&] {
         return run.Session().Store(run.Settings(), tray, source, source.Working.DBL);
     });
-    report.Text("tray", tray);
-    report.Text("verdict", outcome.Message);
-    if (outcome.Upload) report.Count("points stored", RadiusCount(outcome.Upload->Working.Radii));
+    report.Text("verdict", "verdict", outcome.Message);
+    if (outcome.Upload) {
+        const TStoreSource& upload = *outcome.Upload;
+        // The host's grant names the format; one it made up is not reported.
+        if (upload.Format.size() == 1 && upload.Format[0] >= '1' && upload.Format[0] <= '4')
+            report.Count("format", "format", upload.Format[0] - '0');
+        ShapeFigures(report, source.Working, RadiusCount(upload.Working.Radii));
+    }
 }
 
 void Show(const TCliOptions& options, TReport& report) {
     const TJobFileData file = ReadJob(options.Arguments[0]);
-    report.Text("file", options.Arguments[0]);
-    report.Text("tray", file.Tray);
-    report.Count("format", file.Format);
+    report.Text("file", "file", options.Arguments[0]);
+    report.Text("tray", "tray", file.Tray);
+    report.Count("format", "format", file.Format);
     ShapeFigures(report, MeasuredShape(file));
 }
 
@@ -339,23 +408,20 @@ void Show(const TCliOptions& options, TReport& report) {
 // change starts again from the received shape, the other edits keep what they
 // show, the DBL edit first.
 void Edit(const TCliOptions& options, TReport& report) {
-    if (options.LockB && options.HBox)
-        throw ECliFailure(exUsage, "--hbox cannot be changed with --lock-b: box A stays at its datum");
-    if (options.Circ && (options.HBox || options.VBox || options.LockB))
-        throw ECliFailure(exUsage,
-                          "--circ cannot be combined with --hbox, --vbox or --lock-b: each change "
-                          "starts again from the shape as read");
+    const std::string& fileName = options.Arguments[0];
+    report.Text("file", "file", fileName);
     TJob job;
     TJobFileData file;
     try {
-        file = job.Open(ReadJobFileBytes(PathOf(options.Arguments[0])));
+        file = job.Open(ReadJobFileBytes(PathOf(fileName)));
     } catch (const std::exception& e) {
-        throw ECliFailure(exFile, options.Arguments[0] + ": " + e.what());
+        throw ECliFailure(exFile, fileName + ": " + e.what());
     }
+    CheckWritable(options.Output, "job file");
     const int format = options.Format.value_or(file.Format >= 1 && file.Format <= 4 ? file.Format : 1);
     const int points = options.Points.value_or(RadiusCount(job.Received.Radii));
     if (std::string fault = PointCountFault(points, "write"); !fault.empty())
-        throw ECliFailure(exUsage, fault);
+        throw ECliFailure(exFile, fileName + ": " + fault + ": give --points N");
     try {
         if (options.DBL) job.Change(scNone, options.LockB, {}, *options.DBL);
         const double dbl = options.DBL.value_or(ShownValue(job.Working.DBL));
@@ -372,14 +438,25 @@ void Edit(const TCliOptions& options, TReport& report) {
         throw ECliFailure(exFailure, e.what());
     }
     WriteJob(options.Output, job, format, points, {});
-    report.Text("file", options.Output);
-    report.Count("format", format);
+    report.Text("output", "output", options.Output);
+    report.Text("tray", "tray", file.Tray);
+    report.Count("format", "format", format);
     ShapeFigures(report, job.Working, points);
 }
 
+// Qt's own warnings (a runtime folder, a painter that could not begin) say
+// nothing a script can act on; the command's message says what failed.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtFatalMsg) std::fprintf(stderr, "trevalon-cli: %s\n", qPrintable(message));
+}
+
 void Print(const TCliOptions& options, TReport& report) {
-    const TJobFileData file = ReadJob(options.Arguments[0]);
+    const std::string& fileName = options.Arguments[0];
+    report.Text("file", "file", fileName);
+    const TJobFileData file = ReadJob(fileName);
+    CheckWritable(options.Output, "PDF");
     const TTraceInfo shape = MeasuredShape(file);
+    qInstallMessageHandler(QuietQtMessages);
     // Fonts and painting need a Qt application, never a screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int argc = 1;
@@ -391,23 +468,42 @@ void Print(const TCliOptions& options, TReport& report) {
     try {
         SaveShapeSheetPdf(QString::fromStdString(options.Output), sheet);
     } catch (const std::exception& e) {
-        throw ECliFailure(exFile, e.what());
+        throw ECliFailure(exFile, "cannot write the PDF " + options.Output + ": " + e.what());
     }
-    report.Text("file", options.Output);
+    report.Text("output", "output", options.Output);
+    report.Text("tray", "tray", file.Tray);
+    report.Count("format", "format", file.Format);
     ShapeFigures(report, shape);
 }
 
 void Ports(TReport& report) {
     THooks hooks;
     TComPort port(hooks.ComPortHooks());
-    report.List("ports", ListUsablePorts(port, hooks));
+    report.List("ports", "ports", ListUsablePorts(port, hooks));
 }
 
 }  // namespace
 
+void PrintCliFailure(std::ostream& out, const std::string& command, int code, const std::string& error) {
+    TReport failure;
+    failure.Text("command", nullptr, command);
+    failure.Count("exit", nullptr, code);
+    failure.Text("error", nullptr, error);
+    failure.Print(out, true);
+}
+
+void PrintCliInfo(std::ostream& out, const std::string& command, const char* key, const std::string& text) {
+    TReport info;
+    info.Text("command", nullptr, command);
+    info.Count("exit", nullptr, exOk);
+    info.Text(key, nullptr, text);
+    info.Print(out, true);
+}
+
 int RunCliCommand(const TCliOptions& options, std::ostream& out, std::ostream& err) {
     TReport report;
-    report.Text("command", options.Command);
+    report.Text("command", nullptr, options.Command);
+    report.Count("exit", nullptr, exOk);
     try {
         if (options.Command == "fetch")
             Fetch(options, report, err);
@@ -423,12 +519,18 @@ int RunCliCommand(const TCliOptions& options, std::ostream& out, std::ostream& e
             Ports(report);
     } catch (const ECliFailure& e) {
         if (options.Json) {
+            // What the failure leaves known goes with it: the host's words,
+            // the bytes exchanged, a log that could not be written.
             TReport failure;
-            failure.Text("command", options.Command);
-            failure.Count("exit", e.Code);
-            failure.Text("error", e.what());
-            if (const std::string written = report.Find("write_error"); !written.empty())
-                failure.Text("write_error", written);
+            failure.Text("command", nullptr, options.Command);
+            failure.Count("exit", nullptr, e.Code);
+            failure.Text("error", nullptr, e.what());
+            for (const char* key : {"host_status", "bytes_sent", "bytes_received"})
+                if (const std::string value = report.Find(key); !value.empty())
+                    failure.Count(key, nullptr, std::stoll(value));
+            for (const char* key : {"host_text", "write_error"})
+                if (const std::string value = report.Find(key); !value.empty())
+                    failure.Text(key, nullptr, value);
             failure.Print(out, true);
         }
         err << "trevalon-cli: " << e.what() << "\n";

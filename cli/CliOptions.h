@@ -1,7 +1,9 @@
 #pragma once
 
-// The command line of trevalon-cli, read into one record. Pure: tests read
-// every form of it without running a command.
+// The command line of trevalon-cli, read into one record and checked before
+// anything runs: every argument whose fault can be seen without a file or
+// the host is refused here. Pure: tests read every form of it without
+// running a command.
 
 #include <optional>
 #include <stdexcept>
@@ -19,14 +21,18 @@ enum TExitCode : int {
     exFile = 6,         // a file cannot be read, used or written (job, settings, log)
 };
 
-// A command line that cannot be run; what() says why, for standard error.
+// A command line that cannot be run; what() says why in one line that names
+// the argument, for standard error. Command and Json are what was read of
+// the line, so a failure can still be reported as asked.
 class EUsage : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+    std::string Command;
+    bool Json = false;
 };
 
 struct TCliOptions {
-    std::string Command;  // fetch, store, show, edit, print, ports; empty with --help/--version
+    std::string Command;  // fetch, store, show, edit, print, ports; may be empty with --help/--version
     std::vector<std::string> Arguments;  // the command's own: a tray or a file
     bool Help = false;
     bool Version = false;
@@ -45,5 +51,12 @@ struct TCliOptions {
 // Reads Args (without the program name). Throws EUsage.
 TCliOptions ParseCliOptions(const std::vector<std::string>& args);
 
-// The text of --help.
-std::string CliHelpText();
+// Why Tray cannot be asked for or stored under (empty when it can): the
+// window's rules for the tray field, and an empty one.
+std::string TrayArgumentFault(const std::string& tray);
+
+// The text of --help: the whole program's, or Command's own.
+std::string CliHelpText(const std::string& command = {});
+
+// The one line that follows a usage error on standard error.
+std::string CliTryHelp(const std::string& command);

@@ -89,6 +89,7 @@ void TCliSession::Ended(const TSessionEnd& end) {
             return End(TCliOutcome::okTimeout, end.Message);
         case TSessionEnd::seNotFound:
         case TSessionEnd::seFailed:
+            if (!FEnded) FOutcome.HostStatus = HostStatusOf(end.HostReply);
             return End(TCliOutcome::okFailed, end.Message);
     }
 }

@@ -11,6 +11,7 @@
 
 #include "cli/CliLoop.h"
 #include "conversation/Session.h"
+#include "oma/HostReplies.h"
 
 // How a conversation of the command line ended.
 struct TCliOutcome {
@@ -26,6 +27,8 @@ struct TCliOutcome {
     std::optional<TStoreSource> Upload;  // what went to the host (store)
     std::size_t BytesSent = 0;           // on the line, both ways
     std::size_t BytesReceived = 0;
+    // okFailed: the STATUS record of the host's reply that ended it, if any.
+    std::optional<THostStatus> HostStatus;
 };
 
 class TCliSession : private TSessionFace {

@@ -10,20 +10,28 @@ int main(int argc, char** argv) {
     try {
         options = ParseCliOptions(args);
     } catch (const EUsage& e) {
-        std::cerr << "trevalon-cli: " << e.what() << "\nTry 'trevalon-cli --help'.\n";
+        if (e.Json) PrintCliFailure(std::cout, e.Command, exUsage, e.what());
+        std::cerr << "trevalon-cli: " << e.what() << "\n" << CliTryHelp(e.Command) << "\n";
         return exUsage;
     }
     if (options.Help) {
-        std::cout << CliHelpText();
+        if (options.Json)
+            PrintCliInfo(std::cout, options.Command, "help", CliHelpText(options.Command));
+        else
+            std::cout << CliHelpText(options.Command);
         return exOk;
     }
     if (options.Version) {
-        std::cout << "trevalon-cli " << TREVALON_VERSION << "\n";
+        if (options.Json)
+            PrintCliInfo(std::cout, options.Command, "version", TREVALON_VERSION);
+        else
+            std::cout << "trevalon-cli " << TREVALON_VERSION << "\n";
         return exOk;
     }
     try {
         return RunCliCommand(options, std::cout, std::cerr);
     } catch (const std::exception& e) {
+        if (options.Json) PrintCliFailure(std::cout, options.Command, exFailure, e.what());
         std::cerr << "trevalon-cli: " << e.what() << "\n";
         return exFailure;
     }

@@ -131,7 +131,8 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
 
-# Everything the package holds, for scripts/package.sh to build before cpack.
+# Everything the package and "cmake --install" hold: scripts/package.sh builds
+# it before cpack, scripts/run.sh so that an install after it finds every file.
 add_custom_target(package_files)
 foreach(target trevalon trevalon-host trevalon-cli manpages changelog)
   if(TARGET ${target})

@@ -150,6 +150,7 @@ void TConversation::StartStore(const TConversationSettings& settings) {
 void TConversation::StartConversation(TConversationState state,
                                       const TConversationSettings& settings) {
     FSettings = settings;
+    FFailedReply.clear();
     // What was dropped since the last conversation is counted before it starts.
     LogDroppedCount();
     FResends = 0;
@@ -205,9 +206,11 @@ void TConversation::HostReply() {
     try {
         ProcessReply();
     } catch (const EJobNotFound& e) {
+        FFailedReply = FRxBuffer;
         Fail(e.what(), fdQuiet);
         return;
     } catch (const std::exception& e) {
+        FFailedReply = FRxBuffer;
         Fail(e.what(), fdShown);
         return;
     }
@@ -402,6 +405,7 @@ void TConversation::StoreGrantStep() {
         throw std::runtime_error("Cannot store a trace of " + count + " points");
 
     const std::string tray = FSink.Tray();
+    upload.Format = format;
     upload.Working.Radii = ResampledRadii(upload.Working.Radii, static_cast<int>(points));
     TNameValueList& records = upload.Records;
     records.SetValue("HBOX", FormatBoxValue(upload.Working.HBox));

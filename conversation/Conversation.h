@@ -79,6 +79,7 @@ struct TConversationSettings {
 struct TStoreSource {
     TTraceInfo Working;      // the shape to store
     TNameValueList Records;  // the job's records
+    std::string Format;      // the upload's trace format, "1" to "4" (empty before it)
 };
 
 // How a conversation that failed ends.
@@ -201,6 +202,10 @@ public:
     // outlives them); nothing records them.
     void SetRecorder(TTranscriptRecorder* recorder) { FRecorder = recorder; }
 
+    // The reply that the last conversation failed on, as received; empty when
+    // it ended otherwise (a timeout, a link lost) or has not failed.
+    const std::string& FailedReply() const { return FFailedReply; }
+
     // Writes Text, logs it and, during a conversation, restarts the countdown.
     void SendToHost(const std::string& text);
 
@@ -235,6 +240,7 @@ private:
     std::string FHostDef;
     std::string FPointCount;
     std::string FStoreInitReply;
+    std::string FFailedReply;
     TTranscriptRecorder* FRecorder = nullptr;
     // NAKs sent for the packet now awaited; a resend is awaited while above 0.
     int FResends = 0;

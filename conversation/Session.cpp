@@ -1,6 +1,7 @@
 #include "conversation/Session.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "base/NameValueList.h"
 #include "base/Numbers.h"
@@ -12,13 +13,37 @@ TConversationSettings ConversationSettingsFrom(const TNameValueList& settings) {
             settings.Value("VerifyChecksums") != "N"};
 }
 
+namespace {
+
+// The whole number Key holds, or Fallback when the key is missing.
+int WholeSetting(const TNameValueList& settings, const char* key, int fallback, int low, int high,
+                 const char* range) {
+    const std::string text = settings.Value(key);
+    if (text.empty()) return fallback;
+    int value = 0;
+    try {
+        value = StrToInt(text);
+    } catch (const EConvertError&) {
+        throw ESettingsValue(std::string(key) + "=" + text + " is not a number");
+    }
+    if (value < low || value > high)
+        throw ESettingsValue(std::string(key) + "=" + text + " is not " + range);
+    return value;
+}
+
+}  // namespace
+
 TLinkSettings LinkSettingsFrom(const TNameValueList& settings) {
     TLinkSettings link;
     link.Port = settings.Value("Port");
-    link.BaudRate = StrToInt(settings.Value("BaudRate"));
+    if (std::string fault = PortNameFault(link.Port); !fault.empty())
+        throw ESettingsValue("Port=" + link.Port + ": " + fault);
+    if (ParseLinkName(link.Port).Kind == lkSocket) return link;  // no line settings
+    link.BaudRate = WholeSetting(settings, "BaudRate", 9600, 1, std::numeric_limits<int>::max(),
+                                 "a line speed in baud");
     const std::string parity = settings.Value("Parity");
     link.Parity = parity == "Even" ? prEven : parity == "Odd" ? prOdd : prNone;
-    link.DataBits = StrToInt(settings.Value("DataBits"));
+    link.DataBits = WholeSetting(settings, "DataBits", 8, 5, 8, "5, 6, 7 or 8 data bits");
     const std::string stopBits = settings.Value("StopBits");
     link.StopBits = stopBits == "1.5" ? sbOne5StopBits
                     : stopBits == "2" ? sbTwoStopBits
@@ -45,14 +70,14 @@ TSession::~TSession() {
 
 // --- The link -------------------------------------------------------------------------
 
-std::string TSession::OpenLink(const TNameValueList& settings) {
+std::string TSession::OpenLink(const TNameValueList& settings, const std::string& source) {
     FLink->Close();
     TLinkSettings link;
     try {
         link = LinkSettingsFrom(settings);
-    } catch (const std::exception& e) {
-        FPortError = e.what();
-        throw;
+    } catch (const ESettingsValue& e) {
+        FPortError = source.empty() ? e.what() : source + ": " + e.what();
+        throw ESettingsValue(FPortError);
     }
     ChooseLink(link.Port);
     try {
@@ -199,7 +224,7 @@ bool TSession::StartFailed(const std::string& message) {
     const bool open = FLink->IsOpen();
     // A closed network link's own reason names the host and what went wrong.
     LogLine(!open && FLinkIsNetwork && !FPortError.empty() ? FPortError : message);
-    FFace.Ended({TSessionEnd::seNotStarted, message, open});
+    FFace.Ended({TSessionEnd::seNotStarted, message, open, {}});
     return open;
 }
 
@@ -218,16 +243,16 @@ void TSession::JobStored() {
 void TSession::Failed(const std::string& message, TFailure failure) {
     if (failure == fdQuiet) {
         FinishTranscript();
-        FFace.Ended({TSessionEnd::seNotFound, message, true});
+        FFace.Ended({TSessionEnd::seNotFound, message, true, FEngine.FailedReply()});
         return;
     }
     EndConversation(message);
-    FFace.Ended({TSessionEnd::seFailed, message, true});
+    FFace.Ended({TSessionEnd::seFailed, message, true, FEngine.FailedReply()});
 }
 
 void TSession::TimedOut() {
     EndConversation(TimeoutMessage);
-    FFace.Ended({TSessionEnd::seTimeout, TimeoutMessage, true});
+    FFace.Ended({TSessionEnd::seTimeout, TimeoutMessage, true, {}});
 }
 
 // --- The log and the transcript ---------------------------------------------------

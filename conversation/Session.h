@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "base/Clock.h"
@@ -23,8 +24,18 @@ class TNameValueList;
 
 // The settings a conversation follows ("TracerMode", "PauseMode", "VerifyChecksums").
 TConversationSettings ConversationSettingsFrom(const TNameValueList& settings);
+// A setting that cannot be used: what() names the key and its value, after
+// the settings file when the caller named it ("trevalon.dat: BaudRate=fast
+// is not a number").
+class ESettingsValue : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // The link settings the settings list names ("Port", "BaudRate", "Parity",
-// "DataBits", "StopBits"); throws EConvertError for a number that is not one.
+// "DataBits", "StopBits"). A missing line setting takes its default (9600
+// baud, 8 data bits, no parity, one stop bit); a network host by socket://
+// uses none of them, so none is read. Throws ESettingsValue.
 TLinkSettings LinkSettingsFrom(const TNameValueList& settings);
 
 // How a conversation ended without its result.
@@ -39,6 +50,8 @@ struct TSessionEnd {
     // seNotStarted: whether the link was open. A closed one has its reason in
     // TSession::PortError.
     bool LinkOpen = true;
+    // seNotFound, seFailed: the host's reply that ended it, when one did.
+    std::string HostReply;
 };
 
 // What a session asks of the face that runs it, and tells it. Calls arrive in
@@ -130,9 +143,10 @@ public:
 
     // --- The link ---------------------------------------------------------------------------
     // Closes the link, makes it the kind of link the settings' port names and
-    // opens it. Returns empty when it opened, else why not (PortError). Line
-    // settings that are not numbers throw EConvertError, PortError saying so.
-    std::string OpenLink(const TNameValueList& settings);
+    // opens it. Returns empty when it opened, else why not (PortError). A
+    // setting that cannot be used throws ESettingsValue after Source (the
+    // settings file's name, for the message), PortError saying the same.
+    std::string OpenLink(const TNameValueList& settings, const std::string& source = {});
     // Closes the link; nothing is delivered after it returns.
     void CloseLink();
     TLink& Link() { return *FLink; }

@@ -94,6 +94,15 @@ bool IsNetworkPort(std::string_view name) {
     return ParseLinkName(name).Kind != lkSerial;
 }
 
+std::string PortNameFault(std::string_view name) {
+    const TLinkName parsed = ParseLinkName(name);
+    if (parsed.Kind != lkSerial) return parsed.Error;
+    const std::size_t scheme = name.find("://");
+    if (scheme == std::string_view::npos || name.substr(0, 1) == "/") return {};
+    return "unknown scheme " + std::string(name.substr(0, scheme + 3)) +
+           " (a network host is socket://HOST:PORT or rfc2217://HOST:PORT)";
+}
+
 std::string NetAddressText(const TLinkName& name) {
     const bool v6 = name.Host.find(':') != std::string::npos;
     return (v6 ? "[" + name.Host + "]" : name.Host) + ":" + std::to_string(name.Port);

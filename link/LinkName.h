@@ -24,5 +24,9 @@ TLinkName ParseLinkName(std::string_view name);
 
 bool IsNetworkPort(std::string_view name);
 
+// Why Name can name no port at all, or empty: a URL of another scheme
+// ("http://...") or a network URL that cannot be used.
+std::string PortNameFault(std::string_view name);
+
 // "HOST:PORT" as the operator wrote it, IPv6 in brackets: for messages.
 std::string NetAddressText(const TLinkName& name);

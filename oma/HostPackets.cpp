@@ -17,6 +17,9 @@ std::string TrayNumberFault(std::string_view tray) {
     }
     if (tray.find('"') != std::string_view::npos)
         return "Tray number may not contain a double quote (\")";
+    // A semicolon separates a record's values: the host would read another job.
+    if (tray.find(';') != std::string_view::npos)
+        return "Tray number may not contain a semicolon (;)";
     return {};
 }
 

@@ -25,7 +25,8 @@ inline constexpr char ModelName[] = "TORVIKAL";
 // Empty when Tray can go into a packet; otherwise the text shown to the
 // operator: a control character would break the record framing and a double
 // quote the job record ("Tray number may not contain control characters",
-// "Tray number may not contain a double quote (\")").
+// "Tray number may not contain a double quote (\")"), and a semicolon would
+// split the record's value ("Tray number may not contain a semicolon (;)").
 std::string TrayNumberFault(std::string_view tray);
 
 // "JOB=" + '"' + tray + '"' + CR; the tray goes in as typed.

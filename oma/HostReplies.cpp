@@ -402,6 +402,39 @@ void ReadStoreVerdict(std::string_view reply) {
     }
 }
 
+std::optional<THostStatus> HostStatusOf(std::string_view reply) {
+    for (std::size_t at = reply.find("STATUS"); at != std::string_view::npos;
+         at = reply.find("STATUS", at + 1)) {
+        std::size_t p = SkipSpaces(reply, at + 6);
+        if (p >= reply.size() || reply[p] != '=') continue;
+        p = SkipSpaces(reply, p + 1);
+        const std::size_t digits = p;
+        long code = 0;
+        // More digits than any host's status has are not a status.
+        while (p < reply.size() && IsDigit(reply[p]) && p - digits < 9)
+            code = code * 10 + (reply[p++] - '0');
+        if (p == digits || (p < reply.size() && IsDigit(reply[p]))) continue;
+        // The text stays on the record's line.
+        const auto skipBlanks = [&](std::size_t i) {
+            while (i < reply.size() && (reply[i] == ' ' || reply[i] == '\t')) ++i;
+            return i;
+        };
+        p = skipBlanks(p);
+        if (p < reply.size() && reply[p] == ';') p = skipBlanks(p + 1);
+        // The text runs to the record's end: a line end or a separator.
+        std::size_t end = p;
+        while (end < reply.size() && reply[end] != '\r' && reply[end] != '\n' &&
+               static_cast<unsigned char>(reply[end]) >= 0x20)
+            ++end;
+        std::string_view text = reply.substr(p, end - p);
+        while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+        if (!text.empty() && text.front() == '"') text.remove_prefix(1);
+        if (!text.empty() && text.back() == '"') text.remove_suffix(1);
+        return THostStatus{code, std::string(text)};
+    }
+    return std::nullopt;
+}
+
 TJobData ReadJobData(std::string_view data, std::string_view pointCount) {
     TJobData job;
     job.PointCount = std::string(pointCount);

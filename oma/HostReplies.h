@@ -73,6 +73,16 @@ std::optional<TTraceFormat> ReadStoreGrant(std::string_view reply, std::string_v
 // STATUS record or "Did not store the shape to the host".
 void ReadStoreVerdict(std::string_view reply);
 
+// The host's own STATUS record, for scripts and support: the code and the
+// text after it (quotes and blanks around it taken off, up to the line's
+// end). A reply without a readable STATUS record gives nothing. Unlike the
+// step readers it reads any reply and throws nothing.
+struct THostStatus {
+    long Code = 0;
+    std::string Text;
+};
+std::optional<THostStatus> HostStatusOf(std::string_view reply);
+
 // What job data holds.
 struct TJobData {
     // The records as the job's record list holds them, in order: "label=value"

@@ -11,7 +11,8 @@ set -euo pipefail
 # windows group). xdg-utils is the desktop opener that shows the help file and
 # the log; shared-mime-info, desktop-file-utils and libglib2.0-bin (gio) let a
 # test look up the installed .oma file type and its program as a desktop does;
-# poppler-utils renders the printed PDF in the print test (pdftoppm).
+# poppler-utils renders the printed PDF in the print test (pdftoppm);
+# python3-jsonschema checks trevalon-cli's JSON against its schema.
 # ser2net is the serial device server the network link tests bridge to the simulator.
 base=(
   build-essential cmake ninja-build pkg-config
@@ -20,7 +21,7 @@ base=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xdg-utils shared-mime-info desktop-file-utils libglib2.0-bin
   poppler-utils
-  python3
+  python3 python3-jsonschema
   ser2net
 )
 declare -A groups=(

@@ -16,7 +16,8 @@ refuse_root_in_user_tree "$root"
 build="$root/build"
 require_own_build_dir "$build"
 cmake -S "$root" -B "$build" -G Ninja "$unity_build" -DTREVALON_PACKAGE=OFF >/dev/null
-cmake --build "$build" --target trevalon trevalon-host -j "$(nproc)"
+# Everything "cmake --install build" installs, so it works after this script too.
+cmake --build "$build" --target package_files -j "$(nproc)"
 
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   echo "No display: neither DISPLAY nor WAYLAND_DISPLAY is set, so the window cannot open." >&2

@@ -34,7 +34,7 @@ TEST_F(TOperatorMessagesTest, RequestAndStoreOnAClosedPortSayWhyAndWhatToDo) {
          "Unable to open " + missing + ": " + std::strerror(ENOENT), false},
         {"a baud rate that is not a number",
          "Port=COM5\r\nBaudRate=fast\r\nParity=None\r\nDataBits=8\r\nStopBits=1\r\n",
-         "'fast' is not a valid integer value", true},
+         SettingsFile().toStdString() + ": BaudRate=fast is not a number", true},
     };
     for (const TRow& row : rows) {
         SCOPED_TRACE(row.What);

@@ -7,6 +7,7 @@ namespace {
 TEST(TrayNumber, RefusesWhatWouldBreakThePacket) {
     const std::string control = "Tray number may not contain control characters";
     const std::string quote = "Tray number may not contain a double quote (\")";
+    const std::string semicolon = "Tray number may not contain a semicolon (;)";
     struct TRow {
         std::string Tray;
         std::string Fault;
@@ -30,6 +31,8 @@ TEST(TrayNumber, RefusesWhatWouldBreakThePacket) {
         {"\t", control},
         {"12\"34", quote},
         {"\"", quote},
+        {"12;34", semicolon},
+        {";", semicolon},
     };
     for (const TRow& r : rows) EXPECT_EQ(TrayNumberFault(r.Tray), r.Fault) << r.Tray;
 }

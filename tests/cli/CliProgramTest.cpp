@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -178,7 +179,24 @@ protected:
         result.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         result.Out = ReadFile(out);
         result.Err = ReadFile(err);
+        if (std::find(args.begin(), args.end(), "--json") != args.end()) CheckJson(result, out);
         return result;
+    }
+
+    // Every --json output is one object of the published schema, with the exit
+    // status the run ended with.
+    static void CheckJson(const TResult& result, const fs::path& out) {
+        const std::string check = "/usr/bin/python3 '" TREVALON_TEST_DATA_DIR "/check_json.py' '" +
+                                  std::string(TREVALON_CLI_SCHEMA) + "' < '" + out.string() + "'";
+        std::FILE* pipe = ::popen(check.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string verdict;
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) verdict += buffer;
+        const int status = ::pclose(pipe);
+        EXPECT_EQ(status, 0) << "the JSON does not follow the schema:\n" << verdict << result;
+        EXPECT_NE(result.Out.find("\"exit\":" + std::to_string(result.Exit) + ","), std::string::npos)
+            << result;
     }
 
     fs::path FDir;
@@ -224,12 +242,17 @@ TEST_F(TCliProgramTest, JsonOutputIsOneObject) {
     StartHost(SampleAsItIs);
     const TResult fetched = Cli({"fetch", "1234", "--json"});
     ASSERT_EQ(fetched.Exit, 0) << fetched;
-    EXPECT_EQ(fetched.Out.rfind("{\"command\":\"fetch\",\"tray\":\"1234\",\"box A\":51.00,", 0), 0u)
+    EXPECT_EQ(fetched.Out.rfind("{\"command\":\"fetch\",\"exit\":0,\"tray\":\"1234\",", 0), 0u)
         << fetched;
-    EXPECT_NE(fetched.Out.find("\"points\":360,\"bytes sent\":"), std::string::npos) << fetched;
+    EXPECT_NE(fetched.Out.find("\"format\":1,\"box_a\":51.00,\"box_b\":44.01,\"circ\":150.7"),
+              std::string::npos)
+        << fetched;
+    EXPECT_NE(fetched.Out.find("\"dbl\":20.00,\"points\":360"), std::string::npos) << fetched;
     const TResult missing = Cli({"fetch", "55", "--json"});
     EXPECT_EQ(missing.Exit, 4) << missing;
-    EXPECT_EQ(missing.Out, "{\"command\":\"fetch\",\"exit\":4,\"error\":\"Tray 55 not found\"}\n");
+    EXPECT_EQ(missing.Out.rfind("{\"command\":\"fetch\",\"exit\":4,\"error\":\"Tray 55 not found\",", 0),
+              0u)
+        << missing;
 }
 
 TEST_F(TCliProgramTest, AnEditedShapeIsStoredAndFetchedBack) {
@@ -422,7 +445,8 @@ TEST_F(TCliProgramTest, PointCountsATraceCannotBeCutWithAreRefusedAndNothingIsSe
             Cli({"edit", in.string(), "-o", (FDir / "p.oma").string(), "--points", count}, false);
         EXPECT_EQ(edited.Exit, 2) << edited;
         EXPECT_EQ(edited.Err.substr(0, edited.Err.find('\n')),
-                  std::string("trevalon-cli: Cannot write a trace of ") + count + " points (100 to 4096)");
+                  std::string("trevalon-cli: --points takes a whole number from 100 to 4096, not '") +
+                      count + "'");
         EXPECT_FALSE(fs::exists(FDir / "p.oma"));
     }
     // A file of too few points, as other tools may write it, is not stored.
@@ -517,7 +541,7 @@ TEST_F(TCliProgramTest, UsageFaultsAndHelp) {
           {"fetch", "1", "--format", "7"}, {"show", "a", "--bogus"}}) {
         const TResult result = Cli(args, false);
         EXPECT_EQ(result.Exit, 2) << result;
-        EXPECT_NE(result.Err.find("Try 'trevalon-cli --help'"), std::string::npos) << result;
+        EXPECT_NE(result.Err.find("Try 'trevalon-cli "), std::string::npos) << result;
     }
     const TResult help = Cli({"--help"}, false);
     EXPECT_EQ(help.Exit, 0);
@@ -539,7 +563,7 @@ TEST_F(TCliProgramTest, OverTcpFetchAndStoreMatchTheSerialLineByteForByte) {
     ASSERT_EQ(serial.Exit, 0) << serial;
     const TResult net = Cli({"fetch", "1234", "-o", (FDir / "net.oma").string(), "--port", url});
     ASSERT_EQ(net.Exit, 0) << net;
-    auto withoutFile = [](std::string out) { return out.substr(0, out.find("file: ")); };
+    auto withoutFile = [](std::string out) { return out.substr(0, out.find("output: ")); };
     EXPECT_EQ(withoutFile(net.Out), withoutFile(serial.Out));
     EXPECT_NE(net.Out.find("bytes received: "), std::string::npos) << net;
     EXPECT_EQ(ReadFile(FDir / "net.oma"), ReadFile(FDir / "serial.oma"));
@@ -583,9 +607,11 @@ TEST_F(TCliProgramTest, OverTcpARefusedConnectionOrABadUrlIsALinkFailure) {
     EXPECT_EQ(refused.Exit, 3) << refused;
     EXPECT_EQ(refused.Err, "trevalon-cli: Cannot connect to " + url.substr(9) +
                                ": Connection refused\n");
+    // A URL that names no port is a usage fault: nothing is tried.
     const TResult bad = Cli({"fetch", "1234", "--port", "rfc2217://[::1]"});
-    EXPECT_EQ(bad.Exit, 3) << bad;
-    EXPECT_EQ(bad.Err, "trevalon-cli: Not a network address: rfc2217://[::1] (no port)\n");
+    EXPECT_EQ(bad.Exit, 2) << bad;
+    EXPECT_EQ(bad.Err.substr(0, bad.Err.find('\n')),
+              "trevalon-cli: --port rfc2217://[::1]: Not a network address: rfc2217://[::1] (no port)");
 }
 
 // A serial device server (ser2net) bridging loopback TCP to the simulator's
@@ -628,7 +654,7 @@ TEST_F(TCliProgramTest, ThroughADeviceServerRawAndWithPortControl) {
 
     const TResult serial = Cli({"fetch", "1234", "-o", (FDir / "serial.oma").string()});
     ASSERT_EQ(serial.Exit, 0) << serial;
-    auto withoutFile = [](std::string out) { return out.substr(0, out.find("file: ")); };
+    auto withoutFile = [](std::string out) { return out.substr(0, out.find("output: ")); };
     const std::string raw = "socket://127.0.0.1:" + std::to_string(rawPort);
     const TResult overRaw = Cli({"fetch", "1234", "-o", (FDir / "raw.oma").string(), "--port", raw});
     ASSERT_EQ(overRaw.Exit, 0) << overRaw;

@@ -382,13 +382,38 @@ TEST_F(TSessionTest, LinkSettingsThatCannotBeUsedKeepTheLinkClosedWithTheirReaso
     Make();
     TNameValueList settings = Settings();
     settings.SetValue("BaudRate", "fast");
-    EXPECT_THROW(FSession->OpenLink(settings), EConvertError);
-    EXPECT_NE(FSession->PortError().find("fast"), std::string::npos) << FSession->PortError();
+    try {
+        FSession->OpenLink(settings, "lab.dat");
+        ADD_FAILURE() << "a baud rate that is no number was taken";
+    } catch (const ESettingsValue& e) {
+        EXPECT_STREQ(e.what(), "lab.dat: BaudRate=fast is not a number");
+    }
+    EXPECT_EQ(FSession->PortError(), "lab.dat: BaudRate=fast is not a number");
     EXPECT_FALSE(FLink->IsOpen());
 
     FLink->OpenFailure = "Unable to open COM1: Device or resource busy";
     EXPECT_EQ(FSession->OpenLink(Settings()), "Unable to open COM1: Device or resource busy");
     EXPECT_EQ(FSession->PortError(), "Unable to open COM1: Device or resource busy");
+}
+
+// A raw TCP host uses no line setting, so none can keep it closed; a device
+// server with port control is sent them, so they must be usable.
+TEST(TLinkSettings, OnlyTheSettingsALinkUsesAreRead) {
+    TNameValueList settings;
+    settings.SetValue("BaudRate", "fast");
+    settings.SetValue("DataBits", "");
+    settings.SetValue("Port", "socket://127.0.0.1:4001");
+    EXPECT_EQ(LinkSettingsFrom(settings).Port, "socket://127.0.0.1:4001");
+    settings.SetValue("Port", "rfc2217://127.0.0.1:4001");
+    EXPECT_THROW(LinkSettingsFrom(settings), ESettingsValue);
+    // Nothing but the port: every line setting takes its default.
+    TNameValueList portOnly;
+    portOnly.SetValue("Port", "COM3");
+    const TLinkSettings link = LinkSettingsFrom(portOnly);
+    EXPECT_EQ(link.BaudRate, 9600);
+    EXPECT_EQ(link.DataBits, 8);
+    EXPECT_EQ(link.Parity, prNone);
+    EXPECT_EQ(link.StopBits, sbOneStopBit);
 }
 
 TEST_F(TSessionTest, TranscriptsThatCannotBeWrittenNeverChangeTheOutcome) {

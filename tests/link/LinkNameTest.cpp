@@ -72,4 +72,16 @@ TEST(LinkNameText, BracketsIpv6ForMessages) {
     EXPECT_FALSE(IsNetworkPort("COM3"));
 }
 
+// A name that cannot be a port at all is said so before anything is opened;
+// serial names, device paths and good URLs have no fault.
+TEST(LinkNameText, NamesThatCanBeNoPortSayWhy) {
+    const std::string schemes = " (a network host is socket://HOST:PORT or rfc2217://HOST:PORT)";
+    EXPECT_EQ(PortNameFault("http://127.0.0.1:80"), "unknown scheme http://" + schemes);
+    EXPECT_EQ(PortNameFault("tcp://h:1"), "unknown scheme tcp://" + schemes);
+    EXPECT_EQ(PortNameFault("rfc2217://[::1]"), "Not a network address: rfc2217://[::1] (no port)");
+    for (const char* good : {"COM7", "ttyUSB0", "/dev/serial/by-id/a://b", "socket://h:1",
+                             "RFC2217://[::1]:4001", ""})
+        EXPECT_EQ(PortNameFault(good), "") << good;
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <sstream>
 
@@ -560,5 +561,33 @@ TEST(HostReplies, EveryPrefixFailsCleanlyOrReadsAsTheWhole) {
                         outcome == "ok no def")
                 << n << ": " << outcome;
         }
+    }
+}
+
+// The host's own STATUS record as scripts are told it: the code and the text
+// on its line, without quotes, whatever step the reply answers.
+TEST(HostReplies, TheHostsStatusIsReadFromAnyReply) {
+    struct TRow {
+        std::string Reply;
+        std::optional<THostStatus> Status;
+    } rows[] = {
+        {"\x1c" "ANS=INI\rSTATUS=1;\"Tray L424775600 not found\"\r\x1e" "CRC=1\r\x1d",
+         THostStatus{1, "Tray L424775600 not found"}},
+        {"\x1c" "ANS=DEF\nSTATUS = 0\nDEF=x\n\x1e\x1d", THostStatus{0, ""}},
+        {"STATUS=3 Job locked  \r\n", THostStatus{3, "Job locked"}},
+        {"STATUS=2;\r\nJOB=\"7\"\r", THostStatus{2, ""}},  // the next line is not its text
+        {"STATUS=12\x1e", THostStatus{12, ""}},
+        {"STATUS=x\rSTATUS=5;\"late\"\r", THostStatus{5, "late"}},  // the first readable one
+        {"STATUS=\r", std::nullopt},
+        {"STATUS=1234567890123\r", std::nullopt},  // no status has so many digits
+        {"ANS=INI\r", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const TRow& row : rows) {
+        const std::optional<THostStatus> status = HostStatusOf(row.Reply);
+        ASSERT_EQ(status.has_value(), row.Status.has_value()) << row.Reply;
+        if (!status) continue;
+        EXPECT_EQ(status->Code, row.Status->Code) << row.Reply;
+        EXPECT_EQ(status->Text, row.Status->Text) << row.Reply;
     }
 }
