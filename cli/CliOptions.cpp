@@ -185,7 +185,12 @@ void Parse(const std::vector<std::string>& args, TCliOptions& options) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size()) throw EUsage(arg + " needs a value");
+            // An option where the value should be means the value is missing
+            // ("--port --json"); a negative number is a value.
+            if (i + 1 >= args.size() ||
+                (args[i + 1].size() > 1 && args[i + 1][0] == '-' &&
+                 !(args[i + 1][1] >= '0' && args[i + 1][1] <= '9')))
+                throw EUsage(arg + " needs a value");
             return args[++i];
         };
         if (arguments || arg.size() < 2 || arg[0] != '-') {
@@ -301,8 +306,8 @@ TCliOptions ParseCliOptions(const std::vector<std::string>& args) {
     try {
         Parse(args, options);
     } catch (EUsage& e) {
-        // --json may follow the word that failed.
-        e.Command = options.Command;
+        // --json may follow the word that failed; an unknown command is none.
+        e.Command = FindCommand(options.Command) ? options.Command : std::string();
         for (const std::string& arg : args)
             if (arg == "--json") e.Json = true;
         throw;

@@ -551,6 +551,225 @@ TEST_F(TCliProgramTest, UsageFaultsAndHelp) {
     EXPECT_EQ(quote.Exit, 2) << quote;
 }
 
+// Every argument is checked before the link opens: each fault below exits 2
+// with one line naming the argument, the host hears nothing, and --json gives
+// one object of the schema (checked in Cli).
+TEST_F(TCliProgramTest, InvalidInvocationsAreRefusedBeforeTheHostHearsOfThem) {
+    StartHost();
+    const std::string in = (FDir / "R360_3.oma").string();
+    const std::string out = (FDir / "out.oma").string();
+    const struct {
+        std::vector<std::string> Args;
+        const char* Names;  // what the message must name
+    } rows[] = {
+        {{}, "no command given"},
+        {{"frobnicate"}, "unknown command frobnicate"},
+        {{"fetch"}, "TRAY"},
+        {{"fetch", ""}, "TRAY: the tray number is empty"},
+        {{"fetch", "12;34"}, "TRAY: Tray number may not contain a semicolon (;)"},
+        {{"fetch", "12\"34"}, "TRAY: Tray number may not contain a double quote"},
+        {{"fetch", "12\x01"}, "TRAY: Tray number may not contain control characters"},
+        {{"fetch", "1", "2"}, "'2'"},
+        {{"fetch", "1", "--bogus"}, "unknown option --bogus"},
+        {{"fetch", "1", "--port"}, "--port needs a value"},
+        {{"fetch", "1", "--port", "http://127.0.0.1:80"}, "unknown scheme http://"},
+        {{"fetch", "1", "--port", "socket://127.0.0.1"}, "--port socket://127.0.0.1"},
+        {{"fetch", "1", "--format", "9", "-o", out}, "--format takes a whole number from 1 to 4"},
+        {{"fetch", "1", "--format", "2"}, "--format on fetch needs -o FILE"},
+        {{"fetch", "1", "--log", ""}, "--log needs a file name"},
+        {{"fetch", "1", "--settings", ""}, "--settings needs a file name"},
+        {{"fetch", "1", "--tray", "2"}, "--tray belongs to store"},
+        {{"store", in, "--tray", ""}, "--tray: the tray number is empty"},
+        {{"store", in, "--tray", "1\"2"}, "--tray: Tray number may not contain a double quote"},
+        {{"store"}, "FILE"},
+        {{"show", in, "--port", "COM1"}, "--port"},
+        {{"show", in, "--hbox", "50"}, "--hbox"},
+        {{"edit", in}, "-o FILE"},
+        {{"edit", in, "-o", out, "--hbox", "fifty"}, "--hbox takes a number in millimetres"},
+        {{"edit", in, "-o", out, "--hbox", "-5"}, "--hbox takes millimetres above 0 and below 200"},
+        {{"edit", in, "-o", out, "--vbox", "4,5"}, "--vbox"},
+        {{"edit", in, "-o", out, "--circ", "1e9"}, "--circ takes millimetres above 0 and below 630"},
+        {{"edit", in, "-o", out, "--dbl", "inf"}, "--dbl"},
+        {{"edit", in, "-o", out, "--rotate", "99999999999"},
+         "--rotate takes a whole number from -1000000 to 1000000, not '99999999999'"},
+        {{"edit", in, "-o", out, "--rotate", "1.5"}, "--rotate takes a whole number, not '1.5'"},
+        {{"edit", in, "-o", out, "--points", "50"}, "--points takes a whole number from 100 to 4096"},
+        {{"edit", in, "-o", out, "--circ", "150", "--vbox", "40"}, "--circ"},
+        {{"edit", in, "-o", out, "--hbox", "50", "--lock-b"}, "--lock-b"},
+        {{"print", in}, "-o FILE"},
+        {{"ports", "x"}, "'x'"},
+    };
+    for (const auto& row : rows) {
+        std::string line;
+        for (const std::string& arg : row.Args) line += arg + " ";
+        SCOPED_TRACE(line);
+        for (const bool json : {false, true}) {
+            std::vector<std::string> args = row.Args;
+            if (json) args.push_back("--json");
+            const TResult result = Cli(args, false);
+            EXPECT_EQ(result.Exit, 2) << result;
+            const std::string first = result.Err.substr(0, result.Err.find('\n'));
+            EXPECT_EQ(first.rfind("trevalon-cli: ", 0), 0u) << result;
+            EXPECT_NE(first.find(row.Names), std::string::npos) << result;
+            // The line itself, then where help is.
+            EXPECT_EQ(std::count(result.Err.begin(), result.Err.end(), '\n'), 2) << result;
+            EXPECT_EQ(result.Out.empty(), !json) << result;
+        }
+    }
+    const std::string log = ReadFile(FDir / "host.log");
+    EXPECT_EQ(log.find(" <- "), std::string::npos) << log;
+}
+
+// What a script needs of a file it names is known before the host is asked:
+// the file's name and the system's reason, exit 6, nothing sent.
+TEST_F(TCliProgramTest, FilesAreCheckedBeforeTheHostHearsOfThemAndNamedWithTheirReason) {
+    StartHost();
+    const std::string in = (FDir / "R360_3.oma").string();
+    const std::string missing = (FDir / "missing.oma").string();
+    const std::string noFolder = (FDir / "no-folder" / "a.oma").string();
+    const std::string folder = (FDir / "jobs").string() + "/";
+    const struct {
+        std::vector<std::string> Args;
+        std::string Error;
+    } rows[] = {
+        {{"store", missing}, missing + ": Cannot read the job file: No such file or directory"},
+        {{"fetch", "1234", "-o", noFolder},
+         "cannot write the job file " + noFolder + ": No such file or directory"},
+        {{"fetch", "1234", "-o", folder}, "cannot write the job file " + folder + ": Is a directory"},
+        {{"edit", in, "-o", folder}, "cannot write the job file " + folder + ": Is a directory"},
+        {{"print", in, "-o", (FDir / "none" / "a.pdf").string()},
+         "cannot write the PDF " + (FDir / "none" / "a.pdf").string() + ": No such file or directory"},
+        {{"show", missing}, missing + ": Cannot read the job file: No such file or directory"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Args[0] + " " + row.Args[1]);
+        std::vector<std::string> args = row.Args;
+        args.push_back("--json");
+        const TResult result = Cli(args, row.Args[0] == "fetch" || row.Args[0] == "store");
+        EXPECT_EQ(result.Exit, 6) << result;
+        // One line on standard error, no warning of a library beside it.
+        EXPECT_EQ(result.Err, "trevalon-cli: " + row.Error + "\n");
+        EXPECT_NE(result.Out.find("\"error\":\"" + row.Error + "\""), std::string::npos) << result;
+    }
+    EXPECT_FALSE(fs::exists(FDir / "jobs" / "1234.oma.bak"));
+    EXPECT_EQ(ReadFile(FDir / "host.log").find(" <- "), std::string::npos);
+}
+
+// A settings file names its place: a missing line setting takes its default,
+// an unusable value names the file, the key and the value; a raw TCP port is
+// never refused for a line setting it does not use.
+TEST_F(TCliProgramTest, SettingsFilesThatLeaveOutOrSpoilAKey) {
+    StartHost(SampleAsItIs);
+    const fs::path settings = FDir / "lab.dat";
+    const std::string port = "Port=" + FLink.string() + "\r\n";
+    std::ofstream(settings, std::ios::binary) << port;
+    const TResult portOnly = Cli({"fetch", "1234", "--settings", settings.string()}, false);
+    EXPECT_EQ(portOnly.Exit, 0) << portOnly;
+    EXPECT_NEAR(Figure(portOnly.Out, "box A"), 51.00, 0.01) << portOnly;
+
+    const struct {
+        std::string Line;
+        std::string Error;
+    } rows[] = {
+        {"BaudRate=fast", "BaudRate=fast is not a number"},
+        {"BaudRate=-9600", "BaudRate=-9600 is not a line speed in baud"},
+        {"DataBits=", ""},  // an empty value is a missing key
+        {"DataBits=eight", "DataBits=eight is not a number"},
+        {"DataBits=4", "DataBits=4 is not 5, 6, 7 or 8 data bits"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Line);
+        std::ofstream(settings, std::ios::binary) << port << row.Line << "\r\n";
+        const TResult result = Cli({"fetch", "1234", "--settings", settings.string(), "--json"}, false);
+        if (row.Error.empty()) {
+            EXPECT_EQ(result.Exit, 0) << result;
+            continue;
+        }
+        EXPECT_EQ(result.Exit, 6) << result;
+        EXPECT_EQ(result.Err, "trevalon-cli: " + settings.string() + ": " + row.Error + "\n");
+    }
+    // A raw TCP host: the spoilt line settings are not its own.
+    fs::create_directories(FDir / "net-jobs");
+    fs::copy_file(FDir / "jobs" / "1234.oma", FDir / "net-jobs" / "1234.oma");
+    const std::string url = StartNetHost(FDir / "net-jobs");
+    std::ofstream(settings, std::ios::binary) << "Port=" << url << "\r\nBaudRate=fast\r\nDataBits=\r\n";
+    const TResult raw = Cli({"fetch", "1234", "--settings", settings.string()}, false);
+    EXPECT_EQ(raw.Exit, 0) << raw;
+    const std::string missing = (FDir / "none.dat").string();
+    const TResult none = Cli({"fetch", "1234", "--settings", missing}, false);
+    EXPECT_EQ(none.Exit, 6) << none;
+    EXPECT_EQ(none.Err, "trevalon-cli: cannot read the settings file " + missing +
+                            ": No such file or directory\n");
+    // A file without a port: what to do, and which file has none.
+    std::ofstream(settings, std::ios::binary) << "BaudRate=9600\r\n";
+    const TResult noPort = Cli({"fetch", "1234", "--settings", settings.string()}, false);
+    EXPECT_EQ(noPort.Exit, 2) << noPort;
+    EXPECT_NE(noPort.Err.find("(" + settings.string() + " has none)"), std::string::npos) << noPort;
+}
+
+// The host's own words go beside the program's text, and into the JSON.
+TEST_F(TCliProgramTest, TheHostsStatusTextIsGivenBesideTheProgramsText) {
+    StartHost({"--status", "init:1:Tray L424775600 not found"});
+    const TResult stored = Cli({"store", (FDir / "R360_3.oma").string(), "--json"});
+    EXPECT_EQ(stored.Exit, 4) << stored;
+    EXPECT_EQ(stored.Err, "trevalon-cli: Did not get positive response from host (the host said: "
+                          "STATUS=1 \"Tray L424775600 not found\")\n");
+    EXPECT_NE(stored.Out.find("\"host_status\":1,"), std::string::npos) << stored;
+    EXPECT_NE(stored.Out.find("\"host_text\":\"Tray L424775600 not found\""), std::string::npos)
+        << stored;
+}
+
+// Help for the program and for each command: the command's own usage and
+// options, and nothing of the others'.
+TEST_F(TCliProgramTest, EachCommandHasItsOwnHelp) {
+    const struct {
+        const char* Command;
+        std::vector<std::string> Has, HasNot;
+    } rows[] = {
+        {"fetch", {"Usage: trevalon-cli fetch TRAY", "--format N", "--port NAME", "Files:"},
+         {"--hbox", "--tray"}},
+        {"store", {"Usage: trevalon-cli store FILE", "--tray TRAY", "--transcript FILE"}, {"--hbox"}},
+        {"show", {"Usage: trevalon-cli show FILE", "--json"}, {"--port", "--output"}},
+        {"edit", {"Usage: trevalon-cli edit IN -o OUT", "--lock-b", "--points N", "--rotate STEPS"},
+         {"--port", "--tray"}},
+        {"print", {"Usage: trevalon-cli print FILE -o FILE.pdf", "-o, --output FILE.pdf"}, {"--hbox"}},
+        {"ports", {"Usage: trevalon-cli ports"}, {"--output", "--port"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Command);
+        for (const std::vector<std::string>& args : {std::vector<std::string>{row.Command, "--help"},
+                                                     std::vector<std::string>{"--help", row.Command}}) {
+            const TResult help = Cli(args, false);
+            EXPECT_EQ(help.Exit, 0) << help;
+            for (const std::string& text : row.Has) EXPECT_NE(help.Out.find(text), std::string::npos) << text;
+            for (const std::string& text : row.HasNot) EXPECT_EQ(help.Out.find(text), std::string::npos) << text;
+            EXPECT_NE(help.Out.find("Exit status:"), std::string::npos);
+        }
+    }
+    // The program's help lists every option once.
+    const TResult help = Cli({"--help"}, false);
+    for (const char* option : {"--output", "--format", "--points", "--hbox", "--vbox", "--circ",
+                               "--dbl", "--lock-b", "--rotate", "--tray", "--settings", "--port",
+                               "--log", "--transcript", "--json", "--help", "--version"}) {
+        const std::string entry = std::string(" ") + option + " ";
+        const std::size_t at = help.Out.find(option);
+        EXPECT_NE(at, std::string::npos) << option;
+        std::size_t count = 0;
+        for (std::size_t line = help.Out.find("\n  -"); line != std::string::npos;
+             line = help.Out.find("\n  -", line + 1)) {
+            const std::string words = help.Out.substr(line, help.Out.find("  ", line + 3) - line);
+            if ((words + " ").find(entry) != std::string::npos ||
+                (words + " ").find(std::string(",") + entry) != std::string::npos)
+                ++count;
+        }
+        EXPECT_EQ(count, 1u) << option << "\n" << help.Out;
+    }
+    const TResult json = Cli({"edit", "--help", "--json"}, false);
+    EXPECT_EQ(json.Exit, 0) << json;
+    const TResult version = Cli({"--version", "--json"}, false);
+    EXPECT_EQ(version.Exit, 0) << version;
+}
+
 // The same conversations over TCP as over the pseudo-terminal: the same
 // output, the same job file, and the same stored file on the host.
 TEST_F(TCliProgramTest, OverTcpFetchAndStoreMatchTheSerialLineByteForByte) {
