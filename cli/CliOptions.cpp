@@ -134,10 +134,12 @@ const TCommandRule* FindCommand(const std::string& name) {
 }
 
 constexpr char FilesText[] = R"(Files:
-  The settings file of fetch and store is the window's: trevalon.dat beside
-  trevalon when that file exists or its folder is writable (a build or a
-  portable copy), otherwise $XDG_CONFIG_HOME/trevalon/trevalon.dat
-  (~/.config/trevalon/trevalon.dat). A key it leaves out takes its default.
+The settings file of fetch and store is the window's: trevalon.dat beside
+trevalon when that file exists or its folder is writable (a build or a
+portable copy), otherwise $XDG_CONFIG_HOME/trevalon/trevalon.dat, that is
+~/.config/trevalon/trevalon.dat. A key it leaves out takes its default.
+The schema of the --json output is share/trevalon/trevalon-cli.schema.json
+of the installation.
 )";
 
 constexpr char ExitStatus[] = R"(Exit status:
@@ -323,9 +325,8 @@ std::string CliTryHelp(const std::string& command) {
 std::string CliHelpText(const std::string& command) {
     if (const TCommandRule* rule = FindCommand(command))
         return std::string("Usage: trevalon-cli ") + rule->Synopsis + "\n" + rule->Text + "\n" +
-               OptionsText(command) + "\n" +
-               (command == "fetch" || command == "store" ? std::string(FilesText) + "\n" : "") +
-               ExitStatus;
+               OptionsText(command) + "\n" + ExitStatus +
+               (command == "fetch" || command == "store" ? std::string("\n") + FilesText : "");
     std::string text = R"(Usage: trevalon-cli COMMAND [ARGUMENT] [OPTION]...
 Fetches and stores frame shapes (traces) of spectacle jobs on an OMA lab host,
 and reads, changes and prints job files, for lab scripts. Its texts stay in
@@ -336,16 +337,16 @@ Commands:
     for (const TCommandRule& rule : Commands) {
         std::string synopsis = rule.Synopsis;
         synopsis.resize(synopsis.find(" [OPTION]..."));
-        text += "  " + synopsis + "\n      " + rule.Summary + "\n";
+        synopsis = "  " + synopsis;
+        synopsis += synopsis.size() < 26 ? std::string(26 - synopsis.size(), ' ') : "  ";
+        text += synopsis + rule.Summary + "\n";
     }
     text += "\n'trevalon-cli COMMAND --help' describes one command and its options.\n\n";
     text += OptionsText({});
-    text += "\n";
-    text += FilesText;
     text += R"(
 While waiting for the host, the last nine seconds of the reply timeout are
 shown on standard error when it is a terminal.
 
 )";
-    return text + ExitStatus;
+    return text + ExitStatus + "\n" + FilesText;
 }

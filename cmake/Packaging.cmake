@@ -96,6 +96,19 @@ foreach(entry IN LISTS trevalon_man_names)
 endforeach()
 if(man_pages)
   add_custom_target(manpages ALL DEPENDS ${man_pages})
+  # The pages as man shows them: each option of --help once under OPTIONS.
+  if(TREVALON_TESTS)
+    set(man_programs)
+    foreach(program trevalon trevalon-cli trevalon-host)
+      if(TARGET ${program})
+        list(APPEND man_programs $<TARGET_FILE:${program}>)
+      endif()
+    endforeach()
+    add_test(NAME packaging.man_pages
+             COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/packaging/man_pages_test.py
+                     ${CMAKE_BINARY_DIR}/man ${man_programs})
+    set_tests_properties(packaging.man_pages PROPERTIES LABELS packaging TIMEOUT 120)
+  endif()
 endif()
 
 set(CPACK_GENERATOR DEB)

@@ -46,6 +46,8 @@ public:
     // Brief: the exchanged bytes are left out, notes are kept (a system
     // journal wants a line per session, not per byte).
     void SetBrief(bool brief) { FSink->Brief = brief; }
+    // Whether the log is written to standard error (no log file).
+    bool ToStandardError() const { return FSink->Out == stderr; }
     void Data(std::string_view direction, std::string_view bytes);
     void Note(std::string_view text);
     // A note about one exchange, which a brief log leaves out.

@@ -5,9 +5,15 @@
 #include "oma/OMAMach.h"
 
 std::string TDivergence::Report() const {
+    // One line: the rendered bytes keep their names (<cr>), not their line breaks.
+    const auto oneLine = [](std::string text) {
+        std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
+        return text;
+    };
     std::string report = "client byte " + std::to_string(Offset) + ": expected ";
-    report += Expected.empty() ? std::string("nothing more") : "\"" + RenderControlChars(Expected) + "\"";
-    report += ", received \"" + RenderControlChars(Received) + "\"";
+    report += Expected.empty() ? std::string("nothing more")
+                               : "\"" + oneLine(RenderControlChars(Expected)) + "\"";
+    report += ", received \"" + oneLine(RenderControlChars(Received)) + "\"";
     return report;
 }
 

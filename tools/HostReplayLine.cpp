@@ -32,9 +32,11 @@ int RunReplay(const THostOptions& options, THostLine& line, THostReplay& replay,
             if (replay.Divergence()) {
                 const std::string report = replay.Divergence()->Report();
                 log.Note("diverged at " + report);
-                std::fprintf(stderr,
-                             "trevalon-host: the client diverged from the transcript at %s\n",
-                             report.c_str());
+                // Said once: a log on standard error has just said it.
+                if (!log.ToStandardError())
+                    std::fprintf(stderr,
+                                 "trevalon-host: the client diverged from the transcript at %s\n",
+                                 report.c_str());
                 code = 3;
                 return std::optional<THostRunEnd>(reLimit);
             }

@@ -493,14 +493,30 @@ TEST_F(TCliProgramTest, GoldenTranscriptsReplayAgainstTheCommandLine) {
 }
 
 TEST_F(TCliProgramTest, AClientThatDivergesIsCaughtAtItsByte) {
-    // The recorded client asked for tray 1234; this one asks for 1235.
-    StartHost({"--replay", GoldenTranscript("request-init").string(), "--fast"});
+    // The recorded client asked for tray 1234; this one asks for 1235. Without
+    // a log file the log is standard error: the divergence is said there once,
+    // on one line.
+    FHost = Spawn({TREVALON_HOST_EXE, "--replay", GoldenTranscript("request-init").string(), "--fast",
+                   "--link", FLink.string()},
+                  "/dev/null", (FDir / "host.err").string());
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!fs::exists(FLink)) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the simulator made no link";
+        std::this_thread::sleep_for(5ms);
+    }
     const TResult fetched = Cli({"fetch", "1235"}, true, 40s);
     EXPECT_NE(fetched.Exit, 0) << fetched;
     EXPECT_EQ(HostExit(), 3);
-    const std::string log = ReadFile(FDir / "host.log");
-    EXPECT_NE(log.find("diverged at client byte "), std::string::npos) << log;
-    EXPECT_NE(log.find("expected \"4\""), std::string::npos) << log;
+    const std::string err = ReadFile(FDir / "host.err");
+    std::size_t said = 0;
+    for (std::size_t at = err.find("diverged"); at != std::string::npos; at = err.find("diverged", at + 1))
+        ++said;
+    EXPECT_EQ(said, 1u) << err;
+    const std::size_t line = err.rfind('\n', err.find("diverged at client byte "));
+    const std::string divergence = err.substr(line + 1, err.find('\n', line + 1) - line - 1);
+    EXPECT_NE(divergence.find("expected \"4\"<cr>TRCFMT=4;512;E;R;F<cr><rs>CRC="), std::string::npos)
+        << err;
+    EXPECT_NE(divergence.find(", received \"5\"<cr>TRCFMT"), std::string::npos) << err;
 }
 
 // The replay serves its one conversation over TCP too: a recorded store is
