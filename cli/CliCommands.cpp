@@ -525,12 +525,15 @@ int RunCliCommand(const TCliOptions& options, std::ostream& out, std::ostream& e
             failure.Text("command", nullptr, options.Command);
             failure.Count("exit", nullptr, e.Code);
             failure.Text("error", nullptr, e.what());
-            for (const char* key : {"host_status", "bytes_sent", "bytes_received"})
-                if (const std::string value = report.Find(key); !value.empty())
-                    failure.Count(key, nullptr, std::stoll(value));
-            for (const char* key : {"host_text", "write_error"})
-                if (const std::string value = report.Find(key); !value.empty())
+            for (const char* key :
+                 {"host_status", "host_text", "bytes_sent", "bytes_received", "write_error"}) {
+                const std::string value = report.Find(key);
+                if (value.empty()) continue;
+                if (std::string_view(key) == "host_text" || std::string_view(key) == "write_error")
                     failure.Text(key, nullptr, value);
+                else
+                    failure.Count(key, nullptr, std::stoll(value));
+            }
             failure.Print(out, true);
         }
         err << "trevalon-cli: " << e.what() << "\n";

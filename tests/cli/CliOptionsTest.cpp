@@ -27,6 +27,37 @@ TEST(TCliOptions, ReadsEachCommandWithItsOptions) {
     EXPECT_EQ(ParseCliOptions({"store", "job.oma", "--tray", "77"}).Tray, "77");
     EXPECT_TRUE(ParseCliOptions({"ports"}).Arguments.empty());
     EXPECT_TRUE(ParseCliOptions({"--help"}).Help);
+    // Help for one command, whichever way round.
+    for (const auto& args : {std::vector<std::string>{"edit", "--help"}, {"--help", "edit"}}) {
+        const TCliOptions help = ParseCliOptions(args);
+        EXPECT_TRUE(help.Help);
+        EXPECT_EQ(help.Command, "edit");
+    }
+    // A negative number is a value; after "--" a word that looks like an option is an argument.
+    EXPECT_EQ(ParseCliOptions({"edit", "a", "-o", "b", "--hbox", "5", "--rotate", "-1000000"}).Rotate,
+              -1000000);
+    EXPECT_EQ(ParseCliOptions({"show", "--", "-odd.oma"}).Arguments,
+              std::vector<std::string>{"-odd.oma"});
+}
+
+// A usage fault carries what was read of the line, so it can still be
+// reported as asked: the command (none when unknown) and --json, wherever it stands.
+TEST(TCliOptions, AFaultKnowsItsCommandAndJson) {
+    try {
+        ParseCliOptions({"fetch", "--format", "9", "--json"});
+        ADD_FAILURE() << "format 9 taken";
+    } catch (const EUsage& e) {
+        EXPECT_EQ(e.Command, "fetch");
+        EXPECT_TRUE(e.Json);
+        EXPECT_STREQ(e.what(), "--format takes a whole number from 1 to 4, not '9'");
+    }
+    try {
+        ParseCliOptions({"launch", "1"});
+        ADD_FAILURE() << "launch taken";
+    } catch (const EUsage& e) {
+        EXPECT_EQ(e.Command, "");
+        EXPECT_FALSE(e.Json);
+    }
 }
 
 TEST(TCliOptions, RefusesWhatCannotRun) {
@@ -51,6 +82,20 @@ TEST(TCliOptions, RefusesWhatCannotRun) {
         {"fetch", "1", "--tray", "2"},
         {"print", "a.oma"},
         {"fetch", "1", "--frobnicate"},
+        {"fetch", "1", "--port", "--json"},
+        {"fetch", "1", "-o", "-x"},
+        {"fetch", ""},
+        {"fetch", "1;2"},
+        {"store", "a.oma", "--tray", "7\x1c"},
+        {"edit", "a", "-o", "b", "--rotate", "99999999999"},
+        {"edit", "a", "-o", "b", "--rotate", "1000001"},
+        {"edit", "a", "-o", "b", "--hbox", "0"},
+        {"edit", "a", "-o", "b", "--hbox", "200"},
+        {"edit", "a", "-o", "b", "--dbl", "-1"},
+        {"edit", "a", "-o", "b", "--circ", "1e300"},
+        {"show", "a", "--settings", "s.dat"},
+        {"fetch", "1", "--format", "2"},
+        {"--help", "launch"},
     };
     for (const auto& args : faults) {
         std::string line;
