@@ -15,7 +15,6 @@
 #include "cli/CliSession.h"
 #include "conversation/Session.h"
 #include "link/LinkName.h"
-#include "serial/ComNames.h"
 #include "drawing/ShapePrint.h"
 #include "oma/HostPackets.h"
 #include "oma/JobFile.h"
@@ -218,15 +217,6 @@ void WriteJob(const std::string& fileName, const TJob& job, int format, int coun
 
 // --- The host -----------------------------------------------------------------------
 
-// A port name that is a device's short name says which device it opened.
-std::string WithDevice(const std::string& message, const std::string& port) {
-    if (IsNetworkPort(port)) return message;
-    const std::string device = ComDevicePath(port);
-    if (device.size() >= port.size() && device.compare(device.size() - port.size(), port.size(), port) == 0)
-        return message;
-    return message + " (" + port + " is " + device + ")";
-}
-
 // Opens the link the settings name and runs one conversation on it.
 class THostRun {
 public:
@@ -266,7 +256,7 @@ public:
         } catch (const ESettingsValue& e) {
             throw ECliFailure(exFile, e.what());
         }
-        if (!error.empty()) throw ECliFailure(exLink, WithDevice(error, FSettings.Value("Port")));
+        if (!error.empty()) throw ECliFailure(exLink, error + PortDeviceNote(FSettings.Value("Port")));
         if (ErrorIsTerminal())
             FSession->OnCountdown = [this](std::int32_t seconds) {
                 FErr << "\r" << (seconds > 0 ? "Waiting for the host: " + std::to_string(seconds) + " s "

@@ -7,6 +7,7 @@
 #include "link/LinkName.h"
 #include "oma/HostPackets.h"
 #include "oma/OmaTrace.h"
+#include "serial/ComNames.h"
 
 namespace {
 
@@ -297,6 +298,15 @@ void Parse(const std::vector<std::string>& args, TCliOptions& options) {
 }
 
 }  // namespace
+
+std::string PortDeviceNote(const std::string& port) {
+    if (IsNetworkPort(port)) return {};
+    const std::string device = ComDevicePath(port);
+    if (device.size() >= port.size() &&
+        device.compare(device.size() - port.size(), port.size(), port) == 0)
+        return {};
+    return " (" + port + " is " + device + ")";
+}
 
 std::string TrayArgumentFault(const std::string& tray) {
     if (tray.empty()) return "the tray number is empty";

@@ -55,6 +55,10 @@ TCliOptions ParseCliOptions(const std::vector<std::string>& args);
 // window's rules for the tray field, and an empty one.
 std::string TrayArgumentFault(const std::string& tray);
 
+// What a link failure adds for a port name that is not the device it opens:
+// " (COM7 is /dev/ttyS6)"; empty for a device path or a network URL.
+std::string PortDeviceNote(const std::string& port);
+
 // The text of --help: the whole program's, or Command's own.
 std::string CliHelpText(const std::string& command = {});
 

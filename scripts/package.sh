@@ -12,7 +12,9 @@
 #                                empty home on a virtual X server: it takes
 #                                the sample-host offer, fetches job 1234 and
 #                                stores it, and keeps its settings in that
-#                                user's $XDG_CONFIG_HOME (~/.config)/trevalon/
+#                                user's $XDG_CONFIG_HOME (~/.config)/trevalon/;
+#                                then scripts/check-install.sh (cmake --install
+#                                after scripts/run.sh, in a fresh clone)
 #
 # TREVALON_MAINTAINER="Name <address>" names the package's maintainer (a
 # CMake cache setting, kept until it is given again).
@@ -176,4 +178,7 @@ systemd-analyze verify --man=no --root="$work/root" trevalon-host.service ||
 mkdir -p "$work/home"
 xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside-display "$work/tree" "$work/home" ||
   fail "the unpacked program's first start with the sample host failed"
+# Installing from a build tree: "cmake --install" after scripts/run.sh alone,
+# in a fresh clone.
+bash "$root/scripts/check-install.sh" || fail "cmake --install after scripts/run.sh failed"
 echo "package check: passed"

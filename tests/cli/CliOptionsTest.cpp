@@ -104,4 +104,13 @@ TEST(TCliOptions, RefusesWhatCannotRun) {
     }
 }
 
+// A COM name says which device it is; names that are their device say nothing.
+TEST(TCliOptions, ALinkFailureNamesTheDeviceOfAComName) {
+    EXPECT_EQ(PortDeviceNote("COM7"), " (COM7 is /dev/ttyS6)");
+    EXPECT_EQ(PortDeviceNote("com1"), " (com1 is /dev/ttyS0)");
+    EXPECT_EQ(PortDeviceNote("ttyUSB0"), "");
+    EXPECT_EQ(PortDeviceNote("/dev/serial/by-id/usb-x"), "");
+    EXPECT_EQ(PortDeviceNote("socket://127.0.0.1:4001"), "");
+}
+
 }  // namespace
