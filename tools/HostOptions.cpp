@@ -47,6 +47,17 @@ error, or all):
   --hang-up KINDS      hang up halfway through the packet, then exit
   --status KIND:CODE[:TEXT]   answer KIND with this STATUS instead (repeatable)
   --refuse-store       answer every upload with STATUS=3 "Job locked"
+  --corrupt N          damage the Nth packet sent to a client (counted from 1
+                       in each session, resends not counted): the lowest bit
+                       of a byte from the middle of its trace (a job reply's
+                       R= record) or else of its records is flipped, never
+                       making or breaking a framing byte, so its CRC= record
+                       no longer matches. A NAK gets the packet again intact
+  --corrupt-always     damage every packet sent that way, resends too
+Checksums: a client packet whose CRC= record does not match is answered with
+NAK instead of ACK and not read; a packet without a CRC= record is taken as
+it is. A NAK from the client gets the last packet again, at most twice; after
+that the host gives the exchange up and waits for the client's next request.
 Jobs:
   --known-jobs-only    refuse uploads for trays without a job file (by
                        default a tracer's upload for a new tray creates it)
@@ -231,6 +242,8 @@ THostOptions ParseHostOptions(const std::vector<std::string>& given) {
         {"--noise", [&](auto& o, auto& v) { SetKinds(o, v, faults.Noise); }},
         {"--split", [&](auto& o, auto& v) { SetKinds(o, v, faults.Split); }},
         {"--hang-up", [&](auto& o, auto& v) { SetKinds(o, v, faults.HangUp); }},
+        {"--corrupt",
+         [&](auto& o, auto& v) { faults.CorruptPacket = ToNumber(o, v, 1, 1000000000); }},
         {"--pieces", [&](auto& o, auto& v) { faults.SplitPieces = ToNumber(o, v, 1, 1000); }},
         {"--gap", [&](auto& o, auto& v) { faults.SplitGapMs = ToNumber(o, v, 0, 600000); }},
         {"--status",
@@ -264,6 +277,7 @@ THostOptions ParseHostOptions(const std::vector<std::string>& given) {
     const std::map<std::string, std::function<void()>> flags = {
         {"--insist", [&] { host.Insist = true; }},
         {"--refuse-store", [&] { faults.RefuseStore = true; }},
+        {"--corrupt-always", [&] { faults.CorruptAlways = true; }},
         {"--known-jobs-only", [&] { host.KnownJobsOnly = true; }},
         {"--help", [&] { options.Help = true; }},
         {"--fast", [&] { options.Fast = true; }},

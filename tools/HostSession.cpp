@@ -1,7 +1,6 @@
 #include "tools/HostSession.h"
 
 #include <algorithm>
-#include <charconv>
 #include <utility>
 
 #include "oma/HostPackets.h"
@@ -71,13 +70,6 @@ std::optional<std::pair<int, int>> ReadTrcFmt(std::string_view value) {
     }
 }
 
-// Decimal digits (leading zeros allowed) holding exactly value.
-bool SameNumber(std::string_view digits, unsigned value) {
-    unsigned read = 0;
-    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), read);
-    return ec == std::errc() && end == digits.data() + digits.size() && read == value;
-}
-
 // A record that can travel in a reply: no control byte may break the packet's framing.
 bool Printable(std::string_view text) {
     return std::none_of(text.begin(), text.end(),
@@ -102,6 +94,37 @@ std::optional<TReplyKind> ReplyKindFromName(std::string_view name) {
     for (std::size_t i = 0; i < KindNames.size(); ++i)
         if (name == KindNames[i]) return static_cast<TReplyKind>(i);
     return std::nullopt;
+}
+
+std::string FlipOneBit(std::string packet) {
+    const std::size_t rs = packet.rfind(RS);
+    const std::size_t end = rs == std::string::npos ? packet.size() : rs;
+    // The trace record (a job reply's last), else all records.
+    std::size_t from = 1;
+    for (std::size_t r = packet.rfind("R=", end); r != std::string::npos && r > 0;
+         r = packet.rfind("R=", r - 1)) {
+        const char before = packet[r - 1];
+        if (before == CR || before == LF || before == FS) {
+            from = r + 2;
+            break;
+        }
+    }
+    // Neither the byte nor its flipped self may frame records or escape
+    // trace data, and an escaped byte keeps its escape.
+    const auto framing = [](char c) {
+        return c == ACK || c == NAK || c == ESC || c == FS || c == GS || c == RS || c == CR ||
+               c == LF;
+    };
+    const auto flippable = [&](std::size_t i) {
+        return !framing(packet[i]) && !framing(static_cast<char>(packet[i] ^ 1)) &&
+               packet[i - 1] != ESC;
+    };
+    std::size_t at = from + (end > from ? (end - from) / 2 : 0);
+    while (at < end && !flippable(at)) ++at;
+    if (at >= end)
+        for (at = 1; at < end && !flippable(at);) ++at;
+    if (at < end) packet[at] = static_cast<char>(packet[at] ^ 1);
+    return packet;
 }
 
 std::string THostReply::Bytes() const {
@@ -186,9 +209,17 @@ std::vector<THostReply> THostSession::Feed(std::string_view bytes, unsigned line
             FPacket.assign(1, FS);
             FInPacket = true;
             FOverflow = false;
+            // The client has moved on: the host's last packet is not asked for again.
+            FLastPacket.clear();
             continue;
         }
-        if (!FInPacket) continue;  // the client's ACKs and line noise
+        if (!FInPacket) {
+            // Between packets only the client's ACK and NAK count; the rest is line noise.
+            if (c == ACK) FLastPacket.clear();
+            if (c == NAK)
+                if (auto again = Resend()) replies.push_back(std::move(*again));
+            continue;
+        }
         if (FPacket.size() < MaxClientPacket)
             FPacket += c;
         else
@@ -217,6 +248,16 @@ THostReply THostSession::Answer(const std::string& packet, unsigned lineBaud) {
         unheard.Note = "not heard: the line runs at " + std::to_string(lineBaud) + " baud";
         return unheard;
     }
+    // A damaged packet is not read at all: the client is asked for it again.
+    // One without a checksum record is taken as it came.
+    if (const TPacketCheck check = CheckPacket(packet); check.Kind == TPacketCheck::ckBad) {
+        THostReply nak;
+        nak.Request = packet;
+        nak.Chunks.push_back({0, std::string(1, NAK)});
+        nak.Note = "checksum error (expected CRC=" + std::to_string(check.Expected) +
+                   "): answered NAK";
+        return nak;
+    }
     // The first record's ending is the client's: LF alone counts as CR LF, as
     // such a device splits records at LF.
     if (const auto end = packet.find_first_of("\r\n"); end != std::string::npos)
@@ -234,23 +275,7 @@ THostReply THostSession::Answer(const std::string& packet, unsigned lineBaud) {
         request.Records.push_back({std::string(Trim(line.substr(0, eq))), line.substr(eq + 1)});
     }
 
-    TAnswer answer;
-    std::string crc =
-        rs == std::string::npos
-            ? std::string()
-            : std::string(Trim(std::string_view(packet).substr(rs + 1, packet.size() - rs - 2)));
-    std::string label = SafeLabel(request.Value(request.Find("REQ") ? "REQ" : "ANS"));
-    if (crc.rfind("CRC=", 0) != 0) {
-        answer = {TReplyKind::rkError,
-                  "ANS=" + label + "\r" + StatusRecord(stChecksum, "No checksum"),
-                  "packet without a checksum record"};
-    } else if (!SameNumber(crc.substr(4), OmaCRC16(std::string_view(packet).substr(1, rs)))) {
-        answer = {TReplyKind::rkError,
-                  "ANS=" + label + "\r" + StatusRecord(stChecksum, "Checksum error"),
-                  "checksum " + crc.substr(4) + " does not match the packet"};
-    } else {
-        answer = Dispatch(request);
-    }
+    TAnswer answer = Dispatch(request);
     if (answer.Body.find("\rSTATUS=0\r") == std::string::npos &&
         answer.Body.find("\rSTATUS=0;") == std::string::npos)
         ++FRefused;
@@ -541,7 +566,7 @@ THostSession::TAnswer THostSession::AnswerUpload(const TRequest& request,
                 std::to_string(format) + (created ? " as a new job" : "")};
 }
 
-THostReply THostSession::Frame(TReplyKind kind, const std::string& body, std::string note) const {
+THostReply THostSession::Frame(TReplyKind kind, const std::string& body, std::string note) {
     const auto& faults = FConfig.Faults;
     auto k = Index(kind);
     THostReply reply;
@@ -553,6 +578,14 @@ THostReply THostSession::Frame(TReplyKind kind, const std::string& body, std::st
     }
     std::string packet = Framed(body);
     if (faults.DropGS[k]) packet.pop_back();
+    FLastPacket = packet;
+    FLastKind = kind;
+    FResends = 0;
+    ++FPacketsSent;
+    if (faults.CorruptAlways || FPacketsSent == faults.CorruptPacket) {
+        packet = FlipOneBit(std::move(packet));
+        reply.Note += " (one bit flipped)";
+    }
     reply.Chunks.push_back({0, std::string(1, ACK)});
     if (faults.Noise[k]) reply.Chunks.push_back({0, std::string(NoiseBytes)});
     if (faults.HangUp[k]) {
@@ -570,6 +603,29 @@ THostReply THostSession::Frame(TReplyKind kind, const std::string& body, std::st
             {i == 0 ? 0u : faults.SplitGapMs, packet.substr(start, end - start)});
         start = end;
     }
+    return reply;
+}
+
+std::optional<THostReply> THostSession::Resend() {
+    if (FLastPacket.empty()) return std::nullopt;
+    THostReply reply;
+    reply.Kind = FLastKind;
+    if (FResends >= MaxHostResends) {
+        // The client will not get this packet: the exchange, and a store it
+        // was granting, are given up, and the host waits for a new request.
+        FLastPacket.clear();
+        ReleaseTray();
+        reply.Note = "NAK after " + std::to_string(MaxHostResends) +
+                     " resends: the exchange is given up";
+        return reply;
+    }
+    ++FResends;
+    std::string packet = FLastPacket;
+    if (FConfig.Faults.CorruptAlways) packet = FlipOneBit(std::move(packet));
+    reply.Chunks.push_back({0, std::move(packet)});
+    reply.Note = "NAK: packet sent again (" + std::to_string(FResends) + " of " +
+                 std::to_string(MaxHostResends) + ")" +
+                 (FConfig.Faults.CorruptAlways ? " with one bit flipped" : "");
     return reply;
 }
 

@@ -41,10 +41,21 @@ enum THostStatus : int {
     stBadRequest = 2,
     stLocked = 3,
     stBadTrace = 4,
-    stChecksum = 5,
     stHostFault = 6,
     stNoFormat = 7,
 };
+
+// A NAK from the client gets the host's last packet again at most this many
+// times (as many as Trevalon asks for); then the host gives the exchange up.
+inline constexpr unsigned MaxHostResends = 2;
+
+// Packet (FS ... GS) with the lowest bit of one byte flipped: the first from
+// the middle of its trace record (R=) on, or without one from the middle of
+// its records (the bytes between FS and RS), that neither is nor becomes a
+// framing byte (ACK, NAK, ESC, FS, GS, RS, CR, LF) and does not follow an
+// ESC; else the first such byte. So the framing holds and only the checksum
+// tells.
+std::string FlipOneBit(std::string packet);
 
 // A packet longer than this without its GS is dropped and answered with an error.
 inline constexpr std::size_t MaxClientPacket = 256 * 1024;
@@ -70,6 +81,12 @@ struct THostFaults {
     unsigned SplitGapMs = 200;
     std::array<std::optional<TStatusFault>, ReplyKindCount> Status{};  // replaces the answer
     bool RefuseStore = false;  // every upload gets STATUS=3 "Job locked"
+    // One bit of a packet the host sends is flipped (see FlipOneBit), so its
+    // checksum no longer matches: the CorruptPacket-th packet of a session
+    // (counted from 1, resends not counted; 0 for none), sent intact again
+    // on NAK, or every packet and every resend.
+    std::size_t CorruptPacket = 0;
+    bool CorruptAlways = false;
 };
 
 struct THostConfig {
@@ -163,7 +180,9 @@ private:
     TAnswer AnswerUpload(const TRequest& request, const std::string& header);
     // The offer the preference picks; nothing when no offer is usable.
     std::optional<TOffer> Choose(const std::vector<TOffer>& offers) const;
-    THostReply Frame(TReplyKind kind, const std::string& body, std::string note) const;
+    THostReply Frame(TReplyKind kind, const std::string& body, std::string note);
+    // The answer to a NAK: the last packet again, or nothing when there is none.
+    std::optional<THostReply> Resend();
 
     // Records of the reply as the client's last packet ended its own: CR, or CR LF.
     std::string Framed(const std::string& body) const;
@@ -184,6 +203,12 @@ private:
     bool FInPacket = false;
     bool FOverflow = false;
     std::size_t FExchanges = 0;
+    // The packet last sent, intact, until the client ACKs it or sends its next
+    // packet; a NAK meanwhile gets it again.
+    std::string FLastPacket;
+    TReplyKind FLastKind = TReplyKind::rkError;
+    unsigned FResends = 0;
+    std::size_t FPacketsSent = 0;
     // The format and count granted to the tracer for its next upload.
     std::optional<TOffer> FGrant;
 };

@@ -84,11 +84,13 @@ protected:
         ASSERT_EQ(tcsetattr(FD, TCSANOW, &tio), 0);
     }
 
-    // Reads until a GS arrives, the line hangs up, or the deadline passes.
-    std::string ReadReply() {
+    // Reads until a GS arrives (or the bytes read end with Until), the line
+    // hangs up, or the deadline passes.
+    std::string ReadReply(char until = GS) {
         std::string reply;
         auto deadline = TClock::now() + 10s;
-        while (reply.find(GS) == std::string::npos && TClock::now() < deadline) {
+        while (reply.find(GS) == std::string::npos && (reply.empty() || reply.back() != until) &&
+               TClock::now() < deadline) {
             pollfd pfd{FD, POLLIN, 0};
             if (poll(&pfd, 1, 100) <= 0) continue;
             char buffer[4096];
@@ -186,6 +188,33 @@ TEST_F(THostProgramTest, HangsUpMidReply) {
     EXPECT_EQ(reply.substr(0, 2), std::string(1, ACK) + FS);
     EXPECT_EQ(reply.find(GS), std::string::npos);
     EXPECT_EQ(ExitCode(), 0);
+}
+
+TEST_F(THostProgramTest, AnswersADamagedPacketWithNakAndResendsItsOwnOnNak) {
+    Start({"--corrupt", "2"});
+    const std::string ack(1, ACK);
+    const std::string nak(1, NAK);
+    EXPECT_EQ(Exchange(InitBody()), ack + ReplyFile("init-fmt1"));
+    std::string damaged = GoldenFrame(EdgerDescriptionBody());
+    damaged[10] = static_cast<char>(damaged[10] ^ 0x08);
+    ASSERT_EQ(write(FD, damaged.data(), damaged.size()), static_cast<ssize_t>(damaged.size()));
+    EXPECT_EQ(ReadReply(NAK), nak);
+    // The second packet it sends is damaged, and asked for again it comes intact.
+    const std::string packet = GoldenFrame(EdgerDescriptionBody());
+    ASSERT_EQ(write(FD, packet.data(), packet.size()), static_cast<ssize_t>(packet.size()));
+    const std::string first = ReadReply();
+    const std::string intact = ack + ReplyFile("edger-fmt1");
+    ASSERT_EQ(first.size(), intact.size()) << first;
+    EXPECT_NE(first, intact);
+    EXPECT_EQ(CheckPacket(first.substr(1)).Kind, TPacketCheck::ckBad);
+    ASSERT_EQ(write(FD, nak.data(), 1), 1);
+    EXPECT_EQ(ReadReply(), ReplyFile("edger-fmt1"));
+    ASSERT_EQ(write(FD, ack.data(), 1), 1);
+    EXPECT_EQ(Exchange(InitBody()), ack + ReplyFile("init-fmt1"));
+    const std::string log = ReadFile(FDir / "host.log");
+    EXPECT_NE(log.find("checksum error (expected CRC="), std::string::npos) << log;
+    EXPECT_NE(log.find("(one bit flipped)"), std::string::npos) << log;
+    EXPECT_NE(log.find("NAK: packet sent again (1 of 2)"), std::string::npos) << log;
 }
 
 TEST(HostLogTest, RendersLikeTheCommunicationLog) {

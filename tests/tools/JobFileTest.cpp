@@ -184,6 +184,9 @@ TEST(HostOptionsTest, ReadsEveryOption) {
                                      "--status",
                                      "job:2:On: hold",
                                      "--refuse-store",
+                                     "--corrupt",
+                                     "3",
+                                     "--corrupt-always",
                                      "--exchanges",
                                      "4",
                                      "--idle-exit",
@@ -214,6 +217,8 @@ TEST(HostOptionsTest, ReadsEveryOption) {
     EXPECT_EQ(faults.Status[at(TReplyKind::rkJob)]->Code, 2);
     EXPECT_EQ(faults.Status[at(TReplyKind::rkJob)]->Text, "On: hold");
     EXPECT_TRUE(faults.RefuseStore);
+    EXPECT_EQ(faults.CorruptPacket, 3u);
+    EXPECT_TRUE(faults.CorruptAlways);
     EXPECT_EQ(options.MaxExchanges, 4u);
     EXPECT_EQ(options.IdleExitMs, 1500u);
     EXPECT_EQ(options.LogPath, "/tmp/x.log");

@@ -110,9 +110,6 @@ SHORT.update({
     "host-job-on-hold": ["ANS=7", 'STATUS=2;"Job on hold"'],
     # A status text loses its quotes and line ends on the way out.
     "host-disk-full": ["ANS=TRC", 'STATUS=9;"Disk full"'],
-    "host-checksum-error": ["ANS=INI", 'STATUS=5;"Checksum error"'],
-    "host-no-checksum": ["ANS=INI", 'STATUS=5;"No checksum"'],
-    "host-empty-no-checksum": ["ANS=ERR", 'STATUS=5;"No checksum"'],
     "host-packet-too-long": ["ANS=ERR", 'STATUS=2;"Packet too long"'],
     # The tracer's description answered with the host's first offer; the No
     # Init store of tray 1234 granted and stored in format 3 at 500 points.
