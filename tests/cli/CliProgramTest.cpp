@@ -941,6 +941,86 @@ TEST_F(TCliProgramTest, ThroughADeviceServerRawAndWithPortControl) {
     EXPECT_NEAR(Figure(back.Out, "box B"), 46.00, 0.05) << back;
 }
 
+// A host whose packet is damaged on the way is asked for it again, and the
+// resend gives the figures of an undamaged conversation: the sample's stated
+// measurements, and an edit stored and fetched back. The second packet of each
+// session is damaged on the serial line (the device descriptions), the third
+// over TCP (the job's trace, the store's grant).
+TEST_F(TCliProgramTest, ADamagedPacketIsAskedForAgainAndGivesTheSameFigures) {
+    fs::create_directories(FDir / "net-jobs");
+    fs::copy_file(FDir / "jobs" / "1234.oma", FDir / "net-jobs" / "1234.oma");
+    std::vector<std::string> damageSecond = SampleAsItIs;
+    damageSecond.insert(damageSecond.end(), {"--corrupt", "2"});
+    StartHost(damageSecond);
+    std::vector<std::string> damageThird = SampleAsItIs;
+    damageThird.insert(damageThird.end(), {"--corrupt", "3"});
+    const std::string url = StartNetHost(FDir / "net-jobs", damageThird);
+    const fs::path edited = FDir / "edited.oma";
+    ASSERT_EQ(Cli({"edit", (FDir / "R360_3.oma").string(), "-o", edited.string(), "--vbox", "46"},
+                  false)
+                  .Exit,
+              0);
+
+    for (const std::string& port : {FLink.string(), url}) {
+        SCOPED_TRACE(port);
+        const fs::path log = FDir / "comm.log";
+        const fs::path transcript = FDir / "session.jsonl";
+        fs::remove(log);
+        fs::remove(transcript);
+        const TResult fetched = Cli({"fetch", "1234", "--port", port, "-o",
+                                     (FDir / "out.oma").string(), "--log", log.string(),
+                                     "--transcript", transcript.string()});
+        ASSERT_EQ(fetched.Exit, 0) << fetched;
+        EXPECT_NEAR(Figure(fetched.Out, "box A"), 51.00, 0.01) << fetched;
+        EXPECT_NEAR(Figure(fetched.Out, "box B"), 44.01, 0.01);
+        EXPECT_NEAR(Figure(fetched.Out, "circumference"), 150.76, 0.05);
+        EXPECT_EQ(Figure(fetched.Out, "DBL"), 20.00);
+        EXPECT_EQ(Figure(fetched.Out, "points"), 360);
+        // The log shows the damaged packet's checksum error, the NAK sent and
+        // the resend taken; the transcript has the NAK among the client's
+        // bytes and the checksum error before it.
+        const std::string text = ReadFile(log);
+        EXPECT_NE(text.find("Checksum error: expected CRC="), std::string::npos) << text;
+        EXPECT_NE(text.find("<nak>"), std::string::npos) << text;
+        const std::string recorded = ReadFile(transcript);
+        EXPECT_NE(recorded.find("\"checksum error\""), std::string::npos) << recorded;
+        EXPECT_NE(recorded.find("\\u0015"), std::string::npos) << recorded;
+
+        const TResult stored = Cli({"store", edited.string(), "--tray", "1234", "--port", port});
+        ASSERT_EQ(stored.Exit, 0) << stored;
+        EXPECT_NE(stored.Out.find("verdict: Job stored"), std::string::npos) << stored;
+        const TResult back = Cli({"fetch", "1234", "--port", port});
+        ASSERT_EQ(back.Exit, 0) << back;
+        EXPECT_NEAR(Figure(back.Out, "box B"), 46.00, 0.05) << back;
+        EXPECT_NEAR(Figure(back.Out, "box A"), 51.00, 0.05) << back;
+    }
+}
+
+// A host whose every packet and resend is damaged: the command line ends with
+// the checksum text after two resends, writes no job file, and the host
+// stores nothing.
+TEST_F(TCliProgramTest, AHostWhosePacketsAreAlwaysDamagedEndsWithTheChecksumError) {
+    StartHost({"--corrupt-always"});
+    const std::string job = ReadFile(FDir / "jobs" / "1234.oma");
+    const fs::path out = FDir / "out.oma";
+    const TResult fetched = Cli({"fetch", "1234", "-o", out.string()}, true, 10s);
+    EXPECT_EQ(fetched.Exit, 4) << fetched;
+    EXPECT_EQ(fetched.Err,
+              "trevalon-cli: The host's reply was damaged on the line (checksum error); if this "
+              "host is known to send wrong checksums, turn off checksum verification in "
+              "Settings\n");
+    EXPECT_FALSE(fs::exists(out));
+    const TResult stored =
+        Cli({"store", (FDir / "R360_3.oma").string(), "--tray", "1234", "--json"}, true, 10s);
+    EXPECT_EQ(stored.Exit, 4) << stored;
+    EXPECT_NE(stored.Out.find("checksum error"), std::string::npos) << stored;
+    EXPECT_EQ(ReadFile(FDir / "jobs" / "1234.oma"), job);
+    EXPECT_FALSE(fs::exists(FDir / "jobs" / "1234.oma.bak"));
+    const std::string log = ReadFile(FDir / "host.log");
+    EXPECT_NE(log.find("NAK: packet sent again (2 of 2) with one bit flipped"), std::string::npos)
+        << log;
+}
+
 // A host on loopback TCP that answers the request up to the job request, then
 // acknowledges it and floods the line, with FS first or without, paced over
 // longer than the reply timeout (a bounded flood: 512 KiB every half second).
