@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -1021,9 +1022,16 @@ TEST_F(TCliProgramTest, AHostWhosePacketsAreAlwaysDamagedEndsWithTheChecksumErro
         << log;
 }
 
+// The flood a misbehaving host sends after acknowledging the job request, and
+// over how long: more than the client may hold, faster than it logs byte by byte.
+constexpr std::size_t FloodBytes = 50u * 1024 * 1024;
+constexpr auto FloodTime = 10s;
+constexpr std::size_t FloodBlock = 512 * 1024;
+
 // A host on loopback TCP that answers the request up to the job request, then
-// acknowledges it and floods the line, with FS first or without, paced over
-// longer than the reply timeout (a bounded flood: 512 KiB every half second).
+// acknowledges it and floods the line, with FS first or without: FloodBytes
+// over about FloodTime, then nothing, the connection kept open until the
+// client closes it.
 class TFloodingHost {
 public:
     explicit TFloodingHost(bool withFS) : FWithFS(withFS) {
@@ -1064,11 +1072,18 @@ private:
             for (ssize_t i = 0; i < got; ++i)
                 if (buffer[i] == '\x1d' && !Send(fd, answers[packets++])) FStop = true;
         }
-        const std::string block(512 * 1024, 'z');
-        while (packets == 3 && !FStop && FFlooded < 20u * 1024 * 1024) {
+        const std::string block(FloodBlock, 'z');
+        const auto start = std::chrono::steady_clock::now();
+        const auto every = FloodTime / (FloodBytes / FloodBlock);
+        for (std::size_t n = 0; packets == 3 && !FStop && FFlooded < FloodBytes; ++n) {
+            std::this_thread::sleep_until(start + every * n);
             if (!Send(fd, block)) break;
             FFlooded += block.size();
-            std::this_thread::sleep_for(500ms);
+        }
+        // Silence, until the client gives up and closes.
+        while (!FStop) {
+            pollfd c{fd, POLLIN, 0};
+            if (::poll(&c, 1, 100) == 1 && ::recv(fd, buffer, sizeof buffer, 0) <= 0) break;
         }
         ::close(fd);
     }
@@ -1082,12 +1097,14 @@ private:
 };
 
 // A host flooding the line without ending its reply, before any FS and after
-// one: the reply timeout ends the conversation on time.
+// one: the reply timeout ends the conversation on time, the flood's bytes
+// costing the client no more than it can take as they come.
 TEST_F(TCliProgramTest, AFloodingHostIsEndedByTheReplyTimeout) {
     TFloodingHost beforeFS(false);
     TFloodingHost afterFS(true);
     TResult results[2];
     std::chrono::steady_clock::duration took[2];
+    double cpuSeconds[2] = {0, 0};
     std::thread runs[2];
     for (int i = 0; i < 2; ++i)
         runs[i] = std::thread([&, i] {
@@ -1106,15 +1123,21 @@ TEST_F(TCliProgramTest, AFloodingHostIsEndedByTheReplyTimeout) {
             const fs::path err = FDir / ("flood-" + std::to_string(i) + ".err");
             const pid_t pid = Spawn(args, out.string(), err.string());
             int status = 0;
-            const auto deadline = start + 40s;
-            while (pid > 0 && waitpid(pid, &status, WNOHANG) == 0) {
+            rusage usage{};
+            // The reply timeout and a second, with a wide margin for a loaded
+            // machine: a client still busy with the flood is stopped here.
+            const auto deadline = start + 15s + 1s + 8s;
+            while (pid > 0 && wait4(pid, &status, WNOHANG, &usage) == 0) {
                 if (std::chrono::steady_clock::now() > deadline) {
                     kill(pid, SIGKILL);
-                    waitpid(pid, &status, 0);
+                    wait4(pid, &status, 0, &usage);
+                    break;
                 }
                 std::this_thread::sleep_for(10ms);
             }
             took[i] = std::chrono::steady_clock::now() - start;
+            cpuSeconds[i] = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
             results[i].Exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             results[i].Out = ReadFile(out);
             results[i].Err = ReadFile(err);
@@ -1122,17 +1145,28 @@ TEST_F(TCliProgramTest, AFloodingHostIsEndedByTheReplyTimeout) {
     for (std::thread& run : runs) run.join();
     for (int i = 0; i < 2; ++i) {
         SCOPED_TRACE(i == 0 ? "before FS" : "after FS");
-        EXPECT_EQ(results[i].Exit, 5) << results[i];
-        EXPECT_EQ(results[i].Err, "trevalon-cli: Timeout waiting for host\n");
-        // Fifteen seconds after the job request's ACK, with a margin for a
-        // loaded machine; the flood went on past the end.
-        EXPECT_LT(took[i], 25s);
         const std::string log = ReadFile(FDir / ("flood-" + std::to_string(i) + ".log"));
-        EXPECT_NE(
-            log.find(" more bytes before FS dropped (only the first 4096 are logged one by one)"),
-            std::string::npos);
+        const std::string seen = "after " +
+                                 std::to_string(std::chrono::duration<double>(took[i]).count()) +
+                                 " s, " + std::to_string(cpuSeconds[i]) + " s of CPU; log ends:\n" +
+                                 log.substr(log.size() > 600 ? log.size() - 600 : 0);
+        EXPECT_EQ(results[i].Exit, 5) << results[i] << seen;
+        EXPECT_EQ(results[i].Err, "trevalon-cli: Timeout waiting for host\n") << seen;
+        // The log keeps its last lines: the bytes dropped one by one after the
+        // overflow of the reply (after FS) and the count of the rest, then the end.
+        EXPECT_NE(log.find(" more bytes before FS dropped (only the first 4096 are logged "
+                           "one by one)"),
+                  std::string::npos)
+            << seen;
+        EXPECT_NE(log.find("------------ Timeout waiting for host ---------"), std::string::npos)
+            << seen;
+        std::printf("[ flood %s ] ended %.2f s after the start, %.2f s of CPU\n",
+                    i == 0 ? "before FS" : "after FS",
+                    std::chrono::duration<double>(took[i]).count(), cpuSeconds[i]);
     }
-    EXPECT_GT(beforeFS.Flooded(), 8u * 1024 * 1024);
+    // The whole flood went out: the client took it as it came.
+    EXPECT_EQ(beforeFS.Flooded(), FloodBytes);
+    EXPECT_EQ(afterFS.Flooded(), FloodBytes);
 }
 
 }  // namespace
