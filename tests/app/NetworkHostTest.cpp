@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "EndToEndHost.h"
+#include "conversation/Conversation.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/LoopbackPort.h"
 
@@ -116,6 +117,34 @@ TEST_F(TNetHostTest, AHostThatHangsUpMidReplyEndsTheConversationAtOnce) {
     EXPECT_TRUE(HostLogged("connection from 127.0.0.1:"));
 }
 
+// The simulator damaging a packet it sends (the job's trace): the window asks
+// for it again and draws the golden shape.
+TEST_F(TNetHostTest, ADamagedPacketIsAskedForAgainAndTheGoldenShapeIsDrawn) {
+    AddJob("1234", SampleText("R360_3.oma"));
+    const std::string url = Listen({"--format", "1", "--points", "512", "--corrupt", "3"});
+    StartWindow(url);
+    Request("1234");
+    ASSERT_EQ(Panel(0), "") << Panel(0).toStdString();
+    EXPECT_EQ(Received().Radii, Golden("r360_3-512"));
+    EXPECT_TRUE(FViewed.empty());
+    EXPECT_TRUE(HostLogged("NAK: packet sent again (1 of 2)"));
+}
+
+// Every packet and resend damaged: the checksum text, nothing drawn, nothing
+// to save, the job as it was.
+TEST_F(TNetHostTest, APacketAlwaysDamagedEndsTheConversationWithTheChecksumText) {
+    AddJob("1234", SampleText("R360_3.oma"));
+    const std::string job = JobText("1234");
+    const std::string url = Listen({"--format", "1", "--points", "512", "--corrupt-always"});
+    StartWindow(url);
+    Request("1234");
+    EXPECT_EQ(Panel(0).toStdString(), ChecksumMessage);
+    EXPECT_TRUE(Received().Radii.empty());
+    EXPECT_FALSE(FForm->SaveButton->isEnabled());
+    ASSERT_FALSE(FViewed.empty());  // the log is shown, as for any failed conversation
+    EXPECT_EQ(JobText("1234"), job);
+}
+
 // Hosts that misbehave, played in-process on loopback.
 class TNetHostileTest : public TNetHostTest {
 protected:
@@ -151,25 +180,55 @@ TEST_F(TNetHostileTest, AHostThatAcceptsAndNeverAnswersRunsIntoTheReplyTimeout) 
     ASSERT_FALSE(FViewed.empty());  // the log is shown, as for any failed conversation
 }
 
+// The flood a misbehaving host sends without ending a packet: more than the
+// window may hold, and far more than it could log byte by byte.
+constexpr std::size_t FloodBytes = 50u << 20;
+
+// Floods with an FS first (a reply that never ends) or without (bytes before
+// any packet).
+class TNetFloodTest : public TNetHostileTest, public ::testing::WithParamInterface<bool> {};
+
 // The link holds a flooding host to a bounded buffer (its own tests) and the
 // engine drops a reply past its limit (the engine's tests); here the window
-// takes a flood without a GS and still ends the conversation by its timer.
-TEST_F(TNetHostileTest, AFloodWithoutAnEndLeavesTheWindowToItsReplyTimeout) {
+// takes a whole flood as fast as loopback brings it, stays in its
+// conversation, and its reply timer ends it while the flood goes on.
+TEST_P(TNetFloodTest, AFloodWithoutAnEndLeavesTheWindowToItsReplyTimeout) {
     TLoopbackServer server;
     ASSERT_NO_FATAL_FAILURE(StartAgainst(server));
-    std::atomic<bool> sent{false};
+    std::atomic<bool> stop{false};
+    std::atomic<std::size_t> flooded{0};
     std::thread flood([&] {
-        server.WriteBytes("\x1c" + std::string(3u << 20, 'F'));
-        sent = true;
+        if (GetParam()) server.WriteBytes("\x06\x1c");
+        server.Flood(stop, flooded);
     });
-    const bool flooded = ProcessEventsUntil([&] { return sent.load(); }, 20s);
-    flood.join();
-    ASSERT_TRUE(flooded) << "the window did not take the flood";
+    struct TStop {
+        std::atomic<bool>& Stop;
+        std::thread& Flood;
+        ~TStop() {
+            Stop = true;
+            Flood.join();
+        }
+    } stopAtTheEnd{stop, flood};
+    // The window reads as the host sends: a window kept busy by the flood
+    // would hold up the host's writes, and this wait would run out.
+    const bool took = ProcessEventsUntil([&] { return flooded.load() >= FloodBytes; }, 20s);
+    ASSERT_TRUE(took) << "the window took only " << flooded.load() << " of " << FloodBytes
+                      << " bytes within 20 s; status: " << Panel(0).toStdString();
     Settle();
-    EXPECT_TRUE(FForm->Talking());
+    EXPECT_TRUE(FForm->Talking()) << Panel(0).toStdString();
     LetTheReplyTimeRunOut();
+    EXPECT_FALSE(FForm->Talking());
     EXPECT_EQ(Panel(0), "Timeout waiting for host");
-    EXPECT_FALSE(FViewed.empty());
+    ASSERT_FALSE(FViewed.empty());
+    // The log shown keeps the first stray bytes one by one and counts the rest.
+    const std::string log = ReadFileBytes(FViewed.back());
+    EXPECT_NE(log.find(" more bytes before FS dropped (only the first 4096 are logged one by one)"),
+              std::string::npos);
+    EXPECT_NE(log.find("------------ Timeout waiting for host ---------"), std::string::npos);
 }
+
+INSTANTIATE_TEST_SUITE_P(Floods, TNetFloodTest, ::testing::Bool(), [](const auto& info) {
+    return std::string(info.param ? "AfterFS" : "BeforeFS");
+});
 
 }  // namespace
