@@ -1,5 +1,6 @@
 #include "conversation/Transcript.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
@@ -195,7 +196,10 @@ void TTranscriptRecorder::ToHost(std::string_view bytes) {
 }
 
 void TTranscriptRecorder::FromHost(std::string_view bytes) {
-    Chunk("in", bytes);
+    const std::size_t kept = std::min(bytes.size(), MaxRecordedFromHost - FFromHost);
+    FFromHost += kept;
+    FUnrecorded += bytes.size() - kept;
+    Chunk("in", bytes.substr(0, kept));
 }
 
 void TTranscriptRecorder::Event(std::string_view event, std::string_view detail) {
@@ -209,6 +213,7 @@ void TTranscriptRecorder::Event(std::string_view event, std::string_view detail)
 void TTranscriptRecorder::Outcome(std::string_view result, std::string_view message) {
     if (FEnded) return;
     FEnded = true;
+    if (FUnrecorded > 0) Event("not recorded", std::to_string(FUnrecorded) + " bytes from the host");
     TJson line;
     line["ms"] = Now();
     line["event"] = "outcome";

@@ -14,11 +14,15 @@
 //   {"ms":41,"event":"state","state":"cvAwaitDefinition"}
 //   {"ms":95,"event":"outcome","result":"job","message":""}
 // Data holds each byte as the character of the same number (Latin-1), so
-// every byte survives JSON's text; "ms" counts from the start. A transcript
+// every byte survives JSON's text; "ms" counts from the start. The host's
+// bytes are recorded up to MaxRecordedFromHost; a flood's rest is counted in
+// one event before the outcome:
+//   {"ms":15002,"event":"not recorded","state":"52428800 bytes from the host"} A transcript
 // holds the job's data and the line settings, nothing else of the operator.
 // Pure: the recorder is given its clock, and the text is the caller's to store.
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
@@ -52,8 +56,8 @@ struct TTranscriptEntry {
     std::uint32_t Ms = 0;
     std::string Data;     // the bytes of a chunk
     std::string Event;    // "state", "checksum error" (before its NAK), "timeout", "escape",
-                          // "abandoned", "outcome"
-    std::string Detail;   // the state's name; the outcome's result
+                          // "abandoned", "not recorded", "outcome"
+    std::string Detail;   // the state's name; the outcome's result; what was not recorded
     std::string Message;  // the outcome's message
     bool operator==(const TTranscriptEntry&) const = default;
 };
@@ -62,6 +66,11 @@ struct TTranscript {
     TTranscriptHeader Header;
     std::vector<TTranscriptEntry> Entries;
 };
+
+// The host's bytes one transcript records, four times the largest reply the
+// engine keeps: a device flooding the line must not make the recording grow
+// without end, in memory or in the time it costs the window.
+inline constexpr std::size_t MaxRecordedFromHost = std::size_t{4} << 20;
 
 class TNameValueList;
 // The header of a conversation of Kind for Tray that starts at Start, on the
@@ -97,6 +106,8 @@ private:
     std::uint32_t FStart = 0;
     std::string FText;
     bool FEnded = false;
+    std::size_t FFromHost = 0;    // the host's bytes recorded
+    std::size_t FUnrecorded = 0;  // and those beyond MaxRecordedFromHost
 };
 
 // Reads a transcript's text. Throws ETranscript for a text that is not one.

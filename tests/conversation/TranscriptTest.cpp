@@ -55,6 +55,40 @@ TEST(TTranscriptText, EveryByteSurvivesBothWays) {
     for (char c : recorder.Text()) EXPECT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F));
 }
 
+// A device flooding the line: the transcript keeps the host's first
+// MaxRecordedFromHost bytes as they came and counts the rest in one event
+// before the outcome; what the client sent is all there.
+TEST(TTranscriptText, AFloodIsRecordedUpToItsBoundAndTheRestCounted) {
+    TTranscriptRecorder recorder(Header(), [] { return 0u; });
+    recorder.ToHost("\x1cREQ=INI\r");
+    const std::string block(1000 * 1000, 'z');
+    for (int i = 0; i < 10; ++i) recorder.FromHost(block);
+    recorder.ToHost("\x15");
+    recorder.FromHost("!");
+    recorder.Outcome("timeout", "Timeout waiting for host");
+    EXPECT_LT(recorder.Text().size(), MaxRecordedFromHost + 4096);
+    const TTranscript read = ReadTranscript(recorder.Text());
+    std::string fromHost;
+    std::string toHost;
+    for (const TTranscriptEntry& entry : read.Entries) {
+        if (entry.Kind == TTranscriptEntry::teFromHost) fromHost += entry.Data;
+        if (entry.Kind == TTranscriptEntry::teToHost) toHost += entry.Data;
+    }
+    EXPECT_EQ(fromHost, std::string(4u << 20, 'z'));
+    EXPECT_EQ(toHost, "\x1cREQ=INI\r\x15");
+    ASSERT_GE(read.Entries.size(), 2u);
+    const TTranscriptEntry& counted = read.Entries[read.Entries.size() - 2];
+    EXPECT_EQ(counted.Event, "not recorded");
+    EXPECT_EQ(counted.Detail, std::to_string(10 * 1000 * 1000 + 1 - (4 << 20)) + " bytes from the host");
+    EXPECT_EQ(read.Entries.back().Detail, "timeout");
+
+    // Within the bound nothing is counted.
+    TTranscriptRecorder quiet(Header(), [] { return 0u; });
+    quiet.FromHost(std::string(MaxRecordedFromHost, 'q'));
+    quiet.Outcome("job", "");
+    EXPECT_EQ(quiet.Text().find("not recorded"), std::string::npos);
+}
+
 // Chunk lines are written without the JSON library; they must be the very
 // text the library writes for the same object, byte by byte.
 TEST(TTranscriptText, ChunkLinesAreTheJsonLibrarysOwnText) {
