@@ -213,7 +213,8 @@ void TTranscriptRecorder::Event(std::string_view event, std::string_view detail)
 void TTranscriptRecorder::Outcome(std::string_view result, std::string_view message) {
     if (FEnded) return;
     FEnded = true;
-    if (FUnrecorded > 0) Event("not recorded", std::to_string(FUnrecorded) + " bytes from the host");
+    if (FUnrecorded > 0)
+        Event("not recorded", std::to_string(FUnrecorded) + " bytes from the host");
     TJson line;
     line["ms"] = Now();
     line["event"] = "outcome";

@@ -254,8 +254,8 @@ THostReply THostSession::Answer(const std::string& packet, unsigned lineBaud) {
         THostReply nak;
         nak.Request = packet;
         nak.Chunks.push_back({0, std::string(1, NAK)});
-        nak.Note = "checksum error (expected CRC=" + std::to_string(check.Expected) +
-                   "): answered NAK";
+        nak.Note =
+            "checksum error (expected CRC=" + std::to_string(check.Expected) + "): answered NAK";
         return nak;
     }
     // The first record's ending is the client's: LF alone counts as CR LF, as
@@ -615,8 +615,8 @@ std::optional<THostReply> THostSession::Resend() {
         // was granting, are given up, and the host waits for a new request.
         FLastPacket.clear();
         ReleaseTray();
-        reply.Note = "NAK after " + std::to_string(MaxHostResends) +
-                     " resends: the exchange is given up";
+        reply.Note =
+            "NAK after " + std::to_string(MaxHostResends) + " resends: the exchange is given up";
         return reply;
     }
     ++FResends;

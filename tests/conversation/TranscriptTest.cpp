@@ -79,7 +79,8 @@ TEST(TTranscriptText, AFloodIsRecordedUpToItsBoundAndTheRestCounted) {
     ASSERT_GE(read.Entries.size(), 2u);
     const TTranscriptEntry& counted = read.Entries[read.Entries.size() - 2];
     EXPECT_EQ(counted.Event, "not recorded");
-    EXPECT_EQ(counted.Detail, std::to_string(10 * 1000 * 1000 + 1 - (4 << 20)) + " bytes from the host");
+    EXPECT_EQ(counted.Detail,
+              std::to_string(10 * 1000 * 1000 + 1 - (4 << 20)) + " bytes from the host");
     EXPECT_EQ(read.Entries.back().Detail, "timeout");
 
     // Within the bound nothing is counted.
