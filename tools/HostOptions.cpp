@@ -54,10 +54,11 @@ error, or all):
                        making or breaking a framing byte, so its CRC= record
                        no longer matches. A NAK gets the packet again intact
   --corrupt-always     damage every packet sent that way, resends too
-Checksums: a client packet whose CRC= record does not match is answered with
-NAK instead of ACK and not read; a packet without a CRC= record is taken as
-it is. A NAK from the client gets the last packet again, at most twice; after
-that the host gives the exchange up and waits for the client's next request.
+Checksums:
+  A client packet whose CRC= record does not match is answered with NAK
+  instead of ACK and not read; a packet without a CRC= record is taken as it
+  is. A NAK from the client gets the last packet again, at most twice; after
+  that the host gives the exchange up and waits for the client's next request.
 Jobs:
   --known-jobs-only    refuse uploads for trays without a job file (by
                        default a tracer's upload for a new tray creates it)
