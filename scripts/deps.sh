@@ -28,9 +28,10 @@ declare -A groups=(
   [fuzz]="clang libclang-rt-14-dev"
   [screenshot]="xvfb xauth imagemagick xdotool fonts-liberation"
   # The .deb: CPack's dpkg-shlibdeps, the menu entry's check, lintian,
-  # help2man, which makes the manual pages from the programs' --help, and
+  # help2man, which makes the manual pages from the programs' --help, man-db,
+  # whose man shows them in their test, and
   # systemd-analyze for the lab host's service unit.
-  [package]="dpkg-dev desktop-file-utils lintian help2man systemd"
+  [package]="dpkg-dev desktop-file-utils lintian help2man man-db systemd"
   [lint]="clang-tidy"
   # Cross-building for Windows, running it under Wine on one virtual display,
   # and the MSI (wixl, with msiinfo from msitools to check it).
