@@ -9,92 +9,97 @@
 #include "tools/HostAllow.h"
 
 const char* const HostUsage =
-    R"(Usage: trevalon-host --jobs DIR (--link PATH | --device PATH | --listen [ADDR:]PORT) [options]
-       trevalon-host --replay FILE [--fast] (--link PATH | --device PATH | --listen [ADDR:]PORT)
-
+    R"(Usage: trevalon-host --jobs DIR (--link PATH | --device PATH | --listen [ADDR:]PORT) [OPTION]...
+  or:  trevalon-host --replay FILE [--fast] (--link PATH | --device PATH | --listen [ADDR:]PORT)
 An OMA laboratory host, for trying Trevalon without the production host or as
 a small lab's own host. Jobs are files DIR/<tray>.oma of OMA records with a
 format 1 trace, read at every request; a stored shape replaces the job's first
 trace (the previous file is kept as <tray>.oma.bak), and an upload for a tray
 without a job creates it.
 
-Line:
-  --link PATH          create a pseudo-terminal and make PATH a link to it
-  --device PATH        serve a serial device
-  --listen [ADDR:]PORT serve TCP connections; on 127.0.0.1 unless ADDR is
-                       given ([::1] for IPv6); port 0 takes a free one (the
-                       log names it)
-                       --link and --device may be repeated and combined with
-                       --listen: every line and every connection is served at
-                       once, each by a session of its own
-  --baud N             speed of --device (default 9600)
-  --pace BAUD          send as slowly as a line at BAUD (10 bits a byte)
-  --hear-bauds LIST    answer only while the client's line runs at one of
-                       these speeds, e.g. 38400,57600 (pseudo-terminals)
-Answers:
-  --def N              DEF label for the edger, digits (default 7)
-  --tracer-def LABEL   DEF label for the tracer, letters and digits (default 8)
-  --format F           preferred trace format 1 to 4
-  --points N           preferred number of trace points
-  --insist             answer the preference even when it was not offered
-Faults (KINDS: comma-separated init, edger, tracer, job, grant, verdict,
-error, or all):
-  --silent KINDS       do not answer at all
-  --drop-gs KINDS      leave out the packet's closing GS
-  --noise KINDS        send line noise between the ACK and the packet
-  --split KINDS        send the packet in pieces (--pieces N, default 3,
-                       --gap MS between them, default 200)
-  --hang-up KINDS      hang up halfway through the packet, then exit
-  --status KIND:CODE[:TEXT]   answer KIND with this STATUS instead (repeatable)
-  --refuse-store       answer every upload with STATUS=3 "Job locked"
-  --corrupt N          damage the Nth packet sent to a client (counted from 1
-                       in each session, resends not counted): the lowest bit
-                       of a byte from the middle of its trace (a job reply's
-                       R= record) or else of its records is flipped, never
-                       making or breaking a framing byte, so its CRC= record
-                       no longer matches. A NAK gets the packet again intact
-  --corrupt-always     damage every packet sent that way, resends too
-Checksums:
-  A client packet whose CRC= record does not match is answered with NAK
-  instead of ACK and not read; a packet without a CRC= record is taken as it
-  is. A NAK from the client gets the last packet again, at most twice; after
-  that the host gives the exchange up and waits for the client's next request.
-Jobs:
-  --known-jobs-only    refuse uploads for trays without a job file (by
-                       default a tracer's upload for a new tray creates it)
-Replay (support reproducing a lab's conversation):
-  --replay FILE        play the host's side of a session transcript: the
-                       client's bytes must come as recorded; the recorded
-                       answers follow at their recorded times. Exits 0 when
-                       the client did exactly as recorded, 3 at the first
-                       difference (its byte offset, expected and received
-                       bytes on standard error), 1 when it stopped short;
-                       with --listen the first connection plays it
-  --fast               answer at once instead of at the recorded times
-Running:
-  --config FILE        read options from FILE at this place, one a line:
-                       NAME VALUE or NAME=VALUE (NAME without the dashes, e.g.
-                       "listen 0.0.0.0:4100", "allow 192.168.1.0/24"), a flag
-                       alone ("brief-log"); # starts a comment. Options after
-                       --config override single ones from FILE
-  --samples DIR        first copy DIR/*.oma into the job folder (made when
-                       missing), keeping jobs already there
-  --exchanges N        exit after N client packets
-  --idle-exit MS       exit after MS milliseconds without traffic
-  --idle-timeout MS    close a TCP client after MS milliseconds without
-                       traffic (default: never; Trevalon's window keeps its
-                       connection open while idle)
-  --allow ADDR[/PREFIX]  let clients from this address or network connect
-                       (repeatable); others are closed at once and logged.
-                       None given: clients on this computer only
-  --max-sessions N     serve at most N TCP clients at once (default 64); more
-                       are closed at once and logged
-  --brief-log          log one line per session (peer, device, tray,
-                       outcome, duration) instead of every byte
-  --log FILE           log the exchanges to FILE instead of standard error
-  --help               this text
-  --version            the version
+A client packet whose CRC= record does not match is answered with NAK instead
+of ACK and not read; a packet without a CRC= record is taken as it is. A NAK
+from the client gets the last packet again, at most twice; after that the
+host gives the exchange up and waits for the client's next request.
+
+--link and --device may be repeated and combined with --listen: every line
+and every connection is served at once, each by a session of its own.
+
+Options:
+  --jobs DIR            the folder of the job files
+  --link PATH           create a pseudo-terminal and make PATH a link to it
+  --device PATH         serve a serial device
+  --listen [ADDR:]PORT  serve TCP connections; on 127.0.0.1 unless ADDR is
+                        given ([::1] for IPv6); port 0 takes a free one (the
+                        log names it)
+  --baud N              speed of --device (default 9600)
+  --pace BAUD           send as slowly as a line at BAUD (10 bits a byte)
+  --hear-bauds LIST     answer only while the client's line runs at one of
+                        these speeds, e.g. 38400,57600 (pseudo-terminals)
+  --def N               DEF label for the edger, digits (default 7)
+  --tracer-def LABEL    DEF label for the tracer, letters and digits
+                        (default 8)
+  --format F            preferred trace format 1 to 4
+  --points N            preferred number of trace points
+  --insist              answer the preference even when it was not offered
+  --silent KINDS        do not answer at all; KINDS is a comma-separated
+                        list of init, edger, tracer, job, grant, verdict,
+                        error, or all (so for the options below)
+  --drop-gs KINDS       leave out the packet's closing GS
+  --noise KINDS         send line noise between the ACK and the packet
+  --split KINDS         send the packet in pieces
+  --pieces N            the pieces of --split (default 3)
+  --gap MS              the time between them (default 200)
+  --hang-up KINDS       hang up halfway through the packet, then exit
+  --status KIND:CODE[:TEXT]
+                        answer KIND with this STATUS instead (repeatable)
+  --refuse-store        answer every upload with STATUS=3 "Job locked"
+  --corrupt N           damage the Nth packet sent to a client (counted from 1
+                        in each session, resends not counted): the lowest bit
+                        of a byte from the middle of its trace (a job reply's
+                        R= record) or else of its records is flipped, never
+                        making or breaking a framing byte, so its CRC= record
+                        no longer matches; a NAK gets the packet again intact
+  --corrupt-always      damage every packet sent that way, resends too
+  --known-jobs-only     refuse uploads for trays without a job file (by
+                        default a tracer's upload for a new tray creates it)
+  --replay FILE         play the host's side of a session transcript: the
+                        client's bytes must come as recorded; the recorded
+                        answers follow at their recorded times; with
+                        --listen the first connection plays it
+  --fast                answer at once instead of at the recorded times
+  --config FILE         read options from FILE at this place, one a line:
+                        NAME VALUE or NAME=VALUE (NAME without the dashes,
+                        e.g. "listen 0.0.0.0:4100", "allow 192.168.1.0/24"),
+                        a flag alone ("brief-log"); # starts a comment.
+                        Options after --config override single ones from FILE
+  --samples DIR         first copy DIR/*.oma into the job folder (made when
+                        missing), keeping jobs already there
+  --exchanges N         exit after N client packets
+  --idle-exit MS        exit after MS milliseconds without traffic
+  --idle-timeout MS     close a TCP client after MS milliseconds without
+                        traffic (default: never; Trevalon's window keeps its
+                        connection open while idle)
+  --allow ADDR[/PREFIX] let clients from this address or network connect
+                        (repeatable); others are closed at once and logged.
+                        None given: clients on this computer only
+  --max-sessions N      serve at most N TCP clients at once (default 64);
+                        more are closed at once and logged
+  --brief-log           log one line per session (peer, device, tray,
+                        outcome, duration) instead of every byte
+  --log FILE            log the exchanges to FILE instead of standard error
+  -h, --help            show this help and exit
+  --version             show the version and exit
+
 SIGINT or SIGTERM ends the simulator and removes its link.
+
+Exit status:
+  0  ended by a signal, --exchanges or --idle-exit; a replay the client
+     followed exactly
+  1  a line or file could not be used; a replay the client stopped short of
+  2  the command line cannot be used
+  3  a replay the client diverged from (its byte offset, expected and received
+     bytes on standard error)
 )";
 
 namespace {
@@ -281,6 +286,7 @@ THostOptions ParseHostOptions(const std::vector<std::string>& given) {
         {"--corrupt-always", [&] { faults.CorruptAlways = true; }},
         {"--known-jobs-only", [&] { host.KnownJobsOnly = true; }},
         {"--help", [&] { options.Help = true; }},
+        {"-h", [&] { options.Help = true; }},
         {"--fast", [&] { options.Fast = true; }},
         {"--version", [&] { options.Version = true; }},
         {"--brief-log", [&] { options.BriefLog = true; }},
