@@ -161,6 +161,12 @@ std::string SettingsFileName(const TCliOptions& options) {
     const std::filesystem::path self = PathOf(OwnProgramFile());
     std::filesystem::path window = self.parent_path() / "trevalon";
     window += self.extension();
+    // A build tree makes the window in app/ beside cli/: its settings are
+    // the ones scripts/run.sh writes.
+    std::filesystem::path built = self.parent_path().parent_path() / "app" / "trevalon";
+    built += self.extension();
+    std::error_code ec;
+    if (!std::filesystem::exists(window, ec) && std::filesystem::exists(built, ec)) window = built;
     return SettingsFileFor(Utf8Of(window));
 }
 

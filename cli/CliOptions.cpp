@@ -136,8 +136,9 @@ const TCommandRule* FindCommand(const std::string& name) {
 
 constexpr char FilesText[] = R"(Files:
 The settings file of fetch and store is the window's: trevalon.dat beside
-trevalon when that file exists or its folder is writable (a build or a
-portable copy), otherwise $XDG_CONFIG_HOME/trevalon/trevalon.dat, that is
+trevalon (in a build tree app/trevalon) when that file exists or its folder
+is writable (a build or a portable copy), otherwise
+$XDG_CONFIG_HOME/trevalon/trevalon.dat, that is
 ~/.config/trevalon/trevalon.dat. A key it leaves out takes its default.
 The schema of the --json output is share/trevalon/trevalon-cli.schema.json
 of the installation.
