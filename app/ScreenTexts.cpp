@@ -111,6 +111,9 @@ const char* const Table[] = {
     QT_TRANSLATE_NOOP("TScreenTexts", "Cannot start the network link: %1"),
     QT_TRANSLATE_NOOP("TScreenTexts", "Cannot start the network: %1"),
     QT_TRANSLATE_NOOP("TScreenTexts", "Not a network address: %1"),
+    QT_TRANSLATE_NOOP("TScreenTexts",
+                      "The device server at %1 does not answer as an rfc2217:// server: if it is a "
+                      "raw TCP port, use socket://%2"),
     QT_TRANSLATE_NOOP("TScreenTexts", "The sample host did not start: %1"),
     // The host search
     QT_TRANSLATE_NOOP("TScreenTexts",

@@ -635,6 +635,10 @@
         <source>Cannot abort operation: %1</source>
         <translation>Vorgang kann nicht abgebrochen werden: %1</translation>
     </message>
+    <message>
+        <source>The device server at %1 does not answer as an rfc2217:// server: if it is a raw TCP port, use socket://%2</source>
+        <translation>Der Geräteserver unter %1 antwortet nicht als rfc2217://-Server: Ist es ein reiner TCP-Port, verwenden Sie socket://%2</translation>
+    </message>
 </context>
 <context>
     <name>TSettingsForm</name>

@@ -635,6 +635,10 @@
         <source>Cannot abort operation: %1</source>
         <translation>No se puede interrumpir la operación: %1</translation>
     </message>
+    <message>
+        <source>The device server at %1 does not answer as an rfc2217:// server: if it is a raw TCP port, use socket://%2</source>
+        <translation>El servidor de dispositivos %1 no responde como servidor rfc2217://: si es un puerto TCP sin más, use socket://%2</translation>
+    </message>
 </context>
 <context>
     <name>TSettingsForm</name>

@@ -635,6 +635,10 @@
         <source>Cannot abort operation: %1</source>
         <translation>Impossible d’interrompre l’opération : %1</translation>
     </message>
+    <message>
+        <source>The device server at %1 does not answer as an rfc2217:// server: if it is a raw TCP port, use socket://%2</source>
+        <translation>Le serveur de périphériques %1 ne répond pas comme un serveur rfc2217:// : si c’est un port TCP brut, utilisez socket://%2</translation>
+    </message>
 </context>
 <context>
     <name>TSettingsForm</name>

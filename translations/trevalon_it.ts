@@ -635,6 +635,10 @@
         <source>Cannot abort operation: %1</source>
         <translation>Impossibile interrompere l’operazione: %1</translation>
     </message>
+    <message>
+        <source>The device server at %1 does not answer as an rfc2217:// server: if it is a raw TCP port, use socket://%2</source>
+        <translation>Il server dei dispositivi %1 non risponde come server rfc2217://: se è una porta TCP semplice, usa socket://%2</translation>
+    </message>
 </context>
 <context>
     <name>TSettingsForm</name>

@@ -635,6 +635,10 @@
         <source>Cannot abort operation: %1</source>
         <translation>Não é possível interromper a operação: %1</translation>
     </message>
+    <message>
+        <source>The device server at %1 does not answer as an rfc2217:// server: if it is a raw TCP port, use socket://%2</source>
+        <translation>O servidor de dispositivos %1 não responde como servidor rfc2217://: se for uma porta TCP simples, use socket://%2</translation>
+    </message>
 </context>
 <context>
     <name>TSettingsForm</name>

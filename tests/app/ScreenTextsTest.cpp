@@ -36,8 +36,8 @@ struct TLiteral {
     std::string Where;
 };
 
-// The texts the cores hand up as status texts or as the failures they throw
-// (exceptions the operator is shown), read from their sources: the first
+// The texts the cores hand up as status texts, link warnings or the failures
+// they throw (exceptions the operator is shown), read from their sources: the first
 // string literal of each such call, whole when the call ends after it and a
 // prefix when something is added to it. Programming faults (logic_error,
 // invalid_argument, length_error) never reach the operator and are left out,
@@ -51,7 +51,7 @@ bool NotForTheWindow(const std::string& file, const std::string& literal) {
 
 std::vector<TLiteral> CoreLiterals() {
     static const std::regex Call(
-        R"re(\b(ShowStatus|runtime_error|E[A-Z][A-Za-z0-9]*)\(\s*(?:std::string\()?"((?:[^"\\]|\\.)*)"\)?\s*([+),]))re");
+        R"re(\b(ShowStatus|Warnings\.push_back|runtime_error|E[A-Z][A-Za-z0-9]*)\(\s*(?:std::string\()?"((?:[^"\\]|\\.)*)"\)?\s*([+),]))re");
     std::vector<TLiteral> found;
     for (const char* layer : {"conversation", "oma", "job", "shape", "link", "serial"}) {
         for (const auto& entry : fs::directory_iterator(fs::path(TREVALON_SOURCE_DIR) / layer)) {
@@ -90,6 +90,7 @@ TEST(TScreenTextsTest, TheTableKnowsEveryOperatorTextTheCoresWrite) {
     ASSERT_TRUE(texts.count("Job stored")) << literals.size() << " literals found";
     ASSERT_TRUE(texts.count("Requesting to store job "));
     ASSERT_TRUE(texts.count("Box A Too small"));
+    ASSERT_TRUE(texts.count("The device server at "));
     ASSERT_GT(literals.size(), 60u);
 
     const std::vector<std::string> sources = ScreenTextSources();
