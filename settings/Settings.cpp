@@ -37,10 +37,17 @@ bool CanOpen(TComPort& port, const std::string& name) {
     return true;
 }
 
-// Selects the item whose text equals Value without regard to case; no
-// selection when none does.
+// Selects the item whose value (its item data) equals Value without regard
+// to case; no selection when none does.
 void SelectItem(QComboBox* box, const std::string& value) {
-    box->setCurrentIndex(value.empty() ? -1 : box->findText(Latin1Text(value), Qt::MatchFixedString));
+    box->setCurrentIndex(value.empty() ? -1
+                                       : box->findData(Latin1Text(value), Qt::UserRole,
+                                                       Qt::MatchFixedString));
+}
+
+// The value of a list's chosen item as the settings file writes it.
+std::string ItemValue(const QComboBox* box) {
+    return box->currentData().toString().toLatin1().toStdString();
 }
 
 // The language box's item for the settings' Language value (codes in any
@@ -52,7 +59,7 @@ int LanguageIndex(const QComboBox* box, const TNameValueList& settings) {
 QComboBox* ComboBox(QWidget* parent, QRect geometry, bool editable, const QStringList& items) {
     auto* box = new QComboBox(parent);
     box->setEditable(editable);
-    box->addItems(items);
+    for (const QString& item : items) box->addItem(item, item);
     box->setGeometry(geometry);
     return box;
 }
@@ -111,10 +118,16 @@ void TSettingsForm::CreateControls() {
 
     COMPortComboBox = ComboBox(this, {96, 20, 97, 24}, true, {});
     BaudRateComboBox = ComboBox(this, {96, 47, 97, 24}, true, {"9600", "38400", "57600"});
-    ParityComboBox = ComboBox(this, {96, 74, 97, 24}, false, {"None", "Even", "Odd"});
+    // Parity and tracer mode show in the operator's language; the settings
+    // file keeps their English names, the items' data.
+    ParityComboBox = ComboBox(this, {96, 74, 97, 24}, false, {});
+    for (const char* value : {QT_TR_NOOP("None"), QT_TR_NOOP("Even"), QT_TR_NOOP("Odd")})
+        ParityComboBox->addItem(tr(value), QString::fromLatin1(value));
     DatabitsComboBox = ComboBox(this, {96, 101, 97, 24}, false, {"7", "8"});
     StopBitsComboBox = ComboBox(this, {96, 128, 97, 24}, false, {"1", "1.5", "2"});
-    TracerModeComboBox = ComboBox(this, {96, 168, 145, 24}, false, {"Preset Init", "No Init"});
+    TracerModeComboBox = ComboBox(this, {96, 168, 145, 24}, false, {});
+    for (const char* value : {QT_TR_NOOP("Preset Init"), QT_TR_NOOP("No Init")})
+        TracerModeComboBox->addItem(tr(value), QString::fromLatin1(value));
     PauseCheckbox = new QCheckBox(tr("Pause After Init"), this);
     PauseCheckbox->setGeometry(96, 200, 145, 17);
     VerifyChecksumsCheckbox = new QCheckBox(tr("Verify Checksums"), this);
@@ -185,10 +198,10 @@ void TSettingsForm::FormCreate() {
 void TSettingsForm::BitBtn1Click() {
     FSettings.SetValue("Port", Bytes(COMPortComboBox->currentText()));
     FSettings.SetValue("BaudRate", Bytes(BaudRateComboBox->currentText()));
-    FSettings.SetValue("Parity", Bytes(ParityComboBox->currentText()));
-    FSettings.SetValue("DataBits", Bytes(DatabitsComboBox->currentText()));
-    FSettings.SetValue("StopBits", Bytes(StopBitsComboBox->currentText()));
-    FSettings.SetValue("TracerMode", Bytes(TracerModeComboBox->currentText()));
+    FSettings.SetValue("Parity", ItemValue(ParityComboBox));
+    FSettings.SetValue("DataBits", ItemValue(DatabitsComboBox));
+    FSettings.SetValue("StopBits", ItemValue(StopBitsComboBox));
+    FSettings.SetValue("TracerMode", ItemValue(TracerModeComboBox));
     FSettings.SetValue("PauseMode", PauseCheckbox->isChecked() ? "Y" : "N");
     // Verifying is the default: only turning it off is written down.
     FSettings.SetValue("VerifyChecksums", VerifyChecksumsCheckbox->isChecked() ? "" : "N");

@@ -710,6 +710,26 @@
         <source>Not used for socket:// ports: set the line at the device server</source>
         <translation>Für socket://-Schnittstellen nicht verwendet: Leitung am Geräteserver einstellen</translation>
     </message>
+    <message>
+        <source>None</source>
+        <translation>Keine</translation>
+    </message>
+    <message>
+        <source>Even</source>
+        <translation>Gerade</translation>
+    </message>
+    <message>
+        <source>Odd</source>
+        <translation>Ungerade</translation>
+    </message>
+    <message>
+        <source>Preset Init</source>
+        <translation>Vorgabe-Init</translation>
+    </message>
+    <message>
+        <source>No Init</source>
+        <translation>Ohne Init</translation>
+    </message>
 </context>
 <context>
     <name>TShapePicture</name>

@@ -710,6 +710,26 @@
         <source>Not used for socket:// ports: set the line at the device server</source>
         <translation>No se usa en puertos socket://: configure la línea en el servidor de dispositivos</translation>
     </message>
+    <message>
+        <source>None</source>
+        <translation>Ninguna</translation>
+    </message>
+    <message>
+        <source>Even</source>
+        <translation>Par</translation>
+    </message>
+    <message>
+        <source>Odd</source>
+        <translation>Impar</translation>
+    </message>
+    <message>
+        <source>Preset Init</source>
+        <translation>Init. predefinida</translation>
+    </message>
+    <message>
+        <source>No Init</source>
+        <translation>Sin init</translation>
+    </message>
 </context>
 <context>
     <name>TShapePicture</name>

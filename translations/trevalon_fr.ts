@@ -710,6 +710,26 @@
         <source>Not used for socket:// ports: set the line at the device server</source>
         <translation>Inutilisé pour les ports socket:// : réglez la ligne sur le serveur de périphériques</translation>
     </message>
+    <message>
+        <source>None</source>
+        <translation>Aucune</translation>
+    </message>
+    <message>
+        <source>Even</source>
+        <translation>Paire</translation>
+    </message>
+    <message>
+        <source>Odd</source>
+        <translation>Impaire</translation>
+    </message>
+    <message>
+        <source>Preset Init</source>
+        <translation>Init. prédéfinie</translation>
+    </message>
+    <message>
+        <source>No Init</source>
+        <translation>Sans init</translation>
+    </message>
 </context>
 <context>
     <name>TShapePicture</name>

@@ -710,6 +710,26 @@
         <source>Not used for socket:// ports: set the line at the device server</source>
         <translation>Non usato per le porte socket://: imposta la linea sul server dei dispositivi</translation>
     </message>
+    <message>
+        <source>None</source>
+        <translation>Nessuna</translation>
+    </message>
+    <message>
+        <source>Even</source>
+        <translation>Pari</translation>
+    </message>
+    <message>
+        <source>Odd</source>
+        <translation>Dispari</translation>
+    </message>
+    <message>
+        <source>Preset Init</source>
+        <translation>Init. predefinita</translation>
+    </message>
+    <message>
+        <source>No Init</source>
+        <translation>Senza init</translation>
+    </message>
 </context>
 <context>
     <name>TShapePicture</name>

@@ -710,6 +710,26 @@
         <source>Not used for socket:// ports: set the line at the device server</source>
         <translation>Não usado em portas socket://: configure a linha no servidor de dispositivos</translation>
     </message>
+    <message>
+        <source>None</source>
+        <translation>Nenhuma</translation>
+    </message>
+    <message>
+        <source>Even</source>
+        <translation>Par</translation>
+    </message>
+    <message>
+        <source>Odd</source>
+        <translation>Ímpar</translation>
+    </message>
+    <message>
+        <source>Preset Init</source>
+        <translation>Init. predefinida</translation>
+    </message>
+    <message>
+        <source>No Init</source>
+        <translation>Sem init</translation>
+    </message>
 </context>
 <context>
     <name>TShapePicture</name>

@@ -1,10 +1,13 @@
 // The window in German against trevalon-host: its captions and the status
 // texts come out translated, while the job it fetches and stores is the same
 // as in English (host texts, packets and files never change).
+#include <QComboBox>
+#include <QLabel>
 #include <QMenu>
 
 #include "EndToEndHost.h"
 #include "app/Language.h"
+#include "settings/Settings.h"
 
 namespace {
 
@@ -55,6 +58,32 @@ TEST_F(TGermanWindowTest, CaptionsAndStatusTextsAreGermanAndTheJobIsUnchanged) {
     EXPECT_EQ(job.FirstTrace().Radii, Golden("r360_3-400-stored"));
     EXPECT_EQ(JobValue(job, "DBL"), "19.25");  // "." on the wire, whatever the language
     EXPECT_EQ(JobValue(job, "JOB"), "L424775600");
+}
+
+// The settings dialog shows its choices in German and writes the file's own
+// English values; the language chosen is written as its code.
+TEST_F(TGermanWindowTest, SettingsShowGermanChoicesAndWriteTheFilesOwnValues) {
+    Start({"--format", "1", "--points", "400"}, "TracerMode=No Init\r\n");
+    QStringList parities;
+    FRunDialog = [&](TSettingsForm& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Einstellungen"));
+        EXPECT_EQ(dialog.Label3->text(), QString::fromUtf8("Parität"));
+        for (int i = 0; i < dialog.ParityComboBox->count(); ++i)
+            parities << dialog.ParityComboBox->itemText(i);
+        EXPECT_EQ(dialog.TracerModeComboBox->currentText(), QStringLiteral("Ohne Init"));
+        EXPECT_EQ(dialog.LanguageComboBox->currentText(), QStringLiteral("System"));
+        dialog.ParityComboBox->setCurrentIndex(dialog.ParityComboBox->findText("Gerade"));
+        dialog.LanguageComboBox->setCurrentIndex(dialog.LanguageComboBox->findText("Deutsch"));
+        dialog.BitBtn1->click();
+        return dialog.result();
+    };
+    FForm->SettingsButton->click();
+    Settle();
+    EXPECT_EQ(parities, QStringList({"Keine", "Gerade", "Ungerade"}));
+    const std::string written = ReadFileBytes(SettingsFile());
+    EXPECT_NE(written.find("\r\nParity=Even\r\n"), std::string::npos) << written;
+    EXPECT_NE(written.find("\r\nTracerMode=No Init\r\n"), std::string::npos) << written;
+    EXPECT_NE(written.find("\r\nLanguage=de\r\n"), std::string::npos) << written;
 }
 
 // The host's STATUS text is its own: shown as it came, in any language.
