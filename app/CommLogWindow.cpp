@@ -52,23 +52,22 @@ void TForm1::ShowLog() {
         const QString folder = FHooks.TempPath.isEmpty() ? QDir::tempPath() : FHooks.TempPath;
         FLogFileName = CreateLogFile(folder.toStdString(), error);
         if (FLogFileName.empty()) {
-            ShowStatusText(QStringLiteral("Cannot create the communication log file: ") +
-                               QString::fromStdString(error),
+            ShowStatusText(tr("Cannot create the communication log file: %1")
+                               .arg(QString::fromStdString(error)),
                            0);
             return;
         }
     }
     if (!WriteLogFile(FLogFileName, log.Text(), error)) {
-        ShowStatusText(QStringLiteral("Cannot write the communication log file ") +
-                           QString::fromStdString(FLogFileName) + QStringLiteral(": ") +
-                           QString::fromStdString(error),
-                       0);
+        ShowStatusText(
+            tr("Cannot write the communication log file %1: %2")
+                .arg(QString::fromStdString(FLogFileName), QString::fromStdString(error)),
+            0);
         return;
     }
     const QString name = QString::fromStdString(FLogFileName);
     if (!OpenInViewer(name, vwLog))
-        ShowStatusText(QStringLiteral("No viewer could be started for the communication log ") + name,
-                       0);
+        ShowStatusText(tr("No viewer could be started for the communication log %1").arg(name), 0);
 }
 
 void TForm1::DeleteLogFile() {

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <thread>
 
+#include "app/ScreenTexts.h"
 #include "app/StatusBar.h"
 #include "app/TrayNumber.h"
 #include "app/Unit1.h"
@@ -140,7 +141,7 @@ void TForm1::Pause(unsigned milliseconds) {
 }
 
 void TForm1::ShowStatus(const std::string& text, int panel) {
-    ShowStatusText(Latin1Text(text), panel);
+    ShowStatusText(ScreenText(text), panel);
 }
 
 void TForm1::ShowStatusText(const QString& text, int panel) {

@@ -23,7 +23,8 @@ QString CrashReportFolder() {
 
 QString CrashNoticeText(const TCrashReport& report) {
     const QString when = QDateTime::fromSecsSinceEpoch(report.Time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    return QStringLiteral("Trevalon stopped unexpectedly on %1. A report was saved to %2.")
+    return QCoreApplication::translate(
+               "TCrashReports", "Trevalon stopped unexpectedly on %1. A report was saved to %2.")
         .arg(when, QDir::toNativeSeparators(QString::fromStdString(report.Path)));
 }
 
@@ -33,8 +34,10 @@ QMessageBox* ShowCrashNotice(QWidget* window, const TCrashReport& report, TOpenU
                                 CrashNoticeText(report), QMessageBox::NoButton, window);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
-    QPushButton* openReport = box->addButton(QStringLiteral("Open Report"), QMessageBox::ActionRole);
-    QPushButton* openFolder = box->addButton(QStringLiteral("Open Folder"), QMessageBox::ActionRole);
+    QPushButton* openReport = box->addButton(
+        QCoreApplication::translate("TCrashReports", "Open Report"), QMessageBox::ActionRole);
+    QPushButton* openFolder = box->addButton(
+        QCoreApplication::translate("TCrashReports", "Open Folder"), QMessageBox::ActionRole);
     box->addButton(QMessageBox::Close);
     const QString path = QString::fromStdString(report.Path);
     QObject::connect(box, &QMessageBox::buttonClicked, box, [=](QAbstractButton* button) {

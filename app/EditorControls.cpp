@@ -101,13 +101,12 @@ void TForm1::HelpButtonClick() {
         const QString helpFile = QString::fromStdString(candidate);
         if (!QFileInfo::exists(helpFile)) continue;
         if (!OpenInViewer(helpFile, vwHelp))
-            ShowStatusText(
-                QStringLiteral("No viewer could be started for the help file ") + helpFile, 0);
+            ShowStatusText(tr("No viewer could be started for the help file %1").arg(helpFile), 0);
         return;
     }
-    ShowStatusText(QStringLiteral("Cannot find the help file ") +
-                       QString::fromStdString(candidates.front()) + QStringLiteral(" or ") +
-                       QString::fromStdString(candidates.back()),
+    ShowStatusText(tr("Cannot find the help file %1 or %2")
+                       .arg(QString::fromStdString(candidates.front()),
+                            QString::fromStdString(candidates.back())),
                    0);
 }
 

@@ -26,14 +26,17 @@
 
 namespace {
 
-const QStringList& SaveJobFilters() {
-    static const QStringList Filters = {
-        QStringLiteral("OMA job file, format 1, received point count (*.oma)"),
-        QStringLiteral("OMA job file, format 1, 1024 points (*.oma)"),
-        QStringLiteral("OMA job file, format 4, received point count (*.oma)"),
-        QStringLiteral("OMA job file, format 4, 1024 points (*.oma)"),
+QString Tr(const char* text) {
+    return QCoreApplication::translate("TForm1", text);
+}
+
+QStringList SaveJobFilters() {
+    return {
+        Tr(QT_TRANSLATE_NOOP("TForm1", "OMA job file, format 1, received point count (*.oma)")),
+        Tr(QT_TRANSLATE_NOOP("TForm1", "OMA job file, format 1, 1024 points (*.oma)")),
+        Tr(QT_TRANSLATE_NOOP("TForm1", "OMA job file, format 4, received point count (*.oma)")),
+        Tr(QT_TRANSLATE_NOOP("TForm1", "OMA job file, format 4, 1024 points (*.oma)")),
     };
-    return Filters;
 }
 
 std::filesystem::path FilePath(const QString& fileName) {
@@ -47,9 +50,10 @@ QString AskFileName(const THooks& hooks, QWidget* parent, TFileChoice& choice,
     const bool saving = choice.Kind != fcOpenJob;
     dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setWindowTitle(choice.Kind == fcOpenJob   ? QStringLiteral("Open Job File")
-                          : choice.Kind == fcSaveJob ? QStringLiteral("Save Job File")
-                                                     : QStringLiteral("Save as PDF"));
+    dialog.setWindowTitle(
+        choice.Kind == fcOpenJob   ? Tr(QT_TRANSLATE_NOOP("TForm1", "Open Job File"))
+        : choice.Kind == fcSaveJob ? Tr(QT_TRANSLATE_NOOP("TForm1", "Save Job File"))
+                                   : Tr(QT_TRANSLATE_NOOP("TForm1", "Save as PDF")));
     dialog.setDefaultSuffix(choice.Kind == fcSavePdf ? QStringLiteral("pdf") : QStringLiteral("oma"));
     dialog.setNameFilters(choice.Filters);
     if (choice.Filter >= 0 && choice.Filter < choice.Filters.size())
@@ -79,8 +83,7 @@ QString DraggedFile(const QMimeData* mime) {
 }  // namespace
 
 void TForm1::OpenFile1Click() {
-    TFileChoice choice{fcOpenJob, {QStringLiteral("OMA job files (*.oma)"),
-                                   QStringLiteral("All files (*)")}, 0};
+    TFileChoice choice{fcOpenJob, {tr("OMA job files (*.oma)"), tr("All files (*)")}, 0};
     const QString fileName = AskFileName(FHooks, this, choice, {});
     if (!fileName.isEmpty()) OpenJobFile(fileName);
 }
@@ -106,7 +109,7 @@ void TForm1::Print1Click() {
     }
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageSize(QPageSize(QPageSize::A4));
-    printer.setDocName(QStringLiteral("Shape ") + TrayEdit->text());
+    printer.setDocName(tr("Shape %1").arg(TrayEdit->text()));
     bool print = false;
     if (FHooks.ShowPrintDialog) {
         print = FHooks.ShowPrintDialog(printer);
@@ -128,7 +131,7 @@ void TForm1::SavePdf1Click() {
         ReportFileFailure("There is no shape to print");
         return;
     }
-    TFileChoice choice{fcSavePdf, {QStringLiteral("PDF files (*.pdf)")}, 0};
+    TFileChoice choice{fcSavePdf, {tr("PDF files (*.pdf)")}, 0};
     const QString tray = TrayEdit->text();
     const QString fileName =
         AskFileName(FHooks, this, choice, tray.isEmpty() ? QString() : tray + ".pdf");

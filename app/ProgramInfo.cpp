@@ -125,7 +125,8 @@ std::optional<int> RefuseUnknownArguments(int argc, char** argv) {
 }
 
 void ShowAbout(QWidget* parent) {
-    QString text = QStringLiteral(
+    QString text = QCoreApplication::translate(
+                       "TAbout",
                        "<p><b>Trevalon %1</b><br>Frame shape editor for OMA lab hosts</p>"
                        "<p>%2</p><p>Licensed under the MIT licence (below, under "
                        "<i>Show Details</i>).</p>"
@@ -135,14 +136,17 @@ void ShowAbout(QWidget* parent) {
                             QString::fromLatin1(qVersion()));
     const QString folder = LicenceFolder();
     if (!folder.isEmpty())
-        text += QStringLiteral(" Their licence texts are in %1.").arg(folder.toHtmlEscaped());
+        text += QCoreApplication::translate("TAbout", " Their licence texts are in %1.")
+                    .arg(folder.toHtmlEscaped());
     text += QStringLiteral("</p>");
-    QMessageBox box(QMessageBox::Information, QStringLiteral("About Trevalon"), text,
-                    QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::Information,
+                    QCoreApplication::translate("TAbout", "About Trevalon"), text, QMessageBox::Ok,
+                    parent);
     box.setTextFormat(Qt::RichText);
     box.setDetailedText(QString::fromLatin1(Copyright) + QStringLiteral("\n\n") +
                         QString::fromLatin1(MitLicence));
-    QPushButton* aboutQt = box.addButton(QStringLiteral("About Qt"), QMessageBox::HelpRole);
+    QPushButton* aboutQt =
+        box.addButton(QCoreApplication::translate("TAbout", "About Qt"), QMessageBox::HelpRole);
     box.exec();
     if (box.clickedButton() == aboutQt) QMessageBox::aboutQt(parent);
 }

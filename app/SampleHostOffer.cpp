@@ -24,7 +24,7 @@ void TForm1::OfferSampleHost() {
     if (!FSampleHost) return;
     if (!QFileInfo::exists(QString::fromStdString(SettingsFileName()))) {
         TrayNoPopupMenu->addSeparator();
-        TrySampleHost1 = TrayNoPopupMenu->addAction(QStringLiteral("Try with the sample host"));
+        TrySampleHost1 = TrayNoPopupMenu->addAction(tr("Try with the sample host"));
         connect(TrySampleHost1, &QAction::triggered, this,
                 [this] { Guarded(FHooks, [this] { TrySampleHost1Click(); }); });
         return;

@@ -19,6 +19,7 @@
 #define TREVALON_X86_VZEROUPPER 1
 #endif
 
+#include "app/ScreenTexts.h"
 #include "app/Unit1.h"
 #include "app/ValueEdit.h"
 #include "shape/Convert.h"
@@ -175,7 +176,8 @@ QImage BlankShapeImage(QSize size, qreal devicePixelRatio) {
 QString ValueLineText(double hbox, double vbox, double circ, const QLocale& locale) {
     // The numbers read as the edits show them.
     const auto two = [&](double v) { return TValueEdit::FormatValue(v, locale); };
-    return QStringLiteral("Box A: %1, Box B: %2, Circ: %3").arg(two(hbox), two(vbox), two(circ));
+    return QCoreApplication::translate("TShapePicture", "Box A: %1, Box B: %2, Circ: %3")
+        .arg(two(hbox), two(vbox), two(circ));
 }
 
 void PaintShape(QImage& image, TShapePicture& picture) {
@@ -190,7 +192,7 @@ void PaintShape(QImage& image, TShapePicture& picture) {
     if (!picture.Message.empty()) {
         painter.setFont(PictureFont(true));
         painter.setPen(ShapeColours::Message);
-        DrawOpaqueText(painter, 5, 5, QString::fromLatin1(picture.Message));
+        DrawOpaqueText(painter, 5, 5, ScreenText(picture.Message));
     }
 
     TTraceCalc calc;

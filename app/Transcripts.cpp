@@ -12,12 +12,12 @@ void TForm1::SaveTranscript1Click() {
         ReportFileFailure("There is no session transcript to save yet");
         return;
     }
-    TFileChoice choice{fcSaveTranscript, {QStringLiteral("Session transcripts (*.jsonl)")}, 0};
-    const QString fileName =
-        FHooks.ChooseFile ? FHooks.ChooseFile(choice)
-                          : QFileDialog::getSaveFileName(this, QStringLiteral("Save Session Transcript"),
-                                                         QStringLiteral("transcript.jsonl"),
-                                                         choice.Filters.constFirst());
+    TFileChoice choice{fcSaveTranscript, {tr("Session transcripts (*.jsonl)")}, 0};
+    const QString fileName = FHooks.ChooseFile
+                                 ? FHooks.ChooseFile(choice)
+                                 : QFileDialog::getSaveFileName(this, tr("Save Session Transcript"),
+                                                                QStringLiteral("transcript.jsonl"),
+                                                                choice.Filters.constFirst());
     if (fileName.isEmpty()) return;
     std::string error;
     const QFileInfo info(fileName);

@@ -20,6 +20,7 @@
 #include "app/Glyphs.h"
 #include "app/ProgramInfo.h"
 #include "app/SampleHost.h"
+#include "app/ScreenTexts.h"
 #include "app/StatusBar.h"
 #include "app/ValueEdit.h"
 #include "serial/Comms.h"
@@ -37,25 +38,25 @@ QFont PixelFont(const char* family, int pixels) {
     return font;
 }
 
-QPushButton* GlyphButton(QWidget* parent, const char* caption, TGlyph glyph, QRect geometry) {
-    auto* button = new QPushButton(GlyphIcon(glyph), QString::fromLatin1(caption), parent);
+QPushButton* GlyphButton(QWidget* parent, const QString& caption, TGlyph glyph, QRect geometry) {
+    auto* button = new QPushButton(GlyphIcon(glyph), caption, parent);
     button->setGeometry(geometry);
     button->setAutoDefault(false);
     return button;
 }
 
-QToolButton* SmallGlyphButton(QWidget* parent, TGlyph glyph, const char* hint, QRect geometry) {
+QToolButton* SmallGlyphButton(QWidget* parent, TGlyph glyph, const QString& hint, QRect geometry) {
     auto* button = new QToolButton(parent);
     button->setIcon(GlyphIcon(glyph));
-    button->setToolTip(QString::fromLatin1(hint));
+    button->setToolTip(hint);
     button->setFocusPolicy(Qt::NoFocus);
     button->setAutoRaise(true);
     button->setGeometry(geometry);
     return button;
 }
 
-QLabel* RightLabel(QWidget* parent, const char* caption, QRect geometry) {
-    auto* label = new QLabel(QString::fromLatin1(caption), parent);
+QLabel* RightLabel(QWidget* parent, const QString& caption, QRect geometry) {
+    auto* label = new QLabel(caption, parent);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label->setGeometry(geometry);
     return label;
@@ -64,6 +65,7 @@ QLabel* RightLabel(QWidget* parent, const char* caption, QRect geometry) {
 }  // namespace
 
 TForm1::TForm1(THooks hooks, QWidget* parent) : QWidget(parent), FHooks(std::move(hooks)) {
+    if (!FHooks.ScreenText) FHooks.ScreenText = ScreenText;
     FProgramFile = FHooks.ProgramFile.empty()
                        ? QCoreApplication::applicationFilePath().toStdString()
                        : FHooks.ProgramFile;
@@ -96,7 +98,7 @@ void TForm1::CreateControls() {
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Panel1->setGeometry(0, 0, ClientWidth, Panel1Height);
 
-    Label1 = new QLabel(QStringLiteral("&Tray/Job Number"), Panel1);
+    Label1 = new QLabel(tr("&Tray/Job Number"), Panel1);
     Label1->setGeometry(15, 4, 129, 16);
     TrayEdit = new QLineEdit(Panel1);
     TrayEdit->setGeometry(15, 20, 129, 32);
@@ -105,38 +107,38 @@ void TForm1::CreateControls() {
     Label1->setBuddy(TrayEdit);
 
     TrayNoPopupMenu = new QMenu(this);
-    Circle1 = TrayNoPopupMenu->addAction(QStringLiteral("Circle"));
-    Square1 = TrayNoPopupMenu->addAction(QStringLiteral("Square"));
-    Diamond1 = TrayNoPopupMenu->addAction(QStringLiteral("Diamond"));
-    FlowerPot1 = TrayNoPopupMenu->addAction(QStringLiteral("Flower Pot"));
+    Circle1 = TrayNoPopupMenu->addAction(tr("Circle"));
+    Square1 = TrayNoPopupMenu->addAction(tr("Square"));
+    Diamond1 = TrayNoPopupMenu->addAction(tr("Diamond"));
+    FlowerPot1 = TrayNoPopupMenu->addAction(tr("Flower Pot"));
     TrayNoPopupMenu->addSeparator();
     // The file commands also belong to the window, so their keys work with the menu closed.
-    const auto fileAction = [this](const char* caption, const QKeySequence& keys) {
-        QAction* action = TrayNoPopupMenu->addAction(QString::fromLatin1(caption));
+    const auto fileAction = [this](const QString& caption, const QKeySequence& keys) {
+        QAction* action = TrayNoPopupMenu->addAction(caption);
         action->setShortcut(keys);
         action->setShortcutContext(Qt::WindowShortcut);
         addAction(action);
         return action;
     };
-    OpenFile1 = fileAction("Open Job File...", QKeySequence(Qt::CTRL | Qt::Key_O));
-    SaveFile1 = fileAction("Save Job File...", QKeySequence(Qt::CTRL | Qt::Key_S));
-    Print1 = fileAction("Print Shape...", QKeySequence(Qt::CTRL | Qt::Key_P));
-    SavePdf1 = fileAction("Save as PDF...", QKeySequence());
+    OpenFile1 = fileAction(tr("Open Job File..."), QKeySequence(Qt::CTRL | Qt::Key_O));
+    SaveFile1 = fileAction(tr("Save Job File..."), QKeySequence(Qt::CTRL | Qt::Key_S));
+    Print1 = fileAction(tr("Print Shape..."), QKeySequence(Qt::CTRL | Qt::Key_P));
+    SavePdf1 = fileAction(tr("Save as PDF..."), QKeySequence());
     setAcceptDrops(true);
 
-    ReqButton = GlyphButton(Panel1, "&Request Shape", glRequest, {15, 57, 129, 30});
-    SaveButton = GlyphButton(Panel1, "&Save Shape", glSave, {15, 89, 129, 30});
-    ShowOrigCheckbox = new QCheckBox(QStringLiteral("Show Orig Shape"), Panel1);
+    ReqButton = GlyphButton(Panel1, tr("&Request Shape"), glRequest, {15, 57, 129, 30});
+    SaveButton = GlyphButton(Panel1, tr("&Save Shape"), glSave, {15, 89, 129, 30});
+    ShowOrigCheckbox = new QCheckBox(tr("Show Orig Shape"), Panel1);
     ShowOrigCheckbox->setGeometry(16, 122, 130, 16);
-    DetailedGridCheckBox = new QCheckBox(QStringLiteral("Detailed Grid"), Panel1);
+    DetailedGridCheckBox = new QCheckBox(tr("Detailed Grid"), Panel1);
     DetailedGridCheckBox->setGeometry(16, 138, 130, 16);
-    RotLeftButton = SmallGlyphButton(Panel1, glRotateLeft,
-                                     "Rotate Shape One Data Point to the Left", {152, 128, 23, 22});
+    RotLeftButton = SmallGlyphButton(
+        Panel1, glRotateLeft, tr("Rotate Shape One Data Point to the Left"), {152, 128, 23, 22});
     RotRightButton = SmallGlyphButton(
-        Panel1, glRotateRight, "Rotate Shape One Data Point to the Right", {176, 128, 23, 22});
-    ResetButton = GlyphButton(Panel1, "Reset", glReset, {208, 17, 82, 30});
-    HelpButton = GlyphButton(Panel1, "Help", glHelp, {208, 89, 82, 30});
-    SettingsButton = GlyphButton(Panel1, "Settings", glSettings, {208, 121, 82, 30});
+        Panel1, glRotateRight, tr("Rotate Shape One Data Point to the Right"), {176, 128, 23, 22});
+    ResetButton = GlyphButton(Panel1, tr("Reset"), glReset, {208, 17, 82, 30});
+    HelpButton = GlyphButton(Panel1, tr("Help"), glHelp, {208, 89, 82, 30});
+    SettingsButton = GlyphButton(Panel1, tr("Settings"), glSettings, {208, 121, 82, 30});
 
     // Aligned to the right of Panel1, inside its one-pixel bevel.
     Panel2 = new QFrame(Panel1);
@@ -147,28 +149,28 @@ void TForm1::CreateControls() {
         TValueEdit** Edit;
         QLabel** Label;
         QLabel** Change;
-        const char* Caption;
+        QString Caption;
         int Top;
         int ChangeLeft;
     };
     const TEditRow rows[] = {
-        {&BoxAEdit, &BoxALabel, &ChgALabel, "&A", 14, 111},
-        {&BoxBEdit, &BoxBLabel, &ChgBLabel, "&B", 38, 111},
-        {&CircEdit, &CircLabel, &ChgCLabel, "&Circ", 62, 111},
-        {&DBLEdit, &DBLLabel, &DBLChgLabel, "&DBL", 102, 112},
+        {&BoxAEdit, &BoxALabel, &ChgALabel, tr("&A"), 14, 111},
+        {&BoxBEdit, &BoxBLabel, &ChgBLabel, tr("&B"), 38, 111},
+        {&CircEdit, &CircLabel, &ChgCLabel, tr("&Circ"), 62, 111},
+        {&DBLEdit, &DBLLabel, &DBLChgLabel, tr("&DBL"), 102, 112},
     };
     for (const TEditRow& row : rows) {
         *row.Edit = new TValueEdit(Panel2);
         (*row.Edit)->setGeometry(42, row.Top, 67, 24);
         *row.Label = RightLabel(Panel2, row.Caption, {8, row.Top, 32, 24});
         (*row.Label)->setBuddy(*row.Edit);
-        *row.Change = RightLabel(Panel2, "---", {row.ChangeLeft, row.Top, 46, 24});
+        *row.Change = RightLabel(Panel2, QStringLiteral("---"), {row.ChangeLeft, row.Top, 46, 24});
     }
     BoxAEdit->setObjectName(QStringLiteral("BoxAEdit"));
     BoxBEdit->setObjectName(QStringLiteral("BoxBEdit"));
     CircEdit->setObjectName(QStringLiteral("CircEdit"));
     DBLEdit->setObjectName(QStringLiteral("DBLEdit"));
-    LockBCheckbox = new QCheckBox(QStringLiteral("Lock B at Datum"), Panel2);
+    LockBCheckbox = new QCheckBox(tr("Lock B at Datum"), Panel2);
     LockBCheckbox->setGeometry(16, 129, 140, 17);
     LockBCheckbox->setChecked(true);
 
@@ -178,15 +180,14 @@ void TForm1::CreateControls() {
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Image1->setContextMenuPolicy(Qt::CustomContextMenu);
     ImagePopupMenu = new QMenu(this);
-    DisplayCommunicationLog1 =
-        ImagePopupMenu->addAction(QStringLiteral("Display Communication Log"));
-    SaveTranscript1 = ImagePopupMenu->addAction(QStringLiteral("Save Session Transcript..."));
+    DisplayCommunicationLog1 = ImagePopupMenu->addAction(tr("Display Communication Log"));
+    SaveTranscript1 = ImagePopupMenu->addAction(tr("Save Session Transcript..."));
     // The file commands again where an operator looks for them, and About,
     // which the Help button's own menu (right-click) offers too.
     ImagePopupMenu->addSeparator();
     ImagePopupMenu->addActions({OpenFile1, SaveFile1, Print1, SavePdf1});
     ImagePopupMenu->addSeparator();
-    About1 = ImagePopupMenu->addAction(QStringLiteral("About Trevalon..."));
+    About1 = ImagePopupMenu->addAction(tr("About Trevalon..."));
     HelpButton->setContextMenuPolicy(Qt::ActionsContextMenu);
     HelpButton->addAction(About1);
 

@@ -135,7 +135,8 @@ set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/debian/strip-notes.c
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# Qt's own translations put the standard buttons and dialogs in the operator's language.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-translations-l10n")
 # The service's system user is made by adduser; its defaults file is a conffile.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser")
 set(service_dir ${PROJECT_SOURCE_DIR}/packaging/debian/service)

@@ -47,6 +47,7 @@ cmake --install "$clone/build" --prefix "$prefix" >"$work/install.log" 2>&1 ||
 files=(bin/trevalon bin/trevalon-host bin/trevalon-cli
        share/trevalon/trevalon.html share/trevalon/trevalon-cli.schema.json
        share/trevalon/samples/1234.oma
+       share/trevalon/translations/trevalon_{de,fr,es,it,pt}.qm
        share/applications/trevalon.desktop share/mime/packages/trevalon.xml
        share/icons/hicolor/scalable/apps/trevalon.svg
        share/doc/trevalon/README.md share/doc/trevalon/copyright share/doc/trevalon/changelog.gz

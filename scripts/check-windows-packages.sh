@@ -16,6 +16,8 @@ fail() { echo "windows package check: $*" >&2; exit 1; }
 
 # --- Contents ------------------------------------------------------------------
 need=(trevalon.exe trevalon.html README.txt samples/1234.oma
+      translations/trevalon_de.qm translations/trevalon_fr.qm translations/trevalon_es.qm
+      translations/trevalon_it.qm translations/trevalon_pt.qm
       licenses/Trevalon-LICENSE.txt licenses/Qt-NOTICE.txt licenses/LGPL-3.0.txt licenses/GPL-3.0.txt
       licenses/Qt-copyright.txt licenses/PCRE2.txt licenses/Boost-BSL-1.0.txt
       licenses/GCC-runtime.txt licenses/mingw-w64-runtime.txt licenses/samples-LICENSE.txt)

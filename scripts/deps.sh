@@ -14,9 +14,12 @@ set -euo pipefail
 # poppler-utils renders the printed PDF in the print test (pdftoppm);
 # python3-jsonschema checks trevalon-cli's JSON against its schema.
 # ser2net is the serial device server the network link tests bridge to the simulator.
+# qt6-l10n-tools has lupdate and lrelease, which build the window's translations
+# and check them in the suite; qt6-translations-l10n has Qt's own, for the
+# standard buttons and dialogs in the operator's language.
 base=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libpcre2-dev nlohmann-json3-dev libfontconfig-dev
+  qt6-base-dev qt6-l10n-tools qt6-translations-l10n libpcre2-dev nlohmann-json3-dev libfontconfig-dev
   libboost-stacktrace-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xdg-utils shared-mime-info desktop-file-utils libglib2.0-bin

@@ -7,7 +7,7 @@
 #                                        in the user's folder
 # Both hold the program with the Qt and mingw runtime DLLs it needs, the
 # windows platform plugin and style, the help file, a short readme, the
-# licences (licenses\), the sample jobs (samples\) and, once the simulator
+# licences (licenses\), the window's translations (translations\), the sample jobs (samples\) and, once the simulator
 # has a Windows line, trevalon-host.exe.
 #
 #   scripts/package-windows.sh [--check] [KIT_FOLDER]   (default: ../shared/winkit)
@@ -59,6 +59,9 @@ fi
 # The command line beside it, on the same DLLs.
 x86_64-w64-mingw32-strip --strip-debug -o "$stage/trevalon-cli.exe" "$build/tree/cli/trevalon-cli.exe"
 cp "$build/tree/app/trevalon.html" "$stage/"
+# The window's translations, where the program looks for them: translations\
+# beside it (the kit has no Qt translations, so Qt's standard buttons stay English).
+cp -r "$build/tree/app/translations" "$stage/translations"
 sed "s/@VERSION@/$version/" "$root/docs/windows-readme.txt" | sed 's/$/\r/' >"$stage/README.txt"
 cp -r "$build/tree/samples" "$stage/samples"
 

@@ -134,6 +134,7 @@ done
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for f in ./usr/bin/trevalon ./usr/bin/trevalon-host ./usr/share/trevalon/trevalon.html \
          ./usr/share/trevalon/samples/{1234,1001,1002,1003,3601,3602,2000,6000}.oma \
+         ./usr/share/trevalon/translations/trevalon_{de,fr,es,it,pt}.qm \
          ./usr/share/man/man1/trevalon.1.gz ./usr/share/man/man1/trevalon-host.1.gz \
          ./usr/share/doc/trevalon/copyright ./usr/share/doc/trevalon/changelog.gz \
          ./usr/share/applications/trevalon.desktop ./usr/share/doc/trevalon/README.md \

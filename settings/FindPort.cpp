@@ -55,7 +55,7 @@ TFindPortForm::TFindPortForm(QWidget* owner, unsigned search) : QDialog(owner), 
 
 void TFindPortForm::CreateControls() {
     setObjectName(QStringLiteral("FindPortForm"));
-    setWindowTitle(QStringLiteral("Find Host"));
+    setWindowTitle(tr("Find Host"));
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPixelSize(11);
     setFont(font);
@@ -74,7 +74,7 @@ void TFindPortForm::CreateControls() {
     ProgressBar1->setGeometry(16, 64, 401, 17);
     ProgressBar1->setTextVisible(false);
 
-    Button1 = new QPushButton(QStringLiteral("Cancel"), this);
+    Button1 = new QPushButton(tr("Cancel"), this);
     Button1->setGeometry(176, 96, 75, 25);
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 }

@@ -22,15 +22,19 @@ void THooks::Report(const QString& message) const {
 }
 
 void THooks::Report(const std::string& message) const {
-    Report(Latin1Text(message));
+    Report(ShownText(message));
+}
+
+QString THooks::ShownText(const std::string& text) const {
+    return ScreenText ? ScreenText(text) : Latin1Text(text);
 }
 
 QMessageBox::StandardButton THooks::ShowMessageBox(QWidget* owner,
                                                    const TMessageBoxInfo& box) const {
     if (MessageBox) return MessageBox(owner, box);
-    QString text = Latin1Text(box.Text);
+    QString text = ShownText(box.Text);
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QMessageBox shown(box.Icon, Latin1Text(box.Caption), text, box.Buttons, owner);
+    QMessageBox shown(box.Icon, ShownText(box.Caption), text, box.Buttons, owner);
     if (box.DefaultButton != QMessageBox::NoButton) shown.setDefaultButton(box.DefaultButton);
     return static_cast<QMessageBox::StandardButton>(shown.exec());
 }

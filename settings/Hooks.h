@@ -80,6 +80,10 @@ struct THooks {
     // Empty: a real message box.
     std::function<QMessageBox::StandardButton(QWidget* owner, const TMessageBoxInfo& box)>
         MessageBox;
+    // Single-byte texts from the layers below (message boxes, the host
+    // search's progress, error reports) in the operator's language; the
+    // window supplies its table. Empty: shown as they are.
+    std::function<QString(const std::string& text)> ScreenText;
 
     // --- Serial ports ---------------------------------------------------------
     // Handed to every port the windows make. A port's handler failures go to
@@ -92,6 +96,7 @@ struct THooks {
     void Report(const QString& message) const;
     // Message is single-byte text (an exception's what()).
     void Report(const std::string& message) const;
+    QString ShownText(const std::string& text) const;
     QMessageBox::StandardButton ShowMessageBox(QWidget* owner, const TMessageBoxInfo& box) const;
     std::vector<std::string> ListUsbSerialDevices() const;
     TComPortHooks ComPortHooks() const;

@@ -15,6 +15,7 @@
 #include "link/Link.h"
 #include "link/LinkName.h"
 #include "serial/Comms.h"
+#include "settings/Languages.h"
 
 namespace {
 
@@ -36,16 +37,29 @@ bool CanOpen(TComPort& port, const std::string& name) {
     return true;
 }
 
-// Selects the item whose text equals Value without regard to case; no
-// selection when none does.
+// Selects the item whose value (its item data) equals Value without regard
+// to case; no selection when none does.
 void SelectItem(QComboBox* box, const std::string& value) {
-    box->setCurrentIndex(value.empty() ? -1 : box->findText(Latin1Text(value), Qt::MatchFixedString));
+    box->setCurrentIndex(value.empty() ? -1
+                                       : box->findData(Latin1Text(value), Qt::UserRole,
+                                                       Qt::MatchFixedString));
+}
+
+// The value of a list's chosen item as the settings file writes it.
+std::string ItemValue(const QComboBox* box) {
+    return box->currentData().toString().toLatin1().toStdString();
+}
+
+// The language box's item for the settings' Language value (codes in any
+// case), -1 for a value it does not offer.
+int LanguageIndex(const QComboBox* box, const TNameValueList& settings) {
+    return box->findData(Latin1Text(settings.Value("Language")).trimmed().toLower());
 }
 
 QComboBox* ComboBox(QWidget* parent, QRect geometry, bool editable, const QStringList& items) {
     auto* box = new QComboBox(parent);
     box->setEditable(editable);
-    box->addItems(items);
+    for (const QString& item : items) box->addItem(item, item);
     box->setGeometry(geometry);
     return box;
 }
@@ -81,48 +95,66 @@ TSettingsForm::~TSettingsForm() {
 
 void TSettingsForm::CreateControls() {
     setObjectName(QStringLiteral("SettingsForm"));
-    setWindowTitle(QStringLiteral("Settings"));
+    setWindowTitle(tr("Settings"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(13);
     setFont(font);
-    setFixedSize(260, 325);
+    setFixedSize(260, 384);
 
-    auto label = [this](const char* caption, QRect geometry) {
-        auto* l = new QLabel(QString::fromLatin1(caption), this);
+    auto label = [this](const QString& caption, QRect geometry) {
+        auto* l = new QLabel(caption, this);
         l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         l->setGeometry(geometry);
         return l;
     };
-    Label1 = label("COM Port", {16, 23, 73, 18});
-    Label2 = label("Baud Rate", {16, 52, 73, 18});
-    Label3 = label("Parity", {16, 79, 73, 18});
-    Label4 = label("Data Bits", {16, 106, 73, 18});
-    Label5 = label("Stop Bits", {16, 133, 73, 18});
-    Label6 = label("Tracer Mode", {8, 173, 81, 18});
+    Label1 = label(tr("COM Port"), {16, 23, 73, 18});
+    Label2 = label(tr("Baud Rate"), {16, 52, 73, 18});
+    Label3 = label(tr("Parity"), {16, 79, 73, 18});
+    Label4 = label(tr("Data Bits"), {16, 106, 73, 18});
+    Label5 = label(tr("Stop Bits"), {16, 133, 73, 18});
+    Label6 = label(tr("Tracer Mode"), {8, 173, 81, 18});
 
     COMPortComboBox = ComboBox(this, {96, 20, 97, 24}, true, {});
     BaudRateComboBox = ComboBox(this, {96, 47, 97, 24}, true, {"9600", "38400", "57600"});
-    ParityComboBox = ComboBox(this, {96, 74, 97, 24}, false, {"None", "Even", "Odd"});
+    // Parity and tracer mode show in the operator's language; the settings
+    // file keeps their English names, the items' data.
+    ParityComboBox = ComboBox(this, {96, 74, 97, 24}, false, {});
+    for (const char* value : {QT_TR_NOOP("None"), QT_TR_NOOP("Even"), QT_TR_NOOP("Odd")})
+        ParityComboBox->addItem(tr(value), QString::fromLatin1(value));
     DatabitsComboBox = ComboBox(this, {96, 101, 97, 24}, false, {"7", "8"});
     StopBitsComboBox = ComboBox(this, {96, 128, 97, 24}, false, {"1", "1.5", "2"});
-    TracerModeComboBox = ComboBox(this, {96, 168, 145, 24}, false, {"Preset Init", "No Init"});
-    PauseCheckbox = new QCheckBox(QStringLiteral("Pause After Init"), this);
+    TracerModeComboBox = ComboBox(this, {96, 168, 145, 24}, false, {});
+    for (const char* value : {QT_TR_NOOP("Preset Init"), QT_TR_NOOP("No Init")})
+        TracerModeComboBox->addItem(tr(value), QString::fromLatin1(value));
+    PauseCheckbox = new QCheckBox(tr("Pause After Init"), this);
     PauseCheckbox->setGeometry(96, 200, 145, 17);
-    VerifyChecksumsCheckbox = new QCheckBox(QStringLiteral("Verify Checksums"), this);
+    VerifyChecksumsCheckbox = new QCheckBox(tr("Verify Checksums"), this);
     VerifyChecksumsCheckbox->setGeometry(96, 222, 145, 17);
     VerifyChecksumsCheckbox->setToolTip(
-        QStringLiteral("Ask the host again for a reply damaged on the line. Turn off only for a "
-                       "host known to send wrong checksums."));
+        tr("Ask the host again for a reply damaged on the line. Turn off only for a "
+           "host known to send wrong checksums."));
 
-    BitBtn1 = new QPushButton(QStringLiteral("&OK"), this);
+    BitBtn1 = new QPushButton(tr("&OK"), this);
     BitBtn1->setGeometry(49, 248, 75, 25);
     BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(QStringLiteral("&Cancel"), this);
+    BitBtn2 = new QPushButton(tr("&Cancel"), this);
     BitBtn2->setGeometry(137, 248, 75, 25);
-    BitBtn3 = new QPushButton(QStringLiteral("Discover &Host"), this);
+    BitBtn3 = new QPushButton(tr("Discover &Host"), this);
     BitBtn3->setGeometry(48, 280, 161, 33);
+
+    LanguageLabel = label(tr("&Language"), {8, 327, 81, 18});
+    LanguageComboBox = ComboBox(this, {96, 324, 145, 24}, false, {});
+    LanguageComboBox->addItem(tr("System"), QString());
+    for (const TLanguage& language : Languages)
+        LanguageComboBox->addItem(QString::fromUtf16(language.Name),
+                                  QString::fromLatin1(language.Code));
+    LanguageLabel->setBuddy(LanguageComboBox);
+    LanguageNote = new QLabel(tr("Takes effect at the next start."), this);
+    LanguageNote->setGeometry(96, 350, 160, 28);
+    LanguageNote->setWordWrap(true);
+    LanguageNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     TimeoutTimer = new QTimer(this);
     TimeoutTimer->setInterval(3000);
@@ -137,8 +169,7 @@ void TSettingsForm::CreateControls() {
     connect(COMPortComboBox, &QComboBox::editTextChanged, this, [this](const QString& port) {
         const bool raw = ParseLinkName(Bytes(port)).Kind == lkSocket;
         const QString tip =
-            raw ? QStringLiteral("Not used for socket:// ports: set the line at the device server")
-                : QString();
+            raw ? tr("Not used for socket:// ports: set the line at the device server") : QString();
         for (QComboBox* box :
              {BaudRateComboBox, ParityComboBox, DatabitsComboBox, StopBitsComboBox}) {
             box->setEnabled(!raw);
@@ -160,18 +191,25 @@ void TSettingsForm::FormCreate() {
     SelectItem(TracerModeComboBox, FSettings.Value("TracerMode"));
     PauseCheckbox->setChecked(FSettings.Value("PauseMode") == "Y");
     VerifyChecksumsCheckbox->setChecked(FSettings.Value("VerifyChecksums") != "N");
+    // "System", an unknown code or none: the system's language.
+    LanguageComboBox->setCurrentIndex(std::max(LanguageIndex(LanguageComboBox, FSettings), 0));
 }
 
 void TSettingsForm::BitBtn1Click() {
     FSettings.SetValue("Port", Bytes(COMPortComboBox->currentText()));
     FSettings.SetValue("BaudRate", Bytes(BaudRateComboBox->currentText()));
-    FSettings.SetValue("Parity", Bytes(ParityComboBox->currentText()));
-    FSettings.SetValue("DataBits", Bytes(DatabitsComboBox->currentText()));
-    FSettings.SetValue("StopBits", Bytes(StopBitsComboBox->currentText()));
-    FSettings.SetValue("TracerMode", Bytes(TracerModeComboBox->currentText()));
+    FSettings.SetValue("Parity", ItemValue(ParityComboBox));
+    FSettings.SetValue("DataBits", ItemValue(DatabitsComboBox));
+    FSettings.SetValue("StopBits", ItemValue(StopBitsComboBox));
+    FSettings.SetValue("TracerMode", ItemValue(TracerModeComboBox));
     FSettings.SetValue("PauseMode", PauseCheckbox->isChecked() ? "Y" : "N");
     // Verifying is the default: only turning it off is written down.
     FSettings.SetValue("VerifyChecksums", VerifyChecksumsCheckbox->isChecked() ? "" : "N");
+    // The system's language is the default: only a chosen one is written down,
+    // and a value this program does not know is kept for a newer one.
+    const QString language = LanguageComboBox->currentData().toString();
+    if (!language.isEmpty() || LanguageIndex(LanguageComboBox, FSettings) > 0)
+        FSettings.SetValue("Language", Bytes(language));
     accept();
 }
 
@@ -265,7 +303,7 @@ void TSettingsForm::WMFindNext() {
             return;
         }
     }
-    FindPortForm->Label1->setText(Latin1Text(TryingText(candidate.Port, candidate.BaudRate)));
+    FindPortForm->Label1->setText(FHooks.ShownText(TryingText(candidate.Port, candidate.BaudRate)));
     FCandidates.erase(FCandidates.begin());
 
     try {

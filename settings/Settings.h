@@ -52,6 +52,11 @@ public:
     QPushButton* BitBtn1 = nullptr;  // OK
     QPushButton* BitBtn2 = nullptr;  // Cancel
     QPushButton* BitBtn3 = nullptr;  // Discover Host
+    // The window's language: "System" (the settings' Language left out) or
+    // one that ships, each named in its own language; used from the next start.
+    QLabel* LanguageLabel = nullptr;
+    QComboBox* LanguageComboBox = nullptr;
+    QLabel* LanguageNote = nullptr;
     std::unique_ptr<TComPort> ComPort1;
     QTimer* TimeoutTimer = nullptr;  // 3000 ms, off
 

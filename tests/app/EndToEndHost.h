@@ -65,8 +65,11 @@ protected:
         WriteSettings("Port=" + FLink.string() + "\r\nBaudRate=9600\r\nParity=None\r\n" +
                       "DataBits=8\r\nStopBits=1\r\n" + settings);
         Create();
-        ASSERT_EQ(Panel(0), "Ready");
+        ASSERT_EQ(Panel(0), FReadyText);
     }
+
+    // What panel 0 says once the window has opened the host's line.
+    QString FReadyText = QStringLiteral("Ready");
 
     std::filesystem::path HostLog() const { return FJobs.parent_path() / "host.log"; }
 
