@@ -1,6 +1,7 @@
 #include "app/ShapeDisplay.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFont>
 #include <QFontMetrics>
 #include <QLabel>

@@ -90,7 +90,7 @@ constexpr TOptionHelp OptionHelp[] = {
 
 // The options of Command (all of them when it is empty), laid out for help2man.
 std::string OptionsText(const std::string& command) {
-    constexpr std::size_t column = 24;
+    constexpr std::size_t Column = 24;
     std::string text = "Options:\n";
     for (const TOptionHelp& option : OptionHelp) {
         const std::string commands = std::string(" ") + option.Commands + " ";
@@ -99,8 +99,8 @@ std::string OptionsText(const std::string& command) {
                         std::string::npos)
             continue;
         std::string line = std::string("  ") + option.Words;
-        line += line.size() < column ? std::string(column - line.size(), ' ')
-                                     : "\n" + std::string(column, ' ');
+        line += line.size() < Column ? std::string(Column - line.size(), ' ')
+                                     : "\n" + std::string(Column, ' ');
         std::string body = option.Text;
         for (char& c : body)
             if (c == '\n') c = ' ';
@@ -116,11 +116,11 @@ std::string OptionsText(const std::string& command) {
              space = body.find(' ', space + 1)) {
             const std::size_t next = body.find(' ', space + 1);
             const std::size_t wordEnd = next == std::string::npos ? body.size() : next;
-            if (column + wordEnd - lineStart > 79) {
+            if (Column + wordEnd - lineStart > 79) {
                 body[space] = '\n';
-                body.insert(space + 1, std::string(column, ' '));
-                lineStart = space + 1 + column;
-                space += column;
+                body.insert(space + 1, std::string(Column, ' '));
+                lineStart = space + 1 + Column;
+                space += Column;
             }
         }
         text += line + body + "\n";

@@ -105,11 +105,11 @@ __attribute__((target("pclmul,ssse3"))) unsigned CrcByClmul(const unsigned char*
 }
 
 bool HasClmul() {
-    static const bool has = [] {
+    static const bool Supported = [] {
         __builtin_cpu_init();
         return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("ssse3");
     }();
-    return has;
+    return Supported;
 }
 
 #endif
