@@ -69,9 +69,11 @@ EOM
 
 # Configures the Windows tree build-win/tree with the kit (after windows_kit):
 # mingw-w64 cross compiler, the host's Qt tools, Wine as the emulator that
-# runs test programs (test discovery), benchmarks on. One configuration for
-# every script, so switching between them never rebuilds the tree; compiled
-# in batches of files (a unity build), which parse the common headers once.
+# runs test programs (test discovery and CTest; through
+# tests/win32/wine-launch.sh, which starts again a program Wine ended before
+# it ran), benchmarks on. One configuration for every script, so switching
+# between them never rebuilds the tree; compiled in batches of files (a unity
+# build), which parse the common headers once.
 windows_configure() {
   local root launcher=()
   root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -80,6 +82,6 @@ windows_configure() {
     -DQT_HOST_PATH=/usr \
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DTREVALON_WINKIT="$kit" \
-    -DCMAKE_CROSSCOMPILING_EMULATOR="$kit/share/winkit/wine-run.sh" \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$root/tests/win32/wine-launch.sh;$kit/share/winkit/wine-run.sh" \
     -DTREVALON_BENCH=ON "$unity_build" "${launcher[@]}" >/dev/null
 }

@@ -155,6 +155,11 @@ export TREVALON_UNIX_WORK=$build/e2e
 rm -rf "$TREVALON_UNIX_WORK"
 mkdir -p "$TREVALON_UNIX_WORK"
 
+# Program starts Wine ended before they ran, made again by the harness
+# (tests/win32/wine-launch.sh for test listing and CTest, ChildProcessWin32
+# inside Wine), are noted here.
+export TREVALON_WINE_RESTARTS=$build/wine-restarts.log
+rm -f "$TREVALON_WINE_RESTARTS"
 targets=(test_shape test_oma test_conversation test_link fuzz_replay test_win32 test_win32app test_win32crash trevalon
   trevalon-cli)
 nice cmake --build "$build/tree" -j 2 --target "${targets[@]}"
@@ -171,4 +176,10 @@ if unbuilt or not tests:
     sys.exit("Tests whose program was not built (add it to the targets above): " + ", ".join(unbuilt or ["none registered"]))
 print(f"{len(tests)} tests")
 PY
-ctest --test-dir "$build/tree" --output-on-failure -j 2 --timeout 300
+status=0
+ctest --test-dir "$build/tree" --output-on-failure -j 2 --timeout 300 || status=$?
+if [ -s "$TREVALON_WINE_RESTARTS" ]; then
+  echo "Program starts Wine ended before they ran, each started again once ($(wc -l <"$TREVALON_WINE_RESTARTS")):"
+  cat "$TREVALON_WINE_RESTARTS"
+fi
+exit "$status"

@@ -1,5 +1,27 @@
 #include "ChildProcessWin32.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+// Says on standard error, and in the file TREVALON_WINE_RESTARTS names (the
+// run's record of restarts, shared with the CTest launcher), that a start
+// Wine ended before it ran is being made again.
+void NoteRestart(const std::wstring& commandLine, DWORD error) {
+    const std::string note = "ChildProcessWin32: started again: " + Utf8(commandLine) +
+                             " (Wine ended it before it ran: error " + std::to_string(error) + ")";
+    std::fprintf(stderr, "%s\n", note.c_str());
+    std::fflush(stderr);
+    const char* log = std::getenv("TREVALON_WINE_RESTARTS");
+    if (log == nullptr || *log == '\0') return;
+    std::ofstream(std::filesystem::path(FromWine(log)), std::ios::app) << note << "\n";
+}
+
+}  // namespace
+
 TChildProcessWin32::TChildProcessWin32(const std::wstring& program,
                                        const std::wstring& commandLine) {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
@@ -15,13 +37,25 @@ TChildProcessWin32::TChildProcessWin32(const std::wstring& program,
     startup.hStdInput = input;
     startup.hStdOutput = outputWrite;
     startup.hStdError = outputWrite;
-    PROCESS_INFORMATION info = {};
-    std::wstring line = commandLine;
-    if (::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                         &startup, &info)) {
-        FProcess = info.hProcess;
-        FId = info.dwProcessId;
-        ::CloseHandle(info.hThread);
+    // Wine (8.0) now and then cannot set up a new process's memory ("failed
+    // to map the shared user data", an address the system placed something
+    // at by chance): the process ends before its first instruction, and
+    // CreateProcess fails with ERROR_INTERNAL_ERROR. Such a start is made
+    // again, once, and noted; any other failure stands.
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 1; attempt <= 2 && FProcess == nullptr; ++attempt) {
+        PROCESS_INFORMATION info = {};
+        std::wstring line = commandLine;
+        if (::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                             nullptr, &startup, &info)) {
+            FProcess = info.hProcess;
+            FId = info.dwProcessId;
+            ::CloseHandle(info.hThread);
+            break;
+        }
+        error = ::GetLastError();
+        if (error != ERROR_INTERNAL_ERROR) break;
+        if (attempt == 1) NoteRestart(commandLine, error);
     }
     // The child holds the only writing end now: reading ends when it does.
     ::CloseHandle(outputWrite);
@@ -29,18 +63,23 @@ TChildProcessWin32::TChildProcessWin32(const std::wstring& program,
     if (FProcess == nullptr) {
         ::CloseHandle(FOutputRead);
         FOutputRead = nullptr;
+        ::SetLastError(error);
         return;
     }
     // Reads only what the pipe holds, so the reader never blocks: it stops
     // when every writer is gone or, once the child ended, when the pipe is
     // empty (a process that outlived the child may hold a writing end).
+    // "Ended" is taken before the pipe is looked at: a child that writes and
+    // ends between an empty look and the check would otherwise lose its
+    // whole output (under load this took a crashing child's every line).
     FReader = std::thread([this] {
         char chunk[4096];
         for (;;) {
+            const bool ended = FEnded;
             DWORD available = 0;
             if (!::PeekNamedPipe(FOutputRead, nullptr, 0, nullptr, &available, nullptr)) break;
             if (available == 0) {
-                if (FEnded) break;
+                if (ended) break;
                 ::Sleep(10);
                 continue;
             }

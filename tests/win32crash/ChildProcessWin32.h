@@ -7,6 +7,9 @@
 // end open long after the child ended (under Wine the desktop process that a
 // first window starts inherits the child's standard error), so the output is
 // read while it arrives and is complete once the child has ended.
+// Every Windows program the tests start from inside Wine starts here, so a
+// start that Wine ends before the program ran is made again in one place
+// (CTest's own starts go through tests/win32/wine-launch.sh).
 
 #include <windows.h>
 
