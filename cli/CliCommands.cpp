@@ -89,11 +89,10 @@ public:
         }
         Put(key, label, json + "]", text);
     }
-    // The text of the field Key; empty when there is none.
-    std::string Find(const std::string& key) const {
-        for (const TField& field : FFields)
-            if (field.Key == key) return field.Text;
-        return {};
+    // Field Key of From as it stands there, when From has it.
+    void Take(const TReport& from, const std::string& key) {
+        for (const TField& field : from.FFields)
+            if (field.Key == key) FFields.push_back(field);
     }
     void Print(std::ostream& out, bool json) const {
         if (!json) {
@@ -186,11 +185,6 @@ TNameValueList LoadSettings(const TCliOptions& options, const std::string& fileN
     if (settings.Value("Port").empty())
         throw ECliFailure(exUsage, "no port is chosen: give --port NAME, or a settings file with "
                                    "a Port line (" + fileName + " has none)");
-    try {
-        (void)LinkSettingsFrom(settings);
-    } catch (const ESettingsValue& e) {
-        throw ECliFailure(exFile, fileName + ": " + e.what());
-    }
     return settings;
 }
 
@@ -522,14 +516,8 @@ int RunCliCommand(const TCliOptions& options, std::ostream& out, std::ostream& e
             failure.Count("exit", nullptr, e.Code);
             failure.Text("error", nullptr, e.what());
             for (const char* key :
-                 {"host_status", "host_text", "bytes_sent", "bytes_received", "write_error"}) {
-                const std::string value = report.Find(key);
-                if (value.empty()) continue;
-                if (std::string_view(key) == "host_text" || std::string_view(key) == "write_error")
-                    failure.Text(key, nullptr, value);
-                else
-                    failure.Count(key, nullptr, std::stoll(value));
-            }
+                 {"host_status", "host_text", "bytes_sent", "bytes_received", "write_error"})
+                failure.Take(report, key);
             failure.Print(out, true);
         }
         err << "trevalon-cli: " << e.what() << "\n";
